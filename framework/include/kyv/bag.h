@@ -1,0 +1,60 @@
+#pragma once
+// PropertyBag: the ordered store a control saves its properties into and restores
+// them from. Keys compare without regard to case; a key written several times keeps one
+// entry per write, and successive reads return them in write order, then from the first
+// again. Serialised as {"properties": [[KEY, VALUE], ...]}.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kyv/export.h"
+#include "kyv/variant.h"
+
+namespace kyv {
+
+class KYV_API PropertyBag {
+ public:
+  struct Entry {
+    std::string key;
+    Variant value;
+  };
+
+  // The next stored value for `key`, or `fallback` when none is stored.
+  Variant ReadProperty(std::string_view key, const Variant& fallback = {});
+  // Stores `value` unless it equals `fallback` (see equalsDefault).
+  void WriteProperty(std::string_view key, const Variant& value, const Variant& fallback = {});
+
+  const std::vector<Entry>& entries() const { return entries_; }
+  void clear();
+
+  // JSON form. fromJson raises invalid-property-value for text that is not a bag.
+  std::string toJson() const;
+  static PropertyBag fromJson(std::string_view text);
+
+ private:
+  friend class FormDocument;
+  std::vector<Entry> entries_;
+  std::vector<std::pair<std::string, size_t>> cursors_;  // folded key, reads so far
+};
+
+// A form document: several named controls with class, extent and bag.
+struct KYV_API FormControl {
+  std::string name;
+  std::string className;
+  float width = 0, height = 0;
+  PropertyBag properties;
+};
+
+class KYV_API FormDocument {
+ public:
+  std::vector<FormControl> controls;
+  const FormControl* find(std::string_view name) const;
+  std::string toJson() const;
+  // Raises invalid-property-value for text that is not a form document.
+  static FormDocument fromJson(std::string_view text);
+};
+
+// Case-insensitive comparison of ASCII names.
+KYV_API bool sameName(std::string_view a, std::string_view b);
+
+}  // namespace kyv

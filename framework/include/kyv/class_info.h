@@ -1,0 +1,72 @@
+#pragma once
+// Type info and late binding: a class publishes its name, default extent, members in
+// interface order with dispatch ids, kinds, types and help texts, and its events. Hosts
+// bind a member once (by name, case-insensitively, or by id) and then invoke it by index.
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "kyv/export.h"
+#include "kyv/variant.h"
+
+namespace kyv {
+
+class Control;
+class PropertyBag;
+
+using DispId = int32_t;
+
+enum class MemberKind : uint8_t { Property, Method };
+enum class Invoke : uint8_t { Get, Put, Call };
+
+struct MemberInfo {
+  std::string_view name;
+  MemberKind kind;
+  VarType type;  // property type, or a method's result type
+  DispId id;
+  std::string_view help;
+  VarType argType = VarType::Empty;  // a method's by-reference argument; Empty when none
+};
+
+struct EventInfo {
+  std::string_view name;
+  int number;  // from 1, in declaration order
+  std::string_view help;
+};
+
+class KYV_API ClassInfo {
+ public:
+  ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
+            std::vector<MemberInfo> members, std::vector<EventInfo> events);
+  virtual ~ClassInfo();
+  ClassInfo(const ClassInfo&) = delete;
+  ClassInfo& operator=(const ClassInfo&) = delete;
+
+  std::string_view className() const { return className_; }
+  float defaultWidth() const { return defaultWidth_; }
+  float defaultHeight() const { return defaultHeight_; }
+  const std::vector<MemberInfo>& members() const { return members_; }
+  const std::vector<EventInfo>& events() const { return events_; }
+
+  // Member index for a name (any case) or a dispatch id; -1 when there is none.
+  int find(std::string_view name) const;
+  int find(DispId id) const;
+
+  // Reads, writes or calls member `index` of `control`, which must be of this class.
+  // `arg` is the by-reference argument of a call (converted in place to the argument
+  // type, written back on return) or the value of a write.
+  virtual Variant invoke(Control& control, int index, Invoke how, Variant* arg) const = 0;
+  virtual void readProperties(Control& control, PropertyBag& bag) const = 0;
+  virtual void writeProperties(Control& control, PropertyBag& bag) const = 0;
+
+ private:
+  static int slotOf(DispId id);
+  std::string_view className_;
+  float defaultWidth_, defaultHeight_;
+  std::vector<MemberInfo> members_;
+  std::vector<EventInfo> events_;
+  std::array<int16_t, 512> byId_{};  // member index + 1 by id slot; 0 empty, -1 shared
+};
+
+}  // namespace kyv

@@ -1,0 +1,156 @@
+#pragma once
+// ClassTable<C>: one declarative table per control class that drives dispatch, type
+// info, ReadProperties and WriteProperties.
+//
+//   static const kyv::ClassTable<Gauge> table{
+//       "Lib.Gauge", 465, 3540,
+//       {T::property<&Gauge::Maxlimit, &Gauge::setMaxlimit>("Maxlimit", 0x68030001),
+//        T::method<&Gauge::incbar>("incbar", 0x6003000F)},
+//       {{"Reached", 1, ""}},
+//       {{"Maxlimit", int16_t(100), VarType::Integer, loadFn, saveFn}}};
+//
+// Property accessors are typed member functions (T Name() const / void setName(T)); a
+// method takes its one argument by reference (R name(A&)). Persist rows list the bag
+// entries in their order: key, default, type, and how to load and save entry i.
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "kyv/bag.h"
+#include "kyv/class_info.h"
+#include "kyv/control.h"
+#include "kyv/error.h"
+
+namespace kyv {
+
+template <class T> struct VarTypeOf;
+template <> struct VarTypeOf<int16_t> { static constexpr VarType value = VarType::Integer; };
+template <> struct VarTypeOf<int32_t> { static constexpr VarType value = VarType::Long; };
+template <> struct VarTypeOf<float> { static constexpr VarType value = VarType::Single; };
+template <> struct VarTypeOf<double> { static constexpr VarType value = VarType::Double; };
+template <> struct VarTypeOf<bool> { static constexpr VarType value = VarType::Boolean; };
+template <> struct VarTypeOf<Colour> { static constexpr VarType value = VarType::Colour; };
+template <> struct VarTypeOf<Variant> { static constexpr VarType value = VarType::Variant; };
+template <> struct VarTypeOf<void> { static constexpr VarType value = VarType::Variant; };
+
+template <class T> T fromVariant(const Variant& v);
+template <> inline int16_t fromVariant<int16_t>(const Variant& v) { return v.toInteger(); }
+template <> inline int32_t fromVariant<int32_t>(const Variant& v) { return v.toLong(); }
+template <> inline float fromVariant<float>(const Variant& v) { return v.toSingle(); }
+template <> inline double fromVariant<double>(const Variant& v) { return v.toDouble(); }
+template <> inline bool fromVariant<bool>(const Variant& v) { return v.toBoolean(); }
+template <> inline Colour fromVariant<Colour>(const Variant& v) { return v.toColour(); }
+
+template <class F> struct GetterFn;
+template <class K, class T> struct GetterFn<T (K::*)() const> { using Value = std::decay_t<T>; };
+template <class F> struct SetterFn;
+template <class K, class T> struct SetterFn<void (K::*)(T)> { using Value = std::decay_t<T>; };
+template <class F> struct MethodFn;
+template <class K, class R, class A> struct MethodFn<R (K::*)(A&)> {
+  using Result = R;
+  using Arg = A;
+};
+
+template <class C>
+class ClassTable final : public ClassInfo {
+ public:
+  struct Member {
+    MemberInfo info;
+    Variant (*get)(C&) = nullptr;
+    void (*put)(C&, const Variant&) = nullptr;
+    Variant (*call)(C&, Variant&) = nullptr;
+  };
+  struct Persist {
+    std::string_view key;
+    Variant fallback;
+    VarType type;
+    void (*load)(C&, int entry, const Variant& value);  // value already of `type`
+    Variant (*save)(C&, int entry);
+    int reads = 1;                        // entries read by ReadProperties
+    int writes = 1;                       // entries written by WriteProperties
+    int (*count)(const C&) = nullptr;     // when set: entries in both directions
+  };
+
+  template <auto Get, auto Set>
+  static Member property(std::string_view name, DispId id, std::string_view help = {}) {
+    using T = typename GetterFn<decltype(Get)>::Value;
+    static_assert(std::is_same_v<T, typename SetterFn<decltype(Set)>::Value>);
+    return {{name, MemberKind::Property, VarTypeOf<T>::value, id, help},
+            [](C& c) { return Variant((c.*Get)()); },
+            [](C& c, const Variant& v) { (c.*Set)(fromVariant<T>(v)); },
+            nullptr};
+  }
+
+  template <auto Fn>
+  static Member method(std::string_view name, DispId id, std::string_view help = {}) {
+    using R = typename MethodFn<decltype(Fn)>::Result;
+    using A = typename MethodFn<decltype(Fn)>::Arg;
+    return {{name, MemberKind::Method, VarTypeOf<R>::value, id, help, VarTypeOf<A>::value},
+            nullptr,
+            nullptr,
+            [](C& c, Variant& arg) -> Variant {
+              A value = fromVariant<A>(arg);
+              if constexpr (std::is_void_v<R>) {
+                (c.*Fn)(value);
+                arg = Variant(value);
+                return {};
+              } else {
+                Variant result((c.*Fn)(value));
+                arg = Variant(value);
+                return result;
+              }
+            }};
+  }
+
+  ClassTable(std::string_view className, float width, float height, std::vector<Member> members,
+             std::vector<EventInfo> events, std::vector<Persist> persist)
+      : ClassInfo(className, width, height, infos(members), std::move(events)),
+        members_(std::move(members)),
+        persist_(std::move(persist)) {}
+
+  Variant invoke(Control& control, int index, Invoke how, Variant* arg) const override {
+    const Member& m = members_.at(index);
+    C& self = static_cast<C&>(control);
+    if (how == Invoke::Get) return m.get(self);
+    if (how == Invoke::Put) {
+      m.put(self, *arg);
+      return {};
+    }
+    Variant none;
+    return m.call(self, arg ? *arg : none);
+  }
+
+  void readProperties(Control& control, PropertyBag& bag) const override {
+    C& self = static_cast<C&>(control);
+    for (const Persist& row : persist_) {
+      const int n = row.count ? row.count(self) : row.reads;
+      for (int i = 0; i < n; ++i) {
+        try {
+          row.load(self, i, bag.ReadProperty(row.key, row.fallback).convertTo(row.type));
+        } catch (const Error& e) {
+          throw Error(e.kind(), "\"" + std::string(row.key) + "\": " + e.what());
+        }
+      }
+    }
+  }
+
+  void writeProperties(Control& control, PropertyBag& bag) const override {
+    C& self = static_cast<C&>(control);
+    for (const Persist& row : persist_) {
+      const int n = row.count ? row.count(self) : row.writes;
+      for (int i = 0; i < n; ++i) bag.WriteProperty(row.key, row.save(self, i), row.fallback);
+    }
+  }
+
+ private:
+  static std::vector<MemberInfo> infos(const std::vector<Member>& members) {
+    std::vector<MemberInfo> out;
+    for (const Member& m : members) out.push_back(m.info);
+    return out;
+  }
+  std::vector<Member> members_;
+  std::vector<Persist> persist_;
+};
+
+}  // namespace kyv

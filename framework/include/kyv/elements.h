@@ -1,0 +1,306 @@
+#pragma once
+// The retained element tree a control draws with: a surface (the UserControl), picture
+// boxes that contain further elements, labels, lines, rectangle shapes, image frames and
+// slots that embed another control. Geometry is Single twips, stored exactly as written,
+// in the interior coordinates of the container; a container with a user scale converts
+// positions and sizes written or read through it at that moment.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kyv/export.h"
+#include "kyv/variant.h"
+
+namespace kyv {
+
+class Container;
+class Surface;
+class Control;
+class Site;
+
+enum class ElementKind : uint8_t { Surface, PictureBox, Label, Line, Shape, Image, ControlSlot };
+
+// Border of a box or the surface: a 2-pixel sunken edge at the reference 15 twips per pixel.
+inline constexpr float kBoxBorderTwips = 30.0f;
+
+// Raises invalid-property-value for colours that are neither 0x00BBGGRR nor a known
+// system colour 0x800000nn.
+KYV_API void checkColour(Colour c);
+
+class KYV_API Element {
+ public:
+  virtual ~Element();
+  ElementKind kind() const { return kind_; }
+  const std::string& name() const { return name_; }
+  int index() const { return index_; }  // -1 for an element outside any array
+  std::string path() const;             // "BarSeg(1)" or "holdbar"
+  Container* parent() const { return parent_; }
+  Surface& surface() const { return *surface_; }
+
+  bool Visible() const { return visible_; }
+  void setVisible(bool v);
+
+ protected:
+  Element(ElementKind kind, Container* parent, std::string name, int index);
+  Element(const Element&) = default;
+  Element& operator=(const Element&) = default;
+  void changed() const;  // invalidates the owning control
+
+ private:
+  template <class T> friend class ElementArray;
+  ElementKind kind_;
+  Container* parent_;
+  Surface* surface_;
+  std::string name_;
+  int index_;
+  bool visible_ = true;
+};
+
+// An element with a rectangle: Left, Top, Width, Height in the container's scale.
+class KYV_API RectElement : public Element {
+ public:
+  float Left() const;
+  void setLeft(float v);
+  float Top() const;
+  void setTop(float v);
+  float Width() const;
+  void setWidth(float v);  // negative raises invalid-property-value
+  float Height() const;
+  void setHeight(float v);  // negative raises invalid-property-value
+
+  // Geometry in twips of the container's interior, whatever scale is in force.
+  float leftTwips() const { return left_; }
+  float topTwips() const { return top_; }
+  float widthTwips() const { return width_; }
+  float heightTwips() const { return height_; }
+  void setRectTwips(float left, float top, float width, float height);
+
+ protected:
+  using Element::Element;
+  RectElement(const RectElement&) = default;
+  RectElement& operator=(const RectElement&) = default;
+  virtual void sizeChanged() {}
+
+ private:
+  void storeSize(float& slot, float twips);
+  float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+// A segment drawn on a box with its Line method, in twips of the box's interior.
+struct Segment {
+  float x1, y1, x2, y2;
+  Colour colour;
+};
+
+// A box that holds further elements: the surface and picture boxes.
+class KYV_API Container : public RectElement {
+ public:
+  Colour BackColor() const { return backColor_; }
+  void setBackColor(Colour c);  // also clears drawn segments
+  int16_t BorderStyle() const { return borderStyle_; }
+  void setBorderStyle(int16_t style);  // 0 none, 1 fixed single; else invalid-property-value
+
+  // Interior size in scale units; writing sets a user scale (0 raises invalid-property-value).
+  float ScaleWidth() const;
+  void setScaleWidth(float v);
+  float ScaleHeight() const;
+  void setScaleHeight(float v);
+  float ScaleLeft() const { return scaleLeft_; }
+  void setScaleLeft(float v);
+  float ScaleTop() const { return scaleTop_; }
+  void setScaleTop(float v);
+
+  // Clears the drawn segments and asks for a repaint.
+  void Refresh();
+  // Adds a drawn segment, coordinates in scale units.
+  void Line(float x1, float y1, float x2, float y2, Colour colour);
+  const std::vector<Segment>& drawnSegments() const { return segments_; }
+
+  float interiorWidth() const;   // twips
+  float interiorHeight() const;  // twips
+  // Conversions between this container's scale units and twips of its interior.
+  float toTwipsX(float units) const;
+  float toTwipsY(float units) const;
+  float toUnitsX(float twips) const;
+  float toUnitsY(float twips) const;
+  float sizeToTwipsX(float units) const;
+  float sizeToTwipsY(float units) const;
+  float sizeToUnitsX(float twips) const;
+  float sizeToUnitsY(float twips) const;
+
+  // Children back to front.
+  const std::vector<Element*>& stacking() const { return stacking_; }
+  void bringToFront(Element& child);
+  void sendToBack(Element& child);
+
+ protected:
+  Container(ElementKind kind, Container* parent, std::string name, int index);
+  Container(const Container&) = default;
+  Container& operator=(const Container&) = default;
+  void sizeChanged() override;
+
+ private:
+  friend class Element;
+  friend class PictureBox;
+  template <class T> friend class ElementArray;
+  void attach(Element& child);
+  void detach(Element& child);
+  Colour backColor_{0x8000000F};
+  int16_t borderStyle_ = 0;
+  float scaleLeft_ = 0, scaleTop_ = 0;
+  float userScaleWidth_ = 0, userScaleHeight_ = 0;  // 0 = no user scale on that axis
+  std::vector<Element*> stacking_;
+  std::vector<Segment> segments_;
+};
+
+// The control's own surface. Its Width and Height are the control's extent.
+class KYV_API Surface : public Container {
+ public:
+  explicit Surface(Control& owner);
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  Control& control() const { return owner_; }
+  // Every element of the control in creation order (the surface itself not included).
+  const std::vector<Element*>& elements() const { return elements_; }
+  void invalidate() const;
+
+ private:
+  friend class Element;
+  friend class Container;
+  template <class T> friend class ElementArray;
+  Control& owner_;
+  std::vector<Element*> elements_;
+};
+
+class KYV_API PictureBox : public Container {
+ public:
+  PictureBox(Container& parent, std::string name, int index = -1);
+  PictureBox(const PictureBox&) = default;
+  PictureBox& operator=(const PictureBox&);  // copies settings, never drawn segments
+};
+
+class KYV_API Label : public RectElement {
+ public:
+  Label(Container& parent, std::string name, int index = -1);
+  Label(const Label&) = default;
+  Label& operator=(const Label&) = default;
+
+  const std::string& Caption() const { return caption_; }
+  void setCaption(std::string_view text);  // an auto-sizing label measures it at once
+  bool AutoSize() const { return autoSize_; }
+  void setAutoSize(bool on);
+  int16_t Alignment() const { return alignment_; }  // 0 left, 1 right, 2 centre
+  void setAlignment(int16_t a);
+  Colour ForeColor() const { return foreColor_; }
+  void setForeColor(Colour c);
+  // Font: fontconfig family, weight (400 regular, 700 bold) and size in points.
+  const std::string& FontName() const { return fontName_; }
+  int FontWeight() const { return fontWeight_; }
+  float FontSize() const { return fontSize_; }
+  void setFont(std::string family, int weight, float points);
+
+ private:
+  void fitToCaption();
+  std::string caption_;
+  std::string fontName_ = "Liberation Sans";
+  float fontSize_ = 8.25f;
+  int fontWeight_ = 400;
+  bool autoSize_ = false;
+  int16_t alignment_ = 0;
+  Colour foreColor_{0x80000012};
+};
+
+class KYV_API LineElement : public Element {
+ public:
+  LineElement(Container& parent, std::string name, int index = -1);
+  LineElement(const LineElement&) = default;
+  LineElement& operator=(const LineElement&) = default;
+
+  // End points in the container's scale units.
+  float X1() const;
+  void setX1(float v);
+  float Y1() const;
+  void setY1(float v);
+  float X2() const;
+  void setX2(float v);
+  float Y2() const;
+  void setY2(float v);
+  float x1Twips() const { return x1_; }
+  float y1Twips() const { return y1_; }
+  float x2Twips() const { return x2_; }
+  float y2Twips() const { return y2_; }
+
+  Colour BorderColor() const { return colour_; }
+  void setBorderColor(Colour c);
+  // 0 transparent, 1 solid, 2 dash, 3 dot, 4 dash-dot, 5 dash-dot-dot, 6 inside solid.
+  int16_t BorderStyle() const { return style_; }
+  void setBorderStyle(int16_t s);
+  int16_t BorderWidth() const { return width_; }  // pixels, at least 1
+  void setBorderWidth(int16_t w);
+
+ private:
+  float x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+  Colour colour_{0x80000008};
+  int16_t style_ = 1;
+  int16_t width_ = 1;
+};
+
+// A filled rectangle.
+class KYV_API Shape : public RectElement {
+ public:
+  Shape(Container& parent, std::string name, int index = -1);
+  Shape(const Shape&) = default;
+  Shape& operator=(const Shape&) = default;
+  Colour FillColor() const { return fill_; }
+  void setFillColor(Colour c);
+  Colour BorderColor() const { return border_; }
+  void setBorderColor(Colour c);
+  int16_t BorderStyle() const { return borderStyle_; }  // 0 no outline, 1 solid outline
+  void setBorderStyle(int16_t s);
+
+ private:
+  Colour fill_{0x00000000};
+  Colour border_{0x80000008};
+  int16_t borderStyle_ = 0;
+};
+
+// An image frame; it shows no picture here, only its optional 1-pixel border.
+class KYV_API Image : public RectElement {
+ public:
+  Image(Container& parent, std::string name, int index = -1);
+  Image(const Image&) = default;
+  Image& operator=(const Image&) = default;
+  int16_t BorderStyle() const { return borderStyle_; }
+  void setBorderStyle(int16_t s);  // 0 or 1, else invalid-property-value
+
+ private:
+  int16_t borderStyle_ = 0;
+};
+
+struct ControlDeleter {
+  KYV_API void operator()(Control* c) const;
+};
+using ControlPtr = std::unique_ptr<Control, ControlDeleter>;
+
+// A slot holding another control of the family. Its size is the embedded control's
+// extent: changing it resizes that control (which runs its Resize).
+class KYV_API ControlSlot : public RectElement {
+ public:
+  ControlSlot(Container& parent, std::string name, int index = -1);
+  ~ControlSlot() override;
+  ControlSlot(const ControlSlot&) = delete;
+  ControlSlot& operator=(const ControlSlot&) = delete;
+  // Places `control` in the slot at the slot's current size.
+  void setControl(ControlPtr control);
+  Control* control() const { return control_.get(); }
+
+ protected:
+  void sizeChanged() override;
+
+ private:
+  std::unique_ptr<Site> site_;  // forwards the embedded control's repaint requests
+  ControlPtr control_;
+};
+
+}  // namespace kyv

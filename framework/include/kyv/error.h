@@ -1,0 +1,38 @@
+#pragma once
+// Errors raised by elements, conversions and controls. One exception type carries a
+// kind (with its classic error number) and a clear message.
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "kyv/export.h"
+
+namespace kyv {
+
+enum class ErrorKind : int {
+  Overflow = 6,
+  SubscriptOutOfRange = 9,
+  DivisionByZero = 11,
+  TypeMismatch = 13,
+  InvalidPropertyValue = 380,
+  CannotCreateObject = 429,
+  NoSuchMember = 438,
+};
+
+// The kind as hosts print it: "overflow", "division-by-zero", ...
+KYV_API std::string_view kindName(ErrorKind kind);
+
+class KYV_API Error : public std::runtime_error {
+ public:
+  Error(ErrorKind kind, const std::string& message);
+  ~Error() override;
+  ErrorKind kind() const { return kind_; }
+  int number() const { return static_cast<int>(kind_); }
+
+ private:
+  ErrorKind kind_;
+};
+
+[[noreturn]] KYV_API void raise(ErrorKind kind, const std::string& message);
+
+}  // namespace kyv

@@ -1,0 +1,76 @@
+#pragma once
+// Registry: creates controls by class name ("KyvVStatus.Kyvvstat"). Class names map to
+// control libraries through a registration file that the libraries' own entry points
+// write (see plugin.h and the kyvreg tool). A library is opened when its first instance
+// is created and closed when its last instance is gone. A class name is never turned
+// into a file path: only libraries named in the registration file are ever opened.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <algorithm>
+
+#include "kyv/elements.h"
+#include "kyv/export.h"
+
+namespace kyv {
+
+class ClassInfo;
+class Control;
+class Registry;
+
+// What a library hands out for one class.
+struct ClassFactory {
+  const ClassInfo* info;
+  Control* (*create)(Registry& registry);
+  void (*destroy)(Control* control);
+};
+
+class KYV_API Registry {
+ public:
+  // Uses `registrationFile`, or the default file when empty.
+  explicit Registry(std::string registrationFile = {});
+  ~Registry();
+  Registry(const Registry&) = delete;
+  Registry& operator=(const Registry&) = delete;
+
+  // "kyvregistry.json" beside the framework library.
+  static std::string defaultRegistrationFile();
+  const std::string& registrationFile() const { return file_; }
+
+  // A new instance; raises cannot-create-object with a message naming the class and the
+  // reason (not registered, library missing or foreign, class refused).
+  ControlPtr create(std::string_view className);
+  // Runs `fn` on the class's type info; the library is closed again afterwards unless
+  // instances of it live.
+  void describe(std::string_view className, const std::function<void(const ClassInfo&)>& fn);
+  // Names of the libraries open now ("KyvVStatus"), sorted.
+  std::vector<std::string> loadedLibraries() const;
+
+  // Writing the registration file, used by the libraries' entry points.
+  static bool registerClasses(const std::string& file, const std::string& library,
+                              const std::vector<std::string>& classNames);
+  static bool unregisterLibrary(const std::string& file, const std::string& library);
+
+ private:
+  struct Library;
+  struct Instance {
+    Library* library;
+    const ClassFactory* factory;
+  };
+  friend struct ControlDeleter;
+  Library& open(std::string_view className, const ClassFactory*& factory);
+  void release(Library& lib);
+  void destroy(Control* control);
+  std::string libraryFor(std::string_view className);
+
+  std::string file_;
+  std::map<std::string, std::string> classes_;  // folded class name -> library path
+  std::map<std::string, std::unique_ptr<Library>> libraries_;  // by path
+  std::map<Control*, Instance> instances_;
+};
+
+}  // namespace kyv

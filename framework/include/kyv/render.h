@@ -1,0 +1,43 @@
+#pragma once
+// The cairo renderer: one code path paints a control into any cairo context (an image
+// surface, a PNG, SVG or PDF file, or a widget's pixels). Shapes and lines are drawn
+// without anti-aliasing for the classic pixel look; text uses fontconfig fonts.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "kyv/export.h"
+#include "kyv/variant.h"
+
+typedef struct _cairo cairo_t;
+
+namespace kyv {
+
+class Control;
+
+// The reference resolution: 15 twips per pixel (96 dpi).
+inline constexpr double kReferenceTwipsPerPixel = 15.0;
+
+// System colours 0x80000000 + n resolve through this table (0x00BBGGRR entries).
+using Palette = std::array<uint32_t, 31>;
+KYV_API const Palette& systemPalette();
+KYV_API void setSystemPalette(const Palette& palette);
+// The plain 0x00BBGGRR value a colour shows as.
+KYV_API uint32_t resolveColour(Colour c);
+
+// Paints `control` with its top-left corner at the context's origin and marks it clean.
+KYV_API void render(Control& control, cairo_t* cr, double twipsPerPixel = kReferenceTwipsPerPixel);
+
+// Renders into a file whose format follows its extension (.png, .svg, .pdf). Raises
+// invalid-property-value for another extension or a file that cannot be written.
+KYV_API void renderToFile(Control& control, const std::string& path,
+                          double twipsPerPixel = kReferenceTwipsPerPixel);
+
+// Size of `text` in twips, measured with the font at the reference resolution.
+struct TextSize {
+  float width, height;
+};
+KYV_API TextSize measureText(std::string_view text, const std::string& family, int weight, float points);
+
+}  // namespace kyv

@@ -1,0 +1,161 @@
+#include "kyv/bag.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "kyv/error.h"
+
+namespace kyv {
+namespace {
+
+using nlohmann::json;
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+[[noreturn]] void notABag(const std::string& why) {
+  raise(ErrorKind::InvalidPropertyValue, "Invalid property value: not a property bag: " + why);
+}
+
+json toJsonValue(const Variant& v) {
+  switch (v.type()) {
+    case VarType::Integer: return *v.get<int16_t>();
+    case VarType::Long: return *v.get<int32_t>();
+    case VarType::Single: return std::isfinite(*v.get<float>()) ? json(*v.get<float>()) : json(v.display());
+    case VarType::Double: return std::isfinite(*v.get<double>()) ? json(*v.get<double>()) : json(v.display());
+    case VarType::Boolean: return *v.get<bool>();
+    case VarType::Colour: return v.get<Colour>()->value;
+    case VarType::String: return *v.get<std::string>();
+    default: return nullptr;
+  }
+}
+
+Variant fromJsonValue(const json& j) {
+  if (j.is_boolean()) return Variant(j.get<bool>());
+  if (j.is_number_integer()) {
+    if (j.is_number_unsigned()) {
+      const uint64_t u = j.get<uint64_t>();
+      if (u <= 32767) return Variant(static_cast<int16_t>(u));
+      if (u <= 2147483647) return Variant(static_cast<int32_t>(u));
+      return Variant(static_cast<double>(u));
+    }
+    const int64_t i = j.get<int64_t>();
+    if (i >= -32768 && i <= 32767) return Variant(static_cast<int16_t>(i));
+    if (i >= INT32_MIN && i <= INT32_MAX) return Variant(static_cast<int32_t>(i));
+    return Variant(static_cast<double>(i));
+  }
+  if (j.is_number()) return Variant(j.get<double>());
+  if (j.is_string()) return Variant(j.get<std::string>());
+  if (j.is_null()) return Variant();
+  // Arrays and objects are kept as text: reading them as a number is a type mismatch.
+  return Variant(j.dump());
+}
+
+json bagToJson(const PropertyBag& bag) {
+  json list = json::array();
+  for (const auto& e : bag.entries()) list.push_back(json::array({e.key, toJsonValue(e.value)}));
+  return list;
+}
+
+void bagFromJson(const json& list, PropertyBag& bag) {
+  if (!list.is_array()) notABag("\"properties\" is not an array");
+  for (const json& pair : list) {
+    if (!pair.is_array() || pair.size() != 2 || !pair[0].is_string())
+      notABag("an entry is not a [KEY, VALUE] pair: " + pair.dump().substr(0, 60));
+    bag.WriteProperty(pair[0].get<std::string>(), fromJsonValue(pair[1]));
+  }
+}
+
+json parse(std::string_view text) {
+  json doc = json::parse(text.begin(), text.end(), nullptr, false);
+  if (doc.is_discarded()) notABag("the text is not JSON");
+  if (!doc.is_object()) notABag("the document is not a JSON object");
+  return doc;
+}
+
+}  // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return false;
+  return true;
+}
+
+Variant PropertyBag::ReadProperty(std::string_view key, const Variant& fallback) {
+  size_t stored = 0;
+  for (const Entry& e : entries_) stored += sameName(e.key, key);
+  if (stored == 0) return fallback;
+  size_t* reads = nullptr;
+  for (auto& [k, n] : cursors_)
+    if (sameName(k, key)) reads = &n;
+  if (!reads) reads = &cursors_.emplace_back(std::string(key), 0).second;
+  const size_t wanted = (*reads)++ % stored;
+  size_t seen = 0;
+  for (const Entry& e : entries_)
+    if (sameName(e.key, key) && seen++ == wanted) return e.value;
+  return fallback;
+}
+
+void PropertyBag::WriteProperty(std::string_view key, const Variant& value, const Variant& fallback) {
+  if (!fallback.isEmpty() && equalsDefault(value, fallback)) return;
+  entries_.push_back({std::string(key), value});
+}
+
+void PropertyBag::clear() {
+  entries_.clear();
+  cursors_.clear();
+}
+
+std::string PropertyBag::toJson() const { return json{{"properties", bagToJson(*this)}}.dump(); }
+
+PropertyBag PropertyBag::fromJson(std::string_view text) {
+  const json doc = parse(text);
+  PropertyBag bag;
+  if (doc.contains("properties")) bagFromJson(doc["properties"], bag);
+  return bag;
+}
+
+const FormControl* FormDocument::find(std::string_view name) const {
+  for (const FormControl& c : controls)
+    if (sameName(c.name, name)) return &c;
+  return nullptr;
+}
+
+std::string FormDocument::toJson() const {
+  json list = json::array();
+  for (const FormControl& c : controls)
+    list.push_back({{"name", c.name},
+                    {"class", c.className},
+                    {"extent", json::array({c.width, c.height})},
+                    {"properties", bagToJson(c.properties)}});
+  return json{{"controls", list}}.dump(2);
+}
+
+FormDocument FormDocument::fromJson(std::string_view text) {
+  const json doc = parse(text);
+  FormDocument form;
+  if (!doc.contains("controls")) return form;
+  const json& list = doc["controls"];
+  if (!list.is_array()) notABag("\"controls\" is not an array");
+  for (const json& c : list) {
+    if (!c.is_object() || !c.contains("name") || !c["name"].is_string() || !c.contains("class") ||
+        !c["class"].is_string())
+      notABag("a control lacks its \"name\" or \"class\"");
+    FormControl fc;
+    fc.name = c["name"].get<std::string>();
+    fc.className = c["class"].get<std::string>();
+    if (c.contains("extent")) {
+      const json& e = c["extent"];
+      if (!e.is_array() || e.size() != 2 || !e[0].is_number() || !e[1].is_number() || e[0].get<double>() < 0 ||
+          e[1].get<double>() < 0 || e[0].get<double>() > 1e7 || e[1].get<double>() > 1e7)
+        notABag("the extent of " + fc.name + " is not [W, H] in twips");
+      fc.width = e[0].get<float>();
+      fc.height = e[1].get<float>();
+    }
+    if (c.contains("properties")) bagFromJson(c["properties"], fc.properties);
+    form.controls.push_back(std::move(fc));
+  }
+  return form;
+}
+
+}  // namespace kyv

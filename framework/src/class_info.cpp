@@ -1,0 +1,41 @@
+#include "kyv/class_info.h"
+
+#include "kyv/bag.h"
+
+namespace kyv {
+
+ClassInfo::ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
+                     std::vector<MemberInfo> members, std::vector<EventInfo> events)
+    : className_(className),
+      defaultWidth_(defaultWidth),
+      defaultHeight_(defaultHeight),
+      members_(std::move(members)),
+      events_(std::move(events)) {
+  for (size_t i = 0; i < members_.size(); ++i) {
+    int16_t& slot = byId_[slotOf(members_[i].id)];
+    slot = slot == 0 ? static_cast<int16_t>(i + 1) : -1;
+  }
+}
+
+ClassInfo::~ClassInfo() = default;
+
+// Dispatch ids are 0x680300nn for properties and 0x600300nn for methods: the low byte
+// and the property bit index a table, so binding by id is a lookup, not a search.
+int ClassInfo::slotOf(DispId id) { return ((id >> 19) & 0x100) | (id & 0xFF); }
+
+int ClassInfo::find(DispId id) const {
+  const int16_t slot = byId_[slotOf(id)];
+  if (slot > 0) return members_[slot - 1].id == id ? slot - 1 : -1;
+  if (slot == 0) return -1;
+  for (size_t i = 0; i < members_.size(); ++i)
+    if (members_[i].id == id) return static_cast<int>(i);
+  return -1;
+}
+
+int ClassInfo::find(std::string_view name) const {
+  for (size_t i = 0; i < members_.size(); ++i)
+    if (sameName(members_[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace kyv

@@ -1,0 +1,80 @@
+#include "kyv/control.h"
+
+#include <string>
+
+#include "kyv/bag.h"
+#include "kyv/error.h"
+#include "kyv/site.h"
+
+namespace kyv {
+
+Control::Control(const ClassInfo& info, Registry* registry)
+    : info_(info), registry_(registry), surface_(*this) {
+  surface_.setRectTwips(0, 0, info.defaultWidth(), info.defaultHeight());
+}
+
+Control::~Control() = default;
+
+void Control::ReadProperties(PropertyBag& bag) { info_.readProperties(*this, bag); }
+void Control::WriteProperties(PropertyBag& bag) { info_.writeProperties(*this, bag); }
+
+void Control::setExtent(float width, float height) {
+  surface_.setRectTwips(0, 0, width, height);
+  Resize();
+}
+
+int Control::bind(std::string_view name, MemberKind kind) const {
+  const int index = info_.find(name);
+  if (index < 0 || info_.members()[index].kind != kind)
+    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
+                                       std::string(info_.className()) + " has no " +
+                                       (kind == MemberKind::Method ? "method " : "property ") + std::string(name));
+  return index;
+}
+
+Variant Control::get(std::string_view name) { return invoke(bind(name, MemberKind::Property), Invoke::Get, nullptr); }
+
+void Control::put(std::string_view name, const Variant& value) {
+  Variant v = value;
+  invoke(bind(name, MemberKind::Property), Invoke::Put, &v);
+}
+
+Variant Control::call(std::string_view name, Variant& arg) {
+  return invoke(bind(name, MemberKind::Method), Invoke::Call, &arg);
+}
+
+Variant Control::invoke(int member, Invoke how, Variant* arg) {
+  const auto& members = info_.members();
+  if (member < 0 || member >= static_cast<int>(members.size()))
+    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: no member " + std::to_string(member));
+  const bool isMethod = members[member].kind == MemberKind::Method;
+  if (isMethod != (how == Invoke::Call))
+    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
+                                       std::string(members[member].name) +
+                                       (isMethod ? " is a method" : " is a property"));
+  if (how == Invoke::Put && !arg) raise(ErrorKind::TypeMismatch, "Type mismatch: no value to write");
+  return info_.invoke(*this, member, how, arg);
+}
+
+void Control::invalidate() {
+  if (dirty_) return;
+  dirty_ = true;
+  if (site_) site_->invalidated(*this);
+}
+
+void Control::RaiseEvent(int number) {
+  const auto& events = info_.events();
+  if (number < 1 || number > static_cast<int>(events.size())) return;
+  if (site_) site_->eventRaised(*this, events[number - 1]);
+}
+
+void Control::PropertyChanged(std::string_view name) {
+  if (site_) site_->propertyChanged(*this, name);
+}
+
+Site::~Site() = default;
+void Site::eventRaised(Control&, const EventInfo&) {}
+void Site::propertyChanged(Control&, std::string_view) {}
+void Site::invalidated(Control&) {}
+
+}  // namespace kyv

@@ -1,0 +1,284 @@
+#include "kyv/registry.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "kyv/bag.h"
+#include "kyv/class_info.h"
+#include "kyv/control.h"
+#include "kyv/error.h"
+#include "kyv/plugin.h"
+
+namespace kyv {
+namespace {
+
+using nlohmann::json;
+using GetClassObject = int (*)(const char*, const ClassFactory**);
+using CanUnloadNow = int (*)();
+
+[[noreturn]] void cannotCreate(const std::string& why) {
+  raise(ErrorKind::CannotCreateObject, "Cannot create object: " + why);
+}
+
+std::string folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool isIdentifier(std::string_view s) {
+  if (s.empty() || s.size() > 64) return false;
+  if (!(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
+  for (char c : s)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  return true;
+}
+
+// "Library.Class": two identifiers, nothing that could be read as a path.
+bool isClassName(std::string_view name) {
+  const size_t dot = name.find('.');
+  return dot != std::string_view::npos && isIdentifier(name.substr(0, dot)) && isIdentifier(name.substr(dot + 1));
+}
+
+// "KyvVStatus" for ".../libKyvVStatus.so".
+std::string libraryName(const std::string& path) {
+  std::string base = path.substr(path.find_last_of('/') + 1);
+  if (base.rfind("lib", 0) == 0) base = base.substr(3);
+  const size_t so = base.find(".so");
+  return so == std::string::npos ? base : base.substr(0, so);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+json readRegistrations(const std::string& text) {
+  json doc = json::parse(text, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object() || !doc.contains("classes") || !doc["classes"].is_object())
+    return json{{"classes", json::object()}};
+  return doc;
+}
+
+// Runs `edit` on the registration file's JSON under an exclusive lock.
+template <class Edit>
+bool editRegistrations(const std::string& file, Edit edit) {
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT, 0644);
+  if (fd < 0) return false;
+  bool ok = ::flock(fd, LOCK_EX) == 0;
+  if (ok) {
+    json doc = readRegistrations(readFile(file));
+    edit(doc["classes"]);
+    const std::string text = doc.dump(2) + "\n";
+    ok = ::ftruncate(fd, 0) == 0 && ::pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  }
+  ::close(fd);
+  return ok;
+}
+
+std::string ownPath(const void* anchor) {
+  Dl_info info{};
+  if (!dladdr(anchor, &info) || !info.dli_fname) return {};
+  char resolved[PATH_MAX];
+  return realpath(info.dli_fname, resolved) ? std::string(resolved) : std::string(info.dli_fname);
+}
+
+}  // namespace
+
+struct Registry::Library {
+  std::string path;
+  std::string name;
+  void* handle = nullptr;
+  GetClassObject getClassObject = nullptr;
+  CanUnloadNow canUnloadNow = nullptr;
+  int instances = 0;
+};
+
+Registry::Registry(std::string registrationFile)
+    : file_(registrationFile.empty() ? defaultRegistrationFile() : std::move(registrationFile)) {}
+
+Registry::~Registry() {
+  // Libraries with live instances stay mapped: their code may still run.
+  for (auto& [path, lib] : libraries_)
+    if (lib->instances == 0) dlclose(lib->handle);
+}
+
+std::string Registry::defaultRegistrationFile() {
+  const std::string self = ownPath(reinterpret_cast<const void*>(&Registry::defaultRegistrationFile));
+  return self.substr(0, self.find_last_of('/') + 1) + "kyvregistry.json";
+}
+
+std::string Registry::libraryFor(std::string_view className) {
+  const std::string key = folded(className);
+  auto it = classes_.find(key);
+  if (it == classes_.end()) {
+    classes_.clear();
+    const json doc = readRegistrations(readFile(file_));
+    for (const auto& [name, path] : doc["classes"].items())
+      if (path.is_string()) classes_[folded(name)] = path.get<std::string>();
+    it = classes_.find(key);
+  }
+  if (it == classes_.end()) cannotCreate("class \"" + std::string(className) + "\" is not registered");
+  return it->second;
+}
+
+Registry::Library& Registry::open(std::string_view className, const ClassFactory*& factory) {
+  if (!isClassName(className))
+    cannotCreate("\"" + std::string(className) + "\" is not a class name of the form Library.Class");
+  const std::string path = libraryFor(className);
+  auto it = libraries_.find(path);
+  if (it == libraries_.end()) {
+    auto lib = std::make_unique<Library>();
+    lib->path = path;
+    lib->name = libraryName(path);
+    lib->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib->handle) {
+      const char* why = dlerror();
+      cannotCreate("library " + path + " registered for \"" + std::string(className) +
+                   "\" cannot be opened: " + (why ? why : "unknown reason"));
+    }
+    lib->getClassObject = reinterpret_cast<GetClassObject>(dlsym(lib->handle, "kyv_get_class_object"));
+    lib->canUnloadNow = reinterpret_cast<CanUnloadNow>(dlsym(lib->handle, "kyv_can_unload_now"));
+    if (!lib->getClassObject || !lib->canUnloadNow || !dlsym(lib->handle, "kyv_register_server") ||
+        !dlsym(lib->handle, "kyv_unregister_server")) {
+      dlclose(lib->handle);
+      cannotCreate("library " + path + " registered for \"" + std::string(className) +
+                   "\" is not a Kyv control library");
+    }
+    it = libraries_.emplace(path, std::move(lib)).first;
+  }
+  Library& lib = *it->second;
+  const std::string name(className);
+  if (lib.getClassObject(name.c_str(), &factory) != 0 || !factory) {
+    release(lib);
+    cannotCreate("library " + path + " does not provide class \"" + name + "\"");
+  }
+  return lib;
+}
+
+void Registry::release(Library& lib) {
+  if (lib.instances > 0 || lib.canUnloadNow() != 0) return;
+  dlclose(lib.handle);
+  libraries_.erase(lib.path);
+}
+
+ControlPtr Registry::create(std::string_view className) {
+  const ClassFactory* factory = nullptr;
+  Library& lib = open(className, factory);
+  Control* control = nullptr;
+  try {
+    control = factory->create(*this);
+  } catch (const Error& e) {
+    release(lib);
+    if (e.kind() == ErrorKind::CannotCreateObject) throw;
+    cannotCreate(std::string(className) + ": " + e.what());
+  }
+  ++lib.instances;
+  instances_.emplace(control, Instance{&lib, factory});
+  return ControlPtr(control);
+}
+
+void Registry::destroy(Control* control) {
+  auto it = instances_.find(control);
+  if (it == instances_.end()) {
+    delete control;
+    return;
+  }
+  const Instance instance = it->second;
+  instances_.erase(it);
+  instance.factory->destroy(control);
+  --instance.library->instances;
+  release(*instance.library);
+}
+
+void Registry::describe(std::string_view className, const std::function<void(const ClassInfo&)>& fn) {
+  const ClassFactory* factory = nullptr;
+  Library& lib = open(className, factory);
+  try {
+    fn(*factory->info);
+  } catch (...) {
+    release(lib);
+    throw;
+  }
+  release(lib);
+}
+
+std::vector<std::string> Registry::loadedLibraries() const {
+  std::vector<std::string> names;
+  for (const auto& [path, lib] : libraries_) names.push_back(lib->name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Registry::registerClasses(const std::string& file, const std::string& library,
+                               const std::vector<std::string>& classNames) {
+  return editRegistrations(file, [&](json& classes) {
+    for (auto it = classes.begin(); it != classes.end();)
+      it = (it->is_string() && it->get<std::string>() == library) ? classes.erase(it) : std::next(it);
+    for (const std::string& name : classNames) classes[name] = library;
+  });
+}
+
+bool Registry::unregisterLibrary(const std::string& file, const std::string& library) {
+  return editRegistrations(file, [&](json& classes) {
+    for (auto it = classes.begin(); it != classes.end();)
+      it = (it->is_string() && it->get<std::string>() == library) ? classes.erase(it) : std::next(it);
+  });
+}
+
+void ControlDeleter::operator()(Control* c) const {
+  if (!c) return;
+  if (Registry* r = c->registry()) {
+    r->destroy(c);
+    return;
+  }
+  delete c;
+}
+
+namespace detail {
+
+int registerServer(const char* file, const void* anchor, const ClassFactory* const* factories, int count) {
+  try {
+    if (!file) return 1;
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.emplace_back(factories[i]->info->className());
+    const std::string self = ownPath(anchor);
+    return !self.empty() && Registry::registerClasses(file, self, names) ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
+int unregisterServer(const char* file, const void* anchor) {
+  try {
+    const std::string self = ownPath(anchor);
+    return file && !self.empty() && Registry::unregisterLibrary(file, self) ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
+int findFactory(const char* name, const ClassFactory* const* factories, int count, const ClassFactory** out) {
+  if (!name || !out) return 1;
+  for (int i = 0; i < count; ++i) {
+    if (sameName(factories[i]->info->className(), name)) {
+      *out = factories[i];
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace detail
+}  // namespace kyv

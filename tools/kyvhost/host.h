@@ -1,0 +1,81 @@
+#pragma once
+// The kyvhost interpreter: one command a line, output as documented in the README's
+// kyvhost tour. Every failure of a control is printed and the script goes on.
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "kyv/control.h"
+#include "kyv/error.h"
+#include "kyv/registry.h"
+#include "kyv/site.h"
+#include "words.h"
+
+namespace kyvhost {
+
+class Host;
+
+// One named control instance and its event handlers.
+struct Instance final : kyv::Site {
+  Instance(Host& host, std::string name) : host(host), name(std::move(name)) {}
+  void eventRaised(kyv::Control& control, const kyv::EventInfo& event) override;
+  void propertyChanged(kyv::Control& control, std::string_view property) override;
+
+  struct Handler {
+    std::vector<Word> command;
+    int line;
+  };
+  Host& host;
+  std::string name;
+  kyv::ControlPtr control;
+  std::map<int, Handler> handlers;  // by event number
+};
+
+class Host {
+ public:
+  Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel)
+      : registry_(registry), out_(out), tpp_(twipsPerPixel) {}
+  ~Host();
+
+  // Runs one script line; `line` numbers it in syntax messages.
+  void runLine(std::string_view text, int line);
+  // True when every line so far was understood.
+  bool understood() const { return understood_; }
+
+ private:
+  friend struct Instance;
+  using Words = std::vector<Word>;
+  void execute(const Words& w, int line);
+  void syntax(int line, const std::string& message);
+  void error(const std::string& who, const std::string& member, const kyv::Error& e);
+  std::shared_ptr<Instance> instance(const Words& w, size_t at, int line);
+  int bindMember(Instance& inst, const Word& member, std::string& shown);
+
+  void cmdNew(const Words& w, int line, bool restore);
+  void cmdSet(const Words& w, int line);
+  void cmdGet(const Words& w, int line);
+  void cmdCall(const Words& w, int line);
+  void cmdResize(const Words& w, int line);
+  void cmdSave(const Words& w, int line, bool print);
+  void cmdDump(const Words& w, int line);
+  void cmdMembers(const Words& w, int line);
+  void cmdOn(const Words& w, int line);
+  void cmdRender(const Words& w, int line);
+  void cmdFree(const Words& w, int line);
+
+  kyv::Registry& registry_;
+  std::ostream& out_;
+  double tpp_;
+  bool understood_ = true;
+  int depth_ = 0;
+  std::map<std::string, std::shared_ptr<Instance>> instances_;
+};
+
+// Writes the element dump of `control`, every line prefixed with `prefix`; `path`
+// (possibly empty) limits it to one element or array. Returns false when `path` names
+// no element.
+bool dumpControl(std::ostream& out, const std::string& prefix, kyv::Control& control, std::string_view path);
+
+}  // namespace kyvhost

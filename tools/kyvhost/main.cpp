@@ -1,0 +1,72 @@
+// kyvhost [--tpp N] [--registry FILE] [SCRIPT ...]: runs kyvhost scripts (standard input
+// when none is given or SCRIPT is "-"). Exit status 0 when every line was understood, 1
+// when a line was not, 2 when a script could not be read.
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "kyv/registry.h"
+
+namespace {
+
+void runStream(kyvhost::Host& host, std::istream& in) {
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) host.runLine(line, ++number);
+}
+
+int usage() {
+  std::cerr << "usage: kyvhost [--tpp N] [--registry FILE] [SCRIPT ...]\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double tpp = 15;
+  std::string registryFile;
+  std::vector<std::string> scripts;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--tpp" || arg == "--registry") && i + 1 < argc) {
+      const std::string value = argv[++i];
+      if (arg == "--registry") {
+        registryFile = value;
+        continue;
+      }
+      auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), tpp);
+      if (ec != std::errc() || p != value.data() + value.size() || !(tpp > 0) || !std::isfinite(tpp)) return usage();
+    } else if (arg.rfind("--", 0) == 0) {
+      return usage();
+    } else {
+      scripts.push_back(arg);
+    }
+  }
+  if (scripts.empty()) scripts.push_back("-");
+
+  kyv::Registry registry(registryFile);
+  int status = 0;
+  {
+    kyvhost::Host host(registry, std::cout, tpp);
+    for (const std::string& script : scripts) {
+      if (script == "-") {
+        runStream(host, std::cin);
+        continue;
+      }
+      std::ifstream in(script);
+      if (!in) {
+        std::cerr << "kyvhost: cannot read " << script << '\n';
+        status = 2;
+        continue;
+      }
+      runStream(host, in);
+    }
+    if (status == 0 && !host.understood()) status = 1;
+  }
+  std::cout.flush();
+  return status;
+}
