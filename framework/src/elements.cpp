@@ -1,6 +1,7 @@
 #include "kyv/elements.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "kyv/control.h"
 #include "kyv/error.h"
@@ -132,36 +133,42 @@ float Container::interiorHeight() const {
 float Container::ScaleWidth() const { return userScaleWidth_ != 0 ? userScaleWidth_ : interiorWidth(); }
 float Container::ScaleHeight() const { return userScaleHeight_ != 0 ? userScaleHeight_ : interiorHeight(); }
 
+static void checkScale(const std::string& what, float v) {
+  if (v == 0) invalid(what + " cannot be 0");
+  if (!std::isfinite(v)) invalid(what + " " + formatNumber(v) + " is not a finite number");
+}
+
 void Container::setScaleWidth(float v) {
-  if (v == 0) invalid(path() + ".ScaleWidth cannot be 0");
+  checkScale(path() + ".ScaleWidth", v);
   userScaleWidth_ = v;
 }
 
 void Container::setScaleHeight(float v) {
-  if (v == 0) invalid(path() + ".ScaleHeight cannot be 0");
+  checkScale(path() + ".ScaleHeight", v);
   userScaleHeight_ = v;
 }
 
 void Container::setScaleLeft(float v) { scaleLeft_ = v; }
 void Container::setScaleTop(float v) { scaleTop_ = v; }
 
-// Twips per scale unit on each axis; 1 without a user scale.
-static float factor(float interior, float userScale) {
-  return userScale != 0 ? interior / userScale : 1.0f;
+// Scale units and twips convert as units * interior / userScale, in double precision and
+// rounded once, so a length read in one scale and written back in another keeps its twips
+// as closely as a Single allows. Without a user scale a unit is a twip.
+static float unitsToTwips(float units, float interior, float userScale) {
+  if (userScale == 0) return units;
+  return static_cast<float>(static_cast<double>(units) * interior / userScale);
 }
 
-float Container::sizeToTwipsX(float u) const { return u * factor(interiorWidth(), userScaleWidth_); }
-float Container::sizeToTwipsY(float u) const { return u * factor(interiorHeight(), userScaleHeight_); }
-
-float Container::sizeToUnitsX(float t) const {
-  const float f = factor(interiorWidth(), userScaleWidth_);
-  return f != 0 ? t / f : 0.0f;
+static float twipsToUnits(float twips, float interior, float userScale) {
+  if (userScale == 0) return twips;
+  if (interior == 0) return 0.0f;
+  return static_cast<float>(static_cast<double>(twips) * userScale / interior);
 }
 
-float Container::sizeToUnitsY(float t) const {
-  const float f = factor(interiorHeight(), userScaleHeight_);
-  return f != 0 ? t / f : 0.0f;
-}
+float Container::sizeToTwipsX(float u) const { return unitsToTwips(u, interiorWidth(), userScaleWidth_); }
+float Container::sizeToTwipsY(float u) const { return unitsToTwips(u, interiorHeight(), userScaleHeight_); }
+float Container::sizeToUnitsX(float t) const { return twipsToUnits(t, interiorWidth(), userScaleWidth_); }
+float Container::sizeToUnitsY(float t) const { return twipsToUnits(t, interiorHeight(), userScaleHeight_); }
 
 float Container::toTwipsX(float u) const { return sizeToTwipsX(u - scaleLeft_); }
 float Container::toTwipsY(float u) const { return sizeToTwipsY(u - scaleTop_); }

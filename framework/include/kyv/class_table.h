@@ -11,7 +11,11 @@
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
 // method takes its one argument by reference (R name(A&)). Persist rows list the bag
-// entries in their order: key, default, type, and how to load and save entry i.
+// entries in their order: key, default, type, and how to load and save entry i. When a
+// class saves in another order than it loads, a last argument lists the keys in the
+// order WriteProperties writes them: {"BackColor", "Columns", ...}.
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -103,11 +107,16 @@ class ClassTable final : public ClassInfo {
             }};
   }
 
+  // `writeOrder` names every persist row once, by key, in the order WriteProperties
+  // writes them; empty means the order of `persist`. Raises std::invalid_argument when it
+  // names a key twice, misses one or names one that has no row.
   ClassTable(std::string_view className, float width, float height, std::vector<Member> members,
-             std::vector<EventInfo> events, std::vector<Persist> persist)
+             std::vector<EventInfo> events, std::vector<Persist> persist,
+             const std::vector<std::string_view>& writeOrder = {})
       : ClassInfo(className, width, height, infos(members), std::move(events)),
         members_(std::move(members)),
-        persist_(std::move(persist)) {}
+        persist_(std::move(persist)),
+        writeOrder_(rowsInOrder(persist_, writeOrder)) {}
 
   Variant invoke(Control& control, int index, Invoke how, Variant* arg) const override {
     const Member& m = members_.at(index);
@@ -137,7 +146,8 @@ class ClassTable final : public ClassInfo {
 
   void writeProperties(Control& control, PropertyBag& bag) const override {
     C& self = static_cast<C&>(control);
-    for (const Persist& row : persist_) {
+    for (size_t index : writeOrder_) {
+      const Persist& row = persist_[index];
       const int n = row.count ? row.count(self) : row.writes;
       for (int i = 0; i < n; ++i) bag.WriteProperty(row.key, row.save(self, i), row.fallback);
     }
@@ -149,8 +159,30 @@ class ClassTable final : public ClassInfo {
     for (const Member& m : members) out.push_back(m.info);
     return out;
   }
+  static std::vector<size_t> rowsInOrder(const std::vector<Persist>& rows, const std::vector<std::string_view>& keys) {
+    std::vector<size_t> order;
+    if (keys.empty()) {
+      for (size_t i = 0; i < rows.size(); ++i) order.push_back(i);
+      return order;
+    }
+    if (keys.size() != rows.size())
+      throw std::invalid_argument("the write order names " + std::to_string(keys.size()) + " keys for " +
+                                  std::to_string(rows.size()) + " persisted rows");
+    const auto free = [&](size_t i, std::string_view key) {
+      return sameName(rows[i].key, key) && std::find(order.begin(), order.end(), i) == order.end();
+    };
+    for (std::string_view key : keys) {
+      size_t i = 0;
+      while (i < rows.size() && !free(i, key)) ++i;
+      if (i == rows.size())
+        throw std::invalid_argument("the write order names \"" + std::string(key) + "\" more often than it is persisted");
+      order.push_back(i);
+    }
+    return order;
+  }
   std::vector<Member> members_;
   std::vector<Persist> persist_;
+  std::vector<size_t> writeOrder_;  // indices into persist_
 };
 
 }  // namespace kyv

@@ -101,7 +101,9 @@ class KYV_API Container : public RectElement {
   int16_t BorderStyle() const { return borderStyle_; }
   void setBorderStyle(int16_t style);  // 0 none, 1 fixed single; else invalid-property-value
 
-  // Interior size in scale units; writing sets a user scale (0 raises invalid-property-value).
+  // Interior size in scale units; writing sets a user scale on that axis, which stays in
+  // force when the box is resized (0 or a non-finite value raises invalid-property-value).
+  // Children keep their twips: a new scale moves nothing, it changes what reads return.
   float ScaleWidth() const;
   void setScaleWidth(float v);
   float ScaleHeight() const;
