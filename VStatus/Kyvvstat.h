@@ -1,75 +1,24 @@
 #pragma once
 // Kyvvstat ("KyvVStatus.Kyvvstat"): a vertical threshold status bar. incbar shows a
-// reading as a bar rising from the bottom of the holder, blue at or below MinThreshold,
-// green up to MaxThreshold, red above it, writes the reading into the caption box
-// below, repaints and raises MinThreshReached, NormalOPs or MaxThreshReached.
+// reading as a bar rising from the bottom of the holder, with the caption box below it;
+// the bands, members, events and bag are those of every StatusBar.
 #include <cstdint>
 
-#include "kyv/control.h"
-#include "kyv/element_array.h"
-#include "kyv/elements.h"
+#include "StatusBar.h"
 
 namespace kyv {
 class Registry;
 }
 
-class KYV_API Kyvvstat : public kyv::Control {
+class KYV_API Kyvvstat : public StatusBar {
  public:
   explicit Kyvvstat(kyv::Registry* registry = nullptr);
   static const kyv::ClassInfo& classTable();
 
-  // Border of the bar holder: 0 none, 1 sunken.
-  int16_t BorderStyle() const { return holdbar.BorderStyle(); }
-  void setBorderStyle(int16_t style);
-  // Border of the three segments (read from BarSeg(2)); 1 gives them a sunken edge.
-  int16_t Bar3D() const { return BarSeg(2).BorderStyle(); }
-  void setBar3D(int16_t style);
-  // Shows or hides the caption box; its strip stays reserved either way.
-  bool CaptionVisible() const { return datpict.Visible(); }
-  void setCaptionVisible(bool visible);
-  // Border of the caption box.
-  int16_t CaptionBorder() const { return datpict.BorderStyle(); }
-  void setCaptionBorder(int16_t style);
-  // Colour of the empty bar (holdbar); a write colours the caption box too.
-  kyv::Colour BackColor() const { return holdbar.BackColor(); }
-  void setBackColor(kyv::Colour c);
-  // Colour of the normal band (BarSeg(0)).
-  kyv::Colour FillColor() const { return BarSeg(0).BackColor(); }
-  void setFillColor(kyv::Colour c);
-  // Colour of the high band (BarSeg(2)).
-  kyv::Colour maxthreshcolor() const { return BarSeg(2).BackColor(); }
-  void setmaxthreshcolor(kyv::Colour c);
-  // Readings up to and including MinThreshold are low.
-  int16_t MinThreshold() const { return minThreshold_; }
-  void setMinThreshold(int16_t v);
-  // Readings above MaxThreshold are high.
-  int16_t MaxThreshold() const { return maxThreshold_; }
-  void setMaxThreshold(int16_t v);
-  // The reading that fills the holder exactly.
-  int16_t Maxlimit() const { return maxlimit_; }
-  void setMaxlimit(int16_t v);
-  // Colour of the low band (BarSeg(1)).
-  kyv::Colour minthreshcolor() const { return BarSeg(1).BackColor(); }
-  void setminthreshcolor(kyv::Colour c);
-
-  // Shows one reading (never changes BarData). Maxlimit 0 raises division-by-zero and a
-  // negative height invalid-property-value, after the band's visibility changes.
-  void incbar(int16_t& BarData);
-
-  void InitProperties() override;
+  // Holder over a caption strip of fixed height; empties the bar (all segments 0 high).
   void Resize() override;
 
-  // Elements, in creation order. BarSeg stacks 1 (back), 0, 2 (front) inside holdbar.
-  kyv::PictureBox datpict;
-  kyv::Label cntlbl;
-  kyv::PictureBox holdbar;
-  kyv::ElementArray<kyv::PictureBox> BarSeg;
-
  private:
-  void showReading(kyv::PictureBox& segment, int16_t v);
-  void setCaption(int16_t v);
-
-  int16_t minThreshold_ = 0;
-  int16_t maxThreshold_ = 0;
-  int16_t maxlimit_ = 0;
+  // Height v / Maxlimit of the holder's inner height, read back and stood on its bottom.
+  void showReading(kyv::PictureBox& segment, int16_t v) override;
 };

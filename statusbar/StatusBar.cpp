@@ -1,0 +1,203 @@
+#include "StatusBar.h"
+
+#include <charconv>
+
+#include "kyv/arith.h"
+
+using kyv::Colour;
+using kyv::Variant;
+using kyv::VarType;
+
+namespace {
+enum Event { MinThreshReached = 1, MaxThreshReached = 2, NormalOPs = 3 };
+enum Segment { Normal = 0, Low = 1, High = 2 };
+}  // namespace
+
+StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
+  using T = Table;
+  using K = StatusBar;
+  return T{
+      design.className,
+      design.width,
+      design.height,
+      {
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x6803000A),
+          T::property<&K::Bar3D, &K::setBar3D>("Bar3D", 0x68030009),
+          T::property<&K::CaptionVisible, &K::setCaptionVisible>("CaptionVisible", 0x68030008),
+          T::property<&K::CaptionBorder, &K::setCaptionBorder>("CaptionBorder", 0x68030007),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030006),
+          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030005),
+          T::property<&K::maxthreshcolor, &K::setmaxthreshcolor>("maxthreshcolor", 0x68030004),
+          T::property<&K::MinThreshold, &K::setMinThreshold>("MinThreshold", 0x68030003),
+          T::property<&K::MaxThreshold, &K::setMaxThreshold>("MaxThreshold", 0x68030002),
+          T::property<&K::Maxlimit, &K::setMaxlimit>("Maxlimit", 0x68030001),
+          T::property<&K::minthreshcolor, &K::setminthreshcolor>("minthreshcolor", 0x68030000),
+          T::method<&K::incbar>("incbar", 0x6003000F),
+      },
+      {{"MinThreshReached", MinThreshReached, {}}, {"MaxThreshReached", MaxThreshReached, {}}, {"NormalOPs", NormalOPs, {}}},
+      {
+          {"BorderStyle", int16_t(1), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.holdbar.setBorderStyle(v.toInteger()); },
+           [](K& c, int) { return Variant(c.holdbar.BorderStyle()); }},
+          {"Bar3D", int16_t(0), VarType::Integer,
+           [](K& c, int i, const Variant& v) { c.BarSeg(i).setBorderStyle(v.toInteger()); },
+           [](K& c, int i) { return Variant(c.BarSeg(i).BorderStyle()); }, 3, 3},
+          {"CaptionVisible", design.captionVisibleDefault, VarType::Boolean,
+           [](K& c, int, const Variant& v) { c.datpict.setVisible(v.toBoolean()); },
+           [](K& c, int) { return Variant(c.datpict.Visible()); }},
+          {"CaptionBorder", int16_t(1), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.datpict.setBorderStyle(v.toInteger()); },
+           [](K& c, int) { return Variant(c.datpict.BorderStyle()); }},
+          // Read into the holder, then again into the caption box; written once.
+          {"BackColor", Colour{0x8000000F}, VarType::Colour,
+           [](K& c, int i, const Variant& v) { (i == 0 ? c.holdbar : c.datpict).setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.holdbar.BackColor()); }, 2, 1},
+          {"FillColor", Colour{0xFF00}, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.BarSeg(Normal).setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.BarSeg(Normal).BackColor()); }},
+          {"minthreshcolor", Colour{0xFF0000}, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.BarSeg(Low).setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.BarSeg(Low).BackColor()); }},
+          {"maxthreshcolor", Colour{0xFF}, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.BarSeg(High).setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.BarSeg(High).BackColor()); }},
+          {"MinThreshold", int16_t(0), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.minThreshold_ = v.toInteger(); },
+           [](K& c, int) { return Variant(c.minThreshold_); }},
+          {"MaxThreshold", int16_t(40), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.maxThreshold_ = v.toInteger(); },
+           [](K& c, int) { return Variant(c.maxThreshold_); }},
+          {"Maxlimit", int16_t(100), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.maxlimit_ = v.toInteger(); },
+           [](K& c, int) { return Variant(c.maxlimit_); }},
+      }};
+}
+
+StatusBar::StatusBar(const kyv::ClassInfo& info, kyv::Registry* registry, float captionPoints)
+    : Control(info, registry),
+      datpict(UserControl(), "datpict"),
+      cntlbl(datpict, "cntlbl"),
+      holdbar(UserControl(), "holdbar"),
+      BarSeg(holdbar, "BarSeg") {
+  datpict.setBorderStyle(1);
+  cntlbl.setFont("Times New Roman", 700, captionPoints);
+  cntlbl.setAlignment(2);
+  cntlbl.setCaption("0");
+  holdbar.setBorderStyle(1);
+  const Colour colours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF}};
+  for (int i = 0; i < 3; ++i) BarSeg.create(i).setBackColor(colours[i]);
+  holdbar.sendToBack(BarSeg(Low));
+  holdbar.bringToFront(BarSeg(High));
+}
+
+void StatusBar::setBorderStyle(int16_t style) {
+  holdbar.setBorderStyle(style);
+  PropertyChanged("BorderStyle");
+}
+
+void StatusBar::setBar3D(int16_t style) {
+  for (int i = 0; i < 3; ++i) {
+    BarSeg(i).setBorderStyle(style);
+    PropertyChanged("Bar3D");
+  }
+}
+
+void StatusBar::setCaptionVisible(bool visible) {
+  datpict.setVisible(visible);
+  PropertyChanged("CaptionVisible");
+}
+
+void StatusBar::setCaptionBorder(int16_t style) {
+  datpict.setBorderStyle(style);
+  PropertyChanged("CaptionBorder");
+}
+
+void StatusBar::setBackColor(Colour c) {
+  holdbar.setBackColor(c);
+  datpict.setBackColor(c);
+  PropertyChanged("BackColor");
+}
+
+void StatusBar::setFillColor(Colour c) {
+  BarSeg(Normal).setBackColor(c);
+  PropertyChanged("FillColor");
+}
+
+void StatusBar::setmaxthreshcolor(Colour c) {
+  BarSeg(High).setBackColor(c);
+  PropertyChanged("maxthreshcolor");
+}
+
+void StatusBar::setminthreshcolor(Colour c) {
+  BarSeg(Low).setBackColor(c);
+  PropertyChanged("minthreshcolor");
+}
+
+void StatusBar::setMinThreshold(int16_t v) {
+  minThreshold_ = v;
+  PropertyChanged("MinThreshold");
+}
+
+void StatusBar::setMaxThreshold(int16_t v) {
+  maxThreshold_ = v;
+  PropertyChanged("MaxThreshold");
+}
+
+void StatusBar::setMaxlimit(int16_t v) {
+  maxlimit_ = v;
+  PropertyChanged("Maxlimit");
+}
+
+void StatusBar::InitProperties() {
+  minThreshold_ = 0;
+  maxThreshold_ = 40;
+  maxlimit_ = 100;
+}
+
+double StatusBar::share(int16_t v) const {
+  return kyv::divide(static_cast<double>(static_cast<float>(v)), static_cast<double>(static_cast<float>(maxlimit_)));
+}
+
+void StatusBar::setCaption(int16_t v) {
+  char text[8];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  cntlbl.setCaption(std::string_view(text, end - text));
+}
+
+// The bands are tested in this order; ties go to the lower band. Segments behind the
+// shown one keep their visibility and size: the stacking makes the band colour show.
+void StatusBar::incbar(int16_t& BarData) {
+  const int16_t v = BarData;
+  if (v < 0) {
+    BarSeg(Low).setVisible(false);
+    BarSeg(Normal).setVisible(false);
+    BarSeg(High).setVisible(false);
+    setCaption(v);
+    Refresh();
+    return;
+  }
+  if (v <= minThreshold_) {
+    BarSeg(Normal).setVisible(false);
+    BarSeg(High).setVisible(false);
+    BarSeg(Low).setVisible(true);
+    showReading(BarSeg(Low), v);
+    setCaption(v);
+    Refresh();
+    RaiseEvent(MinThreshReached);
+    return;
+  }
+  if (v > maxThreshold_) {
+    BarSeg(High).setVisible(true);
+    showReading(BarSeg(High), v);
+    setCaption(v);
+    Refresh();
+    RaiseEvent(MaxThreshReached);
+    return;
+  }
+  BarSeg(High).setVisible(false);
+  BarSeg(Normal).setVisible(true);
+  showReading(BarSeg(Normal), v);
+  setCaption(v);
+  Refresh();
+  RaiseEvent(NormalOPs);
+}
