@@ -1,0 +1,194 @@
+#include "KyvMultiBar.h"
+
+#include <string>
+
+#include "kyv/class_table.h"
+#include "kyv/error.h"
+#include "kyv/plugin.h"
+
+using kyv::Colour;
+using kyv::ErrorKind;
+using kyv::Variant;
+using kyv::VarType;
+
+namespace {
+
+constexpr int kLines = KyvMultiBar::kBars + 1;
+constexpr float kScaleWidth = 100;
+constexpr Colour kRed{0xFF};
+// Heights in twips that the bars keep until their first Value.
+constexpr float kInitialHeights[KyvMultiBar::kBars] = {135, 360, 240, 540, 165, 525, 360, 420, 570, 810};
+
+constexpr std::string_view kColourHelp = "Returns/sets the background color used to display text and graphics in an object.";
+
+int16_t checkedColumns(int16_t n) {
+  if (n < 0 || n > KyvMultiBar::kBars)
+    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: Columns " + std::to_string(n) + " is not 0 to 10");
+  return n;
+}
+
+int16_t checkedMaxLimit(int16_t v) {
+  if (v <= 0)
+    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: MaxLimit " + std::to_string(v) + " is not above 0");
+  return v;
+}
+
+}  // namespace
+
+const kyv::ClassInfo& KyvMultiBar::classTable() {
+  using T = kyv::ClassTable<KyvMultiBar>;
+  using K = KyvMultiBar;
+  static const T table{
+      "KyvMultiBars.KyvMultiBar",
+      4170,
+      1425,
+      {
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kColourHelp),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
+                                                           "Returns/sets the border style for an object."),
+          T::property<&K::BarColor, &K::setBarColor>("BarColor", 0x68030002, kColourHelp),
+          T::property<&K::Columns, &K::setColumns>("Columns", 0x68030001, "Amount of Columns being plotted"),
+          T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030000, "Maximum possible Value to be plotted"),
+          T::method<&K::Column>("Column", 0x60030006),
+          T::method<&K::Value>("Value", 0x60030007),
+      },
+      {},
+      {
+          {"Columns", int16_t(8), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.columns_ = checkedColumns(v.toInteger()); },
+           [](K& c, int) { return Variant(c.columns_); }},
+          {"MaxLimit", int16_t(100), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.maxLimit_ = checkedMaxLimit(v.toInteger()); },
+           [](K& c, int) { return Variant(c.maxLimit_); }},
+          {"BackColor", Colour{0x8000000F}, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.UserControl().setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.BackColor()); }},
+          {"BorderStyle", int16_t(1), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.UserControl().setBorderStyle(v.toInteger()); },
+           [](K& c, int) { return Variant(c.BorderStyle()); }},
+          // One entry per visible bar, the k-th for bar k.
+          {"BarColor", Colour{0x80000005}, VarType::Colour,
+           [](K& c, int i, const Variant& v) { c.indic(i).setFillColor(v.toColour()); },
+           [](K& c, int i) { return Variant(c.indic(i).FillColor()); }, 1, 1,
+           [](const K& c) { return static_cast<int>(c.columns_); }},
+      },
+      {"BackColor", "BorderStyle", "BarColor", "Columns", "MaxLimit"}};
+  return table;
+}
+
+KyvMultiBar::KyvMultiBar(kyv::Registry* registry)
+    : Control(classTable(), registry),
+      indic(UserControl(), "indic"),
+      hgrd(UserControl(), "hgrd"),
+      vgrd(UserControl(), "vgrd") {
+  UserControl().setBorderStyle(1);
+  for (int i = 0; i < kBars; ++i) {
+    kyv::Shape& bar = indic.create(i);
+    bar.setFillColor(kRed);
+    bar.setRectTwips(0, 0, 0, kInitialHeights[i]);
+  }
+  for (int i = 0; i < kLines; ++i) hgrd.create(i).setBorderWidth(2);
+  for (int i = 0; i < kLines; ++i) {
+    kyv::LineElement& line = vgrd.create(i);
+    line.setBorderWidth(2);
+    line.setVisible(false);
+  }
+}
+
+void KyvMultiBar::setBackColor(Colour c) {
+  UserControl().setBackColor(c);
+  PropertyChanged("BackColor");
+}
+
+void KyvMultiBar::setBorderStyle(int16_t style) {
+  UserControl().setBorderStyle(style);
+  PropertyChanged("BorderStyle");
+}
+
+Colour KyvMultiBar::BarColor() const {
+  return columns_ > 0 ? indic(columns_ - 1).FillColor() : Colour{0};
+}
+
+void KyvMultiBar::setBarColor(Colour c) {
+  for (int i = 0; i < columns_; ++i) {
+    indic(i).setFillColor(c);
+    PropertyChanged("BarColor");
+  }
+}
+
+void KyvMultiBar::setColumns(int16_t n) {
+  columns_ = checkedColumns(n);
+  PropertyChanged("Columns");
+  layout();
+}
+
+void KyvMultiBar::setMaxLimit(int16_t v) {
+  maxLimit_ = checkedMaxLimit(v);
+  PropertyChanged("MaxLimit");
+}
+
+void KyvMultiBar::Column(int16_t& ColumnNumber) {
+  if (ColumnNumber < 0 || ColumnNumber >= kBars)
+    kyv::raise(ErrorKind::SubscriptOutOfRange,
+               "Subscript out of range: column " + std::to_string(ColumnNumber) + " is not 0 to 9");
+  selected_ = ColumnNumber;
+}
+
+// The height is written as H - (H - Values) scale units, H being the scale height of the
+// last layout pass: the bar becomes Values / H of the surface's inner height.
+void KyvMultiBar::Value(int16_t& Values) {
+  if (Values < 0)
+    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: Value " + std::to_string(Values) + " is negative");
+  const float h = UserControl().ScaleHeight();
+  indic(selected_).setHeight(h - (h - Values));
+  layout();
+}
+
+void KyvMultiBar::InitProperties() {
+  columns_ = 8;
+  maxLimit_ = 100;
+}
+
+// Hides everything, sets the scale to 100 units across and MaxLimit down, stands the
+// visible bars on the bottom edge at the height they have (read in the new scale, so a
+// resize keeps each bar's height in twips) and lays the lines over them.
+void KyvMultiBar::layout() {
+  for (int i = 0; i < kBars; ++i) {
+    indic(i).setVisible(false);
+    vgrd(i).setVisible(false);
+  }
+  kyv::Surface& surface = UserControl();
+  surface.setScaleHeight(maxLimit_);
+  surface.setScaleWidth(kScaleWidth);
+  const float h = surface.ScaleHeight();
+  const float w = surface.ScaleWidth();
+  for (int i = 0; i < columns_; ++i) {
+    kyv::Shape& bar = indic(i);
+    bar.setVisible(true);
+    bar.setTop(h - bar.Height());
+    bar.setLeft(w / columns_ * i);
+    bar.setWidth(w / columns_);
+  }
+  const Colour back = surface.BackColor();
+  for (int i = 0; i < kLines; ++i) {
+    kyv::LineElement& line = hgrd(i);
+    const float y = h / 10 * i;
+    line.setBorderColor(back);
+    line.setX1(0);
+    line.setY1(y);
+    line.setX2(kScaleWidth);
+    line.setY2(y);
+  }
+  for (int i = 0; i < columns_; ++i) {
+    kyv::LineElement& line = vgrd(i);
+    const float x = w / columns_ * i;
+    line.setVisible(true);
+    line.setBorderColor(back);
+    line.setX1(x);
+    line.setY1(0);
+    line.setX2(x);
+    line.setY2(h);
+  }
+}
+
+KYV_CONTROL_LIBRARY(kyv::plugin<KyvMultiBar>())
