@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "kyv/bag.h"
-#include "probe.h"
+#include "kyv/class_table.h"
 
 namespace {
 

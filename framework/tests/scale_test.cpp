@@ -1,70 +1,98 @@
-// The user scale of containers: positions and sizes are read and written in scale units,
-// converted at that moment, while every element keeps its twips.
+// The user scale on a control's surface, as a layout that measures in its own units uses
+// it: positions and sizes convert at the moment they are read or written, every element
+// keeps its twips, and the scale stays in force when the surface is resized.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
+#include "gauge.h"
 #include "kyv/element_array.h"
-#include "kyv/elements.h"
 #include "kyv/error.h"
-#include "probe.h"
-
-namespace {
 
 using kyv::ErrorKind;
 
-struct ScaleTest : ::testing::Test {
-  Probe control;
-  kyv::Surface& surface = control.UserControl();
-  kyv::Shape bar{surface, "bar"};
+namespace {
+
+ErrorKind kindOf(auto&& f) {
+  try {
+    f();
+  } catch (const kyv::Error& e) {
+    return e.kind();
+  }
+  ADD_FAILURE() << "no error raised";
+  return ErrorKind::NoSuchMember;
+}
+
+// A surface of 2060 x 1060 twips with a sunken border: its interior is 2000 x 1000.
+struct SurfaceScale : ::testing::Test {
+  Gauge gauge;
+  kyv::Surface& surface = gauge.UserControl();
+  kyv::ElementArray<kyv::Shape> bars{surface, "bars"};
   kyv::LineElement rule{surface, "rule"};
 
   void SetUp() override {
-    surface.setRectTwips(0, 0, 2000, 1000);
-    bar.setRectTwips(100, 200, 300, 400);
+    surface.setRectTwips(0, 0, 2060, 1060);
+    surface.setBorderStyle(1);
+    bars.create(0).setRectTwips(100, 200, 300, 400);
   }
+  // Stands bar i on the bottom edge at the height it has, as read in the scale now in force.
+  void standOnBottom(int i) { bars(i).setTop(surface.ScaleHeight() - bars(i).Height()); }
 };
 
-TEST_F(ScaleTest, WithoutUserScaleUnitsAreTwipsOfTheInterior) {
-  EXPECT_EQ(surface.ScaleWidth(), 2000);
-  EXPECT_EQ(bar.Width(), 300);
-  surface.setBorderStyle(1);
-  EXPECT_EQ(surface.ScaleWidth(), 2000 - 2 * kyv::kBoxBorderTwips);
-  EXPECT_EQ(surface.ScaleHeight(), 1000 - 2 * kyv::kBoxBorderTwips);
-}
-
-TEST_F(ScaleTest, ANewScaleMovesNothingAndChangesWhatReadsReturn) {
-  surface.setScaleWidth(100);
-  surface.setScaleHeight(50);
-  EXPECT_EQ(surface.ScaleWidth(), 100);
-  EXPECT_EQ(surface.ScaleHeight(), 50);
-  EXPECT_EQ(bar.Left(), 5);
-  EXPECT_EQ(bar.Top(), 10);
-  EXPECT_EQ(bar.Width(), 15);
-  EXPECT_EQ(bar.Height(), 20);
-  EXPECT_EQ(bar.leftTwips(), 100);
-  EXPECT_EQ(bar.heightTwips(), 400);
-
-  surface.setScaleHeight(200);
-  EXPECT_EQ(bar.Height(), 80);
-  EXPECT_EQ(bar.heightTwips(), 400);
-}
-
-TEST_F(ScaleTest, WritesConvertThroughTheScaleInForceThen) {
+TEST_F(SurfaceScale, TheScaleCoversTheInteriorInsideTheBorder) {
   surface.setScaleHeight(100);
-  bar.setHeight(25);
-  bar.setTop(100 - bar.Height());
-  EXPECT_EQ(bar.heightTwips(), 250);
-  EXPECT_EQ(bar.topTwips(), 750);
-  surface.setScaleHeight(200);
-  bar.setTop(200 - bar.Height());
-  EXPECT_EQ(bar.Height(), 50);
-  EXPECT_EQ(bar.heightTwips(), 250);
-  EXPECT_EQ(bar.topTwips(), 750);
+  surface.setScaleWidth(100);
+  EXPECT_EQ(bars(0).Left(), 5);
+  EXPECT_EQ(bars(0).Width(), 15);
+  EXPECT_EQ(bars(0).Height(), 40);
+  bars(0).setLeft(50);
+  bars(0).setWidth(25);
+  EXPECT_EQ(bars(0).leftTwips(), 1000);
+  EXPECT_EQ(bars(0).widthTwips(), 500);
 }
 
-TEST_F(ScaleTest, LinesConvertTheirEndPoints) {
+TEST_F(SurfaceScale, ABarKeepsItsTwipsAcrossScalesAndStandsOnTheBottomEdgeInEach) {
+  for (float scale : {100.0f, 200.0f, 37.0f, 1.0f}) {
+    surface.setScaleHeight(scale);
+    standOnBottom(0);
+    EXPECT_EQ(bars(0).heightTwips(), 400) << scale;
+    EXPECT_FLOAT_EQ(bars(0).topTwips(), 600) << scale;
+  }
+  surface.setScaleHeight(200);
+  bars(0).setHeight(50);  // written in the scale in force: a quarter of the interior
+  EXPECT_EQ(bars(0).heightTwips(), 250);
+}
+
+TEST_F(SurfaceScale, ResizingKeepsTheScaleSoABarReadAgainKeepsItsTwips) {
+  surface.setScaleHeight(100);
+  surface.setScaleWidth(100);
+  surface.setRectTwips(0, 0, 4060, 2060);
+  EXPECT_EQ(surface.ScaleHeight(), 100);
+  EXPECT_EQ(bars(0).Height(), 20);
+  standOnBottom(0);
+  EXPECT_EQ(bars(0).heightTwips(), 400);
+  EXPECT_EQ(bars(0).topTwips(), 1600);
+  EXPECT_EQ(bars(0).Width(), 7.5f);
+}
+
+// Heights that do not divide evenly still come back to the bottom edge within a Single's
+// precision, whatever the interior and the scale.
+TEST_F(SurfaceScale, OddHeightsStayOnTheBottomEdge) {
+  for (float interior : {1245.0f, 1365.0f, 2700.0f}) {
+    surface.setRectTwips(0, 0, 2060, interior + 60);
+    for (float scale : {100.0f, 150.0f, 37.0f}) {
+      surface.setScaleHeight(scale);
+      for (float twips : {135.0f, 360.0f, 810.0f}) {
+        bars(0).setRectTwips(0, 0, 10, twips);
+        standOnBottom(0);
+        EXPECT_EQ(bars(0).heightTwips(), twips);
+        EXPECT_NEAR(bars(0).topTwips() + twips, interior, interior * 1e-6f) << interior << " " << scale << " " << twips;
+      }
+    }
+  }
+}
+
+TEST_F(SurfaceScale, LinesConvertTheirEndPointsAndKeepThemInTwips) {
   surface.setScaleWidth(100);
   surface.setScaleHeight(10);
   rule.setX1(25);
@@ -80,38 +108,14 @@ TEST_F(ScaleTest, LinesConvertTheirEndPoints) {
   EXPECT_EQ(rule.x1Twips(), 500);
 }
 
-TEST_F(ScaleTest, ScaleLeftAndTopShiftTheOrigin) {
-  surface.setScaleWidth(100);
-  surface.setScaleLeft(-50);
-  EXPECT_EQ(bar.Left(), -45);
-  bar.setLeft(0);
-  EXPECT_EQ(bar.leftTwips(), 1000);
-  surface.setScaleTop(10);
-  EXPECT_EQ(bar.Top(), 210);
-  EXPECT_EQ(bar.Width(), 15);
-}
-
-TEST_F(ScaleTest, ResizingTheContainerKeepsTheUserScaleAndTheTwipsOfItsChildren) {
-  surface.setScaleWidth(100);
-  surface.setScaleHeight(100);
-  surface.setRectTwips(0, 0, 4000, 500);
-  EXPECT_EQ(surface.ScaleWidth(), 100);
-  EXPECT_EQ(surface.ScaleHeight(), 100);
-  EXPECT_EQ(bar.widthTwips(), 300);
-  EXPECT_EQ(bar.Width(), 7.5f);
-  EXPECT_EQ(bar.Height(), 80);
-  surface.setBorderStyle(1);
-  EXPECT_FLOAT_EQ(bar.Width(), 300 * 100 / 3940.0f);
-}
-
-TEST_F(ScaleTest, AnAxisWithoutAUserScaleStaysInTwips) {
+TEST_F(SurfaceScale, AnAxisWithoutAUserScaleStaysInTwips) {
   surface.setScaleHeight(10);
   EXPECT_EQ(surface.ScaleWidth(), 2000);
-  EXPECT_EQ(bar.Left(), 100);
-  EXPECT_EQ(bar.Top(), 2);
+  EXPECT_EQ(bars(0).Left(), 100);
+  EXPECT_EQ(bars(0).Top(), 2);
 }
 
-TEST_F(ScaleTest, ZeroAndNonFiniteScalesAreRefusedAndChangeNothing) {
+TEST_F(SurfaceScale, ZeroAndNonFiniteScalesAreRefusedAndChangeNothing) {
   surface.setScaleWidth(100);
   const float inf = std::numeric_limits<float>::infinity();
   for (float bad : {0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN()}) {
@@ -122,47 +126,25 @@ TEST_F(ScaleTest, ZeroAndNonFiniteScalesAreRefusedAndChangeNothing) {
   EXPECT_EQ(surface.ScaleHeight(), 1000);
 }
 
-TEST_F(ScaleTest, NegativeSizesInUnitsAreRefusedBeforeConversion) {
+TEST_F(SurfaceScale, AnEmptyInteriorReadsZeroUnitsAndKeepsTwips) {
   surface.setScaleHeight(100);
-  EXPECT_EQ(kindOf([&] { bar.setHeight(-1); }), ErrorKind::InvalidPropertyValue);
-  EXPECT_EQ(bar.heightTwips(), 400);
+  surface.setRectTwips(0, 0, 2060, 40);
+  EXPECT_EQ(bars(0).Height(), 0);
+  standOnBottom(0);
+  EXPECT_EQ(bars(0).heightTwips(), 400);
+  EXPECT_EQ(kindOf([&] { bars(0).setHeight(-1); }), ErrorKind::InvalidPropertyValue);
+  surface.setRectTwips(0, 0, 2060, 1060);
+  standOnBottom(0);
+  EXPECT_EQ(bars(0).topTwips(), 600);
 }
 
-TEST_F(ScaleTest, AnEmptyInteriorReadsZeroUnits) {
-  surface.setRectTwips(0, 0, 2000, 0);
-  surface.setScaleHeight(100);
-  EXPECT_EQ(bar.Height(), 0);
-  EXPECT_EQ(bar.Top(), 0);
-  bar.setHeight(50);
-  EXPECT_EQ(bar.heightTwips(), 0);
-}
-
-// A bar read in one scale and set back onto the bottom edge keeps its twips and stands
-// on the edge, to the precision of a Single.
-TEST_F(ScaleTest, BarsReadInANewScaleStayOnTheBottomEdge) {
-  for (float interior : {1365.0f, 1245.0f, 2700.0f}) {
-    surface.setRectTwips(0, 0, 2000, interior);
-    for (float scale : {100.0f, 150.0f, 37.0f}) {
-      surface.setScaleHeight(scale);
-      for (float twips : {135.0f, 360.0f, 810.0f}) {
-        bar.setRectTwips(0, 0, 10, twips);
-        bar.setTop(scale - bar.Height());
-        EXPECT_EQ(bar.heightTwips(), twips);
-        EXPECT_NEAR(bar.topTwips() + twips, interior, interior * 1e-6) << interior << " " << scale << " " << twips;
-      }
-    }
-  }
-}
-
-TEST_F(ScaleTest, ArrayMembersConvertLikeSingleElements) {
-  kyv::ElementArray<kyv::Shape> bars(surface, "bars");
-  bars.create(0).setRectTwips(0, 0, 0, 500);
+TEST_F(SurfaceScale, LoadedArrayMembersConvertLikeDesignTimeOnes) {
   bars.Load(1);
   surface.setScaleWidth(100);
   surface.setScaleHeight(10);
   bars(1).setWidth(50);
   EXPECT_EQ(bars(1).widthTwips(), 1000);
-  EXPECT_EQ(bars(1).Height(), 5);
+  EXPECT_EQ(bars(1).Height(), 4);
 }
 
 }  // namespace
