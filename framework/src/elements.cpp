@@ -133,18 +133,19 @@ float Container::interiorHeight() const {
 float Container::ScaleWidth() const { return userScaleWidth_ != 0 ? userScaleWidth_ : interiorWidth(); }
 float Container::ScaleHeight() const { return userScaleHeight_ != 0 ? userScaleHeight_ : interiorHeight(); }
 
-static void checkScale(const std::string& what, float v) {
-  if (v == 0) invalid(what + " cannot be 0");
-  if (!std::isfinite(v)) invalid(what + " " + formatNumber(v) + " is not a finite number");
+// The message is built only when the scale is refused: setting a scale allocates nothing.
+static void checkScale(const Container& box, const char* axis, float v) {
+  if (v != 0 && std::isfinite(v)) return;
+  invalid(box.path() + "." + axis + " " + formatNumber(v) + (v == 0 ? " cannot be 0" : " is not a finite number"));
 }
 
 void Container::setScaleWidth(float v) {
-  checkScale(path() + ".ScaleWidth", v);
+  checkScale(*this, "ScaleWidth", v);
   userScaleWidth_ = v;
 }
 
 void Container::setScaleHeight(float v) {
-  checkScale(path() + ".ScaleHeight", v);
+  checkScale(*this, "ScaleHeight", v);
   userScaleHeight_ = v;
 }
 
