@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "gauge.h"
+#include "expect_error.h"
 #include "kyv/error.h"
 #include "kyv/site.h"
 
@@ -8,16 +9,6 @@ using kyv::Colour;
 using kyv::ErrorKind;
 
 namespace {
-
-ErrorKind kindOf(auto&& f) {
-  try {
-    f();
-  } catch (const kyv::Error& e) {
-    return e.kind();
-  }
-  ADD_FAILURE() << "no error raised";
-  return ErrorKind::NoSuchMember;
-}
 
 struct Elements : ::testing::Test {
   Gauge gauge;

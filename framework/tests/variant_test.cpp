@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "expect_error.h"
 #include "kyv/error.h"
 #include "kyv/variant.h"
 
@@ -9,16 +10,6 @@ using kyv::Variant;
 using kyv::VarType;
 
 namespace {
-
-ErrorKind kindOf(auto&& f) {
-  try {
-    f();
-  } catch (const kyv::Error& e) {
-    return e.kind();
-  }
-  ADD_FAILURE() << "no error raised";
-  return ErrorKind::NoSuchMember;
-}
 
 TEST(Variant, RoundsHalfToEvenIntoIntegerAndLong) {
   EXPECT_EQ(Variant(2.5).toInteger(), 2);
