@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "expect_error.h"
 #include "gauge.h"
 #include "kyv/element_array.h"
 #include "kyv/error.h"
@@ -12,16 +13,6 @@
 using kyv::ErrorKind;
 
 namespace {
-
-ErrorKind kindOf(auto&& f) {
-  try {
-    f();
-  } catch (const kyv::Error& e) {
-    return e.kind();
-  }
-  ADD_FAILURE() << "no error raised";
-  return ErrorKind::NoSuchMember;
-}
 
 // A surface of 2060 x 1060 twips with a sunken border: its interior is 2000 x 1000.
 struct SurfaceScale : ::testing::Test {
