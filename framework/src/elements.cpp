@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "kyv/control.h"
 #include "kyv/error.h"
@@ -152,18 +153,26 @@ void Container::setScaleHeight(float v) {
 void Container::setScaleLeft(float v) { scaleLeft_ = v; }
 void Container::setScaleTop(float v) { scaleTop_ = v; }
 
-// Scale units and twips convert as units * interior / userScale, in double precision and
-// rounded once, so a length read in one scale and written back in another keeps its twips
-// as closely as a Single allows. Without a user scale a unit is a twip.
+// A double as a Single; beyond the Single range it becomes an infinity.
+static float single(double v) {
+  constexpr double top = std::numeric_limits<float>::max();
+  if (v > top) return std::numeric_limits<float>::infinity();
+  if (v < -top) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
+
+// Scale units and twips convert as units * interior / userScale in double precision,
+// rounded to a Single once rather than after each step. Without a user scale a unit is a
+// twip.
 static float unitsToTwips(float units, float interior, float userScale) {
   if (userScale == 0) return units;
-  return static_cast<float>(static_cast<double>(units) * interior / userScale);
+  return single(static_cast<double>(units) * interior / userScale);
 }
 
 static float twipsToUnits(float twips, float interior, float userScale) {
   if (userScale == 0) return twips;
   if (interior == 0) return 0.0f;
-  return static_cast<float>(static_cast<double>(twips) * userScale / interior);
+  return single(static_cast<double>(twips) * userScale / interior);
 }
 
 float Container::sizeToTwipsX(float u) const { return unitsToTwips(u, interiorWidth(), userScaleWidth_); }

@@ -117,6 +117,14 @@ TEST_F(SurfaceScale, ZeroAndNonFiniteScalesAreRefusedAndChangeNothing) {
   EXPECT_EQ(surface.ScaleHeight(), 1000);
 }
 
+TEST_F(SurfaceScale, ConversionsBeyondTheSingleRangeGiveInfinities) {
+  surface.setScaleHeight(1e-30f);
+  bars(0).setHeight(1e30f);
+  EXPECT_EQ(bars(0).heightTwips(), std::numeric_limits<float>::infinity());
+  bars(0).setTop(-1e30f);
+  EXPECT_EQ(bars(0).topTwips(), -std::numeric_limits<float>::infinity());
+}
+
 TEST_F(SurfaceScale, AnEmptyInteriorReadsZeroUnitsAndKeepsTwips) {
   surface.setScaleHeight(100);
   surface.setRectTwips(0, 0, 2060, 40);
