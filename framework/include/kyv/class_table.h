@@ -10,7 +10,8 @@
 //       {{"Maxlimit", int16_t(100), VarType::Integer, loadFn, saveFn}}};
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
-// method takes its one argument by reference (R name(A&)). Persist rows list the bag
+// getter may also be non-const (T Name()) when reading has effects of its own. A method
+// takes its one argument by reference (R name(A&)). Persist rows list the bag
 // entries in their order: key, default, type, and how to load and save entry i.
 #include <string>
 #include <type_traits>
@@ -44,6 +45,7 @@ template <> inline Colour fromVariant<Colour>(const Variant& v) { return v.toCol
 
 template <class F> struct GetterFn;
 template <class K, class T> struct GetterFn<T (K::*)() const> { using Value = std::decay_t<T>; };
+template <class K, class T> struct GetterFn<T (K::*)()> { using Value = std::decay_t<T>; };
 template <class F> struct SetterFn;
 template <class K, class T> struct SetterFn<void (K::*)(T)> { using Value = std::decay_t<T>; };
 template <class F> struct MethodFn;
