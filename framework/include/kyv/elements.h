@@ -49,9 +49,10 @@ class KYV_API Element {
 
  private:
   template <class T> friend class ElementArray;
+  friend class Surface;
   ElementKind kind_;
   Container* parent_;
-  Surface* surface_;
+  Surface* surface_;  // the surface itself sets it once it is constructed
   std::string name_;
   int index_;
   bool visible_ = true;
