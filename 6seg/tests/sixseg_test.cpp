@@ -1,11 +1,11 @@
 // The six-digit display: what every length of value shows, the order in which the
-// digits are fed, its frame at (15, 15), the colour loops over six digits and the bag.
+// digits are fed, and its frame at (15, 15). Colours and the bag are covered by the
+// kyvhost scripts.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "digit_reading.h"
-#include "kyv/bag.h"
 #include "kyv/registry.h"
 #include "probe_digit.h"
 #include "sixseg.h"
@@ -18,7 +18,6 @@ using kyv::Colour;
 
 struct Six : ::testing::Test {
   Six() {
-    s.setSite(&notes);
     s.InitProperties();
     s.setExtent(3405, 1050);
   }
@@ -29,7 +28,6 @@ struct Six : ::testing::Test {
   }
   kyv::Registry registry;
   sixseg s{&registry};
-  digittest::Notes notes;
 };
 
 TEST_F(Six, ShowsValuesOfEveryLengthRightAlignedWithLeadingZeros) {
@@ -77,44 +75,6 @@ TEST_F(Six, FrameSitsAt15And15AndTheDigitsAt15InsideIt) {
     EXPECT_EQ(s.digit(i).Width(), w) << i;
     EXPECT_EQ(s.digit(i).Height(), 990) << i;
   }
-}
-
-TEST_F(Six, ColourLoopsReachAllSixDigits) {
-  s.setDisplayColor(Colour{0xFF});
-  s.setBackColor(Colour{0x202020});
-  std::vector<std::string> want(6, "DisplayColor");
-  want.insert(want.end(), 6, "BackColor");
-  EXPECT_EQ(notes.take(), want);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(s.digit(i).control()->get("DisplayColor"), kyv::Variant(Colour{0xFF})) << i;
-    EXPECT_EQ(s.digit(i).control()->get("BackColor"), kyv::Variant(Colour{0x202020})) << i;
-  }
-  s.digit(5).control()->put("DisplayColor", Colour{0xFF00FF});
-  s.digit(0).control()->put("BackColor", Colour{0x010101});
-  EXPECT_EQ(s.DisplayColor(), Colour{0xFF00FF});
-  EXPECT_EQ(s.BackColor(), Colour{0x202020});
-  EXPECT_EQ(s.Picture1.BackColor(), Colour{0x010101});
-}
-
-TEST_F(Six, BagRepeatsTheColourKeysSixTimesAndRoundTrips) {
-  EXPECT_EQ(s.maxlimit(), 999999);
-  s.setBackColor(Colour{0x303030});
-  s.setDisplayColor(Colour{0xFFFF});
-  s.setBorderStyle(0);
-  kyv::PropertyBag bag;
-  s.WriteProperties(bag);
-  std::vector<std::string> keys;
-  for (const auto& e : bag.entries()) keys.push_back(e.key);
-  std::vector<std::string> want(6, "BackColor");
-  want.insert(want.end(), 6, "DisplayColor");
-  want.push_back("BorderStyle");
-  EXPECT_EQ(keys, want);
-  sixseg copy(&registry);
-  copy.ReadProperties(bag);
-  EXPECT_EQ(copy.BackColor(), Colour{0x303030});
-  EXPECT_EQ(copy.DisplayColor(), Colour{0xFFFF});
-  EXPECT_EQ(copy.maxlimit(), 999999);
-  EXPECT_EQ(copy.BorderStyle(), 0);
 }
 
 TEST(SixCreation, WithoutARegisteredDigitFailsNamingIt) {
