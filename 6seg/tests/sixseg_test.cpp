@@ -14,7 +14,6 @@ namespace {
 
 using digittest::expected;
 using digittest::shown;
-using kyv::Colour;
 
 struct Six : ::testing::Test {
   Six() {
