@@ -6,7 +6,7 @@ function(kyv_add_control target)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   add_dependencies(${target} kyvreg)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
     COMMENT "Registering ${target}")
 endfunction()
 
@@ -16,7 +16,7 @@ endfunction()
 function(kyv_add_registration target file)
   set(register)
   foreach(lib ${ARGN})
-    list(APPEND register COMMAND $<TARGET_FILE:kyvreg> ${file} $<TARGET_FILE:${lib}>)
+    list(APPEND register COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${file} $<TARGET_FILE:${lib}>)
   endforeach()
   add_custom_command(OUTPUT ${file}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${file}

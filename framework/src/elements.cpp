@@ -205,8 +205,6 @@ void Container::detach(Element& child) {
 
 // ---- Surface, PictureBox ----------------------------------------------------------------
 
-// Only a constructed Surface may be named as one, so it records itself here rather than
-// in the element's constructor.
 Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "UserControl", -1), owner_(owner) {
   surface_ = this;
 }

@@ -52,7 +52,7 @@ class KYV_API Element {
   friend class Surface;
   ElementKind kind_;
   Container* parent_;
-  Surface* surface_;  // the surface itself sets it once it is constructed
+  Surface* surface_;
   std::string name_;
   int index_;
   bool visible_ = true;
