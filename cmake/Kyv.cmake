@@ -6,7 +6,7 @@ function(kyv_add_control target)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   add_dependencies(${target} kyvreg)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
     COMMENT "Registering ${target}")
 endfunction()
 
