@@ -1,6 +1,6 @@
-// What the scrolling controls rely on beyond the basic element tests: loaded shapes,
-// stacking a loaded member beside its neighbour, drawn-segment storage kept across
-// repaints, auto-sizing labels.
+// What the scrolling controls rely on beyond the basic element tests: a loaded member
+// stacked beside its neighbour, drawn-segment storage kept across repaints,
+// auto-sizing labels.
 #include <gtest/gtest.h>
 
 #include "expect_error.h"
@@ -20,20 +20,6 @@ struct Stacking : ::testing::Test {
     return static_cast<int>(std::find(s.begin(), s.end(), &e) - s.begin());
   }
 };
-
-TEST_F(Stacking, LoadedShapeCopiesSizeFillAndOutline) {
-  kyv::ElementArray<kyv::Shape> bars(box, "bar");
-  kyv::Shape& first = bars.create(0);
-  first.setRectTwips(630, 2895, 225, 15);
-  first.setFillColor(Colour{0xFF});
-  first.setBorderStyle(1);
-  const kyv::Shape& copy = bars.Load(1);
-  EXPECT_FALSE(copy.Visible());
-  EXPECT_EQ(copy.Width(), 225);
-  EXPECT_EQ(copy.Height(), 15);
-  EXPECT_EQ(copy.FillColor(), Colour{0xFF});
-  EXPECT_EQ(copy.BorderStyle(), 1);
-}
 
 TEST_F(Stacking, PlaceInFrontOfMovesOneElement) {
   kyv::ElementArray<kyv::Shape> bars(box, "bar");

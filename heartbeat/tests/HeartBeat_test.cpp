@@ -21,14 +21,6 @@ struct Trace : ::testing::Test {
   const std::vector<kyv::Segment>& drawn() const { return h.Picture1.drawnSegments(); }
 };
 
-TEST_F(Trace, PlotWritesTheDrawnValueBack) {
-  EXPECT_EQ(plot(10), 0);
-  EXPECT_EQ(plot(3), 7);
-  EXPECT_EQ(plot(-5), 15);
-  ASSERT_EQ(drawn().size(), 3u);
-  EXPECT_FLOAT_EQ(drawn()[2].y2, 1500);  // below the plot area: not clamped
-}
-
 TEST_F(Trace, LateBoundCallerSeesTheWriteBackEvenWhenPlotFails) {
   h.setHorizCount(11);  // one more than the arrays of the layout hold
   kyv::Variant arg;

@@ -184,13 +184,4 @@ TEST_F(Graph, ResizeKeepsBarsAndStandsThemOnTheNewBottom) {
   EXPECT_FLOAT_EQ(g.lvl(14).Left(), 3150);
 }
 
-TEST_F(Graph, LateBoundMoveBarLeavesTheArgumentAlone) {
-  kyv::Variant arg(int16_t(40));
-  EXPECT_TRUE(g.call("movebar", arg).isEmpty());
-  EXPECT_EQ(arg, kyv::Variant(int16_t(40)));
-  g.put("MaxLimit", kyv::Variant(int16_t(0)));
-  EXPECT_THROW(g.call("MoveBar", arg), kyv::Error);
-  EXPECT_EQ(arg, kyv::Variant(int16_t(40)));
-}
-
 }  // namespace
