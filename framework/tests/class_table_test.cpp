@@ -1,6 +1,8 @@
-// ClassTable dispatch for getters that are not const: reading through the table runs the
-// getter itself, with its effects, and converts its value like any other property.
+// ClassTable dispatch: getters that are not const run on every read, with their effects;
+// a by-reference argument reaches the caller even when the method fails after writing it.
 #include <gtest/gtest.h>
+
+#include "expect_error.h"
 
 #include "kyv/class_table.h"
 
@@ -46,6 +48,33 @@ TEST(ClassTable, ConstAndNonConstGettersSitSideBySide) {
   EXPECT_EQ(c.get("Limit"), kyv::Variant(int16_t{12}));
   EXPECT_THROW(c.put("Limit", int32_t{40000}), kyv::Error);
   EXPECT_EQ(c.get("Limit"), kyv::Variant(int16_t{12}));
+}
+
+struct Stepper : kyv::Control {
+  static const kyv::ClassInfo& classTable() {
+    using T = kyv::ClassTable<Stepper>;
+    static const T table{"Test.Stepper", 100, 100, {T::method<&Stepper::step>("step", 0x60030001)}, {}, {}};
+    return table;
+  }
+  Stepper() : Control(classTable(), nullptr) {}
+  bool fail = false;
+  void step(int16_t& v) {
+    v = static_cast<int16_t>(v + 1);
+    if (fail) kyv::raise(kyv::ErrorKind::SubscriptOutOfRange, "Subscript out of range");
+  }
+};
+
+TEST(ClassTable, ByReferenceArgumentReachesTheCallerEvenWhenTheMethodFails) {
+  Stepper c;
+  kyv::Variant arg(int16_t(4));
+  EXPECT_TRUE(c.call("STEP", arg).isEmpty());
+  EXPECT_EQ(arg, kyv::Variant(int16_t(5)));
+  c.fail = true;
+  EXPECT_EQ(kindOf([&] { c.call("step", arg); }), kyv::ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(arg, kyv::Variant(int16_t(6)));
+  kyv::Variant text("x");  // a conversion that fails leaves the argument as it was
+  EXPECT_EQ(kindOf([&] { c.call("step", text); }), kyv::ErrorKind::TypeMismatch);
+  EXPECT_EQ(text, kyv::Variant("x"));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
 // getter may also be non-const (T Name()) when reading has effects of its own. A method
-// takes its one argument by reference (R name(A&)). Persist rows list the bag
+// takes its one argument by reference (R name(A&)), and what it writes there reaches the
+// caller's variant even when the method fails. Persist rows list the bag
 // entries in their order: key, default, type, and how to load and save entry i.
 #include <string>
 #include <type_traits>
@@ -93,14 +94,20 @@ class ClassTable final : public ClassInfo {
             nullptr,
             [](C& c, Variant& arg) -> Variant {
               A value = fromVariant<A>(arg);
-              if constexpr (std::is_void_v<R>) {
-                (c.*Fn)(value);
+              // By reference: what the method wrote reaches the caller even when it fails.
+              try {
+                if constexpr (std::is_void_v<R>) {
+                  (c.*Fn)(value);
+                  arg = Variant(value);
+                  return {};
+                } else {
+                  Variant result((c.*Fn)(value));
+                  arg = Variant(value);
+                  return result;
+                }
+              } catch (...) {
                 arg = Variant(value);
-                return {};
-              } else {
-                Variant result((c.*Fn)(value));
-                arg = Variant(value);
-                return result;
+                throw;
               }
             }};
   }
