@@ -1,13 +1,87 @@
-// ClassTable persistence: rows load in their order and save in the write order the
-// class gives, repeated and counted rows included.
+// ClassTable dispatch: getters that are not const run on every read, with their effects;
+// a by-reference argument reaches the caller even when the method fails after writing it;
+// stored rows load in their order and save in the order the class gives.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "expect_error.h"
 #include "kyv/bag.h"
 #include "kyv/class_table.h"
 
 namespace {
+
+class Counter : public kyv::Control {
+ public:
+  Counter() : Control(classTable(), nullptr) {}
+  static const kyv::ClassInfo& classTable() {
+    using T = kyv::ClassTable<Counter>;
+    static const T table{"Test.Counter",
+                         100,
+                         100,
+                         {T::property<&Counter::Reads, &Counter::setReads>("Reads", 0x68030001),
+                          T::property<&Counter::Limit, &Counter::setLimit>("Limit", 0x68030000)},
+                         {},
+                         {}};
+    return table;
+  }
+  // Each read counts itself.
+  int32_t Reads() { return ++reads_; }
+  void setReads(int32_t v) { reads_ = v; }
+  int16_t Limit() const { return limit_; }
+  void setLimit(int16_t v) { limit_ = v; }
+
+ private:
+  int32_t reads_ = 0;
+  int16_t limit_ = 0;
+};
+
+TEST(ClassTable, NonConstGetterRunsOnEveryRead) {
+  Counter c;
+  EXPECT_EQ(c.classInfo().members()[0].type, kyv::VarType::Long);
+  EXPECT_EQ(c.get("Reads"), kyv::Variant(int32_t{1}));
+  EXPECT_EQ(c.get("reads"), kyv::Variant(int32_t{2}));
+  c.put("Reads", int16_t{40});
+  EXPECT_EQ(c.invoke(0, kyv::Invoke::Get, nullptr), kyv::Variant(int32_t{41}));
+}
+
+TEST(ClassTable, ConstAndNonConstGettersSitSideBySide) {
+  Counter c;
+  c.put("Limit", int32_t{12});
+  EXPECT_EQ(c.get("Limit"), kyv::Variant(int16_t{12}));
+  EXPECT_THROW(c.put("Limit", int32_t{40000}), kyv::Error);
+  EXPECT_EQ(c.get("Limit"), kyv::Variant(int16_t{12}));
+}
+
+struct Stepper : kyv::Control {
+  static const kyv::ClassInfo& classTable() {
+    using T = kyv::ClassTable<Stepper>;
+    static const T table{"Test.Stepper", 100, 100, {T::method<&Stepper::step>("step", 0x60030001)}, {}, {}};
+    return table;
+  }
+  Stepper() : Control(classTable(), nullptr) {}
+  bool fail = false;
+  void step(int16_t& v) {
+    v = static_cast<int16_t>(v + 1);
+    if (fail) kyv::raise(kyv::ErrorKind::SubscriptOutOfRange, "Subscript out of range");
+  }
+};
+
+TEST(ClassTable, ByReferenceArgumentReachesTheCallerEvenWhenTheMethodFails) {
+  Stepper c;
+  kyv::Variant arg(int16_t(4));
+  EXPECT_TRUE(c.call("STEP", arg).isEmpty());
+  EXPECT_EQ(arg, kyv::Variant(int16_t(5)));
+  c.fail = true;
+  EXPECT_EQ(kindOf([&] { c.call("step", arg); }), kyv::ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(arg, kyv::Variant(int16_t(6)));
+  kyv::Variant text("x");  // a conversion that fails leaves the argument as it was
+  EXPECT_EQ(kindOf([&] { c.call("step", text); }), kyv::ErrorKind::TypeMismatch);
+  EXPECT_EQ(text, kyv::Variant("x"));
+}
+
+// Persistence: rows load in their order and save in the write order the class gives,
+// repeated and counted rows included.
 
 using kyv::Variant;
 using kyv::VarType;
@@ -39,7 +113,7 @@ std::vector<std::string> keys(const kyv::PropertyBag& bag) {
   return out;
 }
 
-TEST(ClassTableTest, WithoutAWriteOrderRowsSaveInTheirOwnOrder) {
+TEST(ClassTable, WithoutAWriteOrderRowsSaveInTheirOwnOrder) {
   static const Stack::T table{"Test.Stack", 100, 100, {}, {}, Stack::rows()};
   Stack s(table);
   s.count = 3;
@@ -51,7 +125,7 @@ TEST(ClassTableTest, WithoutAWriteOrderRowsSaveInTheirOwnOrder) {
   EXPECT_EQ(keys(bag), (std::vector<std::string>{"Count=3", "Item=1", "Item=5", "Limit=7"}));
 }
 
-TEST(ClassTableTest, AWriteOrderChangesSavingOnlyAndRoundTrips) {
+TEST(ClassTable, AWriteOrderChangesSavingOnlyAndRoundTrips) {
   static const Stack::T table{"Test.Stack", 100, 100, {}, {}, Stack::rows(), {"item", "Limit", "COUNT"}};
   Stack s(table);
   s.count = 3;
@@ -72,14 +146,14 @@ TEST(ClassTableTest, AWriteOrderChangesSavingOnlyAndRoundTrips) {
   EXPECT_EQ(t.items[3], 0);
 }
 
-TEST(ClassTableTest, AWriteOrderMustNameEveryRowOnce) {
+TEST(ClassTable, AWriteOrderMustNameEveryRowOnce) {
   using T = Stack::T;
   EXPECT_THROW(T("Test.Stack", 1, 1, {}, {}, Stack::rows(), {"Item", "Limit"}), std::invalid_argument);
   EXPECT_THROW(T("Test.Stack", 1, 1, {}, {}, Stack::rows(), {"Item", "Item", "Count"}), std::invalid_argument);
   EXPECT_THROW(T("Test.Stack", 1, 1, {}, {}, Stack::rows(), {"Item", "Limit", "Size"}), std::invalid_argument);
 }
 
-TEST(ClassTableTest, ALoadErrorNamesTheKeyAndKeepsWhatWasLoadedBefore) {
+TEST(ClassTable, ALoadErrorNamesTheKeyAndKeepsWhatWasLoadedBefore) {
   static const Stack::T table{"Test.Stack", 100, 100, {}, {}, Stack::rows(), {"Item", "Limit", "Count"}};
   Stack s(table);
   kyv::PropertyBag bag;

@@ -10,10 +10,12 @@
 //       {{"Maxlimit", int16_t(100), VarType::Integer, loadFn, saveFn}}};
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
-// method takes its one argument by reference (R name(A&)). Persist rows list the bag
-// entries in their order: key, default, type, and how to load and save entry i. When a
-// class saves in another order than it loads, a last argument lists the keys in the
-// order WriteProperties writes them: {"BackColor", "Columns", ...}.
+// getter may also be non-const (T Name()) when reading has effects of its own. A method
+// takes its one argument by reference (R name(A&)), and what it writes there reaches the
+// caller's variant even when the method fails. Persist rows list the bag entries in their
+// order: key, default, type, and how to load and save entry i. When a class saves in
+// another order than it loads, a last argument lists the keys in the order
+// WriteProperties writes them: {"BackColor", "Columns", ...}.
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -48,6 +50,7 @@ template <> inline Colour fromVariant<Colour>(const Variant& v) { return v.toCol
 
 template <class F> struct GetterFn;
 template <class K, class T> struct GetterFn<T (K::*)() const> { using Value = std::decay_t<T>; };
+template <class K, class T> struct GetterFn<T (K::*)()> { using Value = std::decay_t<T>; };
 template <class F> struct SetterFn;
 template <class K, class T> struct SetterFn<void (K::*)(T)> { using Value = std::decay_t<T>; };
 template <class F> struct MethodFn;
@@ -95,14 +98,20 @@ class ClassTable final : public ClassInfo {
             nullptr,
             [](C& c, Variant& arg) -> Variant {
               A value = fromVariant<A>(arg);
-              if constexpr (std::is_void_v<R>) {
-                (c.*Fn)(value);
+              // By reference: what the method wrote reaches the caller even when it fails.
+              try {
+                if constexpr (std::is_void_v<R>) {
+                  (c.*Fn)(value);
+                  arg = Variant(value);
+                  return {};
+                } else {
+                  Variant result((c.*Fn)(value));
+                  arg = Variant(value);
+                  return result;
+                }
+              } catch (...) {
                 arg = Variant(value);
-                return {};
-              } else {
-                Variant result((c.*Fn)(value));
-                arg = Variant(value);
-                return result;
+                throw;
               }
             }};
   }
