@@ -40,7 +40,7 @@ void checkColour(Colour c) {
 Element::Element(ElementKind kind, Container* parent, std::string name, int index)
     : kind_(kind),
       parent_(parent),
-      surface_(parent ? &parent->surface() : static_cast<Surface*>(this)),
+      surface_(parent ? &parent->surface() : nullptr),
       name_(std::move(name)),
       index_(index) {
   if (parent) parent->attach(*this);
@@ -205,7 +205,9 @@ void Container::detach(Element& child) {
 
 // ---- Surface, PictureBox ----------------------------------------------------------------
 
-Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "UserControl", -1), owner_(owner) {}
+Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "UserControl", -1), owner_(owner) {
+  surface_ = this;
+}
 
 void Surface::invalidate() const { owner_.invalidate(); }
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "expect_error.h"
 #include "kyv/class_table.h"
 #include "kyv/control.h"
 #include "kyv/elements.h"
-#include "kyv/error.h"
 #include "kyv/render.h"
 
 namespace {
@@ -82,12 +82,7 @@ TEST(RenderToPixels, RejectsBuffersThatDoNotFit) {
   Swatch swatch;
   Pixels p(20, 10, 80);
   const auto rejects = [&](uint8_t* bits, int w, int h, int stride) {
-    try {
-      kyv::renderToPixels(swatch, bits, w, h, stride);
-    } catch (const kyv::Error& e) {
-      return e.kind() == kyv::ErrorKind::InvalidPropertyValue;
-    }
-    return false;
+    return kindOf([&] { kyv::renderToPixels(swatch, bits, w, h, stride); }) == kyv::ErrorKind::InvalidPropertyValue;
   };
   EXPECT_TRUE(rejects(nullptr, 20, 10, 80));
   EXPECT_TRUE(rejects(p.bytes.data(), 0, 10, 80));

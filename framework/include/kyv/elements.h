@@ -49,6 +49,7 @@ class KYV_API Element {
 
  private:
   template <class T> friend class ElementArray;
+  friend class Surface;
   ElementKind kind_;
   Container* parent_;
   Surface* surface_;

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "gauge.h"
+#include "expect_error.h"
+#include "kyv/error.h"
+#include "kyv/site.h"
+
+using kyv::Colour;
+using kyv::ErrorKind;
+
+namespace {
+
+struct Elements : ::testing::Test {
+  Gauge gauge;
+  kyv::PictureBox& box = gauge.box;
+};
+
+TEST_F(Elements, RejectedValuesLeaveTheElementAsItWas) {
+  box.setWidth(400);
+  EXPECT_EQ(kindOf([&] { box.setWidth(-1); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { box.setHeight(-0.5f); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(box.Width(), 400);
+  EXPECT_EQ(kindOf([&] { box.setBorderStyle(2); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(box.BorderStyle(), 0);
+  EXPECT_EQ(kindOf([&] { box.setBackColor(Colour{0x80000040}); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { box.setBackColor(Colour{0x01000000}); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(box.BackColor(), Colour{0x8000000F});
+  EXPECT_EQ(kindOf([&] { gauge.tick(1).setBorderStyle(7); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { gauge.tick(1).setBorderWidth(0); }), ErrorKind::InvalidPropertyValue);
+  box.setBackColor(Colour{0x80000005});
+  EXPECT_EQ(box.BackColor(), Colour{0x80000005});
+}
+
+TEST_F(Elements, GeometryIsStoredExactlyAsWritten) {
+  box.setLeft(12.345f);
+  box.setTop(-7.5f);
+  EXPECT_EQ(box.Left(), 12.345f);
+  EXPECT_EQ(box.topTwips(), -7.5f);
+}
+
+TEST_F(Elements, ABorderTakesSixtyTwipsFromTheInterior) {
+  box.setRectTwips(0, 0, 465, 3210);
+  EXPECT_EQ(box.ScaleWidth(), 465);
+  box.setBorderStyle(1);
+  EXPECT_EQ(box.ScaleWidth(), 405);
+  EXPECT_EQ(box.ScaleHeight(), 3150);
+  box.setWidth(40);
+  EXPECT_EQ(box.ScaleWidth(), 0);
+}
+
+TEST_F(Elements, UserScaleConvertsAtTheMomentWhileElementsKeepTwips) {
+  box.setRectTwips(0, 0, 2000, 1000);
+  kyv::PictureBox child(box, "child");
+  box.setScaleWidth(100);
+  box.setScaleHeight(50);
+  child.setLeft(50);
+  child.setWidth(25);
+  child.setHeight(10);
+  EXPECT_EQ(child.leftTwips(), 1000);
+  EXPECT_EQ(child.widthTwips(), 500);
+  EXPECT_EQ(child.heightTwips(), 200);
+  box.setScaleHeight(100);  // a new scale moves nothing
+  EXPECT_EQ(child.heightTwips(), 200);
+  EXPECT_EQ(child.Height(), 20);
+  box.setHeight(2000);  // the scale stays, its units grow
+  EXPECT_EQ(box.ScaleHeight(), 100);
+  EXPECT_EQ(child.Height(), 10);
+  box.setScaleLeft(10);
+  EXPECT_EQ(child.Left(), 60);
+  EXPECT_EQ(kindOf([&] { box.setScaleWidth(0); }), ErrorKind::InvalidPropertyValue);
+  kyv::LineElement line(box, "line");
+  line.setX2(100);
+  EXPECT_EQ(line.x2Twips(), 1800);
+}
+
+TEST_F(Elements, DrawnSegmentsGoWithRefreshResizeAndBackColor) {
+  box.setRectTwips(0, 0, 1000, 1000);
+  box.Line(0, 0, 100, 100, Colour{0xFF});
+  box.Line(100, 100, 200, 50, Colour{0xFF});
+  ASSERT_EQ(box.drawnSegments().size(), 2u);
+  EXPECT_EQ(box.drawnSegments()[1].y2, 50);
+  box.Refresh();
+  EXPECT_TRUE(box.drawnSegments().empty());
+  box.Line(0, 0, 1, 1, Colour{0xFF});
+  box.setWidth(900);
+  EXPECT_TRUE(box.drawnSegments().empty());
+  box.Line(0, 0, 1, 1, Colour{0xFF});
+  box.setBackColor(Colour{0});
+  EXPECT_TRUE(box.drawnSegments().empty());
+  box.Line(0, 0, 1, 1, Colour{0xFF});
+  box.setLeft(5);  // moving keeps what is drawn
+  EXPECT_EQ(box.drawnSegments().size(), 1u);
+}
+
+TEST_F(Elements, LoadAddsAHiddenCopyOfTheFirstMember) {
+  gauge.tick(1).setBorderColor(Colour{0xFF});
+  gauge.tick(1).setY1(300);
+  gauge.tick(2).setBorderColor(Colour{0xFF00});
+  kyv::LineElement& added = gauge.tick.Load(7);
+  EXPECT_EQ(added.index(), 7);
+  EXPECT_EQ(added.path(), "tick(7)");
+  EXPECT_FALSE(added.Visible());
+  EXPECT_EQ(added.BorderColor(), Colour{0xFF});
+  EXPECT_EQ(added.Y1(), 300);
+  EXPECT_EQ(gauge.tick.Count(), 4);
+  EXPECT_EQ(gauge.UserControl().elements().back(), &added);
+  EXPECT_EQ(box.stacking().back(), &added);
+}
+
+TEST_F(Elements, ArraysRefuseMissingDuplicateAndDesignTimeMembers) {
+  EXPECT_EQ(kindOf([&] { gauge.tick(0); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick(9); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Load(-1); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Load(2); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(1); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(5); }), ErrorKind::SubscriptOutOfRange);
+}
+
+TEST_F(Elements, UnloadedMembersAreReusedAndLeaveTheTree) {
+  const size_t elements = gauge.UserControl().elements().size();
+  kyv::LineElement* first = &gauge.tick.Load(4);
+  gauge.tick.Unload(4);
+  EXPECT_FALSE(gauge.tick.exists(4));
+  EXPECT_EQ(gauge.UserControl().elements().size(), elements);
+  EXPECT_EQ(box.stacking().size(), 3u);
+  kyv::LineElement* again = &gauge.tick.Load(5);
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(again->index(), 5);
+  EXPECT_EQ(gauge.tick.Count(), 4);
+}
+
+TEST_F(Elements, StackingOrderCanBeChanged) {
+  kyv::LineElement& front = gauge.tick(3);
+  box.sendToBack(front);
+  EXPECT_EQ(box.stacking().front(), &front);
+  box.bringToFront(front);
+  EXPECT_EQ(box.stacking().back(), &front);
+  EXPECT_EQ(box.stacking().size(), 3u);
+}
+
+struct CountingSite : kyv::Site {
+  int invalidations = 0;
+  void invalidated(kyv::Control&) override { ++invalidations; }
+};
+
+TEST_F(Elements, ChangesInvalidateOnceUntilTheHostPaints) {
+  CountingSite site;
+  gauge.setSite(&site);
+  gauge.clearDirty();
+  box.setWidth(10);
+  box.setHeight(10);
+  gauge.tick(1).setVisible(false);
+  EXPECT_EQ(site.invalidations, 1);
+  EXPECT_TRUE(gauge.dirty());
+  gauge.clearDirty();
+  box.Refresh();
+  EXPECT_EQ(site.invalidations, 2);
+}
+
+}  // namespace

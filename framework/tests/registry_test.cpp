@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "kyv/class_info.h"
+#include "kyv/control.h"
+#include "kyv/error.h"
+#include "kyv/registry.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+std::string writeRegistration(const std::string& name, const std::string& json) {
+  const std::string path = std::string(KYV_TEST_DIR) + "/" + name;
+  std::ofstream(path) << json;
+  return path;
+}
+
+std::string createError(kyv::Registry& registry, const std::string& className) {
+  try {
+    registry.create(className);
+  } catch (const kyv::Error& e) {
+    EXPECT_EQ(e.kind(), kyv::ErrorKind::CannotCreateObject) << className;
+    return e.what();
+  }
+  ADD_FAILURE() << className << " was created";
+  return {};
+}
+
+TEST(Registry, OpensALibraryOnFirstCreateAndClosesItAfterTheLast) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+  kyv::ControlPtr a = registry.create("KyvTestGauge.Gauge");
+  EXPECT_EQ(registry.loadedLibraries(), Names{"KyvTestGauge"});
+  kyv::ControlPtr b = registry.create("kyvtestgauge.GAUGE");
+  EXPECT_EQ(b->classInfo().className(), "KyvTestGauge.Gauge");
+  EXPECT_EQ(b->registry(), &registry);
+  a.reset();
+  EXPECT_EQ(registry.loadedLibraries(), Names{"KyvTestGauge"});
+  b.reset();
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
+TEST(Registry, DescribeLeavesNoLibraryOpen) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  std::string name;
+  size_t members = 0;
+  registry.describe("KyvTestGauge.Gauge", [&](const kyv::ClassInfo& info) {
+    name = std::string(info.className());
+    members = info.members().size();
+  });
+  EXPECT_EQ(name, "KyvTestGauge.Gauge");
+  EXPECT_EQ(members, 4u);
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
+TEST(Registry, NamesThatLookLikePathsAreRefusedWithoutOpeningAnything) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  for (const char* name : {"../x.y", "a/b.c", "", "NoDot", "x.y.z", "/lib/libc.so.6", "KyvTestGauge.", ".Gauge",
+                           "Kyv Test.Gauge"}) {
+    const std::string why = createError(registry, name);
+    EXPECT_NE(why.find("not a class name"), std::string::npos) << why;
+  }
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
+TEST(Registry, UnregisteredClassesCannotBeCreated) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  EXPECT_NE(createError(registry, "Kyv.Nothing").find("\"Kyv.Nothing\" is not registered"), std::string::npos);
+  kyv::Registry empty(std::string(KYV_TEST_DIR) + "/no-such-registration.json");
+  createError(empty, "KyvTestGauge.Gauge");
+}
+
+TEST(Registry, MissingForeignAndWrongLibrariesGiveClearMessages) {
+  const std::string file = writeRegistration(
+      "odd-registration.json",
+      std::string(R"({"classes": {"Ghost.Thing": "/nonexistent/libGhost.so", "Foreign.Thing": ")") +
+          KYV_TEST_FOREIGN + R"(", "KyvTestGauge.Other": ")" + KYV_TEST_GAUGE + R"("}})");
+  kyv::Registry registry(file);
+  EXPECT_NE(createError(registry, "Ghost.Thing").find("/nonexistent/libGhost.so"), std::string::npos);
+  EXPECT_NE(createError(registry, "Foreign.Thing").find("is not a Kyv control library"), std::string::npos);
+  EXPECT_NE(createError(registry, "KyvTestGauge.Other").find("does not provide class"), std::string::npos);
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
+TEST(Registry, RegistrationFilesAreEditedPerLibrary) {
+  const std::string file = std::string(KYV_TEST_DIR) + "/edited-registration.json";
+  std::remove(file.c_str());
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"}));
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, "/elsewhere/libOther.so", {"Other.Thing"}));
+  {
+    kyv::Registry registry(file);
+    EXPECT_NE(registry.create("KyvTestGauge.Gauge"), nullptr);
+  }
+  ASSERT_TRUE(kyv::Registry::unregisterLibrary(file, KYV_TEST_GAUGE));
+  kyv::Registry registry(file);
+  createError(registry, "KyvTestGauge.Gauge");
+  EXPECT_NE(createError(registry, "Other.Thing").find("/elsewhere/libOther.so"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages Kyv builds with, when any is missing.
+set -eu
+packages="cmake g++ make pkg-config libcairo2-dev nlohmann-json3-dev fonts-liberation fontconfig
+qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing

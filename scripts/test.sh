@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what is missing, builds Kyv twice (release, and debug with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+mkdir -p build
+for config in Release Debug; do
+  dir=build/$(echo "$config" | tr 'A-Z' 'a-z')
+  echo "== $config build in $dir"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=$config > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
+  cmake --build "$dir" -j2
+  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS="suppressions=$(pwd)/cmake/lsan.supp:print_suppressions=0" ctest --test-dir "$dir" -j2 --output-on-failure
+done
