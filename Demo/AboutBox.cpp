@@ -14,15 +14,13 @@ namespace {
 constexpr int kAboutWidth = 6900, kAboutHeight = 6435;
 
 const char* const kRightsNotice =
-    "Copyright \u00A9 the Kyv developers. All rights reserved. No part of this program or of its "
-    "documentation may be reproduced, copied, modified or distributed in any form or by any means "
-    "without the written permission of the Kyv developers.";
+    "Copyright \u00A9 the Kyv developers. All rights reserved. This program and its documentation "
+    "may be reproduced, in whole or in part, only with the written permission of the Kyv developers.";
 
 const char* const kWarranty =
     "This software is provided \"as is\", without warranty of any kind, express or implied, including "
-    "but not limited to the warranties of merchantability, fitness for a particular purpose and "
-    "non-infringement. In no event shall the Kyv developers be liable for any claim, damages or other "
-    "liability arising from, out of or in connection with the software or its use.";
+    "the warranties of merchantability and fitness for a particular purpose. In no event shall the Kyv "
+    "developers be liable for any damages arising from the use of this software.";
 
 QFont makeFont(const char* family, QFont::StyleHint hint, int pixels, bool bold = false) {
   QFont f{QLatin1String(family)};
@@ -55,6 +53,7 @@ QPlainTextEdit* notice(QWidget* parent, const char* name, const char* text, QRec
   auto* box = new QPlainTextEdit(QString::fromUtf8(text), parent);
   box->setObjectName(QLatin1String(name));
   box->setReadOnly(true);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   box->setFont(makeFont("Times New Roman", QFont::Serif, 13));  // 9.75 points
   QPalette p = box->palette();
   p.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));

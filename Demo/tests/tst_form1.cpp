@@ -145,11 +145,16 @@ class TestForm1 : public QObject {
     return missing.join(QStringLiteral(", "));
   }
 
-  static kyv::FormDocument documentWith(const char* name, const char* key, const Variant& value) {
-    kyv::FormDocument doc = Form1::storedDocument();
-    for (kyv::FormControl& c : doc.controls)
-      if (c.name == name) c.properties.WriteProperty(key, value);
-    return doc;
+  // Stores `value` under `key` for control `name`, in place of what `doc` held there.
+  static void store(kyv::FormDocument& doc, const char* name, const char* key, const Variant& value) {
+    for (kyv::FormControl& c : doc.controls) {
+      if (c.name != name) continue;
+      kyv::PropertyBag bag;
+      for (const auto& e : c.properties.entries())
+        if (!kyv::sameName(e.key, key)) bag.WriteProperty(e.key, e.value);
+      bag.WriteProperty(key, value);
+      c.properties = bag;
+    }
   }
 
  private slots:
@@ -222,9 +227,9 @@ class TestForm1 : public QObject {
   }
 
   void loadSteps() {
-    kyv::FormDocument doc = documentWith("HeartBeat1", "horizcount", int16_t(37));
-    for (kyv::FormControl& c : doc.controls)
-      if (c.name == "KyvMovingBar1") c.properties.WriteProperty("MaxLimit", int32_t(250));
+    kyv::FormDocument doc = Form1::storedDocument();
+    store(doc, "HeartBeat1", "horizcount", int16_t(37));
+    store(doc, "KyvMovingBar1", "MaxLimit", int32_t(250));
     open(doc);
     REQUIRE_CONTROLS("HeartBeat1", "KyvMovingBar1", "Kyvvstat1", "Hstat1");
     QCOMPARE(box("Text4(1)")->text(), QStringLiteral("37"));
@@ -397,8 +402,8 @@ class TestForm1 : public QObject {
   // control's call, and the climb starts again.
   void theThresholdHandlerResetsTheCount() {
     REQUIRE_CONTROLS("Kyvvstat1", "Hstat1");
-    box("Text3(1)")->setText(QStringLiteral("3"));
-    box("Text3(4)")->setText(QStringLiteral("3"));
+    for (const char* t : {"Text3(1)", "Text3(4)"}) box(t)->setText(QStringLiteral("3"));  // upper thresholds
+    for (const char* t : {"Text3(2)", "Text3(3)"}) box(t)->setText(QStringLiteral("0"));  // lower thresholds
     for (const auto& [start, t, name] : {std::tuple{5, "Timer2", "Kyvvstat1"}, {8, "Timer5", "Hstat1"}}) {
       click(start);
       QSignalSpy events(control(name), &ControlWidget::eventRaised);
