@@ -13,9 +13,12 @@ void ColourDialog::ShowColor(QWidget* parent) {
             static_cast<uint32_t>(chosen.blue()) << 16;
 }
 
+// seed_seq spreads the clock reading over the generator's whole state, so that readings a
+// steady interval apart do not start it from closely related states.
 void ClockRandom::Randomize() {
-  engine_.seed(static_cast<std::mt19937::result_type>(
-      std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+  const auto now = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  std::seed_seq seed{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32)};
+  engine_.seed(seed);
 }
 
 // 24 random bits: every value is exact in single precision and below 1.

@@ -13,7 +13,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -43,6 +43,10 @@ std::optional<Options> parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s", kUsage);
+      std::exit(0);
+    }
     if (arg == "--screenshot" && i + 1 < argc) {
       o.screenshot = QString::fromLocal8Bit(argv[++i]);
     } else if (arg == "--start-all") {

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
