@@ -193,6 +193,15 @@ void Container::sendToBack(Element& child) {
   changed();
 }
 
+void Container::placeInFrontOf(Element& child, const Element& other) {
+  eraseFromBack(stacking_, &child);
+  // Searched from the front of the stacking order, where recently placed elements lie.
+  auto it = std::find(stacking_.rbegin(), stacking_.rend(), &other);
+  if (it == stacking_.rend()) stacking_.push_back(&child);
+  else stacking_.insert(it.base(), &child);
+  changed();
+}
+
 void Container::attach(Element& child) {
   stacking_.push_back(&child);
   surface().elements_.push_back(&child);

@@ -89,7 +89,7 @@ struct Dumper {
       case ElementKind::ControlSlot: {
         const auto& slot = static_cast<const kyv::ControlSlot&>(e);
         rect(p, slot);
-        if (slot.control()) control(p, *slot.control(), {});
+        if (slot.control()) elements(p, *slot.control());
         break;
       }
     }
@@ -109,10 +109,15 @@ struct Dumper {
     return kyv::sameName(e.path(), step);
   }
 
+  // An embedded control shows its elements only: its surface is the slot itself.
+  void elements(const std::string& prefix, kyv::Control& c) const {
+    for (const Element* e : c.UserControl().elements()) element(prefix, *e);
+  }
+
   bool control(const std::string& prefix, kyv::Control& c, std::string_view path) const {
     if (path.empty()) {
       surface(prefix + "UserControl.", c.UserControl());
-      for (const Element* e : c.UserControl().elements()) element(prefix, *e);
+      elements(prefix, c);
       return true;
     }
     auto [step, rest] = head(path);

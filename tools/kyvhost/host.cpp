@@ -70,6 +70,8 @@ void Host::runLine(std::string_view text, int line) {
 void Host::execute(const Words& w, int line) {
   if (w.empty()) return;
   const std::string& cmd = w[0].text;
+  if (!files_ && (cmd == "restore" || cmd == "save" || cmd == "render"))
+    return syntax(line, "\"" + cmd + "\" is disabled: this host has no file access");
   try {
     if (cmd == "new") return cmdNew(w, line, false);
     if (cmd == "restore") return cmdNew(w, line, true);

@@ -35,8 +35,10 @@ struct Instance final : kyv::Site {
 
 class Host {
  public:
-  Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel)
-      : registry_(registry), out_(out), tpp_(twipsPerPixel) {}
+  // With `files` false, the commands that read or write files (restore, save, render) are
+  // refused: for running scripts from untrusted sources.
+  Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel, bool files = true)
+      : registry_(registry), out_(out), tpp_(twipsPerPixel), files_(files) {}
   ~Host();
 
   // Runs one script line; `line` numbers it in syntax messages.
@@ -68,6 +70,7 @@ class Host {
   kyv::Registry& registry_;
   std::ostream& out_;
   double tpp_;
+  bool files_;
   bool understood_ = true;
   int depth_ = 0;
   std::map<std::string, std::shared_ptr<Instance>> instances_;

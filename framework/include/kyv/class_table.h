@@ -10,7 +10,9 @@
 //       {{"Maxlimit", int16_t(100), VarType::Integer, loadFn, saveFn}}};
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
-// method takes its one argument by reference (R name(A&)). Persist rows list the bag
+// getter may also be non-const (T Name()) when reading has effects of its own. A method
+// takes its one argument by reference (R name(A&)), and what it writes there reaches the
+// caller's variant even when the method fails. Persist rows list the bag
 // entries in their order: key, default, type, and how to load and save entry i.
 #include <string>
 #include <type_traits>
@@ -44,6 +46,7 @@ template <> inline Colour fromVariant<Colour>(const Variant& v) { return v.toCol
 
 template <class F> struct GetterFn;
 template <class K, class T> struct GetterFn<T (K::*)() const> { using Value = std::decay_t<T>; };
+template <class K, class T> struct GetterFn<T (K::*)()> { using Value = std::decay_t<T>; };
 template <class F> struct SetterFn;
 template <class K, class T> struct SetterFn<void (K::*)(T)> { using Value = std::decay_t<T>; };
 template <class F> struct MethodFn;
@@ -91,14 +94,20 @@ class ClassTable final : public ClassInfo {
             nullptr,
             [](C& c, Variant& arg) -> Variant {
               A value = fromVariant<A>(arg);
-              if constexpr (std::is_void_v<R>) {
-                (c.*Fn)(value);
+              // By reference: what the method wrote reaches the caller even when it fails.
+              try {
+                if constexpr (std::is_void_v<R>) {
+                  (c.*Fn)(value);
+                  arg = Variant(value);
+                  return {};
+                } else {
+                  Variant result((c.*Fn)(value));
+                  arg = Variant(value);
+                  return result;
+                }
+              } catch (...) {
                 arg = Variant(value);
-                return {};
-              } else {
-                Variant result((c.*Fn)(value));
-                arg = Variant(value);
-                return result;
+                throw;
               }
             }};
   }

@@ -134,6 +134,8 @@ class KYV_API Container : public RectElement {
   const std::vector<Element*>& stacking() const { return stacking_; }
   void bringToFront(Element& child);
   void sendToBack(Element& child);
+  // Moves `child` directly in front of `other`; to the front when `other` is not a child.
+  void placeInFrontOf(Element& child, const Element& other);
 
  protected:
   Container(ElementKind kind, Container* parent, std::string name, int index);

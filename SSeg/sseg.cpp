@@ -1,0 +1,152 @@
+#include "sseg.h"
+
+#include "kyv/class_table.h"
+#include "kyv/plugin.h"
+
+using kyv::Colour;
+using kyv::Variant;
+using kyv::VarType;
+
+namespace {
+
+enum Segment { UpperRight, LowerRight, Bottom, LowerLeft, UpperLeft, Top, Middle, kSegments };
+
+constexpr Colour kFaceColour{0x80000008};
+constexpr Colour kSegmentColour{0x00FF00};
+constexpr int16_t kSegmentWidth = 3;
+// Twips between each vertical segment and the ends of the horizontal ones.
+constexpr float kGap = 50;
+
+// The lit segments of each digit, bit i standing for seg(i).
+constexpr uint8_t bits(std::initializer_list<Segment> lit) {
+  uint8_t b = 0;
+  for (Segment s : lit) b = static_cast<uint8_t>(b | (1u << s));
+  return b;
+}
+constexpr uint8_t kDigits[10] = {
+    bits({UpperRight, LowerRight, Bottom, LowerLeft, UpperLeft, Top}),
+    bits({UpperRight, LowerRight}),
+    bits({UpperRight, Bottom, LowerLeft, Top, Middle}),
+    bits({UpperRight, LowerRight, Bottom, Top, Middle}),
+    bits({UpperRight, LowerRight, UpperLeft, Middle}),
+    bits({LowerRight, Bottom, UpperLeft, Top, Middle}),
+    bits({LowerRight, Bottom, LowerLeft, UpperLeft, Top, Middle}),
+    bits({UpperRight, LowerRight, Top}),
+    bits({UpperRight, LowerRight, Bottom, LowerLeft, UpperLeft, Top, Middle}),
+    bits({UpperRight, LowerRight, UpperLeft, Top, Middle}),
+};
+
+}  // namespace
+
+const kyv::ClassInfo& sseg::classTable() {
+  using T = kyv::ClassTable<sseg>;
+  using K = sseg;
+  static const T table{
+      "Kyv1Digit.sseg",
+      870,
+      1125,
+      {
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003),
+          T::property<&K::BackColor, &K::setBackColor>(
+              "BackColor", 0x68030002, "Returns/sets the background color used to display text and graphics in an object."),
+          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001,
+                                                             "Returns/sets the color of an object's border."),
+          T::property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000),
+          T::method<&K::send>("send", 0x60030006),
+      },
+      {},
+      {
+          {"BackColor", kFaceColour, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.digit(0).setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.digit(0).BackColor()); }},
+          // One entry per segment, in index order.
+          {"DisplayColor", kSegmentColour, VarType::Colour,
+           [](K& c, int i, const Variant& v) { c.seg(i).setBorderColor(v.toColour()); },
+           [](K& c, int i) { return Variant(c.seg(i).BorderColor()); }, kSegments, kSegments},
+          {"maxlimit", int32_t(999), VarType::Long,
+           [](K& c, int, const Variant& v) { c.maxlimit_ = v.toLong(); },
+           [](K& c, int) { return Variant(c.maxlimit_); }},
+          {"BorderStyle", int16_t(1), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.Picture1.setBorderStyle(v.toInteger()); },
+           [](K& c, int) { return Variant(c.Picture1.BorderStyle()); }},
+      }};
+  return table;
+}
+
+sseg::sseg(kyv::Registry* registry)
+    : Control(classTable(), registry),
+      Picture1(UserControl(), "Picture1"),
+      digit(Picture1, "digit"),
+      seg(digit.create(0), "seg") {
+  Picture1.setRectTwips(0, 0, 870, 1125);
+  Picture1.setBorderStyle(1);
+  digit(0).setRectTwips(0, 0, Picture1.interiorWidth(), Picture1.interiorHeight());
+  digit(0).setBackColor(kFaceColour);
+  for (int i = 0; i < kSegments; ++i) {
+    kyv::LineElement& line = seg.create(i);
+    line.setBorderColor(kSegmentColour);
+    line.setBorderWidth(kSegmentWidth);
+  }
+}
+
+void sseg::setBorderStyle(int16_t style) {
+  Picture1.setBorderStyle(style);
+  PropertyChanged("BorderStyle");
+}
+
+void sseg::setBackColor(Colour c) {
+  digit(0).setBackColor(c);
+  PropertyChanged("BackColor");
+}
+
+void sseg::setDisplayColor(Colour c) {
+  for (int i = 0; i < kSegments; ++i) {
+    seg(i).setBorderColor(c);
+    PropertyChanged("DisplayColor");
+  }
+}
+
+void sseg::setmaxlimit(int32_t v) {
+  maxlimit_ = v;
+  PropertyChanged("maxlimit");
+}
+
+int32_t sseg::send(int32_t& amount) {
+  if (amount < 0 || amount > 9) return 0;
+  const uint8_t lit = kDigits[amount];
+  for (int i = 0; i < kSegments; ++i) seg(i).setVisible((lit >> i) & 1u);
+  return 0;
+}
+
+void sseg::InitProperties() { maxlimit_ = 999; }
+
+void sseg::place(int segment, float x1, float y1, float x2, float y2) {
+  kyv::LineElement& line = seg(segment);
+  line.setX1(x1);
+  line.setY1(y1);
+  line.setX2(x2);
+  line.setY2(y2);
+}
+
+// The digit fills the middle third of the face's width and the band from h3/2 to 2.5 h3
+// of its height; sizes are not clamped, so a small face gives crossed or negative ends.
+void sseg::Resize() {
+  Picture1.setHeight(UserControl().ScaleHeight());
+  Picture1.setWidth(UserControl().ScaleWidth());
+  kyv::PictureBox& face = digit(0);
+  face.setWidth(Picture1.ScaleWidth());
+  face.setHeight(Picture1.ScaleHeight());
+  const float w3 = face.ScaleWidth() / 3.0f;
+  const float h3 = face.ScaleHeight() / 3.0f;
+  place(Top, w3, h3 / 2, 2 * w3, h3 / 2);
+  place(Middle, w3, h3 / 2 + h3, 2 * w3, h3 / 2 + h3);
+  place(Bottom, w3, 2 * h3 + h3 / 2, 2 * w3, 2 * h3 + h3 / 2);
+  place(UpperRight, 2 * w3 + kGap, h3 / 2 + kGap, 2 * w3 + kGap, h3 + h3 / 2 - kGap);
+  place(LowerRight, 2 * w3 + kGap, h3 / 2 + h3 + kGap, 2 * w3 + kGap, 2 * h3 + h3 / 2 - kGap);
+  place(LowerLeft, w3 - kGap, h3 / 2 + h3 + kGap, w3 - kGap, 2 * h3 + h3 / 2 - kGap);
+  place(UpperLeft, w3 - kGap, h3 / 2 + kGap, w3 - kGap, h3 + h3 / 2 - kGap);
+  int32_t zero = 0;
+  send(zero);
+}
+
+KYV_CONTROL_LIBRARY(kyv::plugin<sseg>())

@@ -1,0 +1,220 @@
+#include "KyvMovingBar.h"
+
+#include <charconv>
+
+#include "kyv/arith.h"
+#include "kyv/class_table.h"
+#include "kyv/plugin.h"
+
+using kyv::Colour;
+using kyv::Variant;
+using kyv::VarType;
+
+namespace {
+enum Event { MaxLimitReached = 1, NormalOPs = 2 };
+
+// Writes the value of grid line i for `maxLimit` into `buf`: at most 15 significant
+// digits, no trailing zeros ("13.5", "90").
+std::string_view lineValue(int32_t maxLimit, int i, char (&buf)[32]) {
+  const double v = maxLimit - i * (maxLimit / 10.0);
+  const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr;
+  return {buf, static_cast<size_t>(end - buf)};
+}
+}  // namespace
+
+const kyv::ClassInfo& KyvMovingBar::classTable() {
+  using T = kyv::ClassTable<KyvMovingBar>;
+  using K = KyvMovingBar;
+  const auto loadBackColor = [](K& c, int, const Variant& v) { c.lvl(0).setFillColor(v.toColour()); };
+  const auto saveBackColor = [](K& c, int) { return Variant(c.lvl(0).FillColor()); };
+  static const T table{
+      "KyvMovingBars.KyvMovingBar",
+      3285,
+      2580,
+      {
+          T::method<&K::MoveBar>("MoveBar", 0x60030007),
+          T::property<&K::value, &K::setvalue>("value", 0x68030006, "data value to be sent to bar chart"),
+          T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "sets the maximum grid limit"),
+          T::property<&K::showgrid, &K::setshowgrid>("showgrid", 0x68030004),
+          T::property<&K::showLabel, &K::setshowLabel>("showLabel", 0x68030003),
+          T::property<&K::BackColor, &K::setBackColor>(
+              "BackColor", 0x68030002, "Returns/sets the color used to fill in shapes, circles, and boxes."),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001,
+                                                           "Returns/sets the border style for an object."),
+          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000),
+      },
+      {{"MaxLimitReached", MaxLimitReached, "fired each time maxlimit is reached"},
+       {"NormalOPs", NormalOPs, "fired each time value is within max limit"}},
+      {
+          {"value", int16_t(0), VarType::Integer, [](K& c, int, const Variant& v) { c.value_ = v.toInteger(); },
+           [](K& c, int) { return Variant(c.value_); }},
+          {"MaxLimit", int32_t(100), VarType::Long, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toLong(); },
+           [](K& c, int) { return Variant(c.maxLimit_); }},
+          {"BackColor", Colour{0xFF}, VarType::Colour, loadBackColor, saveBackColor},
+          // One entry per line and per label; the default 1 stands for visible.
+          {"showgrid", int16_t(1), VarType::Boolean,
+           [](K& c, int i, const Variant& v) { c.grd(i + 1).setVisible(v.toBoolean()); },
+           [](K& c, int i) { return Variant(c.grd(i + 1).Visible()); }, kLines, kLines},
+          {"showLabel", int16_t(1), VarType::Boolean,
+           [](K& c, int i, const Variant& v) { c.lbl(i + 1).setVisible(v.toBoolean()); },
+           [](K& c, int i) { return Variant(c.lbl(i + 1).Visible()); }, kLines, kLines},
+          // Read a second time into lvl(0), with the same result; written only once.
+          {"BackColor", Colour{0xFF}, VarType::Colour, loadBackColor, saveBackColor, 1, 0},
+          {"BorderStyle", int16_t(1), VarType::Integer,
+           [](K& c, int, const Variant& v) { c.schart.setBorderStyle(v.toInteger()); },
+           [](K& c, int) { return Variant(c.schart.BorderStyle()); }},
+          {"FillColor", Colour{0x8000000F}, VarType::Colour,
+           [](K& c, int, const Variant& v) { c.UserControl().setBackColor(v.toColour()); },
+           [](K& c, int) { return Variant(c.UserControl().BackColor()); }},
+      }};
+  return table;
+}
+
+KyvMovingBar::KyvMovingBar(kyv::Registry* registry)
+    : Control(classTable(), registry),
+      schart(UserControl(), "schart"),
+      lvl(UserControl(), "lvl"),
+      grd(UserControl(), "grd"),
+      lbl(UserControl(), "lbl") {
+  schart.setRectTwips(0, 0, 3195, 2475);
+  schart.setBorderStyle(1);
+  kyv::Shape& first = lvl.create(0);
+  first.setRectTwips(630, 2895, 225, 15);
+  first.setFillColor(Colour{0xFF});
+  first.setBorderStyle(1);  // an outline in the window-text colour keeps neighbours apart
+  for (int i = 1; i <= kLines; ++i) grd.create(i);
+  for (int i = 1; i <= kLines; ++i) {
+    kyv::Label& label = lbl.create(i);
+    label.setFont("MS Serif", 400, 6);
+    label.setCaption("1");
+    label.setAutoSize(true);
+  }
+}
+
+void KyvMovingBar::setvalue(int16_t v) {
+  value_ = v;
+  PropertyChanged("value");
+}
+
+void KyvMovingBar::setMaxLimit(int32_t v) {
+  maxLimit_ = v;
+  PropertyChanged("MaxLimit");
+}
+
+void KyvMovingBar::setshowgrid(bool visible) {
+  for (int i = 1; i <= kLines; ++i) grd(i).setVisible(visible);
+  PropertyChanged("showgrid");
+}
+
+void KyvMovingBar::setshowLabel(bool visible) {
+  for (int i = 1; i <= kLines; ++i) lbl(i).setVisible(visible);
+  PropertyChanged("showLabel");
+}
+
+void KyvMovingBar::setBackColor(Colour c) {
+  const int count = lvl.Count();
+  for (int i = 0; i < count; ++i) {
+    lvl(i).setFillColor(c);
+    PropertyChanged("BackColor");
+  }
+}
+
+void KyvMovingBar::setBorderStyle(int16_t style) {
+  schart.setBorderStyle(style);
+  PropertyChanged("BorderStyle");
+}
+
+void KyvMovingBar::setFillColor(Colour c) {
+  UserControl().setBackColor(c);
+  PropertyChanged("FillColor");
+}
+
+void KyvMovingBar::InitProperties() {
+  value_ = 0;
+  maxLimit_ = 100;
+  Refresh();
+}
+
+// (x / MaxLimit) of the frame's height, unclamped; MaxLimit 0 raises division-by-zero.
+float KyvMovingBar::barHeight(int16_t x) const {
+  const double share = kyv::divide(static_cast<double>(x), static_cast<double>(maxLimit_));
+  const float h = static_cast<float>(share * schart.Height());
+  return h == 0 ? 0.0f : h;  // 0 over a negative maximum is a plain 0, not -0
+}
+
+void KyvMovingBar::raiseFor(int16_t x) { RaiseEvent(x >= maxLimit_ ? MaxLimitReached : NormalOPs); }
+
+// Shows the new bar lvl(n) in the next free slot, right of lvl(n - 1).
+void KyvMovingBar::append(kyv::Shape& bar, int n) {
+  bar.setTop(schart.Height() - bar.Height());
+  bar.setLeft(static_cast<float>(n) * lvl(n - 1).Width() + schart.Left());
+  UserControl().placeInFrontOf(bar, lvl(n - 1));
+  bar.setVisible(true);
+}
+
+// Moves every height one bar to the left: lvl(i) takes lvl(i + 1)'s height for i < n, so
+// the hidden lvl(n) hands its height to the rightmost bar and bar 0's height is lost.
+void KyvMovingBar::shiftLeft(int n) {
+  const float frame = schart.Height();
+  for (int i = 0; i < n; ++i) {
+    const float h = lvl(i + 1).Height();
+    kyv::Shape& bar = lvl(i);
+    bar.setHeight(h);
+    bar.setTop(frame - h);
+    Refresh();
+  }
+}
+
+void KyvMovingBar::MoveBar(int16_t& x) {
+  const int16_t v = x;
+  const int n = kyv::toInt16(lvl.Count());
+  kyv::Shape& bar = lvl.Load(n);
+  const bool full = static_cast<float>(lvl.Count()) * bar.Width() > schart.Width();
+  try {
+    bar.setHeight(barHeight(v));
+  } catch (...) {
+    lvl.Unload(n);  // a failed call leaves the row as it was, so the next bar lands right
+    throw;
+  }
+  if (!full) {
+    append(bar, n);
+    raiseFor(v);
+    return;
+  }
+  shiftLeft(n);
+  // The host's handler runs while lvl(n) is still loaded; the row keeps n bars after it.
+  try {
+    raiseFor(v);
+  } catch (...) {
+    lvl.Unload(n);
+    throw;
+  }
+  lvl.Unload(n);
+}
+
+void KyvMovingBar::Resize() {
+  schart.setWidth(UserControl().ScaleWidth());
+  schart.setHeight(UserControl().ScaleHeight());
+  const float step = schart.Height() / 10.0f;
+  char text[32];
+  for (int i = 1; i <= kLines; ++i) {
+    kyv::LineElement& line = grd(i);
+    line.setX1(schart.Left());
+    line.setX2(schart.Width());
+    line.setY1(static_cast<float>(i) * step);
+    line.setY2(static_cast<float>(i) * step);
+    // Placed by the width of the text it showed so far: a label whose text changes
+    // width sits right from the following layout on.
+    kyv::Label& label = lbl(i);
+    label.setLeft(static_cast<float>(schart.Width() - 1.5 * label.Width()));
+    label.setCaption(lineValue(maxLimit_, i, text));
+    label.setTop(line.Y1());
+  }
+  kyv::Shape& first = lvl(0);
+  first.setLeft(schart.Left());
+  first.setTop(schart.Height() - first.Height());
+  for (int i = 0; i < lvl.Count(); ++i) lvl(i).setTop(schart.Height() - lvl(i).Height());
+  Refresh();
+}
+
+KYV_CONTROL_LIBRARY(kyv::plugin<KyvMovingBar>())
