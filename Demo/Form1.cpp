@@ -83,13 +83,13 @@ QFont formFont() {
   return font;
 }
 
-QWidget* makeElement(const ElementSpec& spec, QWidget* panel) {
-  const QString text = QString::fromUtf8(spec.text);
-  switch (spec.kind) {
+QWidget* makeElement(const ElementRow& row, QWidget* panel) {
+  const QString text = QString::fromUtf8(row.text);
+  switch (row.kind) {
     case Kind::Control: return new ControlWidget(panel);
     case Kind::CheckBox: {
       auto* box = new QCheckBox(text, panel);
-      box->setChecked(spec.checked);
+      box->setChecked(row.checked);
       return box;
     }
     case Kind::Button: return new QPushButton(text, panel);
@@ -155,14 +155,14 @@ void Form1::build() {
   client->setFixedSize(pixels(0, 0, kClientWidth, kClientHeight).size());
   setCentralWidget(client);
   QHash<QString, QFrame*> panelFrames;
-  for (const PanelSpec& p : panels()) {
+  for (const PanelRow& p : panels()) {
     auto* frame = new QFrame(client);
     frame->setObjectName(QString::fromUtf8(p.name));
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setGeometry(pixels(p.left, p.top, p.width, p.height));
     panelFrames.insert(frame->objectName(), frame);
   }
-  for (const ElementSpec& e : elements()) {
+  for (const ElementRow& e : elements()) {
     QWidget* w = makeElement(e, panelFrames.value(QString::fromUtf8(e.panel)));
     w->setObjectName(QString::fromUtf8(e.name));
     w->setGeometry(pixels(e.left, e.top, e.width, e.height));
@@ -194,7 +194,7 @@ void Form1::build() {
 // Each control comes from the form document by its element name: class, extent and stored
 // properties. A control that cannot be created leaves its place empty.
 void Form1::createControls(const kyv::FormDocument& document) {
-  for (const ElementSpec& e : elements()) {
+  for (const ElementRow& e : elements()) {
     if (e.kind != Kind::Control) continue;
     const QString name = QString::fromUtf8(e.name);
     ControlWidget* w = control(e.name);

@@ -12,7 +12,7 @@ constexpr const char* kVerticalBar = "verticalBarPanel";
 constexpr const char* kHorizontalBar = "horizontalBarPanel";
 constexpr const char* kHeartbeat = "heartbeatPanel";
 
-constexpr PanelSpec kPanels[] = {
+constexpr PanelRow kPanels[] = {
     {kBarGraph, 0, 0, 5445, 3480},           {kMultiBar, 5490, 0, 2400, 3480},
     {kDigit, 7935, 0, 2400, 2865},           {kVerticalBar, 7935, 2880, 2400, 4695},
     {kHorizontalBar, 0, 3480, 7905, 1530},   {kHeartbeat, 0, 4950, 7905, 2655},
@@ -21,7 +21,7 @@ constexpr PanelSpec kPanels[] = {
 constexpr bool kChecked = true;
 using enum Kind;
 
-constexpr ElementSpec kElements[] = {
+constexpr ElementRow kElements[] = {
     {kBarGraph, "KyvMovingBar1", Control, "", 135, 225, 3780, 2250},
     {kBarGraph, "Check1(0)", CheckBox, "Border", 4140, 375, 1125, 240, kChecked},
     {kBarGraph, "Check1(1)", CheckBox, "Grid", 4140, 637, 855, 240, kChecked},
@@ -105,8 +105,8 @@ int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 
 }  // namespace
 
-std::span<const PanelSpec> panels() { return kPanels; }
-std::span<const ElementSpec> elements() { return kElements; }
+std::span<const PanelRow> panels() { return kPanels; }
+std::span<const ElementRow> elements() { return kElements; }
 
 QRect pixels(int left, int top, int width, int height) {
   return QRect(px(left), px(top), px(left + width) - px(left), px(top + height) - px(top));

@@ -12,12 +12,12 @@ inline constexpr int kClientHeight = 7620;
 
 enum class Kind { Control, CheckBox, Button, TextBox, Label, ComboBox };
 
-struct PanelSpec {
+struct PanelRow {
   const char* name;
   int left, top, width, height;
 };
 
-struct ElementSpec {
+struct ElementRow {
   const char* panel;
   const char* name;  // "Command2(5)" for a member of a control array
   Kind kind;
@@ -26,8 +26,8 @@ struct ElementSpec {
   bool checked = false;
 };
 
-std::span<const PanelSpec> panels();
-std::span<const ElementSpec> elements();
+std::span<const PanelRow> panels();
+std::span<const ElementRow> elements();
 
 // A rectangle in twips as logical pixels; edges round to the nearest pixel.
 QRect pixels(int left, int top, int width, int height);
