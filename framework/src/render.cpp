@@ -224,6 +224,21 @@ void render(Control& control, cairo_t* cr, double twipsPerPixel) {
   cairo_restore(cr);
 }
 
+void renderToPixels(Control& control, uint8_t* bits, int width, int height, int stride, double tpp) {
+  if (!bits || width < 1 || height < 1 || width > 32767 || height > 32767)
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: no pixels to render into");
+  if (stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width) || stride % 4 != 0)
+    raise(ErrorKind::InvalidPropertyValue,
+          "Invalid property value: a stride of " + std::to_string(stride) + " bytes does not fit " +
+              std::to_string(width) + " pixels a row");
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(bits, CAIRO_FORMAT_ARGB32, width, height, stride);
+  cairo_t* cr = cairo_create(surface);
+  render(control, cr, tpp);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  cairo_surface_destroy(surface);
+}
+
 void renderToFile(Control& control, const std::string& path, double tpp) {
   if (!(tpp > 0)) tpp = kReferenceTwipsPerPixel;
   const Surface& s = control.UserControl();

@@ -29,6 +29,14 @@ KYV_API uint32_t resolveColour(Colour c);
 // Paints `control` with its top-left corner at the context's origin and marks it clean.
 KYV_API void render(Control& control, cairo_t* cr, double twipsPerPixel = kReferenceTwipsPerPixel);
 
+// Paints `control` into caller-owned 32-bit pixels: `width` x `height` pixels, `stride`
+// bytes a row (at least width * 4, a multiple of 4), each pixel a native-endian premultiplied
+// 0xAARRGGBB word (cairo's ARGB32, which is QImage's ARGB32_Premultiplied). Pixels outside
+// the control's extent are left as they were. Raises invalid-property-value for a null
+// buffer, a size below 1 or a stride that does not fit.
+KYV_API void renderToPixels(Control& control, uint8_t* bits, int width, int height, int stride,
+                            double twipsPerPixel = kReferenceTwipsPerPixel);
+
 // Renders into a file whose format follows its extension (.png, .svg, .pdf). Raises
 // invalid-property-value for another extension or a file that cannot be written.
 KYV_API void renderToFile(Control& control, const std::string& path,

@@ -1,0 +1,89 @@
+#pragma once
+// Form1, the main window "Kyv Demonstration": six panels, each hosting one control
+// created by class name and restored from the form document built into the program,
+// with Start and Stop buttons that feed it from a timer and buttons and boxes that change
+// its colours and options. A handler that meets an error ends at that step (what it did
+// before stays done) and shows the error's kind and message in the status line; the
+// program goes on.
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+#include "ControlWidget.h"
+#include "Services.h"
+#include "kyv/bag.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace kyvdemo {
+
+class AboutBox;
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // What a test may replace; anything left empty takes the real one.
+  struct Services {
+    std::unique_ptr<ColourPicker> colours;
+    std::unique_ptr<RandomSource> random;
+    std::optional<kyv::FormDocument> document;
+  };
+
+  explicit Form1(Services services = {}, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The form document built into the program: the stored properties of the six controls.
+  static kyv::FormDocument storedDocument();
+
+  // Presses every Start button, in index order.
+  void startAll();
+  // The status line's text: the latest error, or empty.
+  QString statusText() const;
+  int16_t verticalCounter() const { return verticalCounter_; }
+  int16_t horizontalCounter() const { return horizontalCounter_; }
+
+ private:
+  void build();
+  void createControls(const kyv::FormDocument& document);
+  void connectHandlers();
+  void Form_Load();
+  void Command2_Click(int index);
+  void colourClick(kyvqt::ControlWidget* control, const char* property);
+  void optionClick(kyvqt::ControlWidget* control, const char* property, int state, bool boolean, bool greyIsOn);
+  void Timer1_Timer();
+  void Timer2_Timer();
+  void Timer3_Timer();
+  void Timer4_Timer();
+  void Timer5_Timer();
+  void Timer6_Timer();
+  void Kyvvstat1_MaxThreshReached();
+  void Hstat1_MaxThreshReached();
+  void abmenu_Click();
+
+  // Runs one handler's steps; an error ends it there and goes to the status line.
+  template <class Steps>
+  void handle(const QString& handler, Steps&& steps);
+  void showError(const QString& where, const QString& kind, const QString& message);
+
+  template <class T>
+  T* element(const QString& name) const;
+  kyvqt::ControlWidget* control(const char* name) const;
+  QLineEdit* box(const QString& name) const;
+
+  std::unique_ptr<ColourPicker> colours_;
+  std::unique_ptr<RandomSource> random_;
+  QHash<QString, QWidget*> elements_;
+  QHash<QString, QTimer*> timers_;
+  QPointer<AboutBox> frmAbout_;
+  int16_t verticalCounter_ = 0;
+  int16_t horizontalCounter_ = 0;
+};
+
+}  // namespace kyvdemo

@@ -1,0 +1,213 @@
+#include "ControlWidget.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <cmath>
+
+#include "kyv/render.h"
+
+namespace kyvqt {
+namespace {
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+int devicePixels(double twips, qreal ratio) {
+  return std::max(1, static_cast<int>(std::ceil(twips / kTwipsPerPixel * ratio - 1e-6)));
+}
+
+}  // namespace
+
+// Hears the control and hands everything to the widget.
+class ControlWidget::Site final : public kyv::Site {
+ public:
+  explicit Site(ControlWidget& widget) : widget_(widget) {}
+  void eventRaised(kyv::Control&, const kyv::EventInfo& event) override { widget_.onEvent(event); }
+  void propertyChanged(kyv::Control&, std::string_view property) override {
+    emit widget_.propertyChanged(text(property));
+  }
+  void invalidated(kyv::Control&) override { widget_.update(); }
+
+ private:
+  ControlWidget& widget_;
+};
+
+QImage renderImage(kyv::Control& control, qreal ratio) {
+  const kyv::Surface& s = control.UserControl();
+  QImage image(devicePixels(s.widthTwips(), ratio), devicePixels(s.heightTwips(), ratio),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::transparent);
+  kyv::renderToPixels(control, image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()),
+                      kTwipsPerPixel / ratio);
+  return image;
+}
+
+ControlWidget::ControlWidget(QWidget* parent, kyv::Registry* registry)
+    : QWidget(parent), registry_(registry ? *registry : defaultRegistry()), site_(std::make_unique<Site>(*this)) {}
+
+ControlWidget::~ControlWidget() { control_.reset(); }
+
+kyv::Registry& ControlWidget::defaultRegistry() {
+  static kyv::Registry registry;
+  return registry;
+}
+
+bool ControlWidget::create(const QString& className) { return start(className, nullptr, std::nullopt); }
+
+bool ControlWidget::restore(const QString& className, kyv::PropertyBag bag) {
+  return start(className, &bag, std::nullopt);
+}
+
+bool ControlWidget::restore(const kyv::FormControl& entry) {
+  kyv::PropertyBag bag = entry.properties;
+  return start(QString::fromStdString(entry.className), &bag, QSizeF(entry.width, entry.height));
+}
+
+// Creation, then InitProperties or ReadProperties, then Resize. A failed lifecycle step is
+// reported and the next one still runs: properties read before a failure stay applied.
+bool ControlWidget::start(const QString& className, const kyv::PropertyBag* bag, std::optional<QSizeF> extent) {
+  control_.reset();
+  createError_.reset();
+  image_ = QImage();
+  className_ = className;
+  update();
+  try {
+    control_ = registry_.create(className.toStdString());
+  } catch (const kyv::Error& e) {
+    createError_ = e;
+    report(QStringLiteral("Create"), e);
+    return false;
+  }
+  kyv::Control& c = *control_;
+  c.setSite(site_.get());
+  if (!extent && testAttribute(Qt::WA_Resized)) extent = QSizeF(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+  if (!extent) extent = QSizeF(c.classInfo().defaultWidth(), c.classInfo().defaultHeight());
+  c.UserControl().setRectTwips(0, 0, static_cast<float>(extent->width()), static_cast<float>(extent->height()));
+  starting_ = true;
+  resize(sizeHint());
+  updateGeometry();
+  starting_ = false;
+  try {
+    if (bag) {
+      kyv::PropertyBag copy = *bag;
+      c.ReadProperties(copy);
+    } else {
+      c.InitProperties();
+    }
+  } catch (const kyv::Error& e) {
+    report(QString::fromLatin1(bag ? "ReadProperties" : "InitProperties"), e);
+  }
+  try {
+    c.Resize();
+  } catch (const kyv::Error& e) {
+    report(QStringLiteral("Resize"), e);
+  }
+  return true;
+}
+
+kyv::Control& ControlWidget::require() const {
+  if (control_) return *control_;
+  if (createError_) throw *createError_;
+  kyv::raise(kyv::ErrorKind::CannotCreateObject, "Cannot create object: no control has been created in this widget");
+}
+
+int ControlWidget::bind(std::string_view member) const {
+  const kyv::ClassInfo& info = require().classInfo();
+  const int index = info.find(member);
+  if (index < 0)
+    kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
+                                                 std::string(info.className()) + " has no member " + std::string(member));
+  return index;
+}
+
+int ControlWidget::bind(kyv::DispId id) const {
+  const kyv::ClassInfo& info = require().classInfo();
+  const int index = info.find(id);
+  if (index < 0)
+    kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
+                                                 std::string(info.className()) + " has no member with id " +
+                                                 std::to_string(id));
+  return index;
+}
+
+kyv::Variant ControlWidget::get(std::string_view property) { return require().get(property); }
+void ControlWidget::put(std::string_view property, const kyv::Variant& value) { require().put(property, value); }
+kyv::Variant ControlWidget::call(std::string_view method, kyv::Variant& arg) { return require().call(method, arg); }
+
+kyv::Variant ControlWidget::call(std::string_view method) {
+  kyv::Control& c = require();
+  return c.invoke(bind(method), kyv::Invoke::Call, nullptr);
+}
+
+kyv::Variant ControlWidget::invoke(int member, kyv::Invoke how, kyv::Variant* arg) {
+  return require().invoke(member, how, arg);
+}
+
+kyv::PropertyBag ControlWidget::saveProperties() {
+  kyv::PropertyBag bag;
+  require().WriteProperties(bag);
+  return bag;
+}
+
+QSizeF ControlWidget::extent() const {
+  if (!control_) return QSizeF(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+  const kyv::Surface& s = control_->UserControl();
+  return QSizeF(s.widthTwips(), s.heightTwips());
+}
+
+QSize ControlWidget::sizeHint() const {
+  const QSizeF twips = extent();
+  return QSize(static_cast<int>(std::lround(twips.width() / kTwipsPerPixel)),
+               static_cast<int>(std::lround(twips.height() / kTwipsPerPixel)));
+}
+
+void ControlWidget::report(const QString& step, const kyv::Error& error) {
+  emit errorOccurred(step, text(kyv::kindName(error.kind())), QString::fromUtf8(error.what()));
+}
+
+void ControlWidget::onEvent(const kyv::EventInfo& event) {
+  const QString name = text(event.name);
+  if (eventHandler_) {
+    try {
+      eventHandler_(*this, event);
+    } catch (const kyv::Error& e) {
+      report(name, e);
+    } catch (const std::exception& e) {
+      emit errorOccurred(name, QStringLiteral("error"), QString::fromUtf8(e.what()));
+    }
+  }
+  emit eventRaised(name, event.number);
+}
+
+// A new size is a new extent: the control lays itself out again. The size set while a
+// control is being created is not one (its Resize comes after its properties).
+void ControlWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!control_ || starting_) return;
+  const QSizeF twips(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+  if (twips == extent()) return;
+  try {
+    control_->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height()));
+  } catch (const kyv::Error& e) {
+    report(QStringLiteral("Resize"), e);
+  }
+}
+
+void ControlWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!control_) {
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DashLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.drawText(rect().adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap, className_);
+    return;
+  }
+  const qreal ratio = devicePixelRatioF();
+  const bool stale = control_->dirty() || image_.isNull() || image_.devicePixelRatio() != ratio ||
+                     image_.width() != devicePixels(extent().width(), ratio) ||
+                     image_.height() != devicePixels(extent().height(), ratio);
+  if (stale) image_ = renderImage(*control_, ratio);
+  painter.drawImage(QPoint(0, 0), image_);
+}
+
+}  // namespace kyvqt

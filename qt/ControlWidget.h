@@ -1,0 +1,124 @@
+#pragma once
+// ControlWidget: a QWidget that hosts one control of the Kyv family, created by class name
+// through the registry. The widget's size is the control's extent at 15 twips per logical
+// pixel; it paints the control with the framework's renderer at the screen's device pixel
+// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), turns the
+// control's repaint requests into update(), and passes its events and property-changed
+// notifications on as signals. Members are reached late-bound, by name or dispatch id.
+//
+//   kyvqt::ControlWidget bar;
+//   bar.create("KyvVStatus.Kyvvstat");            // or restore(className, bag)
+//   QObject::connect(&bar, &kyvqt::ControlWidget::eventRaised,
+//                    [](const QString& name, int) { qDebug() << name; });
+//   kyv::Variant reading(int16_t(42));
+//   bar.call("incbar", reading);                   // throws kyv::Error on failure
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "kyv/bag.h"
+#include "kyv/class_info.h"
+#include "kyv/control.h"
+#include "kyv/error.h"
+#include "kyv/registry.h"
+#include "kyv/site.h"
+
+#define KYVQT_API __attribute__((visibility("default")))
+
+namespace kyvqt {
+
+// Twips per logical pixel: the layout unit of every host.
+inline constexpr double kTwipsPerPixel = 15.0;
+
+// The control painted at its extent, `devicePixelRatio` device pixels per logical pixel;
+// the image carries that ratio. Pixels outside the extent are transparent.
+KYVQT_API QImage renderImage(kyv::Control& control, qreal devicePixelRatio = 1.0);
+
+class KYVQT_API ControlWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Runs inside the control's raising call, before eventRaised is emitted; it may call back
+  // into the control. An error it lets escape never reaches the control: it is reported
+  // through errorOccurred with the event's name as the step.
+  using EventHandler = std::function<void(ControlWidget& widget, const kyv::EventInfo& event)>;
+
+  // Controls are created through `registry`, or defaultRegistry() when null; the registry
+  // must outlive the widget.
+  explicit ControlWidget(QWidget* parent = nullptr, kyv::Registry* registry = nullptr);
+  ~ControlWidget() override;
+
+  // The registry of the build's registration file, shared by widgets given none.
+  static kyv::Registry& defaultRegistry();
+
+  // Creates a new instance of `className` (InitProperties, then Resize) at the widget's
+  // size, or at the class's default extent when the widget was never resized. Any control
+  // held before is destroyed first. Returns false when the class cannot be created; the
+  // error is emitted through errorOccurred (step "Create") and raised again by every call.
+  bool create(const QString& className);
+  // The same, restoring the instance from `bag` (ReadProperties) instead of initialising it.
+  bool restore(const QString& className, kyv::PropertyBag bag);
+  // The same for a form document entry: its class, its properties, and its extent, which
+  // the widget takes as its size.
+  bool restore(const kyv::FormControl& entry);
+
+  // The hosted control; null when none was created or creation failed.
+  kyv::Control* control() const { return control_.get(); }
+  const QString& className() const { return className_; }
+
+  // Late binding. Names match in any case. Every call raises kyv::Error: no-such-member for
+  // a missing member or one of the other kind, cannot-create-object when the widget holds
+  // no control, or whatever the member itself raises (what it did before stays done).
+  int bind(std::string_view member) const;
+  int bind(kyv::DispId id) const;
+  kyv::Variant get(std::string_view property);
+  void put(std::string_view property, const kyv::Variant& value);
+  // Calls a method; `arg` is passed by reference and holds the method's write-back after.
+  kyv::Variant call(std::string_view method, kyv::Variant& arg);
+  kyv::Variant call(std::string_view method);
+  kyv::Variant invoke(int member, kyv::Invoke how, kyv::Variant* arg);
+  // The control's properties as WriteProperties stores them.
+  kyv::PropertyBag saveProperties();
+
+  void setEventHandler(EventHandler handler) { eventHandler_ = std::move(handler); }
+
+  // The control's extent in twips and the widget size that shows it.
+  QSizeF extent() const;
+  QSize sizeHint() const override;
+
+ signals:
+  // The control raised event `number` (from 1) named `name`.
+  void eventRaised(const QString& name, int number);
+  // The control changed persisted property `name`.
+  void propertyChanged(const QString& name);
+  // A step the widget ran itself failed: "Create", "InitProperties", "ReadProperties",
+  // "Resize", or an event whose handler let an error escape. `kind` is the error's kind
+  // as kyv::kindName writes it ("overflow", "cannot-create-object", ...).
+  void errorOccurred(const QString& step, const QString& kind, const QString& message);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  class Site;
+  bool start(const QString& className, const kyv::PropertyBag* bag, std::optional<QSizeF> extent);
+  kyv::Control& require() const;
+  void report(const QString& step, const kyv::Error& error);
+  void onEvent(const kyv::EventInfo& event);
+
+  kyv::Registry& registry_;
+  std::unique_ptr<Site> site_;
+  kyv::ControlPtr control_;
+  QString className_;
+  std::optional<kyv::Error> createError_;
+  EventHandler eventHandler_;
+  QImage image_;
+  bool starting_ = false;
+};
+
+}  // namespace kyvqt
