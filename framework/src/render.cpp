@@ -5,11 +5,15 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
+#include <optional>
 
 #include "kyv/control.h"
 #include "kyv/elements.h"
 #include "kyv/error.h"
+#include "raster.h"
 
 namespace kyv {
 namespace {
@@ -27,13 +31,26 @@ Palette& palette() {
 constexpr uint32_t kShadow = 0x80000010, kDarkShadow = 0x80000015, kHighlight = 0x80000014,
                    kLight = 0x80000016, kFrame = 0x80000006;
 
+// Device coordinates the direct path takes; beyond them cairo draws what it draws.
+constexpr double kPixelRange = 1 << 22;
+
+bool inPixelRange(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!(std::abs(v) <= kPixelRange)) return false;
+  return true;
+}
+
+// Walks the element tree in paint order and rounds its geometry to device pixels. It
+// paints through cairo or, while `pixels` is set (the context paints into a plain image),
+// writes the pixels itself, the same pixels cairo would set.
 struct Painter {
   cairo_t* cr;
   double tpp;
+  raster::PixelTarget* pixels = nullptr;
 
   double px(double twips) const { return std::round(twips / tpp); }
   // Border widths and line widths are pixels at the reference resolution.
-  double pixels(double referencePixels) const {
+  double scaled(double referencePixels) const {
     return std::max(1.0, std::round(referencePixels * kReferenceTwipsPerPixel / tpp));
   }
 
@@ -42,106 +59,170 @@ struct Painter {
     cairo_set_source_rgb(cr, (v & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, ((v >> 16) & 0xFF) / 255.0);
   }
 
-  void rect(double x, double y, double w, double h) const {
-    const double x0 = px(x), y0 = px(y);
-    cairo_rectangle(cr, x0, y0, px(x + w) - x0, px(y + h) - y0);
+  // Runs `draw` on cairo: at once, or clipped as the direct path is.
+  template <class Draw>
+  void onCairo(Draw&& draw) const {
+    if (!pixels) return draw();
+    const raster::PixelRect& c = pixels->clip();
+    if (c.empty()) return;
+    cairo_save(cr);
+    cairo_rectangle(cr, c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
+    cairo_clip(cr);
+    draw();
+    cairo_restore(cr);
   }
 
+  // Fills device rectangles (x, y, width, height) in one colour, as one cairo fill.
+  void fillDevice(std::initializer_list<std::array<double, 4>> rects, Colour c) const {
+    bool direct = pixels != nullptr;
+    for (const auto& r : rects)
+      direct = direct && r[2] >= 0 && r[3] >= 0 && inPixelRange({r[0], r[1], r[0] + r[2], r[1] + r[3]});
+    if (direct) {
+      const uint32_t bgr = resolveColour(c);
+      for (const auto& r : rects)
+        pixels->fill({static_cast<int>(r[0]), static_cast<int>(r[1]), static_cast<int>(r[0] + r[2]),
+                      static_cast<int>(r[1] + r[3])},
+                     bgr);
+      return;
+    }
+    onCairo([&] {
+      for (const auto& r : rects) cairo_rectangle(cr, r[0], r[1], r[2], r[3]);
+      colour(c);
+      cairo_fill(cr);
+    });
+  }
+
+  // Clips to the device rectangle of (x, y, w, h) until the scope ends. A rectangle
+  // beyond the direct path's range hands the box to cairo.
+  class ClipScope {
+   public:
+    ClipScope(Painter& p, double x, double y, double w, double h) : p_(p), pixels_(p.pixels) {
+      const double x0 = p.px(x), y0 = p.px(y), x1 = p.px(x + w), y1 = p.px(y + h);
+      if (pixels_ && inPixelRange({x0, y0, x1, y1})) {
+        saved_ = pixels_->clip();
+        pixels_->setClip(raster::intersect(saved_, {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1),
+                                                    static_cast<int>(y1)}));
+        return;
+      }
+      cairo_save(p.cr);
+      if (pixels_) {
+        const raster::PixelRect& c = pixels_->clip();
+        cairo_rectangle(p.cr, c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
+        cairo_clip(p.cr);
+        p.pixels = nullptr;
+      }
+      cairo_rectangle(p.cr, x0, y0, x1 - x0, y1 - y0);
+      cairo_clip(p.cr);
+      onCairo_ = true;
+    }
+    ~ClipScope() {
+      if (!onCairo_) {
+        pixels_->setClip(saved_);
+        return;
+      }
+      cairo_restore(p_.cr);
+      p_.pixels = pixels_;
+    }
+    ClipScope(const ClipScope&) = delete;
+    ClipScope& operator=(const ClipScope&) = delete;
+
+   private:
+    Painter& p_;
+    raster::PixelTarget* pixels_;
+    raster::PixelRect saved_;
+    bool onCairo_ = false;
+  };
+
   void fillRect(double x, double y, double w, double h, Colour c) const {
-    rect(x, y, w, h);
-    colour(c);
-    cairo_fill(cr);
+    const double x0 = px(x), y0 = px(y);
+    fillDevice({{x0, y0, px(x + w) - x0, px(y + h) - y0}}, c);
   }
 
   // A 2-pixel sunken edge inside the device rectangle of (x, y, w, h).
   void sunkenEdge(double x, double y, double w, double h) const {
     const double x0 = px(x), y0 = px(y), x1 = px(x + w), y1 = px(y + h);
-    const double ring = pixels(1);
+    const double ring = scaled(1);
     const Colour rings[2][2] = {{{kShadow}, {kHighlight}}, {{kDarkShadow}, {kLight}}};
     for (int r = 0; r < 2; ++r) {
       const double a = x0 + r * ring, b = y0 + r * ring, c = x1 - r * ring, d = y1 - r * ring;
       if (c - a <= 0 || d - b <= 0) return;
-      colour(rings[r][1]);
-      cairo_rectangle(cr, a, d - ring, c - a, ring);
-      cairo_rectangle(cr, c - ring, b, ring, d - b);
-      cairo_fill(cr);
-      colour(rings[r][0]);
-      cairo_rectangle(cr, a, b, c - a - ring, ring);
-      cairo_rectangle(cr, a, b, ring, d - b - ring);
-      cairo_fill(cr);
+      fillDevice({{a, d - ring, c - a, ring}, {c - ring, b, ring, d - b}}, rings[r][1]);
+      fillDevice({{a, b, c - a - ring, ring}, {a, b, ring, d - b - ring}}, rings[r][0]);
     }
   }
 
   void outline(double x, double y, double w, double h, Colour c) const {
-    const double x0 = px(x), y0 = px(y), x1 = px(x + w), y1 = px(y + h), t = pixels(1);
+    const double x0 = px(x), y0 = px(y), x1 = px(x + w), y1 = px(y + h), t = scaled(1);
     if (x1 <= x0 || y1 <= y0) return;
-    colour(c);
-    cairo_rectangle(cr, x0, y0, x1 - x0, t);
-    cairo_rectangle(cr, x0, y1 - t, x1 - x0, t);
-    cairo_rectangle(cr, x0, y0, t, y1 - y0);
-    cairo_rectangle(cr, x1 - t, y0, t, y1 - y0);
-    cairo_fill(cr);
+    fillDevice({{x0, y0, x1 - x0, t}, {x0, y1 - t, x1 - x0, t}, {x0, y0, t, y1 - y0}, {x1 - t, y0, t, y1 - y0}}, c);
   }
 
   void line(double x1, double y1, double x2, double y2, Colour c, int style, int width) const {
     if (style == 0) return;
-    const double w = pixels(width);
-    const double offset = std::fmod(w, 2.0) == 1.0 ? 0.5 : 0.0;
-    cairo_save(cr);
-    colour(c);
-    cairo_set_line_width(cr, w);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-    const double unit = pixels(1);
-    const double dash[] = {4 * unit, 2 * unit};
-    const double dot[] = {unit, unit};
-    const double dashDot[] = {4 * unit, 2 * unit, unit, 2 * unit};
-    const double dashDotDot[] = {4 * unit, 2 * unit, unit, 2 * unit, unit, 2 * unit};
-    switch (style) {
-      case 2: cairo_set_dash(cr, dash, 2, 0); break;
-      case 3:
-        cairo_set_dash(cr, dot, 2, 0);
-        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-        break;
-      case 4: cairo_set_dash(cr, dashDot, 4, 0); break;
-      case 5: cairo_set_dash(cr, dashDotDot, 6, 0); break;
-      default: break;
+    const double ax = px(x1), ay = px(y1), bx = px(x2), by = px(y2), w = scaled(width), unit = scaled(1);
+    if (pixels && inPixelRange({ax, ay, bx, by, w, unit})) {
+      const raster::Line l{static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
+                           style, static_cast<int>(w), static_cast<int>(unit)};
+      if (pixels->draw(l, resolveColour(c))) return;
     }
-    cairo_move_to(cr, px(x1) + offset, px(y1) + offset);
-    cairo_line_to(cr, px(x2) + offset, px(y2) + offset);
-    cairo_stroke(cr);
-    cairo_restore(cr);
+    onCairo([&] {
+      cairo_save(cr);
+      colour(c);
+      raster::stroke(cr, ax, ay, bx, by, style, w, unit);
+      cairo_restore(cr);
+    });
+  }
+
+  // The caption's left end: its box's left edge, moved for right and centred alignment.
+  // An advance a rounding error away from a whole number of pixels (as hinted metrics
+  // come out) counts as that number, so that a centred caption does not move by a pixel
+  // with the error's sign.
+  static double textLeft(const Label& l, double left, double width, double advance) {
+    if (std::abs(advance - std::round(advance)) < 1e-9) advance = std::round(advance);
+    if (l.Alignment() == 1) return left + width - advance;
+    if (l.Alignment() == 2) return left + std::round((width - advance) / 2);
+    return left;
   }
 
   void text(const Label& l, double x, double y) const {
     if (l.Caption().empty()) return;
-    cairo_save(cr);
-    cairo_select_font_face(cr, l.FontName().c_str(), CAIRO_FONT_SLANT_NORMAL,
-                           l.FontWeight() >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, l.FontSize() * 20.0 / tpp);
-    cairo_font_extents_t fe;
-    cairo_font_extents(cr, &fe);
-    cairo_text_extents_t te;
-    cairo_text_extents(cr, l.Caption().c_str(), &te);
-    double left = px(x);
-    const double width = px(x + l.widthTwips()) - left;
-    if (l.Alignment() == 1) left += width - te.x_advance;
-    if (l.Alignment() == 2) left += std::round((width - te.x_advance) / 2);
-    colour(l.ForeColor());
-    cairo_move_to(cr, left, px(y) + std::round(fe.ascent));
-    cairo_show_text(cr, l.Caption().c_str());
-    cairo_restore(cr);
+    const bool bold = l.FontWeight() >= 600;
+    const double size = l.FontSize() * 20.0 / tpp, left = px(x), width = px(x + l.widthTwips()) - left;
+    if (pixels && pixels->plainText()) {
+      const raster::Text& t = raster::textOf(l.FontName(), bold, size, l.Caption());
+      const double start = textLeft(l, left, width, t.advance), baseline = px(y) + std::round(t.ascent);
+      if (t.kept && start == std::floor(start) && inPixelRange({start, baseline})) {
+        pixels->draw(t, static_cast<int>(start), static_cast<int>(baseline), resolveColour(l.ForeColor()));
+        return;
+      }
+    }
+    onCairo([&] {
+      cairo_save(cr);
+      cairo_select_font_face(cr, l.FontName().c_str(), CAIRO_FONT_SLANT_NORMAL,
+                             bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+      cairo_set_font_size(cr, size);
+      cairo_font_extents_t fe;
+      cairo_font_extents(cr, &fe);
+      cairo_text_extents_t te;
+      cairo_text_extents(cr, l.Caption().c_str(), &te);
+      colour(l.ForeColor());
+      cairo_move_to(cr, textLeft(l, left, width, te.x_advance), px(y) + std::round(fe.ascent));
+      cairo_show_text(cr, l.Caption().c_str());
+      cairo_restore(cr);
+    });
   }
 
-  void element(const Element& e, double ox, double oy) const;
-  void box(const Container& box, double x, double y) const;
-  void control(Control& c, double x, double y) const;
+  void element(const Element& e, double ox, double oy);
+  bool coveredByChild(const Container& b, double ix, double iy) const;
+  void box(const Container& box, double x, double y);
+  void control(Control& c, double x, double y);
 };
 
 bool lightweight(ElementKind k) {
   return k == ElementKind::Label || k == ElementKind::Line || k == ElementKind::Shape || k == ElementKind::Image;
 }
 
-void Painter::element(const Element& e, double ox, double oy) const {
+void Painter::element(const Element& e, double ox, double oy) {
   switch (e.kind()) {
     case ElementKind::Shape: {
       const auto& s = static_cast<const Shape&>(e);
@@ -177,30 +258,57 @@ void Painter::element(const Element& e, double ox, double oy) const {
   }
 }
 
-// Paint order: background, lightweight elements in stacking order, drawn segments,
-// child boxes and embedded controls in stacking order, border.
-void Painter::box(const Container& b, double x, double y) const {
-  const double w = b.widthTwips(), h = b.heightTwips();
-  cairo_save(cr);
-  rect(x, y, w, h);
-  cairo_clip(cr);
-  fillRect(x, y, w, h, b.BackColor());
-  const double border = b.BorderStyle() ? kBoxBorderTwips : 0;
-  const double ix = x + border, iy = y + border;
-  cairo_save(cr);
-  rect(ix, iy, b.interiorWidth(), b.interiorHeight());
-  cairo_clip(cr);
-  for (const Element* e : b.stacking())
-    if (e->Visible() && lightweight(e->kind())) element(*e, ix, iy);
-  for (const Segment& s : b.drawnSegments()) line(ix + s.x1, iy + s.y1, ix + s.x2, iy + s.y2, s.colour, 1, 1);
-  for (const Element* e : b.stacking())
-    if (e->Visible() && !lightweight(e->kind())) element(*e, ix, iy);
-  cairo_restore(cr);
-  if (b.BorderStyle()) sunkenEdge(x, y, w, h);
-  cairo_restore(cr);
+// Whether a child box or embedded control of `b` (interior at ix, iy) covers all of the
+// clip: then nothing painted under it shows.
+bool Painter::coveredByChild(const Container& b, double ix, double iy) const {
+  if (!pixels) return false;
+  const raster::PixelRect area = pixels->clip();
+  const auto device = [&](double x, double y, double w, double h) {
+    const double x0 = px(x), y0 = px(y), x1 = px(x + w), y1 = px(y + h);
+    if (!inPixelRange({x0, y0, x1, y1})) return raster::PixelRect{};
+    return raster::PixelRect{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1)};
+  };
+  const raster::PixelRect inner = raster::intersect(area, device(ix, iy, b.interiorWidth(), b.interiorHeight()));
+  for (const Element* e : b.stacking()) {
+    if (!e->Visible() || lightweight(e->kind())) continue;
+    const auto& r = static_cast<const RectElement&>(*e);
+    raster::PixelRect child;
+    if (e->kind() == ElementKind::PictureBox) {
+      child = device(ix + r.leftTwips(), iy + r.topTwips(), r.widthTwips(), r.heightTwips());
+    } else if (const Control* c = static_cast<const ControlSlot&>(r).control()) {
+      const Surface& s = c->UserControl();
+      child = device(ix + r.leftTwips(), iy + r.topTwips(), s.widthTwips(), s.heightTwips());
+    }
+    const raster::PixelRect shown = raster::intersect(inner, child);
+    if (shown.x0 <= area.x0 && shown.y0 <= area.y0 && shown.x1 >= area.x1 && shown.y1 >= area.y1) return true;
+  }
+  return false;
 }
 
-void Painter::control(Control& c, double x, double y) const {
+// Paint order: background, lightweight elements in stacking order, drawn segments,
+// child boxes and embedded controls in stacking order, border. What a child covers
+// completely is left out when painting pixels directly.
+void Painter::box(const Container& b, double x, double y) {
+  const double w = b.widthTwips(), h = b.heightTwips();
+  const ClipScope outer(*this, x, y, w, h);
+  const double border = b.BorderStyle() ? kBoxBorderTwips : 0;
+  const double ix = x + border, iy = y + border;
+  const bool covered = coveredByChild(b, ix, iy);
+  if (!covered) fillRect(x, y, w, h, b.BackColor());
+  {
+    const ClipScope inner(*this, ix, iy, b.interiorWidth(), b.interiorHeight());
+    if (!covered) {
+      for (const Element* e : b.stacking())
+        if (e->Visible() && lightweight(e->kind())) element(*e, ix, iy);
+      for (const Segment& s : b.drawnSegments()) line(ix + s.x1, iy + s.y1, ix + s.x2, iy + s.y2, s.colour, 1, 1);
+    }
+    for (const Element* e : b.stacking())
+      if (e->Visible() && !lightweight(e->kind())) element(*e, ix, iy);
+  }
+  if (b.BorderStyle()) sunkenEdge(x, y, w, h);
+}
+
+void Painter::control(Control& c, double x, double y) {
   box(c.UserControl(), x, y);
   c.clearDirty();
 }
@@ -220,7 +328,14 @@ void render(Control& control, cairo_t* cr, double twipsPerPixel) {
   if (!(twipsPerPixel > 0)) twipsPerPixel = kReferenceTwipsPerPixel;
   cairo_save(cr);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-  Painter{cr, twipsPerPixel}.control(control, 0, 0);
+  Painter painter{cr, twipsPerPixel};
+  const Surface& s = control.UserControl();
+  const double w = painter.px(s.widthTwips()), h = painter.px(s.heightTwips());
+  std::optional<raster::PixelTarget> pixels;
+  if (inPixelRange({w, h})) pixels = raster::PixelTarget::of(cr, {0, 0, static_cast<int>(w), static_cast<int>(h)});
+  painter.pixels = pixels ? &*pixels : nullptr;
+  painter.control(control, 0, 0);
+  if (pixels) pixels->markDirty();
   cairo_restore(cr);
 }
 
