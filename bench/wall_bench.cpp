@@ -34,6 +34,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kyv/control.h"
@@ -44,7 +45,7 @@
 namespace {
 
 constexpr int kPerKind = 200;
-constexpr int kControls = 5 * kPerKind;
+constexpr int kWallWidth = 4680;  // pixels
 // Enough ticks before measuring that every graph and trace is full and scrolling.
 constexpr int kFillTicks = 120;
 
@@ -82,24 +83,25 @@ QColor qtColour(uint32_t c) {
 // Each kind fills a band of rows across the image; cell i of a kind sits in its band.
 class Grid {
  public:
-  static constexpr int kWidth = 4680;
-
-  Grid() {
+  Grid(int perKind, int width) : perKind_(perKind), width_(width) {
     int top = 0;
     for (int k = 0; k < kKinds; ++k) {
       const int w = pixels(kSpecs[k].widthTwips), h = pixels(kSpecs[k].heightTwips);
-      const int columns = kWidth / w;
-      for (int i = 0; i < kPerKind; ++i) cells_[k][i] = {(i % columns) * w, top + (i / columns) * h};
-      top += (kPerKind + columns - 1) / columns * h;
+      const int columns = width / w;
+      for (int i = 0; i < perKind; ++i) cells_[k].push_back({(i % columns) * w, top + (i / columns) * h});
+      top += (perKind + columns - 1) / columns * h;
     }
     height_ = top;
   }
+  int perKind() const { return perKind_; }
+  int controls() const { return kKinds * perKind_; }
+  int width() const { return width_; }
   int height() const { return height_; }
   QPoint at(int kind, int i) const { return cells_[kind][i]; }
 
  private:
-  std::array<std::array<QPoint, kPerKind>, kKinds> cells_;
-  int height_ = 0;
+  int perKind_, width_, height_ = 0;
+  std::array<std::vector<QPoint>, kKinds> cells_;
 };
 
 // One pixel buffer, seen by cairo as an ARGB32 image surface and by Qt as a premultiplied
@@ -107,7 +109,7 @@ class Grid {
 class SharedImage {
  public:
   explicit SharedImage(const Grid& grid)
-      : width_(Grid::kWidth),
+      : width_(grid.width()),
         height_(grid.height()),
         stride_(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_)),
         bits_(static_cast<size_t>(stride_) * height_) {
@@ -120,7 +122,15 @@ class SharedImage {
   cairo_surface_t* surface() const { return surface_; }
   QImage image() { return QImage(bits_.data(), width_, height_, stride_, QImage::Format_ARGB32_Premultiplied); }
   uint32_t* row(int y) { return reinterpret_cast<uint32_t*>(bits_.data() + static_cast<size_t>(stride_) * y); }
-  void clear() { std::fill(bits_.begin(), bits_.end(), 0); }
+  // Writes the pixels as they stand to a PNG file, when a folder for them was given.
+  void save(const std::string& folder, const char* name) const {
+    if (folder.empty()) return;
+    cairo_surface_flush(surface_);
+    cairo_surface_mark_dirty(surface_);
+    const std::string path = folder + "/" + name;
+    if (cairo_surface_write_to_png(surface_, path.c_str()) != CAIRO_STATUS_SUCCESS)
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+  }
   int width() const { return width_; }
   int height() const { return height_; }
 
@@ -174,10 +184,10 @@ constexpr bool kHeapMeasured =
 class KyvWall {
  public:
   explicit KyvWall(const Grid& grid) {
-    cells_.reserve(kControls);
-    dirty_.reserve(kControls);
+    cells_.reserve(grid.controls());
+    dirty_.reserve(grid.controls());
     for (int k = 0; k < kKinds; ++k)
-      for (int i = 0; i < kPerKind; ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
+      for (int i = 0; i < grid.perKind(); ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
   }
 
   // Feeds every control its value for `tick`, by member index bound at creation.
@@ -384,10 +394,10 @@ class QtLevels final : public QWidget {
 class QtWall {
  public:
   explicit QtWall(const Grid& grid) : parent_(std::make_unique<QWidget>()) {
-    parent_->resize(Grid::kWidth, grid.height());
-    cells_.reserve(kControls);
+    parent_->resize(grid.width(), grid.height());
+    cells_.reserve(grid.controls());
     for (int k = 0; k < kKinds; ++k)
-      for (int i = 0; i < kPerKind; ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
+      for (int i = 0; i < grid.perKind(); ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
   }
 
   void feed(int tick) {
@@ -461,10 +471,11 @@ struct Figures {
 };
 
 struct Run {
-  Grid grid;
+  Grid grid{kPerKind, kWallWidth};
   SharedImage image{grid};
-  Figures kyv, qt, floor;
+  Figures kyv, qt, floor, kyvOne, qtOne;
   size_t kyvSetup = 0, qtSetup = 0;
+  std::string pngFolder;  // where each wall's last tick is saved, if anywhere
 };
 
 Run& run() {
@@ -472,20 +483,20 @@ Run& run() {
   return r;
 }
 
-void report(benchmark::State& state, Figures& out, double seconds, long painted, size_t bytes) {
+void report(benchmark::State& state, Figures& out, double seconds, long painted, size_t bytes, int controls) {
   const double ticks = static_cast<double>(state.iterations());
-  out = {ticks / seconds, static_cast<double>(bytes) / kControls, static_cast<double>(painted) / ticks};
+  out = {ticks / seconds, static_cast<double>(bytes) / controls, static_cast<double>(painted) / ticks};
   state.counters["ticks/s"] = out.ticksPerSecond;
   state.counters["bytes/control"] = out.bytesPerControl;
   state.counters["painted/tick"] = out.paintedPerTick;
 }
 
-void KyvWallTick(benchmark::State& state) {
-  Run& r = run();
-  cairo_t* cr = nullptr;
+// Ticks of the Kyv wall on `grid` in `image`; each tick feeds every control and paints
+// what was invalidated.
+void kyvTicks(benchmark::State& state, const Grid& grid, SharedImage& image, Figures& out) {
   const size_t before = heapInUse();
-  auto wall = std::make_unique<KyvWall>(r.grid);
-  cr = cairo_create(r.image.surface());
+  auto wall = std::make_unique<KyvWall>(grid);
+  cairo_t* cr = cairo_create(image.surface());
   int tick = 0;
   for (; tick < kFillTicks; ++tick) wall->feed(tick);
   wall->paint(cr);
@@ -496,20 +507,19 @@ void KyvWallTick(benchmark::State& state) {
     wall->feed(tick++);
     painted += wall->paint(cr);
   }
-  cairo_surface_flush(r.image.surface());
-  report(state, r.kyv, cpuSeconds() - start, painted, bytes);
+  report(state, out, cpuSeconds() - start, painted, bytes, grid.controls());
   cairo_destroy(cr);
 }
 
-void QtWallTick(benchmark::State& state) {
-  Run& r = run();
-  QImage image = r.image.image();
+// Ticks of the Qt wall on `grid` in `image`; each tick feeds every widget and renders it.
+void qtTicks(benchmark::State& state, const Grid& grid, SharedImage& image, Figures& out) {
+  QImage target = image.image();
   const size_t before = heapInUse();
-  auto wall = std::make_unique<QtWall>(r.grid);
+  auto wall = std::make_unique<QtWall>(grid);
   int tick = 0;
   for (; tick < kFillTicks; ++tick) wall->feed(tick);
   {
-    QPainter p(&image);
+    QPainter p(&target);
     wall->paint(p);
   }
   const size_t bytes = heapInUse() - before;
@@ -517,10 +527,22 @@ void QtWallTick(benchmark::State& state) {
   const double start = cpuSeconds();
   for (auto _ : state) {
     wall->feed(tick++);
-    QPainter p(&image);
+    QPainter p(&target);
     painted += wall->paint(p);
   }
-  report(state, r.qt, cpuSeconds() - start, painted, bytes);
+  report(state, out, cpuSeconds() - start, painted, bytes, grid.controls());
+}
+
+void KyvWallTick(benchmark::State& state) {
+  Run& r = run();
+  kyvTicks(state, r.grid, r.image, r.kyv);
+  r.image.save(r.pngFolder, "kyv-wall.png");
+}
+
+void QtWallTick(benchmark::State& state) {
+  Run& r = run();
+  qtTicks(state, r.grid, r.image, r.qt);
+  r.image.save(r.pngFolder, "qt-wall.png");
 }
 
 // The least any wall does per tick: every control's pixels written once, as plain fills.
@@ -533,15 +555,29 @@ void PixelFloorTick(benchmark::State& state) {
     ++colour;
     for (int k = 0; k < kKinds; ++k) {
       const int w = pixels(kSpecs[k].widthTwips), h = pixels(kSpecs[k].heightTwips);
-      for (int i = 0; i < kPerKind; ++i) {
+      for (int i = 0; i < r.grid.perKind(); ++i) {
         const QPoint at = r.grid.at(k, i);
         for (int y = at.y(); y < at.y() + h; ++y) std::fill_n(r.image.row(y) + at.x(), w, colour);
       }
     }
-    painted += kControls;
+    painted += r.grid.controls();
   }
   benchmark::DoNotOptimize(r.image.row(0));
-  report(state, r.floor, cpuSeconds() - start, painted, 0);
+  report(state, r.floor, cpuSeconds() - start, painted, 0, r.grid.controls());
+}
+
+// One control of each kind in a small image that stays in the processor's caches: what
+// painting costs without the memory traffic of the big image.
+void KyvOneOfEachTick(benchmark::State& state) {
+  const Grid grid(1, 360);
+  SharedImage image(grid);
+  kyvTicks(state, grid, image, run().kyvOne);
+}
+
+void QtOneOfEachTick(benchmark::State& state) {
+  const Grid grid(1, 360);
+  SharedImage image(grid);
+  qtTicks(state, grid, image, run().qtOne);
 }
 
 // Process-wide set-up both walls rely on, paid before either is measured: fontconfig and
@@ -578,8 +614,8 @@ void warmUp(Run& r) {
 
 void summary(const Run& r) {
   const Figures &k = r.kyv, &q = r.qt;
-  std::printf("\nMonitoring wall: %d controls, %d x %d pixel image, one value per control a tick\n", kControls,
-              r.image.width(), r.image.height());
+  std::printf("\nMonitoring wall: %d controls, %d x %d pixel image, one value per control a tick\n",
+              r.grid.controls(), r.image.width(), r.image.height());
   std::printf("%-8s %10s %14s %14s\n", "wall", "ticks/s", "bytes/control", "painted/tick");
   std::printf("%-8s %10.2f %14.0f %14.0f\n", "Kyv", k.ticksPerSecond, k.bytesPerControl, k.paintedPerTick);
   std::printf("%-8s %10.2f %14.0f %14.0f\n", "Qt", q.ticksPerSecond, q.bytesPerControl, q.paintedPerTick);
@@ -587,6 +623,10 @@ void summary(const Run& r) {
   if (q.ticksPerSecond > 0)
     std::printf("speed:  Kyv ticks/s / Qt ticks/s = %.1f (target at least 10; the floor allows %.1f)\n",
                 k.ticksPerSecond / q.ticksPerSecond, r.floor.ticksPerSecond / q.ticksPerSecond);
+  if (r.qtOne.ticksPerSecond > 0)
+    std::printf("one of each kind in a cached image: Kyv %.1f us a tick, Qt %.1f us a tick, ratio %.1f\n",
+                1e6 / r.kyvOne.ticksPerSecond, 1e6 / r.qtOne.ticksPerSecond,
+                r.kyvOne.ticksPerSecond / r.qtOne.ticksPerSecond);
   if (!kHeapMeasured) {
     std::printf("memory: not measured under AddressSanitizer\n");
     return;
@@ -602,13 +642,22 @@ void summary(const Run& r) {
 BENCHMARK(KyvWallTick)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(QtWallTick)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(PixelFloorTick)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(KyvOneOfEachTick)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
+BENCHMARK(QtOneOfEachTick)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 
+// Options besides Google Benchmark's: --png FOLDER saves each wall's last tick there.
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
+  std::string pngFolder;
+  if (argc == 3 && std::string(argv[1]) == "--png") {
+    pngFolder = argv[2];
+    argc = 1;
+  }
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   Run& r = run();
+  r.pngFolder = pngFolder;
   warmUp(r);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
