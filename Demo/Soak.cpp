@@ -25,26 +25,35 @@ const Probe kProbes[] = {
     {"Hstat1", "Maxlimit", "incbar", int16_t(1)},         {"HeartBeat1", "HorizCount", "Plot", int16_t(1)},
 };
 
-QString text(const std::string& s) { return QString::fromStdString(s); }
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-// The probe's answer line, or the reason the control gave none.
-std::optional<QString> ask(kyvqt::ControlWidget& w, const Probe& p, QString* failure) {
+struct Answer {
+  bool given;
+  QString line;
+};
+
+// The control's answer to the probe, or the step where it gave none and why.
+Answer ask(kyvqt::ControlWidget* w, const Probe& p) {
+  const QString name = QLatin1String(p.control);
+  if (!w) return {false, name + QStringLiteral(" does not answer: no such control on the form")};
+  const auto failed = [&](const char* step, std::string_view kind, const char* message) {
+    return Answer{false, QStringLiteral("%1 does not answer: %2: %3: %4")
+                             .arg(name, QLatin1String(step), text(kind), QString::fromUtf8(message))};
+  };
   const char* step = p.property;
   try {
-    const Variant value = w.get(p.property);
+    const Variant value = w->get(p.property);
     step = p.feed;
     Variant argument = p.argument;
-    w.call(p.feed, argument);
-    return QStringLiteral("%1 answers: %2 = %3, %4 %5 done")
-        .arg(QLatin1String(p.control), QLatin1String(p.property), text(value.display()), QLatin1String(p.feed),
-             text(p.argument.display()));
+    w->call(p.feed, argument);
+    return {true, QStringLiteral("%1 answers: %2 = %3, %4 %5 done")
+                      .arg(name, QLatin1String(p.property), text(value.display()), QLatin1String(p.feed),
+                           text(p.argument.display()))};
   } catch (const kyv::Error& e) {
-    const std::string_view kind = kyv::kindName(e.kind());
-    *failure = QStringLiteral("%1 does not answer: %2: %3: %4")
-                   .arg(QLatin1String(p.control), QLatin1String(step),
-                        QString::fromUtf8(kind.data(), qsizetype(kind.size())), QString::fromUtf8(e.what()));
+    return failed(step, kyv::kindName(e.kind()), e.what());
+  } catch (const std::exception& e) {
+    return failed(step, "error", e.what());
   }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -118,11 +127,9 @@ void Soak::finish() {
 bool Soak::everyControlAnswers() {
   bool all = true;
   for (const Probe& p : kProbes) {
-    auto* w = form_.findChild<kyvqt::ControlWidget*>(QLatin1String(p.control));
-    QString failure = QStringLiteral("%1 does not answer: no such control on the form").arg(QLatin1String(p.control));
-    const std::optional<QString> answer = w ? ask(*w, p, &failure) : std::nullopt;
-    sink_(answer.value_or(failure));
-    all = all && answer;
+    const Answer answer = ask(form_.findChild<kyvqt::ControlWidget*>(QLatin1String(p.control)), p);
+    sink_(answer.line);
+    all = all && answer.given;
   }
   return all;
 }
