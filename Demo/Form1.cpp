@@ -405,6 +405,12 @@ void Form1::startAll() {
   }
 }
 
+QList<QTimer*> Form1::feedTimers() const {
+  QList<QTimer*> timers;
+  for (const char* name : kTimers) timers.append(timers_.value(QLatin1String(name)));
+  return timers;
+}
+
 QString Form1::statusText() const { return statusBar()->currentMessage(); }
 
 void Form1::showError(const QString& where, const QString& kind, const QString& message) {

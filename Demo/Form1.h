@@ -6,6 +6,7 @@
 // before stays done) and shows the error's kind and message in the status line; the
 // program goes on.
 #include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -44,6 +45,8 @@ class Form1 : public QMainWindow {
 
   // Presses every Start button, in index order.
   void startAll();
+  // The feed timers, Timer1 to Timer6.
+  QList<QTimer*> feedTimers() const;
   // The status line's text: the latest error, or empty.
   QString statusText() const;
   int16_t verticalCounter() const { return verticalCounter_; }

@@ -3,72 +3,36 @@
 //   KyvDemo                                   the main window
 //   KyvDemo --screenshot FILE [--start-all] [--seconds N]
 //                                             headless: writes the window as PNG and exits
+//   KyvDemo --soak SECONDS [--interval MS] [--report SECONDS]
+//                                             headless: runs every feed for SECONDS, reports
+//                                             resident memory and the status line, and checks
+//                                             at the end that every control still answers
 //
 // With --screenshot the program runs on Qt's offscreen platform (unless QT_QPA_PLATFORM
 // names another), presses every Start button when asked, waits N seconds (default 5 with
 // --start-all, else 0) and writes FILE. Started without a display, it does the same with
 // every feed running and writes kyvdemo.png in the current directory.
+//
+// With --soak, on the same platform, it presses every Start button, sets every feed timer
+// to MS milliseconds when --interval is given, prints a report line every --report seconds
+// (default 10) and exits with 0 when the status line shows no error and every control
+// answers, else 1.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
-#include <string>
 
 #include "AboutBox.h"
 #include "Form1.h"
+#include "Options.h"
+#include "Soak.h"
+
+using kyvdemo::Options;
 
 namespace {
-
-struct Options {
-  std::optional<QString> screenshot;
-  bool startAll = false;
-  std::optional<int> seconds;
-};
-
-const char* const kUsage = "usage: KyvDemo [--screenshot FILE [--start-all] [--seconds N]]\n";
-
-bool parseSeconds(const char* text, int& seconds) {
-  char* end = nullptr;
-  const long n = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || n < 0 || n > 3600) return false;
-  seconds = static_cast<int>(n);
-  return true;
-}
-
-// Parses the command line; prints the problem and returns nothing when it is wrong.
-std::optional<Options> parse(int argc, char** argv) {
-  Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::printf("%s", kUsage);
-      std::exit(0);
-    }
-    if (arg == "--screenshot" && i + 1 < argc) {
-      o.screenshot = QString::fromLocal8Bit(argv[++i]);
-    } else if (arg == "--start-all") {
-      o.startAll = true;
-    } else if (arg == "--seconds" && i + 1 < argc) {
-      int n = 0;
-      if (!parseSeconds(argv[++i], n)) {
-        std::fprintf(stderr, "KyvDemo: --seconds takes a whole number from 0 to 3600\n%s", kUsage);
-        return std::nullopt;
-      }
-      o.seconds = n;
-    } else {
-      std::fprintf(stderr, "%s", kUsage);
-      return std::nullopt;
-    }
-  }
-  if (!o.screenshot && (o.startAll || o.seconds)) {
-    std::fprintf(stderr, "KyvDemo: --start-all and --seconds go with --screenshot\n%s", kUsage);
-    return std::nullopt;
-  }
-  return o;
-}
 
 bool noDisplay() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
@@ -98,22 +62,49 @@ int screenshot(kyvdemo::Form1& form, const Options& o) {
   return status;
 }
 
+int soak(kyvdemo::Form1& form, const Options& o) {
+  using std::chrono::seconds;
+  const kyvdemo::SoakSettings settings{seconds(*o.soakSeconds), o.intervalMs, seconds(o.reportSeconds.value_or(10))};
+  kyvdemo::Soak run(form, settings, [](const QString& line) {
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+  });
+  QObject::connect(&run, &kyvdemo::Soak::finished, qApp, [] { QApplication::quit(); });
+  form.show();
+  run.start();
+  QApplication::exec();
+  return run.passed() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<Options> options = parse(argc, argv);
-  if (!options) return 2;
-  if (!options->screenshot && noDisplay()) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  QString problem;
+  std::optional<Options> options = kyvdemo::parseOptions(arguments, &problem);
+  if (!options) {
+    std::fprintf(stderr, "KyvDemo: %s\n%s", qPrintable(problem), kyvdemo::kUsage);
+    return 2;
+  }
+  if (options->help) {
+    std::printf("%s", kyvdemo::kUsage);
+    return 0;
+  }
+  const bool headless = options->screenshot || options->soakSeconds;
+  if (!headless && noDisplay()) {
     std::printf("KyvDemo: no display; running every feed offscreen and writing a screenshot instead\n");
     options->screenshot = QStringLiteral("kyvdemo.png");
     options->startAll = true;
   }
-  if (options->screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if ((options->screenshot || options->soakSeconds) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 
   QApplication app(argc, argv);
   QApplication::setStyle(QStringLiteral("Fusion"));
   kyvdemo::setApplicationIdentity();
   kyvdemo::Form1 form;
+  if (options->soakSeconds) return soak(form, *options);
   if (options->screenshot) return screenshot(form, *options);
   form.show();
   return QApplication::exec();

@@ -63,7 +63,7 @@ const kyv::ClassInfo& sseg::classTable() {
           {"DisplayColor", kSegmentColour, VarType::Colour,
            [](K& c, int i, const Variant& v) { c.seg(i).setBorderColor(v.toColour()); },
            [](K& c, int i) { return Variant(c.seg(i).BorderColor()); }, kSegments, kSegments},
-          {"maxlimit", int32_t(999), VarType::Long,
+          {"maxlimit", kMaxlimit, VarType::Long,
            [](K& c, int, const Variant& v) { c.maxlimit_ = v.toLong(); },
            [](K& c, int) { return Variant(c.maxlimit_); }},
           {"BorderStyle", int16_t(1), VarType::Integer,
@@ -118,7 +118,7 @@ int32_t sseg::send(int32_t& amount) {
   return 0;
 }
 
-void sseg::InitProperties() { maxlimit_ = 999; }
+void sseg::InitProperties() { maxlimit_ = kMaxlimit; }
 
 void sseg::place(int segment, float x1, float y1, float x2, float y2) {
   kyv::LineElement& line = seg(segment);

@@ -47,5 +47,7 @@ class KYV_API sseg : public kyv::Control {
 
  private:
   void place(int segment, float x1, float y1, float x2, float y2);
-  int32_t maxlimit_ = 0;
+  // Starts at its default, so a restore that fails before reaching it leaves it usable.
+  static constexpr int32_t kMaxlimit = 999;
+  int32_t maxlimit_ = kMaxlimit;
 };

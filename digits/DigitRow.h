@@ -85,7 +85,7 @@ class KYV_API DigitRow : public kyv::Control {
   void setDigitColour(int index, DigitMember member, kyv::Colour c);
 
   const Layout& layout_;
-  int32_t maxlimit_ = 0;
+  int32_t maxlimit_;  // starts at its default, so a restore that fails first leaves it usable
   // The digit class's member indexes, -1 for a member it lacks.
   std::array<int, kDigitMembers> bound_{};
 };

@@ -29,7 +29,11 @@ inline int32_t characterValue(const char* text, int position) {
 
 template <int N>
 DigitRow<N>::DigitRow(const kyv::ClassInfo& info, kyv::Registry* registry, const Layout& layout)
-    : Control(info, registry), Picture1(UserControl(), "Picture1"), digit(Picture1, "digit"), layout_(layout) {
+    : Control(info, registry),
+      Picture1(UserControl(), "Picture1"),
+      digit(Picture1, "digit"),
+      layout_(layout),
+      maxlimit_(layout.maxlimit) {
   Picture1.setRectTwips(layout.frameLeft, layout.frameTop, info.defaultWidth(), info.defaultHeight());
   Picture1.setBorderStyle(1);
   Picture1.setBackColor(digitrow::kBackColour);

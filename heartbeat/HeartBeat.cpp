@@ -45,10 +45,10 @@ const kyv::ClassInfo& HeartBeat::classTable() {
       },
       {},
       {
-          {"HorizCount", int16_t(10), VarType::Integer,
+          {"HorizCount", kHorizCount, VarType::Integer,
            [](K& c, int, const Variant& v) { c.horizCount_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.horizCount_); }},
-          {"MaxLimit", int16_t(10), VarType::Integer, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toInteger(); },
+          {"MaxLimit", kMaxLimit, VarType::Integer, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.maxLimit_); }},
           {"BackColor", Colour{0x80000007}, VarType::Colour,
            [](K& c, int, const Variant& v) { c.Picture1.setBackColor(v.toColour()); },
@@ -60,7 +60,7 @@ const kyv::ClassInfo& HeartBeat::classTable() {
            [](K& c, int i, const Variant& v) { (i % 2 ? c.vgrd : c.grd)(i / 2 + 1).setBorderColor(v.toColour()); },
            [](K& c, int i) { return Variant((i % 2 ? c.vgrd : c.grd)(i / 2 + 1).BorderColor()); }, 2 * kLines,
            2 * kLines},
-          {"LineColor", Colour{0xFF00}, VarType::Colour,
+          {"LineColor", kLineColour, VarType::Colour,
            [](K& c, int, const Variant& v) { c.lineColour_ = v.toColour(); },
            [](K& c, int) { return Variant(c.lineColour_); }},
           // The default 1 stands for visible.
@@ -123,9 +123,9 @@ void HeartBeat::setGridColor(Colour c) {
 }
 
 void HeartBeat::InitProperties() {
-  lineColour_ = Colour{0xFF00};
-  horizCount_ = 10;
-  maxLimit_ = 10;
+  lineColour_ = kLineColour;
+  horizCount_ = kHorizCount;
+  maxLimit_ = kMaxLimit;
 }
 
 float& HeartBeat::yAt(int i) {

@@ -68,9 +68,13 @@ class KYV_API HeartBeat : public kyv::Control {
   float& yAt(int i);
   float xAt(int i) const;
 
-  kyv::Colour lineColour_{0};
-  int16_t horizCount_ = 0;
-  int16_t maxLimit_ = 0;
+  // The fields start at their defaults, so a restore that fails part way leaves the
+  // fields it did not reach usable.
+  static constexpr kyv::Colour kLineColour{0xFF00};
+  static constexpr int16_t kHorizCount = 10, kMaxLimit = 10;
+  kyv::Colour lineColour_ = kLineColour;
+  int16_t horizCount_ = kHorizCount;
+  int16_t maxLimit_ = kMaxLimit;
   // The trace as of the last good layout: point i lies at (x_[i], y_[i]). Points not
   // plotted yet read as 0, as an empty entry does.
   std::vector<float> x_;

@@ -32,14 +32,23 @@ class ControlWidget::Site final : public kyv::Site {
   ControlWidget& widget_;
 };
 
+namespace {
+
+// Paints `control` into `image`, which has the control's size at `ratio`.
+void paintInto(QImage& image, kyv::Control& control, qreal ratio) {
+  image.fill(Qt::transparent);
+  kyv::renderToPixels(control, image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()),
+                      kTwipsPerPixel / ratio);
+}
+
+}  // namespace
+
 QImage renderImage(kyv::Control& control, qreal ratio) {
   const kyv::Surface& s = control.UserControl();
   QImage image(devicePixels(s.widthTwips(), ratio), devicePixels(s.heightTwips(), ratio),
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
-  image.fill(Qt::transparent);
-  kyv::renderToPixels(control, image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()),
-                      kTwipsPerPixel / ratio);
+  paintInto(image, control, ratio);
   return image;
 }
 
@@ -202,11 +211,14 @@ void ControlWidget::paintEvent(QPaintEvent*) {
     painter.drawText(rect().adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap, className_);
     return;
   }
+  // The image is kept between paints: a new one only for a new size or pixel ratio, a
+  // repaint into it only when the control changed.
   const qreal ratio = devicePixelRatioF();
-  const bool stale = control_->dirty() || image_.isNull() || image_.devicePixelRatio() != ratio ||
-                     image_.width() != devicePixels(extent().width(), ratio) ||
-                     image_.height() != devicePixels(extent().height(), ratio);
-  if (stale) image_ = renderImage(*control_, ratio);
+  const bool resized = image_.isNull() || image_.devicePixelRatio() != ratio ||
+                       image_.width() != devicePixels(extent().width(), ratio) ||
+                       image_.height() != devicePixels(extent().height(), ratio);
+  if (resized) image_ = renderImage(*control_, ratio);
+  else if (control_->dirty()) paintInto(image_, *control_, ratio);
   painter.drawImage(QPoint(0, 0), image_);
 }
 

@@ -46,9 +46,9 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
       {{"MaxLimitReached", MaxLimitReached, "fired each time maxlimit is reached"},
        {"NormalOPs", NormalOPs, "fired each time value is within max limit"}},
       {
-          {"value", int16_t(0), VarType::Integer, [](K& c, int, const Variant& v) { c.value_ = v.toInteger(); },
+          {"value", kValue, VarType::Integer, [](K& c, int, const Variant& v) { c.value_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.value_); }},
-          {"MaxLimit", int32_t(100), VarType::Long, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toLong(); },
+          {"MaxLimit", kMaxLimit, VarType::Long, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toLong(); },
            [](K& c, int) { return Variant(c.maxLimit_); }},
           {"BackColor", Colour{0xFF}, VarType::Colour, loadBackColor, saveBackColor},
           // One entry per line and per label; the default 1 stands for visible.
@@ -130,8 +130,8 @@ void KyvMovingBar::setFillColor(Colour c) {
 }
 
 void KyvMovingBar::InitProperties() {
-  value_ = 0;
-  maxLimit_ = 100;
+  value_ = kValue;
+  maxLimit_ = kMaxLimit;
   Refresh();
 }
 

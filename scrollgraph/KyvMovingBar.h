@@ -65,6 +65,10 @@ class KYV_API KyvMovingBar : public kyv::Control {
   void shiftLeft(int n);
   void raiseFor(int16_t x);
 
-  int16_t value_ = 0;
-  int32_t maxLimit_ = 0;
+  // The fields start at their defaults, so a restore that fails part way leaves the
+  // fields it did not reach usable.
+  static constexpr int16_t kValue = 0;
+  static constexpr int32_t kMaxLimit = 100;
+  int16_t value_ = kValue;
+  int32_t maxLimit_ = kMaxLimit;
 };

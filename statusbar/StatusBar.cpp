@@ -61,13 +61,13 @@ StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
           {"maxthreshcolor", Colour{0xFF}, VarType::Colour,
            [](K& c, int, const Variant& v) { c.BarSeg(High).setBackColor(v.toColour()); },
            [](K& c, int) { return Variant(c.BarSeg(High).BackColor()); }},
-          {"MinThreshold", int16_t(0), VarType::Integer,
+          {"MinThreshold", kMinThreshold, VarType::Integer,
            [](K& c, int, const Variant& v) { c.minThreshold_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.minThreshold_); }},
-          {"MaxThreshold", int16_t(40), VarType::Integer,
+          {"MaxThreshold", kMaxThreshold, VarType::Integer,
            [](K& c, int, const Variant& v) { c.maxThreshold_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.maxThreshold_); }},
-          {"Maxlimit", int16_t(100), VarType::Integer,
+          {"Maxlimit", kMaxlimit, VarType::Integer,
            [](K& c, int, const Variant& v) { c.maxlimit_ = v.toInteger(); },
            [](K& c, int) { return Variant(c.maxlimit_); }},
       }};
@@ -149,9 +149,9 @@ void StatusBar::setMaxlimit(int16_t v) {
 }
 
 void StatusBar::InitProperties() {
-  minThreshold_ = 0;
-  maxThreshold_ = 40;
-  maxlimit_ = 100;
+  minThreshold_ = kMinThreshold;
+  maxThreshold_ = kMaxThreshold;
+  maxlimit_ = kMaxlimit;
 }
 
 double StatusBar::share(int16_t v) const {

@@ -83,7 +83,10 @@ class KYV_API StatusBar : public kyv::Control {
  private:
   void setCaption(int16_t v);
 
-  int16_t minThreshold_ = 0;
-  int16_t maxThreshold_ = 0;
-  int16_t maxlimit_ = 0;
+  // The fields start at their defaults, so a restore that fails part way leaves the
+  // fields it did not reach usable.
+  static constexpr int16_t kMinThreshold = 0, kMaxThreshold = 40, kMaxlimit = 100;
+  int16_t minThreshold_ = kMinThreshold;
+  int16_t maxThreshold_ = kMaxThreshold;
+  int16_t maxlimit_ = kMaxlimit;
 };
