@@ -1,7 +1,10 @@
 #pragma once
 // The cairo renderer: one code path paints a control into any cairo context (an image
 // surface, a PNG, SVG or PDF file, or a widget's pixels). Shapes and lines are drawn
-// without anti-aliasing for the classic pixel look; text uses fontconfig fonts.
+// without anti-aliasing for the classic pixel look; text uses fontconfig fonts. Into a
+// plain ARGB32 or RGB24 image at a whole-pixel offset (renderToPixels, PNG files, an image
+// surface without a group or transform) the renderer writes the pixels itself, the same
+// pixels cairo sets, many times faster.
 #include <array>
 #include <cstdint>
 #include <string>
