@@ -28,6 +28,7 @@
 #include <QWidget>
 #include <qdrawutil.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
