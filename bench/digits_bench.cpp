@@ -3,12 +3,10 @@
 // the same four digit updates made as typed calls on four sseg instances. Also the
 // allocations per call in steady state and the cost of painting one frame.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
-#include "alloc_counter.h"
+#include "bench_util.h"
 #include "fourseg.h"
 #include "kyv/registry.h"
-#include "kyv/render.h"
 #include "sseg.h"
 
 namespace {
@@ -29,15 +27,8 @@ kyv::ControlPtr makeDisplay(kyv::Registry& registry) {
 void DispatchFoursegSend(benchmark::State& state) {
   kyv::Registry registry;
   kyv::ControlPtr display = makeDisplay(registry);
-  const int send = display->classInfo().find(kyv::DispId{0x60030004});
   int32_t v = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextValue(v));
-    benchmark::DoNotOptimize(display->invoke(send, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, *display, kyv::DispId{0x60030004}, [&] { return nextValue(v); });
 }
 
 void TypedFoursegSend(benchmark::State& state) {
@@ -81,14 +72,7 @@ void RenderFrame(benchmark::State& state) {
   kyv::ControlPtr display = makeDisplay(registry);
   kyv::Variant arg(int32_t{1234});
   display->call("send", arg);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 119, 39);
-  cairo_t* cr = cairo_create(surface);
-  for (auto _ : state) {
-    kyv::render(*display, cr);
-    cairo_surface_flush(surface);
-  }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+  kyvbench::renderFrames(state, *display);
 }
 
 }  // namespace

@@ -2,11 +2,9 @@
 // should grow linearly with the step count, with no heap allocation per call), the
 // late-bound call against the typed one, and one frame painted at the demo's size.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
 #include "HeartBeat.h"
-#include "alloc_counter.h"
-#include "kyv/render.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -50,28 +48,14 @@ void TypedPlot(benchmark::State& state) {
 
 void DispatchPlot(benchmark::State& state) {
   auto h = makeScrollingTrace(100);
-  const int plot = h->classInfo().find(kyv::DispId{0x6003000C});
   int16_t v = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextValue(v));
-    benchmark::DoNotOptimize(h->invoke(plot, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, *h, kyv::DispId{0x6003000C}, [&] { return nextValue(v); });
 }
 
 // One frame at the demo's size (5265 x 1980 twips): grid and a full trace of 100 steps.
 void RenderFrame(benchmark::State& state) {
   auto h = makeScrollingTrace(100);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 351, 132);
-  cairo_t* cr = cairo_create(surface);
-  for (auto _ : state) {
-    kyv::render(*h, cr);
-    cairo_surface_flush(surface);
-  }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+  kyvbench::renderFrames(state, *h);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "Hstat.h"
 #include "Kyvvstat.h"
-#include "alloc_counter.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -23,15 +23,8 @@ std::unique_ptr<Bar> makeBar(float width, float height) {
 }
 
 void dispatchIncbar(benchmark::State& state, kyv::Control& bar) {
-  const int incbar = bar.classInfo().find(kyv::DispId{0x6003000F});
   int16_t r = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextReading(r));
-    benchmark::DoNotOptimize(bar.invoke(incbar, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, bar, kyv::DispId{0x6003000F}, [&] { return nextReading(r); });
 }
 
 void KyvvstatDispatchIncbar(benchmark::State& state) {

@@ -3,11 +3,9 @@
 // allocation per call), the late-bound call against the typed one, and one frame painted
 // at the demo's size.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
 #include "KyvMovingBar.h"
-#include "alloc_counter.h"
-#include "kyv/render.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -49,28 +47,14 @@ void TypedMoveBar(benchmark::State& state) {
 
 void DispatchMoveBar(benchmark::State& state) {
   auto g = makeScrollingGraph(1);
-  const int moveBar = g->classInfo().find(kyv::DispId{0x60030007});
   int16_t v = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextValue(v));
-    benchmark::DoNotOptimize(g->invoke(moveBar, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, *g, kyv::DispId{0x60030007}, [&] { return nextValue(v); });
 }
 
 // One frame at the demo's size (3780 x 2250 twips) with a full, scrolling row.
 void RenderFrame(benchmark::State& state) {
   auto g = makeScrollingGraph(1);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 252, 150);
-  cairo_t* cr = cairo_create(surface);
-  for (auto _ : state) {
-    kyv::render(*g, cr);
-    cairo_surface_flush(surface);
-  }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+  kyvbench::renderFrames(state, *g);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "KyvMultiBar.h"
-#include "alloc_counter.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -36,15 +36,8 @@ void TypedValue(benchmark::State& state) {
 
 void DispatchValue(benchmark::State& state) {
   auto bars = makeBars();
-  const int value = bars->classInfo().find(kyv::DispId{0x60030007});
   int16_t v = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextValue(v));
-    benchmark::DoNotOptimize(bars->invoke(value, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, *bars, kyv::DispId{0x60030007}, [&] { return nextValue(v); });
 }
 
 // What the demo's timer does per tick: select a column, then give it a value.

@@ -1,11 +1,9 @@
 // Kyvvstat: incbar through late binding (by dispatch id) against the typed C++ call, the
 // allocations per call in steady state, and the cost of painting one frame.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 
 #include "Kyvvstat.h"
-#include "alloc_counter.h"
-#include "kyv/render.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -35,15 +33,8 @@ void TypedIncbar(benchmark::State& state) {
 
 void DispatchIncbar(benchmark::State& state) {
   auto bar = makeBar();
-  const int incbar = bar->classInfo().find(kyv::DispId{0x6003000F});
   int16_t r = 0;
-  kyv::Variant arg;
-  const long before = kyvbench::allocations.load();
-  for (auto _ : state) {
-    arg = kyv::Variant(nextReading(r));
-    benchmark::DoNotOptimize(bar->invoke(incbar, kyv::Invoke::Call, &arg));
-  }
-  kyvbench::reportAllocations(state, before);
+  kyvbench::dispatchCalls(state, *bar, kyv::DispId{0x6003000F}, [&] { return nextReading(r); });
 }
 
 // One frame at the demo's size (405 x 4260 twips) into an image surface.
@@ -51,14 +42,7 @@ void RenderFrame(benchmark::State& state) {
   auto bar = makeBar();
   int16_t v = 37;
   bar->incbar(v);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 27, 284);
-  cairo_t* cr = cairo_create(surface);
-  for (auto _ : state) {
-    kyv::render(*bar, cr);
-    cairo_surface_flush(surface);
-  }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
+  kyvbench::renderFrames(state, *bar);
 }
 
 }  // namespace
