@@ -52,12 +52,12 @@ constexpr int kFillTicks = 120;
 
 enum Kind { Status, Digits, Graph, Trace, Levels, kKinds };
 
-struct KindSpec {
+struct KindSize {
   const char* className;
   float widthTwips, heightTwips;
 };
 
-constexpr std::array<KindSpec, kKinds> kSpecs = {{
+constexpr std::array<KindSize, kKinds> kKindSizes = {{
     {"KyvVStatus.Kyvvstat", 405, 4260},
     {"Kyv4Digit.fourseg", 1785, 585},
     {"KyvMovingBars.KyvMovingBar", 3780, 2250},
@@ -87,7 +87,7 @@ class Grid {
   Grid(int perKind, int width) : perKind_(perKind), width_(width) {
     int top = 0;
     for (int k = 0; k < kKinds; ++k) {
-      const int w = pixels(kSpecs[k].widthTwips), h = pixels(kSpecs[k].heightTwips);
+      const int w = pixels(kKindSizes[k].widthTwips), h = pixels(kKindSizes[k].heightTwips);
       const int columns = width / w;
       for (int i = 0; i < perKind; ++i) cells_[k].push_back({(i % columns) * w, top + (i / columns) * h});
       top += (perKind + columns - 1) / columns * h;
@@ -232,11 +232,11 @@ class KyvWall {
 
   void add(Kind kind, int i, QPoint at) {
     auto cell = std::make_unique<Cell>(*this, kind, i, at);
-    kyv::ControlPtr c = registry_.create(kSpecs[kind].className);
+    kyv::ControlPtr c = registry_.create(kKindSizes[kind].className);
     c->setSite(cell.get());
     c->InitProperties();
     configure(*c, kind);
-    c->setExtent(kSpecs[kind].widthTwips, kSpecs[kind].heightTwips);
+    c->setExtent(kKindSizes[kind].widthTwips, kKindSizes[kind].heightTwips);
     const kyv::ClassInfo& info = c->classInfo();
     switch (kind) {
       case Status: cell->feed = info.find("incbar"); break;
@@ -430,7 +430,7 @@ class QtWall {
 
   void add(Kind kind, int i, QPoint at) {
     QWidget* w = make(kind, parent_.get());
-    w->setGeometry(QRect(at, QSize(pixels(kSpecs[kind].widthTwips), pixels(kSpecs[kind].heightTwips))));
+    w->setGeometry(QRect(at, QSize(pixels(kKindSizes[kind].widthTwips), pixels(kKindSizes[kind].heightTwips))));
     cells_.push_back({kind, i, w});
   }
 
@@ -453,7 +453,7 @@ class QtWall {
         lcd->setAutoFillBackground(true);
         return lcd;
       }
-      case Graph: return new QtGraph(parent, pixels(kSpecs[Graph].widthTwips) / pixels(225));
+      case Graph: return new QtGraph(parent, pixels(kKindSizes[Graph].widthTwips) / pixels(225));
       case Trace: return new QtTrace(parent, kTraceSteps);
       default: return new QtLevels(parent);
     }
@@ -555,7 +555,7 @@ void PixelFloorTick(benchmark::State& state) {
   for (auto _ : state) {
     ++colour;
     for (int k = 0; k < kKinds; ++k) {
-      const int w = pixels(kSpecs[k].widthTwips), h = pixels(kSpecs[k].heightTwips);
+      const int w = pixels(kKindSizes[k].widthTwips), h = pixels(kKindSizes[k].heightTwips);
       for (int i = 0; i < r.grid.perKind(); ++i) {
         const QPoint at = r.grid.at(k, i);
         for (int y = at.y(); y < at.y() + h; ++y) std::fill_n(r.image.row(y) + at.x(), w, colour);
@@ -591,10 +591,10 @@ void warmUp(Run& r) {
   {
     kyv::Registry registry;
     cairo_t* cr = cairo_create(r.image.surface());
-    for (const KindSpec& spec : kSpecs) {
-      kyv::ControlPtr c = registry.create(spec.className);
+    for (const KindSize& size : kKindSizes) {
+      kyv::ControlPtr c = registry.create(size.className);
       c->InitProperties();
-      c->setExtent(spec.widthTwips, spec.heightTwips);
+      c->setExtent(size.widthTwips, size.heightTwips);
       kyv::render(*c, cr, kyv::kReferenceTwipsPerPixel / 2);
     }
     cairo_destroy(cr);
