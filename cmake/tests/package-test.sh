@@ -1,5 +1,5 @@
 #!/bin/sh
-# package-test.sh SOURCE BUILD WORK: uses Kyv the way the README shows. Installs BUILD into
+# package-test.sh SOURCE BUILD WORK VERSION: uses Kyv the way the README shows. Installs BUILD into
 # a prefix under WORK and moves the prefix; checks that no installed file names the build
 # or source folder, that the framework is versioned and that the status bars' shared code
 # is exported once; runs kyvhost and KyvDemo from the moved prefix; builds every example
@@ -11,6 +11,7 @@ set -eu
 source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 work=$3
+version=$4
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -40,9 +41,9 @@ for folder in "$build" "$source"; do
 done
 
 step "the framework carries the project's version"
-version=$("$prefix/bin/kyvhost" --version)
-[ "$version" = "kyvhost $KYV_VERSION" ] || fail "kyvhost --version says \"$version\""
-readelf -d "$libdir/libkyvframework.so" | grep -q "SONAME.*libkyvframework.so.${KYV_VERSION%%.*}]" ||
+said=$("$prefix/bin/kyvhost" --version)
+[ "$said" = "kyvhost $version" ] || fail "kyvhost --version says \"$said\""
+readelf -d "$libdir/libkyvframework.so" | grep -q "SONAME.*libkyvframework.so.${version%%.*}]" ||
   fail "libkyvframework.so has no versioned SONAME"
 
 step "the status bars' shared code is exported by one library"
@@ -85,7 +86,7 @@ done
 
 step "both examples with pkg-config"
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
-[ "$(pkg-config --modversion kyv)" = "$KYV_VERSION" ] || fail "pkg-config --modversion kyv"
+[ "$(pkg-config --modversion kyv)" = "$version" ] || fail "pkg-config --modversion kyv"
 rpath="-Wl,-rpath,$(pkg-config --variable=libdir kyv) -Wl,-rpath,$(pkg-config --variable=plugindir kyv)"
 mkdir -p "$work/pkg-config"
 cd "$work/pkg-config"
