@@ -3,6 +3,8 @@
 #include "DigitRowImpl.h"
 #include "kyv/plugin.h"
 
+namespace kyv {
+
 template class DigitRow<4>;
 
 namespace {
@@ -29,4 +31,6 @@ const kyv::ClassInfo& fourseg::classTable() {
   return table;
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<fourseg>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::fourseg>())

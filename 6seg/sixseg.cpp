@@ -3,6 +3,8 @@
 #include "DigitRowImpl.h"
 #include "kyv/plugin.h"
 
+namespace kyv {
+
 template class DigitRow<6>;
 
 namespace {
@@ -31,4 +33,6 @@ const kyv::ClassInfo& sixseg::classTable() {
   return table;
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<sixseg>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::sixseg>())

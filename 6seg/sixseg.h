@@ -3,8 +3,10 @@
 // seven-segment digits, right-aligned with leading zeros (7 shows as 000007, -42 as
 // 000042); a longer text leaves the display as it was. Its frame sits at (15, 15). The
 // digits are "Kyv1Digit.sseg" controls, so a sixseg must be made through a registry that
-// knows that class: from C++, `kyv::Registry registry; sixseg display(&registry);`.
+// knows that class: from C++, `kyv::Registry registry; kyv::sixseg display(&registry);`.
 #include "DigitRow.h"
+
+namespace kyv {
 
 extern template class DigitRow<6>;
 
@@ -13,3 +15,5 @@ class KYV_API sixseg : public DigitRow<6> {
   explicit sixseg(kyv::Registry* registry = nullptr);
   static const kyv::ClassInfo& classTable();
 };
+
+}  // namespace kyv

@@ -7,6 +7,7 @@
 #include <QVersionNumber>
 
 #include "Layout.h"
+#include "kyv/version.h"
 
 namespace kyvdemo {
 namespace {
@@ -66,7 +67,7 @@ QPlainTextEdit* notice(QWidget* parent, const char* name, const char* text, QRec
 
 void setApplicationIdentity() {
   QCoreApplication::setApplicationName(QStringLiteral("KyvDemo"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(KYVDEMO_VERSION));
+  QCoreApplication::setApplicationVersion(QStringLiteral(KYV_VERSION_STRING));
 }
 
 AboutBox::AboutBox(kyv::Registry& registry, QWidget* parent) : QDialog(parent) {

@@ -6,7 +6,28 @@ namespace kyvdemo {
 
 const char* const kUsage =
     "usage: KyvDemo [--screenshot FILE [--start-all] [--seconds N]]\n"
-    "       KyvDemo --soak SECONDS [--interval MS] [--report SECONDS]\n";
+    "       KyvDemo --soak SECONDS [--interval MS] [--report SECONDS]\n"
+    "       KyvDemo --help | --version\n";
+
+const char* const kHelp =
+    "\n"
+    "Shows the Kyv controls in a window, fed by timers. Without a display it runs every feed\n"
+    "offscreen and writes kyvdemo.png in the current folder instead.\n"
+    "\n"
+    "options:\n"
+    "  --screenshot FILE  run headless, write the window as PNG to FILE and exit\n"
+    "  --start-all        with --screenshot: press every Start button first\n"
+    "  --seconds N        with --screenshot: wait N seconds before the picture (0 to 3600;\n"
+    "                     default 5 with --start-all, else 0)\n"
+    "  --soak SECONDS     run headless with every feed started for SECONDS (1 to 86400),\n"
+    "                     report memory and the status line, check every control at the end\n"
+    "  --interval MS      with --soak: run every feed timer at MS milliseconds (1 to 60000)\n"
+    "  --report SECONDS   with --soak: seconds between two reports (1 to 3600, default 10)\n"
+    "  -h, --help         print this help and exit\n"
+    "  --version          print the version and exit\n"
+    "\n"
+    "exit status: 0 when all went well; 1 when the screenshot cannot be written or the soak\n"
+    "run finds an error; 2 for wrong options\n";
 
 namespace {
 
@@ -59,6 +80,8 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* error
     const bool hasValue = i + 1 < arguments.size();
     if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
       o.help = true;
+    } else if (arg == QLatin1String("--version")) {
+      o.version = true;
     } else if (arg == QLatin1String("--screenshot") && hasValue) {
       o.screenshot = arguments[++i];
     } else if (arg == QLatin1String("--start-all")) {
@@ -71,7 +94,7 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* error
       return fail(QStringLiteral("unknown or incomplete option: ") + arg);
     }
   }
-  if (o.help) return o;
+  if (o.help || o.version) return o;
   if (const QString problem = checkCombination(o); !problem.isEmpty()) return fail(problem);
   return o;
 }

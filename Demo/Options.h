@@ -7,6 +7,7 @@
 //   KyvDemo --soak SECONDS [--interval MS] [--report SECONDS]
 //                                             headless: runs every feed for SECONDS and
 //                                             reports memory, status line and answers
+//   KyvDemo --help | --version
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,7 +15,8 @@
 namespace kyvdemo {
 
 struct Options {
-  bool help = false;
+  bool help = false;     // --help: the usage, on standard output
+  bool version = false;  // --version: "KyvDemo X.Y.Z"
   // --screenshot: the PNG to write; --start-all presses every Start button first;
   // --seconds: how long to wait before the picture (0 to 3600).
   std::optional<QString> screenshot;
@@ -28,7 +30,9 @@ struct Options {
   std::optional<int> reportSeconds;
 };
 
+// The usage line, and the whole --help text.
 extern const char* const kUsage;
+extern const char* const kHelp;
 
 // The options `arguments` give (the program name left out); nothing when they are wrong,
 // with the problem in `error`.

@@ -7,6 +7,7 @@
 //                                             headless: runs every feed for SECONDS, reports
 //                                             resident memory and the status line, and checks
 //                                             at the end that every control still answers
+//   KyvDemo --help | --version                the options, or the version, on standard output
 //
 // With --screenshot the program runs on Qt's offscreen platform (unless QT_QPA_PLATFORM
 // names another), presses every Start button when asked, waits N seconds (default 5 with
@@ -29,6 +30,7 @@
 #include "Form1.h"
 #include "Options.h"
 #include "Soak.h"
+#include "kyv/version.h"
 
 using kyvdemo::Options;
 
@@ -88,7 +90,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options->help) {
-    std::printf("%s", kyvdemo::kUsage);
+    std::printf("%s%s", kyvdemo::kUsage, kyvdemo::kHelp);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("KyvDemo %s\n", KYV_VERSION_STRING);
     return 0;
   }
   const bool headless = options->screenshot || options->soakSeconds;

@@ -2,6 +2,8 @@
 
 #include "kyv/plugin.h"
 
+namespace kyv {
+
 const kyv::ClassInfo& Hstat::classTable() {
   static const Table table = makeTable({"KyvHStatus.Hstat", 4035, 510, int16_t(1)});
   return table;
@@ -36,4 +38,6 @@ void Hstat::Resize() {
   cntlbl.setTop((datpict.ScaleHeight() - cntlbl.Height()) / 2);
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<Hstat>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::Hstat>())

@@ -8,8 +8,6 @@
 #include "StatusBar.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API Hstat : public StatusBar {
  public:
@@ -24,3 +22,5 @@ class KYV_API Hstat : public StatusBar {
   // Width v / Maxlimit of the holder's inner width; the left edge stays where it is.
   void showReading(kyv::PictureBox& segment, int16_t v) override;
 };
+
+}  // namespace kyv

@@ -3,9 +3,7 @@
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
 
-using kyv::Colour;
-using kyv::Variant;
-using kyv::VarType;
+namespace kyv {
 
 namespace {
 
@@ -46,13 +44,15 @@ const kyv::ClassInfo& sseg::classTable() {
       870,
       1125,
       {
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
+                                                           "Border of the digit's frame: 0 none, 1 sunken."),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030002, "Returns/sets the background color used to display text and graphics in an object."),
           T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001,
                                                              "Returns/sets the color of an object's border."),
-          T::property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000),
-          T::method<&K::send>("send", 0x60030006),
+          T::property<&K::maxlimit, &K::setmaxlimit>(
+              "maxlimit", 0x68030000, "A stored number; it does not change what the digit shows."),
+          T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),
       },
       {},
       {
@@ -149,4 +149,6 @@ void sseg::Resize() {
   send(zero);
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<sseg>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::sseg>())

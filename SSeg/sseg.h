@@ -10,8 +10,6 @@
 #include "kyv/elements.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API sseg : public kyv::Control {
  public:
@@ -51,3 +49,5 @@ class KYV_API sseg : public kyv::Control {
   static constexpr int32_t kMaxlimit = 999;
   int32_t maxlimit_ = kMaxlimit;
 };
+
+}  // namespace kyv

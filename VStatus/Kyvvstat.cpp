@@ -2,6 +2,8 @@
 
 #include "kyv/plugin.h"
 
+namespace kyv {
+
 const kyv::ClassInfo& Kyvvstat::classTable() {
   static const Table table = makeTable({"KyvVStatus.Kyvvstat", 465, 3540, true});
   return table;
@@ -38,4 +40,6 @@ void Kyvvstat::Resize() {
   cntlbl.setTop((datpict.ScaleHeight() - cntlbl.Height()) / 2);
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<Kyvvstat>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::Kyvvstat>())

@@ -7,8 +7,6 @@
 #include "StatusBar.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API Kyvvstat : public StatusBar {
  public:
@@ -22,3 +20,5 @@ class KYV_API Kyvvstat : public StatusBar {
   // Height v / Maxlimit of the holder's inner height, read back and stood on its bottom.
   void showReading(kyv::PictureBox& segment, int16_t v) override;
 };
+
+}  // namespace kyv

@@ -9,6 +9,9 @@
 #include "kyv/registry.h"
 #include "sseg.h"
 
+using kyv::fourseg;
+using kyv::sseg;
+
 namespace {
 
 // Walks through values of every length from 1 to 4 characters, negatives included.

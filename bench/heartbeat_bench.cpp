@@ -6,6 +6,8 @@
 #include "HeartBeat.h"
 #include "bench_util.h"
 
+using kyv::HeartBeat;
+
 namespace {
 
 constexpr float kDemoWidth = 5265, kDemoHeight = 1980;

@@ -6,6 +6,9 @@
 #include "Kyvvstat.h"
 #include "bench_util.h"
 
+using kyv::Hstat;
+using kyv::Kyvvstat;
+
 namespace {
 
 int16_t nextReading(int16_t& r) {

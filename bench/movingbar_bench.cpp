@@ -7,6 +7,8 @@
 #include "KyvMovingBar.h"
 #include "bench_util.h"
 
+using kyv::KyvMovingBar;
+
 namespace {
 
 constexpr float kDemoWidth = 3780, kDemoHeight = 2250;

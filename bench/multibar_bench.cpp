@@ -6,6 +6,8 @@
 #include "KyvMultiBar.h"
 #include "bench_util.h"
 
+using kyv::KyvMultiBar;
+
 namespace {
 
 // Cycles through 0 .. 99 in steps that hit every height, full bars included.

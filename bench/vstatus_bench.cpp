@@ -5,6 +5,8 @@
 #include "Kyvvstat.h"
 #include "bench_util.h"
 
+using kyv::Kyvvstat;
+
 namespace {
 
 // Cycles through all three bands so every branch of incbar is measured.

@@ -1,9 +1,85 @@
-# kyv_add_control(TARGET SOURCES...): a control library, registered in the build's
-# registration file by kyvreg as soon as it is linked.
+# Helpers of Kyv's own build.
+
+# Runtime search paths of the installed files, relative to where each lands, so that an
+# installed prefix can be moved as a whole.
+file(RELATIVE_PATH KYV_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+set(KYV_PLUGIN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/kyv)
+
+# kyv_install(TARGET [PLUGIN] [EXPORT SET | NO_EXPORT]): installs TARGET (a library into
+# lib/, or lib/kyv/ with PLUGIN; an executable into bin/) and exports it in the CMake
+# package as Kyv::<EXPORT_NAME>, in SET (default KyvTargets; the Qt adapter has a set of
+# its own, so that only a program that asks for it needs Qt).
+function(kyv_install target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;NO_EXPORT" "EXPORT" "")
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${KYV_BIN_TO_LIB}")
+  elseif(arg_PLUGIN)
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN;$ORIGIN/..")
+  elseif(NOT type STREQUAL "INTERFACE_LIBRARY")
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
+  endif()
+  if(NOT KYV_INSTALL)
+    return()
+  endif()
+  set(export EXPORT KyvTargets)
+  if(arg_EXPORT)
+    set(export EXPORT ${arg_EXPORT})
+  elseif(arg_NO_EXPORT)
+    set(export)
+  endif()
+  set(library_dir ${CMAKE_INSTALL_LIBDIR})
+  if(arg_PLUGIN)
+    set(library_dir ${KYV_PLUGIN_INSTALL_DIR})
+  endif()
+  install(TARGETS ${target} ${export}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${library_dir})
+endfunction()
+
+# kyv_public_headers(TARGET [SUBDIR DIR] HEADERS...): HEADERS (relative to the current
+# source folder) are TARGET's public API, included as <kyv/NAME.h> (<kyv/DIR/NAME.h>):
+# installed into include/kyv/, and reached in the build tree through one-line forwarding
+# headers in the build's include folder.
+function(kyv_public_headers target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "SUBDIR" "")
+  set(dest kyv)
+  if(arg_SUBDIR)
+    set(dest kyv/${arg_SUBDIR})
+  endif()
+  set(headers)
+  foreach(header ${arg_UNPARSED_ARGUMENTS})
+    get_filename_component(path ${header} ABSOLUTE)
+    get_filename_component(name ${header} NAME)
+    file(CONFIGURE OUTPUT ${KYV_GENERATED_INCLUDE_DIR}/${dest}/${name}
+      CONTENT "#pragma once\n#include \"${path}\"\n")
+    list(APPEND headers ${path})
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  set(scope PUBLIC)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${target} ${scope}
+    $<BUILD_INTERFACE:${KYV_GENERATED_INCLUDE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  if(KYV_INSTALL)
+    install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dest})
+  endif()
+endfunction()
+
+# kyv_add_control(TARGET SOURCES... HEADERS HEADERS...): a control library in lib/kyv/,
+# registered in the build's registration file by kyvreg as soon as it is linked. HEADERS
+# are its typed API; programs link it as Kyv::TARGET.
 function(kyv_add_control target)
-  add_library(${target} SHARED ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "HEADERS")
+  add_library(${target} SHARED ${arg_UNPARSED_ARGUMENTS})
+  add_library(Kyv::${target} ALIAS ${target})
   target_link_libraries(${target} PUBLIC kyvframework)
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+  set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${KYV_PLUGIN_OUTPUT_DIR})
+  kyv_public_headers(${target} ${arg_HEADERS})
+  kyv_install(${target} PLUGIN)
   add_dependencies(${target} kyvreg)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
@@ -39,6 +115,17 @@ function(kyv_add_script_tests prefix dir)
   foreach(script ${scripts})
     get_filename_component(name ${script} NAME_WE)
     add_test(NAME ${prefix}.${name}
-      COMMAND ${CMAKE_SOURCE_DIR}/tools/kyvhost/run-script-test.sh $<TARGET_FILE:kyvhost> ${script} ${options})
+      COMMAND ${PROJECT_SOURCE_DIR}/tools/kyvhost/run-script-test.sh $<TARGET_FILE:kyvhost> ${script} ${options})
   endforeach()
+endfunction()
+
+# kyv_add_options_test(TARGET WORDS...): TARGET answers --help on standard output with exit
+# status 0, naming each of WORDS (its options and commands); --version prints
+# "TARGET VERSION"; an unknown option is refused on standard error.
+function(kyv_add_options_test target)
+  string(REPLACE ";" "," words "${ARGN}")
+  add_test(NAME ${target}.options
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DNAME=${target}
+            -DVERSION=${PROJECT_VERSION} -DWORDS=${words}
+            -P ${PROJECT_SOURCE_DIR}/cmake/tests/tool-options.cmake)
 endfunction()

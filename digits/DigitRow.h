@@ -20,6 +20,8 @@
 #include "kyv/element_array.h"
 #include "kyv/elements.h"
 
+namespace kyv {
+
 // One step of send: digit(digit) receives the value of character `character` of the
 // number's text, counted from 1 ("0" to "9" give 0 to 9, "-" gives 0), or 0 when
 // `character` is 0.
@@ -89,3 +91,5 @@ class KYV_API DigitRow : public kyv::Control {
   // The digit class's member indexes, -1 for a member it lacks.
   std::array<int, kDigitMembers> bound_{};
 };
+
+}  // namespace kyv

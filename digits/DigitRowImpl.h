@@ -9,6 +9,8 @@
 #include "kyv/error.h"
 #include "kyv/registry.h"
 
+namespace kyv {
+
 namespace digitrow {
 
 inline constexpr std::string_view kDigitClass = "Kyv1Digit.sseg";
@@ -172,11 +174,16 @@ template <int N>
 std::vector<typename DigitRow<N>::Table::Member> DigitRow<N>::members(kyv::DispId sendId) {
   using K = DigitRow;
   return {
-      Table::template property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003),
-      Table::template property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002),
-      Table::template property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001),
-      Table::template property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000),
-      Table::template method<&K::send>("send", sendId),
+      Table::template property<&K::BorderStyle, &K::setBorderStyle>(
+          "BorderStyle", 0x68030003, "Border of the frame around the digits: 0 none, 1 sunken."),
+      Table::template property<&K::BackColor, &K::setBackColor>(
+          "BackColor", 0x68030002, "Background colour of the digits and of the frame."),
+      Table::template property<&K::DisplayColor, &K::setDisplayColor>(
+          "DisplayColor", 0x68030001, "Colour of the segments of every digit."),
+      Table::template property<&K::maxlimit, &K::setmaxlimit>(
+          "maxlimit", 0x68030000, "A stored number; it does not change what the display shows."),
+      Table::template method<&K::send>(
+          "send", sendId, "Shows a whole number right-aligned with leading zeros; a longer one changes nothing."),
   };
 }
 
@@ -185,8 +192,6 @@ std::vector<typename DigitRow<N>::Table::Member> DigitRow<N>::members(kyv::DispI
 template <int N>
 std::vector<typename DigitRow<N>::Table::Persist> DigitRow<N>::persisted(const Layout& layout) {
   using K = DigitRow;
-  using kyv::Variant;
-  using kyv::VarType;
   return {
       {"BackColor", digitrow::kBackColour, VarType::Colour,
        [](K& c, int i, const Variant& v) { c.setDigitColour(i, DigitBackColor, v.toColour()); },
@@ -204,3 +209,5 @@ std::vector<typename DigitRow<N>::Table::Persist> DigitRow<N>::persisted(const L
        [](K& c, int) { return Variant(c.Picture1.BackColor()); }, 1, 0},
   };
 }
+
+}  // namespace kyv

@@ -4,13 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 #include "host.h"
+#include "kyv/error.h"
 #include "kyv/registry.h"
 
 namespace {
@@ -21,11 +20,12 @@ namespace {
 kyv::Registry& pinnedRegistry() {
   static kyv::Registry registry;
   static const bool pinned = [] {
-    std::ifstream in(registry.registrationFile());
-    const auto doc = nlohmann::json::parse(in, nullptr, false);
-    if (doc.is_object() && doc.contains("classes") && doc["classes"].is_object())
-      for (const auto& [name, path] : doc["classes"].items())
-        if (path.is_string()) dlopen(path.get<std::string>().c_str(), RTLD_NOW | RTLD_NODELETE);
+    try {
+      for (const kyv::RegisteredClass& c : registry.registeredClasses())
+        dlopen(c.path.c_str(), RTLD_NOW | RTLD_NODELETE);
+    } catch (const kyv::Error&) {
+      // Without a registration file every script only meets creation errors.
+    }
     return true;
   }();
   (void)pinned;

@@ -7,9 +7,7 @@
 #include "kyv/error.h"
 #include "kyv/plugin.h"
 
-using kyv::Colour;
-using kyv::Variant;
-using kyv::VarType;
+namespace kyv {
 
 namespace {
 constexpr int16_t kDotted = 3;
@@ -32,14 +30,15 @@ const kyv::ClassInfo& HeartBeat::classTable() {
       {
           T::property<&K::HorizCount, &K::setHorizCount>("HorizCount", 0x68030006, "Number Of Horizontal Tics"),
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "Number Of Vertical Tics"),
-          T::method<&K::Plot>("Plot", 0x6003000C),
+          T::method<&K::Plot>(
+              "Plot", 0x6003000C, "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030004,
               "Returns/sets the background color used to display text and graphics in an object."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Returns/sets the border style for an object."),
-          T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002),
-          T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001),
+          T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002, "Colour of the trace drawn from now on."),
+          T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001, "Shows or hides the dotted grid."),
           T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000,
                                                        "Returns/sets the color of an object's border."),
       },
@@ -216,4 +215,6 @@ void HeartBeat::Resize() {
   layoutGrid();
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<HeartBeat>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::HeartBeat>())

@@ -11,8 +11,6 @@
 #include "kyv/elements.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API HeartBeat : public kyv::Control {
  public:
@@ -82,3 +80,5 @@ class KYV_API HeartBeat : public kyv::Control {
   int16_t p_ = 0;        // index of the latest point
   float scale_ = 0;      // plot height per unit of value
 };
+
+}  // namespace kyv

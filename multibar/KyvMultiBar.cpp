@@ -6,10 +6,7 @@
 #include "kyv/error.h"
 #include "kyv/plugin.h"
 
-using kyv::Colour;
-using kyv::ErrorKind;
-using kyv::Variant;
-using kyv::VarType;
+namespace kyv {
 
 namespace {
 
@@ -49,8 +46,8 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
           T::property<&K::BarColor, &K::setBarColor>("BarColor", 0x68030002, kColourHelp),
           T::property<&K::Columns, &K::setColumns>("Columns", 0x68030001, "Amount of Columns being plotted"),
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030000, "Maximum possible Value to be plotted"),
-          T::method<&K::Column>("Column", 0x60030006),
-          T::method<&K::Value>("Value", 0x60030007),
+          T::method<&K::Column>("Column", 0x60030006, "Selects the bar, 0 to 9, that the next Value sets."),
+          T::method<&K::Value>("Value", 0x60030007, "Sets the height of the selected bar and lays the bars out."),
       },
       {},
       {
@@ -70,7 +67,7 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
           {"BarColor", Colour{0x80000005}, VarType::Colour,
            [](K& c, int i, const Variant& v) { c.indic(i).setFillColor(v.toColour()); },
            [](K& c, int i) { return Variant(c.indic(i).FillColor()); }, 1, 1,
-           [](const K& c) { return static_cast<int>(c.columns_); }},
+           [](const K& c) { return static_cast<int>(c.columns_); }, "one per visible bar (Columns)"},
       },
       {"BackColor", "BorderStyle", "BarColor", "Columns", "MaxLimit"}};
   return table;
@@ -191,4 +188,6 @@ void KyvMultiBar::layout() {
   }
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<KyvMultiBar>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::KyvMultiBar>())

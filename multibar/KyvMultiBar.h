@@ -11,8 +11,6 @@
 #include "kyv/elements.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API KyvMultiBar : public kyv::Control {
  public:
@@ -62,3 +60,5 @@ class KYV_API KyvMultiBar : public kyv::Control {
   int16_t maxLimit_ = 100;
   int16_t selected_ = 0;
 };
+
+}  // namespace kyv

@@ -52,7 +52,8 @@ class KYVQT_API ControlWidget : public QWidget {
   explicit ControlWidget(QWidget* parent = nullptr, kyv::Registry* registry = nullptr);
   ~ControlWidget() override;
 
-  // The registry of the build's registration file, shared by widgets given none.
+  // The registry of the default registration file (lib/kyv/kyvregistry.json beside the
+  // framework library), shared by widgets given none.
   static kyv::Registry& defaultRegistry();
 
   // Creates a new instance of `className` (InitProperties, then Resize) at the widget's

@@ -6,9 +6,7 @@
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
 
-using kyv::Colour;
-using kyv::Variant;
-using kyv::VarType;
+namespace kyv {
 
 namespace {
 enum Event { MaxLimitReached = 1, NormalOPs = 2 };
@@ -32,16 +30,17 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
       3285,
       2580,
       {
-          T::method<&K::MoveBar>("MoveBar", 0x60030007),
+          T::method<&K::MoveBar>(
+              "MoveBar", 0x60030007, "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),
           T::property<&K::value, &K::setvalue>("value", 0x68030006, "data value to be sent to bar chart"),
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "sets the maximum grid limit"),
-          T::property<&K::showgrid, &K::setshowgrid>("showgrid", 0x68030004),
-          T::property<&K::showLabel, &K::setshowLabel>("showLabel", 0x68030003),
+          T::property<&K::showgrid, &K::setshowgrid>("showgrid", 0x68030004, "Shows or hides the grid lines."),
+          T::property<&K::showLabel, &K::setshowLabel>("showLabel", 0x68030003, "Shows or hides the grid labels."),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030002, "Returns/sets the color used to fill in shapes, circles, and boxes."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001,
                                                            "Returns/sets the border style for an object."),
-          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000),
+          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000, "Colour of the background behind the bars."),
       },
       {{"MaxLimitReached", MaxLimitReached, "fired each time maxlimit is reached"},
        {"NormalOPs", NormalOPs, "fired each time value is within max limit"}},
@@ -217,4 +216,6 @@ void KyvMovingBar::Resize() {
   Refresh();
 }
 
-KYV_CONTROL_LIBRARY(kyv::plugin<KyvMovingBar>())
+}  // namespace kyv
+
+KYV_CONTROL_LIBRARY(kyv::plugin<kyv::KyvMovingBar>())

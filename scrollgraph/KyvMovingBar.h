@@ -11,8 +11,6 @@
 #include "kyv/elements.h"
 
 namespace kyv {
-class Registry;
-}
 
 class KYV_API KyvMovingBar : public kyv::Control {
  public:
@@ -72,3 +70,5 @@ class KYV_API KyvMovingBar : public kyv::Control {
   int16_t value_ = kValue;
   int32_t maxLimit_ = kMaxLimit;
 };
+
+}  // namespace kyv

@@ -13,6 +13,8 @@
 #include "kyv/element_array.h"
 #include "kyv/elements.h"
 
+namespace kyv {
+
 class KYV_API StatusBar : public kyv::Control {
  public:
   // Border of the bar holder: 0 none, 1 sunken.
@@ -90,3 +92,5 @@ class KYV_API StatusBar : public kyv::Control {
   int16_t maxThreshold_ = kMaxThreshold;
   int16_t maxlimit_ = kMaxlimit;
 };
+
+}  // namespace kyv

@@ -11,6 +11,8 @@
 #include "kyv/registry.h"
 #include "probe_digit.h"
 
+using kyv::fourseg;
+
 namespace {
 
 using digittest::expected;

@@ -10,6 +10,8 @@
 #include "probe_digit.h"
 #include "sixseg.h"
 
+using kyv::sixseg;
+
 namespace {
 
 using digittest::expected;

@@ -8,6 +8,8 @@
 
 #include "sseg.h"
 
+using kyv::sseg;
+
 namespace {
 
 // The segments each digit lights, seg(0) first: UR LR B LL UL T M.

@@ -16,6 +16,7 @@
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/plugin.h"
+#include "registration_file.h"
 
 namespace kyv {
 namespace {
@@ -49,12 +50,13 @@ bool isClassName(std::string_view name) {
   return dot != std::string_view::npos && isIdentifier(name.substr(0, dot)) && isIdentifier(name.substr(dot + 1));
 }
 
-// "KyvVStatus" for ".../libKyvVStatus.so".
-std::string libraryName(const std::string& path) {
-  std::string base = path.substr(path.find_last_of('/') + 1);
-  if (base.rfind("lib", 0) == 0) base = base.substr(3);
-  const size_t so = base.find(".so");
-  return so == std::string::npos ? base : base.substr(0, so);
+// "; did you mean A or B?" naming the registered classes nearest to `className`, or nothing.
+std::string hint(std::string_view className, const std::vector<RegisteredClass>& registered) {
+  const std::vector<std::string> near = registration::nearestNames(className, registered);
+  if (near.empty()) return {};
+  std::string text = "; did you mean ";
+  for (size_t i = 0; i < near.size(); ++i) text += (i == 0 ? "" : i + 1 == near.size() ? " or " : ", ") + near[i];
+  return text + "?";
 }
 
 std::string readFile(const std::string& path) {
@@ -116,32 +118,54 @@ Registry::~Registry() {
 
 std::string Registry::defaultRegistrationFile() {
   const std::string self = ownPath(reinterpret_cast<const void*>(&Registry::defaultRegistrationFile));
-  return self.substr(0, self.find_last_of('/') + 1) + "kyvregistry.json";
+  return self.substr(0, self.find_last_of('/') + 1) + "kyv/kyvregistry.json";
 }
 
-std::string Registry::libraryFor(std::string_view className) {
+std::vector<RegisteredClass> Registry::registeredClasses() const {
+  try {
+    return registration::read(file_);
+  } catch (const Error& e) {
+    cannotCreate(e.what());
+  }
+}
+
+// The file is read again whenever a class is not found, so libraries registered while the
+// host runs become available.
+RegisteredClass Registry::libraryFor(std::string_view className) {
   const std::string key = folded(className);
   auto it = classes_.find(key);
-  if (it == classes_.end()) {
-    classes_.clear();
-    const json doc = readRegistrations(readFile(file_));
-    for (const auto& [name, path] : doc["classes"].items())
-      if (path.is_string()) classes_[folded(name)] = path.get<std::string>();
-    it = classes_.find(key);
+  if (it != classes_.end()) return it->second;
+  std::vector<RegisteredClass> registered;
+  try {
+    registered = registration::read(file_);
+  } catch (const Error& e) {
+    cannotCreate("class \"" + std::string(className) + "\" cannot be found: " + e.what());
   }
-  if (it == classes_.end()) cannotCreate("class \"" + std::string(className) + "\" is not registered");
+  classes_.clear();
+  for (const RegisteredClass& c : registered) classes_[folded(c.className)] = c;
+  it = classes_.find(key);
+  if (it == classes_.end())
+    cannotCreate("class \"" + std::string(className) + "\" is not registered" + hint(className, registered));
   return it->second;
 }
 
 Registry::Library& Registry::open(std::string_view className, const ClassFactory*& factory) {
-  if (!isClassName(className))
-    cannotCreate("\"" + std::string(className) + "\" is not a class name of the form Library.Class");
-  const std::string path = libraryFor(className);
+  if (!isClassName(className)) {
+    std::string near;
+    try {
+      near = hint(className, registration::read(file_));
+    } catch (const Error&) {
+      // The name is wrong whatever the file holds; a file that cannot be read adds no hint.
+    }
+    cannotCreate("\"" + std::string(className) + "\" is not a class name of the form Library.Class" + near);
+  }
+  const RegisteredClass registered = libraryFor(className);
+  const std::string& path = registered.path;
   auto it = libraries_.find(path);
   if (it == libraries_.end()) {
     auto lib = std::make_unique<Library>();
     lib->path = path;
-    lib->name = libraryName(path);
+    lib->name = registered.library;
     lib->handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib->handle) {
       const char* why = dlerror();
@@ -254,7 +278,7 @@ int registerServer(const char* file, const void* anchor, const ClassFactory* con
     std::vector<std::string> names;
     for (int i = 0; i < count; ++i) names.emplace_back(factories[i]->info->className());
     const std::string self = ownPath(anchor);
-    return !self.empty() && Registry::registerClasses(file, self, names) ? 0 : 1;
+    return !self.empty() && Registry::registerClasses(file, registration::relativeLibraryPath(file, self), names) ? 0 : 1;
   } catch (...) {
     return 1;
   }
@@ -263,7 +287,7 @@ int registerServer(const char* file, const void* anchor, const ClassFactory* con
 int unregisterServer(const char* file, const void* anchor) {
   try {
     const std::string self = ownPath(anchor);
-    return file && !self.empty() && Registry::unregisterLibrary(file, self) ? 0 : 1;
+    return file && !self.empty() && Registry::unregisterLibrary(file, registration::relativeLibraryPath(file, self)) ? 0 : 1;
   } catch (...) {
     return 1;
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -99,6 +100,94 @@ TEST(Registry, RegistrationFilesAreEditedPerLibrary) {
   kyv::Registry registry(file);
   createError(registry, "KyvTestGauge.Gauge");
   EXPECT_NE(createError(registry, "Other.Thing").find("/elsewhere/libOther.so"), std::string::npos);
+}
+
+TEST(Registry, TheBuildRecordsLibrariesRelativeToTheRegistrationFile) {
+  std::ifstream in(KYV_TEST_REGISTRY);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find(R"("KyvTestGauge.Gauge": "libKyvTestGauge.so")"), std::string::npos) << text;
+}
+
+TEST(Registry, AFolderMovedAsAWholeStillWorks) {
+  namespace fs = std::filesystem;
+  const fs::path moved = fs::path(KYV_TEST_DIR) / "moved" / "lib" / "kyv";
+  fs::remove_all(moved.parent_path().parent_path());
+  fs::create_directories(moved);
+  fs::copy_file(KYV_TEST_GAUGE, moved / "libKyvTestGauge.so");
+  fs::copy_file(KYV_TEST_REGISTRY, moved / "kyvregistry.json");
+  // One folder up, the same library through "..".
+  const std::string above = writeRegistration("moved/lib/registry.json",
+                                              R"({"classes": {"KyvTestGauge.Gauge": "kyv/../kyv/libKyvTestGauge.so"}})");
+
+  kyv::Registry registry((moved / "kyvregistry.json").string());
+  const std::vector<kyv::RegisteredClass> classes = registry.registeredClasses();
+  ASSERT_EQ(classes.size(), 1u);
+  EXPECT_EQ(classes[0].className, "KyvTestGauge.Gauge");
+  EXPECT_EQ(classes[0].library, "KyvTestGauge");
+  EXPECT_EQ(classes[0].path, (moved / "libKyvTestGauge.so").string());
+  EXPECT_NE(registry.create("KyvTestGauge.Gauge"), nullptr);
+
+  kyv::Registry fromAbove(above);
+  EXPECT_EQ(fromAbove.registeredClasses().at(0).path, (moved / "libKyvTestGauge.so").string());
+  EXPECT_NE(fromAbove.create("KyvTestGauge.Gauge"), nullptr);
+}
+
+TEST(Registry, AMissingUnreadableOrCorruptFileHasItsOwnMessage) {
+  const std::string dir = KYV_TEST_DIR;
+  const std::pair<std::string, std::string> cases[] = {
+      {dir + "/no-such-registration.json", "registration file " + dir + "/no-such-registration.json does not exist"},
+      {dir + "/no-such-folder/kyvregistry.json", "does not exist"},
+      {dir, "registration file " + dir + " cannot be read: Is a directory"},
+      {writeRegistration("cut.json", R"({"classes": {"KyvTestGauge.Gauge": )"), "cut.json is corrupt: it is not JSON"},
+      {writeRegistration("list.json", R"({"classes": ["KyvTestGauge.Gauge"]})"),
+       "list.json is corrupt: it has no \"classes\" object"},
+      {writeRegistration("number.json", R"({"classes": {"KyvTestGauge.Gauge": 7}})"),
+       "number.json is corrupt: the library of \"KyvTestGauge.Gauge\" is not a path"},
+  };
+  for (const auto& [file, message] : cases) {
+    kyv::Registry registry(file);
+    const std::string why = createError(registry, "KyvTestGauge.Gauge");
+    EXPECT_NE(why.find("class \"KyvTestGauge.Gauge\" cannot be found: the "), std::string::npos) << why;
+    EXPECT_NE(why.find(message), std::string::npos) << why;
+    try {
+      registry.registeredClasses();
+      ADD_FAILURE() << file << " was listed";
+    } catch (const kyv::Error& e) {
+      EXPECT_EQ(e.kind(), kyv::ErrorKind::CannotCreateObject);
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(Registry, AMisspeltClassNameGetsTheNearestRegisteredNames) {
+  const std::string file = writeRegistration(
+      "hints.json", R"({"classes": {"KyvTestGauge.Gauge": "a/libKyvTestGauge.so", "KyvTestGauge.Gadget": "a/libKyvTestGauge.so",
+                                    "KyvDial.Gauge": "b/libKyvDial.so"}})");
+  kyv::Registry registry(file);
+  EXPECT_NE(createError(registry, "KyvTestGauge.Guage").find("is not registered; did you mean KyvTestGauge.Gauge?"),
+            std::string::npos);
+  // Ties are all named, in the order of the class names.
+  EXPECT_NE(createError(registry, "KyvTestGauge.Gadge").find("did you mean KyvTestGauge.Gadget or KyvTestGauge.Gauge?"),
+            std::string::npos);
+  // Without its library part, the name is compared with the class parts.
+  EXPECT_NE(createError(registry, "gauge").find("not a class name of the form Library.Class; did you mean KyvDial.Gauge or "
+                                                "KyvTestGauge.Gauge?"),
+            std::string::npos);
+  const std::string far = createError(registry, "Kyv.Nothing");
+  EXPECT_NE(far.find("class \"Kyv.Nothing\" is not registered"), std::string::npos) << far;
+  EXPECT_EQ(far.find("did you mean"), std::string::npos) << far;
+}
+
+TEST(Registry, ListsTheClassesSortedWithTheirLibraries) {
+  const std::string file =
+      writeRegistration("listed.json", R"({"classes": {"Zeta.Z": "/opt/kyv/libZeta.so", "Alpha.A": "x/libAlpha.so.1"}})");
+  const std::vector<kyv::RegisteredClass> classes = kyv::Registry(file).registeredClasses();
+  ASSERT_EQ(classes.size(), 2u);
+  EXPECT_EQ(classes[0].className, "Alpha.A");
+  EXPECT_EQ(classes[0].library, "Alpha");
+  EXPECT_EQ(classes[0].path, std::string(KYV_TEST_DIR) + "/x/libAlpha.so.1");
+  EXPECT_EQ(classes[1].className, "Zeta.Z");
+  EXPECT_EQ(classes[1].path, "/opt/kyv/libZeta.so");
 }
 
 }  // namespace

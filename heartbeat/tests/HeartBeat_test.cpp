@@ -6,6 +6,8 @@
 
 #include "kyv/error.h"
 
+using kyv::HeartBeat;
+
 namespace {
 
 struct Trace : ::testing::Test {

@@ -11,6 +11,8 @@
 #include "kyv/render.h"
 #include "kyv/site.h"
 
+using kyv::KyvMovingBar;
+
 namespace {
 
 // Records what the control tells its host, in order; `onEvent` runs inside the event.

@@ -90,6 +90,7 @@ void Host::execute(const Words& w, int line) {
       for (const std::string& lib : registry_.loadedLibraries()) out_ << "library " << lib << '\n';
       return;
     }
+    if (cmd == "classes" && w.size() == 1) return cmdClasses();
     syntax(line, "unknown command \"" + cmd + "\"");
   } catch (const std::exception& e) {
     syntax(line, std::string("command failed: ") + e.what());
@@ -293,6 +294,15 @@ void Host::cmdMembers(const Words& w, int line) {
     });
   } catch (const kyv::Error& e) {
     error(w[1].text, "Create", e);
+  }
+}
+
+void Host::cmdClasses() {
+  try {
+    for (const kyv::RegisteredClass& c : registry_.registeredClasses())
+      out_ << "class " << c.className << ' ' << c.library << '\n';
+  } catch (const kyv::Error& e) {
+    error("registry", "classes", e);
   }
 }
 

@@ -63,6 +63,7 @@ class Host {
   void cmdSave(const Words& w, int line, bool print);
   void cmdDump(const Words& w, int line);
   void cmdMembers(const Words& w, int line);
+  void cmdClasses();
   void cmdOn(const Words& w, int line);
   void cmdRender(const Words& w, int line);
   void cmdFree(const Words& w, int line);

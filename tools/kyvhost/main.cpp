@@ -1,6 +1,7 @@
 // kyvhost [--tpp N] [--registry FILE] [SCRIPT ...]: runs kyvhost scripts (standard input
 // when none is given or SCRIPT is "-"). Exit status 0 when every line was understood, 1
-// when a line was not, 2 when a script could not be read.
+// when a line was not, 2 when a script could not be read. --help and --version answer on
+// standard output.
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -8,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "help.h"
 #include "host.h"
 #include "kyv/registry.h"
+#include "kyv/version.h"
 
 namespace {
 
@@ -32,6 +35,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> scripts;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help") {
+      kyvhost::printHelp(std::cout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "kyvhost " KYV_VERSION_STRING "\n";
+      return 0;
+    }
     if ((arg == "--tpp" || arg == "--registry") && i + 1 < argc) {
       const std::string value = argv[++i];
       if (arg == "--registry") {

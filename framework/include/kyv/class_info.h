@@ -1,6 +1,7 @@
 #pragma once
 // Type info and late binding: a class publishes its name, default extent, members in
-// interface order with dispatch ids, kinds, types and help texts, and its events. Hosts
+// interface order with dispatch ids, kinds, types and help texts, its events and its
+// stored properties. Hosts
 // bind a member once (by name, case-insensitively, or by id) and then invoke it by index.
 #include <array>
 #include <cstdint>
@@ -35,6 +36,18 @@ struct EventInfo {
   std::string_view help;
 };
 
+// One stored property as a property bag holds it: its key, default and type, and how many
+// entries ReadProperties reads and WriteProperties writes (-1 when the instance decides;
+// `entries` then says how many).
+struct StoredInfo {
+  std::string_view key;
+  Variant fallback;
+  VarType type;
+  int reads;
+  int writes;
+  std::string_view entries;
+};
+
 class KYV_API ClassInfo {
  public:
   ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
@@ -59,6 +72,10 @@ class KYV_API ClassInfo {
   virtual Variant invoke(Control& control, int index, Invoke how, Variant* arg) const = 0;
   virtual void readProperties(Control& control, PropertyBag& bag) const = 0;
   virtual void writeProperties(Control& control, PropertyBag& bag) const = 0;
+  // The stored properties in the order ReadProperties reads them, and in the order
+  // WriteProperties writes them.
+  virtual std::vector<StoredInfo> storedReadOrder() const { return {}; }
+  virtual std::vector<StoredInfo> storedWriteOrder() const { return {}; }
 
  private:
   static int slotOf(DispId id);

@@ -13,8 +13,9 @@
 // getter may also be non-const (T Name()) when reading has effects of its own. A method
 // takes its one argument by reference (R name(A&)), and what it writes there reaches the
 // caller's variant even when the method fails. Persist rows list the bag entries in their
-// order: key, default, type, and how to load and save entry i. When a class saves in
-// another order than it loads, a last argument lists the keys in the order
+// order: key, default, type, and how to load and save entry i (a row whose count the
+// instance decides also says how many entries it has, for the reference pages). When a
+// class saves in another order than it loads, a last argument lists the keys in the order
 // WriteProperties writes them: {"BackColor", "Columns", ...}.
 #include <algorithm>
 #include <stdexcept>
@@ -77,6 +78,7 @@ class ClassTable final : public ClassInfo {
     int reads = 1;                        // entries read by ReadProperties
     int writes = 1;                       // entries written by WriteProperties
     int (*count)(const C&) = nullptr;     // when set: entries in both directions
+    std::string_view entries = {};        // with `count`: how many, for the reference pages
   };
 
   template <auto Get, auto Set>
@@ -162,7 +164,22 @@ class ClassTable final : public ClassInfo {
     }
   }
 
+  std::vector<StoredInfo> storedReadOrder() const override {
+    std::vector<StoredInfo> rows;
+    for (const Persist& row : persist_) rows.push_back(stored(row));
+    return rows;
+  }
+
+  std::vector<StoredInfo> storedWriteOrder() const override {
+    std::vector<StoredInfo> rows;
+    for (size_t index : writeOrder_) rows.push_back(stored(persist_[index]));
+    return rows;
+  }
+
  private:
+  static StoredInfo stored(const Persist& row) {
+    return {row.key, row.fallback, row.type, row.count ? -1 : row.reads, row.count ? -1 : row.writes, row.entries};
+  }
   static std::vector<MemberInfo> infos(const std::vector<Member>& members) {
     std::vector<MemberInfo> out;
     for (const Member& m : members) out.push_back(m.info);

@@ -1,0 +1,113 @@
+#!/bin/sh
+# package-test.sh SOURCE BUILD WORK VERSION: uses Kyv the way the README shows. Installs BUILD into
+# a prefix under WORK and moves the prefix; checks that no installed file names the build
+# or source folder, that the framework is versioned and that the status bars' shared code
+# is exported once; runs kyvhost and KyvDemo from the moved prefix; builds every example
+# against it with find_package and runs it with ctest; compiles the installed headers and
+# builds both examples again with pkg-config alone, and runs them; and builds a parent
+# project that embeds the source tree with add_subdirectory, with GoogleTest and Google
+# Benchmark unavailable. Qt programs run on the offscreen platform.
+set -eu
+source=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+work=$3
+version=$4
+rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+log=$work/step.log
+export QT_QPA_PLATFORM=offscreen
+
+step() { echo "== $*"; }
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+# Runs a command with its output in the log, shown when it fails.
+quiet() {
+  "$@" > "$log" 2>&1 || { cat "$log"; fail "$*"; }
+}
+
+step "install, then move the prefix"
+quiet cmake --install "$build" --prefix "$work/installed"
+mv "$work/installed" "$work/prefix"
+prefix=$work/prefix
+libdir=$(dirname "$(find "$prefix" -name 'libkyvframework.so' | head -n 1)")
+[ -d "$libdir" ] || fail "no libkyvframework.so in $prefix"
+
+step "no installed file names the build or the source folder"
+for folder in "$build" "$source"; do
+  if grep -rlF "$folder" "$prefix"; then fail "the files above name $folder"; fi
+done
+
+step "the framework carries the project's version"
+said=$("$prefix/bin/kyvhost" --version)
+[ "$said" = "kyvhost $version" ] || fail "kyvhost --version says \"$said\""
+readelf -d "$libdir/libkyvframework.so" | grep -q "SONAME.*libkyvframework.so.${version%%.*}]" ||
+  fail "libkyvframework.so has no versioned SONAME"
+
+step "the status bars' shared code is exported by one library"
+for lib in "$libdir"/kyv/*.so; do
+  if nm -D --defined-only "$lib" | grep -q '_ZN3kyv9StatusBar'; then
+    case "$lib" in */libkyvstatusbar.so) ;; *) fail "$lib exports kyv::StatusBar" ;; esac
+  fi
+done
+
+step "kyvhost from the moved prefix finds the controls"
+printf 'classes\nnew f Kyv4Digit.fourseg\ncall f send 42\nlibraries\n' | "$prefix/bin/kyvhost" > "$work/kyvhost.out"
+cat > "$work/kyvhost.expected" <<END
+class Kyv1Digit.sseg Kyv1Digit
+class Kyv4Digit.fourseg Kyv4Digit
+class Kyv6Digit.sixseg Kyv6Digit
+class KyvHStatus.Hstat KyvHStatus
+class KyvMovingBars.KyvMovingBar KyvMovingBar
+class KyvMultiBars.KyvMultiBar KyvMultiBar
+class KyvPulse.HeartBeat KyvPulse
+class KyvVStatus.Kyvvstat KyvVStatus
+f.send(42) -> 0; arg = 42
+library Kyv1Digit
+library Kyv4Digit
+END
+diff -u "$work/kyvhost.expected" "$work/kyvhost.out" || fail "kyvhost in the moved prefix"
+
+if [ -x "$prefix/bin/KyvDemo" ]; then
+  step "KyvDemo from the moved prefix"
+  quiet "$prefix/bin/KyvDemo" --screenshot "$work/demo.png"
+  [ -s "$work/demo.png" ] || fail "KyvDemo wrote no screenshot"
+fi
+
+for dir in "$source"/examples/*/; do
+  name=$(basename "$dir")
+  step "example $name with find_package"
+  quiet cmake -S "$dir" -B "$work/find_package/$name" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release
+  quiet cmake --build "$work/find_package/$name"
+  quiet ctest --test-dir "$work/find_package/$name" --output-on-failure
+done
+
+step "both examples with pkg-config"
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+[ "$(pkg-config --modversion kyv)" = "$version" ] || fail "pkg-config --modversion kyv"
+rpath="-Wl,-rpath,$(pkg-config --variable=libdir kyv) -Wl,-rpath,$(pkg-config --variable=plugindir kyv)"
+mkdir -p "$work/pkg-config"
+cd "$work/pkg-config"
+# The installed headers compile with the packages' flags alone; the flags are meant to split.
+(cd "$prefix/include" && find kyv -name '*.h' ! -path 'kyv/qt/*' | sort | sed 's/.*/#include <&>/') > headers.cpp
+(cd "$prefix/include" && find kyv/qt -name '*.h' | sort | sed 's/.*/#include <&>/') > qt-headers.cpp
+quiet c++ -std=c++20 -fsyntax-only headers.cpp $(pkg-config --cflags kyv)
+quiet c++ -std=c++20 -fPIC -fsyntax-only qt-headers.cpp $(pkg-config --cflags kyv-qt)
+quiet c++ -std=c++20 -o status-bar-png "$source/examples/status-bar-png/main.cpp" \
+  $(pkg-config --cflags --libs kyv-vstatus) $rpath
+quiet ./status-bar-png bar.png
+[ -s bar.png ] || fail "status-bar-png wrote no picture"
+quiet c++ -std=c++20 -fPIC -o qt-window "$source/examples/qt-window/main.cpp" \
+  $(pkg-config --cflags --libs kyv-qt) $rpath
+quiet ./qt-window --screenshot window.png
+[ -s window.png ] || fail "qt-window wrote no picture"
+
+step "a parent project embeds the source tree, without GoogleTest and Google Benchmark"
+quiet cmake -S "$source/cmake/tests/parent" -B "$work/parent" -DKYV_SOURCE_DIR="$source" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+quiet cmake --build "$work/parent" -j2 --target parent_app
+quiet "$work/parent/parent_app"
+grep -q "^event NormalOPs$" "$log" || { cat "$log"; fail "parent_app"; }
+echo "PASSED"
