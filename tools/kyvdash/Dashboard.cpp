@@ -88,7 +88,7 @@ int Dashboard::indexOf(const QString& name) const {
 
 void Dashboard::setStale(int index, bool stale, const QString& tooltip) {
   QWidget* mark = staleMarks_[index];
-  if (mark->isVisible() != stale) {
+  if (mark->isHidden() == stale) {
     mark->setVisible(stale);
     mark->raise();
   }

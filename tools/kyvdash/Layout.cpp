@@ -203,7 +203,16 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
   f.at = prefix;
   p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale"});
   f.source = p.string(j, "source", prefix + QStringLiteral("source"), true).value_or(QString());
+  const SourceSpec* source = f.source.isEmpty() ? nullptr : layout.source(f.source);
+  if (!f.source.isEmpty() && !source) {
+    QStringList names;
+    for (const SourceSpec& s : layout.sources) names << s.name;
+    p.add(prefix + QStringLiteral("source"),
+          QStringLiteral("no source is named \"%1\" (sources: %2)")
+              .arg(f.source, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+  }
   f.field = p.string(j, "field", prefix + QStringLiteral("field"), true).value_or(QString());
+  if (source && !f.field.isEmpty()) checkField(*source, f, p, prefix);
   f.scale = p.number(j, "scale", prefix + QStringLiteral("scale"), -1e12, 1e12).value_or(1);
   f.offset = p.number(j, "offset", prefix + QStringLiteral("offset"), -1e12, 1e12).value_or(0);
   f.method = p.string(j, "method", prefix + QStringLiteral("method"), false).value_or(QString());
@@ -212,16 +221,6 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
     else f.column = static_cast<int>(*c);
   }
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
-  if (f.source.isEmpty()) return;
-  const SourceSpec* source = layout.source(f.source);
-  if (!source) {
-    QStringList names;
-    for (const SourceSpec& s : layout.sources) names << s.name;
-    return p.add(prefix + QStringLiteral("source"),
-                 QStringLiteral("no source is named \"%1\" (sources: %2)")
-                     .arg(f.source, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
-  }
-  if (!f.field.isEmpty()) checkField(*source, f, p, prefix);
 }
 
 void readAction(const json& j, const Problems& p, const QString& prefix, ActionSpec& a) {

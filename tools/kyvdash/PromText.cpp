@@ -141,6 +141,7 @@ std::optional<Selector> parseSelector(const QString& text, QString* problem) {
     *problem = QStringLiteral("a metric name must start with a letter, _ or :");
     return std::nullopt;
   }
+  c.skipBlanks();
   std::optional<Labels> labels = readLabels(c, problem);
   if (!labels) return std::nullopt;
   s.labels = std::move(*labels);
