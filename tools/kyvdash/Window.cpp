@@ -5,6 +5,8 @@
 #include <QStatusBar>
 #include <QStyleFactory>
 
+#include "FrameLimiter.h"
+
 namespace kyvdash {
 
 Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
@@ -12,6 +14,7 @@ Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
   area_->setAlignment(Qt::AlignCenter);
   area_->setFrameShape(QFrame::NoFrame);
   setCentralWidget(area_);
+  new FrameLimiter(*this, kFramesPerSecond);
   if (kiosk) {
     statusBar()->hide();
     setCursor(Qt::BlankCursor);

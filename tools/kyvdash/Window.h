@@ -13,6 +13,9 @@ class Window : public QMainWindow {
   Q_OBJECT
 
  public:
+  // The most frames a second the window is painted at.
+  static constexpr int kFramesPerSecond = 30;
+
   Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
 
  private:

@@ -3,6 +3,7 @@
 // reloaded (a bad one keeps the screen), and snapshots are whole files while being
 // rewritten. Standard input is a pipe; the clock is the test's own.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QScrollArea>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "FrameLimiter.h"
 #include "Runner.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
@@ -309,6 +311,38 @@ class TestRunner : public QObject {
     Window kiosk(*runner, layoutPath, true);
     QVERIFY(kiosk.statusBar()->isHidden());
     QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
+  }
+
+  // Updates asked for faster than the limit are painted together at the next frame, and
+  // the last one is painted too.
+  void framesLimited() {
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+      }
+    } counter;
+    QWidget window;
+    window.resize(100, 100);
+    window.installEventFilter(&counter);
+    new FrameLimiter(window, 10);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(200);
+    counter.paints = 0;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 1000) {
+      window.update();
+      QTest::qWait(2);
+    }
+    const int during = counter.paints;
+    QVERIFY2(during >= 1 && during <= 12, qPrintable(QString::number(during)));  // 10 a second, not 300
+    window.update();
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > during, kWait);
+    QTest::qWait(300);
+    QVERIFY(counter.paints <= during + 2);
   }
 
   // Last: it changes the application's palette for good.
