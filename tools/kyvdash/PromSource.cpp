@@ -12,8 +12,11 @@ PromSource::PromSource(QString name, QUrl url, std::chrono::milliseconds interva
   connect(&timer_, &QTimer::timeout, this, &PromSource::scrape);
 }
 
+// A scrape in flight is dropped without a report.
 PromSource::~PromSource() {
-  if (inFlight_) inFlight_->abort();
+  if (!inFlight_) return;
+  inFlight_->disconnect(this);
+  inFlight_->abort();
 }
 
 void PromSource::want(const QString& field) {

@@ -31,9 +31,9 @@ void Window::place(Dashboard* d) {
   area_->setBackgroundRole(QPalette::Window);
   const QString title = d->layout().title.isEmpty() ? QFileInfo(layoutPath_).fileName() : d->layout().title;
   setWindowTitle(title + QStringLiteral(" - kyvdash"));
-  // The window opens at the screen's size plus what its frame takes, as far as it fits.
-  const QSize frame = sizeHint() - area_->sizeHint();
-  resize(d->sizeHint() + QSize(std::max(0, frame.width()), std::max(0, frame.height())) + QSize(4, 4));
+  // The window takes the screen's size and its status line.
+  if (isFullScreen()) return;
+  resize(d->sizeHint() + QSize(0, statusBar()->isHidden() ? 0 : statusBar()->sizeHint().height()));
 }
 
 void applyDarkPalette() {

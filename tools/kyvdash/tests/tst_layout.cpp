@@ -145,6 +145,8 @@ class TestLayout : public QObject {
         {"labels: must be a list of {text, rect}"});
     row("label", j("{'labels': [{'rect': [0, 0, 10]}], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"labels[0]: text: missing", "labels[0]: rect: must be [left, top, width, height] in twips"});
+    row("label not an object", j("{'labels': ['x'], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
+        {"labels[0]: text: a label must be an object"});
   }
   void errorsOfTheFile() {
     QFETCH(QByteArray, text);
