@@ -33,12 +33,12 @@ Actions::~Actions() {
   }
 }
 
-void Actions::add(const QString& control, const EventSpec& event) {
-  for (const ActionSpec& spec : event.actions) {
+void Actions::add(const QString& control, const LayoutEvent& event) {
+  for (const LayoutAction& action : event.actions) {
     auto b = std::make_unique<Bound>();
     b->control = control;
     b->event = event.event;
-    b->spec = spec;
+    b->action = action;
     bound_.push_back(std::move(b));
   }
 }
@@ -47,7 +47,7 @@ void Actions::fire(const QString& control, const QString& event, const QString& 
   const qint64 now = clock_();
   for (auto& b : bound_) {
     if (b->control != control || b->event.compare(event, Qt::CaseInsensitive) != 0) continue;
-    if (b->acted && now - b->lastActed < static_cast<qint64>(b->spec.holdoff * 1000)) continue;
+    if (b->acted && now - b->lastActed < static_cast<qint64>(b->action.holdoff * 1000)) continue;
     b->acted = true;
     b->lastActed = now;
     act(*b, value);
@@ -57,26 +57,26 @@ void Actions::fire(const QString& control, const QString& event, const QString& 
 QString Actions::who(const Bound& b) const { return QStringLiteral("action on %1 %2").arg(b.control, b.event); }
 
 void Actions::act(Bound& b, const QString& value) {
-  switch (b.spec.kind) {
-    case ActionSpec::Kind::Print: printer_(expandAction(b.spec.text, b.control, b.event, value)); return;
-    case ActionSpec::Kind::Log: {
-      QFile log(b.spec.path);
-      const QByteArray line = expandAction(b.spec.text, b.control, b.event, value).toUtf8() + '\n';
+  switch (b.action.kind) {
+    case LayoutAction::Kind::Print: printer_(expandAction(b.action.text, b.control, b.event, value)); return;
+    case LayoutAction::Kind::Log: {
+      QFile log(b.action.path);
+      const QByteArray line = expandAction(b.action.text, b.control, b.event, value).toUtf8() + '\n';
       if (!log.open(QIODevice::WriteOnly | QIODevice::Append) || log.write(line) != line.size() || !log.flush())
-        emit problem(QStringLiteral("%1: cannot append to %2: %3").arg(who(b), b.spec.path, log.errorString()));
+        emit problem(QStringLiteral("%1: cannot append to %2: %3").arg(who(b), b.action.path, log.errorString()));
       return;
     }
-    case ActionSpec::Kind::Run: run(b, value); return;
+    case LayoutAction::Kind::Run: run(b, value); return;
   }
 }
 
 void Actions::run(Bound& b, const QString& value) {
   if (b.running) {
-    emit problem(QStringLiteral("%1: %2 is still running; not started again").arg(who(b), b.spec.command.front()));
+    emit problem(QStringLiteral("%1: %2 is still running; not started again").arg(who(b), b.action.command.front()));
     return;
   }
   QStringList args;
-  for (const QString& word : b.spec.command.mid(1)) args << expandAction(word, b.control, b.event, value);
+  for (const QString& word : b.action.command.mid(1)) args << expandAction(word, b.control, b.event, value);
   auto* p = new QProcess(this);
   b.running = p;
   p->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -92,18 +92,18 @@ void Actions::run(Bound& b, const QString& value) {
   });
   connect(p, &QProcess::finished, this, [this, &b, p](int code, QProcess::ExitStatus status) {
     if (p->property("timedOut").toBool())
-      finish(b, QStringLiteral("timed out after %1 s and was ended").arg(b.spec.timeout));
+      finish(b, QStringLiteral("timed out after %1 s and was ended").arg(b.action.timeout));
     else if (status == QProcess::CrashExit)
       finish(b, QStringLiteral("ended abnormally"));
     else
       finish(b, code == 0 ? QString() : QStringLiteral("ended with status %1").arg(code));
   });
-  deadline->start(static_cast<int>(b.spec.timeout * 1000));
-  p->start(b.spec.command.front(), args);
+  deadline->start(static_cast<int>(b.action.timeout * 1000));
+  p->start(b.action.command.front(), args);
 }
 
 void Actions::finish(Bound& b, const QString& failure) {
-  if (!failure.isEmpty()) emit problem(QStringLiteral("%1: %2 %3").arg(who(b), b.spec.command.front(), failure));
+  if (!failure.isEmpty()) emit problem(QStringLiteral("%1: %2 %3").arg(who(b), b.action.command.front(), failure));
   b.running->deleteLater();
   b.running = nullptr;
   emit commandEnded();

@@ -28,7 +28,7 @@ class Actions : public QObject {
   ~Actions() override;
 
   // The actions of `event` of control `control`.
-  void add(const QString& control, const EventSpec& event);
+  void add(const QString& control, const LayoutEvent& event);
   // Where printed lines go (standard output unless set).
   void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
   // Control `control` raised `event` after being given `value`: acts on each of the event's
@@ -43,7 +43,7 @@ class Actions : public QObject {
  private:
   struct Bound {
     QString control, event;
-    ActionSpec spec;
+    LayoutAction action;
     qint64 lastActed = 0;
     bool acted = false;
     QProcess* running = nullptr;

@@ -19,10 +19,10 @@ int namedMethod(const kyv::ClassInfo& info, const QString& name) {
   return index >= 0 && info.members()[index].kind == kyv::MemberKind::Method ? index : -1;
 }
 
-void checkEvents(const kyv::ClassInfo& info, const ControlSpec& c, const QString& owner, QStringList& errors) {
+void checkEvents(const kyv::ClassInfo& info, const LayoutControl& c, const QString& owner, QStringList& errors) {
   QStringList names;
   for (const kyv::EventInfo& e : info.events()) names << text(e.name);
-  for (const EventSpec& e : c.on) {
+  for (const LayoutEvent& e : c.on) {
     bool found = false;
     for (const QString& n : names) found = found || n.compare(e.event, Qt::CaseInsensitive) == 0;
     if (found) continue;
@@ -35,7 +35,7 @@ void checkEvents(const kyv::ClassInfo& info, const ControlSpec& c, const QString
 
 }  // namespace
 
-std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const FeedSpec& feed, QString* field,
+std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutFeed& feed, QString* field,
                                        QString* problem) {
   const QString className = text(info.className());
   FeedMembers m;
@@ -72,7 +72,7 @@ std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const FeedSpe
 }
 
 void checkClasses(const Layout& layout, kyv::Registry& registry, QStringList& errors) {
-  for (const ControlSpec& c : layout.controls) {
+  for (const LayoutControl& c : layout.controls) {
     if (c.className.isEmpty()) continue;
     const QString owner = QStringLiteral("control \"%1\"").arg(c.name);
     try {

@@ -21,7 +21,7 @@ struct FeedMembers {
 // else the class's feed method, the last method in interface order whose by-reference
 // argument is a number (incbar, send, MoveBar, Plot, Value). Nothing, with the field at
 // fault in `field` and the reason in `problem`, when the class cannot be fed so.
-std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const FeedSpec& feed, QString* field,
+std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutFeed& feed, QString* field,
                                        QString* problem);
 
 // Checks every control against its class: the class can be created, each feed finds its

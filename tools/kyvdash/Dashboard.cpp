@@ -49,16 +49,16 @@ QSize Dashboard::sizeHint() const { return pixels(QRectF(QPointF(0, 0), layout_.
 
 QStringList Dashboard::build() {
   QStringList errors;
-  for (const LabelSpec& spec : layout_.labels) {
-    auto* label = new QLabel(spec.text, this);
+  for (const LayoutLabel& item : layout_.labels) {
+    auto* label = new QLabel(item.text, this);
     label->setAlignment(Qt::AlignCenter);
-    label->setGeometry(pixels(spec.rect));
+    label->setGeometry(pixels(item.rect));
     labels_.push_back(label);
   }
-  for (const ControlSpec& spec : layout_.controls) {
+  for (const LayoutControl& control : layout_.controls) {
     auto* w = new kyvqt::ControlWidget(this, registry_);
-    w->setObjectName(spec.name);
-    const QString owner = QStringLiteral("control \"%1\"").arg(spec.name);
+    w->setObjectName(control.name);
+    const QString owner = QStringLiteral("control \"%1\"").arg(control.name);
     connect(w, &kyvqt::ControlWidget::errorOccurred, this,
             [&errors, owner](const QString& step, const QString& kind, const QString& message) {
               const char* field = step == QLatin1String("Create") ? "class"
@@ -66,10 +66,10 @@ QStringList Dashboard::build() {
                                                                     : "properties";
               errors << QStringLiteral("%1: %2: %3: %4: %5").arg(owner, QLatin1String(field), step, kind, message);
             });
-    const QRect at = pixels(spec.rect);
-    kyv::FormControl entry{spec.name.toStdString(), spec.className.toStdString(),
+    const QRect at = pixels(control.rect);
+    kyv::FormControl entry{control.name.toStdString(), control.className.toStdString(),
                            static_cast<float>(at.width() * kyvqt::kTwipsPerPixel),
-                           static_cast<float>(at.height() * kyvqt::kTwipsPerPixel), spec.properties};
+                           static_cast<float>(at.height() * kyvqt::kTwipsPerPixel), control.properties};
     w->restore(entry);
     w->move(at.topLeft());
     w->disconnect(this);

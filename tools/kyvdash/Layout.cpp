@@ -132,7 +132,7 @@ const std::map<std::string, SourceKind> kSourceKinds = {{"stdin", SourceKind::St
                                                         {"prometheus", SourceKind::Prometheus},
                                                         {"command", SourceKind::Command}};
 
-void readFileSource(const json& j, const Problems& p, SourceSpec& s) {
+void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
   p.unknownMembers(j, {}, {"type", "path", "format", "separator", "poll"});
   s.path = p.string(j, "path", QStringLiteral("path"), true).value_or(QString());
   const QString format = p.string(j, "format", QStringLiteral("format"), false)
@@ -149,7 +149,7 @@ void readFileSource(const json& j, const Problems& p, SourceSpec& s) {
   s.poll = p.number(j, "poll", QStringLiteral("poll"), 0.05, 3600).value_or(s.poll);
 }
 
-void readSource(const std::string& name, const json& j, QStringList& errors, SourceSpec& s) {
+void readSource(const std::string& name, const json& j, QStringList& errors, LayoutSource& s) {
   s.name = text(name);
   const Problems p(errors, QStringLiteral("source \"%1\"").arg(s.name));
   if (!j.is_object()) return p.add(QStringLiteral("type"), QStringLiteral("the source must be an object"));
@@ -186,7 +186,7 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Sou
 }
 
 // The field must make sense for the kind of source it is read from.
-void checkField(const SourceSpec& source, const FeedSpec& f, const Problems& p, const QString& prefix) {
+void checkField(const LayoutSource& source, const LayoutFeed& f, const Problems& p, const QString& prefix) {
   QString problem;
   if (source.kind == SourceKind::Proc && !isProcField(f.field))
     p.add(prefix + QStringLiteral("field"),
@@ -198,15 +198,15 @@ void checkField(const SourceSpec& source, const FeedSpec& f, const Problems& p, 
     p.add(prefix + QStringLiteral("field"), QStringLiteral("not a metric selector: %1").arg(problem));
 }
 
-void readFeed(const json& j, const Layout& layout, const Problems& p, const QString& prefix, FeedSpec& f) {
+void readFeed(const json& j, const Layout& layout, const Problems& p, const QString& prefix, LayoutFeed& f) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("must be an object"));
   f.at = prefix;
   p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale"});
   f.source = p.string(j, "source", prefix + QStringLiteral("source"), true).value_or(QString());
-  const SourceSpec* source = f.source.isEmpty() ? nullptr : layout.source(f.source);
+  const LayoutSource* source = f.source.isEmpty() ? nullptr : layout.source(f.source);
   if (!f.source.isEmpty() && !source) {
     QStringList names;
-    for (const SourceSpec& s : layout.sources) names << s.name;
+    for (const LayoutSource& s : layout.sources) names << s.name;
     p.add(prefix + QStringLiteral("source"),
           QStringLiteral("no source is named \"%1\" (sources: %2)")
               .arg(f.source, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
@@ -223,7 +223,7 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
 }
 
-void readAction(const json& j, const Problems& p, const QString& prefix, ActionSpec& a) {
+void readAction(const json& j, const Problems& p, const QString& prefix, LayoutAction& a) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("an action must be an object"));
   p.unknownMembers(j, prefix, {"print", "log", "run", "text", "timeout", "holdoff"});
   const int kinds = int(j.contains("print")) + int(j.contains("log")) + int(j.contains("run"));
@@ -232,28 +232,28 @@ void readAction(const json& j, const Problems& p, const QString& prefix, ActionS
   a.holdoff = p.number(j, "holdoff", prefix + QStringLiteral("holdoff"), 0, kMaxSeconds).value_or(a.holdoff);
   a.text = QString::fromLatin1(kDefaultActionText);
   if (j.contains("print")) {
-    a.kind = ActionSpec::Kind::Print;
+    a.kind = LayoutAction::Kind::Print;
     if (!j["print"].is_boolean() || !j["print"].get<bool>())
       a.text = p.string(j, "print", prefix + QStringLiteral("print"), true).value_or(a.text);
     if (j.contains("text")) p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log; print takes its text itself"));
   } else if (j.contains("log")) {
-    a.kind = ActionSpec::Kind::Log;
+    a.kind = LayoutAction::Kind::Log;
     a.path = p.string(j, "log", prefix + QStringLiteral("log"), true).value_or(QString());
     a.text = p.string(j, "text", prefix + QStringLiteral("text"), false).value_or(a.text);
   } else {
-    a.kind = ActionSpec::Kind::Run;
+    a.kind = LayoutAction::Kind::Run;
     a.command = p.command(j["run"], prefix + QStringLiteral("run")).value_or(QStringList());
     a.timeout = p.number(j, "timeout", prefix + QStringLiteral("timeout"), 0, 3600, true).value_or(a.timeout);
     if (j.contains("text")) p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log, not with run"));
   }
-  if (a.kind != ActionSpec::Kind::Run && j.contains("timeout"))
+  if (a.kind != LayoutAction::Kind::Run && j.contains("timeout"))
     p.add(prefix + QStringLiteral("timeout"), QStringLiteral("goes with run"));
 }
 
-void readEvents(const json& j, const Problems& p, ControlSpec& c) {
+void readEvents(const json& j, const Problems& p, LayoutControl& c) {
   if (!j.is_object()) return p.add(QStringLiteral("on"), QStringLiteral("must be an object of EVENT: action(s)"));
   for (const auto& [event, actions] : j.items()) {
-    EventSpec e;
+    LayoutEvent e;
     e.event = text(event);
     const QString base = QStringLiteral("on.") + e.event;
     if (actions.is_array()) {
@@ -280,7 +280,7 @@ json colourValues(json list) {
   return list;
 }
 
-void readProperties(const json& j, const Problems& p, ControlSpec& c) {
+void readProperties(const json& j, const Problems& p, LayoutControl& c) {
   try {
     c.properties = kyv::PropertyBag::fromJson(json{{"properties", colourValues(j)}}.dump());
   } catch (const kyv::Error& e) {
@@ -290,7 +290,7 @@ void readProperties(const json& j, const Problems& p, ControlSpec& c) {
 }
 
 void readControl(const json& j, size_t index, const Layout& layout, QSet<QString>& names, QStringList& errors,
-                 ControlSpec& c) {
+                 LayoutControl& c) {
   const bool named = j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
   const Problems p(errors, named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
@@ -316,7 +316,7 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
   if (j.contains("on")) readEvents(j["on"], p, c);
 }
 
-void readLabel(const json& j, size_t index, QStringList& errors, LabelSpec& l) {
+void readLabel(const json& j, size_t index, QStringList& errors, LayoutLabel& l) {
   const Problems p(errors, QStringLiteral("labels[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
   p.unknownMembers(j, {}, {"text", "rect"});
@@ -326,7 +326,7 @@ void readLabel(const json& j, size_t index, QStringList& errors, LabelSpec& l) {
 
 void readSources(const json& j, Layout& layout, const Problems& file, QStringList& errors) {
   if (!j.is_object()) return file.add(QStringLiteral("sources"), QStringLiteral("must be an object of NAME: source"));
-  for (const auto& [name, spec] : j.items()) readSource(name, spec, errors, layout.sources.emplace_back());
+  for (const auto& [name, source] : j.items()) readSource(name, source, errors, layout.sources.emplace_back());
 }
 
 // nlohmann's message without its "[json.exception.parse_error.101] " prefix.
@@ -338,8 +338,8 @@ QString parseMessage(const json::parse_error& e) {
 
 }  // namespace
 
-const SourceSpec* Layout::source(const QString& name) const {
-  for (const SourceSpec& s : sources)
+const LayoutSource* Layout::source(const QString& name) const {
+  for (const LayoutSource& s : sources)
     if (s.name == name) return &s;
   return nullptr;
 }
@@ -348,8 +348,8 @@ QSizeF Layout::extent() const {
   if (size) return *size;
   constexpr double kMargin = 120;
   QRectF all;
-  for (const ControlSpec& c : controls) all = all.united(c.rect);
-  for (const LabelSpec& l : labels) all = all.united(l.rect);
+  for (const LayoutControl& c : controls) all = all.united(c.rect);
+  for (const LayoutLabel& l : labels) all = all.united(l.rect);
   return QSizeF(all.right() + kMargin, all.bottom() + kMargin);
 }
 

@@ -17,7 +17,7 @@ namespace kyvdash {
 
 enum class SourceKind { Stdin, File, Proc, Prometheus, Command };
 
-struct SourceSpec {
+struct LayoutSource {
   QString name;
   SourceKind kind = SourceKind::Stdin;
   QString path;            // file: the followed file
@@ -30,7 +30,7 @@ struct SourceSpec {
   QStringList command;     // command: program and arguments
 };
 
-struct FeedSpec {
+struct LayoutFeed {
   QString source;          // a source's name
   QString field;           // what of that source: a line's NAME, a CSV column, a metric
   double scale = 1;        // value shown = round(reading * scale + offset)
@@ -41,7 +41,7 @@ struct FeedSpec {
   QString at;              // where it stands in its control, for messages: "feed." or "feed[1]."
 };
 
-struct ActionSpec {
+struct LayoutAction {
   enum class Kind { Print, Log, Run };
   Kind kind = Kind::Print;
   QString text;            // print, log: the line, with {time} {control} {event} {value}
@@ -51,21 +51,21 @@ struct ActionSpec {
   double holdoff = 60;     // seconds in which repeated events act once
 };
 
-struct EventSpec {
+struct LayoutEvent {
   QString event;
-  std::vector<ActionSpec> actions;
+  std::vector<LayoutAction> actions;
 };
 
-struct ControlSpec {
+struct LayoutControl {
   QString name;
   QString className;
   QRectF rect;             // twips: left, top, width, height
   kyv::PropertyBag properties;
-  std::vector<FeedSpec> feeds;
-  std::vector<EventSpec> on;
+  std::vector<LayoutFeed> feeds;
+  std::vector<LayoutEvent> on;
 };
 
-struct LabelSpec {
+struct LayoutLabel {
   QString text;
   QRectF rect;             // twips
 };
@@ -74,11 +74,11 @@ struct Layout {
   QString title;
   std::optional<QColor> background;
   std::optional<QSizeF> size;    // twips; else the controls' and labels' extent plus a margin
-  std::vector<SourceSpec> sources;
-  std::vector<ControlSpec> controls;
-  std::vector<LabelSpec> labels;
+  std::vector<LayoutSource> sources;
+  std::vector<LayoutControl> controls;
+  std::vector<LayoutLabel> labels;
 
-  const SourceSpec* source(const QString& name) const;
+  const LayoutSource* source(const QString& name) const;
   // The size the dashboard shows at, in twips.
   QSizeF extent() const;
 };

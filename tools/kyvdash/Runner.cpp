@@ -112,22 +112,22 @@ std::unique_ptr<Runner::Screen> Runner::load(QStringList* errors) {
 
 void Runner::run(Screen& s) {
   const Layout& layout = s.dashboard->layout();
-  for (const SourceSpec& spec : layout.sources) {
+  for (const LayoutSource& entry : layout.sources) {
     std::unique_ptr<Source> source;
-    switch (spec.kind) {
-      case SourceKind::Stdin: source = std::make_unique<StdinSource>(spec.name, stdinReader()); break;
+    switch (entry.kind) {
+      case SourceKind::Stdin: source = std::make_unique<StdinSource>(entry.name, stdinReader()); break;
       case SourceKind::File: {
-        auto f = std::make_unique<FileSource>(spec.name, spec.path);
-        if (spec.csv) f->setCsv(spec.separator);
-        f->setPoll(ms(spec.poll));
+        auto f = std::make_unique<FileSource>(entry.name, entry.path);
+        if (entry.csv) f->setCsv(entry.separator);
+        f->setPoll(ms(entry.poll));
         source = std::move(f);
         break;
       }
-      case SourceKind::Proc: source = std::make_unique<ProcSource>(spec.name, ms(spec.interval)); break;
+      case SourceKind::Proc: source = std::make_unique<ProcSource>(entry.name, ms(entry.interval)); break;
       case SourceKind::Prometheus:
-        source = std::make_unique<PromSource>(spec.name, QUrl(spec.url), ms(spec.interval), ms(spec.timeout));
+        source = std::make_unique<PromSource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
         break;
-      case SourceKind::Command: source = std::make_unique<CommandSource>(spec.name, spec.command); break;
+      case SourceKind::Command: source = std::make_unique<CommandSource>(entry.name, entry.command); break;
     }
     source->setRetry(firstRetry_, std::max(firstRetry_, std::chrono::milliseconds(60000)));
     s.sources.push_back(std::move(source));
@@ -149,9 +149,9 @@ void Runner::connectSources(Screen& s) {
   s.lastValue.resize(layout.controls.size());
   std::vector<std::vector<int>> staleIds(layout.controls.size());
   for (int c = 0; c < d.count(); ++c) {
-    const ControlSpec& spec = layout.controls[c];
-    for (int f = 0; f < static_cast<int>(spec.feeds.size()); ++f) {
-      const FeedSpec& feed = spec.feeds[f];
+    const LayoutControl& control = layout.controls[c];
+    for (int f = 0; f < static_cast<int>(control.feeds.size()); ++f) {
+      const LayoutFeed& feed = control.feeds[f];
       QString field, problem;
       FeedMap::Target t{d.control(c), c, f, *feedMembers(d.control(c)->control()->classInfo(), feed, &field, &problem),
                         feed.scale, feed.offset, feed.column};
@@ -187,14 +187,14 @@ void Runner::connectEvents(Screen& s) {
   if (printer_) s.actions.setPrinter(printer_);
   connect(&s.actions, &Actions::problem, this, &Runner::report);
   for (int c = 0; c < d.count(); ++c) {
-    const ControlSpec& spec = d.layout().controls[c];
+    const LayoutControl& control = d.layout().controls[c];
     connect(d.control(c), &kyvqt::ControlWidget::errorOccurred, this,
-            [this, name = spec.name](const QString& step, const QString& kind, const QString& message) {
+            [this, name = control.name](const QString& step, const QString& kind, const QString& message) {
               emit report(QStringLiteral("control %1: %2: %3: %4").arg(name, step, kind, message));
             });
-    if (spec.on.empty()) continue;
-    for (const EventSpec& e : spec.on) s.actions.add(spec.name, e);
-    connect(d.control(c), &kyvqt::ControlWidget::eventRaised, this, [&s, c, name = spec.name](const QString& event) {
+    if (control.on.empty()) continue;
+    for (const LayoutEvent& e : control.on) s.actions.add(control.name, e);
+    connect(d.control(c), &kyvqt::ControlWidget::eventRaised, this, [&s, c, name = control.name](const QString& event) {
       s.actions.fire(name, event, QString::fromStdString(s.lastValue[c].display()));
     });
   }

@@ -13,33 +13,33 @@ namespace {
 
 constexpr int kWait = 20'000;
 
-ActionSpec print(const char* text, double holdoff) {
-  ActionSpec a;
-  a.kind = ActionSpec::Kind::Print;
+LayoutAction print(const char* text, double holdoff) {
+  LayoutAction a;
+  a.kind = LayoutAction::Kind::Print;
   a.text = QString::fromUtf8(text);
   a.holdoff = holdoff;
   return a;
 }
 
-ActionSpec log(const QString& path, double holdoff = 0) {
-  ActionSpec a;
-  a.kind = ActionSpec::Kind::Log;
+LayoutAction log(const QString& path, double holdoff = 0) {
+  LayoutAction a;
+  a.kind = LayoutAction::Kind::Log;
   a.path = path;
   a.text = QStringLiteral("{control} {event} {value}");
   a.holdoff = holdoff;
   return a;
 }
 
-ActionSpec run(QStringList command, double timeout = 10, double holdoff = 0) {
-  ActionSpec a;
-  a.kind = ActionSpec::Kind::Run;
+LayoutAction run(QStringList command, double timeout = 10, double holdoff = 0) {
+  LayoutAction a;
+  a.kind = LayoutAction::Kind::Run;
   a.command = std::move(command);
   a.timeout = timeout;
   a.holdoff = holdoff;
   return a;
 }
 
-EventSpec on(const char* event, std::vector<ActionSpec> actions) { return {QString::fromUtf8(event), std::move(actions)}; }
+LayoutEvent on(const char* event, std::vector<LayoutAction> actions) { return {QString::fromUtf8(event), std::move(actions)}; }
 
 QByteArray contents(const QString& path) {
   QFile f(path);

@@ -87,7 +87,7 @@ class TestLayout : public QObject {
     QCOMPARE(l.source(QStringLiteral("cmd"))->command, QStringList({"vmstat", "-n", "1"}));
     QCOMPARE(l.labels.front().rect, QRectF(0, 0, 900, 300));
 
-    const ControlSpec& p = l.controls[0];
+    const LayoutControl& p = l.controls[0];
     QCOMPARE(p.rect, QRectF(15, 300, 405, 4260));
     QCOMPARE(p.properties.entries().size(), size_t(2));
     kyv::PropertyBag bag = p.properties;
@@ -95,7 +95,7 @@ class TestLayout : public QObject {
     QCOMPARE(p.feeds.front().scale, 0.5);
     QCOMPARE(p.feeds.front().offset, -3.0);
     QCOMPARE(*p.feeds.front().staleAfter, 10.0);
-    const EventSpec& e = p.on.front();
+    const LayoutEvent& e = p.on.front();
     QCOMPARE(e.actions.size(), size_t(3));
     QCOMPARE(e.actions[0].text, QString::fromLatin1(kDefaultActionText));
     QCOMPARE(e.actions[0].holdoff, 60.0);
@@ -104,7 +104,7 @@ class TestLayout : public QObject {
     QCOMPARE(e.actions[2].command, QStringList({"notify", "{control} is at {value}"}));
     QCOMPARE(e.actions[2].timeout, 3.0);
 
-    const ControlSpec& m = l.controls[1];
+    const LayoutControl& m = l.controls[1];
     QCOMPARE(m.feeds.size(), size_t(2));
     QCOMPARE(*m.feeds[1].column, 1);
     QVERIFY(!m.feeds[1].staleAfter);
@@ -383,7 +383,7 @@ class TestLayout : public QObject {
     QFETCH(QString, className);
     QFETCH(QString, method);
     QFETCH(int, argType);
-    FeedSpec feed;
+    LayoutFeed feed;
     QString found, field, problem;
     int type = -1;
     kyvqt::ControlWidget::defaultRegistry().describe(className.toStdString(), [&](const kyv::ClassInfo& info) {
