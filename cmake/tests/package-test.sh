@@ -76,7 +76,14 @@ if [ -x "$prefix/bin/KyvDemo" ]; then
   [ -s "$work/demo.png" ] || fail "KyvDemo wrote no screenshot"
 fi
 
+if [ -x "$prefix/bin/kyvdash" ]; then
+  step "kyvdash from the moved prefix"
+  quiet "$prefix/bin/kyvdash" --snapshot "$work/dash.png" "$source/examples/dashboards/system.json"
+  [ -s "$work/dash.png" ] || fail "kyvdash wrote no snapshot"
+fi
+
 for dir in "$source"/examples/*/; do
+  [ -f "$dir/CMakeLists.txt" ] || continue
   name=$(basename "$dir")
   step "example $name with find_package"
   quiet cmake -S "$dir" -B "$work/find_package/$name" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release

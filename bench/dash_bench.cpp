@@ -1,0 +1,269 @@
+// kyvdash under load: a dashboard of 100 controls (20 each of the vertical and horizontal
+// status bars, the four-digit display, the bar graph and the heartbeat trace), shown in its
+// window on the offscreen platform and fed through standard input as kyvdash is fed in use:
+// lines `cN VALUE` read from a pipe, parsed, scaled, passed to each control's feed method,
+// and the changed controls painted by Qt.
+//
+// The lines are written by a child process, so that the CPU time measured is the
+// dashboard's alone (the process's CPU time: Qt's threads count, the writer does not).
+//
+//   Idle       the dashboard with nothing coming in
+//   Fed100Hz   every control given 100 values a second (10,000 lines a second)
+//   Fed1Hz     every control given 1 value a second
+//   HourOfFeeding
+//              3,600 seconds' worth of the 100 Hz feed (36 million lines) as fast as the
+//              dashboard takes them, painting as it goes; heap in use and resident memory
+//              after the first minute's worth and at the end
+//
+// Each timed benchmark runs the event loop for one second per iteration; its CPU column is
+// the CPU time of that second. The summary at the end gives the ratios.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Runner.h"
+#include "Window.h"
+
+using namespace kyvdash;
+
+namespace {
+
+constexpr int kControls = 100;
+constexpr int kColumns = 10;
+constexpr long kHourOfLines = 3600L * 100 * kControls;
+
+struct Kind {
+  const char* className;
+  int width, height;  // twips
+  const char* properties;
+};
+
+constexpr Kind kKinds[] = {
+    {"KyvVStatus.Kyvvstat", 600, 1500, "[[\"MaxThreshold\", 80]]"},
+    {"KyvHStatus.Hstat", 1800, 360, "[[\"MaxThreshold\", 80]]"},
+    {"Kyv4Digit.fourseg", 1800, 585, "[]"},
+    {"KyvMovingBars.KyvMovingBar", 1800, 1500, "[]"},
+    {"KyvPulse.HeartBeat", 1800, 1500, "[[\"HorizCount\", 100], [\"MaxLimit\", 100]]"},
+};
+
+QByteArray layoutText() {
+  QByteArray controls;
+  for (int i = 0; i < kControls; ++i) {
+    const Kind& k = kKinds[i % 5];
+    const int left = 60 + (i % kColumns) * 1950, top = 60 + (i / kColumns) * 1650;
+    controls += QStringLiteral(R"(%1{"name": "c%2", "class": "%3", "rect": [%4, %5, %6, %7], "properties": %8,
+                                  "feed": {"source": "in", "field": "c%2"}})")
+                    .arg(i ? "," : "")
+                    .arg(i)
+                    .arg(QLatin1String(k.className))
+                    .arg(left)
+                    .arg(top)
+                    .arg(k.width)
+                    .arg(k.height)
+                    .arg(QLatin1String(k.properties))
+                    .toUtf8();
+  }
+  return R"({"sources": {"in": {"type": "stdin"}}, "controls": [)" + controls + "]}";
+}
+
+// 100 batches of one line per control, values moving through 0 to 99.
+std::vector<QByteArray> batches() {
+  std::vector<QByteArray> out;
+  for (int tick = 0; tick < 100; ++tick) {
+    QByteArray b;
+    for (int i = 0; i < kControls; ++i) b += "c" + QByteArray::number(i) + ' ' + QByteArray::number((tick * 7 + i * 13) % 100) + '\n';
+    out.push_back(b);
+  }
+  return out;
+}
+
+// Writes batches into `fd` from a child process: one batch every `periodNs`, or as fast as
+// the pipe takes them when 0, `total` batches in all (or until killed when negative). The
+// child only writes, sleeps and exits.
+pid_t startWriter(int fd, long periodNs, long total) {
+  const std::vector<QByteArray> all = batches();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  timespec next{};
+  clock_gettime(CLOCK_MONOTONIC, &next);
+  for (long n = 0; total < 0 || n < total; ++n) {
+    const QByteArray& b = all[n % all.size()];
+    for (qsizetype done = 0; done < b.size();) {
+      const ssize_t w = ::write(fd, b.data() + done, b.size() - done);
+      if (w <= 0) _exit(0);
+      done += w;
+    }
+    if (periodNs == 0) continue;
+    next.tv_nsec += periodNs;
+    while (next.tv_nsec >= 1'000'000'000) {
+      next.tv_nsec -= 1'000'000'000;
+      ++next.tv_sec;
+    }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+  }
+  _exit(0);
+}
+
+void stopWriter(pid_t pid) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+double processCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+size_t heapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+size_t residentKiB() {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toULong();
+  return 0;
+}
+
+void runLoop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// The dashboard in its window, reading a pipe of its own.
+struct Dash {
+  QTemporaryDir dir;
+  int fds[2] = {-1, -1};
+  std::unique_ptr<Runner> runner;
+  std::unique_ptr<Window> window;
+  int lines = 0;
+
+  Dash() {
+    QFile f(dir.filePath(QStringLiteral("bench.json")));
+    if (!f.open(QIODevice::WriteOnly) || f.write(layoutText()) < 0) std::abort();
+    f.close();
+    if (::pipe(fds) != 0) std::abort();
+    runner = std::make_unique<Runner>(f.fileName());
+    runner->setStdinFd(fds[0]);
+    QStringList errors;
+    if (!runner->start(&errors)) {
+      for (const QString& e : errors) std::fprintf(stderr, "%s\n", qPrintable(e));
+      std::abort();
+    }
+    QObject::connect(runner.get(), &Runner::report, [](const QString& r) { std::fprintf(stderr, "%s\n", qPrintable(r)); });
+    window = std::make_unique<Window>(*runner, f.fileName(), false);
+    window->show();
+    runLoop(200);
+  }
+  ~Dash() {
+    window.reset();
+    runner.reset();
+    ::close(fds[0]);
+    ::close(fds[1]);
+  }
+};
+
+struct Figures {
+  double idle = -1, fed100 = -1, fed1 = -1;
+  size_t heapMinute = 0, heapHour = 0, rssMinute = 0, rssHour = 0;
+  double hourWall = 0, hourCpu = 0;
+};
+Figures figures;
+
+// One second of the event loop an iteration, fed by a writer every `periodNs` (none when 0).
+void secondsOfRunning(benchmark::State& state, long periodNs, double& out) {
+  Dash dash;
+  const pid_t writer = periodNs > 0 ? startWriter(dash.fds[1], periodNs, -1) : 0;
+  runLoop(1000);  // every graph and trace full and scrolling before measuring
+  const double cpu0 = processCpuSeconds();
+  for (auto _ : state) runLoop(1000);
+  out = (processCpuSeconds() - cpu0) / double(state.iterations());
+  stopWriter(writer);
+  state.counters["cpu_ms_per_s"] = out * 1000;
+}
+
+void Idle(benchmark::State& state) { secondsOfRunning(state, 0, figures.idle); }
+void Fed100Hz(benchmark::State& state) { secondsOfRunning(state, 10'000'000, figures.fed100); }
+void Fed1Hz(benchmark::State& state) { secondsOfRunning(state, 1'000'000'000, figures.fed1); }
+
+// Runs the event loop until the writer has written `batches` batches and they are read.
+void feedBatches(Dash& dash, long batches) {
+  const pid_t writer = startWriter(dash.fds[1], 0, batches);
+  int status = 0;
+  while (waitpid(writer, &status, WNOHANG) == 0) runLoop(50);
+  runLoop(300);  // the rest of the pipe
+}
+
+void HourOfFeeding(benchmark::State& state) {
+  for (auto _ : state) {
+    Dash dash;
+    feedBatches(dash, 60L * 100);  // the first minute: every graph full, every cache warm
+    figures.heapMinute = heapInUse();
+    figures.rssMinute = residentKiB();
+    const double cpu0 = processCpuSeconds();
+    timespec a{}, b{};
+    clock_gettime(CLOCK_MONOTONIC, &a);
+    feedBatches(dash, kHourOfLines / kControls - 60L * 100);
+    clock_gettime(CLOCK_MONOTONIC, &b);
+    figures.hourCpu = processCpuSeconds() - cpu0;
+    figures.hourWall = double(b.tv_sec - a.tv_sec) + double(b.tv_nsec - a.tv_nsec) / 1e9;
+    figures.heapHour = heapInUse();
+    figures.rssHour = residentKiB();
+  }
+  state.counters["heap_growth_KiB"] = (double(figures.heapHour) - double(figures.heapMinute)) / 1024;
+  state.counters["rss_growth_KiB"] = double(figures.rssHour) - double(figures.rssMinute);
+}
+
+void summary() {
+  std::printf("\nkyvdash: %d controls fed through standard input, painted in their window (offscreen)\n", kControls);
+  std::printf("CPU time per second: idle %.2f ms, 1 value/s a control %.2f ms (%.2f %% of a core), "
+              "100 values/s a control %.1f ms (%.1f %% of a core)\n",
+              figures.idle * 1000, figures.fed1 * 1000, figures.fed1 * 100, figures.fed100 * 1000, figures.fed100 * 100);
+  if (figures.idle > 0)
+    std::printf("fed at 100 values/s / idle = %.0f; fed at 1 value/s / idle = %.1f\n", figures.fed100 / figures.idle,
+                figures.fed1 / figures.idle);
+  if (figures.hourWall > 0) {
+    std::printf("an hour's worth of the 100 Hz feed (%ld values) took %.1f s (%.1f s of CPU, %.2f us a value)\n",
+                kHourOfLines, figures.hourWall, figures.hourCpu, figures.hourCpu / double(kHourOfLines) * 1e6);
+    std::printf("heap in use after a minute's worth %zu KiB, after the hour's %zu KiB (%+ld KiB); "
+                "resident %zu KiB then %zu KiB (%+ld KiB)\n",
+                figures.heapMinute / 1024, figures.heapHour / 1024,
+                (long(figures.heapHour) - long(figures.heapMinute)) / 1024, figures.rssMinute, figures.rssHour,
+                long(figures.rssHour) - long(figures.rssMinute));
+  }
+}
+
+}  // namespace
+
+BENCHMARK(Idle)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(Fed1Hz)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(Fed100Hz)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(HourOfFeeding)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  summary();
+  return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The output lines of a command (`NAME VALUE` or JSON lines). The command is started with
+// the dashboard and started again, after a back-off delay, whenever it ends; its standard
+// error goes to the dashboard's own, its standard input is empty.
+#include <QProcess>
+#include <QStringList>
+
+#include "Source.h"
+
+namespace kyvdash {
+
+class CommandSource : public LineSource {
+  Q_OBJECT
+
+ public:
+  CommandSource(QString name, QStringList command, QObject* parent = nullptr);
+  ~CommandSource() override;
+  void start() override;
+
+ private:
+  void ended(const QString& how);
+  QStringList command_;
+  QProcess process_;
+  bool gotReading_ = false;
+};
+
+}  // namespace kyvdash

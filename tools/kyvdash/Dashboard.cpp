@@ -1,0 +1,100 @@
+#include "Dashboard.h"
+
+#include <QPainter>
+#include <cmath>
+
+namespace kyvdash {
+namespace {
+
+// Dims and hatches the control beneath it; clicks and tooltips go through to the control.
+class StaleMark final : public QWidget {
+ public:
+  explicit StaleMark(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(128, 128, 128, 140));
+    p.fillRect(rect(), QBrush(QColor(40, 40, 40, 170), Qt::BDiagPattern));
+  }
+};
+
+int px(double twips) { return static_cast<int>(std::lround(twips / kyvqt::kTwipsPerPixel)); }
+
+}  // namespace
+
+QRect pixels(const QRectF& twips) {
+  const int left = px(twips.left()), top = px(twips.top());
+  return QRect(left, top, std::max(1, px(twips.right()) - left), std::max(1, px(twips.bottom()) - top));
+}
+
+Dashboard::Dashboard(Layout layout, kyv::Registry* registry, QWidget* parent)
+    : QWidget(parent), layout_(std::move(layout)), registry_(registry) {
+  if (layout_.background) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, *layout_.background);
+    pal.setColor(QPalette::WindowText, layout_.background->lightness() < 128 ? Qt::white : Qt::black);
+    setPalette(pal);
+  }
+  setAutoFillBackground(true);
+  const QSize size = sizeHint();
+  setMinimumSize(size);
+  resize(size);
+}
+
+QSize Dashboard::sizeHint() const { return pixels(QRectF(QPointF(0, 0), layout_.extent())).size(); }
+
+QStringList Dashboard::build() {
+  QStringList errors;
+  for (const LayoutLabel& item : layout_.labels) {
+    auto* label = new QLabel(item.text, this);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(pixels(item.rect));
+    labels_.push_back(label);
+  }
+  for (const LayoutControl& control : layout_.controls) {
+    auto* w = new kyvqt::ControlWidget(this, registry_);
+    w->setObjectName(control.name);
+    const QString owner = QStringLiteral("control \"%1\"").arg(control.name);
+    connect(w, &kyvqt::ControlWidget::errorOccurred, this,
+            [&errors, owner](const QString& step, const QString& kind, const QString& message) {
+              const char* field = step == QLatin1String("Create") ? "class"
+                                  : step == QLatin1String("Resize") ? "rect"
+                                                                    : "properties";
+              errors << QStringLiteral("%1: %2: %3: %4: %5").arg(owner, QLatin1String(field), step, kind, message);
+            });
+    const QRect at = pixels(control.rect);
+    kyv::FormControl entry{control.name.toStdString(), control.className.toStdString(),
+                           static_cast<float>(at.width() * kyvqt::kTwipsPerPixel),
+                           static_cast<float>(at.height() * kyvqt::kTwipsPerPixel), control.properties};
+    w->restore(entry);
+    w->move(at.topLeft());
+    w->disconnect(this);
+    controls_.push_back(w);
+    staleMarks_.push_back(new StaleMark(this));
+    staleMarks_.back()->setGeometry(at);
+  }
+  return errors;
+}
+
+int Dashboard::indexOf(const QString& name) const {
+  for (int i = 0; i < count(); ++i)
+    if (controls_[i]->objectName() == name) return i;
+  return -1;
+}
+
+void Dashboard::setStale(int index, bool stale, const QString& tooltip) {
+  QWidget* mark = staleMarks_[index];
+  if (mark->isHidden() == stale) {
+    mark->setVisible(stale);
+    mark->raise();
+  }
+  if (controls_[index]->toolTip() != tooltip) controls_[index]->setToolTip(tooltip);
+}
+
+bool Dashboard::isStale(int index) const { return !staleMarks_[index]->isHidden(); }
+
+}  // namespace kyvdash

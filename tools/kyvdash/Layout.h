@@ -1,0 +1,94 @@
+#pragma once
+// The layout file of a dashboard: the controls of a form document (name, class, rectangle,
+// stored properties), each with the feed that gives it values and the actions its events
+// run, and the data sources those feeds read. parseLayout checks the file's shape and
+// values; checkClasses checks it against the controls' own type info.
+#include <QColor>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "kyv/bag.h"
+#include "kyv/registry.h"
+
+namespace kyvdash {
+
+enum class SourceKind { Stdin, File, Proc, Prometheus, Command };
+
+struct LayoutSource {
+  QString name;
+  SourceKind kind = SourceKind::Stdin;
+  QString path;            // file: the followed file
+  bool csv = false;        // file: a CSV with a header line (else NAME VALUE / JSON lines)
+  QChar separator = u',';  // file: the CSV column separator
+  double interval = 1;     // proc, prometheus: seconds between two readings or scrapes
+  double poll = 1;         // file: seconds between two looks at the file when nothing told of a change
+  QString url;             // prometheus: the page scraped
+  double timeout = 10;     // prometheus: seconds a scrape may take
+  QStringList command;     // command: program and arguments
+};
+
+struct LayoutFeed {
+  QString source;          // a source's name
+  QString field;           // what of that source: a line's NAME, a CSV column, a metric
+  double scale = 1;        // value shown = round(reading * scale + offset)
+  double offset = 0;
+  QString method;          // empty: the class's feed method
+  std::optional<int> column;          // called through the class's Column method first
+  std::optional<double> staleAfter;   // seconds without a reading before the control is marked
+  QString at;              // where it stands in its control, for messages: "feed." or "feed[1]."
+};
+
+struct LayoutAction {
+  enum class Kind { Print, Log, Run };
+  Kind kind = Kind::Print;
+  QString text;            // print, log: the line, with {time} {control} {event} {value}
+  QString path;            // log: the file appended to
+  QStringList command;     // run: program and arguments, the same placeholders allowed
+  double timeout = 10;     // run: seconds before the command is ended
+  double holdoff = 60;     // seconds in which repeated events act once
+};
+
+struct LayoutEvent {
+  QString event;
+  std::vector<LayoutAction> actions;
+};
+
+struct LayoutControl {
+  QString name;
+  QString className;
+  QRectF rect;             // twips: left, top, width, height
+  kyv::PropertyBag properties;
+  std::vector<LayoutFeed> feeds;
+  std::vector<LayoutEvent> on;
+};
+
+struct LayoutLabel {
+  QString text;
+  QRectF rect;             // twips
+};
+
+struct Layout {
+  QString title;
+  std::optional<QColor> background;
+  std::optional<QSizeF> size;    // twips; else the controls' and labels' extent plus a margin
+  std::vector<LayoutSource> sources;
+  std::vector<LayoutControl> controls;
+  std::vector<LayoutLabel> labels;
+
+  const LayoutSource* source(const QString& name) const;
+  // The size the dashboard shows at, in twips.
+  QSizeF extent() const;
+};
+
+// The text an action shows when the layout gives none.
+inline constexpr const char* kDefaultActionText = "{time} {control} {event} {value}";
+
+// Reads a layout from JSON text. Every problem found is appended to `errors` as
+// `control "NAME": FIELD: what is wrong` (or `source "NAME": ...`, `FIELD: ...` for the
+// file's own members); the layout is only usable when `errors` stays empty.
+Layout parseLayout(const QByteArray& text, QStringList& errors);
+
+}  // namespace kyvdash

@@ -1,0 +1,40 @@
+#pragma once
+// The Prometheus text exposition format, and selectors of one sample in it:
+//
+//   # TYPE node_load1 gauge
+//   node_load1 0.52
+//   http_requests_total{method="get",code="200"} 1027 1395066363000
+//
+// A selector is a metric name with the labels a sample must carry (it may carry others):
+// `http_requests_total{method="get"}`.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace kyvdash {
+
+using Labels = std::vector<std::pair<QString, QString>>;
+
+struct PromSample {
+  QString name;
+  Labels labels;
+  double value = 0;
+};
+
+// The samples of a page, in page order. Comment lines and blank lines are skipped; a line
+// that is not a sample is counted in `badLines` when given.
+std::vector<PromSample> parseExposition(const QByteArray& text, int* badLines = nullptr);
+
+struct Selector {
+  QString name;
+  Labels labels;
+  bool matches(const PromSample& sample) const;
+};
+
+// Reads `name` or `name{label="value",...}`; nothing, with the reason in `problem`, when the
+// text is not a selector.
+std::optional<Selector> parseSelector(const QString& text, QString* problem);
+
+}  // namespace kyvdash

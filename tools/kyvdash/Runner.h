@@ -1,0 +1,77 @@
+#pragma once
+// Runner: a dashboard running from its layout file. It reads and checks the file, builds
+// the screen, starts the sources, routes their readings to the controls, runs the events'
+// actions and marks stale controls. When the file changes it is read again; a file with
+// errors is reported and the running screen stays.
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+#include "Clock.h"
+#include "Dashboard.h"
+
+namespace kyvdash {
+
+class FdReader;
+
+class Runner : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Runner(QString layoutPath, kyv::Registry* registry = nullptr, QObject* parent = nullptr);
+  ~Runner() override;
+
+  // Reads the layout and starts it. Returns false, with every problem of the file in
+  // `errors`, when it cannot; then nothing is started.
+  bool start(QStringList* errors);
+  // Reads and checks the layout, builds its screen and drops it again, starting nothing.
+  // Returns false, with every problem in `errors`, when the layout has any.
+  bool check(QStringList* errors);
+  // The screen running now (replaced by a reload).
+  Dashboard* dashboard() const;
+
+  // Settings for tests, given before start(): the clock of staleness and hold-offs, the
+  // file descriptor standard input sources read, how often staleness is looked at, the
+  // first retry delay of every source, and where printed lines go.
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+  void setStdinFd(int fd) { stdinFd_ = fd; }
+  void setStaleCheckInterval(std::chrono::milliseconds interval) { staleCheck_ = interval; }
+  void setFirstRetry(std::chrono::milliseconds delay) { firstRetry_ = delay; }
+  void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
+
+  // Reads the layout file again now (a change of the file does this on its own).
+  void reload();
+
+ signals:
+  // A new screen replaced the old one, which is deleted after this signal.
+  void dashboardReplaced(kyvdash::Dashboard* dashboard);
+  // Something worth a line: a source failing or coming back, an action or a control call
+  // failing, a reload done or refused.
+  void report(const QString& line);
+
+ private:
+  struct Screen;
+  std::unique_ptr<Screen> load(QStringList* errors);
+  void run(Screen& screen);
+  void connectSources(Screen& screen);
+  void connectEvents(Screen& screen);
+  void markStale(Screen& screen);
+  FdReader& stdinReader();
+
+  QString path_;
+  kyv::Registry* registry_;
+  QByteArray loaded_;  // the text of the running layout
+  std::unique_ptr<Screen> screen_;
+  std::unique_ptr<FdReader> stdin_;
+  QFileSystemWatcher watcher_;
+  QTimer settle_;  // a change is read once the file has been quiet a moment
+  Clock clock_ = steadyClock();
+  int stdinFd_ = 0;
+  std::chrono::milliseconds staleCheck_{1000};
+  std::chrono::milliseconds firstRetry_{1000};
+  std::function<void(const QString&)> printer_;
+};
+
+}  // namespace kyvdash

@@ -1,0 +1,120 @@
+#include "Snapshot.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFontInfo>
+#include <QImage>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include "Dashboard.h"
+#include "kyv/error.h"
+#include "kyv/render.h"
+
+namespace kyvdash {
+namespace {
+
+QString attr(QString s) { return s.toHtmlEscaped(); }
+
+// One control drawn by the renderer as an SVG picture of its own, embedded whole so that
+// the ids inside each picture stay apart.
+QString controlImage(kyvqt::ControlWidget& w, const QTemporaryDir& dir) {
+  const QString file = dir.filePath(QStringLiteral("control.svg"));
+  const bool dirty = w.control()->dirty();
+  kyv::renderToFile(*w.control(), file.toStdString());
+  if (dirty) w.control()->invalidate();  // the renderer marked it painted; the screen has not been
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QRect g = w.geometry();
+  return QStringLiteral("<image x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" href=\"data:image/svg+xml;base64,%5\"/>\n")
+      .arg(g.x())
+      .arg(g.y())
+      .arg(g.width())
+      .arg(g.height())
+      .arg(QString::fromLatin1(f.readAll().toBase64()));
+}
+
+QString staleMark(const kyvqt::ControlWidget& w) {
+  const QRect g = w.geometry();
+  return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#stale)\"><title>%5</title></rect>\n")
+      .arg(g.x())
+      .arg(g.y())
+      .arg(g.width())
+      .arg(g.height())
+      .arg(attr(w.toolTip()));
+}
+
+QString label(const QLabel& l) {
+  const QRect g = l.geometry();
+  return QStringLiteral(
+             "<text x=\"%1\" y=\"%2\" font-family=\"%3\" font-size=\"%4\" fill=\"%5\" text-anchor=\"middle\" "
+             "dominant-baseline=\"central\">%6</text>\n")
+      .arg(g.center().x())
+      .arg(g.center().y())
+      .arg(attr(l.font().family()))
+      .arg(QFontInfo(l.font()).pixelSize())
+      .arg(l.palette().color(QPalette::WindowText).name())
+      .arg(attr(l.text()));
+}
+
+bool saveAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+  QSaveFile out(path);
+  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QByteArray dashboardSvg(Dashboard& d) {
+  const QSize size = d.size();
+  QString svg = QStringLiteral(
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\">\n"
+                    "<title>%3</title>\n"
+                    "<defs><pattern id=\"stale\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
+                    "<rect width=\"8\" height=\"8\" fill=\"#808080\" fill-opacity=\"0.55\"/>"
+                    "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern></defs>\n"
+                    "<rect width=\"%1\" height=\"%2\" fill=\"%4\"/>\n")
+                    .arg(size.width())
+                    .arg(size.height())
+                    .arg(attr(d.layout().title))
+                    .arg(d.palette().color(QPalette::Window).name());
+  for (const QLabel* l : d.labels()) svg += label(*l);
+  QTemporaryDir dir;
+  for (int i = 0; i < d.count(); ++i) {
+    kyvqt::ControlWidget& w = *d.control(i);
+    if (!w.control()) continue;
+    svg += controlImage(w, dir);
+    if (d.isStale(i)) svg += staleMark(w);
+  }
+  svg += QStringLiteral("</svg>\n");
+  return svg.toUtf8();
+}
+
+bool writeSnapshot(Dashboard& d, const QString& path, QString* error) {
+  if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+    try {
+      return saveAtomically(path, dashboardSvg(d), error);
+    } catch (const kyv::Error& e) {
+      *error = QStringLiteral("cannot draw the dashboard as SVG: %1").arg(QString::fromUtf8(e.what()));
+      return false;
+    }
+  }
+  if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+    *error = QStringLiteral("%1: a snapshot is a .png or .svg file").arg(path);
+    return false;
+  }
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!d.grab().toImage().save(&buffer, "PNG")) {
+    *error = QStringLiteral("cannot encode the dashboard as PNG");
+    return false;
+  }
+  return saveAtomically(path, png, error);
+}
+
+}  // namespace kyvdash

@@ -1,0 +1,87 @@
+#pragma once
+// Source: where readings come from. Each source runs on its own inside the event loop and
+// emits its readings as they come; a failure is reported and retried after a back-off
+// delay, and never stops another source.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+#include "Backoff.h"
+#include "Readings.h"
+
+namespace kyvdash {
+
+class Source : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Source(QString name, QObject* parent = nullptr);
+  const QString& name() const { return name_; }
+
+  // Begins reading.
+  virtual void start() = 0;
+  // A field some feed reads (sources that must look for each field, such as a scrape, keep it).
+  virtual void want(const QString& field) { Q_UNUSED(field) }
+  // Retries wait `first`, then twice as long after each failure, up to `ceiling`.
+  void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) { backoff_ = Backoff(first, ceiling); }
+
+ signals:
+  void reading(const QString& field, double value);
+  // Something went wrong (the message says what, and when it is tried again).
+  void problem(const QString& message);
+  // Readings come again after a failure.
+  void recovered();
+
+ protected:
+  // Reports `what` and runs `retry` after the next back-off delay.
+  void fail(const QString& what, std::function<void()> retry);
+  // Runs `retry` after the first back-off delay, without a report: what ended is expected
+  // to end (a command that printed its readings and exited).
+  void again(std::function<void()> retry);
+  // Marks the end of a run of failures: the back-off starts again from its first delay.
+  void succeed();
+  void emitReadings(const std::vector<Reading>& readings);
+
+ private:
+  QString name_;
+  Backoff backoff_;
+  QTimer retry_;
+  std::function<void()> retryAction_;
+  bool failing_ = false;
+};
+
+// A source whose bytes are lines: `NAME VALUE` or JSON lines, or the rows of a CSV file
+// with `csv` set. Lines it cannot read are reported, at most one report in ten seconds.
+class LineSource : public Source {
+  Q_OBJECT
+
+ public:
+  explicit LineSource(QString name, QObject* parent = nullptr) : Source(std::move(name), parent) {}
+  void setCsv(QChar separator) {
+    csv_ = true;
+    csvReader_ = CsvReader(separator);
+  }
+
+ protected:
+  bool csv() const { return csv_; }
+  void takeBytes(QByteArrayView bytes);
+  // A new stream begins (a rotated file, a restarted command): partial lines and the CSV
+  // header are forgotten.
+  void newStream();
+  // The stream has ended: an unfinished last line is read as it is.
+  void endStream();
+
+ private:
+  void takeLine(QByteArrayView line);
+  LineSplitter splitter_;
+  bool csv_ = false;
+  CsvReader csvReader_;
+  std::vector<Reading> readings_;
+  QElapsedTimer lastBadReport_;
+  int badSinceReport_ = 0;
+};
+
+}  // namespace kyvdash

@@ -1,0 +1,30 @@
+#pragma once
+// The dashboard's window: the screen centred (scrolled when larger than the window), and a
+// status line with the latest report. In kiosk mode it fills the screen, hides the pointer
+// and shows no status line.
+#include <QMainWindow>
+#include <QScrollArea>
+
+#include "Runner.h"
+
+namespace kyvdash {
+
+class Window : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The most frames a second the window is painted at.
+  static constexpr int kFramesPerSecond = 30;
+
+  Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
+
+ private:
+  void place(Dashboard* dashboard);
+  QScrollArea* area_;
+  QString layoutPath_;
+};
+
+// A dark application palette on the Fusion style. The controls' own colours are theirs.
+void applyDarkPalette();
+
+}  // namespace kyvdash

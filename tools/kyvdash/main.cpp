@@ -1,0 +1,131 @@
+// kyvdash: a live monitoring screen of Kyv controls from a layout file.
+//
+//   kyvdash LAYOUT                              the screen in a window
+//   kyvdash --fullscreen|--kiosk LAYOUT         full screen; kiosk hides pointer and status line
+//   kyvdash --snapshot FILE [--every S] LAYOUT  headless: writes the screen to FILE (PNG, SVG)
+//   kyvdash --check LAYOUT                      checks the layout and exits
+//
+// Exit status: 0, 1 when the layout has errors (each printed; nothing starts) or a single
+// snapshot cannot be written, 2 for a wrong command line. Started without a display, it
+// writes one snapshot to kyvdash.png instead of opening a window. SIGINT and SIGTERM end
+// it cleanly, the commands it started with it.
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Options.h"
+#include "Runner.h"
+#include "SnapshotTimer.h"
+#include "Window.h"
+#include "kyv/registry.h"
+
+using namespace kyvdash;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char c = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGINT and SIGTERM quit the event loop, so that everything is ended in order.
+void quitOnSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool noDisplay() {
+  return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+void say(FILE* to, const QString& line) {
+  std::fprintf(to, "kyvdash: %s\n", line.toLocal8Bit().constData());
+  std::fflush(to);
+}
+
+std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
+
+int snapshots(Runner& runner, const Options& o) {
+  const QString path = QDir::toNativeSeparators(QFileInfo(*o.snapshot).absoluteFilePath());
+  SnapshotTimer timer(runner, *o.snapshot, ms(o.after),
+                      o.every ? std::optional<std::chrono::milliseconds>(ms(*o.every)) : std::nullopt);
+  QObject::connect(&timer, &SnapshotTimer::wrote, &timer, [&] {
+    if (timer.written() == 1)
+      say(stdout, o.every ? QStringLiteral("writing %1 every %2 s").arg(path).arg(*o.every)
+                          : QStringLiteral("snapshot written to %1").arg(path));
+  });
+  QObject::connect(&timer, &SnapshotTimer::failed, &timer, [](const QString& m) { say(stderr, m); });
+  int status = 0;
+  QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status](bool ok) {
+    status = ok ? 0 : 1;
+    QApplication::quit();
+  });
+  timer.start();
+  QApplication::exec();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  Options o;
+  QString message;
+  switch (parseOptions(arguments, o, &message)) {
+    case Parsed::Help:
+    case Parsed::Version: std::printf("%s", message.toLocal8Bit().constData()); return 0;
+    case Parsed::Error: std::fprintf(stderr, "kyvdash: %s", message.toLocal8Bit().constData()); return 2;
+    case Parsed::Run: break;
+  }
+  if (!o.snapshot && !o.check && noDisplay()) {
+    say(stdout, QStringLiteral("no display; writing one snapshot to kyvdash.png instead of opening a window"));
+    o.snapshot = QStringLiteral("kyvdash.png");
+  }
+  if ((o.snapshot || o.check) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kyvdash"));
+  QApplication::setApplicationVersion(QStringLiteral(KYVDASH_VERSION));
+  if (o.dark) applyDarkPalette();
+  quitOnSignals();
+
+  std::optional<kyv::Registry> registry;
+  if (o.registry) registry.emplace(o.registry->toStdString());
+  Runner runner(o.layout, registry ? &*registry : nullptr);
+  QObject::connect(&runner, &Runner::report, [](const QString& line) {
+    say(stderr, QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line);
+  });
+  QStringList errors;
+  if (o.check ? !runner.check(&errors) : !runner.start(&errors)) {
+    for (const QString& e : errors) say(stderr, o.layout + QStringLiteral(": ") + e);
+    return 1;
+  }
+  if (o.check) {
+    say(stdout, o.layout + QStringLiteral(": no errors"));
+    return 0;
+  }
+  if (o.snapshot) return snapshots(runner, o);
+
+  Window window(runner, o.layout, o.kiosk);
+  if (o.fullscreen || o.kiosk) window.showFullScreen();
+  else window.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,363 @@
+// A dashboard running from its layout file: readings reach the controls scaled and
+// rounded, events run their actions, stale controls are marked, a changed file is
+// reloaded (a bad one keeps the screen), and snapshots are whole files while being
+// rewritten. Standard input is a pipe; the clock is the test's own.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+
+#include "FrameLimiter.h"
+#include "Runner.h"
+#include "Snapshot.h"
+#include "SnapshotTimer.h"
+#include "Window.h"
+#include "kyv/elements.h"
+
+using namespace kyvdash;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int kWait = 20'000;
+
+// JSON written with ' for " so that it reads without escapes.
+QByteArray j(QByteArray text) { return text.replace('\'', '"'); }
+
+const QByteArray kLayoutText =
+    "{'title': 'Plant', 'sources': {'in': {'type': 'stdin'}},"
+    " 'labels': [{'text': 'Pressure', 'rect': [0, 0, 1500, 300]}],"
+    " 'controls': ["
+    "  {'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 300, 405, 4260],"
+    "   'feed': {'source': 'in', 'field': 'x', 'scale': 2, 'offset': 1},"
+    "   'on': {'MaxThreshReached': {'print': '{control} high at {value}', 'holdoff': 30}}},"
+    "  {'name': 'quiet', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 300, 405, 4260],"
+    "   'feed': {'source': 'in', 'field': 'y', 'stale': 5}},"
+    "  {'name': 'cols', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [1200, 300, 2100, 1305],"
+    "   'properties': [['Columns', 2]],"
+    "   'feed': [{'source': 'in', 'field': 'a', 'column': 0}, {'source': 'in', 'field': 'b', 'column': 1}]}"
+    "]}";
+const QByteArray kLayout = j(kLayoutText);
+
+const kyv::Element* element(kyvqt::ControlWidget& w, std::string_view path) {
+  for (const kyv::Element* e : w.control()->UserControl().elements())
+    if (e->path() == path) return e;
+  return nullptr;
+}
+
+QString caption(Dashboard* d, const char* control) {
+  const int i = d->indexOf(QString::fromLatin1(control));
+  if (i < 0) return QStringLiteral("(no control %1)").arg(QLatin1String(control));
+  return QString::fromStdString(static_cast<const kyv::Label*>(element(*d->control(i), "cntlbl"))->Caption());
+}
+
+float heightOf(Dashboard* d, const char* control, std::string_view path) {
+  return static_cast<const kyv::RectElement*>(element(*d->control(d->indexOf(QString::fromLatin1(control))), path))->heightTwips();
+}
+
+}  // namespace
+
+class TestRunner : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir;
+  QString layoutPath;
+  int pipeFds[2] = {-1, -1};
+  qint64 now = 0;
+  QStringList printed, reports;
+  std::unique_ptr<Runner> runner;
+
+  void writeLayout(const QByteArray& text) {
+    QFile f(layoutPath);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(text), text.size());
+  }
+
+  void send(const QByteArray& lines) { QCOMPARE(::write(pipeFds[1], lines.data(), lines.size()), ssize_t(lines.size())); }
+
+  // A runner of the layout file, on the test's pipe and clock.
+  bool startRunner(QStringList* errors) {
+    runner = std::make_unique<Runner>(layoutPath);
+    runner->setStdinFd(pipeFds[0]);
+    runner->setClock([this] { return now; });
+    runner->setStaleCheckInterval(milliseconds(20));
+    runner->setPrinter([this](const QString& line) { printed << line; });
+    connect(runner.get(), &Runner::report, this, [this](const QString& line) { reports << line; });
+    return runner->start(errors);
+  }
+
+  bool reportsContain(const QString& text) const {
+    for (const QString& r : reports)
+      if (r.contains(text)) return true;
+    return false;
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(::pipe(pipeFds) == 0);
+    layoutPath = dir.filePath(QStringLiteral("plant.json"));
+    writeLayout(kLayout);
+    now = 0;
+    printed.clear();
+    reports.clear();
+  }
+  void cleanup() {
+    runner.reset();
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+  }
+
+  // 20.25 * 2 + 1 = 41.5 is shown as 42 (half to even); above 40 it raises the event.
+  void readingsReachTheControls() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    QCOMPARE(errors, QStringList());
+    Dashboard* d = runner->dashboard();
+    QCOMPARE(d->count(), 3);
+    send("x 20.25\n");
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("42"), kWait);
+    QCOMPARE(printed, QStringList({"bar high at 42"}));
+
+    send("{\"a\": 50, \"b\": 25}\n");  // column 0 at half, column 1 at a quarter of the 1245-twip interior
+    QTRY_COMPARE_WITH_TIMEOUT(heightOf(d, "cols", "indic(1)"), 311.25f, kWait);
+    QCOMPARE(heightOf(d, "cols", "indic(0)"), 622.5f);
+  }
+
+  void actionsHeldOff() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    send("x 30\n");
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("61"), kWait);
+    now = 29'999;
+    send("x 35\n");
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("71"), kWait);
+    QCOMPARE(printed, QStringList({"bar high at 61"}));
+    now = 30'000;
+    send("x 25\n");
+    QTRY_COMPARE_WITH_TIMEOUT(printed, QStringList({"bar high at 61", "bar high at 51"}), kWait);
+    send("x 10\n");  // 21: the normal band, whose event has no action
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("21"), kWait);
+    QCOMPARE(printed.size(), 2);
+  }
+
+  void staleMarking() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    const int quiet = d->indexOf(QStringLiteral("quiet")), bar = d->indexOf(QStringLiteral("bar"));
+    QTest::qWait(100);
+    QVERIFY(!d->isStale(quiet));
+    now = 5'000;
+    QTRY_VERIFY_WITH_TIMEOUT(d->isStale(quiet), kWait);
+    QCOMPARE(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 5 s"));
+    QVERIFY(!d->isStale(bar));  // states no time
+    now = 65'000;
+    QTRY_COMPARE_WITH_TIMEOUT(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 1 min 5 s"), kWait);
+    send("y 3\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isStale(quiet), kWait);
+    QCOMPARE(d->control(quiet)->toolTip(), QString());
+    QCOMPARE(caption(d, "quiet"), QStringLiteral("3"));
+  }
+
+  // A control that fails on a value is reported once, not at every value.
+  void controlErrorsReported() {
+    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'controls': [{'name': 'z', 'class': 'KyvVStatus.Kyvvstat',"
+                  " 'rect': [0, 0, 405, 4260], 'properties': [['Maxlimit', 0]], 'feed': {'source': 'in', 'field': 'x'}}]}"));
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    send("x 1\nx 2\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!reports.isEmpty(), kWait);
+    QTest::qWait(200);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].startsWith(QLatin1String("control z: incbar: division-by-zero: ")), qPrintable(reports[0]));
+  }
+
+  // Errors that only the controls themselves find are layout errors too, and nothing starts.
+  void errorsOfBuilding() {
+    const QString marker = dir.filePath(QStringLiteral("started"));
+    writeLayout(j("{'sources': {'c': {'type': 'command', 'command': ['touch', '") + marker.toUtf8() +
+                j("']}}, 'controls': ["
+                  "{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], 'properties': [['Maxlimit', 'high']]},"
+                  "{'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 30]}]}"));
+    QStringList errors;
+    QVERIFY(!startRunner(&errors));
+    QCOMPARE(errors.size(), 2);
+    QVERIFY2(errors[0].startsWith(QLatin1String("control \"a\": properties: ReadProperties: type-mismatch: ")), qPrintable(errors[0]));
+    QVERIFY2(errors[1].startsWith(QLatin1String("control \"b\": rect: Resize: invalid-property-value: ")), qPrintable(errors[1]));
+    QVERIFY(!runner->dashboard());
+    QTest::qWait(300);
+    QVERIFY(!QFile::exists(marker));
+  }
+
+  // A bad file is reported and the running screen stays; a good one replaces it.
+  void reload() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* first = runner->dashboard();
+    QSignalSpy replaced(runner.get(), &Runner::dashboardReplaced);
+    writeLayout(j("{'controls': [{'name': 'bar', 'rect': [0, 0, 405, 4260]}, {'name': 'm', 'class': 'KyvPulse.HeartBeat',"
+                  " 'rect': [0, 0, 900, 900], 'on': {'Beat': {'print': true}}}]}"));
+    QTRY_VERIFY_WITH_TIMEOUT(reportsContain(QStringLiteral("not reloaded")), kWait);
+    QCOMPARE(reports, QStringList({layoutPath + QStringLiteral(" not reloaded; the running screen stays:"),
+                                   QStringLiteral("  control \"bar\": class: missing")}));
+    QCOMPARE(runner->dashboard(), first);
+    send("x 1\n");
+    QTRY_COMPARE_WITH_TIMEOUT(caption(first, "bar"), QStringLiteral("3"), kWait);
+
+    reports.clear();
+    writeLayout(j(QByteArray(kLayoutText).replace("'name': 'bar'", "'name': 'pressure'").replace("'scale': 2", "'scale': 3")));
+    QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
+    Dashboard* second = runner->dashboard();
+    QVERIFY(second != first);
+    QCOMPARE(replaced.front().front().value<Dashboard*>(), second);
+    QCOMPARE(reports, QStringList({layoutPath + QStringLiteral(" reloaded")}));
+    send("x 2\n");  // the same standard input feeds the new screen
+    QTRY_COMPARE_WITH_TIMEOUT(caption(second, "pressure"), QStringLiteral("7"), kWait);
+  }
+
+  void svgSnapshot() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    now = 6'000;
+    QTRY_VERIFY_WITH_TIMEOUT(d->isStale(d->indexOf(QStringLiteral("quiet"))), kWait);
+    const QString path = dir.filePath(QStringLiteral("plant.svg"));
+    QString error;
+    QVERIFY2(writeSnapshot(*d, path, &error), qPrintable(error));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString svg = QString::fromUtf8(f.readAll());
+    QVERIFY(svg.startsWith(QLatin1String("<?xml")));
+    QVERIFY(svg.contains(QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\"")
+                             .arg(d->width())
+                             .arg(d->height())));
+    QCOMPARE(svg.count(QLatin1String("<image ")), 3);
+    QVERIFY(svg.contains(QLatin1String(">Pressure</text>")));
+    QCOMPARE(svg.count(QLatin1String("<title>No reading from in.y for 6 s</title>")), 1);
+    // Each control is its own SVG picture, drawn by the framework's renderer.
+    const qsizetype at = svg.indexOf(QLatin1String("base64,")) + 7;
+    const QByteArray inner = QByteArray::fromBase64(svg.mid(at, svg.indexOf(u'"', at) - at).toLatin1());
+    QVERIFY(inner.startsWith("<?xml"));
+    QVERIFY(inner.contains("<svg"));
+  }
+
+  void snapshotFailures() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    QString error;
+    QVERIFY(!writeSnapshot(*runner->dashboard(), dir.filePath(QStringLiteral("plant.jpg")), &error));
+    QCOMPARE(error, dir.filePath(QStringLiteral("plant.jpg")) + QStringLiteral(": a snapshot is a .png or .svg file"));
+    QVERIFY(!writeSnapshot(*runner->dashboard(), dir.filePath(QStringLiteral("no/such/dir/plant.png")), &error));
+    QVERIFY2(error.startsWith(QStringLiteral("cannot write %1: ").arg(dir.filePath(QStringLiteral("no/such/dir/plant.png")))),
+             qPrintable(error));
+  }
+
+  // A reader that opens the file at any moment finds a whole PNG, while values change
+  // and the snapshot is rewritten every 10 ms.
+  void pngWholeWhileRewritten() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    const QString path = dir.filePath(QStringLiteral("wall.png"));
+    const QSize size = runner->dashboard()->size();
+    SnapshotTimer timer(*runner, path, milliseconds(0), milliseconds(10));
+    timer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(timer.written() > 0, kWait);
+    std::atomic<bool> stop = false;
+    std::atomic<int> reads = 0, broken = 0;
+    std::thread reader([&] {
+      while (!stop) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+          ++broken;
+          continue;
+        }
+        QImage image;
+        if (!image.loadFromData(f.readAll(), "PNG") || image.size() != size) ++broken;
+        ++reads;
+      }
+    });
+    QElapsedTimer running;
+    running.start();
+    for (int i = 0; timer.written() < 50 && running.elapsed() < 60'000; ++i) {
+      send(QByteArray("x ") + QByteArray::number(i % 50) + "\n");
+      QTest::qWait(5);
+    }
+    stop = true;
+    reader.join();
+    QVERIFY2(timer.written() >= 50, qPrintable(QString::number(timer.written())));
+    QVERIFY(reads > 20);
+    QCOMPARE(broken.load(), 0);
+    const QStringList leftovers = QDir(dir.path()).entryList({QStringLiteral("wall.png*")}, QDir::Files | QDir::Hidden);
+    QCOMPARE(leftovers, QStringList({"wall.png"}));
+  }
+
+  void windowAndKiosk() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Window window(*runner, layoutPath, false);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Plant - kyvdash"));
+    QCOMPARE(window.findChild<QScrollArea*>()->widget(), runner->dashboard());
+    emit runner->report(QStringLiteral("source in: standard input closed"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("source in: standard input closed"));
+
+    Window kiosk(*runner, layoutPath, true);
+    QVERIFY(kiosk.statusBar()->isHidden());
+    QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
+  }
+
+  // Updates asked for faster than the limit are painted together at the next frame, and
+  // the last one is painted too.
+  void framesLimited() {
+    struct PaintCounter : QObject {
+      int paints = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+      }
+    } counter;
+    QWidget window;
+    window.resize(100, 100);
+    window.installEventFilter(&counter);
+    new FrameLimiter(window, 10);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(200);
+    counter.paints = 0;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 1000) {
+      window.update();
+      QTest::qWait(2);
+    }
+    const int during = counter.paints;
+    QVERIFY2(during >= 1 && during <= 12, qPrintable(QString::number(during)));  // 10 a second, not 300
+    window.update();
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > during, kWait);
+    QTest::qWait(300);
+    QVERIFY(counter.paints <= during + 2);
+  }
+
+  // Last: it changes the application's palette for good.
+  void darkPalette() {
+    applyDarkPalette();
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 64);
+    QVERIFY(QApplication::palette().color(QPalette::WindowText).lightness() > 192);
+    QVERIFY(runner->dashboard()->control(0)->palette().color(QPalette::Window).lightness() < 64);
+  }
+};
+
+QTEST_MAIN(TestRunner)
+#include "tst_runner.moc"
