@@ -35,4 +35,9 @@ class KYV_API Error : public std::runtime_error {
 
 [[noreturn]] KYV_API void raise(ErrorKind kind, const std::string& message);
 
+// `text` as a message quotes it: in double quotes (a quote inside doubled), control bytes
+// written \xNN, and cut after 64 bytes with "..." and the full length, so that a message
+// stays one short line whatever value it names.
+KYV_API std::string quoteForMessage(std::string_view text);
+
 }  // namespace kyv
