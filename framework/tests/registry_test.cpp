@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "kyv/class_info.h"
 #include "kyv/control.h"
@@ -99,6 +103,39 @@ TEST(Registry, RegistrationFilesAreEditedPerLibrary) {
   kyv::Registry registry(file);
   createError(registry, "KyvTestGauge.Gauge");
   EXPECT_NE(createError(registry, "Other.Thing").find("/elsewhere/libOther.so"), std::string::npos);
+}
+
+// Re-registration replaces the registration file whole: a registry reading it meanwhile
+// (without a lock) always finds the class, and no temporary file stays behind.
+TEST(Registry, ReadersNeverSeeAHalfWrittenRegistrationFile) {
+  const std::string folder = std::string(KYV_TEST_DIR) + "/race";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string file = folder + "/registration.json";
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"}));
+  std::atomic<bool> done{false};
+  std::atomic<int> failedWrites{0};
+  std::thread writer([&] {
+    for (int i = 0; i < 300; ++i)
+      if (!kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"})) ++failedWrites;
+    done = true;
+  });
+  int reads = 0, failedReads = 0;
+  while (!done || reads < 100) {
+    kyv::Registry registry(file);
+    try {
+      registry.describe("KyvTestGauge.Gauge", [](const kyv::ClassInfo&) {});
+    } catch (const kyv::Error&) {
+      ++failedReads;
+    }
+    ++reads;
+  }
+  writer.join();
+  EXPECT_EQ(failedWrites, 0);
+  EXPECT_EQ(failedReads, 0) << "of " << reads;
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, Names{"registration.json"});
 }
 
 }  // namespace
