@@ -23,9 +23,8 @@ Error::~Error() = default;
 
 void raise(ErrorKind kind, const std::string& message) { throw Error(kind, message); }
 
-std::string quoteForMessage(std::string_view text) {
-  constexpr size_t kShown = 64;
-  size_t shown = std::min(text.size(), kShown);
+std::string quoteForMessage(std::string_view text, size_t limit) {
+  size_t shown = std::min(text.size(), limit);
   // Never ends inside a UTF-8 sequence: continuation bytes go with the cut.
   if (shown < text.size())
     while (shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;

@@ -16,10 +16,10 @@
 namespace kyv {
 namespace {
 
-// A path as messages show it: as it is, or quoted when it holds control bytes.
+// A path as messages show it: as it is, or quoted whole when it holds control bytes.
 std::string shown(const std::string& path) {
   for (const char c : path)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return quoteForMessage(path);
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return quoteForMessage(path, path.size());
   return path;
 }
 

@@ -34,9 +34,11 @@ std::string failure(const std::function<void()>& f) {
   return {};
 }
 
-// A folder of the test's own, emptied first.
+// A folder of the test's own (tests run in parallel), emptied first.
 struct Files : ::testing::Test {
-  Files() : folder(fs::path(KYV_TEST_DIR) / "files-test") {
+  Files()
+      : folder(fs::path(KYV_TEST_DIR) /
+               ("files-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))) {
     fs::remove_all(folder);
     fs::create_directories(folder);
   }

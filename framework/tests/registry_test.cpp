@@ -116,7 +116,7 @@ TEST(Registry, ReadersNeverSeeAHalfWrittenRegistrationFile) {
   std::atomic<bool> done{false};
   std::atomic<int> failedWrites{0};
   std::thread writer([&] {
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 200; ++i)
       if (!kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"})) ++failedWrites;
     done = true;
   });

@@ -90,6 +90,7 @@ TEST(RenderLimits, PicturesBeyondTheLimitsAreRefusedWithTheirSize) {
 TEST(RenderLimits, ScalesOutsideTheRangeAreRefused) {
   Gauge gauge;
   const std::string png = std::string(KYV_TEST_DIR) + "/render-scale.png";
+  fs::remove(png);
   for (double tpp : {0.0, -15.0, 1e-300, 0.149, 1500.5, 1e300, std::nan(""), HUGE_VAL}) {
     const std::string message = failure([&] { kyv::renderToFile(gauge, png, tpp); });
     EXPECT_NE(message.find("twips per pixel is not a scale from 0.15 to 1500"), std::string::npos) << message;
@@ -102,7 +103,8 @@ TEST(RenderLimits, ScalesOutsideTheRangeAreRefused) {
             "Invalid property value: 1e-300 twips per pixel is not a scale from 0.15 to 1500");
   EXPECT_FALSE(fs::exists(png));
   kyv::renderToFile(gauge, png, 1500);  // 1500 x 600 twips: 1 x 1 pixel
-  kyv::renderToFile(gauge, png, 0.15);
+  gauge.UserControl().setRectTwips(0, 0, 150, 60);
+  kyv::renderToFile(gauge, png, 0.15);  // 1000 x 400 pixels
 }
 
 // A write that fails (the disk fills up) is reported in every format, and the picture

@@ -1,6 +1,7 @@
 #pragma once
 // Errors raised by elements, conversions and controls. One exception type carries a
 // kind (with its classic error number) and a clear message.
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,8 +37,8 @@ class KYV_API Error : public std::runtime_error {
 [[noreturn]] KYV_API void raise(ErrorKind kind, const std::string& message);
 
 // `text` as a message quotes it: in double quotes (a quote inside doubled), control bytes
-// written \xNN, and cut after 64 bytes with "..." and the full length, so that a message
-// stays one short line whatever value it names.
-KYV_API std::string quoteForMessage(std::string_view text);
+// written \xNN, and cut after `limit` bytes with "..." and the full length, so that a
+// message stays one short line whatever value it names.
+KYV_API std::string quoteForMessage(std::string_view text, size_t limit = 64);
 
 }  // namespace kyv
