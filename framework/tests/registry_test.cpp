@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,6 +106,30 @@ TEST(Registry, RegistrationFilesAreEditedPerLibrary) {
   kyv::Registry registry(file);
   createError(registry, "KyvTestGauge.Gauge");
   EXPECT_NE(createError(registry, "Other.Thing").find("/elsewhere/libOther.so"), std::string::npos);
+}
+
+// A registration that cannot be written (the disk is full) fails and leaves the file as it
+// was: the classes registered before stay registered.
+TEST(Registry, AFailedRegistrationLeavesTheFileAsItWas) {
+  const std::string file = std::string(KYV_TEST_DIR) + "/full-registration.json";
+  std::remove(file.c_str());
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"}));
+  std::ifstream before(file);
+  const std::string text((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = kyv::Registry::registerClasses(file, "/elsewhere/libOther.so", {"Other.Thing"});
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  std::ifstream after(file);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), text);
+  kyv::Registry registry(file);
+  EXPECT_NE(registry.create("KyvTestGauge.Gauge"), nullptr);
 }
 
 // Re-registration replaces the registration file whole: a registry reading it meanwhile
