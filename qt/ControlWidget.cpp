@@ -154,7 +154,7 @@ int ControlWidget::bind(std::string_view member) const {
   const int index = info.find(member);
   if (index < 0)
     kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                 std::string(info.className()) + " has no member " + std::string(member));
+                                                 std::string(info.className()) + " has no member " + kyv::nameForMessage(member));
   return index;
 }
 
@@ -194,7 +194,7 @@ QString ControlWidget::memberName(std::string_view member) const {
     const int index = info.find(member);
     if (index >= 0) return text(info.members()[index].name);
   }
-  return text(member);
+  return QString::fromStdString(kyv::nameForMessage(member));
 }
 
 template <class Call>

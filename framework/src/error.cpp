@@ -45,4 +45,11 @@ std::string quoteForMessage(std::string_view text, size_t limit) {
   return out;
 }
 
+std::string nameForMessage(std::string_view name) {
+  const bool plain = name.size() <= 64 && std::none_of(name.begin(), name.end(), [](char c) {
+                       return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+                     });
+  return plain ? std::string(name) : quoteForMessage(name);
+}
+
 }  // namespace kyv

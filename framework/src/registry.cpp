@@ -157,7 +157,7 @@ std::string Registry::libraryFor(std::string_view className) {
 
 Registry::Library& Registry::open(std::string_view className, const ClassFactory*& factory) {
   if (!isClassName(className))
-    cannotCreate("\"" + std::string(className) + "\" is not a class name of the form Library.Class");
+    cannotCreate(quoteForMessage(className) + " is not a class name of the form Library.Class");
   const std::string path = libraryFor(className);
   auto it = libraries_.find(path);
   if (it == libraries_.end()) {

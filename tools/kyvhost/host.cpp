@@ -137,11 +137,11 @@ int Host::bindMember(Instance& inst, const Word& member, std::string& shown) {
   } else {
     index = info.find(std::string_view(t));
   }
-  shown = index >= 0 ? std::string(info.members()[index].name) : t;
+  shown = index >= 0 ? std::string(info.members()[index].name) : kyv::nameForMessage(t);
   if (index < 0)
     error(inst.name, shown,
           kyv::Error(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                       std::string(info.className()) + " has no member " + t));
+                                                       std::string(info.className()) + " has no member " + shown));
   return index;
 }
 

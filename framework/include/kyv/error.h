@@ -40,5 +40,8 @@ class KYV_API Error : public std::runtime_error {
 // written \xNN, and cut after `limit` bytes with "..." and the full length, so that a
 // message stays one short line whatever value it names.
 KYV_API std::string quoteForMessage(std::string_view text, size_t limit = 64);
+// A name (of a member, a class, an element) as a message shows it: as it is when it has at
+// most 64 bytes and no control byte, else as quoteForMessage quotes it.
+KYV_API std::string nameForMessage(std::string_view name);
 
 }  // namespace kyv
