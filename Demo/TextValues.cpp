@@ -1,5 +1,6 @@
 #include "TextValues.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -18,6 +19,22 @@ size_t digitsAt(std::string_view s, size_t at) {
   return n;
 }
 
+// Whether a number beyond a double's range is too large rather than too small: the
+// power of ten of its first significant digit is positive. `mantissa` holds `whole`
+// digits, then possibly a point and more digits; `exponent` is signed decimal or empty.
+bool tooLarge(std::string_view mantissa, size_t whole, std::string_view exponent) {
+  const size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;
+  // 10^power <= the mantissa < 10^(power + 1); one digit past the point is 10^-1.
+  long long power = first < whole ? static_cast<long long>(whole - first) - 1 : -static_cast<long long>(first - whole);
+  long long scale = 0;
+  const bool minus = !exponent.empty() && exponent[0] == '-';
+  for (const char c : exponent)
+    if (isDigit(c)) scale = std::min(scale * 10 + (c - '0'), 1'000'000'000LL);
+  power += minus ? -scale : scale;
+  return power > 0;
+}
+
 }  // namespace
 
 double leadingNumber(std::string_view text) {
@@ -34,24 +51,22 @@ double leadingNumber(std::string_view text) {
     i += fraction + 1;
   }
   if (whole + fraction == 0) return 0;
-  std::string number(text.substr(start, i - start));
-  bool smallExponent = false;
+  const std::string_view mantissa = text.substr(start, i - start);
+  std::string number(mantissa);
+  std::string_view exponent;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
     size_t j = i + 1;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-    const size_t exponent = digitsAt(text, j);
-    if (exponent > 0) {
-      number.append("e").append(text.substr(i + 1, j + exponent - i - 1));
-      smallExponent = text[i + 1] == '-';
+    const size_t digits = digitsAt(text, j);
+    if (digits > 0) {
+      exponent = text.substr(i + 1, j + digits - i - 1);
+      number.append("e").append(exponent);
     }
   }
   double value = 0;
   const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
   // Beyond a double: too small is 0, too large is infinite (and overflows any integer).
-  if (ec == std::errc::result_out_of_range) {
-    const bool wholeIsZero = number.find_first_not_of("0", 0) >= whole;
-    value = smallExponent || wholeIsZero ? 0.0 : HUGE_VAL;
-  }
+  if (ec == std::errc::result_out_of_range) value = tooLarge(mantissa, whole, exponent) ? HUGE_VAL : 0.0;
   return negative ? -value : value;
 }
 

@@ -2,8 +2,11 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "kyv/render.h"
 
@@ -45,8 +48,20 @@ void paintInto(QImage& image, kyv::Control& control, qreal ratio) {
 
 QImage renderImage(kyv::Control& control, qreal ratio) {
   const kyv::Surface& s = control.UserControl();
-  QImage image(devicePixels(s.widthTwips(), ratio), devicePixels(s.heightTwips(), ratio),
-               QImage::Format_ARGB32_Premultiplied);
+  const double width = std::max(1.0, std::ceil(s.widthTwips() / kTwipsPerPixel * ratio - 1e-6));
+  const double height = std::max(1.0, std::ceil(s.heightTwips() / kTwipsPerPixel * ratio - 1e-6));
+  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " device pixels";
+  if (!(width <= kyv::kMaxPictureSide && height <= kyv::kMaxPictureSide))
+    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
+                                                         " is beyond the limit of " +
+                                                         std::to_string(kyv::kMaxPictureSide) + " pixels a side");
+  if (width * height > kyv::kMaxPicturePixels)
+    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
+                                                         " is beyond the limit of " +
+                                                         kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull())
+    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " + size);
   image.setDevicePixelRatio(ratio);
   paintInto(image, control, ratio);
   return image;
@@ -55,7 +70,7 @@ QImage renderImage(kyv::Control& control, qreal ratio) {
 ControlWidget::ControlWidget(QWidget* parent, kyv::Registry* registry)
     : QWidget(parent), registry_(registry ? *registry : defaultRegistry()), site_(std::make_unique<Site>(*this)) {}
 
-ControlWidget::~ControlWidget() { control_.reset(); }
+ControlWidget::~ControlWidget() { detach(); }
 
 kyv::Registry& ControlWidget::defaultRegistry() {
   static kyv::Registry registry;
@@ -75,10 +90,14 @@ bool ControlWidget::restore(const kyv::FormControl& entry) {
 
 // Creation, then InitProperties or ReadProperties, then Resize. A failed lifecycle step is
 // reported and the next one still runs: properties read before a failure stay applied.
+// A handler of the new control's events may replace it or destroy the widget while it
+// starts: the start then ends where it is, and the control it made lives until its
+// lifecycle call returns.
 bool ControlWidget::start(const QString& className, const kyv::PropertyBag* bag, std::optional<QSizeF> extent) {
-  control_.reset();
+  detach();
   createError_.reset();
   image_ = QImage();
+  paintError_.clear();
   className_ = className;
   update();
   try {
@@ -88,50 +107,59 @@ bool ControlWidget::start(const QString& className, const kyv::PropertyBag* bag,
     report(QStringLiteral("Create"), e);
     return false;
   }
-  kyv::Control& c = *control_;
-  c.setSite(site_.get());
+  const std::shared_ptr<kyv::Control> c = control_;
+  c->setSite(site_.get());
   if (!extent && testAttribute(Qt::WA_Resized)) extent = QSizeF(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
-  if (!extent) extent = QSizeF(c.classInfo().defaultWidth(), c.classInfo().defaultHeight());
-  c.UserControl().setRectTwips(0, 0, static_cast<float>(extent->width()), static_cast<float>(extent->height()));
+  if (!extent) extent = QSizeF(c->classInfo().defaultWidth(), c->classInfo().defaultHeight());
+  c->UserControl().setRectTwips(0, 0, static_cast<float>(extent->width()), static_cast<float>(extent->height()));
   starting_ = true;
   resize(sizeHint());
   updateGeometry();
   starting_ = false;
+  const QPointer<ControlWidget> alive(this);
+  const auto stillOurs = [&] { return alive && control_ == c; };
   try {
     if (bag) {
       kyv::PropertyBag copy = *bag;
-      c.ReadProperties(copy);
+      c->ReadProperties(copy);
     } else {
-      c.InitProperties();
+      c->InitProperties();
     }
   } catch (const kyv::Error& e) {
-    report(QString::fromLatin1(bag ? "ReadProperties" : "InitProperties"), e);
+    if (stillOurs()) report(QString::fromLatin1(bag ? "ReadProperties" : "InitProperties"), e);
   }
+  if (!stillOurs()) return true;
   try {
-    c.Resize();
+    c->Resize();
   } catch (const kyv::Error& e) {
-    report(QStringLiteral("Resize"), e);
+    if (stillOurs()) report(QStringLiteral("Resize"), e);
   }
   return true;
 }
 
-kyv::Control& ControlWidget::require() const {
-  if (control_) return *control_;
+// The widget no longer hears its control; a call still running in it keeps it alive.
+void ControlWidget::detach() {
+  if (control_) control_->setSite(nullptr);
+  control_.reset();
+}
+
+std::shared_ptr<kyv::Control> ControlWidget::require() const {
+  if (control_) return control_;
   if (createError_) throw *createError_;
   kyv::raise(kyv::ErrorKind::CannotCreateObject, "Cannot create object: no control has been created in this widget");
 }
 
 int ControlWidget::bind(std::string_view member) const {
-  const kyv::ClassInfo& info = require().classInfo();
+  const kyv::ClassInfo& info = require()->classInfo();
   const int index = info.find(member);
   if (index < 0)
     kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                 std::string(info.className()) + " has no member " + std::string(member));
+                                                 std::string(info.className()) + " has no member " + kyv::nameForMessage(member));
   return index;
 }
 
 int ControlWidget::bind(kyv::DispId id) const {
-  const kyv::ClassInfo& info = require().classInfo();
+  const kyv::ClassInfo& info = require()->classInfo();
   const int index = info.find(id);
   if (index < 0)
     kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
@@ -140,23 +168,90 @@ int ControlWidget::bind(kyv::DispId id) const {
   return index;
 }
 
-kyv::Variant ControlWidget::get(std::string_view property) { return require().get(property); }
-void ControlWidget::put(std::string_view property, const kyv::Variant& value) { require().put(property, value); }
-kyv::Variant ControlWidget::call(std::string_view method, kyv::Variant& arg) { return require().call(method, arg); }
+// Each call holds the control until it returns, and touches the widget no more after it.
+kyv::Variant ControlWidget::get(std::string_view property) { return require()->get(property); }
+void ControlWidget::put(std::string_view property, const kyv::Variant& value) { require()->put(property, value); }
+kyv::Variant ControlWidget::call(std::string_view method, kyv::Variant& arg) { return require()->call(method, arg); }
 
 kyv::Variant ControlWidget::call(std::string_view method) {
-  kyv::Control& c = require();
-  return c.invoke(bind(method), kyv::Invoke::Call, nullptr);
+  const std::shared_ptr<kyv::Control> c = require();
+  return c->invoke(bind(method), kyv::Invoke::Call, nullptr);
 }
 
 kyv::Variant ControlWidget::invoke(int member, kyv::Invoke how, kyv::Variant* arg) {
-  return require().invoke(member, how, arg);
+  return require()->invoke(member, how, arg);
 }
 
 kyv::PropertyBag ControlWidget::saveProperties() {
   kyv::PropertyBag bag;
-  require().WriteProperties(bag);
+  require()->WriteProperties(bag);
   return bag;
+}
+
+QString ControlWidget::memberName(std::string_view member) const {
+  if (control_) {
+    const kyv::ClassInfo& info = control_->classInfo();
+    const int index = info.find(member);
+    if (index >= 0) return text(info.members()[index].name);
+  }
+  return QString::fromStdString(kyv::nameForMessage(member));
+}
+
+template <class Call>
+bool ControlWidget::attempt(const QString& member, Call&& call) {
+  const QPointer<ControlWidget> alive(this);
+  try {
+    call();
+    return true;
+  } catch (const kyv::Error& e) {
+    if (alive) report(member, e);
+  } catch (const std::exception& e) {
+    if (alive) emit errorOccurred(member, QStringLiteral("error"), QString::fromUtf8(e.what()));
+  }
+  return false;
+}
+
+bool ControlWidget::tryCall(std::string_view method, kyv::Variant& arg, kyv::Variant* result) {
+  return attempt(memberName(method), [&] {
+    kyv::Variant out = call(method, arg);
+    if (result) *result = std::move(out);
+  });
+}
+
+bool ControlWidget::tryCall(std::string_view method, const kyv::Variant& value, kyv::Variant* result) {
+  kyv::Variant arg = value;
+  return tryCall(method, arg, result);
+}
+
+bool ControlWidget::tryCall(std::string_view method, kyv::Variant* result) {
+  return attempt(memberName(method), [&] {
+    kyv::Variant out = call(method);
+    if (result) *result = std::move(out);
+  });
+}
+
+bool ControlWidget::tryPut(std::string_view property, const kyv::Variant& value) {
+  return attempt(memberName(property), [&] { put(property, value); });
+}
+
+std::optional<kyv::Variant> ControlWidget::tryGet(std::string_view property) {
+  std::optional<kyv::Variant> value;
+  attempt(memberName(property), [&] { value = get(property); });
+  return value;
+}
+
+bool ControlWidget::tryInvoke(int member, kyv::Invoke how, kyv::Variant* arg, kyv::Variant* result) {
+  QString name = QStringLiteral("#") + QString::number(member);
+  if (control_ && member >= 0 && member < static_cast<int>(control_->classInfo().members().size()))
+    name = text(control_->classInfo().members()[member].name);
+  return attempt(name, [&] {
+    kyv::Variant out = invoke(member, how, arg);
+    if (result) *result = std::move(out);
+  });
+}
+
+void ControlWidget::setEventHandler(EventHandler handler) {
+  eventHandler_ = handler ? std::make_shared<const EventHandler>(std::move(handler)) : nullptr;
 }
 
 QSizeF ControlWidget::extent() const {
@@ -175,16 +270,19 @@ void ControlWidget::report(const QString& step, const kyv::Error& error) {
   emit errorOccurred(step, text(kyv::kindName(error.kind())), QString::fromUtf8(error.what()));
 }
 
+// The handler is held for its run: it may replace itself, the control or the widget.
 void ControlWidget::onEvent(const kyv::EventInfo& event) {
   const QString name = text(event.name);
-  if (eventHandler_) {
+  if (const std::shared_ptr<const EventHandler> handler = eventHandler_) {
+    const QPointer<ControlWidget> alive(this);
     try {
-      eventHandler_(*this, event);
+      (*handler)(*this, event);
     } catch (const kyv::Error& e) {
-      report(name, e);
+      if (alive) report(name, e);
     } catch (const std::exception& e) {
-      emit errorOccurred(name, QStringLiteral("error"), QString::fromUtf8(e.what()));
+      if (alive) emit errorOccurred(name, QStringLiteral("error"), QString::fromUtf8(e.what()));
     }
+    if (!alive) return;
   }
   emit eventRaised(name, event.number);
 }
@@ -196,13 +294,14 @@ void ControlWidget::resizeEvent(QResizeEvent* event) {
   if (!control_ || starting_) return;
   const QSizeF twips(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
   if (twips == extent()) return;
-  try {
-    control_->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height()));
-  } catch (const kyv::Error& e) {
-    report(QStringLiteral("Resize"), e);
-  }
+  attempt(QStringLiteral("Resize"), [&, c = control_] {
+    c->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height()));
+  });
 }
 
+// The image is kept between paints: a new one only for a new size or pixel ratio, a
+// repaint into it only when the control changed. A picture that cannot be made (too
+// large, no memory) leaves a plain frame.
 void ControlWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!control_) {
@@ -211,15 +310,35 @@ void ControlWidget::paintEvent(QPaintEvent*) {
     painter.drawText(rect().adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap, className_);
     return;
   }
-  // The image is kept between paints: a new one only for a new size or pixel ratio, a
-  // repaint into it only when the control changed.
-  const qreal ratio = devicePixelRatioF();
-  const bool resized = image_.isNull() || image_.devicePixelRatio() != ratio ||
-                       image_.width() != devicePixels(extent().width(), ratio) ||
-                       image_.height() != devicePixels(extent().height(), ratio);
-  if (resized) image_ = renderImage(*control_, ratio);
-  else if (control_->dirty()) paintInto(image_, *control_, ratio);
-  painter.drawImage(QPoint(0, 0), image_);
+  try {
+    const qreal ratio = devicePixelRatioF();
+    const bool resized = image_.isNull() || image_.devicePixelRatio() != ratio ||
+                         image_.width() != devicePixels(extent().width(), ratio) ||
+                         image_.height() != devicePixels(extent().height(), ratio);
+    if (resized) {
+      image_ = QImage();
+      image_ = renderImage(*control_, ratio);
+    } else if (control_->dirty()) {
+      paintInto(image_, *control_, ratio);
+    }
+    painter.drawImage(QPoint(0, 0), image_);
+    paintError_.clear();
+    return;
+  } catch (const kyv::Error& e) {
+    paintFailed(text(kyv::kindName(e.kind())), QString::fromUtf8(e.what()));
+  } catch (const std::exception& e) {
+    paintFailed(QStringLiteral("error"), QString::fromUtf8(e.what()));
+  }
+  image_ = QImage();
+  control_->clearDirty();
+  painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ControlWidget::paintFailed(const QString& kind, const QString& message) {
+  if (message == paintError_) return;
+  paintError_ = message;
+  emit errorOccurred(QStringLiteral("Paint"), kind, message);
 }
 
 }  // namespace kyvqt

@@ -4,12 +4,19 @@
 // pixel; it paints the control with the framework's renderer at the screen's device pixel
 // ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), turns the
 // control's repaint requests into update(), and passes its events and property-changed
-// notifications on as signals. Members are reached late-bound, by name or dispatch id.
+// notifications on as signals. Members are reached late-bound, by name or dispatch id,
+// through calls that raise kyv::Error or through try... calls that never throw.
+//
+// The control (and its library) stays alive until every call into it has returned, so a
+// handler of its events may create or restore another control in the widget, or destroy
+// the widget: the control it replaced finishes its call, no longer heard by the widget.
+// No exception leaves the widget's event handlers (paint, resize).
 //
 //   kyvqt::ControlWidget bar;
 //   bar.create("KyvVStatus.Kyvvstat");            // or restore(className, bag)
 //   QObject::connect(&bar, &kyvqt::ControlWidget::eventRaised,
 //                    [](const QString& name, int) { qDebug() << name; });
+//   bar.tryCall("incbar", 42);                     // false, and errorOccurred, on failure
 //   kyv::Variant reading(int16_t(42));
 //   bar.call("incbar", reading);                   // throws kyv::Error on failure
 #include <QImage>
@@ -35,7 +42,10 @@ namespace kyvqt {
 inline constexpr double kTwipsPerPixel = 15.0;
 
 // The control painted at its extent, `devicePixelRatio` device pixels per logical pixel;
-// the image carries that ratio. Pixels outside the extent are transparent.
+// the image carries that ratio. Pixels outside the extent are transparent. Raises
+// invalid-property-value, before allocating anything, for a picture beyond
+// kyv::kMaxPictureSide a side or kyv::kMaxPicturePixels in all (256 MB), or one that
+// cannot be allocated.
 KYVQT_API QImage renderImage(kyv::Control& control, qreal devicePixelRatio = 1.0);
 
 class KYVQT_API ControlWidget : public QWidget {
@@ -67,7 +77,8 @@ class KYVQT_API ControlWidget : public QWidget {
   // the widget takes as its size.
   bool restore(const kyv::FormControl& entry);
 
-  // The hosted control; null when none was created or creation failed.
+  // The hosted control; null when none was created or creation failed. It lives while the
+  // widget holds it and until the last call into it returns.
   kyv::Control* control() const { return control_.get(); }
   const QString& className() const { return className_; }
 
@@ -85,7 +96,18 @@ class KYVQT_API ControlWidget : public QWidget {
   // The control's properties as WriteProperties stores them.
   kyv::PropertyBag saveProperties();
 
-  void setEventHandler(EventHandler handler) { eventHandler_ = std::move(handler); }
+  // The same calls without exceptions, for slots, timers and event handlers: a failure is
+  // reported through errorOccurred, with the member's name as declared (as given when the
+  // control has no such member) as the step, and the call returns false (tryGet nullopt).
+  // `result`, when given, receives the member's result.
+  bool tryCall(std::string_view method, kyv::Variant& arg, kyv::Variant* result = nullptr);
+  bool tryCall(std::string_view method, const kyv::Variant& value, kyv::Variant* result = nullptr);
+  bool tryCall(std::string_view method, kyv::Variant* result = nullptr);
+  bool tryPut(std::string_view property, const kyv::Variant& value);
+  std::optional<kyv::Variant> tryGet(std::string_view property);
+  bool tryInvoke(int member, kyv::Invoke how, kyv::Variant* arg, kyv::Variant* result = nullptr);
+
+  void setEventHandler(EventHandler handler);
 
   // The control's extent in twips and the widget size that shows it.
   QSizeF extent() const;
@@ -96,9 +118,11 @@ class KYVQT_API ControlWidget : public QWidget {
   void eventRaised(const QString& name, int number);
   // The control changed persisted property `name`.
   void propertyChanged(const QString& name);
-  // A step the widget ran itself failed: "Create", "InitProperties", "ReadProperties",
-  // "Resize", or an event whose handler let an error escape. `kind` is the error's kind
-  // as kyv::kindName writes it ("overflow", "cannot-create-object", ...).
+  // A step failed: one the widget ran itself ("Create", "InitProperties", "ReadProperties",
+  // "Resize", "Paint"), an event whose handler let an error escape (the event's name), or
+  // a try... call (the member's name). `kind` is the error's kind as kyv::kindName writes
+  // it ("overflow", "cannot-create-object", ...), or "error" for another exception. A paint
+  // that fails shows a plain frame and is reported once, until the widget paints again.
   void errorOccurred(const QString& step, const QString& kind, const QString& message);
 
  protected:
@@ -108,17 +132,25 @@ class KYVQT_API ControlWidget : public QWidget {
  private:
   class Site;
   bool start(const QString& className, const kyv::PropertyBag* bag, std::optional<QSizeF> extent);
-  kyv::Control& require() const;
+  // The control, shared for the length of a call; raises when there is none.
+  std::shared_ptr<kyv::Control> require() const;
+  void detach();
   void report(const QString& step, const kyv::Error& error);
+  // Runs `call`, reporting what it raises under the name of `member`; false when it raised.
+  template <class Call>
+  bool attempt(const QString& member, Call&& call);
+  QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
+  void paintFailed(const QString& kind, const QString& message);
 
   kyv::Registry& registry_;
   std::unique_ptr<Site> site_;
-  kyv::ControlPtr control_;
+  std::shared_ptr<kyv::Control> control_;
   QString className_;
   std::optional<kyv::Error> createError_;
-  EventHandler eventHandler_;
+  std::shared_ptr<const EventHandler> eventHandler_;
   QImage image_;
+  QString paintError_;  // the failure reported by the last paint, until one succeeds
   bool starting_ = false;
 };
 

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <deque>
 #include <functional>
 
@@ -180,6 +181,15 @@ class TestForm1 : public QObject {
     QCOMPARE(integerValue(QStringLiteral("-32768.5")), int16_t(-32768));
     QCOMPARE(kindOf([] { integerValue(QStringLiteral("32767.5")); }), kyv::ErrorKind::Overflow);
     QCOMPARE(kindOf([] { integerValue(QStringLiteral("1e999")); }), kyv::ErrorKind::Overflow);
+    // Beyond a double, a number is too large or too small by where its first significant
+    // digit stands, whatever the digits before it.
+    for (const char* huge : {"0.5e400", ".5e400", "0.0001e313", "-0.5e400", "12e99999999999999999999"})
+      QCOMPARE(std::abs(leadingNumber(QString::fromLatin1(huge))), HUGE_VAL);
+    QCOMPARE(kindOf([] { integerValue(QStringLiteral(".5e400")); }), kyv::ErrorKind::Overflow);
+    const QString tinyWithoutExponent = QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QStringLiteral("1");
+    for (const QString& tiny : {QStringLiteral("0.5e-400"), QStringLiteral("100e-400"), tinyWithoutExponent,
+                                QStringLiteral("0.") + QString(400, QLatin1Char('0')) + QStringLiteral("1e+5")})
+      QCOMPARE(leadingNumber(tiny), 0.0);
     QCOMPARE(longValue(QStringLiteral("40000")), int32_t(40000));
     QCOMPARE(kindOf([] { longValue(QStringLiteral("3e9")); }), kyv::ErrorKind::Overflow);
     QCOMPARE(floorInteger(-0.5), int16_t(-1));

@@ -1,5 +1,6 @@
 #include "kyv/bag.h"
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -58,14 +59,42 @@ json bagToJson(const PropertyBag& bag) {
 
 void bagFromJson(const json& list, PropertyBag& bag) {
   if (!list.is_array()) notABag("\"properties\" is not an array");
+  size_t number = 0;
   for (const json& pair : list) {
+    ++number;
     if (!pair.is_array() || pair.size() != 2 || !pair[0].is_string())
-      notABag("an entry is not a [KEY, VALUE] pair: " + pair.dump().substr(0, 60));
+      notABag("entry " + std::to_string(number) + " is not a [KEY, VALUE] pair");
     bag.WriteProperty(pair[0].get<std::string>(), fromJsonValue(pair[1]));
   }
 }
 
-json parse(std::string_view text) {
+// The deepest nesting of arrays and objects in `text`, read as JSON is, strings skipped;
+// stops counting beyond `limit`.
+size_t nestingDepth(std::string_view text, size_t limit) {
+  size_t depth = 0, deepest = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size() && deepest <= limit; ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+      continue;
+    }
+    if (c == '"') inString = true;
+    else if (c == '[' || c == '{') deepest = std::max(deepest, ++depth);
+    else if ((c == ']' || c == '}') && depth > 0) --depth;
+  }
+  return deepest;
+}
+
+// The document as JSON, refused before parsing when it is larger, or nests deeper, than
+// any document this framework writes (so that nothing reading it recurses without bound).
+json parse(std::string_view text, size_t maxBytes, std::string_view what) {
+  if (text.size() > maxBytes)
+    notABag("the text is larger than " + std::to_string(maxBytes) + " bytes, the limit of a " + std::string(what));
+  if (text.find('\0') != std::string_view::npos) notABag("the text holds a NUL byte");
+  if (nestingDepth(text, kMaxDocumentNesting) > kMaxDocumentNesting)
+    notABag("arrays and objects nest deeper than " + std::to_string(kMaxDocumentNesting) + " levels");
   json doc = json::parse(text.begin(), text.end(), nullptr, false);
   if (doc.is_discarded()) notABag("the text is not JSON");
   if (!doc.is_object()) notABag("the document is not a JSON object");
@@ -91,8 +120,11 @@ Variant PropertyBag::ReadProperty(std::string_view key, const Variant& fallback)
   if (!reads) reads = &cursors_.emplace_back(std::string(key), 0).second;
   const size_t wanted = (*reads)++ % stored;
   size_t seen = 0;
-  for (const Entry& e : entries_)
-    if (sameName(e.key, key) && seen++ == wanted) return e.value;
+  for (const Entry& e : entries_) {
+    if (!sameName(e.key, key) || seen++ != wanted) continue;
+    if (e.value.isEmpty()) raise(ErrorKind::TypeMismatch, "Type mismatch: the stored value is null");
+    return e.value;
+  }
   return fallback;
 }
 
@@ -109,9 +141,10 @@ void PropertyBag::clear() {
 std::string PropertyBag::toJson() const { return json{{"properties", bagToJson(*this)}}.dump(); }
 
 PropertyBag PropertyBag::fromJson(std::string_view text) {
-  const json doc = parse(text);
+  const json doc = parse(text, kMaxBagBytes, "property bag");
+  if (!doc.contains("properties")) notABag("the document has no \"properties\"");
   PropertyBag bag;
-  if (doc.contains("properties")) bagFromJson(doc["properties"], bag);
+  bagFromJson(doc["properties"], bag);
   return bag;
 }
 
@@ -132,9 +165,9 @@ std::string FormDocument::toJson() const {
 }
 
 FormDocument FormDocument::fromJson(std::string_view text) {
-  const json doc = parse(text);
+  const json doc = parse(text, kMaxFormBytes, "form document");
+  if (!doc.contains("controls")) notABag("the document has no \"controls\"");
   FormDocument form;
-  if (!doc.contains("controls")) return form;
   const json& list = doc["controls"];
   if (!list.is_array()) notABag("\"controls\" is not an array");
   for (const json& c : list) {
@@ -148,7 +181,7 @@ FormDocument FormDocument::fromJson(std::string_view text) {
       const json& e = c["extent"];
       if (!e.is_array() || e.size() != 2 || !e[0].is_number() || !e[1].is_number() || e[0].get<double>() < 0 ||
           e[1].get<double>() < 0 || e[0].get<double>() > 1e7 || e[1].get<double>() > 1e7)
-        notABag("the extent of " + fc.name + " is not [W, H] in twips");
+        notABag("the extent of " + quoteForMessage(fc.name) + " is not [W, H] in twips");
       fc.width = e[0].get<float>();
       fc.height = e[1].get<float>();
     }

@@ -28,7 +28,7 @@ int Control::bind(std::string_view name, MemberKind kind) const {
   if (index < 0 || info_.members()[index].kind != kind)
     raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
                                        std::string(info_.className()) + " has no " +
-                                       (kind == MemberKind::Method ? "method " : "property ") + std::string(name));
+                                       (kind == MemberKind::Method ? "method " : "property ") + nameForMessage(name));
   return index;
 }
 

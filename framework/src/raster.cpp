@@ -19,8 +19,10 @@ struct Run {
 
 namespace {
 
-// A line or caption whose scratch image would exceed this many pixels is left to cairo.
+// A line or caption whose scratch image would exceed this many pixels, or cairo's limit
+// of pixels a side, is left to cairo.
 constexpr double kMaxScratchPixels = 1 << 20;
+constexpr int kMaxScratchSide = 32767;
 // What each thread keeps of line shapes and captions; a cache starts afresh when full.
 constexpr size_t kMaxShapeBytes = 4 << 20, kMaxTextBytes = 4 << 20;
 
@@ -69,8 +71,12 @@ using Stamp = std::vector<Run>;
 std::optional<Stamp> rasterize(const Shape& s) {
   const int margin = s.width + 2;  // square caps and the width reach less far than this
   const int w = std::abs(s.dx) + 2 * margin, h = std::abs(s.dy) + 2 * margin;
-  if (static_cast<double>(w) * h > kMaxScratchPixels) return std::nullopt;
+  if (w > kMaxScratchSide || h > kMaxScratchSide || static_cast<double>(w) * h > kMaxScratchPixels) return std::nullopt;
   cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+  if (cairo_surface_status(scratch) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(scratch);
+    return std::nullopt;
+  }
   cairo_t* cr = cairo_create(scratch);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   const int x = margin + std::max(0, -s.dx), y = margin + std::max(0, -s.dy);
@@ -172,17 +178,22 @@ Text rasterize(const TextKey& k) {
   t.advance = te.x_advance;
   t.ascent = fe.ascent;
   // The ink box with room to spare: anti-aliasing and hinting may reach past it.
-  const int margin = 4 + static_cast<int>(k.size / 4);
-  t.x = static_cast<int>(std::floor(te.x_bearing)) - margin;
-  t.y = static_cast<int>(std::floor(te.y_bearing)) - margin;
-  t.width = static_cast<int>(std::ceil(te.width)) + 2 * margin + 1;
-  t.height = static_cast<int>(std::ceil(te.height)) + 2 * margin + 1;
-  if (!(te.width >= 0 && te.height >= 0) || static_cast<double>(t.width) * t.height > kMaxScratchPixels) {
-    t.width = t.height = 0;
+  const double margin = 4 + std::floor(k.size / 4);
+  const double x = std::floor(te.x_bearing) - margin, y = std::floor(te.y_bearing) - margin;
+  const double width = std::ceil(te.width) + 2 * margin + 1, height = std::ceil(te.height) + 2 * margin + 1;
+  const bool fits = te.width >= 0 && te.height >= 0 && width <= kMaxScratchSide && height <= kMaxScratchSide &&
+                    width * height <= kMaxScratchPixels && std::abs(x) <= kMaxScratchSide &&
+                    std::abs(y) <= kMaxScratchSide;
+  if (fits) scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, static_cast<int>(width), static_cast<int>(height));
+  if (!fits || cairo_surface_status(scratch) != CAIRO_STATUS_SUCCESS) {
+    if (fits) cairo_surface_destroy(scratch);
     t.kept = false;
     return t;
   }
-  scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, t.width, t.height);
+  t.x = static_cast<int>(x);
+  t.y = static_cast<int>(y);
+  t.width = static_cast<int>(width);
+  t.height = static_cast<int>(height);
   cr = cairo_create(scratch);
   font(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_ADD);

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -15,6 +16,7 @@
 #include "kyv/class_info.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
+#include "kyv/files.h"
 #include "kyv/plugin.h"
 #include "registration_file.h"
 
@@ -73,17 +75,37 @@ json readRegistrations(const std::string& text) {
   return doc;
 }
 
-// Runs `edit` on the registration file's JSON under an exclusive lock.
+// Opens the registration file and takes the writers' lock on it. A writer replaces the
+// file by renaming a new one over it, so a lock taken on the file it replaced holds
+// nothing: the lock counts once the path still names the locked file. -1 on failure.
+int lockRegistrations(const std::string& file) {
+  for (;;) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat locked {}, current {};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &locked) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    if (::stat(file.c_str(), &current) == 0 && current.st_dev == locked.st_dev && current.st_ino == locked.st_ino)
+      return fd;
+    ::close(fd);
+  }
+}
+
+// Runs `edit` on the registration file's JSON under the writers' lock and replaces the
+// file with the result: readers, who take no lock, see the old file or the new one.
 template <class Edit>
 bool editRegistrations(const std::string& file, Edit edit) {
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT, 0644);
+  const int fd = lockRegistrations(file);
   if (fd < 0) return false;
-  bool ok = ::flock(fd, LOCK_EX) == 0;
-  if (ok) {
+  bool ok = true;
+  try {
     json doc = readRegistrations(readFile(file));
     edit(doc["classes"]);
-    const std::string text = doc.dump(2) + "\n";
-    ok = ::ftruncate(fd, 0) == 0 && ::pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+    writeFileAtomically(file, doc.dump(2) + "\n");
+  } catch (const std::exception&) {
+    ok = false;
   }
   ::close(fd);
   return ok;
@@ -157,7 +179,7 @@ Registry::Library& Registry::open(std::string_view className, const ClassFactory
     } catch (const Error&) {
       // The name is wrong whatever the file holds; a file that cannot be read adds no hint.
     }
-    cannotCreate("\"" + std::string(className) + "\" is not a class name of the form Library.Class" + near);
+    cannotCreate(quoteForMessage(className) + " is not a class name of the form Library.Class" + near);
   }
   const RegisteredClass registered = libraryFor(className);
   const std::string& path = registered.path;

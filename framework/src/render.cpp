@@ -13,6 +13,7 @@
 #include "kyv/control.h"
 #include "kyv/elements.h"
 #include "kyv/error.h"
+#include "kyv/files.h"
 #include "raster.h"
 
 namespace kyv {
@@ -339,9 +340,37 @@ void render(Control& control, cairo_t* cr, double twipsPerPixel) {
   cairo_restore(cr);
 }
 
+namespace {
+
+void checkScale(double tpp) {
+  if (tpp >= kMinTwipsPerPixel && tpp <= kMaxTwipsPerPixel) return;
+  raise(ErrorKind::InvalidPropertyValue, "Invalid property value: " + formatNumber(tpp) +
+                                             " twips per pixel is not a scale from " + formatNumber(kMinTwipsPerPixel) +
+                                             " to " + formatNumber(kMaxTwipsPerPixel));
+}
+
+void checkPicture(double width, double height, double maxPixels) {
+  const std::string size = formatNumber(width) + " x " + formatNumber(height) + " pixels";
+  if (width > kMaxPictureSide || height > kMaxPictureSide)
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size + " is beyond the limit of " +
+                                               std::to_string(kMaxPictureSide) + " pixels a side");
+  if (width * height > maxPixels)
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size + " is beyond the limit of " +
+                                               formatNumber(maxPixels) + " pixels in all");
+}
+
+cairo_status_t append(void* bytes, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(bytes)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
 void renderToPixels(Control& control, uint8_t* bits, int width, int height, int stride, double tpp) {
-  if (!bits || width < 1 || height < 1 || width > 32767 || height > 32767)
+  if (!bits || width < 1 || height < 1)
     raise(ErrorKind::InvalidPropertyValue, "Invalid property value: no pixels to render into");
+  checkPicture(width, height, static_cast<double>(kMaxPictureSide) * kMaxPictureSide);
+  checkScale(tpp);
   if (stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width) || stride % 4 != 0)
     raise(ErrorKind::InvalidPropertyValue,
           "Invalid property value: a stride of " + std::to_string(stride) + " bytes does not fit " +
@@ -355,26 +384,31 @@ void renderToPixels(Control& control, uint8_t* bits, int width, int height, int 
 }
 
 void renderToFile(Control& control, const std::string& path, double tpp) {
-  if (!(tpp > 0)) tpp = kReferenceTwipsPerPixel;
+  checkScale(tpp);
   const Surface& s = control.UserControl();
-  const int w = std::max(1, static_cast<int>(std::ceil(s.widthTwips() / tpp)));
-  const int h = std::max(1, static_cast<int>(std::ceil(s.heightTwips() / tpp)));
+  const double width = std::max(1.0, std::ceil(s.widthTwips() / tpp));
+  const double height = std::max(1.0, std::ceil(s.heightTwips() / tpp));
+  checkPicture(width, height, kMaxPicturePixels);
+  const int w = static_cast<int>(width), h = static_cast<int>(height);
   const std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  std::string bytes;
   cairo_surface_t* surface = nullptr;
   if (ext == ".png") surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-  else if (ext == ".svg") surface = cairo_svg_surface_create(path.c_str(), w, h);
-  else if (ext == ".pdf") surface = cairo_pdf_surface_create(path.c_str(), w, h);
+  else if (ext == ".svg") surface = cairo_svg_surface_create_for_stream(append, &bytes, w, h);
+  else if (ext == ".pdf") surface = cairo_pdf_surface_create_for_stream(append, &bytes, w, h);
   else raise(ErrorKind::InvalidPropertyValue, "Invalid property value: " + path + " is not a .png, .svg or .pdf file");
   cairo_t* cr = cairo_create(surface);
   render(control, cr, tpp);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  cairo_status_t status = ext == ".png" ? cairo_surface_write_to_png(surface, path.c_str()) : CAIRO_STATUS_SUCCESS;
+  cairo_status_t status = cairo_surface_status(surface);
+  if (status == CAIRO_STATUS_SUCCESS && ext == ".png") status = cairo_surface_write_to_png_stream(surface, append, &bytes);
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS)
-    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: cannot write " + path + ": " + cairo_status_to_string(status));
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: cannot render " + path + ": " + cairo_status_to_string(status));
+  writeFileAtomically(path, bytes);
 }
 
 TextSize measureText(std::string_view text, const std::string& family, int weight, float points) {

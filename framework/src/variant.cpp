@@ -13,7 +13,8 @@ namespace kyv {
 namespace {
 
 [[noreturn]] void mismatch(const Variant& v, std::string_view target) {
-  raise(ErrorKind::TypeMismatch, "Type mismatch: " + v.display() + " is not " + std::string(target));
+  const std::string* text = v.get<std::string>();
+  raise(ErrorKind::TypeMismatch, "Type mismatch: " + (text ? quoteForMessage(*text) : v.display()) + " is not " + std::string(target));
 }
 
 // Rounds half to even and checks the range of the target integer type.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
+#include "expect_error.h"
 #include "kyv/bag.h"
 #include "kyv/error.h"
 
@@ -73,13 +77,97 @@ TEST(PropertyBag, TextThatIsNotABagIsRefused) {
       EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue) << text;
     }
   }
-  EXPECT_TRUE(PropertyBag::fromJson(R"({"other": 1})").entries().empty());
+  EXPECT_TRUE(PropertyBag::fromJson(R"({"other": 1, "properties": []})").entries().empty());
+}
+
+// A document without "properties" (a form document, the registration file) is not a bag,
+// and neither is text holding a NUL byte, whatever follows it.
+TEST(PropertyBag, ObjectsWithoutPropertiesAndTextWithNulAreNotBags) {
+  using namespace std::string_literals;
+  const std::string withNul = "{\"properties\": []}\0{\"properties\": [[\"Maxlimit\", 1]]}"s;
+  for (const std::string& text : {std::string(R"({"other": 1})"), std::string(R"({"controls": []})"),
+                                  std::string(R"({"classes": {"KyvVStatus.Kyvvstat": "/lib/libKyvVStatus.so"}})"),
+                                  withNul}) {
+    try {
+      PropertyBag::fromJson(text);
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const kyv::Error& e) {
+      EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue) << text;
+      EXPECT_NE(std::string(e.what()).find("not a property bag"), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(PropertyBag, NonScalarValuesReadAsTextSoNumbersMismatch) {
-  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["Maxlimit", [1]], ["Min", null]]})");
-  EXPECT_THROW(bag.ReadProperty("Maxlimit").toInteger(), kyv::Error);
-  EXPECT_TRUE(bag.ReadProperty("Min", int16_t{3}).isEmpty());
+  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["Maxlimit", [1]], ["Title", {"a": [2]}]]})");
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Maxlimit").toInteger(); }), kyv::ErrorKind::TypeMismatch);
+  EXPECT_EQ(bag.ReadProperty("Title"), Variant(R"({"a":[2]})"));
+}
+
+// null is no value of any property: reading it is a type mismatch, never 0 or False.
+TEST(PropertyBag, NullValuesAreATypeMismatchWhenRead) {
+  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["Min", 5], ["Maxlimit", null], ["Min", null]]})");
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Maxlimit", int16_t{100}); }), kyv::ErrorKind::TypeMismatch);
+  EXPECT_EQ(bag.ReadProperty("Min", int16_t{3}), Variant(int16_t{5}));
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Min", int16_t{3}); }), kyv::ErrorKind::TypeMismatch);
+}
+
+std::string nested(size_t depth, std::string_view inner) {
+  return std::string(depth, '[') + std::string(inner) + std::string(depth, ']');
+}
+
+std::string notABagMessage(const std::function<void()>& read) {
+  try {
+    read();
+  } catch (const kyv::Error& e) {
+    EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue);
+    return e.what();
+  }
+  ADD_FAILURE() << "accepted";
+  return {};
+}
+
+// Nesting that no document of ours has is refused before anything reads it: 100,000
+// levels (a 200 KB file) once overflowed the stack.
+TEST(PropertyBag, DeepNestingIsRefusedBeforeItIsRead) {
+  const std::string deep = R"({"properties": [["Maxlimit", )" + nested(100000, "1") + "]]}";
+  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(deep); }).find("nest deeper than 16 levels"), std::string::npos);
+  const std::string form = R"({"controls": [{"name": "a", "class": "A.b", "properties": [["k", )" +
+                           nested(100000, "") + "]]}]}";
+  EXPECT_NE(notABagMessage([&] { kyv::FormDocument::fromJson(form); }).find("nest deeper"), std::string::npos);
+  // 16 levels in all read as ever; brackets inside strings do not count.
+  const PropertyBag fits = PropertyBag::fromJson(R"({"properties": [["k", )" + nested(13, "") + R"(], ["s", "[[[[[[[[[[[[[[[[[[[[\"[["]]})");
+  EXPECT_EQ(fits.entries().size(), 2u);
+  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(R"({"properties": [["k", )" + nested(14, "") + "]]}"); }),
+            "");
+}
+
+// Sizes no real document reaches are refused with the limit named, before parsing.
+TEST(PropertyBag, DocumentsBeyondTheSizeLimitsAreRefused) {
+  const std::string padding(kyv::kMaxBagBytes, ' ');
+  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(R"({"properties": []})" + padding); })
+                .find("larger than 1048576 bytes"),
+            std::string::npos);
+  EXPECT_TRUE(PropertyBag::fromJson(R"({"properties": []})" + padding.substr(20)).entries().empty());
+  EXPECT_EQ(kyv::FormDocument::fromJson(R"({"controls": []})" + padding).controls.size(), 0u);
+  EXPECT_NE(notABagMessage([&] { kyv::FormDocument::fromJson(R"({"controls": []})" + std::string(kyv::kMaxFormBytes, ' ')); })
+                .find("larger than 4194304 bytes"),
+            std::string::npos);
+}
+
+// Messages quote a short prefix of what they name, control bytes escaped, so that a huge
+// or binary value neither floods a log nor cuts the message short.
+TEST(PropertyBag, MessagesQuoteAShortEscapedPrefixOfAValue) {
+  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["Maxlimit", "a\u0000b\n)" + std::string(100000, 'x') + R"("]]})");
+  try {
+    bag.ReadProperty("Maxlimit").toInteger();
+    ADD_FAILURE() << "read as a number";
+  } catch (const kyv::Error& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message, "Type mismatch: \"a\\x00b\\x0A" + std::string(60, 'x') + "\"... (100004 bytes) is not a number");
+  }
+  EXPECT_EQ(kyv::quoteForMessage("say \"hi\"\x7F"), R"("say ""hi""\x7F")");
+  EXPECT_EQ(kyv::quoteForMessage(std::string(63, 'a') + "\xC3\xA9z"), "\"" + std::string(63, 'a') + "\"... (66 bytes)");
 }
 
 TEST(FormDocument, HoldsNamedControlsWithClassExtentAndBag) {
@@ -99,6 +187,7 @@ TEST(FormDocument, HoldsNamedControlsWithClassExtentAndBag) {
   EXPECT_THROW(kyv::FormDocument::fromJson(R"({"controls": [{"name": "x"}]})"), kyv::Error);
   EXPECT_THROW(kyv::FormDocument::fromJson(R"({"controls": [{"name": "x", "class": "a.b", "extent": [-1, 5]}]})"),
                kyv::Error);
+  EXPECT_THROW(kyv::FormDocument::fromJson(R"({"properties": []})"), kyv::Error);
 }
 
 }  // namespace

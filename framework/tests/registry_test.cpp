@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "kyv/class_info.h"
 #include "kyv/control.h"
@@ -188,6 +194,63 @@ TEST(Registry, ListsTheClassesSortedWithTheirLibraries) {
   EXPECT_EQ(classes[0].path, std::string(KYV_TEST_DIR) + "/x/libAlpha.so.1");
   EXPECT_EQ(classes[1].className, "Zeta.Z");
   EXPECT_EQ(classes[1].path, "/opt/kyv/libZeta.so");
+}
+
+// A registration that cannot be written (the disk is full) fails and leaves the file as it
+// was: the classes registered before stay registered.
+TEST(Registry, AFailedRegistrationLeavesTheFileAsItWas) {
+  const std::string file = std::string(KYV_TEST_DIR) + "/full-registration.json";
+  std::remove(file.c_str());
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"}));
+  std::ifstream before(file);
+  const std::string text((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 20;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = kyv::Registry::registerClasses(file, "/elsewhere/libOther.so", {"Other.Thing"});
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  std::ifstream after(file);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), text);
+  kyv::Registry registry(file);
+  EXPECT_NE(registry.create("KyvTestGauge.Gauge"), nullptr);
+}
+
+// Re-registration replaces the registration file whole: a registry reading it meanwhile
+// (without a lock) always finds the class, and no temporary file stays behind.
+TEST(Registry, ReadersNeverSeeAHalfWrittenRegistrationFile) {
+  const std::string folder = std::string(KYV_TEST_DIR) + "/race";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string file = folder + "/registration.json";
+  ASSERT_TRUE(kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"}));
+  std::atomic<bool> done{false};
+  std::atomic<int> failedWrites{0};
+  std::thread writer([&] {
+    for (int i = 0; i < 200; ++i)
+      if (!kyv::Registry::registerClasses(file, KYV_TEST_GAUGE, {"KyvTestGauge.Gauge"})) ++failedWrites;
+    done = true;
+  });
+  int reads = 0, failedReads = 0;
+  while (!done || reads < 100) {
+    kyv::Registry registry(file);
+    try {
+      registry.describe("KyvTestGauge.Gauge", [](const kyv::ClassInfo&) {});
+    } catch (const kyv::Error&) {
+      ++failedReads;
+    }
+    ++reads;
+  }
+  writer.join();
+  EXPECT_EQ(failedWrites, 0);
+  EXPECT_EQ(failedReads, 0) << "of " << reads;
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, Names{"registration.json"});
 }
 
 }  // namespace

@@ -1,26 +1,17 @@
 #include "host.h"
 
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "kyv/bag.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"
+#include "kyv/files.h"
 #include "kyv/render.h"
 
 namespace kyvhost {
 namespace {
 
 constexpr int kMaxHandlerDepth = 64;
-
-bool readText(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return !in.bad();
-}
 
 std::string kindWord(kyv::MemberKind k) { return k == kyv::MemberKind::Method ? "method" : "property"; }
 
@@ -59,7 +50,28 @@ void Host::error(const std::string& who, const std::string& member, const kyv::E
   out_ << "error " << who << '.' << member << ": " << kyv::kindName(e.kind()) << ": " << e.what() << '\n';
 }
 
+void Host::runScript(std::istream& in) {
+  std::streambuf* source = in.rdbuf();
+  std::string text;
+  int line = 0;
+  for (;;) {
+    text.clear();
+    bool tooLong = false;
+    int c = source->sbumpc();
+    if (c == std::char_traits<char>::eof()) return;
+    for (; c != std::char_traits<char>::eof() && c != '\n'; c = source->sbumpc()) {
+      if (text.size() < kMaxLineBytes) text += static_cast<char>(c);
+      else tooLong = true;
+    }
+    ++line;
+    if (tooLong) syntax(line, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+    else runLine(text, line);
+  }
+}
+
 void Host::runLine(std::string_view text, int line) {
+  if (text.size() > kMaxLineBytes)
+    return syntax(line, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
   std::string why;
   auto words = splitWords(text, why);
   if (!words) return syntax(line, why);
@@ -70,8 +82,8 @@ void Host::runLine(std::string_view text, int line) {
 void Host::execute(const Words& w, int line) {
   if (w.empty()) return;
   const std::string& cmd = w[0].text;
-  if (!files_ && (cmd == "restore" || cmd == "save" || cmd == "render"))
-    return syntax(line, "\"" + cmd + "\" is disabled: this host has no file access");
+  if (files_.mode == FileAccess::Mode::None && (cmd == "restore" || cmd == "save" || cmd == "render"))
+    return syntax(line, kyv::quoteForMessage(cmd) + " is disabled: this host has no file access");
   try {
     if (cmd == "new") return cmdNew(w, line, false);
     if (cmd == "restore") return cmdNew(w, line, true);
@@ -91,7 +103,7 @@ void Host::execute(const Words& w, int line) {
       return;
     }
     if (cmd == "classes" && w.size() == 1) return cmdClasses();
-    syntax(line, "unknown command \"" + cmd + "\"");
+    syntax(line, "unknown command " + kyv::quoteForMessage(cmd));
   } catch (const std::exception& e) {
     syntax(line, std::string("command failed: ") + e.what());
   }
@@ -100,8 +112,18 @@ void Host::execute(const Words& w, int line) {
 std::shared_ptr<Instance> Host::instance(const Words& w, size_t at, int line) {
   auto it = at < w.size() ? instances_.find(w[at].text) : instances_.end();
   if (it != instances_.end()) return it->second;
-  syntax(line, at < w.size() ? "no instance named \"" + w[at].text + "\"" : "instance name missing");
+  syntax(line, at < w.size() ? "no instance named " + kyv::quoteForMessage(w[at].text) : "instance name missing");
   return nullptr;
+}
+
+std::optional<std::string> Host::filePath(const Word& file, int line) {
+  const std::string& name = file.text;
+  if (files_.mode != FileAccess::Mode::InFolder) return name;
+  if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+    syntax(line, kyv::quoteForMessage(name) + " is not a plain file name: this host reads and writes files in one folder only");
+    return std::nullopt;
+  }
+  return files_.folder + "/" + name;
 }
 
 // Member index by name or "#0x68030001"; -1 (after printing the error) when missing.
@@ -116,11 +138,11 @@ int Host::bindMember(Instance& inst, const Word& member, std::string& shown) {
   } else {
     index = info.find(std::string_view(t));
   }
-  shown = index >= 0 ? std::string(info.members()[index].name) : t;
+  shown = index >= 0 ? std::string(info.members()[index].name) : kyv::nameForMessage(t);
   if (index < 0)
     error(inst.name, shown,
           kyv::Error(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                       std::string(info.className()) + " has no member " + t));
+                                                       std::string(info.className()) + " has no member " + shown));
   return index;
 }
 
@@ -134,6 +156,8 @@ void Host::cmdNew(const Words& w, int line, bool restore) {
     height = parseTwips(w[fixed + 1]);
     if (!width || !height) return syntax(line, "W and H must be twips from 0 to 10000000");
   }
+  std::optional<std::string> bagFile;
+  if (restore && !(bagFile = filePath(w[3], line))) return;
   const std::string& name = w[1].text;
   instances_.erase(name);
   auto inst = std::make_shared<Instance>(*this, name);
@@ -151,10 +175,7 @@ void Host::cmdNew(const Words& w, int line, bool restore) {
   if (restore) {
     kyv::PropertyBag bag;
     try {
-      std::string text;
-      if (!readText(w[3].text, text))
-        kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: cannot read bag file " + w[3].text);
-      bag = kyv::PropertyBag::fromJson(text);
+      bag = kyv::PropertyBag::fromJson(kyv::readFileAtMost(*bagFile, kyv::kMaxBagBytes));
     } catch (const kyv::Error& e) {
       // A document that cannot be read restores nothing: the control starts as new.
       error(name, "ReadProperties", e);
@@ -185,7 +206,7 @@ void Host::cmdNew(const Words& w, int line, bool restore) {
 void Host::cmdSet(const Words& w, int line) {
   if (w.size() != 4) return syntax(line, "usage: set NAME MEMBER VALUE");
   auto value = parseValue(w[3]);
-  if (!value) return syntax(line, "\"" + w[3].text + "\" is not a value");
+  if (!value) return syntax(line, kyv::quoteForMessage(w[3].text) + " is not a value");
   auto inst = instance(w, 1, line);
   if (!inst) return;
   std::string shown;
@@ -218,7 +239,7 @@ void Host::cmdCall(const Words& w, int line) {
   std::optional<kyv::Variant> value;
   if (w.size() == 4) {
     value = parseValue(w[3]);
-    if (!value) return syntax(line, "\"" + w[3].text + "\" is not a value");
+    if (!value) return syntax(line, kyv::quoteForMessage(w[3].text) + " is not a value");
   }
   auto inst = instance(w, 1, line);
   if (!inst) return;
@@ -253,6 +274,8 @@ void Host::cmdResize(const Words& w, int line) {
 
 void Host::cmdSave(const Words& w, int line, bool print) {
   if (w.size() != (print ? 2u : 3u)) return syntax(line, print ? "usage: bag NAME" : "usage: save NAME FILE");
+  std::optional<std::string> path;
+  if (!print && !(path = filePath(w[2], line))) return;
   auto inst = instance(w, 1, line);
   if (!inst) return;
   kyv::PropertyBag bag;
@@ -265,9 +288,11 @@ void Host::cmdSave(const Words& w, int line, bool print) {
     for (const auto& e : bag.entries()) out_ << inst->name << " bag " << e.key << " = " << e.value.display() << '\n';
     return;
   }
-  std::ofstream file(w[2].text, std::ios::binary | std::ios::trunc);
-  file << bag.toJson() << '\n';
-  if (!file.good()) syntax(line, "cannot write " + w[2].text);
+  try {
+    kyv::writeFileAtomically(*path, bag.toJson() + '\n');
+  } catch (const kyv::Error& e) {
+    syntax(line, e.what());
+  }
 }
 
 void Host::cmdDump(const Words& w, int line) {
@@ -321,10 +346,12 @@ void Host::cmdOn(const Words& w, int line) {
 
 void Host::cmdRender(const Words& w, int line) {
   if (w.size() != 3) return syntax(line, "usage: render NAME FILE");
+  const std::optional<std::string> path = filePath(w[2], line);
+  if (!path) return;
   auto inst = instance(w, 1, line);
   if (!inst) return;
   try {
-    kyv::renderToFile(*inst->control, w[2].text, tpp_);
+    kyv::renderToFile(*inst->control, *path, tpp_);
   } catch (const kyv::Error& e) {
     syntax(line, e.what());
   }
@@ -333,7 +360,7 @@ void Host::cmdRender(const Words& w, int line) {
 void Host::cmdFree(const Words& w, int line) {
   if (w.size() != 2) return syntax(line, "usage: free NAME");
   // A call still running on the instance keeps it alive until it returns.
-  if (!instances_.erase(w[1].text)) syntax(line, "no instance named \"" + w[1].text + "\"");
+  if (!instances_.erase(w[1].text)) syntax(line, "no instance named " + kyv::quoteForMessage(w[1].text));
 }
 
 }  // namespace kyvhost

@@ -1,8 +1,10 @@
 #pragma once
 // The kyvhost interpreter: one command a line, output as documented in the README's
 // kyvhost tour. Every failure of a control is printed and the script goes on.
+#include <istream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -33,14 +35,27 @@ struct Instance final : kyv::Site {
   std::map<int, Handler> handlers;  // by event number
 };
 
+// The longest script line a host reads; a longer one is refused whole.
+inline constexpr size_t kMaxLineBytes = 65536;
+
+// Where the files a script names (restore, save, render) may be: anywhere; nowhere, for
+// scripts from untrusted sources (those commands are refused); or only in `folder`, named
+// by a plain file name without a folder part, for a fuzzer working in a folder of its own.
+struct FileAccess {
+  enum class Mode { Anywhere, None, InFolder };
+  Mode mode = Mode::Anywhere;
+  std::string folder;
+};
+
 class Host {
  public:
-  // With `files` false, the commands that read or write files (restore, save, render) are
-  // refused: for running scripts from untrusted sources.
-  Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel, bool files = true)
-      : registry_(registry), out_(out), tpp_(twipsPerPixel), files_(files) {}
+  Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel, FileAccess files = {})
+      : registry_(registry), out_(out), tpp_(twipsPerPixel), files_(std::move(files)) {}
   ~Host();
 
+  // Runs every line of `in`, numbered from 1; a line longer than kMaxLineBytes is refused
+  // with a syntax message (and never held whole).
+  void runScript(std::istream& in);
   // Runs one script line; `line` numbers it in syntax messages.
   void runLine(std::string_view text, int line);
   // True when every line so far was understood.
@@ -54,6 +69,9 @@ class Host {
   void error(const std::string& who, const std::string& member, const kyv::Error& e);
   std::shared_ptr<Instance> instance(const Words& w, size_t at, int line);
   int bindMember(Instance& inst, const Word& member, std::string& shown);
+  // The path FILE names under the host's FileAccess; nullopt (after a syntax message) when
+  // it may not be used.
+  std::optional<std::string> filePath(const Word& file, int line);
 
   void cmdNew(const Words& w, int line, bool restore);
   void cmdSet(const Words& w, int line);
@@ -71,7 +89,7 @@ class Host {
   kyv::Registry& registry_;
   std::ostream& out_;
   double tpp_;
-  bool files_;
+  FileAccess files_;
   bool understood_ = true;
   int depth_ = 0;
   std::map<std::string, std::shared_ptr<Instance>> instances_;

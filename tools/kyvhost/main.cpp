@@ -3,28 +3,34 @@
 // when a line was not, 2 when a script could not be read. --help and --version answer on
 // standard output.
 #include <charconv>
-#include <cmath>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "help.h"
 #include "host.h"
+#include "kyv/error.h"
 #include "kyv/registry.h"
+#include "kyv/render.h"
+#include "kyv/variant.h"
 #include "kyv/version.h"
 
 namespace {
 
-void runStream(kyvhost::Host& host, std::istream& in) {
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) host.runLine(line, ++number);
-}
-
 int usage() {
   std::cerr << "usage: kyvhost [--tpp N] [--registry FILE] [SCRIPT ...]\n";
   return 2;
+}
+
+// The scale `value` names, when it is a number the renderer takes.
+std::optional<double> twipsPerPixel(const std::string& value) {
+  double tpp = 0;
+  auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), tpp);
+  if (ec != std::errc() || p != value.data() + value.size()) return std::nullopt;
+  if (!(tpp >= kyv::kMinTwipsPerPixel && tpp <= kyv::kMaxTwipsPerPixel)) return std::nullopt;
+  return tpp;
 }
 
 }  // namespace
@@ -49,8 +55,14 @@ int main(int argc, char** argv) {
         registryFile = value;
         continue;
       }
-      auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), tpp);
-      if (ec != std::errc() || p != value.data() + value.size() || !(tpp > 0) || !std::isfinite(tpp)) return usage();
+      const std::optional<double> scale = twipsPerPixel(value);
+      if (!scale) {
+        std::cerr << "kyvhost: --tpp " << kyv::quoteForMessage(value) << " is refused: twips per pixel must be a number from "
+                  << kyv::formatNumber(kyv::kMinTwipsPerPixel) << " to " << kyv::formatNumber(kyv::kMaxTwipsPerPixel)
+                  << '\n';
+        return 2;
+      }
+      tpp = *scale;
     } else if (arg.rfind("--", 0) == 0) {
       return usage();
     } else {
@@ -65,7 +77,7 @@ int main(int argc, char** argv) {
     kyvhost::Host host(registry, std::cout, tpp);
     for (const std::string& script : scripts) {
       if (script == "-") {
-        runStream(host, std::cin);
+        host.runScript(std::cin);
         continue;
       }
       std::ifstream in(script);
@@ -74,7 +86,7 @@ int main(int argc, char** argv) {
         status = 2;
         continue;
       }
-      runStream(host, in);
+      host.runScript(in);
     }
     if (status == 0 && !host.understood()) status = 1;
   }

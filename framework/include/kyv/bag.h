@@ -3,6 +3,7 @@
 // them from. Keys compare without regard to case; a key written several times keeps one
 // entry per write, and successive reads return them in write order, then from the first
 // again. Serialised as {"properties": [[KEY, VALUE], ...]}.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,13 @@
 
 namespace kyv {
 
+// Limits of what the JSON readers take, far beyond any real document: a bag of a control
+// holds a few hundred bytes, a form of a wall of controls a few hundred kilobytes, and
+// neither nests deeper than five levels.
+inline constexpr size_t kMaxBagBytes = size_t{1} << 20;
+inline constexpr size_t kMaxFormBytes = size_t{4} << 20;
+inline constexpr size_t kMaxDocumentNesting = 16;
+
 class KYV_API PropertyBag {
  public:
   struct Entry {
@@ -19,7 +27,8 @@ class KYV_API PropertyBag {
     Variant value;
   };
 
-  // The next stored value for `key`, or `fallback` when none is stored.
+  // The next stored value for `key`, or `fallback` when none is stored. A stored Empty
+  // value (null in JSON) raises type-mismatch.
   Variant ReadProperty(std::string_view key, const Variant& fallback = {});
   // Stores `value` unless it equals `fallback` (see equalsDefault).
   void WriteProperty(std::string_view key, const Variant& value, const Variant& fallback = {});
@@ -27,7 +36,10 @@ class KYV_API PropertyBag {
   const std::vector<Entry>& entries() const { return entries_; }
   void clear();
 
-  // JSON form. fromJson raises invalid-property-value for text that is not a bag.
+  // JSON form. fromJson raises invalid-property-value for text that is not a bag: not a
+  // JSON object with a "properties" array of [KEY, VALUE] pairs, larger than kMaxBagBytes,
+  // nested deeper than kMaxDocumentNesting, or holding a NUL byte. A null VALUE is kept,
+  // and reading it raises type-mismatch.
   std::string toJson() const;
   static PropertyBag fromJson(std::string_view text);
 
@@ -50,7 +62,8 @@ class KYV_API FormDocument {
   std::vector<FormControl> controls;
   const FormControl* find(std::string_view name) const;
   std::string toJson() const;
-  // Raises invalid-property-value for text that is not a form document.
+  // Raises invalid-property-value for text that is not a form document (the limits are
+  // those of a bag, with kMaxFormBytes for its size).
   static FormDocument fromJson(std::string_view text);
 };
 
