@@ -208,6 +208,7 @@ class KyvWall {
   int paint(cairo_t* cr) {
     const int count = static_cast<int>(dirty_.size());
     for (Cell* cell : dirty_) {
+      cell->queued = false;
       cairo_save(cr);
       cairo_translate(cr, cell->at.x(), cell->at.y());
       kyv::render(*cell->control, cr);
@@ -221,7 +222,12 @@ class KyvWall {
   // A control of the wall and its site: an invalidation queues it for the next paint.
   struct Cell final : kyv::Site {
     Cell(KyvWall& w, Kind k, int index, QPoint p) : wall(w), kind(k), i(index), at(p) {}
-    void invalidated(kyv::Control&) override { wall.dirty_.push_back(this); }
+    void invalidated(kyv::Control&, const kyv::Region&) override {
+      if (queued) return;
+      queued = true;
+      wall.dirty_.push_back(this);
+    }
+    bool queued = false;
     KyvWall& wall;
     Kind kind;
     int i;
@@ -250,7 +256,10 @@ class KyvWall {
       case kKinds: break;
     }
     // A new control starts out needing a paint, so it never reports that first invalidation.
-    if (c->dirty()) dirty_.push_back(cell.get());
+    if (c->dirty()) {
+      cell->queued = true;
+      dirty_.push_back(cell.get());
+    }
     cell->control = std::move(c);
     cells_.push_back(std::move(cell));
   }

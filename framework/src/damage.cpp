@@ -1,0 +1,331 @@
+#include "damage.h"
+
+#include <algorithm>
+#include <array>
+
+#include "geometry.h"
+#include "kyv/elements.h"
+
+namespace kyv::detail {
+namespace {
+
+using paint::Scale;
+
+constexpr int kFar = 1 << 28;
+constexpr PixelRect kAnywhere{-kFar, -kFar, kFar, kFar};
+
+// The pixels of `a` and `b` that are not in both, into `out`.
+template <class Add>
+void addDifference(const PixelRect& a, const PixelRect& b, Add&& add) {
+  const auto minus = [&](const PixelRect& p, const PixelRect& q) {
+    if (!overlaps(p, q)) return add(p);
+    if (p.y0 < q.y0) add({p.x0, p.y0, p.x1, q.y0});
+    if (q.y1 < p.y1) add({p.x0, q.y1, p.x1, p.y1});
+    const int top = std::max(p.y0, q.y0), bottom = std::min(p.y1, q.y1);
+    if (p.x0 < q.x0) add({p.x0, top, q.x0, bottom});
+    if (q.x1 < p.x1) add({q.x1, top, p.x1, bottom});
+  };
+  minus(a, b);
+  minus(b, a);
+}
+
+// The band `thickness` pixels wide just inside the edge of `r`, as four rectangles.
+template <class Add>
+void addFrame(const PixelRect& r, int thickness, Add&& add) {
+  add({r.x0, r.y0, r.x1, std::min(r.y1, r.y0 + thickness)});
+  add({r.x0, std::max(r.y0, r.y1 - thickness), r.x1, r.y1});
+  add({r.x0, r.y0, std::min(r.x1, r.x0 + thickness), r.y1});
+  add({std::max(r.x0, r.x1 - thickness), r.y0, r.x1, r.y1});
+}
+
+}  // namespace
+
+// Works out the damage of one control (and the controls embedded in it) at one scale.
+class Tracker::Damage {
+ public:
+  Damage(const Scale& scale, Region& out) : scale_(scale), out_(out) {}
+
+  // The damage of `control` drawn with its top-left corner at (x, y) twips, within `clip`.
+  void control(Control& control, double x, double y, const PixelRect& clip);
+
+ private:
+  // Where a container's children paint: its interior's top-left in twips, what every
+  // enclosing box lets through, and whether it and every box around it are shown.
+  struct Where {
+    double ix = 0, iy = 0;
+    PixelRect clip;
+    bool shown = false;
+  };
+
+  const Where& where(const Container& box);
+  Where compute(const Container& box);
+  void element(Element& e);
+  void segments(const Container& box);
+  void add(const PixelRect& r, const PixelRect& clip) { out_.add(intersect(r, clip)); }
+
+  PixelRect device(const RectElement::Rect& r, const Where& w) const {
+    return scale_.rect(w.ix + r.left, w.iy + r.top, r.width, r.height);
+  }
+
+  const Scale& scale_;
+  Region& out_;
+  // The control being worked on: its surface and where it is drawn.
+  const Surface* surface_ = nullptr;
+  double x_ = 0, y_ = 0;
+  PixelRect clip_;
+  // Recently asked places of containers.
+  static constexpr size_t kKnown = 4;
+  const Container* knownBox_[kKnown] = {};
+  Where known_[kKnown];
+  size_t next_ = 0;
+};
+
+const Tracker::Damage::Where& Tracker::Damage::where(const Container& box) {
+  for (size_t i = 0; i < kKnown; ++i)
+    if (knownBox_[i] == &box) return known_[i];
+  const size_t i = next_++ % kKnown;
+  knownBox_[i] = nullptr;  // computing may ask for the parent and reuse slots
+  const Where w = compute(box);
+  knownBox_[i] = &box;
+  known_[i] = w;
+  return known_[i];
+}
+
+Tracker::Damage::Where Tracker::Damage::compute(const Container& box) {
+  Where w;
+  double x = x_, y = y_;
+  PixelRect clip = clip_;
+  bool shown = true;
+  if (&box != surface_) {
+    const Where& parent = where(*box.parent());
+    x = parent.ix + box.leftTwips();
+    y = parent.iy + box.topTwips();
+    clip = parent.clip;
+    shown = parent.shown && box.Visible() && box.track_.value.attached;
+  }
+  const double edge = box.BorderStyle() ? kBoxBorderTwips : 0;
+  w.ix = x + edge;
+  w.iy = y + edge;
+  const PixelRect outer = scale_.rect(x, y, box.widthTwips(), box.heightTwips());
+  w.clip = intersect(intersect(clip, outer), scale_.rect(w.ix, w.iy, box.interiorWidth(), box.interiorHeight()));
+  w.shown = shown;
+  return w;
+}
+
+void Tracker::Damage::control(Control& control, double x, double y, const PixelRect& clip) {
+  surface_ = &control.UserControl();
+  x_ = x;
+  y_ = y;
+  clip_ = clip;
+  std::fill(std::begin(knownBox_), std::end(knownBox_), nullptr);
+  // Elements listed while working (none are) would move the list: it is read by index.
+  const std::vector<Element*>& changed = surface_->changed_;
+  for (size_t i = 0; i < changed.size(); ++i) element(*changed[i]);
+}
+
+void Tracker::Damage::element(Element& e) {
+  const Element::Track& t = e.track_.value;
+  const bool wasShown = t.paintedAttached && t.paintedVisible, isShown = t.attached && e.visible_;
+  if (&e == surface_) {
+    const auto& s = static_cast<const Surface&>(e);
+    const bool same = s.painted_.value == Container::Look{s.backColor_, s.borderStyle_} &&
+                      static_cast<const RectElement&>(s).painted_.value ==
+                          RectElement::Rect{s.leftTwips(), s.topTwips(), s.widthTwips(), s.heightTwips()};
+    if (!same) {
+      const RectElement::Rect& p = static_cast<const RectElement&>(s).painted_.value;
+      add(scale_.rect(x_ + p.left, y_ + p.top, p.width, p.height), clip_);
+      add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
+      return;
+    }
+    segments(s);
+    return;
+  }
+  if (!wasShown && !isShown) return;
+  const Where& w = where(*e.parent());
+  if (!w.shown) return;
+  const PixelRect& clip = w.clip;
+  const auto addTo = [&](const PixelRect& r) { add(r, clip); };
+  const bool bothShown = wasShown && isShown && !t.restacked;
+  switch (e.kind()) {
+    case ElementKind::Shape: {
+      const auto& s = static_cast<const Shape&>(e);
+      const auto& painted = static_cast<const RectElement&>(s).painted_.value;
+      const RectElement::Rect now{s.leftTwips(), s.topTwips(), s.widthTwips(), s.heightTwips()};
+      const PixelRect before = device(painted, w), after = device(now, w);
+      const Shape::Look& look = s.painted_.value;
+      if (bothShown && look == s.look()) {
+        if (before == after) return;
+        addDifference(before, after, addTo);
+        if (look.borderStyle) {
+          for (const PixelRect& side : paint::outline(scale_, before).sides) addTo(side);
+          for (const PixelRect& side : paint::outline(scale_, after).sides) addTo(side);
+        }
+        return;
+      }
+      if (wasShown) addTo(before);
+      if (isShown) addTo(after);
+      return;
+    }
+    case ElementKind::Image: {
+      const auto& i = static_cast<const Image&>(e);
+      const auto& painted = static_cast<const RectElement&>(i).painted_.value;
+      const RectElement::Rect now{i.leftTwips(), i.topTwips(), i.widthTwips(), i.heightTwips()};
+      if (bothShown && painted == now && i.painted_.value == i.BorderStyle()) return;
+      if (wasShown && i.painted_.value)
+        for (const PixelRect& side : paint::outline(scale_, device(painted, w)).sides) addTo(side);
+      if (isShown && i.BorderStyle())
+        for (const PixelRect& side : paint::outline(scale_, device(now, w)).sides) addTo(side);
+      return;
+    }
+    case ElementKind::Line: {
+      const auto& l = static_cast<const LineElement&>(e);
+      const LineElement::Look& p = l.painted_.value;
+      if (bothShown && p == l.look()) return;
+      if (wasShown)
+        addTo(paint::bounds(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width)));
+      if (isShown)
+        addTo(paint::bounds(paint::deviceLine(scale_, w.ix + l.x1Twips(), w.iy + l.y1Twips(), w.ix + l.x2Twips(),
+                                              w.iy + l.y2Twips(), l.BorderStyle(), l.BorderWidth())));
+      return;
+    }
+    case ElementKind::Label: {
+      const auto& l = static_cast<const Label&>(e);
+      const Label::Look& p = l.painted_.value;
+      const auto& rect = static_cast<const RectElement&>(l).painted_.value;
+      const RectElement::Rect now{l.leftTwips(), l.topTwips(), l.widthTwips(), l.heightTwips()};
+      const bool same = p.caption == l.Caption() && p.fontName == l.FontName() && p.fontSize == l.FontSize() &&
+                        p.fontWeight == l.FontWeight() && p.alignment == l.Alignment() && p.foreColor == l.ForeColor() &&
+                        rect.left == now.left && rect.top == now.top && rect.width == now.width;
+      if (bothShown && same) return;
+      // Each placement is used before the next: the glyph cache may let go of the first.
+      if (wasShown)
+        addTo(paint::inkBounds(paint::placeText(scale_, p.caption, p.fontName, p.fontWeight, p.fontSize, p.alignment,
+                                                w.ix + rect.left, w.iy + rect.top, rect.width),
+                               clip));
+      if (isShown)
+        addTo(paint::inkBounds(paint::placeText(scale_, l.Caption(), l.FontName(), l.FontWeight(), l.FontSize(),
+                                                l.Alignment(), w.ix + now.left, w.iy + now.top, now.width),
+                               clip));
+      return;
+    }
+    case ElementKind::PictureBox: {
+      const auto& b = static_cast<const Container&>(e);
+      const auto& painted = static_cast<const RectElement&>(b).painted_.value;
+      const RectElement::Rect now{b.leftTwips(), b.topTwips(), b.widthTwips(), b.heightTwips()};
+      const PixelRect before = device(painted, w), after = device(now, w);
+      const Container::Look& look = b.painted_.value;
+      const bool sameLook = look == Container::Look{b.BackColor(), b.BorderStyle()};
+      // Resized in place: the children stay where they were, the box gains or loses an
+      // edge and moves its border.
+      if (bothShown && sameLook && painted.left == now.left && painted.top == now.top) {
+        if (before != after) {
+          addDifference(before, after, addTo);
+          if (look.borderStyle) {
+            const int edge = 2 * static_cast<int>(scale_.scaled(1));
+            addFrame(before, edge, addTo);
+            addFrame(after, edge, addTo);
+          }
+        }
+        segments(b);
+        return;
+      }
+      if (wasShown) addTo(before);
+      if (isShown) addTo(after);
+      return;
+    }
+    case ElementKind::ControlSlot: {
+      auto& slot = static_cast<ControlSlot&>(e);
+      const auto& painted = static_cast<const RectElement&>(slot).painted_.value;
+      Control* c = slot.control();
+      const Control* paintedControl = slot.painted_.value;
+      const bool sameControl = c == paintedControl;
+      if (bothShown && sameControl && painted.left == slot.leftTwips() && painted.top == slot.topTwips()) {
+        if (!c) return;
+        Damage inner(scale_, out_);
+        if (c->paintedTpp_ == 0) {
+          const Surface& s = c->UserControl();
+          addTo(scale_.rect(w.ix + painted.left, w.iy + painted.top, s.widthTwips(), s.heightTwips()));
+          return;
+        }
+        inner.control(*c, w.ix + slot.leftTwips(), w.iy + slot.topTwips(), clip);
+        return;
+      }
+      // An embedded control takes the slot's size; one replaced since the paint is gone.
+      const auto footprint = [&](const Control* control, const RectElement::Rect& at, bool before) {
+        float width = at.width, height = at.height;
+        if (control) {
+          const Surface& s = control->UserControl();
+          const bool sizeChanged = before && s.track_.value.changed;
+          const auto& p = static_cast<const RectElement&>(s).painted_.value;
+          width = sizeChanged ? p.width : s.widthTwips();
+          height = sizeChanged ? p.height : s.heightTwips();
+        }
+        return scale_.rect(w.ix + at.left, w.iy + at.top, width, height);
+      };
+      if (wasShown && paintedControl) addTo(footprint(sameControl ? c : nullptr, painted, true));
+      if (isShown && c)
+        addTo(footprint(c, {slot.leftTwips(), slot.topTwips(), slot.widthTwips(), slot.heightTwips()}, false));
+      return;
+    }
+    case ElementKind::Surface: return;
+  }
+}
+
+// Drawn segments cleared since the paint, and those added since, taken in pairs: the same
+// segment cleared and drawn again leaves its pixels as they were.
+void Tracker::Damage::segments(const Container& box) {
+  const std::vector<Segment>& erased = box.erased_.value;
+  const std::vector<Segment>& now = box.segments_;
+  const size_t from = std::min(box.paintedSegments_.value, now.size());
+  if (erased.empty() && from == now.size()) return;
+  const Where& w = where(box);
+  if (!w.shown) return;
+  const auto line = [&](const Segment& s) {
+    return paint::bounds(paint::deviceLine(scale_, w.ix + s.x1, w.iy + s.y1, w.ix + s.x2, w.iy + s.y2, 1, 1));
+  };
+  const size_t n = std::max(erased.size(), now.size() - from);
+  for (size_t j = 0; j < n; ++j) {
+    const Segment* a = j < erased.size() ? &erased[j] : nullptr;
+    const Segment* b = from + j < now.size() ? &now[from + j] : nullptr;
+    if (a && b && *a == *b) continue;
+    if (a) add(line(*a), w.clip);
+    if (b) add(line(*b), w.clip);
+  }
+}
+
+void Tracker::damageOf(Control& control, Region& out) {
+  out.clear();
+  if (control.paintedTpp_ == 0) {
+    out.setEverything();
+    return;
+  }
+  Damage(Scale{control.paintedTpp_}, out).control(control, 0, 0, kAnywhere);
+}
+
+bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) {
+  return control.paintedTpp_ == tpp && control.paintedPalette_ == palette;
+}
+
+void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
+  Surface& s = control.surface_;
+  for (Element* e : s.changed_) {
+    Element::Track& t = e->track_.value;
+    t.changed = false;
+    t.restacked = false;
+    if (e->kind() == ElementKind::Surface || e->kind() == ElementKind::PictureBox) {
+      auto& box = static_cast<Container&>(*e);
+      box.erased_.value.clear();
+      box.paintedSegments_.value = box.segments_.size();
+    } else if (e->kind() == ElementKind::ControlSlot) {
+      if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);
+    }
+  }
+  s.changed_.clear();
+  control.dirty_ = false;
+  control.paintedTpp_ = tpp;
+  control.paintedPalette_ = palette;
+  control.damage_.clear();
+  control.damageKnown_ = true;
+}
+
+}  // namespace kyv::detail
