@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kyv::paint {
 
@@ -33,18 +34,54 @@ PixelCanvas::~PixelCanvas() {
   cairo_surface_mark_dirty(s);
 }
 
-void PixelCanvas::fillRect(const PixelRect& r, uint32_t argb) {
-  const int width = r.x1 - r.x0;
-  for (int y = r.y0; y < r.y1; ++y) {
-    uint32_t* p = row(y) + r.x0;
-    if (width == 1) *p = argb;
-    else std::fill(p, p + width, argb);
+namespace {
+
+// Writes in blocks of four pixels, the last block overlapping the one before; runs under
+// four pixels, as lines come in, one by one.
+struct Block {
+  uint32_t pixels[4];
+};
+
+inline void fillRow(uint32_t* p, int width, uint32_t argb) {
+  if (width < 4) {
+    for (int i = 0; i < width; ++i) p[i] = argb;
+    return;
   }
+  const Block block{{argb, argb, argb, argb}};
+  uint32_t* const end = p + width;
+  for (; p + 4 <= end; p += 4) std::memcpy(p, &block, sizeof block);
+  if (p < end) std::memcpy(end - 4, &block, sizeof block);
+}
+
+// `count` runs of `width` pixels, each `next` pixels after the one before: narrow columns,
+// as damage along lines comes in, with a loop of their own.
+inline void fillRepeats(uint32_t* p, int count, ptrdiff_t next, int width, uint32_t argb) {
+  if (width == 1) {
+    for (int i = 0; i < count; ++i, p += next) *p = argb;
+    return;
+  }
+  if (width >= 4 && width <= 8) {
+    const Block block{{argb, argb, argb, argb}};
+    const int tail = width - 4;
+    for (int i = 0; i < count; ++i, p += next) {
+      std::memcpy(p, &block, sizeof block);
+      std::memcpy(p + tail, &block, sizeof block);
+    }
+    return;
+  }
+  for (int i = 0; i < count; ++i, p += next) fillRow(p, width, argb);
+}
+
+}  // namespace
+
+void PixelCanvas::fillRect(const PixelRect& r, uint32_t argb) {
+  fillRepeats(row(r.y0) + r.x0, r.y1 - r.y0, stride_ / 4, r.x1 - r.x0, argb);
 }
 
 void PixelCanvas::fill(const PixelRect& r, uint32_t bgr, Clips clips) {
   const uint32_t argb = raster::opaque(bgr);
   const PixelRect area = intersect(r, bounds_);
+  if (area.empty()) return;
   for (size_t i = 0; i < clips.count; ++i) {
     const PixelRect c = intersect(area, clips.rects[i]);
     if (!c.empty()) fillRect(c, argb);
@@ -52,36 +89,36 @@ void PixelCanvas::fill(const PixelRect& r, uint32_t bgr, Clips clips) {
 }
 
 // Runs along a row repeat at stepX, runs down a column at stepY: only the repeats that
-// meet the clip are visited.
+// meet the clip are visited, and only the first and last of them can be cut. A stamp that
+// lies in the clip is copied without a test.
 void PixelCanvas::stamp(const raster::Stamp& s, int x, int y, const PixelRect& clip, uint32_t argb) {
   const PixelRect where{x + s.bounds.x0, y + s.bounds.y0, x + s.bounds.x1, y + s.bounds.y1};
   if (!overlaps(where, clip)) return;
+  const ptrdiff_t step = stride_ / 4;
+  if (contains(clip, where)) {
+    uint32_t* origin = row(y) + x;
+    for (const raster::Run& run : s.runs)
+      fillRepeats(origin + run.dy * step + run.x0, run.count, run.stepY * step + run.stepX, run.x1 - run.x0, argb);
+    return;
+  }
   for (const raster::Run& run : s.runs) {
     const int x0 = x + run.x0, x1 = x + run.x1, top = y + run.dy;
     if (run.stepY == 0) {
       if (top < clip.y0 || top >= clip.y1) continue;
       uint32_t* p = row(top);
       const int first = run.count == 1 ? 0 : firstReaching(x1, clip.x0 + 1, run.stepX);
-      for (int i = first; i < run.count; ++i) {
+      const int end = run.count == 1 ? 1 : std::min(run.count, firstReaching(x0, clip.x1, run.stepX));
+      for (int i = first; i < end; ++i) {
         const int a = std::max(x0 + i * run.stepX, clip.x0), b = std::min(x1 + i * run.stepX, clip.x1);
-        if (a >= b) {
-          if (x0 + i * run.stepX >= clip.x1) break;
-          continue;
-        }
-        if (b - a == 1) p[a] = argb;
-        else std::fill(p + a, p + b, argb);
+        if (a < b) fillRow(p + a, b - a, argb);
       }
       continue;
     }
     const int a = std::max(x0, clip.x0), b = std::min(x1, clip.x1);
     if (a >= b) continue;
-    for (int i = firstReaching(top, clip.y0, run.stepY); i < run.count; ++i) {
-      const int r = top + i * run.stepY;
-      if (r >= clip.y1) break;
-      uint32_t* p = row(r);
-      if (b - a == 1) p[a] = argb;
-      else std::fill(p + a, p + b, argb);
-    }
+    const int first = firstReaching(top, clip.y0, run.stepY);
+    const int end = std::min(run.count, firstReaching(top, clip.y1, run.stepY));
+    if (first < end) fillRepeats(row(top + first * run.stepY) + a, end - first, run.stepY * step, b - a, argb);
   }
 }
 

@@ -14,28 +14,29 @@ using paint::Scale;
 constexpr int kFar = 1 << 28;
 constexpr PixelRect kAnywhere{-kFar, -kFar, kFar, kFar};
 
-// The pixels of `a` and `b` that are not in both, into `out`.
+// The pixels that may change when a filled rectangle with an edge `edge` pixels thick
+// (drawn inside it) moves from `a` to `b`: with its sides staying put, the band between
+// the old and the new place of each side that moved, widened by the edge; else both.
 template <class Add>
-void addDifference(const PixelRect& a, const PixelRect& b, Add&& add) {
-  const auto minus = [&](const PixelRect& p, const PixelRect& q) {
-    if (!overlaps(p, q)) return add(p);
-    if (p.y0 < q.y0) add({p.x0, p.y0, p.x1, q.y0});
-    if (q.y1 < p.y1) add({p.x0, q.y1, p.x1, p.y1});
-    const int top = std::max(p.y0, q.y0), bottom = std::min(p.y1, q.y1);
-    if (p.x0 < q.x0) add({p.x0, top, q.x0, bottom});
-    if (q.x1 < p.x1) add({q.x1, top, p.x1, bottom});
-  };
-  minus(a, b);
-  minus(b, a);
-}
-
-// The band `thickness` pixels wide just inside the edge of `r`, as four rectangles.
-template <class Add>
-void addFrame(const PixelRect& r, int thickness, Add&& add) {
-  add({r.x0, r.y0, r.x1, std::min(r.y1, r.y0 + thickness)});
-  add({r.x0, std::max(r.y0, r.y1 - thickness), r.x1, r.y1});
-  add({r.x0, r.y0, std::min(r.x1, r.x0 + thickness), r.y1});
-  add({std::max(r.x0, r.x1 - thickness), r.y0, r.x1, r.y1});
+void addMove(const PixelRect& a, const PixelRect& b, int edge, Add&& add) {
+  if (a == b) return;
+  if (a.empty() || b.empty()) {
+    add(a);
+    add(b);
+    return;
+  }
+  if (a.x0 == b.x0 && a.x1 == b.x1) {
+    if (a.y0 != b.y0) add({a.x0, std::min(a.y0, b.y0), a.x1, std::max(a.y0, b.y0) + edge});
+    if (a.y1 != b.y1) add({a.x0, std::min(a.y1, b.y1) - edge, a.x1, std::max(a.y1, b.y1)});
+    return;
+  }
+  if (a.y0 == b.y0 && a.y1 == b.y1) {
+    if (a.x0 != b.x0) add({std::min(a.x0, b.x0), a.y0, std::max(a.x0, b.x0) + edge, a.y1});
+    if (a.x1 != b.x1) add({std::min(a.x1, b.x1) - edge, a.y0, std::max(a.x1, b.x1), a.y1});
+    return;
+  }
+  add(a);
+  add(b);
 }
 
 }  // namespace
@@ -62,7 +63,8 @@ class Tracker::Damage {
   void element(Element& e);
   void segments(const Container& box);
   void add(const PixelRect& r, const PixelRect& clip) { out_.add(intersect(r, clip)); }
-
+  // A line damages the pixels it may set.
+  void add(const paint::DeviceLine& l, const PixelRect& clip) { add(paint::bounds(l), clip); }
   PixelRect device(const RectElement::Rect& r, const Where& w) const {
     return scale_.rect(w.ix + r.left, w.iy + r.top, r.width, r.height);
   }
@@ -154,12 +156,7 @@ void Tracker::Damage::element(Element& e) {
       const PixelRect before = device(painted, w), after = device(now, w);
       const Shape::Look& look = s.painted_.value;
       if (bothShown && look == s.look()) {
-        if (before == after) return;
-        addDifference(before, after, addTo);
-        if (look.borderStyle) {
-          for (const PixelRect& side : paint::outline(scale_, before).sides) addTo(side);
-          for (const PixelRect& side : paint::outline(scale_, after).sides) addTo(side);
-        }
+        addMove(before, after, look.borderStyle ? static_cast<int>(scale_.scaled(1)) : 0, addTo);
         return;
       }
       if (wasShown) addTo(before);
@@ -170,7 +167,10 @@ void Tracker::Damage::element(Element& e) {
       const auto& i = static_cast<const Image&>(e);
       const auto& painted = static_cast<const RectElement&>(i).painted_.value;
       const RectElement::Rect now{i.leftTwips(), i.topTwips(), i.widthTwips(), i.heightTwips()};
-      if (bothShown && painted == now && i.painted_.value == i.BorderStyle()) return;
+      if (bothShown && i.painted_.value == i.BorderStyle()) {
+        if (i.BorderStyle()) addMove(device(painted, w), device(now, w), static_cast<int>(scale_.scaled(1)), addTo);
+        return;
+      }
       if (wasShown && i.painted_.value)
         for (const PixelRect& side : paint::outline(scale_, device(painted, w)).sides) addTo(side);
       if (isShown && i.BorderStyle())
@@ -181,11 +181,11 @@ void Tracker::Damage::element(Element& e) {
       const auto& l = static_cast<const LineElement&>(e);
       const LineElement::Look& p = l.painted_.value;
       if (bothShown && p == l.look()) return;
-      if (wasShown)
-        addTo(paint::bounds(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width)));
+      if (wasShown) add(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width), clip);
       if (isShown)
-        addTo(paint::bounds(paint::deviceLine(scale_, w.ix + l.x1Twips(), w.iy + l.y1Twips(), w.ix + l.x2Twips(),
-                                              w.iy + l.y2Twips(), l.BorderStyle(), l.BorderWidth())));
+        add(paint::deviceLine(scale_, w.ix + l.x1Twips(), w.iy + l.y1Twips(), w.ix + l.x2Twips(), w.iy + l.y2Twips(),
+                              l.BorderStyle(), l.BorderWidth()),
+            clip);
       return;
     }
     case ElementKind::Label: {
@@ -215,17 +215,12 @@ void Tracker::Damage::element(Element& e) {
       const PixelRect before = device(painted, w), after = device(now, w);
       const Container::Look& look = b.painted_.value;
       const bool sameLook = look == Container::Look{b.BackColor(), b.BorderStyle()};
-      // Resized in place: the children stay where they were, the box gains or loses an
-      // edge and moves its border.
-      if (bothShown && sameLook && painted.left == now.left && painted.top == now.top) {
-        if (before != after) {
-          addDifference(before, after, addTo);
-          if (look.borderStyle) {
-            const int edge = 2 * static_cast<int>(scale_.scaled(1));
-            addFrame(before, edge, addTo);
-            addFrame(after, edge, addTo);
-          }
-        }
+      // Resized in place, the box keeps its children where they were; a box with nothing
+      // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
+      // and moves its edge.
+      const bool empty = b.stacking_.empty() && b.segments_.empty() && b.erased_.value.empty() && b.paintedSegments_.value == 0;
+      if (bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
+        addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, addTo);
         segments(b);
         return;
       }
@@ -281,7 +276,7 @@ void Tracker::Damage::segments(const Container& box) {
   const Where& w = where(box);
   if (!w.shown) return;
   const auto line = [&](const Segment& s) {
-    return paint::bounds(paint::deviceLine(scale_, w.ix + s.x1, w.iy + s.y1, w.ix + s.x2, w.iy + s.y2, 1, 1));
+    return paint::deviceLine(scale_, w.ix + s.x1, w.iy + s.y1, w.ix + s.x2, w.iy + s.y2, 1, 1);
   };
   const size_t n = std::max(erased.size(), now.size() - from);
   for (size_t j = 0; j < n; ++j) {

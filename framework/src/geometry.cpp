@@ -5,7 +5,7 @@
 namespace kyv::paint {
 
 double Scale::scaled(double referencePixels) const {
-  return std::max(1.0, std::round(referencePixels * kReferenceTwipsPerPixel / tpp));
+  return std::max(1.0, roundHalfAway(referencePixels * kReferenceTwipsPerPixel / tpp));
 }
 
 PixelRect Scale::rect(double x, double y, double w, double h) const {
@@ -42,9 +42,16 @@ DeviceLine deviceLine(const Scale& s, double x1, double y1, double x2, double y2
 // past each end; a pixel is set when its centre lies in it.
 PixelRect bounds(const DeviceLine& l) {
   if (l.style == 0) return {};
+  // One pixel wide, the stroke reaches less than a pixel past its ends either way: the
+  // pixels from end to end.
+  if (l.width == 1 && inPixelRange(l.x1) && inPixelRange(l.y1) && inPixelRange(l.x2) && inPixelRange(l.y2)) {
+    const int x1 = static_cast<int>(l.x1), y1 = static_cast<int>(l.y1), x2 = static_cast<int>(l.x2),
+              y2 = static_cast<int>(l.y2);
+    return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
+  }
   const double offset = std::fmod(l.width, 2.0) == 1.0 ? 0.5 : 0.0, half = l.width / 2;
-  const double dx = std::abs(l.x2 - l.x1), dy = std::abs(l.y2 - l.y1), length = std::sqrt(dx * dx + dy * dy);
-  const double reach = length > 0 ? half * (dx + dy) / length : half;
+  const double dx = std::abs(l.x2 - l.x1), dy = std::abs(l.y2 - l.y1);
+  const double reach = dx == 0 || dy == 0 ? half : half * (dx + dy) / std::sqrt(dx * dx + dy * dy);
   const double lx = std::min(l.x1, l.x2) + offset - reach, hx = std::max(l.x1, l.x2) + offset + reach;
   const double ly = std::min(l.y1, l.y2) + offset - reach, hy = std::max(l.y1, l.y2) + offset + reach;
   if (std::isnan(lx + hx + ly + hy)) return {};
@@ -58,9 +65,9 @@ PixelRect bounds(const DeviceLine& l) {
 // come out) counts as that number, so that a centred caption does not move by a pixel
 // with the error's sign.
 static double textLeft(int alignment, double left, double width, double advance) {
-  if (std::abs(advance - std::round(advance)) < 1e-9) advance = std::round(advance);
+  if (std::abs(advance - roundHalfAway(advance)) < 1e-9) advance = roundHalfAway(advance);
   if (alignment == 1) return left + width - advance;
-  if (alignment == 2) return left + std::round((width - advance) / 2);
+  if (alignment == 2) return left + roundHalfAway((width - advance) / 2);
   return left;
 }
 
@@ -73,7 +80,7 @@ PlacedText placeText(const Scale& s, std::string_view caption, const std::string
   p.text = &raster::textOf(family, p.bold, p.size, caption);
   const double left = s.px(x), width = s.px(x + widthTwips) - left;
   p.left = textLeft(alignment, left, width, p.text->advance);
-  p.baseline = s.px(y) + std::round(p.text->ascent);
+  p.baseline = s.px(y) + roundHalfAway(p.text->ascent);
   return p;
 }
 

@@ -3,6 +3,7 @@
 // one place so that the damage worked out for a change covers exactly what painting sets.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "kyv/elements.h"
@@ -18,11 +19,21 @@ inline constexpr double kClamp = 1 << 26;
 
 inline bool inPixelRange(double v) { return std::abs(v) <= kPixelRange; }
 
+// std::round, without the call into the maths library: halves away from zero.
+inline double roundHalfAway(double v) {
+  if (!(std::abs(v) < 0x1p52)) return v;  // whole already, or not a number
+  const double t = static_cast<double>(static_cast<int64_t>(v));
+  const double rest = v - t;
+  if (rest >= 0.5) return t + 1;
+  if (rest <= -0.5) return t - 1;
+  return t;
+}
+
 // Twips to device pixels at one resolution.
 struct Scale {
   double tpp;
 
-  double px(double twips) const { return std::round(twips / tpp); }
+  double px(double twips) const { return roundHalfAway(twips / tpp); }
   // Border and line widths are pixels at the reference resolution.
   double scaled(double referencePixels) const;
   // The device rectangle of a twips rectangle; empty when a coordinate is not a number.

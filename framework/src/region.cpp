@@ -39,16 +39,6 @@ void Region::add(const PixelRect& r) {
   rects_.push_back(r);
 }
 
-void Region::add(const Region& other, int dx, int dy, const PixelRect& within) {
-  for (const PixelRect& r : other.rects_) {
-    if (r == kEverything) {
-      add(within);
-      continue;
-    }
-    add(intersect({r.x0 + dx, r.y0 + dy, r.x1 + dx, r.y1 + dy}, within));
-  }
-}
-
 PixelRect Region::bounds() const {
   if (rects_.empty()) return {};
   PixelRect b = rects_[0];

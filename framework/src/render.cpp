@@ -39,6 +39,7 @@ struct Span {
   size_t begin = 0, end = 0;
   bool sorted = false;
   int maxWidth = 0;
+  PixelRect bounds;  // of all its rectangles
   bool empty() const { return begin == end; }
   size_t size() const { return end - begin; }
 };
@@ -74,9 +75,9 @@ class Painter {
   // Paints the control within `region` (everything when null).
   void paint(Control& control, const Region* region) {
     const PixelRect bounds = canvas_.bounds();
-    Span all{rects_.size(), rects_.size()};
+    Span all{rects_.size(), rects_.size(), false, 0, {}};
     if (!region || region->isEverything()) {
-      rects_.push_back(bounds);
+      push(bounds, all);
     } else {
       for (const PixelRect& r : region->rects()) push(intersect(r, bounds), all);
     }
@@ -100,6 +101,9 @@ class Painter {
     if (r.empty()) return;
     rects_.push_back(r);
     s.maxWidth = std::max(s.maxWidth, r.x1 - r.x0);
+    const PixelRect& b = s.bounds;
+    s.bounds = b.empty() ? r
+                         : PixelRect{std::min(b.x0, r.x0), std::min(b.y0, r.y0), std::max(b.x1, r.x1), std::max(b.y1, r.y1)};
   }
 
   void sortIfLarge(Span& s) {
@@ -109,9 +113,10 @@ class Painter {
     s.sorted = true;
   }
 
-  // The rectangles of `in` cut to `r`.
+  // The rectangles of `in` cut to `r`: `in` itself when `r` holds them all.
   Span within(const Span& in, const PixelRect& r) {
-    Span out{rects_.size(), rects_.size(), in.sorted, 0};
+    if (contains(r, in.bounds)) return in;
+    Span out{rects_.size(), rects_.size(), in.sorted, 0, {}};
     for (size_t i = in.begin; i < in.end; ++i) push(intersect(rects_[i], r), out);
     out.end = rects_.size();
     return out;
@@ -119,7 +124,7 @@ class Painter {
 
   // The rectangles of `in` less what `r` covers.
   Span without(const Span& in, const PixelRect& r) {
-    Span out{rects_.size(), rects_.size()};
+    Span out{rects_.size(), rects_.size(), false, 0, {}};
     PixelRect pieces[4];
     for (size_t i = in.begin; i < in.end; ++i) {
       const int n = subtract(rects_[i], r, pieces);
@@ -132,7 +137,7 @@ class Painter {
 
   // The rectangles of `in` that meet `f`; just one when one holds all of `f`.
   Span meeting(const Span& in, const PixelRect& f) {
-    Span out{rects_.size(), rects_.size()};
+    Span out{rects_.size(), rects_.size(), false, 0, {}};
     if (f.empty()) return out;
     size_t i = in.begin;
     if (in.sorted) {
@@ -172,7 +177,7 @@ class Painter {
     }
     std::sort(ys.begin(), ys.end());
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    Span out{rects_.size(), rects_.size()};
+    Span out{rects_.size(), rects_.size(), false, 0, {}};
     for (size_t b = 0; b + 1 < ys.size(); ++b) {
       const size_t band = rects_.size();
       for (size_t i = hits.begin; i < hits.end; ++i)
@@ -312,9 +317,15 @@ void Painter::lightweightElement(const Element& e, double ix, double iy, const P
 void Painter::border(const PixelRect& r, const Span& in) {
   const paint::SunkenEdge e = paint::sunkenEdge(scale_, r);
   const Colour lit[2] = {Colour{kHighlight}, Colour{kLight}}, shaded[2] = {Colour{kShadow}, Colour{kDarkShadow}};
+  const auto side = [&](const PixelRect& s, Colour c) {
+    const size_t mark = rects_.size();
+    const Span hits = meeting(in, s);
+    if (!hits.empty()) canvas_.fill(s, colour(c), clips(hits));
+    rects_.resize(mark);
+  };
   for (int ring = 0; ring < 2; ++ring) {
-    for (const PixelRect& side : e.lit[ring]) canvas_.fill(side, colour(lit[ring]), clips(in));
-    for (const PixelRect& side : e.shaded[ring]) canvas_.fill(side, colour(shaded[ring]), clips(in));
+    for (const PixelRect& s : e.lit[ring]) side(s, lit[ring]);
+    for (const PixelRect& s : e.shaded[ring]) side(s, shaded[ring]);
   }
 }
 

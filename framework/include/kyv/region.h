@@ -41,8 +41,6 @@ class KYV_API Region {
   void setEverything();
 
   void add(const PixelRect& r);
-  // Adds every rectangle of `other` moved by (dx, dy) and cut to `within`.
-  void add(const Region& other, int dx, int dy, const PixelRect& within);
   void clear() { rects_.clear(); }
 
   bool empty() const { return rects_.empty(); }
