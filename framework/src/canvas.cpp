@@ -106,8 +106,17 @@ void PixelCanvas::stamp(const raster::Stamp& s, int x, int y, const PixelRect& c
     if (run.stepY == 0) {
       if (top < clip.y0 || top >= clip.y1) continue;
       uint32_t* p = row(top);
-      const int first = run.count == 1 ? 0 : firstReaching(x1, clip.x0 + 1, run.stepX);
-      const int end = run.count == 1 ? 1 : std::min(run.count, firstReaching(x0, clip.x1, run.stepX));
+      if (run.count == 1) {
+        const int a = std::max(x0, clip.x0), b = std::min(x1, clip.x1);
+        if (a < b) fillRow(p + a, b - a, argb);
+        continue;
+      }
+      const int first = firstReaching(x1, clip.x0 + 1, run.stepX);
+      const int end = std::min(run.count, firstReaching(x0, clip.x1, run.stepX));
+      if (run.x1 - run.x0 == 1) {  // dots: every one from first to end lies in the clip
+        for (int i = first, at = x0 + first * run.stepX; i < end; ++i, at += run.stepX) p[at] = argb;
+        continue;
+      }
       for (int i = first; i < end; ++i) {
         const int a = std::max(x0 + i * run.stepX, clip.x0), b = std::min(x1 + i * run.stepX, clip.x1);
         if (a < b) fillRow(p + a, b - a, argb);

@@ -12,6 +12,8 @@ namespace {
 using paint::Scale;
 
 constexpr int kFar = 1 << 28;
+// Past this many changed segments in a box, their damage is the rectangle holding them.
+constexpr size_t kManySegments = 16;
 constexpr PixelRect kAnywhere{-kFar, -kFar, kFar, kFar};
 
 // The pixels that may change when a filled rectangle with an edge `edge` pixels thick
@@ -267,7 +269,8 @@ void Tracker::Damage::element(Element& e) {
 }
 
 // Drawn segments cleared since the paint, and those added since, taken in pairs: the same
-// segment cleared and drawn again leaves its pixels as they were.
+// segment cleared and drawn again leaves its pixels as they were. Many of them (a trace
+// drawn anew) damage the rectangle that holds them all, found in twips.
 void Tracker::Damage::segments(const Container& box) {
   const std::vector<Segment>& erased = box.erased_.value;
   const std::vector<Segment>& now = box.segments_;
@@ -279,6 +282,21 @@ void Tracker::Damage::segments(const Container& box) {
     return paint::deviceLine(scale_, w.ix + s.x1, w.iy + s.y1, w.ix + s.x2, w.iy + s.y2, 1, 1);
   };
   const size_t n = std::max(erased.size(), now.size() - from);
+  if (n > kManySegments) {
+    float x0 = now.empty() ? erased[0].x1 : now[from < now.size() ? from : 0].x1, x1 = x0;
+    float y0 = now.empty() ? erased[0].y1 : now[from < now.size() ? from : 0].y1, y1 = y0;
+    const auto grow = [&](const Segment& s) {
+      x0 = std::min({x0, s.x1, s.x2});
+      x1 = std::max({x1, s.x1, s.x2});
+      y0 = std::min({y0, s.y1, s.y2});
+      y1 = std::max({y1, s.y1, s.y2});
+    };
+    for (const Segment& s : erased) grow(s);
+    for (size_t i = from; i < now.size(); ++i) grow(now[i]);
+    // A segment from corner to corner has the bounds that hold them all.
+    add(paint::bounds(line({x0, y0, x1, y1, Colour{}})), w.clip);
+    return;
+  }
   for (size_t j = 0; j < n; ++j) {
     const Segment* a = j < erased.size() ? &erased[j] : nullptr;
     const Segment* b = from + j < now.size() ? &now[from + j] : nullptr;

@@ -38,6 +38,9 @@ DeviceLine deviceLine(const Scale& s, double x1, double y1, double x2, double y2
   return {s.px(x1), s.px(y1), s.px(x2), s.px(y2), style, s.scaled(width), s.scaled(1)};
 }
 
+// Whether a stroke of this width runs through pixel centres.
+static bool oddWidth(double w) { return w < 0x1p62 ? (static_cast<int64_t>(w) & 1) && w == std::floor(w) : false; }
+
 // The stroke is a rectangle half the width each side of the line, reaching half the width
 // past each end; a pixel is set when its centre lies in it.
 PixelRect bounds(const DeviceLine& l) {
@@ -49,7 +52,7 @@ PixelRect bounds(const DeviceLine& l) {
               y2 = static_cast<int>(l.y2);
     return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
   }
-  const double offset = std::fmod(l.width, 2.0) == 1.0 ? 0.5 : 0.0, half = l.width / 2;
+  const double offset = oddWidth(l.width) ? 0.5 : 0.0, half = l.width / 2;
   const double dx = std::abs(l.x2 - l.x1), dy = std::abs(l.y2 - l.y1);
   const double reach = dx == 0 || dy == 0 ? half : half * (dx + dy) / std::sqrt(dx * dx + dy * dy);
   const double lx = std::min(l.x1, l.x2) + offset - reach, hx = std::max(l.x1, l.x2) + offset + reach;
