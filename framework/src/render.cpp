@@ -122,8 +122,9 @@ class Painter {
     return out;
   }
 
-  // The rectangles of `in` less what `r` covers.
+  // The rectangles of `in` less what `r` covers: `in` itself when `r` misses them.
   Span without(const Span& in, const PixelRect& r) {
+    if (!overlaps(r, in.bounds)) return in;
     Span out{rects_.size(), rects_.size(), false, 0, {}};
     PixelRect pieces[4];
     for (size_t i = in.begin; i < in.end; ++i) {
