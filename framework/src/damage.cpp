@@ -11,10 +11,8 @@ namespace {
 
 using paint::Scale;
 
-constexpr int kFar = 1 << 28;
 // Past this many changed segments in a box, their damage is the rectangle holding them.
 constexpr size_t kManySegments = 16;
-constexpr PixelRect kAnywhere{-kFar, -kFar, kFar, kFar};
 
 // The pixels that may change when a filled rectangle with an edge `edge` pixels thick
 // (drawn inside it) moves from `a` to `b`: with its sides staying put, the band between
@@ -95,23 +93,22 @@ const Tracker::Damage::Where& Tracker::Damage::where(const Container& box) {
   return known_[i];
 }
 
+// Damage is cut to the control's extent only: what a box would cut off of its children is
+// repainted to no harm, and working its edges out costs more than the pixels.
 Tracker::Damage::Where Tracker::Damage::compute(const Container& box) {
   Where w;
   double x = x_, y = y_;
-  PixelRect clip = clip_;
   bool shown = true;
   if (&box != surface_) {
     const Where& parent = where(*box.parent());
     x = parent.ix + box.leftTwips();
     y = parent.iy + box.topTwips();
-    clip = parent.clip;
     shown = parent.shown && box.Visible() && box.track_.value.attached;
   }
   const double edge = box.BorderStyle() ? kBoxBorderTwips : 0;
   w.ix = x + edge;
   w.iy = y + edge;
-  const PixelRect outer = scale_.rect(x, y, box.widthTwips(), box.heightTwips());
-  w.clip = intersect(intersect(clip, outer), scale_.rect(w.ix, w.iy, box.interiorWidth(), box.interiorHeight()));
+  w.clip = clip_;
   w.shown = shown;
   return w;
 }
@@ -244,7 +241,9 @@ void Tracker::Damage::element(Element& e) {
           addTo(scale_.rect(w.ix + painted.left, w.iy + painted.top, s.widthTwips(), s.heightTwips()));
           return;
         }
-        inner.control(*c, w.ix + slot.leftTwips(), w.iy + slot.topTwips(), clip);
+        const Surface& s = c->UserControl();
+        const double x = w.ix + slot.leftTwips(), y = w.iy + slot.topTwips();
+        inner.control(*c, x, y, intersect(clip, scale_.rect(x, y, s.widthTwips(), s.heightTwips())));
         return;
       }
       // An embedded control takes the slot's size; one replaced since the paint is gone.
@@ -312,7 +311,9 @@ void Tracker::damageOf(Control& control, Region& out) {
     out.setEverything();
     return;
   }
-  Damage(Scale{control.paintedTpp_}, out).control(control, 0, 0, kAnywhere);
+  const Scale scale{control.paintedTpp_};
+  const Surface& s = control.UserControl();
+  Damage(scale, out).control(control, 0, 0, scale.rect(0, 0, s.widthTwips(), s.heightTwips()));
 }
 
 bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) {
