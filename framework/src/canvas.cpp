@@ -49,7 +49,14 @@ inline void fillRow(uint32_t* p, int width, uint32_t argb) {
   }
   const Block block{{argb, argb, argb, argb}};
   uint32_t* const end = p + width;
-  for (; p + 4 <= end; p += 4) std::memcpy(p, &block, sizeof block);
+  for (; p + 8 <= end; p += 8) {
+    std::memcpy(p, &block, sizeof block);
+    std::memcpy(p + 4, &block, sizeof block);
+  }
+  if (p + 4 <= end) {
+    std::memcpy(p, &block, sizeof block);
+    p += 4;
+  }
   if (p < end) std::memcpy(end - 4, &block, sizeof block);
 }
 
@@ -161,7 +168,12 @@ void PixelCanvas::line(const DeviceLine& l, uint32_t bgr, Clips clips) {
     const raster::LineShape shape{static_cast<int>(l.x2) - x1, static_cast<int>(l.y2) - y1, l.style,
                                   static_cast<int>(l.width), static_cast<int>(l.unit)};
     if (raster::stampable(shape)) {
-      if (const raster::Stamp* s = raster::stampOf(shape)) {
+      // Grid lines come in shapes of a kind: the last one looked up is kept at hand.
+      if (!(shape == lastShape_) || !lastStamp_) {
+        lastShape_ = shape;
+        lastStamp_ = raster::stampOf(shape);
+      }
+      if (const raster::Stamp* s = lastStamp_) {
         const uint32_t argb = raster::opaque(bgr);
         for (size_t i = 0; i < clips.count; ++i) {
           const PixelRect c = intersect(clips.rects[i], bounds_);

@@ -75,6 +75,8 @@ class PixelCanvas final : public Canvas {
   PixelRect bounds_;
   CairoFallback& fallback_;
   bool usedCairo_ = false;
+  raster::LineShape lastShape_{};
+  const raster::Stamp* lastStamp_ = nullptr;
 };
 
 // Draws with cairo into any context whose user space is the control's device pixels.

@@ -245,8 +245,14 @@ void Painter::box(const Container& b, double x, double y, const Span& in) {
     if (!ownInside.empty()) {
       for (const Element* e : b.stacking())
         if (e->Visible() && lightweight(e->kind())) lightweightElement(*e, ix, iy, interior, ownInside);
+      // Where one rectangle holds the whole interior, every segment is drawn within it.
+      const bool open = ownInside.size() == 1 && contains(rects_[ownInside.begin], interior);
       for (const Segment& s : b.drawnSegments()) {
         const DeviceLine l = paint::deviceLine(scale_, ix + s.x1, iy + s.y1, ix + s.x2, iy + s.y2, 1, 1);
+        if (open) {
+          canvas_.line(l, colour(s.colour), clips(ownInside));
+          continue;
+        }
         const size_t at = rects_.size();
         const Span hits = meeting(ownInside, intersect(paint::bounds(l), interior));
         if (!hits.empty()) canvas_.line(l, colour(s.colour), clips(hits));
