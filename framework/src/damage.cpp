@@ -152,8 +152,9 @@ void Tracker::Damage::element(Element& e) {
       const auto& s = static_cast<const Shape&>(e);
       const auto& painted = static_cast<const RectElement&>(s).painted_.value;
       const RectElement::Rect now{s.leftTwips(), s.topTwips(), s.widthTwips(), s.heightTwips()};
-      const PixelRect before = device(painted, w), after = device(now, w);
       const Shape::Look& look = s.painted_.value;
+      if (bothShown && look == s.look() && painted == now) return;
+      const PixelRect before = device(painted, w), after = device(now, w);
       if (bothShown && look == s.look()) {
         addMove(before, after, look.borderStyle ? static_cast<int>(scale_.scaled(1)) : 0, addTo);
         return;

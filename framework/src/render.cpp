@@ -201,6 +201,16 @@ class Painter {
     return ys;
   }
 
+  // Whether a twips rectangle, widened by `reach` pixels at the reference resolution
+  // each way, may meet the rectangles of `s`: a test without a division, before the
+  // exact one.
+  bool mayMeet(const Span& s, double x, double y, double w, double h, int reach) const {
+    const double margin = (reach + 1) * std::max(scale_.tpp, kReferenceTwipsPerPixel);
+    const PixelRect& b = s.bounds;
+    return x + w + margin >= b.x0 * scale_.tpp && x - margin <= b.x1 * scale_.tpp && y + h + margin >= b.y0 * scale_.tpp &&
+           y - margin <= b.y1 * scale_.tpp;
+  }
+
   // The rectangle a child box or embedded control paints over, opaquely.
   PixelRect opaqueRect(const Element& e, double ix, double iy) const {
     const auto& r = static_cast<const RectElement&>(e);
@@ -280,6 +290,7 @@ void Painter::lightweightElement(const Element& e, double ix, double iy, const P
   switch (e.kind()) {
     case ElementKind::Shape: {
       const auto& s = static_cast<const Shape&>(e);
+      if (!mayMeet(own, ix + s.leftTwips(), iy + s.topTwips(), s.widthTwips(), s.heightTwips(), 0)) break;
       const PixelRect r = scale_.rect(ix + s.leftTwips(), iy + s.topTwips(), s.widthTwips(), s.heightTwips());
       const Span hits = meeting(own, intersect(r, interior));
       if (hits.empty()) break;
@@ -300,6 +311,10 @@ void Painter::lightweightElement(const Element& e, double ix, double iy, const P
     }
     case ElementKind::Line: {
       const auto& l = static_cast<const LineElement&>(e);
+      const double x0 = std::min(l.x1Twips(), l.x2Twips()), y0 = std::min(l.y1Twips(), l.y2Twips());
+      if (!mayMeet(own, ix + x0, iy + y0, std::max(l.x1Twips(), l.x2Twips()) - x0, std::max(l.y1Twips(), l.y2Twips()) - y0,
+                   l.BorderWidth() + 1))
+        break;
       const DeviceLine d = paint::deviceLine(scale_, ix + l.x1Twips(), iy + l.y1Twips(), ix + l.x2Twips(),
                                              iy + l.y2Twips(), l.BorderStyle(), l.BorderWidth());
       const Span hits = meeting(own, intersect(paint::bounds(d), interior));
