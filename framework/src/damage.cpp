@@ -218,7 +218,7 @@ void Tracker::Damage::element(Element& e) {
       // Resized in place, the box keeps its children where they were; a box with nothing
       // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
       // and moves its edge.
-      const bool empty = b.stacking_.empty() && b.segments_.empty() && b.erased_.value.empty() && b.paintedSegments_.value == 0;
+      const bool empty = b.stacking_.empty() && b.segments_.empty() && !b.erased_.value.any && b.paintedSegments_.value == 0;
       if (bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
         addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, addTo);
         segments(b);
@@ -268,42 +268,35 @@ void Tracker::Damage::element(Element& e) {
   }
 }
 
-// Drawn segments cleared since the paint, and those added since, taken in pairs: the same
-// segment cleared and drawn again leaves its pixels as they were. Many of them (a trace
-// drawn anew) damage the rectangle that holds them all, found in twips.
+// Segments cleared since the paint damage the rectangle that held them; segments added
+// since, each its own bounds, or many of them (a trace drawn anew) the rectangle that holds
+// them all, found in twips.
 void Tracker::Damage::segments(const Container& box) {
-  const std::vector<Segment>& erased = box.erased_.value;
+  const Container::Erased& erased = box.erased_.value;
   const std::vector<Segment>& now = box.segments_;
   const size_t from = std::min(box.paintedSegments_.value, now.size());
-  if (erased.empty() && from == now.size()) return;
+  if (!erased.any && from == now.size()) return;
   const Where& w = where(box);
   if (!w.shown) return;
-  const auto line = [&](const Segment& s) {
-    return paint::deviceLine(scale_, w.ix + s.x1, w.iy + s.y1, w.ix + s.x2, w.iy + s.y2, 1, 1);
+  // A segment from corner to corner has the bounds of the rectangle between them.
+  const auto bounds = [&](float x1, float y1, float x2, float y2) {
+    return paint::bounds(paint::deviceLine(scale_, w.ix + x1, w.iy + y1, w.ix + x2, w.iy + y2, 1, 1));
   };
-  const size_t n = std::max(erased.size(), now.size() - from);
-  if (n > kManySegments) {
-    float x0 = now.empty() ? erased[0].x1 : now[from < now.size() ? from : 0].x1, x1 = x0;
-    float y0 = now.empty() ? erased[0].y1 : now[from < now.size() ? from : 0].y1, y1 = y0;
-    const auto grow = [&](const Segment& s) {
-      x0 = std::min({x0, s.x1, s.x2});
-      x1 = std::max({x1, s.x1, s.x2});
-      y0 = std::min({y0, s.y1, s.y2});
-      y1 = std::max({y1, s.y1, s.y2});
-    };
-    for (const Segment& s : erased) grow(s);
-    for (size_t i = from; i < now.size(); ++i) grow(now[i]);
-    // A segment from corner to corner has the bounds that hold them all.
-    add(paint::bounds(line({x0, y0, x1, y1, Colour{}})), w.clip);
+  if (now.size() - from <= kManySegments) {
+    if (erased.any) add(bounds(erased.x0, erased.y0, erased.x1, erased.y1), w.clip);
+    for (size_t i = from; i < now.size(); ++i) add(bounds(now[i].x1, now[i].y1, now[i].x2, now[i].y2), w.clip);
     return;
   }
-  for (size_t j = 0; j < n; ++j) {
-    const Segment* a = j < erased.size() ? &erased[j] : nullptr;
-    const Segment* b = from + j < now.size() ? &now[from + j] : nullptr;
-    if (a && b && *a == *b) continue;
-    if (a) add(line(*a), w.clip);
-    if (b) add(line(*b), w.clip);
+  Container::Erased all = erased;
+  for (size_t i = from; i < now.size(); ++i) {
+    const Segment& s = now[i];
+    if (!all.any) all = {s.x1, s.y1, s.x1, s.y1, true};
+    all.x0 = std::min({all.x0, s.x1, s.x2});
+    all.y0 = std::min({all.y0, s.y1, s.y2});
+    all.x1 = std::max({all.x1, s.x1, s.x2});
+    all.y1 = std::max({all.y1, s.y1, s.y2});
   }
+  add(bounds(all.x0, all.y0, all.x1, all.y1), w.clip);
 }
 
 void Tracker::damageOf(Control& control, Region& out) {
@@ -329,7 +322,7 @@ void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
     t.restacked = false;
     if (e->kind() == ElementKind::Surface || e->kind() == ElementKind::PictureBox) {
       auto& box = static_cast<Container&>(*e);
-      box.erased_.value.clear();
+      box.erased_.value = {};
       box.paintedSegments_.value = box.segments_.size();
     } else if (e->kind() == ElementKind::ControlSlot) {
       if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);

@@ -244,11 +244,20 @@ void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
   segments_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
 }
 
+// The painted ones among the segments cleared are kept as the rectangle that holds them.
 void Container::clearSegments() {
   if (segments_.empty()) return;
   touch();
   size_t& painted = paintedSegments_.value;
-  erased_.value.insert(erased_.value.end(), segments_.begin(), segments_.begin() + static_cast<ptrdiff_t>(painted));
+  Erased& e = erased_.value;
+  for (size_t i = 0; i < painted; ++i) {
+    const Segment& s = segments_[i];
+    if (!e.any) e = {s.x1, s.y1, s.x1, s.y1, true};
+    e.x0 = std::min({e.x0, s.x1, s.x2});
+    e.y0 = std::min({e.y0, s.y1, s.y2});
+    e.x1 = std::max({e.x1, s.x1, s.x2});
+    e.y1 = std::max({e.y1, s.y1, s.y2});
+  }
   painted = 0;
   segments_.clear();
 }

@@ -209,8 +209,14 @@ class KYV_API Container : public RectElement {
   std::vector<Element*> stacking_;
   std::vector<Segment> segments_;
   Own<Look> painted_;
-  Own<size_t> paintedSegments_;         // segments_ before this index have been painted
-  Own<std::vector<Segment>> erased_;    // painted segments cleared since the last paint
+  // Twips of the interior that painted segments cleared since the last paint covered, as
+  // the corners of the rectangle holding them.
+  struct Erased {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool any = false;
+  };
+  Own<size_t> paintedSegments_;  // segments_ before this index have been painted
+  Own<Erased> erased_;
 };
 
 // The control's own surface. Its Width and Height are the control's extent.
