@@ -378,6 +378,9 @@ class ChangedPixels {
       for (uint16_t length : tick[kind].lengths) n += length;
     return n / kRecordedTicks;
   }
+  // Pixels of `kind` the controls' damage held a tick, on average: what painting only the
+  // damage repaints.
+  double damagedPerTick(int kind) const { return damaged_[kind] / kRecordedTicks; }
 
  private:
   struct Runs {
@@ -396,6 +399,7 @@ class ChangedPixels {
       kyv::Control& c = probe.control(kind, i);
       render(c, before);
       probe.feedOne(kind, i);
+      damaged_[kind] += static_cast<double>(c.damage().area());
       render(c, after);
       const QPoint at = probe.at(kind, i);
       for (int y = 0; y < h; ++y)
@@ -414,6 +418,7 @@ class ChangedPixels {
 
   int width_;
   std::array<std::array<Runs, kKinds>, kRecordedTicks> ticks_;
+  std::array<double, kKinds> damaged_{};
 };
 
 // ---- The Qt wall ----------------------------------------------------------------------------
@@ -608,7 +613,7 @@ struct Figures {
   Samples kyv, kyvWhole, qt, floorWhole, floorChanged;
   KindSamples kyvKinds, kyvWholeKinds;
   std::array<Samples, kKinds> floorKinds;
-  std::array<double, kKinds> changedPixels{};
+  std::array<double, kKinds> changedPixels{}, damagedPixels{};
   double kyvBytes = 0, qtBytes = 0;
   size_t kyvSetup = 0, qtSetup = 0;
   double kyvOne = 0, qtOne = 0;  // one of each kind in a cached image, seconds a tick
@@ -680,7 +685,10 @@ void Wall(benchmark::State& state) {
   SharedImage kyvImage(grid), qtImage(grid);
   kyv::Registry registry;
   const ChangedPixels changed(registry, grid, grid.width());
-  for (int k = 0; k < kKinds; ++k) f.changedPixels[k] = changed.pixelsPerTick(k);
+  for (int k = 0; k < kKinds; ++k) {
+    f.changedPixels[k] = changed.pixelsPerTick(k);
+    f.damagedPixels[k] = changed.damagedPerTick(k);
+  }
 
   kyv::PixelTarget target(kyvImage.bits(), grid.width(), grid.height(), kyvImage.stride());
   size_t before = heapInUse();
@@ -822,16 +830,17 @@ void summary(const Figures& f, const Grid& grid) {
               f.floorWhole.median() / f.floorChanged.median());
   std::printf("Kyv damage only against Kyv whole: %.1f times faster\n", f.kyvWhole.median() / f.kyv.median());
 
-  std::printf("\nOne new value per control, by kind (us a control, medians; tick = feed + paint):\n");
-  std::printf("%-12s %10s %8s %8s %8s %8s %11s %11s\n", "kind", "changed px", "floor", "feed", "paint", "tick",
-              "tick/floor", "paint/floor");
+  std::printf("\nOne new value per control, by kind (tick = feed + paint of the damage):\n");
+  std::printf("%-12s %8s %8s %8s %8s %8s %8s %11s %11s\n", "kind", "changed", "damaged", "floor", "feed", "paint",
+              "tick", "tick/floor", "paint/floor");
   for (int k = 0; k < kKinds; ++k) {
     const double per = 1e6 / kPerKind, floor = f.floorKinds[k].median() * per;
     const double feed = f.kyvKinds.feed[k].median() * per, paint = f.kyvKinds.paint[k].median() * per;
     const double tick = f.kyvKinds.both[k].median() * per;
-    std::printf("%-12s %10.0f %8.2f %8.2f %8.2f %8.2f %11.2f %11.2f\n", kKindNames[k], f.changedPixels[k] / kPerKind,
-                floor, feed, paint, tick, tick / floor, paint / floor);
+    std::printf("%-12s %8.0f %8.0f %8.2f %8.2f %8.2f %8.2f %11.2f %11.2f\n", kKindNames[k], f.changedPixels[k] / kPerKind,
+                f.damagedPixels[k] / kPerKind, floor, feed, paint, tick, tick / floor, paint / floor);
   }
+  std::printf("(changed and damaged: pixels a control; the rest: us a control, medians)\n");
   std::printf("(whole repaint, us a control: ");
   for (int k = 0; k < kKinds; ++k)
     std::printf("%s%s %.2f", k ? ", " : "", kKindNames[k], f.kyvWholeKinds.both[k].median() * 1e6 / kPerKind);
