@@ -2,9 +2,10 @@
 // ControlWidget: a QWidget that hosts one control of the Kyv family, created by class name
 // through the registry. The widget's size is the control's extent at 15 twips per logical
 // pixel; it paints the control with the framework's renderer at the screen's device pixel
-// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), turns the
-// control's repaint requests into update(), and passes its events and property-changed
-// notifications on as signals. Members are reached late-bound, by name or dispatch id.
+// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture
+// and repaints only the pixels a change damaged (update() of just those), and passes its
+// events and property-changed notifications on as signals. Members are reached late-bound,
+// by name or dispatch id.
 //
 //   kyvqt::ControlWidget bar;
 //   bar.create("KyvVStatus.Kyvvstat");            // or restore(className, bag)
