@@ -241,7 +241,7 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
     image_ = renderImage(*control_, ratio);
   } else if (control_->dirty()) {
     const kyv::Region& damage = control_->damage();
-    const QRegion unshown = damage.isEverything() ? QRegion() : logical(damage, ratio) - event->region();
+    const QRegion unshown = (damage.isEverything() ? QRegion(rect()) : logical(damage, ratio)) - event->region();
     paintInto(image_, *control_, ratio, true);
     if (!unshown.isEmpty()) update(unshown);
   }
