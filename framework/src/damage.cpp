@@ -234,17 +234,18 @@ void Tracker::Damage::element(Element& e) {
       Control* c = slot.control();
       const Control* paintedControl = slot.painted_.value;
       const bool sameControl = c == paintedControl;
-      if (bothShown && sameControl && painted.left == slot.leftTwips() && painted.top == slot.topTwips()) {
+      // In place and of the same size, the embedded control's own damage is the slot's.
+      const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
+      const bool sameSize = !c || !c->UserControl().track_.value.changed ||
+                            static_cast<const RectElement&>(c->UserControl()).painted_.value ==
+                                RectElement::Rect{0, 0, c->UserControl().widthTwips(), c->UserControl().heightTwips()};
+      if (bothShown && sameControl && samePlace && sameSize) {
         if (!c) return;
-        Damage inner(scale_, out_);
-        if (c->paintedTpp_ == 0) {
-          const Surface& s = c->UserControl();
-          addTo(scale_.rect(w.ix + painted.left, w.iy + painted.top, s.widthTwips(), s.heightTwips()));
-          return;
-        }
         const Surface& s = c->UserControl();
         const double x = w.ix + slot.leftTwips(), y = w.iy + slot.topTwips();
-        inner.control(*c, x, y, intersect(clip, scale_.rect(x, y, s.widthTwips(), s.heightTwips())));
+        const PixelRect extent = scale_.rect(x, y, s.widthTwips(), s.heightTwips());
+        if (c->paintedTpp_ == 0) return addTo(extent);
+        Damage(scale_, out_).control(*c, x, y, intersect(clip, extent));
         return;
       }
       // An embedded control takes the slot's size; one replaced since the paint is gone.

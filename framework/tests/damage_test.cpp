@@ -147,6 +147,23 @@ TEST_F(Damage, AMovedBoxDamagesWhereItWasAndWhereItIs) {
   EXPECT_FALSE(d.contains(35, 20));  // between the two
 }
 
+// An embedded control's changes reach the control holding it; shrunk, it damages where
+// it was.
+TEST_F(Damage, AnEmbeddedControlDamagesItsHost) {
+  kyv::ControlSlot slot(gauge.box, "slot");
+  slot.setRectTwips(150, 150, 600, 300);  // pixels 10 to 50 across, 10 to 30 down
+  slot.setControl(kyv::ControlPtr(new Gauge()));
+  paint();
+  auto& inner = static_cast<Gauge&>(*slot.control());
+  kyv::Variant red(kyv::Colour{0x0000FF});
+  inner.put("Colour", red);
+  EXPECT_TRUE(gauge.dirty());
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 50, 30}));
+  paint();
+  slot.setWidth(300);
+  EXPECT_TRUE(gauge.damage().contains(45, 20));
+}
+
 TEST_F(Damage, TheSiteHearsAllOfACallsDamageOnceWhenTheCallEnds) {
   paint();
   Requests site;
