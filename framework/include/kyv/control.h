@@ -46,6 +46,7 @@ class KYV_API Control {
   Variant invoke(int member, Invoke how, Variant* arg);
 
   // Painting: a control is dirty from its first change until the host has painted it.
+  // clearDirty forgets the request, not the damage: that goes with the next render.
   bool dirty() const { return dirty_; }
   void clearDirty() { dirty_ = false; }
   // Asks the host to repaint: the site hears of it at the end of the late-bound call
