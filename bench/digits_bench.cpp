@@ -78,10 +78,19 @@ void RenderFrame(benchmark::State& state) {
   kyvbench::renderFrames(state, *display);
 }
 
+// One value, then only what it changed painted into the kept frame.
+void ValueThenDamage(benchmark::State& state) {
+  kyv::Registry registry;
+  kyv::ControlPtr display = makeDisplay(registry);
+  int32_t v = 0;
+  kyvbench::valueThenDamage(state, *display, kyv::DispId{0x60030004}, [&] { return nextValue(v); });
+}
+
 }  // namespace
 
 BENCHMARK(TypedFourSsegSends);
 BENCHMARK(DispatchFoursegSend);
 BENCHMARK(TypedFoursegSend);
 BENCHMARK(RenderFrame);
+BENCHMARK(ValueThenDamage);
 BENCHMARK_MAIN();

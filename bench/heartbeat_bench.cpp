@@ -60,9 +60,17 @@ void RenderFrame(benchmark::State& state) {
   kyvbench::renderFrames(state, *h);
 }
 
+// One value in steady scrolling, then only what it changed painted into the kept frame.
+void ValueThenDamage(benchmark::State& state) {
+  auto h = makeScrollingTrace(100);
+  int16_t v = 0;
+  kyvbench::valueThenDamage(state, *h, kyv::DispId{0x6003000C}, [&] { return nextValue(v); });
+}
+
 }  // namespace
 
 BENCHMARK(TypedPlot)->Arg(100)->Arg(1000)->Arg(10000)->Complexity(benchmark::oN);
 BENCHMARK(DispatchPlot);
 BENCHMARK(RenderFrame);
+BENCHMARK(ValueThenDamage);
 BENCHMARK_MAIN();

@@ -59,9 +59,17 @@ void RenderFrame(benchmark::State& state) {
   kyvbench::renderFrames(state, *g);
 }
 
+// One value in steady scrolling, then only what it changed painted into the kept frame.
+void ValueThenDamage(benchmark::State& state) {
+  auto g = makeScrollingGraph(1);
+  int16_t v = 0;
+  kyvbench::valueThenDamage(state, *g, kyv::DispId{0x60030007}, [&] { return nextValue(v); });
+}
+
 }  // namespace
 
 BENCHMARK(TypedMoveBar)->Arg(1)->Arg(10)->Arg(100)->Complexity(benchmark::oN);
 BENCHMARK(DispatchMoveBar);
 BENCHMARK(RenderFrame);
+BENCHMARK(ValueThenDamage);
 BENCHMARK_MAIN();

@@ -61,9 +61,17 @@ void DispatchColumnThenValue(benchmark::State& state) {
   kyvbench::reportAllocations(state, before);
 }
 
+// One value, then only what it changed painted into the kept frame.
+void ValueThenDamage(benchmark::State& state) {
+  auto bars = makeBars();
+  int16_t v = 0;
+  kyvbench::valueThenDamage(state, *bars, kyv::DispId{0x60030007}, [&] { return nextValue(v); });
+}
+
 }  // namespace
 
 BENCHMARK(TypedValue);
 BENCHMARK(DispatchValue);
 BENCHMARK(DispatchColumnThenValue);
+BENCHMARK(ValueThenDamage);
 BENCHMARK_MAIN();

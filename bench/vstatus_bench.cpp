@@ -47,9 +47,17 @@ void RenderFrame(benchmark::State& state) {
   kyvbench::renderFrames(state, *bar);
 }
 
+// One reading, then only what it changed painted into the kept frame.
+void ValueThenDamage(benchmark::State& state) {
+  auto bar = makeBar();
+  int16_t r = 0;
+  kyvbench::valueThenDamage(state, *bar, kyv::DispId{0x6003000F}, [&] { return nextReading(r); });
+}
+
 }  // namespace
 
 BENCHMARK(TypedIncbar);
 BENCHMARK(DispatchIncbar);
 BENCHMARK(RenderFrame);
+BENCHMARK(ValueThenDamage);
 BENCHMARK_MAIN();

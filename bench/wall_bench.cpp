@@ -1,20 +1,25 @@
 // The monitoring wall: 1,000 controls (200 each of the vertical status bar, the four-digit
 // display, the bar graph, the heartbeat trace and the multi-bar, at the demo's sizes), each
 // fed one value per tick, and every control that changed painted into one shared image per
-// tick. The Kyv wall creates its controls by class name through the registry and feeds
-// them through late binding; the Qt wall is what a Qt user would take instead
-// (QProgressBar, QLCDNumber and small QPainter widgets keeping the same history), rendered
-// with QWidget::render on the offscreen platform. Both run in the same program; the summary
-// at the end gives the ratios.
+// tick. The Kyv wall creates its controls by class name through the registry, feeds them
+// through late binding and paints only their damage into one pixel target; the Qt wall is
+// what a Qt user would take instead (QProgressBar, QLCDNumber and small QPainter widgets
+// keeping the same history), rendered with QWidget::render on the offscreen platform.
 //
-// Ticks per second are per CPU second of the process, so that other programs on the
-// machine do not count. Bytes per control: heap in use (malloc's uordblks + hblkhd) after
-// building the wall and painting it once in steady state, less the heap in use before, over
-// 1,000; for Kyv that includes the registry, the loaded libraries and what the renderer
-// keeps. The shared image is allocated before and counted in neither wall; what is set up
-// once per process (fontconfig, Qt's application, fonts and style) is paid by a warm-up
-// before both walls and reported on its own line. The pixel floor writes every control's
-// pixels once per tick and nothing else: no wall can tick faster on this machine.
+// Ticks of both walls and of the baselines are interleaved in one run, until each has at
+// least 50, so that load from elsewhere on the machine falls on all of them alike; the
+// summary gives medians with their spread. Baselines: the Kyv wall repainting every control
+// whole, and two pixel floors: every control's pixels written once a tick (the least a wall
+// that repaints everything does), and only the pixels that differ from the tick before (the
+// least any wall does; recorded beforehand by rendering each control whole before and
+// after its value). Times are CPU time of the whole process, so helper threads count and
+// other programs do not.
+//
+// Bytes per control: heap in use (malloc's uordblks + hblkhd) after building a wall and
+// painting it once, less the heap in use before, over 1,000; for Kyv that includes the
+// registry, the loaded libraries and what the renderer keeps. The images are allocated
+// before and counted in neither wall; what is set up once per process (fontconfig, Qt's
+// application, fonts and style) is paid by a warm-up before both and reported on its own.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 #include <malloc.h>
@@ -49,6 +54,8 @@ constexpr int kPerKind = 200;
 constexpr int kWallWidth = 4680;  // pixels
 // Enough ticks before measuring that every graph and trace is full and scrolling.
 constexpr int kFillTicks = 120;
+// Ticks whose changed pixels are recorded for the changed-pixel floor, used in turn.
+constexpr int kRecordedTicks = 12;
 
 enum Kind { Status, Digits, Graph, Trace, Levels, kKinds };
 
@@ -64,6 +71,8 @@ constexpr std::array<KindSize, kKinds> kKindSizes = {{
     {"KyvPulse.HeartBeat", 5265, 1980},
     {"KyvMultiBars.KyvMultiBar", 2100, 1305},
 }};
+constexpr std::array<const char*, kKinds> kKindNames = {"status bar", "four digits", "bar graph", "trace",
+                                                        "multi-bar"};
 
 // The demo's settings that differ from the defaults.
 constexpr int kTraceSteps = 100;  // HeartBeat's HorizCount: the trace keeps 101 points
@@ -99,6 +108,8 @@ class Grid {
   int width() const { return width_; }
   int height() const { return height_; }
   QPoint at(int kind, int i) const { return cells_[kind][i]; }
+  // A cell of `kind` in pixels.
+  static QSize size(int kind) { return {pixels(kKindSizes[kind].widthTwips), pixels(kKindSizes[kind].heightTwips)}; }
 
  private:
   int perKind_, width_, height_ = 0;
@@ -121,6 +132,8 @@ class SharedImage {
   SharedImage& operator=(const SharedImage&) = delete;
 
   cairo_surface_t* surface() const { return surface_; }
+  uint8_t* bits() { return bits_.data(); }
+  int stride() const { return stride_; }
   QImage image() { return QImage(bits_.data(), width_, height_, stride_, QImage::Format_ARGB32_Premultiplied); }
   uint32_t* row(int y) { return reinterpret_cast<uint32_t*>(bits_.data() + static_cast<size_t>(stride_) * y); }
   // Writes the pixels as they stand to a PNG file, when a folder for them was given.
@@ -157,7 +170,7 @@ int32_t reading(int kind, int i, int tick) {
 // The multi-bar's column for control i at `tick`.
 int16_t levelColumn(int i, int tick) { return static_cast<int16_t>((tick + i) % kLevelColumns); }
 
-// ---- CPU time and heap in use ----
+// ---- CPU time, heap in use, and samples ------------------------------------------------------
 
 // CPU seconds of the whole process, so helper threads count and other programs on the
 // machine do not.
@@ -180,59 +193,117 @@ constexpr bool kHeapMeasured =
     true;
 #endif
 
+// Times of one kind of tick, in seconds.
+class Samples {
+ public:
+  void add(double seconds) { values_.push_back(seconds); }
+  size_t count() const { return values_.size(); }
+  double median() const { return quantile(0.5); }
+  // The value below which a share `q` of the samples lie (interpolated).
+  double quantile(double q) const {
+    if (values_.empty()) return 0;
+    std::vector<double> sorted = values_;
+    std::sort(sorted.begin(), sorted.end());
+    const double at = q * static_cast<double>(sorted.size() - 1);
+    const size_t below = static_cast<size_t>(at);
+    const size_t above = std::min(below + 1, sorted.size() - 1);
+    return sorted[below] + (sorted[above] - sorted[below]) * (at - static_cast<double>(below));
+  }
+
+ private:
+  std::vector<double> values_;
+};
+
+// Times the call of `f` in CPU seconds into `samples`.
+template <class F>
+void timed(Samples& samples, F&& f) {
+  const double start = cpuSeconds();
+  f();
+  samples.add(cpuSeconds() - start);
+}
+
 // ---- The Kyv wall ----------------------------------------------------------------------------
 
 class KyvWall {
  public:
-  explicit KyvWall(const Grid& grid) {
-    cells_.reserve(grid.controls());
-    dirty_.reserve(grid.controls());
-    for (int k = 0; k < kKinds; ++k)
-      for (int i = 0; i < grid.perKind(); ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
-  }
-
-  // Feeds every control its value for `tick`, by member index bound at creation.
-  void feed(int tick) {
-    for (auto& cell : cells_) {
-      if (cell->kind == Levels) {
-        arg_ = kyv::Variant(levelColumn(cell->i, tick));
-        cell->control->invoke(cell->column, kyv::Invoke::Call, &arg_);
-      }
-      const int32_t v = reading(cell->kind, cell->i, tick);
-      arg_ = cell->kind == Digits ? kyv::Variant(v) : kyv::Variant(static_cast<int16_t>(v));
-      cell->control->invoke(cell->feed, kyv::Invoke::Call, &arg_);
+  KyvWall(kyv::Registry& registry, const Grid& grid) {
+    for (int k = 0; k < kKinds; ++k) {
+      cells_[k].reserve(grid.perKind());
+      queued_[k].reserve(grid.perKind());
+      for (int i = 0; i < grid.perKind(); ++i) add(registry, static_cast<Kind>(k), i, grid.at(k, i));
     }
   }
 
-  // Paints every control invalidated since the last paint at its cell; returns how many.
-  int paint(cairo_t* cr) {
-    const int count = static_cast<int>(dirty_.size());
-    for (Cell* cell : dirty_) {
-      cairo_save(cr);
-      cairo_translate(cr, cell->at.x(), cell->at.y());
-      kyv::render(*cell->control, cr);
-      cairo_restore(cr);
+  // Feeds every control of `kind` its next value, by member index bound at creation.
+  void feed(int kind) {
+    for (int i = 0; i < perKind(); ++i) feedOne(kind, i);
+  }
+  void feedOne(int kind, int i) {
+    Cell& cell = *cells_[kind][i];
+    const int tick = cell.tick++;
+    if (kind == Levels) {
+      arg_ = kyv::Variant(levelColumn(cell.i, tick));
+      cell.control->invoke(cell.column, kyv::Invoke::Call, &arg_);
     }
-    dirty_.clear();
+    const int32_t v = reading(kind, cell.i, tick);
+    arg_ = kind == Digits ? kyv::Variant(v) : kyv::Variant(static_cast<int16_t>(v));
+    cell.control->invoke(cell.feed, kyv::Invoke::Call, &arg_);
+  }
+  void feedAll() {
+    for (int k = 0; k < kKinds; ++k) feed(k);
+  }
+
+  // Paints the controls of `kind` that asked for it since they were last painted, only
+  // their damage; returns how many.
+  int paintDamage(int kind, kyv::PixelTarget& target) {
+    kyv::RenderOptions options;
+    options.onlyDamage = true;
+    const int count = static_cast<int>(queued_[kind].size());
+    for (Cell* cell : queued_[kind]) {
+      cell->queued = false;
+      kyv::render(*cell->control, target, cell->at.x(), cell->at.y(), options);
+    }
+    queued_[kind].clear();
     return count;
   }
+  // Paints every control of `kind` whole.
+  void paintWhole(int kind, kyv::PixelTarget& target) {
+    for (auto& cell : cells_[kind]) {
+      cell->queued = false;
+      kyv::render(*cell->control, target, cell->at.x(), cell->at.y());
+    }
+    queued_[kind].clear();
+  }
+  void paintAll(kyv::PixelTarget& target) {
+    for (int k = 0; k < kKinds; ++k) paintWhole(k, target);
+  }
+
+  int perKind() const { return static_cast<int>(cells_[0].size()); }
+  kyv::Control& control(int kind, int i) const { return *cells_[kind][i]->control; }
+  QPoint at(int kind, int i) const { return cells_[kind][i]->at; }
 
  private:
-  // A control of the wall and its site: an invalidation queues it for the next paint.
+  // A control of the wall and its site: a repaint request queues it for the next paint.
   struct Cell final : kyv::Site {
     Cell(KyvWall& w, Kind k, int index, QPoint p) : wall(w), kind(k), i(index), at(p) {}
-    void invalidated(kyv::Control&) override { wall.dirty_.push_back(this); }
+    void invalidated(kyv::Control&, const kyv::Region&) override {
+      if (queued) return;
+      queued = true;
+      wall.queued_[kind].push_back(this);
+    }
     KyvWall& wall;
     Kind kind;
     int i;
     QPoint at;
     kyv::ControlPtr control;
     int feed = -1, column = -1;
+    int tick = 0;
+    bool queued = false;
   };
 
-  void add(Kind kind, int i, QPoint at) {
+  void add(kyv::Registry& registry, Kind kind, int i, QPoint at) {
     auto cell = std::make_unique<Cell>(*this, kind, i, at);
-    kyv::ControlPtr c = registry_.create(kKindSizes[kind].className);
+    kyv::ControlPtr c = registry.create(kKindSizes[kind].className);
     c->setSite(cell.get());
     c->InitProperties();
     configure(*c, kind);
@@ -249,10 +320,8 @@ class KyvWall {
         break;
       case kKinds: break;
     }
-    // A new control starts out needing a paint, so it never reports that first invalidation.
-    if (c->dirty()) dirty_.push_back(cell.get());
     cell->control = std::move(c);
-    cells_.push_back(std::move(cell));
+    cells_[kind].push_back(std::move(cell));
   }
 
   static void configure(kyv::Control& c, Kind kind) {
@@ -276,10 +345,80 @@ class KyvWall {
     }
   }
 
-  kyv::Registry registry_;
-  std::vector<std::unique_ptr<Cell>> cells_;
-  std::vector<Cell*> dirty_;
+  std::array<std::vector<std::unique_ptr<Cell>>, kKinds> cells_;
+  std::array<std::vector<Cell*>, kKinds> queued_;
   kyv::Variant arg_;
+};
+
+// ---- The changed-pixel floor -------------------------------------------------------------
+
+// The pixels of the wall that differ from one tick to the next, as runs along rows, kind by
+// kind, for kRecordedTicks ticks from the end of the filling ticks: what any wall has to
+// write at the least. Recorded from a wall of its own, fed as the measured one, every
+// control rendered whole before and after its value.
+class ChangedPixels {
+ public:
+  ChangedPixels(kyv::Registry& registry, const Grid& grid, int width) : width_(width) {
+    KyvWall probe(registry, grid);
+    for (int t = 0; t < kFillTicks; ++t) probe.feedAll();
+    for (int t = 0; t < kRecordedTicks; ++t)
+      for (int k = 0; k < kKinds; ++k) record(probe, k, ticks_[t][k]);
+  }
+
+  // Writes the changed pixels of `kind` for recorded tick `tick` into the image.
+  void write(int tick, int kind, uint32_t* image, uint32_t colour) const {
+    const Runs& runs = ticks_[tick % kRecordedTicks][kind];
+    for (size_t i = 0; i < runs.offsets.size(); ++i)
+      std::fill_n(image + runs.offsets[i], runs.lengths[i], colour);
+  }
+  // Changed pixels of `kind` a tick, on average.
+  double pixelsPerTick(int kind) const {
+    double n = 0;
+    for (const auto& tick : ticks_)
+      for (uint16_t length : tick[kind].lengths) n += length;
+    return n / kRecordedTicks;
+  }
+  // Pixels of `kind` the controls' damage held a tick, on average: what painting only the
+  // damage repaints.
+  double damagedPerTick(int kind) const { return damaged_[kind] / kRecordedTicks; }
+
+ private:
+  struct Runs {
+    std::vector<uint32_t> offsets;  // of the first pixel, in pixels from the image's start
+    std::vector<uint16_t> lengths;
+  };
+
+  void record(KyvWall& probe, int kind, Runs& out) {
+    const QSize size = Grid::size(kind);
+    const int w = size.width(), h = size.height();
+    std::vector<uint32_t> before(static_cast<size_t>(w) * h), after(before.size());
+    const auto render = [&](kyv::Control& c, std::vector<uint32_t>& into) {
+      kyv::renderToPixels(c, reinterpret_cast<uint8_t*>(into.data()), w, h, w * 4);
+    };
+    for (int i = 0; i < probe.perKind(); ++i) {
+      kyv::Control& c = probe.control(kind, i);
+      render(c, before);
+      probe.feedOne(kind, i);
+      damaged_[kind] += static_cast<double>(c.damage().area());
+      render(c, after);
+      const QPoint at = probe.at(kind, i);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w;) {
+          if (before[static_cast<size_t>(y) * w + x] == after[static_cast<size_t>(y) * w + x]) {
+            ++x;
+            continue;
+          }
+          const int start = x;
+          while (x < w && before[static_cast<size_t>(y) * w + x] != after[static_cast<size_t>(y) * w + x]) ++x;
+          out.offsets.push_back(static_cast<uint32_t>((at.y() + y) * width_ + at.x() + start));
+          out.lengths.push_back(static_cast<uint16_t>(x - start));
+        }
+    }
+  }
+
+  int width_;
+  std::array<std::array<Runs, kKinds>, kRecordedTicks> ticks_;
+  std::array<double, kKinds> damaged_{};
 };
 
 // ---- The Qt wall ----------------------------------------------------------------------------
@@ -463,108 +602,138 @@ class QtWall {
   std::vector<Cell> cells_;
 };
 
-// ---- Measuring -------------------------------------------------------------------------------
+// ---- The run ------------------------------------------------------------------------------
 
-struct Figures {
-  double ticksPerSecond = 0;  // per CPU second
-  double bytesPerControl = 0;
-  double paintedPerTick = 0;
+// Per-kind figures of one kind of wall tick.
+struct KindSamples {
+  std::array<Samples, kKinds> feed, paint, both;
 };
 
-struct Run {
-  Grid grid{kPerKind, kWallWidth};
-  SharedImage image{grid};
-  Figures kyv, qt, floor, kyvOne, qtOne;
+struct Figures {
+  Samples kyv, kyvWhole, qt, floorWhole, floorChanged;
+  KindSamples kyvKinds, kyvWholeKinds;
+  std::array<Samples, kKinds> floorKinds;
+  std::array<double, kKinds> changedPixels{}, damagedPixels{};
+  double kyvBytes = 0, qtBytes = 0;
   size_t kyvSetup = 0, qtSetup = 0;
+  double kyvOne = 0, qtOne = 0;  // one of each kind in a cached image, seconds a tick
+};
+
+struct Options {
+  int ticks = 50;
   std::string pngFolder;  // where each wall's last tick is saved, if anywhere
 };
 
-Run& run() {
-  static Run r;
-  return r;
+Figures& figures() {
+  static Figures f;
+  return f;
+}
+Options& options() {
+  static Options o;
+  return o;
 }
 
-void report(benchmark::State& state, Figures& out, double seconds, long painted, size_t bytes, int controls) {
-  const double ticks = static_cast<double>(state.iterations());
-  out = {ticks / seconds, static_cast<double>(bytes) / controls, static_cast<double>(painted) / ticks};
-  state.counters["ticks/s"] = out.ticksPerSecond;
-  state.counters["bytes/control"] = out.bytesPerControl;
-  state.counters["painted/tick"] = out.paintedPerTick;
-}
-
-// Ticks of the Kyv wall on `grid` in `image`; each tick feeds every control and paints
-// what was invalidated.
-void kyvTicks(benchmark::State& state, const Grid& grid, SharedImage& image, Figures& out) {
-  const size_t before = heapInUse();
-  auto wall = std::make_unique<KyvWall>(grid);
-  cairo_t* cr = cairo_create(image.surface());
-  int tick = 0;
-  for (; tick < kFillTicks; ++tick) wall->feed(tick);
-  wall->paint(cr);
-  const size_t bytes = heapInUse() - before;
-  long painted = 0;
-  const double start = cpuSeconds();
-  for (auto _ : state) {
-    wall->feed(tick++);
-    painted += wall->paint(cr);
+// A Kyv tick kind by kind: feed the kind, paint it (its damage, or whole); the tick is
+// their sum.
+void kyvTick(KyvWall& wall, kyv::PixelTarget& target, bool whole, KindSamples& kinds, Samples& total) {
+  double sum = 0;
+  for (int k = 0; k < kKinds; ++k) {
+    const double start = cpuSeconds();
+    wall.feed(k);
+    const double fed = cpuSeconds();
+    if (whole) wall.paintWhole(k, target);
+    else wall.paintDamage(k, target);
+    const double done = cpuSeconds();
+    kinds.feed[k].add(fed - start);
+    kinds.paint[k].add(done - fed);
+    kinds.both[k].add(done - start);
+    sum += done - start;
   }
-  report(state, out, cpuSeconds() - start, painted, bytes, grid.controls());
-  cairo_destroy(cr);
+  total.add(sum);
 }
 
-// Ticks of the Qt wall on `grid` in `image`; each tick feeds every widget and renders it.
-void qtTicks(benchmark::State& state, const Grid& grid, SharedImage& image, Figures& out) {
-  QImage target = image.image();
-  const size_t before = heapInUse();
-  auto wall = std::make_unique<QtWall>(grid);
-  int tick = 0;
-  for (; tick < kFillTicks; ++tick) wall->feed(tick);
-  {
-    QPainter p(&target);
-    wall->paint(p);
-  }
-  const size_t bytes = heapInUse() - before;
-  long painted = 0;
+// Every control's pixels written once, kind by kind.
+void floorWholeTick(const Grid& grid, SharedImage& image, uint32_t colour, Samples& total) {
   const double start = cpuSeconds();
-  for (auto _ : state) {
-    wall->feed(tick++);
-    QPainter p(&target);
-    painted += wall->paint(p);
-  }
-  report(state, out, cpuSeconds() - start, painted, bytes, grid.controls());
-}
-
-void KyvWallTick(benchmark::State& state) {
-  Run& r = run();
-  kyvTicks(state, r.grid, r.image, r.kyv);
-  r.image.save(r.pngFolder, "kyv-wall.png");
-}
-
-void QtWallTick(benchmark::State& state) {
-  Run& r = run();
-  qtTicks(state, r.grid, r.image, r.qt);
-  r.image.save(r.pngFolder, "qt-wall.png");
-}
-
-// The least any wall does per tick: every control's pixels written once, as plain fills.
-void PixelFloorTick(benchmark::State& state) {
-  Run& r = run();
-  long painted = 0;
-  uint32_t colour = 0xFF000000;
-  const double start = cpuSeconds();
-  for (auto _ : state) {
-    ++colour;
-    for (int k = 0; k < kKinds; ++k) {
-      const int w = pixels(kKindSizes[k].widthTwips), h = pixels(kKindSizes[k].heightTwips);
-      for (int i = 0; i < r.grid.perKind(); ++i) {
-        const QPoint at = r.grid.at(k, i);
-        for (int y = at.y(); y < at.y() + h; ++y) std::fill_n(r.image.row(y) + at.x(), w, colour);
-      }
+  for (int k = 0; k < kKinds; ++k) {
+    const QSize size = Grid::size(k);
+    for (int i = 0; i < grid.perKind(); ++i) {
+      const QPoint at = grid.at(k, i);
+      for (int y = at.y(); y < at.y() + size.height(); ++y) std::fill_n(image.row(y) + at.x(), size.width(), colour);
     }
-    painted += r.grid.controls();
   }
-  benchmark::DoNotOptimize(r.image.row(0));
-  report(state, r.floor, cpuSeconds() - start, painted, 0, r.grid.controls());
+  total.add(cpuSeconds() - start);
+}
+
+void floorChangedTick(const ChangedPixels& changed, int tick, SharedImage& image, uint32_t colour, Figures& f) {
+  double sum = 0;
+  for (int k = 0; k < kKinds; ++k) {
+    const double start = cpuSeconds();
+    changed.write(tick, k, image.row(0), colour);
+    const double took = cpuSeconds() - start;
+    f.floorKinds[k].add(took);
+    sum += took;
+  }
+  f.floorChanged.add(sum);
+}
+
+// Both walls and the baselines, a tick of each in turn until every one has `ticks`.
+void Wall(benchmark::State& state) {
+  Figures& f = figures();
+  const Options& o = options();
+  const Grid grid(kPerKind, kWallWidth);
+  SharedImage kyvImage(grid), qtImage(grid);
+  kyv::Registry registry;
+  const ChangedPixels changed(registry, grid, grid.width());
+  for (int k = 0; k < kKinds; ++k) {
+    f.changedPixels[k] = changed.pixelsPerTick(k);
+    f.damagedPixels[k] = changed.damagedPerTick(k);
+  }
+
+  kyv::PixelTarget target(kyvImage.bits(), grid.width(), grid.height(), kyvImage.stride());
+  size_t before = heapInUse();
+  auto kyvWall = std::make_unique<KyvWall>(registry, grid);
+  for (int t = 0; t < kFillTicks; ++t) kyvWall->feedAll();
+  kyvWall->paintAll(target);
+  f.kyvBytes = static_cast<double>(heapInUse() - before) / grid.controls();
+
+  QImage qtTarget = qtImage.image();
+  before = heapInUse();
+  auto qtWall = std::make_unique<QtWall>(grid);
+  int qtTicks = 0;
+  for (; qtTicks < kFillTicks; ++qtTicks) qtWall->feed(qtTicks);
+  {
+    QPainter p(&qtTarget);
+    qtWall->paint(p);
+  }
+  f.qtBytes = static_cast<double>(heapInUse() - before) / grid.controls();
+
+  for (auto _ : state) {
+    for (int round = 0; round < o.ticks; ++round) {
+      kyvTick(*kyvWall, target, false, f.kyvKinds, f.kyv);
+      timed(f.qt, [&] {
+        qtWall->feed(qtTicks++);
+        QPainter p(&qtTarget);
+        qtWall->paint(p);
+      });
+      kyvTick(*kyvWall, target, true, f.kyvWholeKinds, f.kyvWhole);
+      const uint32_t colour = 0xFF000000u | static_cast<uint32_t>(round);
+      floorWholeTick(grid, qtImage, colour, f.floorWhole);
+      floorChangedTick(changed, round, qtImage, colour, f);
+    }
+  }
+  // The last tick of each wall as it shows: Kyv's damage painted once more over its image.
+  kyvTick(*kyvWall, target, false, f.kyvKinds, f.kyv);
+  kyvImage.save(o.pngFolder, "kyv-wall.png");
+  {
+    qtWall->feed(qtTicks++);
+    QPainter p(&qtTarget);
+    qtWall->paint(p);
+  }
+  qtImage.save(o.pngFolder, "qt-wall.png");
+  state.counters["Kyv ms"] = f.kyv.median() * 1e3;
+  state.counters["Qt ms"] = f.qt.median() * 1e3;
+  state.counters["ratio"] = f.qt.median() / f.kyv.median();
 }
 
 // One control of each kind in a small image that stays in the processor's caches: what
@@ -572,13 +741,34 @@ void PixelFloorTick(benchmark::State& state) {
 void KyvOneOfEachTick(benchmark::State& state) {
   const Grid grid(1, 360);
   SharedImage image(grid);
-  kyvTicks(state, grid, image, run().kyvOne);
+  kyv::Registry registry;
+  KyvWall wall(registry, grid);
+  kyv::PixelTarget target(image.bits(), grid.width(), grid.height(), image.stride());
+  for (int t = 0; t < kFillTicks; ++t) wall.feedAll();
+  wall.paintAll(target);
+  const double start = cpuSeconds();
+  for (auto _ : state)
+    for (int k = 0; k < kKinds; ++k) {
+      wall.feed(k);
+      wall.paintDamage(k, target);
+    }
+  figures().kyvOne = (cpuSeconds() - start) / static_cast<double>(state.iterations());
 }
 
 void QtOneOfEachTick(benchmark::State& state) {
   const Grid grid(1, 360);
   SharedImage image(grid);
-  qtTicks(state, grid, image, run().qtOne);
+  QImage target = image.image();
+  QtWall wall(grid);
+  int tick = 0;
+  for (; tick < kFillTicks; ++tick) wall.feed(tick);
+  const double start = cpuSeconds();
+  for (auto _ : state) {
+    wall.feed(tick++);
+    QPainter p(&target);
+    wall.paint(p);
+  }
+  figures().qtOne = (cpuSeconds() - start) / static_cast<double>(state.iterations());
 }
 
 // Process-wide set-up both walls rely on, paid before either is measured: fontconfig and
@@ -586,23 +776,24 @@ void QtOneOfEachTick(benchmark::State& state) {
 // widget of each kind rendered). The controls are painted at another resolution and the
 // widgets at their own sizes, so that what the renderers keep for the walls' own lines,
 // fonts and captions is counted in the walls.
-void warmUp(Run& r) {
+void warmUp(Figures& f) {
   size_t before = heapInUse();
   {
     kyv::Registry registry;
-    cairo_t* cr = cairo_create(r.image.surface());
+    std::vector<uint32_t> pixels(1000 * 400);
     for (const KindSize& size : kKindSizes) {
       kyv::ControlPtr c = registry.create(size.className);
       c->InitProperties();
       c->setExtent(size.widthTwips, size.heightTwips);
-      kyv::render(*c, cr, kyv::kReferenceTwipsPerPixel / 2);
+      kyv::RenderOptions options;
+      options.twipsPerPixel = kyv::kReferenceTwipsPerPixel / 2;
+      kyv::renderToPixels(*c, reinterpret_cast<uint8_t*>(pixels.data()), 1000, 400, 4000, options);
     }
-    cairo_destroy(cr);
   }
-  r.kyvSetup = heapInUse() - before;
+  f.kyvSetup = heapInUse() - before;
   before = heapInUse();
   {
-    QImage image = r.image.image();
+    QImage image(1000, 400, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
     QWidget parent;
     for (QWidget* w : std::initializer_list<QWidget*>{new QProgressBar(&parent), new QLCDNumber(4, &parent),
@@ -610,58 +801,91 @@ void warmUp(Run& r) {
                                                       new QtLevels(&parent)})
       w->render(&p);
   }
-  r.qtSetup = heapInUse() - before;
+  f.qtSetup = heapInUse() - before;
 }
 
-void summary(const Run& r) {
-  const Figures &k = r.kyv, &q = r.qt;
-  std::printf("\nMonitoring wall: %d controls, %d x %d pixel image, one value per control a tick\n",
-              r.grid.controls(), r.image.width(), r.image.height());
-  std::printf("%-8s %10s %14s %14s\n", "wall", "ticks/s", "bytes/control", "painted/tick");
-  std::printf("%-8s %10.2f %14.0f %14.0f\n", "Kyv", k.ticksPerSecond, k.bytesPerControl, k.paintedPerTick);
-  std::printf("%-8s %10.2f %14.0f %14.0f\n", "Qt", q.ticksPerSecond, q.bytesPerControl, q.paintedPerTick);
-  std::printf("%-8s %10.2f %14s %14.0f\n", "floor", r.floor.ticksPerSecond, "-", r.floor.paintedPerTick);
-  if (q.ticksPerSecond > 0)
-    std::printf("speed:  Kyv ticks/s / Qt ticks/s = %.1f (target at least 10; the floor allows %.1f)\n",
-                k.ticksPerSecond / q.ticksPerSecond, r.floor.ticksPerSecond / q.ticksPerSecond);
-  if (r.qtOne.ticksPerSecond > 0)
-    std::printf("one of each kind in a cached image: Kyv %.1f us a tick, Qt %.1f us a tick, ratio %.1f\n",
-                1e6 / r.kyvOne.ticksPerSecond, 1e6 / r.qtOne.ticksPerSecond,
-                r.kyvOne.ticksPerSecond / r.qtOne.ticksPerSecond);
-  if (!kHeapMeasured) {
-    std::printf("memory: not measured under AddressSanitizer\n");
-    return;
+void printSamples(const char* name, const Samples& s) {
+  std::printf("%-24s %9.2f %9.2f - %-9.2f %9.1f\n", name, s.median() * 1e3, s.quantile(0.25) * 1e3,
+              s.quantile(0.75) * 1e3, 1 / s.median());
+}
+
+void summary(const Figures& f, const Grid& grid) {
+  std::printf("\nMonitoring wall: %d controls, %d x %d pixels, one value per control a tick; %zu ticks of each, "
+              "interleaved\n",
+              grid.controls(), grid.width(), grid.height(), f.qt.count());
+  std::printf("%-24s %9s %21s %9s\n", "tick (CPU time)", "median ms", "middle half ms", "ticks/s");
+  printSamples("Kyv, damage only", f.kyv);
+  printSamples("Kyv, every control whole", f.kyvWhole);
+  printSamples("Qt", f.qt);
+  printSamples("floor, every pixel", f.floorWhole);
+  printSamples("floor, changed pixels", f.floorChanged);
+  double changed = 0;
+  for (double n : f.changedPixels) changed += n;
+  double all = 0;
+  for (int k = 0; k < kKinds; ++k) all += static_cast<double>(grid.perKind()) * Grid::size(k).width() * Grid::size(k).height();
+  std::printf("changed pixels: %.2f M of %.2f M a tick (%.1f %%)\n", changed / 1e6, all / 1e6, 100 * changed / all);
+  std::printf("a Kyv tick takes %.2f times the changed-pixel floor (painting every control whole: %.2f times; "
+              "the every-pixel floor: %.2f times)\n",
+              f.kyv.median() / f.floorChanged.median(), f.kyvWhole.median() / f.floorChanged.median(),
+              f.floorWhole.median() / f.floorChanged.median());
+  std::printf("Kyv damage only against Kyv whole: %.1f times faster\n", f.kyvWhole.median() / f.kyv.median());
+
+  std::printf("\nOne new value per control, by kind (tick = feed + paint of the damage):\n");
+  std::printf("%-12s %8s %8s %8s %8s %8s %8s %11s %11s\n", "kind", "changed", "damaged", "floor", "feed", "paint",
+              "tick", "tick/floor", "paint/floor");
+  for (int k = 0; k < kKinds; ++k) {
+    const double per = 1e6 / kPerKind, floor = f.floorKinds[k].median() * per;
+    const double feed = f.kyvKinds.feed[k].median() * per, paint = f.kyvKinds.paint[k].median() * per;
+    const double tick = f.kyvKinds.both[k].median() * per;
+    std::printf("%-12s %8.0f %8.0f %8.2f %8.2f %8.2f %8.2f %11.2f %11.2f\n", kKindNames[k], f.changedPixels[k] / kPerKind,
+                f.damagedPixels[k] / kPerKind, floor, feed, paint, tick, tick / floor, paint / floor);
   }
-  if (q.bytesPerControl > 0)
-    std::printf("memory: Kyv bytes / Qt bytes = %.3f (target at most 0.25)\n", k.bytesPerControl / q.bytesPerControl);
-  std::printf("set-up once per process, counted in neither wall: Kyv %zu KiB, Qt %zu KiB\n", r.kyvSetup / 1024,
-              r.qtSetup / 1024);
+  std::printf("(changed and damaged: pixels a control; the rest: us a control, medians)\n");
+  std::printf("(whole repaint, us a control: ");
+  for (int k = 0; k < kKinds; ++k)
+    std::printf("%s%s %.2f", k ? ", " : "", kKindNames[k], f.kyvWholeKinds.both[k].median() * 1e6 / kPerKind);
+  std::printf(")\n");
+  if (f.qtOne > 0)
+    std::printf("one of each kind in a cached image: Kyv %.1f us a tick, Qt %.1f us, ratio %.1f\n", f.kyvOne * 1e6,
+                f.qtOne * 1e6, f.qtOne / f.kyvOne);
+  if (kHeapMeasured) {
+    std::printf("bytes per control: Kyv %.0f, Qt %.0f (ratio %.2f); set-up once per process, counted in neither: "
+                "Kyv %zu KiB, Qt %zu KiB\n",
+                f.kyvBytes, f.qtBytes, f.kyvBytes / f.qtBytes, f.kyvSetup / 1024, f.qtSetup / 1024);
+  } else {
+    std::printf("memory: not measured under AddressSanitizer\n");
+  }
+  std::printf("ratio %.1f\n", f.qt.median() / f.kyv.median());
 }
 
 }  // namespace
 
-BENCHMARK(KyvWallTick)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(QtWallTick)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(PixelFloorTick)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(Wall)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(KyvOneOfEachTick)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 BENCHMARK(QtOneOfEachTick)->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 
-// Options besides Google Benchmark's: --png FOLDER saves each wall's last tick there.
+// Options besides Google Benchmark's: --png FOLDER saves each wall's last tick there;
+// --ticks N measures N ticks of each kind (at least 50 for figures to report).
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  std::string pngFolder;
-  if (argc == 3 && std::string(argv[1]) == "--png") {
-    pngFolder = argv[2];
-    argc = 1;
+  Options& o = options();
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--png" || arg == "--ticks") && i + 1 < argc) {
+      if (arg == "--png") o.pngFolder = argv[++i];
+      else o.ticks = std::max(1, std::atoi(argv[++i]));
+      continue;
+    }
+    argv[kept++] = argv[i];
   }
+  argc = kept;
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Run& r = run();
-  r.pngFolder = pngFolder;
-  warmUp(r);
+  warmUp(figures());
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  summary(r);
+  summary(figures(), Grid(kPerKind, kWallWidth));
   return 0;
 }

@@ -19,6 +19,17 @@ int devicePixels(double twips, qreal ratio) {
   return std::max(1, static_cast<int>(std::ceil(twips / kTwipsPerPixel * ratio - 1e-6)));
 }
 
+// Device pixels at `ratio` as the logical pixels that hold them.
+QRegion logical(const kyv::Region& damage, qreal ratio) {
+  QRegion region;
+  for (const kyv::PixelRect& r : damage.rects()) {
+    const int x0 = static_cast<int>(std::floor(r.x0 / ratio)), y0 = static_cast<int>(std::floor(r.y0 / ratio));
+    const int x1 = static_cast<int>(std::ceil(r.x1 / ratio)), y1 = static_cast<int>(std::ceil(r.y1 / ratio));
+    region += QRect(x0, y0, x1 - x0, y1 - y0);
+  }
+  return region;
+}
+
 }  // namespace
 
 // Hears the control and hands everything to the widget.
@@ -29,7 +40,11 @@ class ControlWidget::Site final : public kyv::Site {
   void propertyChanged(kyv::Control&, std::string_view property) override {
     emit widget_.propertyChanged(text(property));
   }
-  void invalidated(kyv::Control&) override { widget_.update(); }
+  // The damage is in the pixels of the last paint, the image's.
+  void invalidated(kyv::Control&, const kyv::Region& damage) override {
+    if (damage.isEverything() || widget_.image_.isNull()) widget_.update();
+    else widget_.update(logical(damage, widget_.image_.devicePixelRatio()));
+  }
 
  private:
   ControlWidget& widget_;
@@ -37,11 +52,15 @@ class ControlWidget::Site final : public kyv::Site {
 
 namespace {
 
-// Paints `control` into `image`, which has the control's size at `ratio`.
-void paintInto(QImage& image, kyv::Control& control, qreal ratio) {
-  image.fill(Qt::transparent);
+// Paints `control` into `image`, which has the control's size at `ratio`: all of it, or
+// only what changed since the image was painted.
+void paintInto(QImage& image, kyv::Control& control, qreal ratio, bool onlyDamage) {
+  if (!onlyDamage) image.fill(Qt::transparent);
+  kyv::RenderOptions options;
+  options.twipsPerPixel = kTwipsPerPixel / ratio;
+  options.onlyDamage = onlyDamage;
   kyv::renderToPixels(control, image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()),
-                      kTwipsPerPixel / ratio);
+                      options);
 }
 
 }  // namespace
@@ -63,7 +82,7 @@ QImage renderImage(kyv::Control& control, qreal ratio) {
   if (image.isNull())
     kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " + size);
   image.setDevicePixelRatio(ratio);
-  paintInto(image, control, ratio);
+  paintInto(image, control, ratio, false);
   return image;
 }
 
@@ -299,10 +318,11 @@ void ControlWidget::resizeEvent(QResizeEvent* event) {
   });
 }
 
-// The image is kept between paints: a new one only for a new size or pixel ratio, a
-// repaint into it only when the control changed. A picture that cannot be made (too
-// large, no memory) leaves a plain frame.
-void ControlWidget::paintEvent(QPaintEvent*) {
+// The image is kept between paints: a new one only for a new size or pixel ratio, and
+// only the control's damage repainted into it when the control changed. Damage this
+// paint does not show (from changes the widget was not told of) is shown by the next. A
+// picture that cannot be made (too large, no memory) leaves a plain frame.
+void ControlWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   if (!control_) {
     painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DashLine));
@@ -319,7 +339,10 @@ void ControlWidget::paintEvent(QPaintEvent*) {
       image_ = QImage();
       image_ = renderImage(*control_, ratio);
     } else if (control_->dirty()) {
-      paintInto(image_, *control_, ratio);
+      const kyv::Region& damage = control_->damage();
+      const QRegion unshown = (damage.isEverything() ? QRegion(rect()) : logical(damage, ratio)) - event->region();
+      paintInto(image_, *control_, ratio, true);
+      if (!unshown.isEmpty()) update(unshown);
     }
     painter.drawImage(QPoint(0, 0), image_);
     paintError_.clear();

@@ -2,10 +2,11 @@
 // ControlWidget: a QWidget that hosts one control of the Kyv family, created by class name
 // through the registry. The widget's size is the control's extent at 15 twips per logical
 // pixel; it paints the control with the framework's renderer at the screen's device pixel
-// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), turns the
-// control's repaint requests into update(), and passes its events and property-changed
-// notifications on as signals. Members are reached late-bound, by name or dispatch id,
-// through calls that raise kyv::Error or through try... calls that never throw.
+// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture
+// and repaints only the pixels a change damaged (update() of just those), and passes its
+// events and property-changed notifications on as signals. Members are reached late-bound,
+// by name or dispatch id, through calls that raise kyv::Error or through try... calls that
+// never throw.
 //
 // The control (and its library) stays alive until every call into it has returned, so a
 // handler of its events may create or restore another control in the widget, or destroy

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "damage.h"
 #include "kyv/bag.h"
 #include "kyv/error.h"
 #include "kyv/site.h"
@@ -53,13 +54,45 @@ Variant Control::invoke(int member, Invoke how, Variant* arg) {
                                        std::string(members[member].name) +
                                        (isMethod ? " is a method" : " is a property"));
   if (how == Invoke::Put && !arg) raise(ErrorKind::TypeMismatch, "Type mismatch: no value to write");
-  return info_.invoke(*this, member, how, arg);
+  ++calls_;
+  Variant result;
+  try {
+    result = info_.invoke(*this, member, how, arg);
+  } catch (...) {
+    endCall();
+    throw;
+  }
+  endCall();
+  return result;
+}
+
+// Changes made during a call are reported once, when the outermost call ends, with all
+// of them in the region.
+void Control::endCall() {
+  if (--calls_ > 0 || !unreported_) return;
+  unreported_ = false;
+  report();
 }
 
 void Control::invalidate() {
-  if (dirty_) return;
+  const bool first = !dirty_;
   dirty_ = true;
-  if (site_) site_->invalidated(*this);
+  damageKnown_ = false;
+  if (calls_ > 0) unreported_ = true;
+  else if (first) report();
+}
+
+void Control::report() {
+  if (slot_) slot_->contentChanged();
+  else if (site_) site_->invalidated(*this, damage());
+}
+
+const Region& Control::damage() {
+  if (!damageKnown_) {
+    detail::Tracker::damageOf(*this, damage_);
+    damageKnown_ = true;
+  }
+  return damage_;
 }
 
 void Control::RaiseEvent(int number) {
@@ -75,6 +108,6 @@ void Control::PropertyChanged(std::string_view name) {
 Site::~Site() = default;
 void Site::eventRaised(Control&, const EventInfo&) {}
 void Site::propertyChanged(Control&, std::string_view) {}
-void Site::invalidated(Control&) {}
+void Site::invalidated(Control&, const Region&) {}
 
 }  // namespace kyv

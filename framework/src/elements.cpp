@@ -6,8 +6,8 @@
 
 #include "kyv/control.h"
 #include "kyv/error.h"
-#include "kyv/render.h"
-#include "kyv/site.h"
+#include "kyv/palette.h"
+#include "kyv/text.h"
 #include "kyv/variant.h"
 
 namespace kyv {
@@ -31,7 +31,7 @@ void eraseFromBack(std::vector<Element*>& list, Element* e) {
 void checkColour(Colour c) {
   const uint32_t top = c.value & 0xFF000000u;
   if (top == 0) return;
-  if (top == 0x80000000u && (c.value & 0x00FFFFFFu) < systemPalette().size()) return;
+  if (knownSystemColour(c)) return;
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%08X", c.value);
   invalid(std::string("colour ") + buf + " is neither 0x00BBGGRR nor a known system colour");
@@ -45,21 +45,45 @@ Element::Element(ElementKind kind, Container* parent, std::string name, int inde
       surface_(parent ? &parent->surface() : nullptr),
       name_(std::move(name)),
       index_(index) {
-  if (parent) parent->attach(*this);
+  if (!parent) return;
+  parent->attach(*this);
+  // Never painted: it shows nothing until the next paint.
+  track_.value.changed = true;
+  surface_->changed_.push_back(this);
+  surface_->invalidate();
 }
 
-Element::~Element() = default;
+Element::~Element() {
+  if (!track_.value.changed || surface_ == this) return;
+  eraseFromBack(surface_->changed_, this);
+}
 
 std::string Element::path() const {
   return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")";
 }
 
 void Element::setVisible(bool v) {
+  if (v == visible_) return;
+  touch();
   visible_ = v;
-  changed();
 }
 
-void Element::changed() const { surface_->invalidate(); }
+void Element::touch() {
+  Track& t = track_.value;
+  if (!t.changed) {
+    keepLook();
+    t.changed = true;
+    t.restacked = false;
+    surface_->changed_.push_back(this);
+  }
+  surface_->invalidate();
+}
+
+void Element::keepLook() {
+  Track& t = track_.value;
+  t.paintedVisible = visible_;
+  t.paintedAttached = t.attached;
+}
 
 // ---- RectElement ----------------------------------------------------------------------
 
@@ -68,20 +92,33 @@ float RectElement::Top() const { return parent() ? parent()->toUnitsY(top_) : to
 float RectElement::Width() const { return parent() ? parent()->sizeToUnitsX(width_) : width_; }
 float RectElement::Height() const { return parent() ? parent()->sizeToUnitsY(height_) : height_; }
 
+void RectElement::keepLook() {
+  Element::keepLook();
+  painted_.value = {left_, top_, width_, height_};
+}
+
 void RectElement::setLeft(float v) {
-  left_ = parent() ? parent()->toTwipsX(v) : v;
-  changed();
+  const float twips = parent() ? parent()->toTwipsX(v) : v;
+  if (twips == left_) return;
+  touch();
+  left_ = twips;
 }
 
 void RectElement::setTop(float v) {
-  top_ = parent() ? parent()->toTwipsY(v) : v;
-  changed();
+  const float twips = parent() ? parent()->toTwipsY(v) : v;
+  if (twips == top_) return;
+  touch();
+  top_ = twips;
 }
 
+// A size written is a size change even when it is the same: what sizeChanged does (a box
+// drops its drawn segments, a slot lays out its control) happens either way.
 void RectElement::storeSize(float& slot, float twips) {
   if (twips < 0) invalid(path() + " size " + formatNumber(twips) + " is negative");
-  slot = twips;
-  changed();
+  if (twips != slot) {
+    touch();
+    slot = twips;
+  }
   sizeChanged();
 }
 
@@ -97,11 +134,13 @@ void RectElement::setHeight(float v) {
 
 void RectElement::setRectTwips(float left, float top, float width, float height) {
   if (width < 0 || height < 0) invalid(path() + " size is negative");
-  left_ = left;
-  top_ = top;
-  width_ = width;
-  height_ = height;
-  changed();
+  if (left != left_ || top != top_ || width != width_ || height != height_) {
+    touch();
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+  }
   sizeChanged();
 }
 
@@ -110,17 +149,24 @@ void RectElement::setRectTwips(float left, float top, float width, float height)
 Container::Container(ElementKind kind, Container* parent, std::string name, int index)
     : RectElement(kind, parent, std::move(name), index) {}
 
+void Container::keepLook() {
+  RectElement::keepLook();
+  painted_.value = {backColor_, borderStyle_};
+}
+
 void Container::setBackColor(Colour c) {
   checkColour(c);
+  clearSegments();
+  if (c == backColor_) return;
+  touch();
   backColor_ = c;
-  segments_.clear();
-  changed();
 }
 
 void Container::setBorderStyle(int16_t style) {
   checkBoxBorder(style);
+  if (style == borderStyle_) return;
+  touch();
   borderStyle_ = style;
-  changed();
 }
 
 float Container::interiorWidth() const {
@@ -185,46 +231,78 @@ float Container::toTwipsY(float u) const { return sizeToTwipsY(u - scaleTop_); }
 float Container::toUnitsX(float t) const { return scaleLeft_ + sizeToUnitsX(t); }
 float Container::toUnitsY(float t) const { return scaleTop_ + sizeToUnitsY(t); }
 
+// Asks for a repaint even when there is nothing to clear: a host that paints then finds
+// no damage and paints nothing.
 void Container::Refresh() {
-  segments_.clear();
-  changed();
+  clearSegments();
+  surface().invalidate();
 }
 
 void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
   checkColour(colour);
+  touch();
   segments_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
-  changed();
 }
 
-void Container::sizeChanged() { segments_.clear(); }
+// The painted ones among the segments cleared are kept as the rectangle that holds them.
+void Container::clearSegments() {
+  if (segments_.empty()) return;
+  touch();
+  size_t& painted = paintedSegments_.value;
+  Erased& e = erased_.value;
+  for (size_t i = 0; i < painted; ++i) {
+    const Segment& s = segments_[i];
+    if (!e.any) e = {s.x1, s.y1, s.x1, s.y1, true};
+    e.x0 = std::min({e.x0, s.x1, s.x2});
+    e.y0 = std::min({e.y0, s.y1, s.y2});
+    e.x1 = std::max({e.x1, s.x1, s.x2});
+    e.y1 = std::max({e.y1, s.y1, s.y2});
+  }
+  painted = 0;
+  segments_.clear();
+}
+
+void Container::sizeChanged() { clearSegments(); }
+
+// A child that changes place in the stacking order may now show where it was hidden.
+void Container::restack(Element& child) {
+  child.touch();
+  child.track_.value.restacked = true;
+}
 
 void Container::bringToFront(Element& child) {
+  if (!stacking_.empty() && stacking_.back() == &child) return;
+  restack(child);
   eraseFromBack(stacking_, &child);
   stacking_.push_back(&child);
-  changed();
 }
 
 void Container::sendToBack(Element& child) {
+  if (!stacking_.empty() && stacking_.front() == &child) return;
+  restack(child);
   eraseFromBack(stacking_, &child);
   stacking_.insert(stacking_.begin(), &child);
-  changed();
 }
 
 void Container::placeInFrontOf(Element& child, const Element& other) {
-  eraseFromBack(stacking_, &child);
   // Searched from the front of the stacking order, where recently placed elements lie.
+  auto at = std::find(stacking_.rbegin(), stacking_.rend(), &child);
+  if (at != stacking_.rend() && std::next(at) != stacking_.rend() && *std::next(at) == &other) return;
+  restack(child);
+  eraseFromBack(stacking_, &child);
   auto it = std::find(stacking_.rbegin(), stacking_.rend(), &other);
   if (it == stacking_.rend()) stacking_.push_back(&child);
   else stacking_.insert(it.base(), &child);
-  changed();
 }
 
 void Container::attach(Element& child) {
+  child.track_.value.attached = true;
   stacking_.push_back(&child);
   surface().elements_.push_back(&child);
 }
 
 void Container::detach(Element& child) {
+  child.track_.value.attached = false;
   eraseFromBack(stacking_, &child);
   eraseFromBack(surface().elements_, &child);
 }
@@ -243,10 +321,13 @@ PictureBox::PictureBox(Container& parent, std::string name, int index)
 PictureBox& PictureBox::operator=(const PictureBox& other) {
   if (this == &other) return *this;
   // Settings only: the copy keeps its own children and starts with nothing drawn.
+  touch();
+  clearSegments();
   auto stacking = std::move(stacking_);
+  auto segments = std::move(segments_);
   Container::operator=(other);
   stacking_ = std::move(stacking);
-  segments_.clear();
+  segments_ = std::move(segments);
   return *this;
 }
 
@@ -255,37 +336,53 @@ PictureBox& PictureBox::operator=(const PictureBox& other) {
 Label::Label(Container& parent, std::string name, int index)
     : RectElement(ElementKind::Label, &parent, std::move(name), index) {}
 
+void Label::keepLook() {
+  RectElement::keepLook();
+  Look& p = painted_.value;
+  p.caption.assign(caption_);
+  p.fontName.assign(fontName_);
+  p.fontSize = fontSize_;
+  p.fontWeight = fontWeight_;
+  p.alignment = alignment_;
+  p.foreColor = foreColor_;
+}
+
 void Label::setCaption(std::string_view text) {
-  caption_.assign(text);
+  if (text != caption_) {
+    touch();
+    caption_.assign(text);
+  }
   if (autoSize_) fitToCaption();
-  changed();
 }
 
 void Label::setAutoSize(bool on) {
   autoSize_ = on;
   if (on) fitToCaption();
-  changed();
 }
 
 void Label::setAlignment(int16_t a) {
   if (a < 0 || a > 2) invalid("Alignment " + std::to_string(a) + " is not 0, 1 or 2");
+  if (a == alignment_) return;
+  touch();
   alignment_ = a;
-  changed();
 }
 
 void Label::setForeColor(Colour c) {
   checkColour(c);
+  if (c == foreColor_) return;
+  touch();
   foreColor_ = c;
-  changed();
 }
 
 void Label::setFont(std::string family, int weight, float points) {
   if (points <= 0) invalid("font size " + formatNumber(points) + " is not positive");
-  fontName_ = std::move(family);
-  fontWeight_ = weight;
-  fontSize_ = points;
+  if (family != fontName_ || weight != fontWeight_ || points != fontSize_) {
+    touch();
+    fontName_ = std::move(family);
+    fontWeight_ = weight;
+    fontSize_ = points;
+  }
   if (autoSize_) fitToCaption();
-  changed();
 }
 
 void Label::fitToCaption() {
@@ -303,42 +400,41 @@ float LineElement::Y1() const { return parent()->toUnitsY(y1_); }
 float LineElement::X2() const { return parent()->toUnitsX(x2_); }
 float LineElement::Y2() const { return parent()->toUnitsY(y2_); }
 
-void LineElement::setX1(float v) {
-  x1_ = parent()->toTwipsX(v);
-  changed();
+void LineElement::keepLook() {
+  Element::keepLook();
+  painted_.value = look();
 }
 
-void LineElement::setY1(float v) {
-  y1_ = parent()->toTwipsY(v);
-  changed();
+void LineElement::setEnd(float& end, float twips) {
+  if (twips == end) return;
+  touch();
+  end = twips;
 }
 
-void LineElement::setX2(float v) {
-  x2_ = parent()->toTwipsX(v);
-  changed();
-}
-
-void LineElement::setY2(float v) {
-  y2_ = parent()->toTwipsY(v);
-  changed();
-}
+void LineElement::setX1(float v) { setEnd(x1_, parent()->toTwipsX(v)); }
+void LineElement::setY1(float v) { setEnd(y1_, parent()->toTwipsY(v)); }
+void LineElement::setX2(float v) { setEnd(x2_, parent()->toTwipsX(v)); }
+void LineElement::setY2(float v) { setEnd(y2_, parent()->toTwipsY(v)); }
 
 void LineElement::setBorderColor(Colour c) {
   checkColour(c);
+  if (c == colour_) return;
+  touch();
   colour_ = c;
-  changed();
 }
 
 void LineElement::setBorderStyle(int16_t s) {
   if (s < 0 || s > 6) invalid("line BorderStyle " + std::to_string(s) + " is not 0 to 6");
+  if (s == style_) return;
+  touch();
   style_ = s;
-  changed();
 }
 
 void LineElement::setBorderWidth(int16_t w) {
   if (w < 1) invalid("BorderWidth " + std::to_string(w) + " is less than 1");
+  if (w == width_) return;
+  touch();
   width_ = w;
-  changed();
 }
 
 // ---- Shape, Image -----------------------------------------------------------------------
@@ -346,60 +442,70 @@ void LineElement::setBorderWidth(int16_t w) {
 Shape::Shape(Container& parent, std::string name, int index)
     : RectElement(ElementKind::Shape, &parent, std::move(name), index) {}
 
+void Shape::keepLook() {
+  RectElement::keepLook();
+  painted_.value = look();
+}
+
 void Shape::setFillColor(Colour c) {
   checkColour(c);
+  if (c == fill_) return;
+  touch();
   fill_ = c;
-  changed();
 }
 
 void Shape::setBorderColor(Colour c) {
   checkColour(c);
+  if (c == border_) return;
+  touch();
   border_ = c;
-  changed();
 }
 
 void Shape::setBorderStyle(int16_t s) {
   checkBoxBorder(s);
+  if (s == borderStyle_) return;
+  touch();
   borderStyle_ = s;
-  changed();
 }
 
 Image::Image(Container& parent, std::string name, int index)
     : RectElement(ElementKind::Image, &parent, std::move(name), index) {}
 
+void Image::keepLook() {
+  RectElement::keepLook();
+  painted_.value = borderStyle_;
+}
+
 void Image::setBorderStyle(int16_t s) {
   checkBoxBorder(s);
+  if (s == borderStyle_) return;
+  touch();
   borderStyle_ = s;
-  changed();
 }
 
 // ---- ControlSlot ------------------------------------------------------------------------
-
-namespace {
-// Forwards an embedded control's repaint requests to the control that holds it.
-class SlotSite final : public Site {
- public:
-  explicit SlotSite(Surface& host) : host_(host) {}
-  void invalidated(Control&) override { host_.invalidate(); }
-
- private:
-  Surface& host_;
-};
-}  // namespace
 
 ControlSlot::ControlSlot(Container& parent, std::string name, int index)
     : RectElement(ElementKind::ControlSlot, &parent, std::move(name), index) {}
 
 ControlSlot::~ControlSlot() = default;
 
+void ControlSlot::keepLook() {
+  RectElement::keepLook();
+  painted_.value = control_.get();
+}
+
+// The embedded control reports its changes to the slot, not to a site.
 void ControlSlot::setControl(ControlPtr control) {
+  touch();
+  if (control_) control_->embedIn(nullptr);
   control_ = std::move(control);
   if (!control_) return;
-  if (!site_) site_ = std::make_unique<SlotSite>(surface());
-  control_->setSite(site_.get());
+  control_->embedIn(this);
   control_->setExtent(widthTwips(), heightTwips());
-  changed();
 }
+
+void ControlSlot::contentChanged() { touch(); }
 
 void ControlSlot::sizeChanged() {
   if (control_) control_->setExtent(widthTwips(), heightTwips());

@@ -1,37 +1,51 @@
 #pragma once
-// Direct rasterization for the renderer: when a control is painted into a plain image
-// surface, its rectangles and lines are written straight into the surface's pixels, with
-// exactly the pixels cairo would set, at a fraction of cairo's cost per call.
+// What the direct canvas needs from cairo, obtained from cairo itself once and kept: the
+// pixels a line of each shape sets, and each caption's glyph coverage. Also the one
+// definition of how a line is stroked, used by both canvases.
 #include <cairo.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "kyv/region.h"
 
 namespace kyv::raster {
 
-// Device pixels [x0, x1) x [y0, y1).
-struct PixelRect {
-  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  bool empty() const { return x0 >= x1 || y0 >= y1; }
+// Pixels [x0, x1) of row dy, relative to the line's first end, and `count` - 1 more runs
+// like it, each (stepX, stepY) further on: a dotted line is a handful of these. Runs along
+// a row have stepY 0 and stepX at least their length; runs down a column have stepX 0.
+struct Run {
+  int dy, x0, x1;
+  int count = 1, stepX = 0, stepY = 0;
 };
-PixelRect intersect(const PixelRect& a, const PixelRect& b);
 
-struct Run;
-
-// A line as the renderer draws it: ends on pixel corners (the stroke runs through pixel
-// centres when its width is odd), a width and a dash unit in whole pixels, a line style
-// from 1 to 6 (solid, dash, dot, dash-dot, dash-dot-dot, inside solid).
-struct Line {
-  int x1, y1, x2, y2;
-  int style;
-  int width, unit;
+// A line's shape: everything but its position. Ends on pixel corners (the stroke runs
+// through pixel centres when its width is odd), a width and a dash unit in whole pixels,
+// a line style from 1 to 6 (solid, dash, dot, dash-dot, dash-dot-dot, inside solid).
+struct LineShape {
+  int dx, dy, style, width, unit;
+  bool operator==(const LineShape&) const = default;
 };
+
+// The pixels cairo sets when it strokes a line of one shape, relative to the line's first
+// end, and their bounds.
+struct Stamp {
+  std::vector<Run> runs;
+  PixelRect bounds;
+};
+
+// Whether a line of this shape, moved by whole pixels, sets the same pixels moved by as
+// much: solid lines, and dashed ones that are level or upright. Cairo places the dashes
+// of a slanted line in floating point from its ends.
+bool stampable(const LineShape& s);
+// The stamp of a stampable shape, rasterized by cairo once per thread and kept; null when
+// the shape is too large to keep.
+const Stamp* stampOf(const LineShape& s);
 
 // Strokes a line of `style` from (x1, y1) to (x2, y2), pixel corners, `width` pixels wide
-// with dashes in units of `unit` pixels, in the current source: the one definition of a
-// line's cap, dash pattern and placement, for both ways of painting.
+// with dashes in units of `unit` pixels, in the current source.
 void stroke(cairo_t* cr, double x1, double y1, double x2, double y2, int style, double width, double unit);
 
 // A caption as cairo lays it out and draws it in one font: its advance and the font's
@@ -46,50 +60,17 @@ struct Text {
 };
 
 // The caption in `family` (bold or not) at `size` pixels, measured and drawn by cairo
-// once per thread and kept.
-const Text& textOf(const std::string& family, bool bold, double size, const std::string& caption);
+// once per thread and kept. The reference holds until the next call.
+const Text& textOf(std::string_view family, bool bold, double size, std::string_view caption);
+// Draws a caption as cairo draws it, the left end of its baseline at (x, y).
+void showText(cairo_t* cr, const std::string& family, bool bold, double size, const std::string& caption, double x,
+              double y);
 
-// The pixels of the image a context paints into, with the clip in force, in the
-// context's user space.
-class PixelTarget {
- public:
-  // The target of `cr` when painting into it directly gives cairo's pixels: an ARGB32 or
-  // RGB24 image, drawn into with OVER at an integer offset and no group pushed, clipped
-  // to at most one pixel-aligned rectangle. Clips `cr` to `extent` on the way (the
-  // caller restores the context). Flushes the surface, as direct access requires.
-  static std::optional<PixelTarget> of(cairo_t* cr, const PixelRect& extent);
-
-  const PixelRect& clip() const { return clip_; }
-  void setClip(const PixelRect& clip) { clip_ = clip; }
-
-  // Fills `r` (within the clip) with the opaque colour 0x00BBGGRR.
-  void fill(const PixelRect& r, uint32_t bgr);
-  // Draws `line` within the clip; false, drawing nothing, for a line this path cannot
-  // copy exactly (slanted and dashed, or too large to rasterize on the side), which the
-  // caller strokes with cairo.
-  bool draw(const Line& line, uint32_t bgr);
-  // Draws `text` with the left end of its baseline at (x, y), within the clip, as cairo
-  // draws text in an opaque colour: each pixel moves towards the colour by its coverage.
-  void draw(const Text& text, int x, int y, uint32_t bgr);
-  // Whether the context leaves text to cairo's defaults (no font options of its own), so
-  // that text drawn here looks as cairo would draw it.
-  bool plainText() const { return plainText_; }
-  // Tells cairo which pixels were written.
-  void markDirty() const;
-
- private:
-  PixelTarget() = default;
-  void fillRow(int y, int x0, int x1, uint32_t argb);
-  // Fills `run` of a stamp placed at (x, y), within the clip.
-  void fillRun(int x, int y, const Run& run, uint32_t argb);
-
-  cairo_surface_t* surface_ = nullptr;
-  unsigned char* data_ = nullptr;
-  int stride_ = 0;         // bytes a row
-  int dx_ = 0, dy_ = 0;    // device position of the user-space origin
-  PixelRect clip_;         // user space, within the surface
-  PixelRect painted_;      // user space, the extent clipped once
-  bool plainText_ = false;
-};
+// Pixel arithmetic of cairo's ARGB32: an opaque pixel of colour 0x00BBGGRR, and `dst`
+// moved towards the opaque `src` by `coverage`, rounded as pixman rounds.
+inline uint32_t opaque(uint32_t bgr) {
+  return 0xFF000000u | (bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF);
+}
+uint32_t over(uint32_t src, uint32_t dst, uint32_t coverage);
 
 }  // namespace kyv::raster

@@ -140,7 +140,7 @@ TEST_F(Elements, StackingOrderCanBeChanged) {
 
 struct CountingSite : kyv::Site {
   int invalidations = 0;
-  void invalidated(kyv::Control&) override { ++invalidations; }
+  void invalidated(kyv::Control&, const kyv::Region&) override { ++invalidations; }
 };
 
 TEST_F(Elements, ChangesInvalidateOnceUntilTheHostPaints) {

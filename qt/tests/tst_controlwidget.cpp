@@ -1,4 +1,5 @@
 // ControlWidget on the offscreen platform, hosting the vertical status bar by class name.
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,6 +40,21 @@ struct PaintCounter : QObject {
     return false;
   }
 };
+
+// Keeps the region of the last paint event a widget receives.
+struct PaintRegion : QObject {
+  QRegion region;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) region = static_cast<QPaintEvent*>(e)->region();
+    return false;
+  }
+};
+
+int pixelsIn(const QRegion& region) {
+  int n = 0;
+  for (const QRect& r : region) n += r.width() * r.height();
+  return n;
+}
 
 }  // namespace
 
@@ -229,6 +245,30 @@ class TestControlWidget : public QObject {
       for (int x = 0; x < single.width(); ++x)
         for (int d = 0; d < 4; ++d) QCOMPARE(twice.pixel(2 * x + d % 2, 2 * y + d / 2), single.pixel(x, y));
     QCOMPARE(QColor(single.pixel(15, 200)), QColor(0, 255, 0));  // the green segment
+  }
+
+  // A new reading repaints the rows the bar gains and the caption's digits, a small part
+  // of the widget; what the widget shows then is the whole picture the renderer makes.
+  void repaintsOnlyWhatChanged() {
+    ControlWidget w;
+    QVERIFY(w.create(kBar));
+    Variant first(int16_t(30));
+    w.call("incbar", first);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    PaintRegion painted;
+    w.installEventFilter(&painted);
+    Variant next(int16_t(35));
+    w.call("incbar", next);
+    QTRY_VERIFY(!painted.region.isEmpty());
+    QVERIFY2(pixelsIn(painted.region) * 5 < w.width() * w.height(),
+             qPrintable(QString("repainted %1 of %2 pixels").arg(pixelsIn(painted.region)).arg(w.width() * w.height())));
+    const qreal ratio = w.devicePixelRatioF();
+    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage drawn = kyvqt::renderImage(*w.control(), ratio);
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) QCOMPARE(shown.pixel(x, y), drawn.pixel(x, y));
   }
 };
 

@@ -6,6 +6,7 @@
 #include "kyv/class_info.h"
 #include "kyv/elements.h"
 #include "kyv/export.h"
+#include "kyv/region.h"
 #include "kyv/variant.h"
 
 namespace kyv {
@@ -45,9 +46,16 @@ class KYV_API Control {
   Variant invoke(int member, Invoke how, Variant* arg);
 
   // Painting: a control is dirty from its first change until the host has painted it.
+  // clearDirty forgets the request, not the damage: that goes with the next render.
   bool dirty() const { return dirty_; }
   void clearDirty() { dirty_ = false; }
+  // Asks the host to repaint: the site hears of it at the end of the late-bound call
+  // under way (invoke), or at once when none is and the control was clean.
   void invalidate();
+  // The device pixels whose picture may differ from the control's last paint, at that
+  // paint's twips per pixel, from its top-left corner: every pixel before the first paint.
+  // Worked out from the elements changed since then, when asked.
+  const Region& damage();
 
  protected:
   void RaiseEvent(int number);
@@ -56,11 +64,24 @@ class KYV_API Control {
   void Refresh() { surface_.Refresh(); }
 
  private:
+  friend class ControlSlot;
+  friend struct detail::Tracker;
   int bind(std::string_view name, MemberKind kind) const;
+  // Places the control in `slot` of another control, which then hears of its changes.
+  void embedIn(ControlSlot* slot) { slot_ = slot; }
+  void endCall();
+  void report();
   const ClassInfo& info_;
   Registry* registry_;
   Site* site_ = nullptr;
+  ControlSlot* slot_ = nullptr;
+  int calls_ = 0;              // late-bound calls under way
+  bool unreported_ = false;    // changed during them
   bool dirty_ = true;
+  bool damageKnown_ = false;   // damage_ holds the changes so far
+  double paintedTpp_ = 0;      // 0 before the first paint
+  uint64_t paintedPalette_ = 0;
+  Region damage_;
   Surface surface_;
 };
 

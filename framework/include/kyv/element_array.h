@@ -50,6 +50,7 @@ class ElementArray {
     if (!pool_.empty()) {
       member = std::move(pool_.back());
       pool_.pop_back();
+      member->touch();
       parent_.attach(*member);
     } else {
       member = std::make_unique<T>(parent_, name_, index);
@@ -57,7 +58,6 @@ class ElementArray {
     *member = first;
     member->index_ = index;
     member->visible_ = false;
-    member->changed();
     slots_[index] = std::move(member);
     designTime_[index] = false;
     ++count_;
@@ -69,7 +69,7 @@ class ElementArray {
     T& member = Item(index);
     if (designTime_[index])
       raise(ErrorKind::InvalidPropertyValue, "Can't unload " + member.path() + ": it is a design-time member");
-    member.changed();
+    member.touch();
     parent_.detach(member);
     pool_.push_back(std::move(slots_[index]));
     --count_;

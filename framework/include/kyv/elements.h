@@ -4,6 +4,11 @@
 // slots that embed another control. Geometry is Single twips, stored exactly as written,
 // in the interior coordinates of the container; a container with a user scale converts
 // positions and sizes written or read through it at that moment.
+//
+// Every element keeps how it looked when its control was last painted: the first change
+// after a paint records it and puts the element on its surface's list of changed elements,
+// from which the renderer works out which pixels changed. A write that changes nothing
+// records nothing.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +23,19 @@ class Container;
 class Surface;
 class Control;
 class Site;
+namespace detail {
+struct Tracker;
+}
+
+// State that belongs to one element object and never goes with a copy of its settings
+// (ElementArray::Load copies the first member's settings into a new one).
+template <class T>
+struct Own {
+  T value{};
+  Own() = default;
+  Own(const Own&) {}
+  Own& operator=(const Own&) { return *this; }
+};
 
 enum class ElementKind : uint8_t { Surface, PictureBox, Label, Line, Shape, Image, ControlSlot };
 
@@ -45,17 +63,31 @@ class KYV_API Element {
   Element(ElementKind kind, Container* parent, std::string name, int index);
   Element(const Element&) = default;
   Element& operator=(const Element&) = default;
-  void changed() const;  // invalidates the owning control
+  // Call before changing anything the element shows: the first change after a paint
+  // keeps the element's look (keepLook) and lists it as changed; every change
+  // invalidates the owning control.
+  void touch();
+  // Copies what the element shows into its record of the last paint.
+  virtual void keepLook();
 
  private:
   template <class T> friend class ElementArray;
   friend class Surface;
+  friend class Container;
+  friend struct detail::Tracker;
+  struct Track {
+    bool changed = false;    // listed as changed since the last paint
+    bool restacked = false;  // moved in its container's stacking order since then
+    bool attached = true;    // in its container's stacking order
+    bool paintedVisible = false, paintedAttached = false;
+  };
   ElementKind kind_;
   Container* parent_;
   Surface* surface_;
   std::string name_;
   int index_;
   bool visible_ = true;
+  Own<Track> track_;
 };
 
 // An element with a rectangle: Left, Top, Width, Height in the container's scale.
@@ -82,16 +114,24 @@ class KYV_API RectElement : public Element {
   RectElement(const RectElement&) = default;
   RectElement& operator=(const RectElement&) = default;
   virtual void sizeChanged() {}
+  void keepLook() override;
 
  private:
+  friend struct detail::Tracker;
+  struct Rect {
+    float left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const Rect&) const = default;
+  };
   void storeSize(float& slot, float twips);
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  Own<Rect> painted_;
 };
 
 // A segment drawn on a box with its Line method, in twips of the box's interior.
 struct Segment {
   float x1, y1, x2, y2;
   Colour colour;
+  bool operator==(const Segment&) const = default;
 };
 
 // A box that holds further elements: the surface and picture boxes.
@@ -144,19 +184,39 @@ class KYV_API Container : public RectElement {
   Container(const Container&) = default;
   Container& operator=(const Container&) = default;
   void sizeChanged() override;
+  void keepLook() override;
 
  private:
   friend class Element;
   friend class PictureBox;
   template <class T> friend class ElementArray;
+  friend struct detail::Tracker;
+  struct Look {
+    Colour backColor;
+    int16_t borderStyle;
+    bool operator==(const Look&) const = default;
+  };
   void attach(Element& child);
   void detach(Element& child);
+  void restack(Element& child);
+  // Drops the drawn segments; those painted are kept until the next paint, whose damage
+  // holds their pixels.
+  void clearSegments();
   Colour backColor_{0x8000000F};
   int16_t borderStyle_ = 0;
   float scaleLeft_ = 0, scaleTop_ = 0;
   float userScaleWidth_ = 0, userScaleHeight_ = 0;  // 0 = no user scale on that axis
   std::vector<Element*> stacking_;
   std::vector<Segment> segments_;
+  Own<Look> painted_;
+  // Twips of the interior that painted segments cleared since the last paint covered, as
+  // the corners of the rectangle holding them.
+  struct Erased {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool any = false;
+  };
+  Own<size_t> paintedSegments_;  // segments_ before this index have been painted
+  Own<Erased> erased_;
 };
 
 // The control's own surface. Its Width and Height are the control's extent.
@@ -168,14 +228,18 @@ class KYV_API Surface : public Container {
   Control& control() const { return owner_; }
   // Every element of the control in creation order (the surface itself not included).
   const std::vector<Element*>& elements() const { return elements_; }
+  // Elements changed since the control was last painted, in the order of their first change.
+  const std::vector<Element*>& changedElements() const { return changed_; }
   void invalidate() const;
 
  private:
   friend class Element;
   friend class Container;
   template <class T> friend class ElementArray;
+  friend struct detail::Tracker;
   Control& owner_;
   std::vector<Element*> elements_;
+  std::vector<Element*> changed_;
 };
 
 class KYV_API PictureBox : public Container {
@@ -205,7 +269,18 @@ class KYV_API Label : public RectElement {
   float FontSize() const { return fontSize_; }
   void setFont(std::string family, int weight, float points);
 
+ protected:
+  void keepLook() override;
+
  private:
+  friend struct detail::Tracker;
+  struct Look {
+    std::string caption, fontName;
+    float fontSize = 0;
+    int fontWeight = 0;
+    int16_t alignment = 0;
+    Colour foreColor;
+  };
   void fitToCaption();
   std::string caption_;
   std::string fontName_ = "Liberation Sans";
@@ -214,6 +289,7 @@ class KYV_API Label : public RectElement {
   bool autoSize_ = false;
   int16_t alignment_ = 0;
   Colour foreColor_{0x80000012};
+  Own<Look> painted_;
 };
 
 class KYV_API LineElement : public Element {
@@ -244,11 +320,24 @@ class KYV_API LineElement : public Element {
   int16_t BorderWidth() const { return width_; }  // pixels, at least 1
   void setBorderWidth(int16_t w);
 
+ protected:
+  void keepLook() override;
+
  private:
+  friend struct detail::Tracker;
+  struct Look {
+    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    Colour colour;
+    int16_t style = 0, width = 0;
+    bool operator==(const Look&) const = default;
+  };
+  Look look() const { return {x1_, y1_, x2_, y2_, colour_, style_, width_}; }
+  void setEnd(float& end, float twips);
   float x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
   Colour colour_{0x80000008};
   int16_t style_ = 1;
   int16_t width_ = 1;
+  Own<Look> painted_;
 };
 
 // A filled rectangle.
@@ -264,10 +353,21 @@ class KYV_API Shape : public RectElement {
   int16_t BorderStyle() const { return borderStyle_; }  // 0 no outline, 1 solid outline
   void setBorderStyle(int16_t s);
 
+ protected:
+  void keepLook() override;
+
  private:
+  friend struct detail::Tracker;
+  struct Look {
+    Colour fill, border;
+    int16_t borderStyle = 0;
+    bool operator==(const Look&) const = default;
+  };
+  Look look() const { return {fill_, border_, borderStyle_}; }
   Colour fill_{0x00000000};
   Colour border_{0x80000008};
   int16_t borderStyle_ = 0;
+  Own<Look> painted_;
 };
 
 // An image frame; it shows no picture here, only its optional 1-pixel border.
@@ -279,8 +379,13 @@ class KYV_API Image : public RectElement {
   int16_t BorderStyle() const { return borderStyle_; }
   void setBorderStyle(int16_t s);  // 0 or 1, else invalid-property-value
 
+ protected:
+  void keepLook() override;
+
  private:
+  friend struct detail::Tracker;
   int16_t borderStyle_ = 0;
+  Own<int16_t> painted_;
 };
 
 struct ControlDeleter {
@@ -299,13 +404,18 @@ class KYV_API ControlSlot : public RectElement {
   // Places `control` in the slot at the slot's current size.
   void setControl(ControlPtr control);
   Control* control() const { return control_.get(); }
+  // The embedded control's picture changed: lists the slot as changed, so that the
+  // damage of the control holding it includes the embedded control's.
+  void contentChanged();
 
  protected:
   void sizeChanged() override;
+  void keepLook() override;
 
  private:
-  std::unique_ptr<Site> site_;  // forwards the embedded control's repaint requests
+  friend struct detail::Tracker;
   ControlPtr control_;
+  Own<const Control*> painted_;
 };
 
 }  // namespace kyv

@@ -8,6 +8,7 @@
 namespace kyv {
 
 class Control;
+class Region;
 struct EventInfo;
 
 class KYV_API Site {
@@ -17,8 +18,13 @@ class KYV_API Site {
   virtual void eventRaised(Control& control, const EventInfo& event);
   // A persisted property changed (its name is also its bag key).
   virtual void propertyChanged(Control& control, std::string_view property);
-  // The control needs repainting; sent once until the host paints (Control::clearDirty).
-  virtual void invalidated(Control& control);
+  // The control's picture changed: `damage` holds the device pixels that may now differ
+  // from its last paint (at that paint's twips per pixel, from the control's top-left
+  // corner), each time all of them. Sent when a late-bound call that changed the picture
+  // ends (the outermost one, when calls nest), and at the first change made outside such a
+  // call after a paint. A host that keeps the picture repaints the region (or paints with
+  // RenderOptions::onlyDamage); one that queues the control for painting may ignore it.
+  virtual void invalidated(Control& control, const Region& damage);
 };
 
 }  // namespace kyv

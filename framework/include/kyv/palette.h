@@ -1,0 +1,28 @@
+#pragma once
+// System colours: 0x80000000 + n names entry n of a palette of 0x00BBGGRR colours. One
+// system palette serves every render that names no palette of its own; a host may replace
+// it, or pass a palette with each render.
+#include <array>
+#include <cstdint>
+
+#include "kyv/export.h"
+#include "kyv/variant.h"
+
+namespace kyv {
+
+using Palette = std::array<uint32_t, 31>;
+
+// The palette renders use when they are given none, and its replacement.
+KYV_API const Palette& systemPalette();
+KYV_API void setSystemPalette(const Palette& palette);
+
+// Whether `c` names an entry of a palette.
+inline bool knownSystemColour(Colour c) {
+  return c.isSystem() && (c.value & 0x00FFFFFFu) < std::tuple_size_v<Palette>;
+}
+
+// The plain 0x00BBGGRR value a colour shows as, through `palette` or the system palette.
+KYV_API uint32_t resolveColour(Colour c);
+KYV_API uint32_t resolveColour(Colour c, const Palette& palette);
+
+}  // namespace kyv

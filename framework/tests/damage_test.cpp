@@ -1,0 +1,230 @@
+// Damage: what a change costs to repaint. The gauge's box fills its 1500 x 600 twips
+// surface, 100 x 40 pixels at the reference resolution, so a twips value over 15 is a
+// pixel.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "gauge.h"
+#include "kyv/region.h"
+#include "kyv/render.h"
+#include "kyv/site.h"
+
+namespace {
+
+struct Requests final : kyv::Site {
+  void invalidated(kyv::Control&, const kyv::Region& damage) override {
+    ++count;
+    last = damage;
+  }
+  int count = 0;
+  kyv::Region last;
+};
+
+struct Damage : ::testing::Test {
+  Damage() : pixels(100 * 40) {
+    gauge.tick.forEach([](kyv::LineElement& l) { l.setVisible(false); });
+    gauge.box.setBackColor(kyv::Colour{0x00FFFF});
+  }
+  // Paints the gauge whole, as a host that keeps its picture does first.
+  void paint(const kyv::Palette* palette = nullptr) {
+    kyv::RenderOptions o;
+    o.palette = palette;
+    kyv::renderToPixels(gauge, bits(), 100, 40, 400, o);
+  }
+  uint8_t* bits() { return reinterpret_cast<uint8_t*>(pixels.data()); }
+  Gauge gauge;
+  std::vector<uint32_t> pixels;
+};
+
+TEST_F(Damage, EverythingBeforeTheFirstPaintAndNothingRightAfterIt) {
+  EXPECT_TRUE(gauge.damage().isEverything());
+  paint();
+  EXPECT_TRUE(gauge.damage().empty());
+  EXPECT_FALSE(gauge.dirty());
+}
+
+TEST_F(Damage, WritesThatChangeNothingDamageNothingAndAskForNoPaint) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);
+  paint();
+  Requests site;
+  gauge.setSite(&site);
+  bar.setVisible(true);
+  bar.setFillColor(bar.FillColor());
+  bar.setLeft(150);
+  gauge.box.setBorderStyle(0);
+  EXPECT_TRUE(gauge.damage().empty());
+  EXPECT_FALSE(gauge.dirty());
+  EXPECT_EQ(site.count, 0);
+}
+
+// The multi-bar hides and shows again every bar on each value: only what ends up
+// different counts.
+TEST_F(Damage, HidingAndShowingAgainNetsToNothing) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);
+  paint();
+  bar.setVisible(false);
+  bar.setHeight(600);
+  bar.setVisible(true);
+  bar.setHeight(300);
+  EXPECT_TRUE(gauge.dirty());
+  EXPECT_TRUE(gauge.damage().empty());
+}
+
+TEST_F(Damage, AShapeThatGrowsDamagesOnlyTheRowsItGains) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);  // pixels 10 to 30 each way
+  paint();
+  bar.setHeight(360);  // now down to row 34
+  const kyv::Region& d = gauge.damage();
+  EXPECT_EQ(d.bounds(), (kyv::PixelRect{10, 30, 30, 34}));
+  EXPECT_EQ(d.area(), 20u * 4u);
+}
+
+// With an outline, the old bottom edge becomes fill: one row more.
+TEST_F(Damage, AnOutlinedShapeAlsoDamagesItsOldEdge) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);
+  bar.setBorderStyle(1);
+  paint();
+  bar.setHeight(360);
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 29, 30, 34}));
+}
+
+TEST_F(Damage, ARecolouredOrHiddenShapeDamagesItsRectangle) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);
+  paint();
+  bar.setFillColor(kyv::Colour{0x0000FF});
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 30, 30}));
+  paint();
+  bar.setVisible(false);
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 30, 30}));
+}
+
+// A caption of one digit at the left of a 1200-twips (80-pixel) label damages the few
+// pixels its glyphs cover, not the label.
+TEST_F(Damage, TextDamagesItsInkNotItsLabel) {
+  kyv::Label label(gauge.box, "label");
+  label.setRectTwips(150, 150, 1200, 300);
+  label.setCaption("1");
+  paint();
+  label.setCaption("7");
+  const kyv::PixelRect ink = gauge.damage().bounds();
+  EXPECT_GE(ink.x0, 10);
+  EXPECT_LE(ink.x1, 20);
+  EXPECT_GE(ink.y0, 10);
+  EXPECT_LE(ink.y1, 30);
+  EXPECT_FALSE(ink.empty());
+}
+
+// A level segment from pixel 0 to pixel 10 sets eleven pixels; clearing it damages those.
+TEST_F(Damage, RefreshDamagesTheClearedSegmentsNotTheBox) {
+  gauge.box.Line(0, 150, 150, 150, kyv::Colour{0xFF0000});
+  paint();
+  gauge.box.Refresh();
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{0, 10, 11, 11}));
+  paint();
+  gauge.box.Refresh();  // nothing left to clear: a repaint is asked for, of nothing
+  EXPECT_TRUE(gauge.dirty());
+  EXPECT_TRUE(gauge.damage().empty());
+}
+
+// A box moved takes its children along: all it covered and covers is damaged.
+TEST_F(Damage, AMovedBoxDamagesWhereItWasAndWhereItIs) {
+  kyv::PictureBox inner(gauge.box, "inner");
+  inner.setRectTwips(150, 150, 300, 300);
+  kyv::Shape dot(inner, "dot");
+  dot.setRectTwips(0, 0, 30, 30);
+  paint();
+  inner.setLeft(600);
+  const kyv::Region& d = gauge.damage();
+  EXPECT_TRUE(d.contains(10, 10));   // where it was
+  EXPECT_TRUE(d.contains(49, 29));   // where it is
+  EXPECT_FALSE(d.contains(35, 20));  // between the two
+}
+
+// An embedded control's changes reach the control holding it; shrunk, it damages where
+// it was.
+TEST_F(Damage, AnEmbeddedControlDamagesItsHost) {
+  kyv::ControlSlot slot(gauge.box, "slot");
+  slot.setRectTwips(150, 150, 600, 300);  // pixels 10 to 50 across, 10 to 30 down
+  slot.setControl(kyv::ControlPtr(new Gauge()));
+  paint();
+  auto& inner = static_cast<Gauge&>(*slot.control());
+  kyv::Variant red(kyv::Colour{0x0000FF});
+  inner.put("Colour", red);
+  EXPECT_TRUE(gauge.dirty());
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 50, 30}));
+  paint();
+  slot.setWidth(300);
+  EXPECT_TRUE(gauge.damage().contains(45, 20));
+}
+
+TEST_F(Damage, TheSiteHearsAllOfACallsDamageOnceWhenTheCallEnds) {
+  paint();
+  Requests site;
+  gauge.setSite(&site);
+  kyv::Variant ticks(true);
+  gauge.put("Ticks", ticks);  // three ticks shown, one notification
+  EXPECT_EQ(site.count, 1);
+  EXPECT_EQ(site.last.rects(), gauge.damage().rects());
+  EXPECT_TRUE(site.last.contains(0, 0));
+}
+
+TEST_F(Damage, OnlyTheDamageIsRepaintedIntoTheKeptPicture) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(150, 150, 300, 300);
+  paint();
+  pixels[0] = 0x12345678;  // a pixel outside any damage
+  bar.setFillColor(kyv::Colour{0x0000FF});
+  kyv::RenderOptions o;
+  o.onlyDamage = true;
+  kyv::renderToPixels(gauge, bits(), 100, 40, 400, o);
+  EXPECT_EQ(pixels[0], 0x12345678u);
+  EXPECT_EQ(pixels[15 * 100 + 15], 0xFFFF0000u);
+}
+
+// System colours may change with the palette: a render with another palette paints
+// everything, though no element changed.
+TEST_F(Damage, ARenderWithAnotherPaletteRepaintsEverything) {
+  gauge.box.setBackColor(kyv::Colour{0x80000005});
+  paint();
+  kyv::Palette other = kyv::systemPalette();
+  other[5] = 0x0000FF;
+  kyv::RenderOptions o;
+  o.onlyDamage = true;
+  o.palette = &other;
+  kyv::renderToPixels(gauge, bits(), 100, 40, 400, o);
+  EXPECT_EQ(pixels[20 * 100 + 50], 0xFFFF0000u);
+}
+
+TEST(Regions, MergeARectangleIntoTheLastWhenTogetherTheyMakeOne) {
+  kyv::Region r;
+  r.add({0, 0, 10, 5});
+  r.add({0, 5, 10, 8});   // below, as wide
+  r.add({2, 2, 4, 4});    // inside
+  r.add({20, 0, 30, 5});  // apart
+  EXPECT_EQ(r.rects().size(), 2u);
+  EXPECT_EQ(r.rects()[0], (kyv::PixelRect{0, 0, 10, 8}));
+  EXPECT_EQ(r.bounds(), (kyv::PixelRect{0, 0, 30, 8}));
+  EXPECT_EQ(r.area(), 80u + 50u);
+  r.add({5, 0, 25, 2});  // overlapping both: counted once
+  EXPECT_EQ(r.area(), 80u + 50u + 10u * 2u);
+  EXPECT_TRUE(r.contains(15, 1));
+  EXPECT_FALSE(r.contains(15, 3));
+}
+
+TEST(Regions, EverythingHoldsEveryPixelAndTakesNoMore) {
+  kyv::Region r = kyv::Region::everything();
+  r.add({0, 0, 10, 10});
+  EXPECT_TRUE(r.isEverything());
+  EXPECT_TRUE(r.contains(-100000, 100000));
+  r.clear();
+  EXPECT_TRUE(r.empty());
+}
+
+}  // namespace
