@@ -56,7 +56,6 @@ class KYV_API Control {
   void Refresh() { surface_.Refresh(); }
 
  private:
-  int bind(std::string_view name, MemberKind kind) const;
   const ClassInfo& info_;
   Registry* registry_;
   Site* site_ = nullptr;
