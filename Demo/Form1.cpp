@@ -5,13 +5,14 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QLayout>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
-#include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "AboutBox.h"
 #include "ElementSizes.h"
