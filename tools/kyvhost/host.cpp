@@ -162,13 +162,10 @@ int Host::bindMember(Instance& inst, const Word& member, std::string& shown) {
   const std::string& t = member.text;
   shown = kyv::nameForMessage(t);
   try {
-    int index = -1;
     const std::optional<kyv::Variant> id =
         !member.quoted && t.size() > 3 && t[0] == '#' ? parseValue(Word{t.substr(1), false}) : std::nullopt;
-    if (id && (id->type() == kyv::VarType::Integer || id->type() == kyv::VarType::Long))
-      index = info.bind(static_cast<kyv::DispId>(id->toLong()));
-    else
-      index = info.bind(std::string_view(t));
+    const bool byId = id && (id->type() == kyv::VarType::Integer || id->type() == kyv::VarType::Long);
+    const int index = byId ? info.bind(static_cast<kyv::DispId>(id->toLong())) : info.bind(std::string_view(t));
     shown = std::string(info.members()[index].name);
     return index;
   } catch (const kyv::Error& e) {
