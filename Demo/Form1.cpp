@@ -5,13 +5,17 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <string_view>
+#include <utility>
 
 #include "AboutBox.h"
+#include "ElementSizes.h"
 #include "Layout.h"
 #include "TextValues.h"
 #include "kyv/arith.h"
@@ -68,6 +72,26 @@ constexpr OptionBox kOptionBoxes[] = {
 
 constexpr const char* kTimers[] = {"Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6"};
 
+// The control each timer feeds, whose panel its ticks belong to.
+constexpr std::pair<const char*, const char*> kFeeds[] = {
+    {"Timer1", "KyvMovingBar1"}, {"Timer2", "Kyvvstat1"}, {"Timer3", "fourseg1"},
+    {"Timer4", "HeartBeat1"},    {"Timer5", "Hstat1"},    {"Timer6", "KyvMultiBar1"}};
+
+// The window's own handlers (loading, the about box) report as the form.
+const QString kForm = QStringLiteral("Form");
+
+// The title of the panel that holds element `name`, or the form's.
+QString panelTitle(std::string_view name) {
+  const PanelRow* panel = panelOf(name);
+  return panel ? QString::fromUtf8(panel->title) : kForm;
+}
+
+QString feedPanel(std::string_view timer) {
+  for (const auto& [name, control] : kFeeds)
+    if (timer == name) return panelTitle(control);
+  return kForm;
+}
+
 QString indexed(const char* array, int index) { return QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(index); }
 
 // Interval 0 stops the timer; a running timer given its own interval again keeps running.
@@ -112,15 +136,18 @@ QWidget* makeElement(const ElementRow& row, QWidget* panel) {
 }  // namespace
 
 template <class Steps>
-void Form1::handle(const QString& handler, Steps&& steps) {
+void Form1::handle(const QString& handler, const QString& panel, Steps&& steps) {
+  const int reportedBefore = reported_.value(panel);
+  ++running_[panel];
   try {
     steps();
   } catch (const kyv::Error& e) {
     const std::string_view kind = kyv::kindName(e.kind());
-    showError(handler, QString::fromUtf8(kind.data(), qsizetype(kind.size())), QString::fromUtf8(e.what()));
+    showError(panel, handler, QString::fromUtf8(kind.data(), qsizetype(kind.size())), QString::fromUtf8(e.what()));
   } catch (const std::exception& e) {
-    showError(handler, QStringLiteral("error"), QString::fromUtf8(e.what()));
+    showError(panel, handler, QStringLiteral("error"), QString::fromUtf8(e.what()));
   }
+  if (--running_[panel] == 0 && reported_.value(panel) == reportedBefore) statusLine_->clear(panel);
 }
 
 template <class T>
@@ -174,10 +201,14 @@ void Form1::build() {
   caption.setBold(true);
   element<QLabel>(QStringLiteral("Label6"))->setFont(caption);
   element<QLabel>(QStringLiteral("Label6"))->setWordWrap(true);
-  // One-line captions keep their place and grow to the right where our font is wider.
-  for (QWidget* w : std::as_const(elements_)) {
-    const bool caption = qobject_cast<QCheckBox*>(w) || (qobject_cast<QLabel*>(w) && !qobject_cast<QLabel*>(w)->wordWrap());
-    if (caption) w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
+  // The hosted controls keep their extents; every other element grows where our fonts and
+  // style need more room than the layout gives.
+  for (QFrame* frame : std::as_const(panelFrames)) {
+    QList<QWidget*> inPanel;
+    for (const ElementRow& e : elements())
+      if (e.kind != Kind::Control && frame->objectName() == QLatin1String(e.panel))
+        inPanel.append(elements_.value(QString::fromUtf8(e.name)));
+    fitToContents(inPanel, frame->contentsRect());
   }
   for (const char* name : kTimers) {
     auto* timer = new QTimer(this);
@@ -189,6 +220,10 @@ void Form1::build() {
   connect(about, &QAction::triggered, this, &Form1::abmenu_Click);
   statusBar()->setObjectName(QStringLiteral("status"));
   statusBar()->setSizeGripEnabled(false);
+  statusLine_ = new StatusLine(statusBar());
+  statusBar()->addWidget(statusLine_, 1);
+  // The panels are laid out in twips for this size: the window neither shrinks nor grows.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 // Each control comes from the form document by its element name: class, extent and stored
@@ -198,13 +233,14 @@ void Form1::createControls(const kyv::FormDocument& document) {
     if (e.kind != Kind::Control) continue;
     const QString name = QString::fromUtf8(e.name);
     ControlWidget* w = control(e.name);
+    const QString panel = panelTitle(e.name);
     connect(w, &ControlWidget::errorOccurred, this,
-            [this, name](const QString& step, const QString& kind, const QString& message) {
-              showError(name + QLatin1Char('.') + step, kind, message);
+            [this, name, panel](const QString& step, const QString& kind, const QString& message) {
+              showError(panel, name + QLatin1Char('.') + step, kind, message);
             });
     const kyv::FormControl* entry = document.find(e.name);
     if (!entry) {
-      showError(name + QStringLiteral(".Create"), QStringLiteral("cannot-create-object"),
+      showError(panel, name + QStringLiteral(".Create"), QStringLiteral("cannot-create-object"),
                 QStringLiteral("the form document holds no control named ") + name);
       continue;
     }
@@ -218,21 +254,26 @@ void Form1::connectHandlers() {
     connect(element<QPushButton>(indexed("Command2", i)), &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
   for (const ColourButton& b : kColourButtons) {
     ControlWidget* target = control(b.control);
-    connect(element<QPushButton>(QLatin1String(b.button)), &QPushButton::clicked, this,
-            [this, b, target] { handle(QLatin1String(b.button), [&] { colourClick(target, b.property); }); });
+    connect(element<QPushButton>(QLatin1String(b.button)), &QPushButton::clicked, this, [this, b, target] {
+      handle(QLatin1String(b.button), panelTitle(b.button), [&] { colourClick(target, b.property); });
+    });
   }
   for (const OptionBox& o : kOptionBoxes) {
     ControlWidget* target = control(o.control);
     connect(element<QCheckBox>(QLatin1String(o.box)), &QCheckBox::stateChanged, this, [this, o, target](int state) {
-      handle(QLatin1String(o.box), [&] { optionClick(target, o.property, state, o.boolean, o.greyIsOn); });
+      handle(QLatin1String(o.box), panelTitle(o.box),
+             [&] { optionClick(target, o.property, state, o.boolean, o.greyIsOn); });
     });
   }
+  connect(element<QPushButton>(QStringLiteral("Command8")), &QPushButton::clicked, this, &Form1::Command8_Click);
   const std::pair<const char*, void (Form1::*)()> ticks[] = {
       {"Timer1", &Form1::Timer1_Timer}, {"Timer2", &Form1::Timer2_Timer}, {"Timer3", &Form1::Timer3_Timer},
       {"Timer4", &Form1::Timer4_Timer}, {"Timer5", &Form1::Timer5_Timer}, {"Timer6", &Form1::Timer6_Timer}};
   for (const auto& [name, tick] : ticks) {
     connect(timers_.value(QLatin1String(name)), &QTimer::timeout, this,
-            [this, name = QLatin1String(name), tick] { handle(name, [&] { (this->*tick)(); }); });
+            [this, name = QLatin1String(name), panel = feedPanel(name), tick] {
+              handle(name, panel, [&] { (this->*tick)(); });
+            });
   }
   control("Kyvvstat1")->setEventHandler([this](ControlWidget&, const kyv::EventInfo& e) {
     if (kyv::sameName(e.name, "MaxThreshReached")) Kyvvstat1_MaxThreshReached();
@@ -243,7 +284,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::Form_Load() {
-  handle(QStringLiteral("Form_Load"), [&] {
+  handle(QStringLiteral("Form_Load"), kForm, [&] {
     verticalCounter_ = 0;
     horizontalCounter_ = 0;
     box(QStringLiteral("Text4(1)"))->setText(numberText(control("HeartBeat1")->get("HorizCount").toLong()));
@@ -255,7 +296,8 @@ void Form1::Form_Load() {
 }
 
 void Form1::Command2_Click(int index) {
-  handle(indexed("Command2", index), [&] {
+  const QString handler = indexed("Command2", index);
+  handle(handler, panelTitle(handler.toStdString()), [&] {
     const auto enable = [&](std::initializer_list<QWidget*> widgets, bool on) {
       for (QWidget* w : widgets) w->setEnabled(on);
     };
@@ -376,7 +418,7 @@ void Form1::Timer6_Timer() {
 }
 
 void Form1::Kyvvstat1_MaxThreshReached() {
-  handle(QStringLiteral("Kyvvstat1_MaxThreshReached"), [&] {
+  handle(QStringLiteral("Kyvvstat1_MaxThreshReached"), panelTitle("Kyvvstat1"), [&] {
     verticalCounter_ = 0;
     Variant counter(verticalCounter_);
     control("Kyvvstat1")->call("incbar", counter);
@@ -384,15 +426,26 @@ void Form1::Kyvvstat1_MaxThreshReached() {
 }
 
 void Form1::Hstat1_MaxThreshReached() {
-  handle(QStringLiteral("Hstat1_MaxThreshReached"), [&] {
+  handle(QStringLiteral("Hstat1_MaxThreshReached"), panelTitle("Hstat1"), [&] {
     horizontalCounter_ = 0;
     Variant counter(horizontalCounter_);
     control("Hstat1")->call("incbar", counter);
   });
 }
 
+// A new layout of the trace: its point arrays are made again for the HorizCount in force
+// and the trace starts again at the left edge. The only way out once Horiz Count has been
+// raised past the points the last layout made (every Plot then fails), short of a resize.
+void Form1::Command8_Click() {
+  handle(QStringLiteral("Command8"), panelTitle("Command8"), [&] {
+    ControlWidget* trace = control("HeartBeat1");
+    trace->put("BackColor", trace->get("BackColor"));  // a BackColor write clears the drawn trace
+    trace->control()->Resize();
+  });
+}
+
 void Form1::abmenu_Click() {
-  handle(QStringLiteral("abmenu"), [&] {
+  handle(QStringLiteral("abmenu"), kForm, [&] {
     if (!frmAbout_) frmAbout_ = new AboutBox(ControlWidget::defaultRegistry(), this);
     frmAbout_->exec();
   });
@@ -411,10 +464,22 @@ QList<QTimer*> Form1::feedTimers() const {
   return timers;
 }
 
-QString Form1::statusText() const { return statusBar()->currentMessage(); }
+QString Form1::statusText() const { return statusLine_->currentError(); }
 
-void Form1::showError(const QString& where, const QString& kind, const QString& message) {
-  statusBar()->showMessage(QStringLiteral("%1: %2: %3").arg(where, kind, message));
+QList<StatusLine::Report> Form1::recentErrors() const { return statusLine_->recent(); }
+
+int Form1::errorsReported() const {
+  int total = 0;
+  for (int n : reported_) total += n;
+  return total;
+}
+
+void Form1::showError(const QString& panel, const QString& where, const QString& kind, const QString& message) {
+  ++reported_[panel];
+  // The heartbeat's points outnumber its arrays until the trace is laid out again.
+  const bool tooManyPoints = panel == panelTitle("HeartBeat1") && kind == QLatin1String("subscript-out-of-range");
+  statusLine_->report(panel, where, kind, message,
+                      tooManyPoints ? QStringLiteral("press New Trace") : QString());
 }
 
 ControlWidget* Form1::control(const char* name) const { return element<ControlWidget>(QLatin1String(name)); }

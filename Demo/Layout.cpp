@@ -13,9 +13,12 @@ constexpr const char* kHorizontalBar = "horizontalBarPanel";
 constexpr const char* kHeartbeat = "heartbeatPanel";
 
 constexpr PanelRow kPanels[] = {
-    {kBarGraph, 0, 0, 5445, 3480},           {kMultiBar, 5490, 0, 2400, 3480},
-    {kDigit, 7935, 0, 2400, 2865},           {kVerticalBar, 7935, 2880, 2400, 4695},
-    {kHorizontalBar, 0, 3480, 7905, 1530},   {kHeartbeat, 0, 4950, 7905, 2655},
+    {kBarGraph, "Bar graph", 0, 0, 5445, 3480},
+    {kMultiBar, "Multi-bar", 5490, 0, 2400, 3480},
+    {kDigit, "Digits", 7935, 0, 2400, 2865},
+    {kVerticalBar, "Vertical bar", 7935, 2880, 2400, 4695},
+    {kHorizontalBar, "Horizontal bar", 0, 3480, 7905, 1530},
+    {kHeartbeat, "Heartbeat", 0, 4950, 7905, 2655},
 };
 
 constexpr bool kChecked = true;
@@ -97,6 +100,7 @@ constexpr ElementRow kElements[] = {
     {kHeartbeat, "Command5(0)", Button, "Grid Color", 6315, 1620, 1380, 270},
     {kHeartbeat, "Command5(1)", Button, "Back Color", 6315, 1920, 1380, 270},
     {kHeartbeat, "Command5(2)", Button, "Line Color", 6315, 2235, 1380, 270},
+    {kHeartbeat, "Command8", Button, "New Trace", 2655, 2280, 1020, 240},
     {kHeartbeat, "Command2(6)", Button, "Stop", 3720, 2280, 810, 240},
     {kHeartbeat, "Command2(7)", Button, "Start", 4575, 2280, 810, 240},
 };
@@ -107,6 +111,15 @@ int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 
 std::span<const PanelRow> panels() { return kPanels; }
 std::span<const ElementRow> elements() { return kElements; }
+
+const PanelRow* panelOf(std::string_view name) {
+  for (const ElementRow& e : kElements) {
+    if (e.name != name) continue;
+    for (const PanelRow& p : kPanels)
+      if (std::string_view(p.name) == e.panel) return &p;
+  }
+  return nullptr;
+}
 
 QRect pixels(int left, int top, int width, int height) {
   return QRect(px(left), px(top), px(left + width) - px(left), px(top + height) - px(top));

@@ -4,6 +4,7 @@
 // panel. The window shows it at 15 twips per logical pixel.
 #include <QRect>
 #include <span>
+#include <string_view>
 
 namespace kyvdemo {
 
@@ -14,6 +15,7 @@ enum class Kind { Control, CheckBox, Button, TextBox, Label, ComboBox };
 
 struct PanelRow {
   const char* name;
+  const char* title;  // as the status line names the panel
   int left, top, width, height;
 };
 
@@ -28,6 +30,8 @@ struct ElementRow {
 
 std::span<const PanelRow> panels();
 std::span<const ElementRow> elements();
+// The panel that holds element `name` ("Command2(7)"); null when there is none.
+const PanelRow* panelOf(std::string_view name);
 
 // A rectangle in twips as logical pixels; edges round to the nearest pixel.
 QRect pixels(int left, int top, int width, int height);

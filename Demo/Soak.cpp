@@ -87,6 +87,7 @@ void Soak::start() {
             .arg(settings_.duration.count() / 1000.0)
             .arg(interval)
             .arg(settings_.reportEvery.count() / 1000.0));
+  errorsBefore_ = form_.errorsReported();
   form_.startAll();
   for (QTimer* t : form_.feedTimers()) {
     connect(t, &QTimer::timeout, this, [this] { ++ticks_; });
@@ -115,9 +116,13 @@ void Soak::finish() {
   if (samples_.last().elapsedMs < settings_.duration.count()) report();  // unless the last report was the end
   const bool answers = everyControlAnswers();
   const QString status = form_.statusText();  // the answers' events may have run handlers
-  passed_ = answers && status.isEmpty();
+  const int errors = form_.errorsReported() - errorsBefore_;
+  passed_ = answers && status.isEmpty() && errors == 0;
   QStringList problems;
   if (!status.isEmpty()) problems << QStringLiteral("the status line shows ") + status;
+  if (errors > 0)
+    problems << (errors == 1 ? QStringLiteral("1 error was reported while it ran")
+                             : QStringLiteral("%1 errors were reported while it ran").arg(errors));
   if (!answers) problems << QStringLiteral("a control does not answer");
   sink_(passed_ ? QStringLiteral("soak passed: no error in the status line, every control answers")
                 : QStringLiteral("soak failed: ") + problems.join(QStringLiteral("; ")));

@@ -4,7 +4,9 @@
 // interval; a report line then follows every `reportEvery` with the time since start, the
 // process's resident memory, the feed ticks so far and the status line's text. At the end
 // the feeds stop, and every control must still answer a late-bound property read and a call of its feed
-// method. The soak passes when they all answer and the status line shows no error.
+// method. The soak passes when they all answer, no error was reported while it ran (an error
+// may stand in the status line only until its panel runs cleanly again) and the status
+// line shows none.
 //
 //   soak  10.0 s  rss   48212 KiB  ticks   59871  status:
 //   KyvMovingBar1 answers: MaxLimit = 100, MoveBar 1 done
@@ -69,6 +71,7 @@ class Soak : public QObject {
   QTimer endTimer_;
   QElapsedTimer clock_;
   int64_t ticks_ = 0;
+  int errorsBefore_ = 0;  // reported before the soak started
   QList<Sample> samples_;
   bool passed_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
+#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -9,6 +10,9 @@ namespace {
 
 enum Segment { UpperRight, LowerRight, Bottom, LowerLeft, UpperLeft, Top, Middle, kSegments };
 
+// The default extent, which the frame fills at design time.
+constexpr float kWidth = 870, kHeight = 1125;
+constexpr int16_t kBorderStyle = 1;
 constexpr Colour kFaceColour{0x80000008};
 constexpr Colour kSegmentColour{0x00FF00};
 constexpr int16_t kSegmentWidth = 3;
@@ -41,34 +45,26 @@ const kyv::ClassInfo& sseg::classTable() {
   using K = sseg;
   static const T table{
       "Kyv1Digit.sseg",
-      870,
-      1125,
+      kWidth,
+      kHeight,
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Border of the digit's frame: 0 none, 1 sunken."),
-          T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030002, "Returns/sets the background color used to display text and graphics in an object."),
-          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001,
-                                                             "Returns/sets the color of an object's border."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, kyv::help::kBackColor),
+          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, kyv::help::kBorderColor),
           T::property<&K::maxlimit, &K::setmaxlimit>(
               "maxlimit", 0x68030000, "A stored number; it does not change what the digit shows."),
           T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),
       },
       {},
       {
-          {"BackColor", kFaceColour, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.digit(0).setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.digit(0).BackColor()); }},
+          T::stored<&K::BackColor>("BackColor", kFaceColour, [](K& c, Colour v) { c.digit(0).setBackColor(v); }),
           // One entry per segment, in index order.
           {"DisplayColor", kSegmentColour, VarType::Colour,
            [](K& c, int i, const Variant& v) { c.seg(i).setBorderColor(v.toColour()); },
            [](K& c, int i) { return Variant(c.seg(i).BorderColor()); }, kSegments, kSegments},
-          {"maxlimit", kMaxlimit, VarType::Long,
-           [](K& c, int, const Variant& v) { c.maxlimit_ = v.toLong(); },
-           [](K& c, int) { return Variant(c.maxlimit_); }},
-          {"BorderStyle", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.Picture1.setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.Picture1.BorderStyle()); }},
+          T::stored<&K::maxlimit>("maxlimit", kMaxlimit, [](K& c, int32_t v) { c.maxlimit_ = v; }),
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
       }};
   return table;
 }
@@ -78,8 +74,8 @@ sseg::sseg(kyv::Registry* registry)
       Picture1(UserControl(), "Picture1"),
       digit(Picture1, "digit"),
       seg(digit.create(0), "seg") {
-  Picture1.setRectTwips(0, 0, 870, 1125);
-  Picture1.setBorderStyle(1);
+  Picture1.setRectTwips(0, 0, kWidth, kHeight);
+  Picture1.setBorderStyle(kBorderStyle);
   digit(0).setRectTwips(0, 0, Picture1.interiorWidth(), Picture1.interiorHeight());
   digit(0).setBackColor(kFaceColour);
   for (int i = 0; i < kSegments; ++i) {

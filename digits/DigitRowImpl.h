@@ -14,6 +14,7 @@ namespace kyv {
 namespace digitrow {
 
 inline constexpr std::string_view kDigitClass = "Kyv1Digit.sseg";
+inline constexpr int16_t kBorderStyle = 1;
 inline constexpr kyv::Colour kBackColour{0x80000008};
 inline constexpr kyv::Colour kDisplayColour{0x00FF00};
 // Each digit's design-time extent.
@@ -37,7 +38,7 @@ DigitRow<N>::DigitRow(const kyv::ClassInfo& info, kyv::Registry* registry, const
       layout_(layout),
       maxlimit_(layout.maxlimit) {
   Picture1.setRectTwips(layout.frameLeft, layout.frameTop, info.defaultWidth(), info.defaultHeight());
-  Picture1.setBorderStyle(1);
+  Picture1.setBorderStyle(digitrow::kBorderStyle);
   Picture1.setBackColor(digitrow::kBackColour);
   for (int i = 0; i < N; ++i) {
     kyv::ControlSlot& slot = digit.create(i);
@@ -71,11 +72,9 @@ kyv::ControlPtr DigitRow<N>::createDigit() {
 template <int N>
 kyv::Variant DigitRow<N>::invokeDigit(int index, DigitMember member, kyv::Invoke how, kyv::Variant* arg) {
   kyv::Control& d = *digit(index).control();
-  if (bound_[member] < 0)
-    kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                 std::string(d.classInfo().className()) + " has no member " +
-                                                 std::string(digitrow::kMemberNames[member]));
-  return d.invoke(bound_[member], how, arg);
+  // A member the digit class lacks was left unbound: binding it now raises no-such-member.
+  const int bound = bound_[member] >= 0 ? bound_[member] : d.classInfo().bind(digitrow::kMemberNames[member]);
+  return d.invoke(bound, how, arg);
 }
 
 template <int N>
@@ -199,11 +198,9 @@ std::vector<typename DigitRow<N>::Table::Persist> DigitRow<N>::persisted(const L
       {"DisplayColor", digitrow::kDisplayColour, VarType::Colour,
        [](K& c, int i, const Variant& v) { c.setDigitColour(i, DigitDisplayColor, v.toColour()); },
        [](K& c, int i) { return Variant(c.digitColour(i, DigitDisplayColor)); }, N, N},
-      {"maxlimit", layout.maxlimit, VarType::Long, [](K& c, int, const Variant& v) { c.maxlimit_ = v.toLong(); },
-       [](K& c, int) { return Variant(c.maxlimit_); }},
-      {"BorderStyle", int16_t{1}, VarType::Integer,
-       [](K& c, int, const Variant& v) { c.Picture1.setBorderStyle(v.toInteger()); },
-       [](K& c, int) { return Variant(c.Picture1.BorderStyle()); }},
+      Table::template stored<&K::maxlimit>("maxlimit", layout.maxlimit, [](K& c, int32_t v) { c.maxlimit_ = v; }),
+      Table::template stored<&K::BorderStyle>("BorderStyle", digitrow::kBorderStyle,
+                                              [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
       {"BackColor", digitrow::kBackColour, VarType::Colour,
        [](K& c, int, const Variant& v) { c.Picture1.setBackColor(v.toColour()); },
        [](K& c, int) { return Variant(c.Picture1.BackColor()); }, 1, 0},

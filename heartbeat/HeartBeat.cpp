@@ -6,11 +6,17 @@
 #include "kyv/class_table.h"
 #include "kyv/error.h"
 #include "kyv/plugin.h"
+#include "kyv/standard_help.h"
 
 namespace kyv {
 
 namespace {
 constexpr int16_t kDotted = 3;
+
+// Design-time settings; the first two are also the stored defaults.
+constexpr Colour kBackColour{0x80000007};
+constexpr int16_t kBorderStyle = 1;
+constexpr Colour kGridColour{0x80000004};
 
 [[noreturn]] void pastArrays(int i, size_t size) {
   kyv::raise(kyv::ErrorKind::SubscriptOutOfRange,
@@ -32,36 +38,25 @@ const kyv::ClassInfo& HeartBeat::classTable() {
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "Number Of Vertical Tics"),
           T::method<&K::Plot>(
               "Plot", 0x6003000C, "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
-          T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030004,
-              "Returns/sets the background color used to display text and graphics in an object."),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
-                                                           "Returns/sets the border style for an object."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kyv::help::kBackColor),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle),
           T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002, "Colour of the trace drawn from now on."),
           T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001, "Shows or hides the dotted grid."),
-          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000,
-                                                       "Returns/sets the color of an object's border."),
+          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, kyv::help::kBorderColor),
       },
       {},
       {
-          {"HorizCount", kHorizCount, VarType::Integer,
-           [](K& c, int, const Variant& v) { c.horizCount_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.horizCount_); }},
-          {"MaxLimit", kMaxLimit, VarType::Integer, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.maxLimit_); }},
-          {"BackColor", Colour{0x80000007}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.Picture1.setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.Picture1.BackColor()); }},
-          {"BorderStyle", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.Picture1.setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.Picture1.BorderStyle()); }},
+          T::stored<&K::HorizCount>("HorizCount", kHorizCount, [](K& c, int16_t v) { c.horizCount_ = v; }),
+          T::stored<&K::MaxLimit>("MaxLimit", kMaxLimit, [](K& c, int16_t v) { c.maxLimit_ = v; }),
+          T::stored<&K::BackColor>("BackColor", kBackColour, [](K& c, Colour v) { c.Picture1.setBackColor(v); }),
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
+          // The stored default is not the design-time colour: a bag without the key gives
+          // the grid the system's button face.
           {"GridColor", Colour{0x8000000F}, VarType::Colour,
            [](K& c, int i, const Variant& v) { (i % 2 ? c.vgrd : c.grd)(i / 2 + 1).setBorderColor(v.toColour()); },
            [](K& c, int i) { return Variant((i % 2 ? c.vgrd : c.grd)(i / 2 + 1).BorderColor()); }, 2 * kLines,
            2 * kLines},
-          {"LineColor", kLineColour, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.lineColour_ = v.toColour(); },
-           [](K& c, int) { return Variant(c.lineColour_); }},
+          T::stored<&K::LineColor>("LineColor", kLineColour, [](K& c, Colour v) { c.lineColour_ = v; }),
           // The default 1 stands for visible.
           {"GridVisible", int16_t(1), VarType::Boolean,
            [](K& c, int i, const Variant& v) { (i % 2 ? c.vgrd : c.grd)(i / 2 + 1).setVisible(v.toBoolean()); },
@@ -74,10 +69,10 @@ const kyv::ClassInfo& HeartBeat::classTable() {
 HeartBeat::HeartBeat(kyv::Registry* registry)
     : Control(classTable(), registry), Picture1(UserControl(), "Picture1"), grd(Picture1, "grd"), vgrd(Picture1, "vgrd") {
   Picture1.setRectTwips(0, 0, 4455, 1425);
-  Picture1.setBackColor(Colour{0x80000007});
-  Picture1.setBorderStyle(1);
-  for (int i = 1; i <= kLines; ++i) grd.create(i).setBorderColor(Colour{0x80000004});
-  for (int i = 1; i <= kLines; ++i) vgrd.create(i).setBorderColor(Colour{0x80000004});
+  Picture1.setBackColor(kBackColour);
+  Picture1.setBorderStyle(kBorderStyle);
+  for (int i = 1; i <= kLines; ++i) grd.create(i).setBorderColor(kGridColour);
+  for (int i = 1; i <= kLines; ++i) vgrd.create(i).setBorderColor(kGridColour);
 }
 
 void HeartBeat::setHorizCount(int16_t v) {

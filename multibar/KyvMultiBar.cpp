@@ -5,6 +5,7 @@
 #include "kyv/class_table.h"
 #include "kyv/error.h"
 #include "kyv/plugin.h"
+#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -13,10 +14,11 @@ namespace {
 constexpr int kLines = KyvMultiBar::kBars + 1;
 constexpr float kScaleWidth = 100;
 constexpr Colour kRed{0xFF};
+// The surface's stored defaults: its own colour and the border it is given at design time.
+constexpr Colour kBackColour{0x8000000F};
+constexpr int16_t kBorderStyle = 1;
 // Heights in twips that the bars keep until their first Value.
 constexpr float kInitialHeights[KyvMultiBar::kBars] = {135, 360, 240, 540, 165, 525, 360, 420, 570, 810};
-
-constexpr std::string_view kColourHelp = "Returns/sets the background color used to display text and graphics in an object.";
 
 int16_t checkedColumns(int16_t n) {
   if (n < 0 || n > KyvMultiBar::kBars)
@@ -40,10 +42,9 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
       4170,
       1425,
       {
-          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kColourHelp),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
-                                                           "Returns/sets the border style for an object."),
-          T::property<&K::BarColor, &K::setBarColor>("BarColor", 0x68030002, kColourHelp),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kyv::help::kBackColor),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle),
+          T::property<&K::BarColor, &K::setBarColor>("BarColor", 0x68030002, kyv::help::kBackColor),
           T::property<&K::Columns, &K::setColumns>("Columns", 0x68030001, "Amount of Columns being plotted"),
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030000, "Maximum possible Value to be plotted"),
           T::method<&K::Column>("Column", 0x60030006, "Selects the bar, 0 to 9, that the next Value sets."),
@@ -51,18 +52,11 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
       },
       {},
       {
-          {"Columns", int16_t(8), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.columns_ = checkedColumns(v.toInteger()); },
-           [](K& c, int) { return Variant(c.columns_); }},
-          {"MaxLimit", int16_t(100), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.maxLimit_ = checkedMaxLimit(v.toInteger()); },
-           [](K& c, int) { return Variant(c.maxLimit_); }},
-          {"BackColor", Colour{0x8000000F}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.UserControl().setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.BackColor()); }},
-          {"BorderStyle", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.UserControl().setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.BorderStyle()); }},
+          T::stored<&K::Columns>("Columns", kColumns, [](K& c, int16_t v) { c.columns_ = checkedColumns(v); }),
+          T::stored<&K::MaxLimit>("MaxLimit", kMaxLimit, [](K& c, int16_t v) { c.maxLimit_ = checkedMaxLimit(v); }),
+          T::stored<&K::BackColor>("BackColor", kBackColour, [](K& c, Colour v) { c.UserControl().setBackColor(v); }),
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle,
+                                     [](K& c, int16_t v) { c.UserControl().setBorderStyle(v); }),
           // One entry per visible bar, the k-th for bar k.
           {"BarColor", Colour{0x80000005}, VarType::Colour,
            [](K& c, int i, const Variant& v) { c.indic(i).setFillColor(v.toColour()); },
@@ -78,7 +72,7 @@ KyvMultiBar::KyvMultiBar(kyv::Registry* registry)
       indic(UserControl(), "indic"),
       hgrd(UserControl(), "hgrd"),
       vgrd(UserControl(), "vgrd") {
-  UserControl().setBorderStyle(1);
+  UserControl().setBorderStyle(kBorderStyle);
   for (int i = 0; i < kBars; ++i) {
     kyv::Shape& bar = indic.create(i);
     bar.setFillColor(kRed);
@@ -142,8 +136,8 @@ void KyvMultiBar::Value(int16_t& Values) {
 }
 
 void KyvMultiBar::InitProperties() {
-  columns_ = 8;
-  maxLimit_ = 100;
+  columns_ = kColumns;
+  maxLimit_ = kMaxLimit;
 }
 
 // Hides everything, sets the scale to 100 units across and MaxLimit down, stands the

@@ -56,8 +56,11 @@ class KYV_API KyvMultiBar : public kyv::Control {
  private:
   void layout();
 
-  int16_t columns_ = 8;
-  int16_t maxLimit_ = 100;
+  // The fields start at their defaults, so a restore that fails part way leaves the
+  // fields it did not reach usable.
+  static constexpr int16_t kColumns = 8, kMaxLimit = 100;
+  int16_t columns_ = kColumns;
+  int16_t maxLimit_ = kMaxLimit;
   int16_t selected_ = 0;
 };
 

@@ -168,24 +168,8 @@ std::shared_ptr<kyv::Control> ControlWidget::require() const {
   kyv::raise(kyv::ErrorKind::CannotCreateObject, "Cannot create object: no control has been created in this widget");
 }
 
-int ControlWidget::bind(std::string_view member) const {
-  const kyv::ClassInfo& info = require()->classInfo();
-  const int index = info.find(member);
-  if (index < 0)
-    kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                 std::string(info.className()) + " has no member " + kyv::nameForMessage(member));
-  return index;
-}
-
-int ControlWidget::bind(kyv::DispId id) const {
-  const kyv::ClassInfo& info = require()->classInfo();
-  const int index = info.find(id);
-  if (index < 0)
-    kyv::raise(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                 std::string(info.className()) + " has no member with id " +
-                                                 std::to_string(id));
-  return index;
-}
+int ControlWidget::bind(std::string_view member) const { return require()->classInfo().bind(member); }
+int ControlWidget::bind(kyv::DispId id) const { return require()->classInfo().bind(id); }
 
 // Each call holds the control until it returns, and touches the widget no more after it.
 kyv::Variant ControlWidget::get(std::string_view property) { return require()->get(property); }
@@ -194,7 +178,7 @@ kyv::Variant ControlWidget::call(std::string_view method, kyv::Variant& arg) { r
 
 kyv::Variant ControlWidget::call(std::string_view method) {
   const std::shared_ptr<kyv::Control> c = require();
-  return c->invoke(bind(method), kyv::Invoke::Call, nullptr);
+  return c->invoke(c->classInfo().bind(method, kyv::MemberKind::Method), kyv::Invoke::Call, nullptr);
 }
 
 kyv::Variant ControlWidget::invoke(int member, kyv::Invoke how, kyv::Variant* arg) {

@@ -5,11 +5,17 @@
 #include "kyv/arith.h"
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
+#include "kyv/standard_help.h"
 
 namespace kyv {
 
 namespace {
 enum Event { MaxLimitReached = 1, NormalOPs = 2 };
+
+// Design-time settings, which are also the stored defaults.
+constexpr int16_t kBorderStyle = 1;
+constexpr Colour kBarColour{0xFF};
+constexpr Colour kFillColour{0x8000000F};
 
 // Writes the value of grid line i for `maxLimit` into `buf`: at most 15 significant
 // digits, no trailing zeros ("13.5", "90").
@@ -36,20 +42,17 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "sets the maximum grid limit"),
           T::property<&K::showgrid, &K::setshowgrid>("showgrid", 0x68030004, "Shows or hides the grid lines."),
           T::property<&K::showLabel, &K::setshowLabel>("showLabel", 0x68030003, "Shows or hides the grid labels."),
-          T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030002, "Returns/sets the color used to fill in shapes, circles, and boxes."),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001,
-                                                           "Returns/sets the border style for an object."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, kyv::help::kFillColor),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001, kyv::help::kBorderStyle),
           T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000, "Colour of the background behind the bars."),
       },
       {{"MaxLimitReached", MaxLimitReached, "fired each time maxlimit is reached"},
        {"NormalOPs", NormalOPs, "fired each time value is within max limit"}},
       {
-          {"value", kValue, VarType::Integer, [](K& c, int, const Variant& v) { c.value_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.value_); }},
-          {"MaxLimit", kMaxLimit, VarType::Long, [](K& c, int, const Variant& v) { c.maxLimit_ = v.toLong(); },
-           [](K& c, int) { return Variant(c.maxLimit_); }},
-          {"BackColor", Colour{0xFF}, VarType::Colour, loadBackColor, saveBackColor},
+          T::stored<&K::value>("value", kValue, [](K& c, int16_t v) { c.value_ = v; }),
+          T::stored<&K::MaxLimit>("MaxLimit", kMaxLimit, [](K& c, int32_t v) { c.maxLimit_ = v; }),
+          // Saved from lvl(0), which the bars added later copy.
+          {"BackColor", kBarColour, VarType::Colour, loadBackColor, saveBackColor},
           // One entry per line and per label; the default 1 stands for visible.
           {"showgrid", int16_t(1), VarType::Boolean,
            [](K& c, int i, const Variant& v) { c.grd(i + 1).setVisible(v.toBoolean()); },
@@ -58,13 +61,9 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
            [](K& c, int i, const Variant& v) { c.lbl(i + 1).setVisible(v.toBoolean()); },
            [](K& c, int i) { return Variant(c.lbl(i + 1).Visible()); }, kLines, kLines},
           // Read a second time into lvl(0), with the same result; written only once.
-          {"BackColor", Colour{0xFF}, VarType::Colour, loadBackColor, saveBackColor, 1, 0},
-          {"BorderStyle", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.schart.setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.schart.BorderStyle()); }},
-          {"FillColor", Colour{0x8000000F}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.UserControl().setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.UserControl().BackColor()); }},
+          {"BackColor", kBarColour, VarType::Colour, loadBackColor, saveBackColor, 1, 0},
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.schart.setBorderStyle(v); }),
+          T::stored<&K::FillColor>("FillColor", kFillColour, [](K& c, Colour v) { c.UserControl().setBackColor(v); }),
       }};
   return table;
 }
@@ -76,10 +75,10 @@ KyvMovingBar::KyvMovingBar(kyv::Registry* registry)
       grd(UserControl(), "grd"),
       lbl(UserControl(), "lbl") {
   schart.setRectTwips(0, 0, 3195, 2475);
-  schart.setBorderStyle(1);
+  schart.setBorderStyle(kBorderStyle);
   kyv::Shape& first = lvl.create(0);
   first.setRectTwips(630, 2895, 225, 15);
-  first.setFillColor(Colour{0xFF});
+  first.setFillColor(kBarColour);
   first.setBorderStyle(1);  // an outline in the window-text colour keeps neighbours apart
   for (int i = 1; i <= kLines; ++i) grd.create(i);
   for (int i = 1; i <= kLines; ++i) {

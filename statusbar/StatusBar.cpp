@@ -9,6 +9,11 @@ namespace kyv {
 namespace {
 enum Event { MinThreshReached = 1, MaxThreshReached = 2, NormalOPs = 3 };
 enum Segment { Normal = 0, Low = 1, High = 2 };
+
+// Design-time settings, which are also the stored defaults.
+constexpr int16_t kBorderStyle = 1, kBar3D = 0, kCaptionBorder = 1;
+constexpr Colour kBackColour{0x8000000F};
+constexpr Colour kBandColours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF}};  // by Segment
 }  // namespace
 
 StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
@@ -45,40 +50,26 @@ StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
        {"MaxThreshReached", MaxThreshReached, "Raised by incbar for a reading above MaxThreshold."},
        {"NormalOPs", NormalOPs, "Raised by incbar for a reading in the normal band."}},
       {
-          {"BorderStyle", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.holdbar.setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.holdbar.BorderStyle()); }},
-          {"Bar3D", int16_t(0), VarType::Integer,
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.holdbar.setBorderStyle(v); }),
+          {"Bar3D", kBar3D, VarType::Integer,
            [](K& c, int i, const Variant& v) { c.BarSeg(i).setBorderStyle(v.toInteger()); },
            [](K& c, int i) { return Variant(c.BarSeg(i).BorderStyle()); }, 3, 3},
-          {"CaptionVisible", design.captionVisibleDefault, VarType::Boolean,
-           [](K& c, int, const Variant& v) { c.datpict.setVisible(v.toBoolean()); },
-           [](K& c, int) { return Variant(c.datpict.Visible()); }},
-          {"CaptionBorder", int16_t(1), VarType::Integer,
-           [](K& c, int, const Variant& v) { c.datpict.setBorderStyle(v.toInteger()); },
-           [](K& c, int) { return Variant(c.datpict.BorderStyle()); }},
+          T::stored<&K::CaptionVisible>("CaptionVisible", design.captionVisibleDefault,
+                                        [](K& c, bool v) { c.datpict.setVisible(v); }),
+          T::stored<&K::CaptionBorder>("CaptionBorder", kCaptionBorder,
+                                       [](K& c, int16_t v) { c.datpict.setBorderStyle(v); }),
           // Read into the holder, then again into the caption box; written once.
-          {"BackColor", Colour{0x8000000F}, VarType::Colour,
-           [](K& c, int i, const Variant& v) { (i == 0 ? c.holdbar : c.datpict).setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.holdbar.BackColor()); }, 2, 1},
-          {"FillColor", Colour{0xFF00}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.BarSeg(Normal).setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.BarSeg(Normal).BackColor()); }},
-          {"minthreshcolor", Colour{0xFF0000}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.BarSeg(Low).setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.BarSeg(Low).BackColor()); }},
-          {"maxthreshcolor", Colour{0xFF}, VarType::Colour,
-           [](K& c, int, const Variant& v) { c.BarSeg(High).setBackColor(v.toColour()); },
-           [](K& c, int) { return Variant(c.BarSeg(High).BackColor()); }},
-          {"MinThreshold", kMinThreshold, VarType::Integer,
-           [](K& c, int, const Variant& v) { c.minThreshold_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.minThreshold_); }},
-          {"MaxThreshold", kMaxThreshold, VarType::Integer,
-           [](K& c, int, const Variant& v) { c.maxThreshold_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.maxThreshold_); }},
-          {"Maxlimit", kMaxlimit, VarType::Integer,
-           [](K& c, int, const Variant& v) { c.maxlimit_ = v.toInteger(); },
-           [](K& c, int) { return Variant(c.maxlimit_); }},
+          T::stored<&K::BackColor>("BackColor", kBackColour, 2,
+                                   [](K& c, int i, Colour v) { (i == 0 ? c.holdbar : c.datpict).setBackColor(v); }),
+          T::stored<&K::FillColor>("FillColor", kBandColours[Normal],
+                                   [](K& c, Colour v) { c.BarSeg(Normal).setBackColor(v); }),
+          T::stored<&K::minthreshcolor>("minthreshcolor", kBandColours[Low],
+                                        [](K& c, Colour v) { c.BarSeg(Low).setBackColor(v); }),
+          T::stored<&K::maxthreshcolor>("maxthreshcolor", kBandColours[High],
+                                        [](K& c, Colour v) { c.BarSeg(High).setBackColor(v); }),
+          T::stored<&K::MinThreshold>("MinThreshold", kMinThreshold, [](K& c, int16_t v) { c.minThreshold_ = v; }),
+          T::stored<&K::MaxThreshold>("MaxThreshold", kMaxThreshold, [](K& c, int16_t v) { c.maxThreshold_ = v; }),
+          T::stored<&K::Maxlimit>("Maxlimit", kMaxlimit, [](K& c, int16_t v) { c.maxlimit_ = v; }),
       }};
 }
 
@@ -88,13 +79,12 @@ StatusBar::StatusBar(const kyv::ClassInfo& info, kyv::Registry* registry, float 
       cntlbl(datpict, "cntlbl"),
       holdbar(UserControl(), "holdbar"),
       BarSeg(holdbar, "BarSeg") {
-  datpict.setBorderStyle(1);
+  datpict.setBorderStyle(kCaptionBorder);
   cntlbl.setFont("Times New Roman", 700, captionPoints);
   cntlbl.setAlignment(2);
   cntlbl.setCaption("0");
-  holdbar.setBorderStyle(1);
-  const Colour colours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF}};
-  for (int i = 0; i < 3; ++i) BarSeg.create(i).setBackColor(colours[i]);
+  holdbar.setBorderStyle(kBorderStyle);
+  for (int i = 0; i < 3; ++i) BarSeg.create(i).setBackColor(kBandColours[i]);
   holdbar.sendToBack(BarSeg(Low));
   holdbar.bringToFront(BarSeg(High));
 }

@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <cmath>
 #include <deque>
 #include <functional>
@@ -85,6 +88,22 @@ QString litSegments(ControlWidget* w, int index) {
   for (int s = 0; s < 7; ++s)
     lit += elementOf<kyv::LineElement>(*slot.control(), "seg(" + std::to_string(s) + ")").Visible() ? '1' : '0';
   return lit;
+}
+
+// True when `box` shows all of `text` at once: with the cursor at the end, the line edit
+// scrolls its text only when it is wider than the box, and the start then moves left.
+bool showsWhole(QLineEdit* box, const QString& text) {
+  const QString before = box->text();
+  box->setText(text);
+  box->setCursorPosition(0);
+  box->grab();  // a paint settles the scrolling
+  const int start = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+  box->setCursorPosition(int(text.size()));
+  box->grab();
+  box->setCursorPosition(0);  // read where the start is drawn now, before a paint scrolls back
+  const bool whole = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() == start;
+  box->setText(before);
+  return whole;
 }
 
 kyv::ErrorKind kindOf(const std::function<void()>& f) {
@@ -202,8 +221,10 @@ class TestForm1 : public QObject {
     QCOMPARE(form->windowTitle(), QStringLiteral("Kyv Demonstration"));
     QCOMPARE(form->centralWidget()->size(), QSize(693, 508));
     QCOMPARE(find(QStringLiteral("verticalBarPanel"))->geometry(), QRect(529, 192, 160, 313));
-    QCOMPARE(find(QStringLiteral("Command2(5)"))->geometry(), QRect(101, 269, 54, 16));
-    QCOMPARE(find(QStringLiteral("Text3(4)"))->geometry(), QRect(139, 76, 34, 20));
+    // Laid out at (101, 269, 54, 16) and (139, 76, 34, 20): the button grows to its size
+    // hint's 21 rows about its middle row, the box to 22 rows and to the width of five digits.
+    QCOMPARE(find(QStringLiteral("Command2(5)"))->geometry(), QRect(101, 267, 54, 21));
+    QCOMPARE(find(QStringLiteral("Text3(4)"))->geometry(), QRect(139, 75, 38, 22));
     const std::pair<const char*, QRect> controls[] = {
         {"KyvMovingBar1", {9, 15, 252, 150}}, {"KyvMultiBar1", {10, 18, 140, 87}}, {"fourseg1", {7, 14, 119, 39}},
         {"Kyvvstat1", {8, 19, 27, 284}},      {"Hstat1", {10, 14, 256, 24}},      {"HeartBeat1", {9, 17, 351, 132}}};
@@ -217,6 +238,46 @@ class TestForm1 : public QObject {
     QCOMPARE(combo->itemText(9), QStringLiteral("10"));
     for (const char* t : {"Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6"}) QVERIFY(!timer(t)->isActive());
     QCOMPARE(form->findChild<QAction*>(QStringLiteral("abmenu"))->text(), QStringLiteral("About"));
+  }
+
+  // The window keeps the size its panels are laid out for.
+  void theWindowKeepsItsDesignedSize() {
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    const QSize designed = form->size();
+    QCOMPARE(form->minimumSize(), designed);
+    QCOMPARE(form->maximumSize(), designed);
+    form->resize(designed + QSize(300, 200));
+    QCOMPARE(form->size(), designed);
+  }
+
+  // Every element shows whole: inside its panel, clear of its neighbours, a check box as
+  // high as its indicator, a caption as wide as its text, a text box wide enough for five
+  // digits.
+  void everyElementIsWhole() {
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    for (const kyvdemo::PanelRow& p : kyvdemo::panels()) {
+      QWidget* panel = find(QString::fromUtf8(p.name));
+      QList<QWidget*> inPanel;
+      for (const kyvdemo::ElementRow& e : kyvdemo::elements())
+        if (e.kind != kyvdemo::Kind::Control && QLatin1String(e.panel) == QLatin1String(p.name))
+          inPanel << find(QString::fromUtf8(e.name));
+      for (QWidget* w : inPanel) {
+        const QString name = w->objectName();
+        QVERIFY2(panel->contentsRect().contains(w->geometry()), qPrintable(name));
+        for (QWidget* other : inPanel)
+          QVERIFY2(other == w || !other->geometry().intersects(w->geometry()),
+                   qPrintable(name + QStringLiteral(" overlaps ") + other->objectName()));
+        if (qobject_cast<QCheckBox*>(w)) {
+          QVERIFY2(w->height() >= w->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, w), qPrintable(name));
+          QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(name));
+        }
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->wordWrap())
+          QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(name));
+        if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY2(showsWhole(box, QStringLiteral("40000")), qPrintable(name));
+      }
+    }
   }
 
   // Every control comes back with the values the form document stores for it.
@@ -453,6 +514,102 @@ class TestForm1 : public QObject {
     QCOMPARE(events.last()[0].toString(), QStringLiteral("MaxLimitReached"));  // 1 >= 1
   }
 
+  // The status line says which panel and when; a repeat is counted; the error clears when
+  // its panel next runs without one, and stays in the list of recent errors.
+  void theStatusLineSaysWhereAndWhenAndClears() {
+    REQUIRE_CONTROLS("KyvMovingBar1");
+    form->show();
+    auto* line = find<QLabel>(QStringLiteral("statusLine"));
+    auto* button = find<QToolButton>(QStringLiteral("errorsButton"));
+    QCOMPARE(button->text(), QStringLiteral("No errors"));
+    QVERIFY(!button->isEnabled());
+    box("Text1")->setText(QStringLiteral("abc"));
+    click(0);
+    tick("Timer1");  // 1 / 0
+    QCOMPARE(form->statusText(), QStringLiteral("Timer1: division-by-zero: Division by zero"));
+    const QRegularExpression first(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  Bar graph: Timer1: division-by-zero: Division by zero$"));
+    QVERIFY2(first.match(line->text()).hasMatch(), qPrintable(line->text()));
+    tick("Timer1");
+    QVERIFY2(line->text().endsWith(QStringLiteral("Bar graph: Timer1: division-by-zero (2 times): Division by zero")),
+             qPrintable(line->text()));
+    QCOMPARE(button->text(), QStringLiteral("Recent errors (1)"));
+    box("Text1")->setText(QStringLiteral("100"));
+    click(0);  // Start runs cleanly
+    QCOMPARE(form->statusText(), QString());
+    QCOMPARE(line->text(), QString());
+    const QList<kyvdemo::StatusLine::Report> recent = form->recentErrors();
+    QCOMPARE(recent.size(), 1);
+    QCOMPARE(recent[0].panel, QStringLiteral("Bar graph"));
+    QCOMPARE(recent[0].where, QStringLiteral("Timer1"));
+    QCOMPARE(recent[0].count, 2);
+    QVERIFY(!recent[0].standing);
+    QVERIFY(recent[0].first <= recent[0].last);
+  }
+
+  // A long message is cut at the line's end; the tooltip holds all of it.
+  void aLongErrorIsElidedWithTheWholeInItsTooltip() {
+    REQUIRE_CONTROLS("Kyvvstat1");
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    box("Text3(1)")->setText(QStringLiteral("40000"));
+    click(5);
+    const QString message = form->statusText().mid(QStringLiteral("Command2(5): overflow: ").size());
+    QVERIFY(message.size() > 20);
+    auto* line = find<QLabel>(QStringLiteral("statusLine"));
+    const QString shown = QStringLiteral("Vertical bar: Command2(5): overflow: ") + message;
+    line->setFixedWidth(200);
+    QTRY_VERIFY(line->text().endsWith(QChar(0x2026)));  // an ellipsis
+    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->contentsRect().width());
+    QVERIFY2(line->toolTip().contains(shown.toHtmlEscaped()), qPrintable(line->toolTip()));
+    line->setMinimumWidth(0);
+    line->setMaximumWidth(QWIDGETSIZE_MAX);
+  }
+
+  // After Horiz Count was raised past the points of the last layout, every tick of the
+  // heartbeat fails. A repeat counts without hiding a newer error of another panel; Stop
+  // and Start do not help; New Trace lays the trace out again and the ticks draw again.
+  void aRepeatingErrorKeepsOutOfTheWayAndNewTraceEndsIt() {
+    REQUIRE_CONTROLS("HeartBeat1", "KyvMultiBar1");
+    box("Text4(1)")->setText(QStringLiteral("200"));
+    click(7);
+    for (int i = 0; i < 100; ++i) tick("Timer4");  // points 1 to 100 of the 101 laid out
+    noNewError();
+    tick("Timer4");
+    tick("Timer4");
+    QVERIFY(form->statusText().startsWith(QStringLiteral("Timer4: subscript-out-of-range: ")));
+    box("Text2")->setText(QStringLiteral("0"));
+    click(11);
+    const QString multiBar =
+        QStringLiteral("Command2(11): invalid-property-value: Invalid property value: MaxLimit 0 is not above 0");
+    QCOMPARE(form->statusText(), multiBar);
+    tick("Timer4");
+    QCOMPARE(form->statusText(), multiBar);  // the heartbeat's third failure is a repeat
+    QList<kyvdemo::StatusLine::Report> recent = form->recentErrors();
+    QCOMPARE(recent.size(), 2);
+    QCOMPARE(recent[0].panel, QStringLiteral("Multi-bar"));
+    QCOMPARE(recent[1].panel, QStringLiteral("Heartbeat"));
+    QCOMPARE(recent[1].count, 3);
+    QCOMPARE(recent[1].hint, QStringLiteral("press New Trace"));
+    QVERIFY(recent[1].standing);
+
+    click(6);
+    click(7);  // Stop and Start run cleanly, but the next tick fails again
+    tick("Timer4");
+    QVERIFY(form->statusText().startsWith(QStringLiteral("Timer4: subscript-out-of-range: ")));
+    QCOMPARE(form->recentErrors().size(), 3);
+
+    find<QPushButton>(QStringLiteral("Command8"))->click();
+    QCOMPARE(form->statusText(), multiBar);
+    const auto& plot = elementOf<kyv::PictureBox>(*control("HeartBeat1")->control(), "Picture1");
+    QCOMPARE(plot.drawnSegments().size(), size_t(0));
+    for (int i = 0; i < 200; ++i) tick("Timer4");  // HorizCount 200: 201 points now
+    QCOMPARE(plot.drawnSegments().size(), size_t(200));
+    QCOMPARE(form->statusText(), multiBar);
+    box("Text2")->setText(QStringLiteral("100"));
+    click(11);
+    QCOMPARE(form->statusText(), QString());
+  }
+
   // With 3 columns and maximum 50 the values 1 to 49 go to columns 0 to 2 only.
   void threeColumnsWithMaximumFifty() {
     REQUIRE_CONTROLS("KyvMultiBar1");
@@ -490,25 +647,66 @@ class TestForm1 : public QObject {
     QVERIFY(qAbs(elementOf<kyv::Shape>(bars, "indic(0)").heightTwips() - full * 25 / 50) < 1);
   }
 
-  void colourButtonsWriteTheirProperties() {
-    const std::tuple<const char*, const char*, const char*> buttons[] = {
-        {"Command1(0)", "KyvMovingBar1", "FillColor"},  {"Command1(1)", "KyvMovingBar1", "BackColor"},
-        {"Command7(0)", "KyvMultiBar1", "BackColor"},   {"Command7(1)", "KyvMultiBar1", "BarColor"},
-        {"Command3(0)", "fourseg1", "BackColor"},       {"Command3(1)", "fourseg1", "DisplayColor"},
-        {"Command4(0)", "Kyvvstat1", "FillColor"},      {"Command4(1)", "Kyvvstat1", "maxthreshcolor"},
-        {"Command4(2)", "Kyvvstat1", "minthreshcolor"}, {"Command4(3)", "Kyvvstat1", "BackColor"},
-        {"Command6(0)", "Hstat1", "FillColor"},         {"Command6(1)", "Hstat1", "maxthreshcolor"},
-        {"Command6(2)", "Hstat1", "minthreshcolor"},    {"Command6(3)", "Hstat1", "BackColor"},
-        {"Command5(0)", "HeartBeat1", "GridColor"},     {"Command5(1)", "HeartBeat1", "BackColor"},
-        {"Command5(2)", "HeartBeat1", "LineColor"}};
+  // Each colour button, by the caption a user reads, colours the element it names: one
+  // colour a button, then each element's colour read back.
+  void colourButtonsColourWhatTheySay() {
+    using Read = std::function<uint32_t(ControlWidget*)>;
+    const auto box = [](const char* path) {
+      return Read([path](ControlWidget* w) { return elementOf<kyv::PictureBox>(*w->control(), path).BackColor().value; });
+    };
+    const auto shape = [](const char* path) {
+      return Read([path](ControlWidget* w) { return elementOf<kyv::Shape>(*w->control(), path).FillColor().value; });
+    };
+    const auto line = [](const char* path) {
+      return Read([path](ControlWidget* w) { return elementOf<kyv::LineElement>(*w->control(), path).BorderColor().value; });
+    };
+    const Read surface = [](ControlWidget* w) { return w->control()->UserControl().BackColor().value; };
+    // The four-digit display's first digit: its face, and its top segment.
+    const Read digitFace = [](ControlWidget* w) {
+      const auto& slot = elementOf<kyv::ControlSlot>(*w->control(), "digit(0)");
+      return elementOf<kyv::PictureBox>(*slot.control(), "digit(0)").BackColor().value;
+    };
+    const Read digitSegment = [](ControlWidget* w) {
+      const auto& slot = elementOf<kyv::ControlSlot>(*w->control(), "digit(0)");
+      return elementOf<kyv::LineElement>(*slot.control(), "seg(5)").BorderColor().value;
+    };
+    // The trace drawn after the click: two values make one segment.
+    const Read trace = [](ControlWidget* w) {
+      for (int i = 0; i < 2; ++i) {
+        Variant v(int16_t(5));
+        w->call("Plot", v);
+      }
+      return elementOf<kyv::PictureBox>(*w->control(), "Picture1").drawnSegments().back().colour.value;
+    };
+    const std::tuple<const char*, const char*, const char*, Read> buttons[] = {
+        {"Command1(0)", "Set Backcolor", "KyvMovingBar1", surface},  // behind the bars
+        {"Command1(1)", "Set Barcolor", "KyvMovingBar1", shape("lvl(0)")},
+        {"Command7(0)", "Set Backcolor", "KyvMultiBar1", surface},
+        {"Command7(1)", "Set Barcolor", "KyvMultiBar1", shape("indic(0)")},
+        {"Command3(0)", "Set Backcolor", "fourseg1", digitFace},
+        {"Command3(1)", "Set Displaycolor", "fourseg1", digitSegment},
+        {"Command4(0)", "FillColor", "Kyvvstat1", box("BarSeg(0)")},  // the normal band
+        {"Command4(1)", "Above Max color", "Kyvvstat1", box("BarSeg(2)")},
+        {"Command4(2)", "below Min color", "Kyvvstat1", box("BarSeg(1)")},
+        {"Command4(3)", "Back Color", "Kyvvstat1", box("holdbar")},
+        {"Command6(0)", "Fillcolor", "Hstat1", box("BarSeg(0)")},
+        {"Command6(1)", "Above Max Color", "Hstat1", box("BarSeg(2)")},
+        {"Command6(2)", "Below Min Color", "Hstat1", box("BarSeg(1)")},
+        {"Command6(3)", "Back Color", "Hstat1", box("datpict")},  // the caption box takes it too
+        {"Command5(0)", "Grid Color", "HeartBeat1", line("vgrd(9)")},
+        {"Command5(1)", "Back Color", "HeartBeat1", box("Picture1")},
+        {"Command5(2)", "Line Color", "HeartBeat1", trace},
+    };
     int tested = 0;
     uint32_t colour = 0x102030;
-    for (const auto& [button, name, property] : buttons) {
+    for (const auto& [button, caption, name, read] : buttons) {
+      auto* b = find<QPushButton>(QLatin1String(button));
+      QCOMPARE(b->text(), QLatin1String(caption));
       if (!control(name)->control()) continue;
       colour += 0x010101;
       colours->answers = {colour};
-      find<QPushButton>(QLatin1String(button))->click();
-      QCOMPARE(control(name)->get(property), Variant(Colour{colour}));
+      b->click();
+      QVERIFY2(read(control(name)) == colour, button);
       ++tested;
     }
     QCOMPARE(colours->shown, tested);

@@ -11,8 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 [[noreturn]] void notABag(const std::string& why) {
   raise(ErrorKind::InvalidPropertyValue, "Invalid property value: not a property bag: " + why);
 }
@@ -102,13 +100,6 @@ json parse(std::string_view text, size_t maxBytes, std::string_view what) {
 }
 
 }  // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (fold(a[i]) != fold(b[i])) return false;
-  return true;
-}
 
 Variant PropertyBag::ReadProperty(std::string_view key, const Variant& fallback) {
   size_t stored = 0;

@@ -1,6 +1,10 @@
 #include "kyv/class_info.h"
 
-#include "kyv/bag.h"
+#include <cstdio>
+#include <string>
+
+#include "kyv/error.h"
+#include "kyv/names.h"
 
 namespace kyv {
 
@@ -36,6 +40,23 @@ int ClassInfo::find(std::string_view name) const {
   for (size_t i = 0; i < members_.size(); ++i)
     if (sameName(members_[i].name, name)) return static_cast<int>(i);
   return -1;
+}
+
+int ClassInfo::bind(std::string_view name, std::optional<MemberKind> kind) const {
+  return bound(find(name), kind, nameForMessage(name));
+}
+
+int ClassInfo::bind(DispId id, std::optional<MemberKind> kind) const {
+  char shown[16];
+  std::snprintf(shown, sizeof shown, "#0x%08X", static_cast<uint32_t>(id));
+  return bound(find(id), kind, shown);
+}
+
+int ClassInfo::bound(int index, std::optional<MemberKind> kind, const std::string& shown) const {
+  if (index >= 0 && (!kind || members_[index].kind == *kind)) return index;
+  const char* what = !kind ? "member " : *kind == MemberKind::Method ? "method " : "property ";
+  raise(ErrorKind::NoSuchMember,
+        "Object doesn't support this property or method: " + std::string(className_) + " has no " + what + shown);
 }
 
 }  // namespace kyv

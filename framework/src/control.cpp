@@ -24,24 +24,17 @@ void Control::setExtent(float width, float height) {
   Resize();
 }
 
-int Control::bind(std::string_view name, MemberKind kind) const {
-  const int index = info_.find(name);
-  if (index < 0 || info_.members()[index].kind != kind)
-    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                       std::string(info_.className()) + " has no " +
-                                       (kind == MemberKind::Method ? "method " : "property ") + nameForMessage(name));
-  return index;
+Variant Control::get(std::string_view name) {
+  return invoke(info_.bind(name, MemberKind::Property), Invoke::Get, nullptr);
 }
-
-Variant Control::get(std::string_view name) { return invoke(bind(name, MemberKind::Property), Invoke::Get, nullptr); }
 
 void Control::put(std::string_view name, const Variant& value) {
   Variant v = value;
-  invoke(bind(name, MemberKind::Property), Invoke::Put, &v);
+  invoke(info_.bind(name, MemberKind::Property), Invoke::Put, &v);
 }
 
 Variant Control::call(std::string_view name, Variant& arg) {
-  return invoke(bind(name, MemberKind::Method), Invoke::Call, &arg);
+  return invoke(info_.bind(name, MemberKind::Method), Invoke::Call, &arg);
 }
 
 Variant Control::invoke(int member, Invoke how, Variant* arg) {

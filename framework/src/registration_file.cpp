@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kyv/error.h"
+#include "kyv/names.h"
 
 namespace kyv::registration {
 namespace {
@@ -63,13 +64,6 @@ std::string libraryName(const std::string& path) {
   return so == std::string::npos ? base : base.substr(0, so);
 }
 
-std::string folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 size_t editDistance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -114,12 +108,12 @@ std::string relativeLibraryPath(const std::string& file, const std::string& libr
 // A name is near when a few edits make it (up to a quarter of its length, at least two);
 // only the nearest names are given.
 std::vector<std::string> nearestNames(std::string_view name, const std::vector<RegisteredClass>& classes) {
-  const std::string wanted = folded(name);
+  const std::string wanted = foldedName(name);
   const bool classPartOnly = wanted.find('.') == std::string::npos;
   size_t best = std::string::npos;
   std::vector<std::string> names;
   for (const RegisteredClass& c : classes) {
-    std::string candidate = folded(c.className);
+    std::string candidate = foldedName(c.className);
     if (classPartOnly) candidate = candidate.substr(candidate.find('.') + 1);
     const size_t distance = editDistance(wanted, candidate);
     if (distance > std::max<size_t>(2, candidate.size() / 4) || distance > best) continue;

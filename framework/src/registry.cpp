@@ -12,11 +12,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "kyv/bag.h"
 #include "kyv/class_info.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/files.h"
+#include "kyv/names.h"
 #include "kyv/plugin.h"
 #include "registration_file.h"
 
@@ -29,13 +29,6 @@ using CanUnloadNow = int (*)();
 
 [[noreturn]] void cannotCreate(const std::string& why) {
   raise(ErrorKind::CannotCreateObject, "Cannot create object: " + why);
-}
-
-std::string folded(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 bool isIdentifier(std::string_view s) {
@@ -111,6 +104,12 @@ bool editRegistrations(const std::string& file, Edit edit) {
   return ok;
 }
 
+// Removes every class registered to `library` from the file's "classes" object.
+void eraseLibrary(json& classes, const std::string& library) {
+  for (auto it = classes.begin(); it != classes.end();)
+    it = (it->is_string() && it->get<std::string>() == library) ? classes.erase(it) : std::next(it);
+}
+
 std::string ownPath(const void* anchor) {
   Dl_info info{};
   if (!dladdr(anchor, &info) || !info.dli_fname) return {};
@@ -154,7 +153,7 @@ std::vector<RegisteredClass> Registry::registeredClasses() const {
 // The file is read again whenever a class is not found, so libraries registered while the
 // host runs become available.
 RegisteredClass Registry::libraryFor(std::string_view className) {
-  const std::string key = folded(className);
+  const std::string key = foldedName(className);
   auto it = classes_.find(key);
   if (it != classes_.end()) return it->second;
   std::vector<RegisteredClass> registered;
@@ -164,7 +163,7 @@ RegisteredClass Registry::libraryFor(std::string_view className) {
     cannotCreate("class \"" + std::string(className) + "\" cannot be found: " + e.what());
   }
   classes_.clear();
-  for (const RegisteredClass& c : registered) classes_[folded(c.className)] = c;
+  for (const RegisteredClass& c : registered) classes_[foldedName(c.className)] = c;
   it = classes_.find(key);
   if (it == classes_.end())
     cannotCreate("class \"" + std::string(className) + "\" is not registered" + hint(className, registered));
@@ -270,17 +269,13 @@ std::vector<std::string> Registry::loadedLibraries() const {
 bool Registry::registerClasses(const std::string& file, const std::string& library,
                                const std::vector<std::string>& classNames) {
   return editRegistrations(file, [&](json& classes) {
-    for (auto it = classes.begin(); it != classes.end();)
-      it = (it->is_string() && it->get<std::string>() == library) ? classes.erase(it) : std::next(it);
+    eraseLibrary(classes, library);
     for (const std::string& name : classNames) classes[name] = library;
   });
 }
 
 bool Registry::unregisterLibrary(const std::string& file, const std::string& library) {
-  return editRegistrations(file, [&](json& classes) {
-    for (auto it = classes.begin(); it != classes.end();)
-      it = (it->is_string() && it->get<std::string>() == library) ? classes.erase(it) : std::next(it);
-  });
+  return editRegistrations(file, [&](json& classes) { eraseLibrary(classes, library); });
 }
 
 void ControlDeleter::operator()(Control* c) const {

@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "kyv/arith.h"
-#include "kyv/bag.h"
 #include "kyv/error.h"
+#include "kyv/names.h"
 
 namespace kyv {
 namespace {

@@ -171,4 +171,53 @@ TEST(ClassTable, ALoadErrorNamesTheKeyAndKeepsWhatWasLoadedBefore) {
   EXPECT_EQ(s.limit, 100);
 }
 
+// A stored row made from a getter: saved through the getter, of the getter's type, and
+// loaded through its own function, which notifies nothing.
+class Lamp : public kyv::Control {
+ public:
+  explicit Lamp(const kyv::ClassInfo& info) : Control(info, nullptr) {}
+  int16_t Level() const { return level; }
+  kyv::Colour Tint() const { return tints[1]; }
+  int16_t level = 5;
+  kyv::Colour tints[2] = {kyv::Colour{0xFF}, kyv::Colour{0xFF}};
+
+  using T = kyv::ClassTable<Lamp>;
+  static std::vector<T::Persist> rows() {
+    return {T::stored<&Lamp::Level>("Level", int16_t(5), [](Lamp& l, int16_t v) { l.level = v; }),
+            // Read into both tints, written once from the second.
+            T::stored<&Lamp::Tint>("Tint", kyv::Colour{0xFF}, 2, [](Lamp& l, int i, kyv::Colour c) { l.tints[i] = c; })};
+  }
+};
+
+TEST(ClassTable, AStoredRowSavesThroughItsGetterAndReadsAsItsType) {
+  static const Lamp::T table{"Test.Lamp", 100, 100, {}, {}, Lamp::rows()};
+  const std::vector<kyv::StoredInfo> stored = table.storedReadOrder();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].type, VarType::Integer);
+  EXPECT_EQ(stored[1].type, VarType::Colour);
+  EXPECT_EQ(stored[1].reads, 2);
+  EXPECT_EQ(stored[1].writes, 1);
+
+  Lamp lamp(table);
+  kyv::PropertyBag defaults;
+  lamp.WriteProperties(defaults);
+  EXPECT_TRUE(defaults.entries().empty());  // both at their defaults
+  lamp.level = 7;
+  lamp.tints[0] = kyv::Colour{0x10};
+  lamp.tints[1] = kyv::Colour{0x20};
+  kyv::PropertyBag bag;
+  lamp.WriteProperties(bag);
+  EXPECT_EQ(keys(bag), (std::vector<std::string>{"Level=7", "Tint=0x00000020"}));
+
+  kyv::PropertyBag in;
+  in.WriteProperty("Level", Variant("12"));  // a string holding a number reads as the Integer
+  in.WriteProperty("Tint", Variant(int32_t{0x30}));
+  in.WriteProperty("Tint", Variant(int32_t{0x40}));
+  Lamp read(table);
+  read.ReadProperties(in);
+  EXPECT_EQ(read.level, 12);
+  EXPECT_EQ(read.tints[0].value, 0x30u);
+  EXPECT_EQ(read.tints[1].value, 0x40u);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,36 @@ TEST_F(Dispatch, BindsByNameInAnyCaseAndById) {
   EXPECT_EQ(info.find(kyv::DispId{0x68030001}), 1);
   EXPECT_EQ(info.find(kyv::DispId{0x68030003}), -1);  // a method's low byte with the property bit
   EXPECT_EQ(info.find("nothing"), -1);
+}
+
+// What a host's binding raises, by name with and without a kind and by id: one message.
+std::string bindFailure(const std::function<void()>& bind) {
+  try {
+    bind();
+  } catch (const kyv::Error& e) {
+    EXPECT_EQ(e.kind(), kyv::ErrorKind::NoSuchMember);
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST_F(Dispatch, BindingRaisesNoSuchMemberNamingTheClassAndTheMember) {
+  const kyv::ClassInfo& info = gauge.classInfo();
+  EXPECT_EQ(info.bind("feed"), 3);
+  EXPECT_EQ(info.bind("Limit", kyv::MemberKind::Property), 0);
+  EXPECT_EQ(info.bind(kyv::DispId{0x60030003}, kyv::MemberKind::Method), 3);
+  const std::string prefix = "Object doesn't support this property or method: KyvTestGauge.Gauge has no ";
+  EXPECT_EQ(bindFailure([&] { info.bind("Nothing"); }), prefix + "member Nothing");
+  EXPECT_EQ(bindFailure([&] { info.bind("Limit", kyv::MemberKind::Method); }), prefix + "method Limit");
+  EXPECT_EQ(bindFailure([&] { info.bind("feed", kyv::MemberKind::Property); }), prefix + "property feed");
+  EXPECT_EQ(bindFailure([&] { info.bind(kyv::DispId{0x6803007f}); }), prefix + "member #0x6803007F");
+  EXPECT_EQ(bindFailure([&] { info.bind(kyv::DispId{0x68030002}, kyv::MemberKind::Method); }),
+            prefix + "method #0x68030002");
+  EXPECT_EQ(bindFailure([&] { info.bind("a\nb"); }), prefix + "member \"a\\x0Ab\"");
+  // The control's late-bound calls bind the same way.
+  Variant v(int16_t{1});
+  EXPECT_EQ(bindFailure([&] { gauge.call("Limit", v); }), prefix + "method Limit");
+  EXPECT_EQ(bindFailure([&] { gauge.get("Feed"); }), prefix + "property Feed");
 }
 
 TEST_F(Dispatch, ReadsWritesAndCallsWithTheArgumentByReference) {

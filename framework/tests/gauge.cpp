@@ -20,14 +20,13 @@ const kyv::ClassInfo& Gauge::classTable() {
       },
       {{"Low", 1, "value at or below the limit"}, {"High", 2, "value above the limit"}},
       {
-          {"Limit", int16_t(10), VarType::Integer, [](Gauge& g, int, const Variant& v) { g.limit_ = v.toInteger(); },
-           [](Gauge& g, int) { return Variant(g.limit_); }},
+          T::stored<&Gauge::Limit>("Limit", int16_t(10), [](Gauge& g, int16_t v) { g.limit_ = v; }),
+          // One entry per tick.
           {"Ticks", int16_t(1), VarType::Boolean,
            [](Gauge& g, int i, const Variant& v) { g.tick(i + 1).setVisible(v.toBoolean()); },
            [](Gauge& g, int i) { return Variant(g.tick(i + 1).Visible()); }, 3, 3},
-          {"Colour", kyv::Colour{0x8000000F}, VarType::Colour,
-           [](Gauge& g, int, const Variant& v) { g.box.setBackColor(v.toColour()); },
-           [](Gauge& g, int) { return Variant(g.box.BackColor()); }},
+          T::stored<&Gauge::Colour>("Colour", kyv::Colour{0x8000000F},
+                                    [](Gauge& g, kyv::Colour c) { g.box.setBackColor(c); }),
       }};
   return table;
 }

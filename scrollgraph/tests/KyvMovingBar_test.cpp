@@ -8,7 +8,6 @@
 
 #include "kyv/class_info.h"
 #include "kyv/error.h"
-#include "kyv/render.h"
 #include "kyv/site.h"
 
 using kyv::KyvMovingBar;
@@ -66,16 +65,20 @@ TEST_F(Graph, LabelsShowTheLineValuesWithoutTrailingZeros) {
   }
 }
 
+// The labels' font (MS Serif, 6 points; DejaVu Serif on a Debian system) draws each digit 5
+// pixels (75 twips) wide: "90" is 150 twips, "90000" 375. A layout places each label 1.5
+// times the width of the text it showed until then left of the frame's right edge, 3195.
 TEST_F(Graph, LabelTakesItsLeftFromThePreviousTextsWidth) {
-  const auto width = [](const char* text) { return kyv::measureText(text, "MS Serif", 400, 6).width; };
+  EXPECT_EQ(g.lbl(1).Caption(), "90");
+  EXPECT_FLOAT_EQ(g.lbl(1).Width(), 150);
   g.setMaxLimit(100000);
-  g.Resize();  // placed by the width of "90"
-  EXPECT_FLOAT_EQ(g.lbl(1).Left(), 3195 - 1.5f * width("90"));
+  g.Resize();  // placed by the width of "90": 3195 - 225
+  EXPECT_FLOAT_EQ(g.lbl(1).Left(), 2970);
   EXPECT_EQ(g.lbl(1).Caption(), "90000");
-  EXPECT_FLOAT_EQ(g.lbl(1).Width(), width("90000"));
-  g.Resize();  // now by its own text
-  EXPECT_FLOAT_EQ(g.lbl(1).Left(), 3195 - 1.5f * width("90000"));
-  EXPECT_FLOAT_EQ(g.lbl(1).Top(), g.grd(1).Y1());
+  EXPECT_FLOAT_EQ(g.lbl(1).Width(), 375);
+  g.Resize();  // now by its own text: 3195 - 562.5
+  EXPECT_FLOAT_EQ(g.lbl(1).Left(), 2632.5);
+  EXPECT_FLOAT_EQ(g.lbl(1).Top(), 247.5);  // on the first grid line, a tenth of 2475 down
 }
 
 TEST_F(Graph, ABarEndingOnTheRightEdgeIsStillAppended) {

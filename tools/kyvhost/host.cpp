@@ -1,6 +1,10 @@
 #include "host.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kyv/bag.h"
 #include "kyv/class_info.h"
@@ -14,6 +18,15 @@ namespace {
 constexpr int kMaxHandlerDepth = 64;
 
 std::string kindWord(kyv::MemberKind k) { return k == kyv::MemberKind::Method ? "method" : "property"; }
+
+// A premultiplied 0xAARRGGBB pixel as a colour value (0x00BBGGRR), or Empty when it is
+// fully transparent.
+std::string pixelValue(uint32_t argb) {
+  const uint32_t alpha = argb >> 24;
+  if (alpha == 0) return kyv::Variant().display();
+  const auto channel = [&](int shift) { return (((argb >> shift) & 0xFF) * 255 + alpha / 2) / alpha; };
+  return kyv::Variant(kyv::Colour{channel(16) | channel(8) << 8 | channel(0) << 16}).display();
+}
 
 }  // namespace
 
@@ -79,31 +92,49 @@ void Host::runLine(std::string_view text, int line) {
   execute(*words, line);
 }
 
+std::span<const Host::Command> Host::commands() {
+  constexpr size_t any = Command::kAnyCount;
+  static const Command table[] = {
+      {"new", "NAME CLASS [W H]", 2, 4, "create a control (InitProperties, then Resize)", &Host::cmdNew},
+      {"restore", "NAME CLASS FILE [W H]", 3, 5, "create a control from a saved bag (ReadProperties)",
+       &Host::cmdRestore, true},
+      {"set", "NAME MEMBER VALUE", 3, 3, "write a property", &Host::cmdSet},
+      {"get", "NAME MEMBER", 2, 2, "read a property", &Host::cmdGet},
+      {"call", "NAME MEMBER [VALUE]", 2, 3, "call a method, the argument passed by reference", &Host::cmdCall},
+      {"resize", "NAME W H", 3, 3, "set the extent and fire Resize", &Host::cmdResize},
+      {"save", "NAME FILE", 2, 2, "write the property bag to FILE as JSON", &Host::cmdSave, true},
+      {"bag", "NAME", 1, 1, "print the property bag", &Host::cmdBag},
+      {"dump", "NAME [PATH]", 1, 2, "print the state of the elements (or of one)", &Host::cmdDump},
+      {"members", "CLASS", 1, 1, "print a class's members and events", &Host::cmdMembers},
+      {"on", "NAME EVENT COMMAND...", 3, any, "run COMMAND whenever NAME raises EVENT", &Host::cmdOn},
+      {"render", "NAME FILE", 2, 2, "draw the control into a .png, .svg or .pdf file", &Host::cmdRender, true},
+      {"pixel", "NAME X Y", 3, 3, "print the colour of one pixel of the control's picture", &Host::cmdPixel},
+      {"free", "NAME", 1, 1, "destroy the instance", &Host::cmdFree},
+      {"libraries", "", 0, 0, "list the control libraries loaded now", &Host::cmdLibraries},
+      {"classes", "", 0, 0, "list the classes of the registration file", &Host::cmdClasses},
+  };
+  return table;
+}
+
+std::string Host::Command::usage() const {
+  return parameters.empty() ? std::string(name) : std::string(name) + " " + std::string(parameters);
+}
+
 void Host::execute(const Words& w, int line) {
   if (w.empty()) return;
-  const std::string& cmd = w[0].text;
-  if (files_.mode == FileAccess::Mode::None && (cmd == "restore" || cmd == "save" || cmd == "render"))
-    return syntax(line, kyv::quoteForMessage(cmd) + " is disabled: this host has no file access");
+  const std::string& name = w[0].text;
+  const auto commands = Host::commands();
+  const auto command =
+      std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return c.name == name; });
+  if (command == commands.end()) return syntax(line, "unknown command " + kyv::quoteForMessage(name));
+  if (command->usesFiles && files_.mode == FileAccess::Mode::None)
+    return syntax(line, kyv::quoteForMessage(name) + " is disabled: this host has no file access");
+  const size_t count = w.size() - 1;
+  const bool fits = count == command->least || count == command->most ||
+                    (command->most == Command::kAnyCount && count >= command->least);
+  if (!fits) return syntax(line, "usage: " + command->usage());
   try {
-    if (cmd == "new") return cmdNew(w, line, false);
-    if (cmd == "restore") return cmdNew(w, line, true);
-    if (cmd == "set") return cmdSet(w, line);
-    if (cmd == "get") return cmdGet(w, line);
-    if (cmd == "call") return cmdCall(w, line);
-    if (cmd == "resize") return cmdResize(w, line);
-    if (cmd == "save") return cmdSave(w, line, false);
-    if (cmd == "bag") return cmdSave(w, line, true);
-    if (cmd == "dump") return cmdDump(w, line);
-    if (cmd == "members") return cmdMembers(w, line);
-    if (cmd == "on") return cmdOn(w, line);
-    if (cmd == "render") return cmdRender(w, line);
-    if (cmd == "free") return cmdFree(w, line);
-    if (cmd == "libraries" && w.size() == 1) {
-      for (const std::string& lib : registry_.loadedLibraries()) out_ << "library " << lib << '\n';
-      return;
-    }
-    if (cmd == "classes" && w.size() == 1) return cmdClasses();
-    syntax(line, "unknown command " + kyv::quoteForMessage(cmd));
+    (this->*command->run)(w, line);
   } catch (const std::exception& e) {
     syntax(line, std::string("command failed: ") + e.what());
   }
@@ -126,30 +157,25 @@ std::optional<std::string> Host::filePath(const Word& file, int line) {
   return files_.folder + "/" + name;
 }
 
-// Member index by name or "#0x68030001"; -1 (after printing the error) when missing.
 int Host::bindMember(Instance& inst, const Word& member, std::string& shown) {
   const kyv::ClassInfo& info = inst.control->classInfo();
-  int index = -1;
   const std::string& t = member.text;
-  if (!member.quoted && t.size() > 3 && t[0] == '#') {
-    auto id = parseValue(Word{t.substr(1), false});
-    if (id && (id->type() == kyv::VarType::Integer || id->type() == kyv::VarType::Long))
-      index = info.find(static_cast<kyv::DispId>(id->toLong()));
-  } else {
-    index = info.find(std::string_view(t));
+  shown = kyv::nameForMessage(t);
+  try {
+    const std::optional<kyv::Variant> id =
+        !member.quoted && t.size() > 3 && t[0] == '#' ? parseValue(Word{t.substr(1), false}) : std::nullopt;
+    const bool byId = id && (id->type() == kyv::VarType::Integer || id->type() == kyv::VarType::Long);
+    const int index = byId ? info.bind(static_cast<kyv::DispId>(id->toLong())) : info.bind(std::string_view(t));
+    shown = std::string(info.members()[index].name);
+    return index;
+  } catch (const kyv::Error& e) {
+    error(inst.name, shown, e);
+    return -1;
   }
-  shown = index >= 0 ? std::string(info.members()[index].name) : kyv::nameForMessage(t);
-  if (index < 0)
-    error(inst.name, shown,
-          kyv::Error(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                                       std::string(info.className()) + " has no member " + shown));
-  return index;
 }
 
-void Host::cmdNew(const Words& w, int line, bool restore) {
+void Host::create(const Words& w, int line, bool restore) {
   const size_t fixed = restore ? 4 : 3;
-  if (w.size() != fixed && w.size() != fixed + 2)
-    return syntax(line, restore ? "usage: restore NAME CLASS FILE [W H]" : "usage: new NAME CLASS [W H]");
   std::optional<float> width, height;
   if (w.size() == fixed + 2) {
     width = parseTwips(w[fixed]);
@@ -204,7 +230,6 @@ void Host::cmdNew(const Words& w, int line, bool restore) {
 }
 
 void Host::cmdSet(const Words& w, int line) {
-  if (w.size() != 4) return syntax(line, "usage: set NAME MEMBER VALUE");
   auto value = parseValue(w[3]);
   if (!value) return syntax(line, kyv::quoteForMessage(w[3].text) + " is not a value");
   auto inst = instance(w, 1, line);
@@ -220,7 +245,6 @@ void Host::cmdSet(const Words& w, int line) {
 }
 
 void Host::cmdGet(const Words& w, int line) {
-  if (w.size() != 3) return syntax(line, "usage: get NAME MEMBER");
   auto inst = instance(w, 1, line);
   if (!inst) return;
   std::string shown;
@@ -235,7 +259,6 @@ void Host::cmdGet(const Words& w, int line) {
 }
 
 void Host::cmdCall(const Words& w, int line) {
-  if (w.size() != 3 && w.size() != 4) return syntax(line, "usage: call NAME MEMBER [VALUE]");
   std::optional<kyv::Variant> value;
   if (w.size() == 4) {
     value = parseValue(w[3]);
@@ -260,7 +283,6 @@ void Host::cmdCall(const Words& w, int line) {
 }
 
 void Host::cmdResize(const Words& w, int line) {
-  if (w.size() != 4) return syntax(line, "usage: resize NAME W H");
   auto width = parseTwips(w[2]), height = parseTwips(w[3]);
   if (!width || !height) return syntax(line, "W and H must be twips from 0 to 10000000");
   auto inst = instance(w, 1, line);
@@ -272,22 +294,13 @@ void Host::cmdResize(const Words& w, int line) {
   }
 }
 
-void Host::cmdSave(const Words& w, int line, bool print) {
-  if (w.size() != (print ? 2u : 3u)) return syntax(line, print ? "usage: bag NAME" : "usage: save NAME FILE");
-  std::optional<std::string> path;
-  if (!print && !(path = filePath(w[2], line))) return;
+void Host::cmdSave(const Words& w, int line) {
+  const std::optional<std::string> path = filePath(w[2], line);
+  if (!path) return;
   auto inst = instance(w, 1, line);
   if (!inst) return;
   kyv::PropertyBag bag;
-  try {
-    inst->control->WriteProperties(bag);
-  } catch (const kyv::Error& e) {
-    return error(inst->name, "WriteProperties", e);
-  }
-  if (print) {
-    for (const auto& e : bag.entries()) out_ << inst->name << " bag " << e.key << " = " << e.value.display() << '\n';
-    return;
-  }
+  if (!writeProperties(*inst, bag)) return;
   try {
     kyv::writeFileAtomically(*path, bag.toJson() + '\n');
   } catch (const kyv::Error& e) {
@@ -295,8 +308,25 @@ void Host::cmdSave(const Words& w, int line, bool print) {
   }
 }
 
+void Host::cmdBag(const Words& w, int line) {
+  auto inst = instance(w, 1, line);
+  if (!inst) return;
+  kyv::PropertyBag bag;
+  if (!writeProperties(*inst, bag)) return;
+  for (const auto& e : bag.entries()) out_ << inst->name << " bag " << e.key << " = " << e.value.display() << '\n';
+}
+
+bool Host::writeProperties(Instance& inst, kyv::PropertyBag& bag) {
+  try {
+    inst.control->WriteProperties(bag);
+    return true;
+  } catch (const kyv::Error& e) {
+    error(inst.name, "WriteProperties", e);
+    return false;
+  }
+}
+
 void Host::cmdDump(const Words& w, int line) {
-  if (w.size() != 2 && w.size() != 3) return syntax(line, "usage: dump NAME [PATH]");
   auto inst = instance(w, 1, line);
   if (!inst) return;
   const std::string path = w.size() == 3 ? w[2].text : "";
@@ -304,8 +334,7 @@ void Host::cmdDump(const Words& w, int line) {
     syntax(line, inst->name + " has no element " + path);
 }
 
-void Host::cmdMembers(const Words& w, int line) {
-  if (w.size() != 2) return syntax(line, "usage: members CLASS");
+void Host::cmdMembers(const Words& w, int) {
   try {
     registry_.describe(w[1].text, [&](const kyv::ClassInfo& info) {
       int n = 0;
@@ -322,7 +351,11 @@ void Host::cmdMembers(const Words& w, int line) {
   }
 }
 
-void Host::cmdClasses() {
+void Host::cmdLibraries(const Words&, int) {
+  for (const std::string& lib : registry_.loadedLibraries()) out_ << "library " << lib << '\n';
+}
+
+void Host::cmdClasses(const Words&, int) {
   try {
     for (const kyv::RegisteredClass& c : registry_.registeredClasses())
       out_ << "class " << c.className << ' ' << c.library << '\n';
@@ -332,7 +365,6 @@ void Host::cmdClasses() {
 }
 
 void Host::cmdOn(const Words& w, int line) {
-  if (w.size() < 4) return syntax(line, "usage: on NAME EVENT COMMAND...");
   auto inst = instance(w, 1, line);
   if (!inst) return;
   for (const kyv::EventInfo& e : inst->control->classInfo().events()) {
@@ -345,7 +377,6 @@ void Host::cmdOn(const Words& w, int line) {
 }
 
 void Host::cmdRender(const Words& w, int line) {
-  if (w.size() != 3) return syntax(line, "usage: render NAME FILE");
   const std::optional<std::string> path = filePath(w[2], line);
   if (!path) return;
   auto inst = instance(w, 1, line);
@@ -357,8 +388,43 @@ void Host::cmdRender(const Words& w, int line) {
   }
 }
 
+// The picture is the one render writes: the extent rounded up to whole pixels at the
+// host's scale. A pixel the control leaves uncovered (where its extent ends inside a
+// pixel) prints Empty.
+void Host::cmdPixel(const Words& w, int line) {
+  const std::optional<kyv::Variant> x = parseValue(w[2]), y = parseValue(w[3]);
+  const auto whole = [](const std::optional<kyv::Variant>& v) {
+    return v && (v->type() == kyv::VarType::Integer || v->type() == kyv::VarType::Long);
+  };
+  if (!whole(x) || !whole(y)) return syntax(line, "X and Y must be whole numbers of pixels");
+  auto inst = instance(w, 1, line);
+  if (!inst) return;
+  const kyv::Surface& surface = inst->control->UserControl();
+  const double width = std::max(1.0, std::ceil(surface.widthTwips() / tpp_));
+  const double height = std::max(1.0, std::ceil(surface.heightTwips() / tpp_));
+  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " pixels";
+  const std::string refused = "Invalid property value: a picture of " + size + " is beyond the limit of ";
+  if (width > kyv::kMaxPictureSide || height > kyv::kMaxPictureSide)
+    return syntax(line, refused + std::to_string(kyv::kMaxPictureSide) + " pixels a side");
+  if (width * height > kyv::kMaxPicturePixels)
+    return syntax(line, refused + kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  const int32_t px = x->toLong(), py = y->toLong();
+  if (px < 0 || py < 0 || px >= width || py >= height)
+    return error(inst->name, "pixel",
+                 kyv::Error(kyv::ErrorKind::SubscriptOutOfRange,
+                            "Subscript out of range: pixel (" + std::to_string(px) + ", " + std::to_string(py) +
+                                ") is outside the picture of " + size));
+  const int w32 = static_cast<int>(width), h32 = static_cast<int>(height);
+  std::vector<uint32_t> pixels(static_cast<size_t>(w32) * h32, 0);
+  try {
+    kyv::renderToPixels(*inst->control, reinterpret_cast<uint8_t*>(pixels.data()), w32, h32, w32 * 4, tpp_);
+  } catch (const kyv::Error& e) {
+    return syntax(line, e.what());
+  }
+  out_ << inst->name << ".pixel(" << px << ", " << py << ") = " << pixelValue(pixels[size_t(py) * w32 + px]) << '\n';
+}
+
 void Host::cmdFree(const Words& w, int line) {
-  if (w.size() != 2) return syntax(line, "usage: free NAME");
   // A call still running on the instance keeps it alive until it returns.
   if (!instances_.erase(w[1].text)) syntax(line, "no instance named " + kyv::quoteForMessage(w[1].text));
 }

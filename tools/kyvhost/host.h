@@ -1,14 +1,17 @@
 #pragma once
-// The kyvhost interpreter: one command a line, output as documented in the README's
-// kyvhost tour. Every failure of a control is printed and the script goes on.
+// The kyvhost interpreter: one command a line, its language and output as docs/kyvhost.md
+// describes them. Every failure of a control is printed and the script goes on.
+#include <cstddef>
 #include <istream>
 #include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "kyv/bag.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/registry.h"
@@ -49,6 +52,24 @@ struct FileAccess {
 
 class Host {
  public:
+  using Words = std::vector<Word>;
+  // One command of the language. A line runs it when `least` or `most` words follow its
+  // name (any number from `least` when `most` is kAnyCount); otherwise it prints
+  // "usage: " and its usage.
+  struct Command {
+    static constexpr size_t kAnyCount = SIZE_MAX;
+    std::string_view name;
+    std::string_view parameters;  // as the usage line shows them: "NAME CLASS [W H]"
+    size_t least, most;
+    std::string_view does;        // one line for --help
+    void (Host::*run)(const Words& w, int line);
+    bool usesFiles = false;       // refused when the host has no file access
+    // "new NAME CLASS [W H]"
+    std::string usage() const;
+  };
+  // The commands in the order --help lists them.
+  static std::span<const Command> commands();
+
   Host(kyv::Registry& registry, std::ostream& out, double twipsPerPixel, FileAccess files = {})
       : registry_(registry), out_(out), tpp_(twipsPerPixel), files_(std::move(files)) {}
   ~Host();
@@ -63,28 +84,36 @@ class Host {
 
  private:
   friend struct Instance;
-  using Words = std::vector<Word>;
   void execute(const Words& w, int line);
   void syntax(int line, const std::string& message);
   void error(const std::string& who, const std::string& member, const kyv::Error& e);
   std::shared_ptr<Instance> instance(const Words& w, size_t at, int line);
+  // Member index by name or "#0x68030001", and in `shown` the name the output gives it;
+  // -1 (after printing the error) when the control has no such member.
   int bindMember(Instance& inst, const Word& member, std::string& shown);
   // The path FILE names under the host's FileAccess; nullopt (after a syntax message) when
   // it may not be used.
   std::optional<std::string> filePath(const Word& file, int line);
+  // Runs WriteProperties into `bag`; false (after printing the error) when it fails.
+  bool writeProperties(Instance& inst, kyv::PropertyBag& bag);
 
-  void cmdNew(const Words& w, int line, bool restore);
+  void create(const Words& w, int line, bool restore);
+  void cmdNew(const Words& w, int line) { create(w, line, false); }
+  void cmdRestore(const Words& w, int line) { create(w, line, true); }
   void cmdSet(const Words& w, int line);
   void cmdGet(const Words& w, int line);
   void cmdCall(const Words& w, int line);
   void cmdResize(const Words& w, int line);
-  void cmdSave(const Words& w, int line, bool print);
+  void cmdSave(const Words& w, int line);
+  void cmdBag(const Words& w, int line);
   void cmdDump(const Words& w, int line);
   void cmdMembers(const Words& w, int line);
-  void cmdClasses();
   void cmdOn(const Words& w, int line);
   void cmdRender(const Words& w, int line);
+  void cmdPixel(const Words& w, int line);
   void cmdFree(const Words& w, int line);
+  void cmdLibraries(const Words& w, int line);
+  void cmdClasses(const Words& w, int line);
 
   kyv::Registry& registry_;
   std::ostream& out_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kyv/export.h"
+#include "kyv/names.h"
 #include "kyv/variant.h"
 
 namespace kyv {
@@ -66,8 +67,5 @@ class KYV_API FormDocument {
   // those of a bag, with kMaxFormBytes for its size).
   static FormDocument fromJson(std::string_view text);
 };
-
-// Case-insensitive comparison of ASCII names.
-KYV_API bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace kyv

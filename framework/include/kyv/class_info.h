@@ -5,6 +5,7 @@
 // bind a member once (by name, case-insensitively, or by id) and then invoke it by index.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -65,6 +66,12 @@ class KYV_API ClassInfo {
   // Member index for a name (any case) or a dispatch id; -1 when there is none.
   int find(std::string_view name) const;
   int find(DispId id) const;
+  // The same for a host binding a member it means to use, of `kind` when one is given.
+  // Raises no-such-member when there is none: "Object doesn't support this property or
+  // method: CLASS has no property NAME" ("method", or "member" when no kind is given; an id
+  // shows as #0x68030001).
+  int bind(std::string_view name, std::optional<MemberKind> kind = std::nullopt) const;
+  int bind(DispId id, std::optional<MemberKind> kind = std::nullopt) const;
 
   // Reads, writes or calls member `index` of `control`, which must be of this class.
   // `arg` is the by-reference argument of a call (converted in place to the argument
@@ -79,6 +86,7 @@ class KYV_API ClassInfo {
 
  private:
   static int slotOf(DispId id);
+  int bound(int index, std::optional<MemberKind> kind, const std::string& shown) const;
   std::string_view className_;
   float defaultWidth_, defaultHeight_;
   std::vector<MemberInfo> members_;

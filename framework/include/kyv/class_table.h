@@ -7,17 +7,22 @@
 //       {T::property<&Gauge::Maxlimit, &Gauge::setMaxlimit>("Maxlimit", 0x68030001),
 //        T::method<&Gauge::incbar>("incbar", 0x6003000F)},
 //       {{"Reached", 1, ""}},
-//       {{"Maxlimit", int16_t(100), VarType::Integer, loadFn, saveFn}}};
+//       {T::stored<&Gauge::Maxlimit>("Maxlimit", kMaxlimit, [](Gauge& g, int16_t v) { g.maxlimit_ = v; })}};
 //
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
 // getter may also be non-const (T Name()) when reading has effects of its own. A method
 // takes its one argument by reference (R name(A&)), and what it writes there reaches the
 // caller's variant even when the method fails. Persist rows list the bag entries in their
-// order: key, default, type, and how to load and save entry i (a row whose count the
-// instance decides also says how many entries it has, for the reference pages). When a
-// class saves in another order than it loads, a last argument lists the keys in the order
-// WriteProperties writes them: {"BackColor", "Columns", ...}.
+// order. Most are made by stored<&K::Getter>(key, default, load): one entry of the
+// getter's type, saved through the getter and loaded by `load`, which puts the value in
+// place without the setter's notification. A row of several entries (one per element of a
+// group), or of a value no getter returns as it is saved, spells out its key, default,
+// type, and how to load and save entry i (a row whose count the instance decides also says
+// how many entries it has, for the reference pages). When a class saves in another order
+// than it loads, a last argument lists the keys in the order WriteProperties writes them:
+// {"BackColor", "Columns", ...}.
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -73,8 +78,8 @@ class ClassTable final : public ClassInfo {
     std::string_view key;
     Variant fallback;
     VarType type;
-    void (*load)(C&, int entry, const Variant& value);  // value already of `type`
-    Variant (*save)(C&, int entry);
+    std::function<void(C&, int entry, const Variant& value)> load;  // value already of `type`
+    std::function<Variant(C&, int entry)> save;
     int reads = 1;                        // entries read by ReadProperties
     int writes = 1;                       // entries written by WriteProperties
     int (*count)(const C&) = nullptr;     // when set: entries in both directions
@@ -89,6 +94,30 @@ class ClassTable final : public ClassInfo {
             [](C& c) { return Variant((c.*Get)()); },
             [](C& c, const Variant& v) { (c.*Set)(fromVariant<T>(v)); },
             nullptr};
+  }
+
+  template <auto Get>
+  using StoredValue = typename GetterFn<decltype(Get)>::Value;
+
+  // One bag entry under `key`, of the type getter `Get` returns: WriteProperties saves what
+  // Get returns, ReadProperties hands `load` the value read.
+  template <auto Get>
+  static Persist stored(std::string_view key, const Variant& fallback, void (*load)(C&, StoredValue<Get>)) {
+    using T = StoredValue<Get>;
+    return {key, fallback, VarTypeOf<T>::value, [load](C& c, int, const Variant& v) { load(c, fromVariant<T>(v)); },
+            [](C& c, int) { return Variant((c.*Get)()); }};
+  }
+  // The same for a key that ReadProperties reads `reads` times, handing `load` each entry's
+  // number from 0; WriteProperties writes it once.
+  template <auto Get>
+  static Persist stored(std::string_view key, const Variant& fallback, int reads,
+                        void (*load)(C&, int entry, StoredValue<Get>)) {
+    using T = StoredValue<Get>;
+    Persist row{key, fallback, VarTypeOf<T>::value,
+                [load](C& c, int entry, const Variant& v) { load(c, entry, fromVariant<T>(v)); },
+                [](C& c, int) { return Variant((c.*Get)()); }};
+    row.reads = reads;
+    return row;
   }
 
   template <auto Fn>

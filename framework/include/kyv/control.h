@@ -66,7 +66,6 @@ class KYV_API Control {
  private:
   friend class ControlSlot;
   friend struct detail::Tracker;
-  int bind(std::string_view name, MemberKind kind) const;
   // Places the control in `slot` of another control, which then hears of its changes.
   void embedIn(ControlSlot* slot) { slot_ = slot; }
   void endCall();
