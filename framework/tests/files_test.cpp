@@ -23,16 +23,7 @@ std::string contents(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const kyv::Error& e) {
-    EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue);
-    return e.what();
-  }
-  ADD_FAILURE() << "no error raised";
-  return {};
-}
+std::string failure(const std::function<void()>& f) { return messageOf(kyv::ErrorKind::InvalidPropertyValue, f); }
 
 // A folder of the test's own (tests run in parallel), emptied first.
 struct Files : ::testing::Test {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gauge.h"
+#include "expect_error.h"
 #include "kyv/error.h"
 #include "kyv/render.h"
 
@@ -21,16 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string failure(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const kyv::Error& e) {
-    EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue);
-    return e.what();
-  }
-  ADD_FAILURE() << "no error raised";
-  return {};
-}
+std::string failure(const std::function<void()>& f) { return messageOf(kyv::ErrorKind::InvalidPropertyValue, f); }
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
