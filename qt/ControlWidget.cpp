@@ -8,7 +8,9 @@
 #include <cmath>
 #include <string>
 
+#include "kyv/palette.h"
 #include "kyv/render.h"
+#include "widgets/ControlAccessible.h"
 
 namespace kyvqt {
 namespace {
@@ -87,7 +89,9 @@ QImage renderImage(kyv::Control& control, qreal ratio) {
 }
 
 ControlWidget::ControlWidget(QWidget* parent, kyv::Registry* registry)
-    : QWidget(parent), registry_(registry ? *registry : defaultRegistry()), site_(std::make_unique<Site>(*this)) {}
+    : QWidget(parent), registry_(registry ? *registry : defaultRegistry()), site_(std::make_unique<Site>(*this)) {
+  installAccessibleFactory();
+}
 
 ControlWidget::~ControlWidget() { detach(); }
 
@@ -267,6 +271,11 @@ QSize ControlWidget::sizeHint() const {
   const QSizeF twips = extent();
   return QSize(static_cast<int>(std::lround(twips.width() / kTwipsPerPixel)),
                static_cast<int>(std::lround(twips.height() / kTwipsPerPixel)));
+}
+
+QColor ControlWidget::shownColour(kyv::Colour colour) const {
+  const uint32_t bgr = kyv::resolveColour(colour);
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
 }
 
 void ControlWidget::report(const QString& step, const kyv::Error& error) {

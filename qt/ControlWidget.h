@@ -20,6 +20,7 @@
 //   bar.tryCall("incbar", 42);                     // false, and errorOccurred, on failure
 //   kyv::Variant reading(int16_t(42));
 //   bar.call("incbar", reading);                   // throws kyv::Error on failure
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -129,6 +130,9 @@ class KYVQT_API ControlWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // The opaque colour `colour` shows in this widget: itself when plain, a system colour
+  // resolved through the system palette (an unknown one is black).
+  QColor shownColour(kyv::Colour colour) const;
 
  private:
   class Site;
