@@ -11,7 +11,9 @@
 #include <iterator>
 #include <string>
 
+#include "kyv/palette.h"
 #include "kyv/render.h"
+#include "widgets/ControlAccessible.h"
 
 namespace kyvqt {
 namespace {
@@ -147,6 +149,7 @@ ControlWidget::ControlWidget(QWidget* parent, kyv::Registry* registry)
       colourPalette_(systemColours(palette())) {
   // Layouts may grow the control and shrink it down to minimumSizeHint(), never further.
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  installAccessibleFactory();
 }
 
 ControlWidget::~ControlWidget() { detach(); }
@@ -339,7 +342,7 @@ QSize ControlWidget::minimumSizeHint() const {
   return smallest.expandedTo(QSize(1, 1)).boundedTo(sizeHint());
 }
 
-QColor ControlWidget::resolveColour(kyv::Colour colour) const {
+QColor ControlWidget::shownColour(kyv::Colour colour) const {
   const uint32_t bgr = kyv::resolveColour(colour, colourPalette_);
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
 }

@@ -152,9 +152,9 @@ class KYVQT_API ControlWidget : public QWidget {
   // A new palette repaints the whole control in its colours.
   void changeEvent(QEvent* event) override;
 
-  // The colour `colour` shows as in this widget: a system colour through the widget's
-  // palette, a plain 0x00BBGGRR colour as it is (opaque either way).
-  QColor resolveColour(kyv::Colour colour) const;
+  // The opaque colour `colour` shows in this widget: itself when plain, a system colour
+  // resolved through the widget's palette (an unknown one is black).
+  QColor shownColour(kyv::Colour colour) const;
 
  private:
   class Site;

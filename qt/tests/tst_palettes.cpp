@@ -48,7 +48,7 @@ QRect device(const QRect& area, const QImage& image) {
 
 class Exposed : public ControlWidget {
  public:
-  using ControlWidget::resolveColour;
+  using ControlWidget::shownColour;
 };
 
 }  // namespace
@@ -164,9 +164,9 @@ class TestPalettes : public QObject {
     const QPoint top = device(QRect(a.width() / 2, 10, 1, 1), x).topLeft();
     QCOMPARE(QColor(x.pixel(top)), QColor(0, 90, 0));
     QCOMPARE(QColor(y.pixel(top)), QColor(45, 45, 48));
-    QCOMPARE(a.resolveColour(kyv::Colour{0x8000000F}), QColor(0, 90, 0));
-    QCOMPARE(b.resolveColour(kyv::Colour{0x8000000F}), QColor(45, 45, 48));
-    QCOMPARE(b.resolveColour(kyv::Colour{0x00336699}), QColor(0x99, 0x66, 0x33));
+    QCOMPARE(a.shownColour(kyv::Colour{0x8000000F}), QColor(0, 90, 0));
+    QCOMPARE(b.shownColour(kyv::Colour{0x8000000F}), QColor(45, 45, 48));
+    QCOMPARE(b.shownColour(kyv::Colour{0x00336699}), QColor(0x99, 0x66, 0x33));
     QCOMPARE(kyv::resolveColour(kyv::Colour{0x8000000F}), kyv::systemPalette()[15]);
   }
 };
