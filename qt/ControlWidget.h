@@ -3,9 +3,10 @@
 // through the registry. The widget's size is the control's extent at 15 twips per logical
 // pixel; in a layout it asks for the extent the control was made with and never shrinks
 // below the smallest extent the control's class accepts. System colours (0x800000nn)
-// resolve through the widget's own QPalette, so a dark palette gives a dark control. It paints the control with the framework's renderer at the screen's device pixel
-// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture
-// and repaints only the pixels a change damaged (update() of just those), and passes its
+// resolve through the widget's own QPalette, so a dark palette gives a dark control. It
+// paints the control with the framework's renderer at the screen's device pixel ratio
+// (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture and
+// repaints only the pixels a change damaged (update() of just those), and passes its
 // events and property-changed notifications on as signals. Members are reached late-bound,
 // by name or dispatch id, through calls that raise kyv::Error or through try... calls that
 // never throw.
