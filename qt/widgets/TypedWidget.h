@@ -36,8 +36,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // Off (the default): a resize lays the control out as its own rule says, which empties
   // the status bars, the digits and the trace until the next reading. On: the widget feeds
   // the control its last reading(s) again right after the control's own Resize.
-  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize RESET
-                 resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
+  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize
+                 RESET resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
 
  public:
   // The reading a widget shows, for assistive technology: the last one fed and the range
