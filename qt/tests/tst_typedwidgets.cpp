@@ -363,6 +363,31 @@ class TestTypedWidgets : public QObject {
     }
   }
 
+  // The control alone takes a new HorizCount at its next layout and fails every point past
+  // the old count until then; the widget lays the trace out at once.
+  void theTraceTakesANewHorizCountAtOnce() {
+    kyvqt::HeartBeatWidget trace, fresh;
+    for (QWidget* w : {static_cast<QWidget*>(&trace), static_cast<QWidget*>(&fresh)}) {
+      w->show();
+      QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+    for (const int v : {2, 8, 4}) trace.Plot(v);
+    pictureOf(trace);
+    trace.setHorizCount(30);
+    fresh.setHorizCount(30);
+    QSignalSpy errors(&trace, &TypedWidget::errorOccurred);
+    for (int i = 0; i < 25; ++i) {
+      QVERIFY(trace.Plot(i % 10));
+      fresh.Plot(i % 10);
+    }
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(pictureOf(trace), pictureOf(fresh));
+    trace.resetHorizCount();
+    QCOMPARE(trace.HorizCount(), 10);
+    kyvqt::HeartBeatWidget empty;
+    QCOMPARE(pictureOf(trace), pictureOf(empty));  // laid out anew: the points are gone
+  }
+
   void accessibleInterfacesNameRoleAndValue() {
     for (const WidgetEntry& entry : kyvqt::widgetCatalog()) {
       const std::unique_ptr<TypedWidget> w = make(entry);
