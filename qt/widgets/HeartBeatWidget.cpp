@@ -19,6 +19,30 @@ bool HeartBeatWidget::Plot(int Value) {
   return true;
 }
 
+void HeartBeatWidget::setHorizCount(int value) {
+  const int before = HorizCount();
+  writeInt("HorizCount", value);
+  if (HorizCount() != before) layOutAgain();
+}
+
+void HeartBeatWidget::resetHorizCount() {
+  const int before = HorizCount();
+  resetToDefault("HorizCount");
+  if (HorizCount() != before) layOutAgain();
+}
+
+void HeartBeatWidget::setMaxLimit(int value) {
+  const int before = MaxLimit();
+  writeInt("MaxLimit", value);
+  if (MaxLimit() != before) layOutAgain();
+}
+
+void HeartBeatWidget::resetMaxLimit() {
+  const int before = MaxLimit();
+  resetToDefault("MaxLimit");
+  if (MaxLimit() != before) layOutAgain();
+}
+
 // A value that fails (HorizCount raised since) ends the replay: the rest would fail too.
 void HeartBeatWidget::reapplyReadings() {
   for (const int point : history_)

@@ -32,15 +32,17 @@ class KYVQT_API HeartBeatWidget : public TypedWidget {
   // The same through `registry`, which must outlive the widget (the default one when null).
   explicit HeartBeatWidget(kyv::Registry* registry, QWidget* parent = nullptr);
 
-  // Steps across the width (the trace has HorizCount + 1 points); the layout follows at the next resize.
+  // Steps across the width (the trace has HorizCount + 1 points). A change lays the trace
+  // out again at once, as a resize does (the control alone waits for the next resize).
   int HorizCount() const { return readInt("HorizCount"); }
-  void setHorizCount(int value) { writeInt("HorizCount", value); }
-  void resetHorizCount() { resetToDefault("HorizCount"); }
+  void setHorizCount(int value);
+  void resetHorizCount();
 
-  // The value drawn at the top edge.
+  // The value drawn at the top edge. A change lays the trace out again at once, as
+  // HorizCount's does.
   int MaxLimit() const { return readInt("MaxLimit"); }
-  void setMaxLimit(int value) { writeInt("MaxLimit", value); }
-  void resetMaxLimit() { resetToDefault("MaxLimit"); }
+  void setMaxLimit(int value);
+  void resetMaxLimit();
 
   // Background of the plot area; a write also clears the drawn trace.
   QColor BackColor() const { return readColour("BackColor"); }

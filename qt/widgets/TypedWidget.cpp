@@ -177,12 +177,32 @@ void TypedWidget::announceReading() {
   QAccessible::updateAccessibility(&event);
 }
 
-// A resize the control laid itself out for empties what it shows, unless the widget feeds
-// it its readings again.
 void TypedWidget::resizeEvent(QResizeEvent* event) {
   const QSizeF before = extent();
   ControlWidget::resizeEvent(event);
-  if (!control() || extent() == before) return;
+  if (control() && extent() != before) laidOut();
+}
+
+// A layout raises no event, so nothing can replace the control while it runs. Outside a
+// late-bound call the control reports its first change at once, before the change is made
+// (here: the trace's segments dropped); invalidating again makes its damage be worked out
+// from the finished layout when the widget paints.
+void TypedWidget::layOutAgain() {
+  kyv::Control* c = control();
+  if (!c) return;
+  try {
+    c->setExtent(c->UserControl().widthTwips(), c->UserControl().heightTwips());
+    c->invalidate();
+    update();
+  } catch (const kyv::Error& e) {
+    reject("Resize", e.kind(), QString::fromUtf8(e.what()));
+  }
+  laidOut();
+}
+
+// A layout of the control empties what it shows, unless the widget feeds it its readings
+// again.
+void TypedWidget::laidOut() {
   if (keepReadingOnResize_) {
     reapplyReadings();
     return;

@@ -36,8 +36,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // Off (the default): a resize lays the control out as its own rule says, which empties
   // the status bars, the digits and the trace until the next reading. On: the widget feeds
   // the control its last reading(s) again right after the control's own Resize.
-  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize RESET
-                 resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
+  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize
+                 RESET resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
 
  public:
   // The reading a widget shows, for assistive technology: the last one fed and the range
@@ -95,6 +95,10 @@ class KYVQT_API TypedWidget : public ControlWidget {
   void reject(std::string_view member, kyv::ErrorKind kind, const QString& message);
   // Sends QAccessibleValueChangeEvent with reading()'s current value, when there is one.
   void announceReading();
+  // Runs the control's Resize at the extent it has, as a resize does (readings re-applied
+  // or forgotten alike), for a property that takes effect at the next layout; a failure
+  // is reported through errorOccurred with the step "Resize".
+  void layOutAgain();
   // Feeds the control its last reading(s) again, through refeed; called after a resize
   // when keepReadingOnResize is on. The default does nothing.
   virtual void reapplyReadings() {}
@@ -107,6 +111,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
  private:
   // The property's value; nullopt, without a report, when it cannot be read.
   std::optional<kyv::Variant> quietGet(std::string_view property) const;
+  // After the control laid itself out: its readings shown again, or forgotten.
+  void laidOut();
   // Emits the typed signal of event `name` (lowerCamel of the name, no arguments).
   void emitEventSignal(const QString& name);
   // Emits the NOTIFY signal of Qt property `name`, when there is one.
