@@ -189,7 +189,7 @@ class TestTypedWidgets : public QObject {
         if (p.typeId() != QMetaType::QColor) continue;
         const std::optional<kyv::Colour> stored = w->colour(p.name());
         QVERIFY(stored);
-        const uint32_t bgr = kyv::resolveColour(*stored);
+        const uint32_t bgr = kyv::resolveColour(*stored, w->colourPalette());  // as the widget paints it
         QCOMPARE(p.read(w.get()).value<QColor>(), QColor(bgr & 0xFF, bgr >> 8 & 0xFF, bgr >> 16 & 0xFF));
         w->setProperty(p.name(), w->property(p.name()));
         QCOMPARE(w->colour(p.name()), stored);
