@@ -86,13 +86,11 @@ QString DesignerWidget::domXml() const {
              "<ui language=\"c++\" displayname=\"%1\">\n"
              " <widget class=\"%2\" name=\"%3\">\n"
              "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>%4</width><height>%5</height></rect></property>\n"
-             "  <property name=\"toolTip\"><string>%6</string></property>\n"
              " </widget>\n"
              "</ui>\n")
       .arg(QString::fromUtf8(entry_.displayName).toHtmlEscaped(), name(), object)
       .arg(size.width())
-      .arg(size.height())
-      .arg(toolTip().toHtmlEscaped());
+      .arg(size.height());
 }
 
 // A widget whose control cannot be created (Kyv not installed beside the plugin) gets a

@@ -32,7 +32,7 @@ class DesignerWidget final : public QDesignerCustomWidgetInterface {
   QWidget* createWidget(QWidget* parent) override;
   bool isInitialized() const override { return initialized_; }
   void initialize(QDesignerFormEditorInterface* core) override;
-  // The widget at its design geometry, with its object name.
+  // The widget at its design geometry, with an object name made from its class name.
   QString domXml() const override;
 
   // The size a new widget is placed at: its class's default extent in logical pixels.
