@@ -5,7 +5,7 @@
 namespace kyv {
 
 const kyv::ClassInfo& Hstat::classTable() {
-  static const Table table = makeTable({"KyvHStatus.Hstat", 4035, 510, int16_t(1)});
+  static const Table table = makeTable({"KyvHStatus.Hstat", {4035, 510, 1050, 330}, int16_t(1)});
   return table;
 }
 

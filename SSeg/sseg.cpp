@@ -12,6 +12,8 @@ enum Segment { UpperRight, LowerRight, Bottom, LowerLeft, UpperLeft, Top, Middle
 
 // The default extent, which the frame fills at design time.
 constexpr float kWidth = 870, kHeight = 1125;
+// The smallest digit whose segments stay apart and readable.
+constexpr float kMinimumWidth = 300, kMinimumHeight = 420;
 constexpr int16_t kBorderStyle = 1;
 constexpr Colour kFaceColour{0x80000008};
 constexpr Colour kSegmentColour{0x00FF00};
@@ -45,8 +47,7 @@ const kyv::ClassInfo& sseg::classTable() {
   using K = sseg;
   static const T table{
       "Kyv1Digit.sseg",
-      kWidth,
-      kHeight,
+      {kWidth, kHeight, kMinimumWidth, kMinimumHeight},
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Border of the digit's frame: 0 none, 1 sunken."),

@@ -5,7 +5,7 @@
 namespace kyv {
 
 const kyv::ClassInfo& Kyvvstat::classTable() {
-  static const Table table = makeTable({"KyvVStatus.Kyvvstat", 465, 3540, true});
+  static const Table table = makeTable({"KyvVStatus.Kyvvstat", {465, 3540, 240, 750}, true});
   return table;
 }
 

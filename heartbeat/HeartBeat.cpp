@@ -31,8 +31,7 @@ const kyv::ClassInfo& HeartBeat::classTable() {
   // Grid entries alternate: entry 2k is grd(k + 1), entry 2k + 1 is vgrd(k + 1).
   static const T table{
       "KyvPulse.HeartBeat",
-      4515,
-      1515,
+      {4515, 1515, 900, 450},
       {
           T::property<&K::HorizCount, &K::setHorizCount>("HorizCount", 0x68030006, "Number Of Horizontal Tics"),
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "Number Of Vertical Tics"),

@@ -39,8 +39,7 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
   using K = KyvMultiBar;
   static const T table{
       "KyvMultiBars.KyvMultiBar",
-      4170,
-      1425,
+      {4170, 1425, 900, 450},
       {
           T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kyv::help::kBackColor),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle),

@@ -1,14 +1,19 @@
 #include "ControlWidget.h"
 
+#include <QEvent>
+#include <QPalette>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 
+#include "kyv/palette.h"
 #include "kyv/render.h"
+#include "widgets/ControlAccessible.h"
 
 namespace kyvqt {
 namespace {
@@ -30,7 +35,57 @@ QRegion logical(const kyv::Region& damage, qreal ratio) {
   return region;
 }
 
+// Where each system colour 0x800000nn comes from in a QPalette, by entry number.
+struct PaletteSource {
+  QPalette::ColorGroup group;
+  QPalette::ColorRole role;
+};
+constexpr PaletteSource kPaletteSources[] = {
+    {QPalette::Active, QPalette::Button},            // 0 scroll bar
+    {QPalette::Active, QPalette::Window},            // 1 desktop
+    {QPalette::Active, QPalette::Highlight},         // 2 active title bar
+    {QPalette::Inactive, QPalette::Highlight},       // 3 inactive title bar
+    {QPalette::Active, QPalette::Window},            // 4 menu
+    {QPalette::Active, QPalette::Base},              // 5 window
+    {QPalette::Active, QPalette::Dark},              // 6 window frame
+    {QPalette::Active, QPalette::WindowText},        // 7 menu text
+    {QPalette::Active, QPalette::Text},              // 8 window text
+    {QPalette::Active, QPalette::HighlightedText},   // 9 title bar text
+    {QPalette::Active, QPalette::Mid},               // 10 active border
+    {QPalette::Active, QPalette::Window},            // 11 inactive border
+    {QPalette::Active, QPalette::Dark},              // 12 application workspace
+    {QPalette::Active, QPalette::Highlight},         // 13 highlight
+    {QPalette::Active, QPalette::HighlightedText},   // 14 highlighted text
+    {QPalette::Active, QPalette::Button},            // 15 button face
+    {QPalette::Active, QPalette::Mid},               // 16 button shadow
+    {QPalette::Disabled, QPalette::Text},            // 17 grey text
+    {QPalette::Active, QPalette::ButtonText},        // 18 button text
+    {QPalette::Inactive, QPalette::HighlightedText}, // 19 inactive title bar text
+    {QPalette::Active, QPalette::Light},             // 20 button highlight
+    {QPalette::Active, QPalette::Shadow},            // 21 3D dark shadow
+    {QPalette::Active, QPalette::Midlight},          // 22 3D light
+    {QPalette::Active, QPalette::ToolTipText},       // 23 tooltip text
+    {QPalette::Active, QPalette::ToolTipBase},       // 24 tooltip background
+    {QPalette::Active, QPalette::Mid},               // 25 (unnamed)
+    {QPalette::Active, QPalette::Link},              // 26 hot-tracked item
+    {QPalette::Active, QPalette::Highlight},         // 27 active title gradient
+    {QPalette::Inactive, QPalette::Highlight},       // 28 inactive title gradient
+    {QPalette::Active, QPalette::Highlight},         // 29 menu highlight
+    {QPalette::Active, QPalette::Window},            // 30 menu bar
+};
+static_assert(std::size(kPaletteSources) == std::tuple_size_v<kyv::Palette>);
+
 }  // namespace
+
+kyv::Palette systemColours(const QPalette& palette) {
+  kyv::Palette colours{};
+  for (size_t i = 0; i < colours.size(); ++i) {
+    const QColor c = palette.color(kPaletteSources[i].group, kPaletteSources[i].role);
+    colours[i] = static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
+                 static_cast<uint32_t>(c.blue()) << 16;
+  }
+  return colours;
+}
 
 // Hears the control and hands everything to the widget.
 class ControlWidget::Site final : public kyv::Site {
@@ -53,11 +108,12 @@ class ControlWidget::Site final : public kyv::Site {
 namespace {
 
 // Paints `control` into `image`, which has the control's size at `ratio`: all of it, or
-// only what changed since the image was painted.
-void paintInto(QImage& image, kyv::Control& control, qreal ratio, bool onlyDamage) {
+// only what changed since the image was painted. Null `palette`: the system palette.
+void paintInto(QImage& image, kyv::Control& control, qreal ratio, const kyv::Palette* palette, bool onlyDamage) {
   if (!onlyDamage) image.fill(Qt::transparent);
   kyv::RenderOptions options;
   options.twipsPerPixel = kTwipsPerPixel / ratio;
+  options.palette = palette;
   options.onlyDamage = onlyDamage;
   kyv::renderToPixels(control, image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()),
                       options);
@@ -65,7 +121,7 @@ void paintInto(QImage& image, kyv::Control& control, qreal ratio, bool onlyDamag
 
 }  // namespace
 
-QImage renderImage(kyv::Control& control, qreal ratio) {
+QImage renderImage(kyv::Control& control, qreal ratio, const kyv::Palette* palette) {
   const kyv::Surface& s = control.UserControl();
   const double width = std::max(1.0, std::ceil(s.widthTwips() / kTwipsPerPixel * ratio - 1e-6));
   const double height = std::max(1.0, std::ceil(s.heightTwips() / kTwipsPerPixel * ratio - 1e-6));
@@ -82,12 +138,19 @@ QImage renderImage(kyv::Control& control, qreal ratio) {
   if (image.isNull())
     kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " + size);
   image.setDevicePixelRatio(ratio);
-  paintInto(image, control, ratio, false);
+  paintInto(image, control, ratio, palette, false);
   return image;
 }
 
 ControlWidget::ControlWidget(QWidget* parent, kyv::Registry* registry)
-    : QWidget(parent), registry_(registry ? *registry : defaultRegistry()), site_(std::make_unique<Site>(*this)) {}
+    : QWidget(parent),
+      registry_(registry ? *registry : defaultRegistry()),
+      site_(std::make_unique<Site>(*this)),
+      colourPalette_(systemColours(palette())) {
+  // Layouts may grow the control and shrink it down to minimumSizeHint(), never further.
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  installAccessibleFactory();
+}
 
 ControlWidget::~ControlWidget() { detach(); }
 
@@ -131,6 +194,7 @@ bool ControlWidget::start(const QString& className, const kyv::PropertyBag* bag,
   if (!extent && testAttribute(Qt::WA_Resized)) extent = QSizeF(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
   if (!extent) extent = QSizeF(c->classInfo().defaultWidth(), c->classInfo().defaultHeight());
   c->UserControl().setRectTwips(0, 0, static_cast<float>(extent->width()), static_cast<float>(extent->height()));
+  designExtent_ = *extent;
   starting_ = true;
   resize(sizeHint());
   updateGeometry();
@@ -264,9 +328,23 @@ QSizeF ControlWidget::extent() const {
 }
 
 QSize ControlWidget::sizeHint() const {
-  const QSizeF twips = extent();
-  return QSize(static_cast<int>(std::lround(twips.width() / kTwipsPerPixel)),
-               static_cast<int>(std::lround(twips.height() / kTwipsPerPixel)));
+  if (!control_ || designExtent_.isEmpty())
+    return fontMetrics().boundingRect(className_.isEmpty() ? QStringLiteral("Kyv") : className_).size() + QSize(8, 8);
+  return QSize(static_cast<int>(std::lround(designExtent_.width() / kTwipsPerPixel)),
+               static_cast<int>(std::lround(designExtent_.height() / kTwipsPerPixel)));
+}
+
+QSize ControlWidget::minimumSizeHint() const {
+  if (!control_) return sizeHint();
+  const kyv::ClassInfo& info = control_->classInfo();
+  const QSize smallest(static_cast<int>(std::ceil(info.minimumWidth() / kTwipsPerPixel)),
+                       static_cast<int>(std::ceil(info.minimumHeight() / kTwipsPerPixel)));
+  return smallest.expandedTo(QSize(1, 1)).boundedTo(sizeHint());
+}
+
+QColor ControlWidget::shownColour(kyv::Colour colour) const {
+  const uint32_t bgr = kyv::resolveColour(colour, colourPalette_);
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
 }
 
 void ControlWidget::report(const QString& step, const kyv::Error& error) {
@@ -302,6 +380,16 @@ void ControlWidget::resizeEvent(QResizeEvent* event) {
   });
 }
 
+void ControlWidget::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::PaletteChange) return;
+  const kyv::Palette colours = systemColours(palette());
+  if (colours == colourPalette_) return;
+  colourPalette_ = colours;
+  image_ = QImage();
+  update();
+}
+
 // The image is kept between paints: a new one only for a new size or pixel ratio, and
 // only the control's damage repainted into it when the control changed. Damage this
 // paint does not show (from changes the widget was not told of) is shown by the next. A
@@ -321,11 +409,11 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
                          image_.height() != devicePixels(extent().height(), ratio);
     if (resized) {
       image_ = QImage();
-      image_ = renderImage(*control_, ratio);
+      image_ = renderImage(*control_, ratio, &colourPalette_);
     } else if (control_->dirty()) {
       const kyv::Region& damage = control_->damage();
       const QRegion unshown = (damage.isEverything() ? QRegion(rect()) : logical(damage, ratio)) - event->region();
-      paintInto(image_, *control_, ratio, true);
+      paintInto(image_, *control_, ratio, &colourPalette_, true);
       if (!unshown.isEmpty()) update(unshown);
     }
     painter.drawImage(QPoint(0, 0), image_);

@@ -1,9 +1,12 @@
 #pragma once
 // ControlWidget: a QWidget that hosts one control of the Kyv family, created by class name
 // through the registry. The widget's size is the control's extent at 15 twips per logical
-// pixel; it paints the control with the framework's renderer at the screen's device pixel
-// ratio (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture
-// and repaints only the pixels a change damaged (update() of just those), and passes its
+// pixel; in a layout it asks for the extent the control was made with and never shrinks
+// below the smallest extent the control's class accepts. System colours (0x800000nn)
+// resolve through the widget's own QPalette, so a dark palette gives a dark control. It
+// paints the control with the framework's renderer at the screen's device pixel ratio
+// (15 / ratio twips per device pixel, so it stays crisp at 200 %), keeps the picture and
+// repaints only the pixels a change damaged (update() of just those), and passes its
 // events and property-changed notifications on as signals. Members are reached late-bound,
 // by name or dispatch id, through calls that raise kyv::Error or through try... calls that
 // never throw.
@@ -20,6 +23,7 @@
 //   bar.tryCall("incbar", 42);                     // false, and errorOccurred, on failure
 //   kyv::Variant reading(int16_t(42));
 //   bar.call("incbar", reading);                   // throws kyv::Error on failure
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -32,6 +36,7 @@
 #include "kyv/class_info.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
+#include "kyv/palette.h"
 #include "kyv/registry.h"
 #include "kyv/site.h"
 
@@ -46,8 +51,15 @@ inline constexpr double kTwipsPerPixel = 15.0;
 // the image carries that ratio. Pixels outside the extent are transparent. Raises
 // invalid-property-value, before allocating anything, for a picture beyond
 // kyv::kMaxPictureSide a side or kyv::kMaxPicturePixels in all (256 MB), or one that
-// cannot be allocated.
-KYVQT_API QImage renderImage(kyv::Control& control, qreal devicePixelRatio = 1.0);
+// cannot be allocated. System colours resolve through `palette`, or kyv::systemPalette()
+// when it is null.
+KYVQT_API QImage renderImage(kyv::Control& control, qreal devicePixelRatio = 1.0,
+                             const kyv::Palette* palette = nullptr);
+
+// The system colours of `palette`: each of the 31 entries taken from the QPalette role
+// that plays its part (button face from Button, window from Base, window text from Text,
+// highlight from Highlight, grey text from the disabled Text, ...).
+KYVQT_API kyv::Palette systemColours(const QPalette& palette);
 
 class KYVQT_API ControlWidget : public QWidget {
   Q_OBJECT
@@ -110,9 +122,18 @@ class KYVQT_API ControlWidget : public QWidget {
 
   void setEventHandler(EventHandler handler);
 
-  // The control's extent in twips and the widget size that shows it.
+  // The control's current extent in twips.
   QSizeF extent() const;
+  // The control's design extent (its class's default, or the extent it was created or
+  // restored with) in logical pixels; for a widget without a control, room for the class
+  // name it shows.
   QSize sizeHint() const override;
+  // The smallest extent the control's class lays out (no larger than sizeHint()): the
+  // widget's size policy lets layouts shrink it this far and no further.
+  QSize minimumSizeHint() const override;
+
+  // The palette system colours resolve through: systemColours() of the widget's QPalette.
+  const kyv::Palette& colourPalette() const { return colourPalette_; }
 
  signals:
   // The control raised event `number` (from 1) named `name`.
@@ -129,6 +150,12 @@ class KYVQT_API ControlWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // A new palette repaints the whole control in its colours.
+  void changeEvent(QEvent* event) override;
+
+  // The opaque colour `colour` shows in this widget: itself when plain, a system colour
+  // resolved through the widget's palette (an unknown one is black).
+  QColor shownColour(kyv::Colour colour) const;
 
  private:
   class Site;
@@ -151,6 +178,8 @@ class KYVQT_API ControlWidget : public QWidget {
   std::optional<kyv::Error> createError_;
   std::shared_ptr<const EventHandler> eventHandler_;
   QImage image_;
+  QSizeF designExtent_;  // twips; empty until a control was started
+  kyv::Palette colourPalette_;
   QString paintError_;  // the failure reported by the last paint, until one succeeds
   bool starting_ = false;
 };

@@ -33,8 +33,7 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
   const auto saveBackColor = [](K& c, int) { return Variant(c.lvl(0).FillColor()); };
   static const T table{
       "KyvMovingBars.KyvMovingBar",
-      3285,
-      2580,
+      {3285, 2580, 1200, 1500},  // smallest: room for the ten grid labels
       {
           T::method<&K::MoveBar>(
               "MoveBar", 0x60030007, "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),

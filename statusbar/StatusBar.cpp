@@ -21,8 +21,7 @@ StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
   using K = StatusBar;
   return T{
       design.className,
-      design.width,
-      design.height,
+      design.extent,
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x6803000A,
                                                              "Border of the bar holder: 0 none, 1 sunken."),

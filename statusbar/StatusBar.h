@@ -67,7 +67,7 @@ class KYV_API StatusBar : public kyv::Control {
   // What one status bar class declares beyond the shared table.
   struct ClassDesign {
     std::string_view className;
-    float width, height;                // default extent, twips
+    kyv::DesignExtent extent;            // default and smallest extent, twips
     kyv::Variant captionVisibleDefault;  // the bag default of "CaptionVisible"
   };
   using Table = kyv::ClassTable<StatusBar>;

@@ -2,7 +2,8 @@
 # package-test.sh SOURCE BUILD WORK VERSION: uses Kyv the way the README shows. Installs BUILD into
 # a prefix under WORK and moves the prefix; checks that no installed file names the build
 # or source folder, that the framework is versioned and that the status bars' shared code
-# is exported once; runs kyvhost and KyvDemo from the moved prefix; builds every example
+# is exported once; runs kyvhost and KyvDemo from the moved prefix; checks that the Designer
+# plugin resolves libkyvqt inside the moved prefix; builds every example
 # against it with find_package and runs it with ctest; compiles the installed headers and
 # builds both examples again with pkg-config alone, and runs them; and builds a parent
 # project that embeds the source tree with add_subdirectory, with GoogleTest and Google
@@ -80,6 +81,14 @@ if [ -x "$prefix/bin/kyvdash" ]; then
   step "kyvdash from the moved prefix"
   quiet "$prefix/bin/kyvdash" --snapshot "$work/dash.png" "$source/examples/dashboards/system.json"
   [ -s "$work/dash.png" ] || fail "kyvdash wrote no snapshot"
+fi
+
+plugin=$(find "$prefix" -path '*/qt6/plugins/designer/libkyvdesigner.so' | head -n 1)
+if [ -n "$plugin" ]; then
+  step "the Designer plugin finds libkyvqt in the moved prefix"
+  found=$(ldd "$plugin" | awk '$1 == "libkyvqt.so.1" { print $3 }')
+  [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$libdir/libkyvqt.so.1")" ] ||
+    fail "$plugin links libkyvqt.so.1 as \"$found\", not the prefix's"
 fi
 
 for dir in "$source"/examples/*/; do

@@ -10,9 +10,12 @@ namespace kyv {
 
 ClassInfo::ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
                      std::vector<MemberInfo> members, std::vector<EventInfo> events)
+    : ClassInfo(className, DesignExtent{defaultWidth, defaultHeight}, std::move(members), std::move(events)) {}
+
+ClassInfo::ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
+                     std::vector<EventInfo> events)
     : className_(className),
-      defaultWidth_(defaultWidth),
-      defaultHeight_(defaultHeight),
+      extent_(extent),
       members_(std::move(members)),
       events_(std::move(events)) {
   for (size_t i = 0; i < members_.size(); ++i) {

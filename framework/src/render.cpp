@@ -579,6 +579,13 @@ void renderToPixels(Control& control, uint8_t* bits, int width, int height, int 
 }
 
 void renderToFile(Control& control, const std::string& path, double tpp) {
+  RenderOptions options;
+  options.twipsPerPixel = tpp;
+  renderToFile(control, path, options);
+}
+
+void renderToFile(Control& control, const std::string& path, const RenderOptions& options) {
+  const double tpp = options.twipsPerPixel;
   checkScale(tpp);
   const Surface& s = control.UserControl();
   const double width = std::max(1.0, std::ceil(s.widthTwips() / tpp));
@@ -593,7 +600,10 @@ void renderToFile(Control& control, const std::string& path, double tpp) {
   else if (ext == ".pdf") surface = cairo_pdf_surface_create_for_stream(append, &bytes, w, h);
   else raise(ErrorKind::InvalidPropertyValue, "Invalid property value: " + path + " is not a .png, .svg or .pdf file");
   cairo_t* cr = cairo_create(surface);
-  render(control, cr, tpp);
+  RenderOptions whole;
+  whole.twipsPerPixel = tpp;
+  whole.palette = options.palette;
+  render(control, cr, whole);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
   cairo_status_t status = cairo_surface_status(surface);

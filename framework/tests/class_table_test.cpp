@@ -221,3 +221,18 @@ TEST(ClassTable, AStoredRowSavesThroughItsGetterAndReadsAsItsType) {
 }
 
 }  // namespace
+
+// A table states the smallest extent its class lays out next to the default one; a table
+// given only the default accepts any extent.
+TEST(ClassTable, TheSmallestExtentSitsBesideTheDefault) {
+  using T = kyv::ClassTable<Counter>;
+  const T sized{"Test.Sized", {1500, 600, 300, 120}, {}, {}, {}};
+  EXPECT_EQ(sized.defaultWidth(), 1500);
+  EXPECT_EQ(sized.defaultHeight(), 600);
+  EXPECT_EQ(sized.minimumWidth(), 300);
+  EXPECT_EQ(sized.minimumHeight(), 120);
+  const kyv::ClassInfo& any = Counter::classTable();
+  EXPECT_EQ(any.defaultWidth(), 100);
+  EXPECT_EQ(any.minimumWidth(), 0);
+  EXPECT_EQ(any.minimumHeight(), 0);
+}

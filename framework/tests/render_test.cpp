@@ -91,6 +91,30 @@ TEST_F(Render, WritesPngSvgAndPdfFilesAndRefusesOtherNames) {
   EXPECT_THROW(kyv::renderToFile(gauge, "/nonexistent-dir/x.png"), kyv::Error);
 }
 
+// A file rendered with a palette of its own shows the system colours through it, at the
+// scale asked for; the system palette stays as it was.
+TEST_F(Render, AFileTakesTheOptionsPaletteAndScale) {
+  gauge.box.setRectTwips(0, 0, 750, 600);
+  const uint32_t face = kyv::resolveColour(gauge.UserControl().BackColor());
+  kyv::Palette dark = kyv::systemPalette();
+  dark[gauge.UserControl().BackColor().value & 0xFF] = 0x302010;
+  kyv::RenderOptions options;
+  options.palette = &dark;
+  options.twipsPerPixel = 7.5;
+  const std::string path = std::string(KYV_TEST_DIR) + "/render-palette.png";
+  kyv::renderToFile(gauge, path, options);
+  cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(png), 200);
+  Image img(200, 80);
+  cairo_set_source_surface(img.cr, png, 0, 0);
+  cairo_paint(img.cr);
+  cairo_surface_destroy(png);
+  EXPECT_EQ(img.at(150, 40), 0x302010u);
+  EXPECT_EQ(img.at(50, 40), 0x0000FFu);
+  EXPECT_EQ(kyv::resolveColour(gauge.UserControl().BackColor()), face);
+}
+
 TEST(Text, MeasuresWithTheFontAtTheReferenceResolution) {
   const kyv::TextSize one = kyv::measureText("8", "Times New Roman", 400, 9);
   const kyv::TextSize three = kyv::measureText("888", "Times New Roman", 400, 9);

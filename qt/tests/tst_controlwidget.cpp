@@ -233,7 +233,7 @@ class TestControlWidget : public QObject {
     const qreal ratio = w.devicePixelRatioF();
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
     QCOMPARE(shown.size(), w.size() * ratio);
-    const QImage drawn = kyvqt::renderImage(*w.control(), ratio);
+    const QImage drawn = kyvqt::renderImage(*w.control(), ratio, &w.colourPalette());
     for (int y = 0; y < shown.height(); ++y)
       for (int x = 0; x < shown.width(); ++x) QCOMPARE(shown.pixel(x, y), drawn.pixel(x, y));
 
@@ -266,7 +266,7 @@ class TestControlWidget : public QObject {
              qPrintable(QString("repainted %1 of %2 pixels").arg(pixelsIn(painted.region)).arg(w.width() * w.height())));
     const qreal ratio = w.devicePixelRatioF();
     const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage drawn = kyvqt::renderImage(*w.control(), ratio);
+    const QImage drawn = kyvqt::renderImage(*w.control(), ratio, &w.colourPalette());
     for (int y = 0; y < shown.height(); ++y)
       for (int x = 0; x < shown.width(); ++x) QCOMPARE(shown.pixel(x, y), drawn.pixel(x, y));
   }

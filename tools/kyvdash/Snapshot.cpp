@@ -21,7 +21,9 @@ QString attr(QString s) { return s.toHtmlEscaped(); }
 QString controlImage(kyvqt::ControlWidget& w, const QTemporaryDir& dir) {
   const QString file = dir.filePath(QStringLiteral("control.svg"));
   const bool dirty = w.control()->dirty();
-  kyv::renderToFile(*w.control(), file.toStdString());
+  kyv::RenderOptions options;
+  options.palette = &w.colourPalette();  // the colours the screen shows it in
+  kyv::renderToFile(*w.control(), file.toStdString(), options);
   if (dirty) w.control()->invalidate();  // the renderer marked it painted; the screen has not been
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly)) return {};

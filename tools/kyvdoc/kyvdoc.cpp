@@ -87,12 +87,19 @@ void writeStored(std::ostream& out, const kyv::ClassInfo& info) {
   out << ".\n";
 }
 
+// The smallest extent a host lays the control out at, when the class has one.
+std::string smallest(const kyv::ClassInfo& info) {
+  if (info.minimumWidth() <= 0 && info.minimumHeight() <= 0) return {};
+  return "; smallest extent " + number(info.minimumWidth()) + " x " + number(info.minimumHeight()) + " twips";
+}
+
 std::string page(const kyv::RegisteredClass& registered, const kyv::ClassInfo& info) {
   const std::string typed = classPart(info.className());
   std::ostringstream out;
   out << "# " << typed << "\n\n"
       << "Class name `" << info.className() << "`, in the control library `" << registered.library << "`.\n"
-      << "Default extent " << number(info.defaultWidth()) << " x " << number(info.defaultHeight()) << " twips.\n"
+      << "Default extent " << number(info.defaultWidth()) << " x " << number(info.defaultHeight()) << " twips"
+      << smallest(info) << ".\n"
       << "Typed C++ class `kyv::" << typed << "` in `<kyv/" << typed << ".h>`, linked as `Kyv::" << registered.library
       << "`.\n\n"
       << "This page is generated from the class's table by `kyvdoc`.\n\n";

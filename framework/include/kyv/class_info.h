@@ -49,8 +49,17 @@ struct StoredInfo {
   std::string_view entries;
 };
 
+// A class's sizes in twips: the extent a new instance gets, and the smallest extent its
+// layout accepts (what still shows its parts readably; 0 when any size will do).
+struct DesignExtent {
+  float width, height;
+  float minimumWidth = 0, minimumHeight = 0;
+};
+
 class KYV_API ClassInfo {
  public:
+  ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
+            std::vector<EventInfo> events);
   ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
             std::vector<MemberInfo> members, std::vector<EventInfo> events);
   virtual ~ClassInfo();
@@ -58,8 +67,11 @@ class KYV_API ClassInfo {
   ClassInfo& operator=(const ClassInfo&) = delete;
 
   std::string_view className() const { return className_; }
-  float defaultWidth() const { return defaultWidth_; }
-  float defaultHeight() const { return defaultHeight_; }
+  float defaultWidth() const { return extent_.width; }
+  float defaultHeight() const { return extent_.height; }
+  // The smallest extent an instance's layout accepts, in twips; hosts lay it out no smaller.
+  float minimumWidth() const { return extent_.minimumWidth; }
+  float minimumHeight() const { return extent_.minimumHeight; }
   const std::vector<MemberInfo>& members() const { return members_; }
   const std::vector<EventInfo>& events() const { return events_; }
 
@@ -88,7 +100,7 @@ class KYV_API ClassInfo {
   static int slotOf(DispId id);
   int bound(int index, std::optional<MemberKind> kind, const std::string& shown) const;
   std::string_view className_;
-  float defaultWidth_, defaultHeight_;
+  DesignExtent extent_;
   std::vector<MemberInfo> members_;
   std::vector<EventInfo> events_;
   std::array<int16_t, 512> byId_{};  // member index + 1 by id slot; 0 empty, -1 shared

@@ -9,6 +9,9 @@
 //       {{"Reached", 1, ""}},
 //       {T::stored<&Gauge::Maxlimit>("Maxlimit", kMaxlimit, [](Gauge& g, int16_t v) { g.maxlimit_ = v; })}};
 //
+// The extent after the class name is the default one, or {width, height, minimumWidth,
+// minimumHeight} for a class whose layout needs a smallest size (DesignExtent).
+//
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
 // getter may also be non-const (T Name()) when reading has effects of its own. A method
 // takes its one argument by reference (R name(A&)), and what it writes there reaches the
@@ -150,13 +153,19 @@ class ClassTable final : public ClassInfo {
   // `writeOrder` names every persist row once, by key, in the order WriteProperties
   // writes them; empty means the order of `persist`. Raises std::invalid_argument when it
   // names a key twice, misses one or names one that has no row.
-  ClassTable(std::string_view className, float width, float height, std::vector<Member> members,
+  ClassTable(std::string_view className, DesignExtent extent, std::vector<Member> members,
              std::vector<EventInfo> events, std::vector<Persist> persist,
              const std::vector<std::string_view>& writeOrder = {})
-      : ClassInfo(className, width, height, infos(members), std::move(events)),
+      : ClassInfo(className, extent, infos(members), std::move(events)),
         members_(std::move(members)),
         persist_(std::move(persist)),
         writeOrder_(rowsInOrder(persist_, writeOrder)) {}
+  // The same for a class whose layout accepts any extent.
+  ClassTable(std::string_view className, float width, float height, std::vector<Member> members,
+             std::vector<EventInfo> events, std::vector<Persist> persist,
+             const std::vector<std::string_view>& writeOrder = {})
+      : ClassTable(className, DesignExtent{width, height}, std::move(members), std::move(events), std::move(persist),
+                   writeOrder) {}
 
   Variant invoke(Control& control, int index, Invoke how, Variant* arg) const override {
     const Member& m = members_.at(index);

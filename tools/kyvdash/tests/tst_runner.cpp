@@ -356,6 +356,10 @@ class TestRunner : public QObject {
     QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 64);
     QVERIFY(QApplication::palette().color(QPalette::WindowText).lightness() > 192);
     QVERIFY(runner->dashboard()->control(0)->palette().color(QPalette::Window).lightness() < 64);
+    // The controls' button face follows; the framework's own palette stays light.
+    const uint32_t face = runner->dashboard()->control(0)->colourPalette()[15];
+    QVERIFY(qGray(qRgb(face & 0xFF, face >> 8 & 0xFF, face >> 16 & 0xFF)) < 64);
+    QCOMPARE(kyv::systemPalette()[15], 0xF0F0F0u);
   }
 };
 

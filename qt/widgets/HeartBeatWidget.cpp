@@ -1,0 +1,54 @@
+#include "kyv/qt/HeartBeatWidget.h"
+
+#include <algorithm>
+
+namespace kyvqt {
+
+HeartBeatWidget::HeartBeatWidget(QWidget* parent) : HeartBeatWidget(nullptr, parent) {}
+
+HeartBeatWidget::HeartBeatWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  create(QString::fromLatin1(kClassName));
+}
+
+// The trace holds HorizCount + 1 points: those are what a new layout must plot again.
+bool HeartBeatWidget::Plot(int Value) {
+  if (!feed("Plot", Value)) return false;
+  history_.push_back(Value);
+  const size_t points = static_cast<size_t>(std::max(0, HorizCount())) + 1;
+  while (history_.size() > points) history_.pop_front();
+  return true;
+}
+
+void HeartBeatWidget::setHorizCount(int value) {
+  const int before = HorizCount();
+  writeInt("HorizCount", value);
+  if (HorizCount() != before) layOutAgain();
+}
+
+void HeartBeatWidget::resetHorizCount() {
+  const int before = HorizCount();
+  resetToDefault("HorizCount");
+  if (HorizCount() != before) layOutAgain();
+}
+
+void HeartBeatWidget::setMaxLimit(int value) {
+  const int before = MaxLimit();
+  writeInt("MaxLimit", value);
+  if (MaxLimit() != before) layOutAgain();
+}
+
+void HeartBeatWidget::resetMaxLimit() {
+  const int before = MaxLimit();
+  resetToDefault("MaxLimit");
+  if (MaxLimit() != before) layOutAgain();
+}
+
+// A value that fails (HorizCount raised since) ends the replay: the rest would fail too.
+void HeartBeatWidget::reapplyReadings() {
+  for (const int point : history_)
+    if (!refeed("Plot", point)) return;
+}
+
+void HeartBeatWidget::forgetReadings() { history_.clear(); }
+
+}  // namespace kyvqt

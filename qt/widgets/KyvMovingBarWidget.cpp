@@ -1,0 +1,13 @@
+#include "kyv/qt/KyvMovingBarWidget.h"
+
+namespace kyvqt {
+
+KyvMovingBarWidget::KyvMovingBarWidget(QWidget* parent) : KyvMovingBarWidget(nullptr, parent) {}
+
+KyvMovingBarWidget::KyvMovingBarWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  create(QString::fromLatin1(kClassName));
+}
+
+bool KyvMovingBarWidget::MoveBar(int x) { return feed("MoveBar", x); }
+
+}  // namespace kyvqt

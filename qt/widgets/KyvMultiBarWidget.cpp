@@ -1,0 +1,33 @@
+#include "kyv/qt/KyvMultiBarWidget.h"
+
+namespace kyvqt {
+
+KyvMultiBarWidget::KyvMultiBarWidget(QWidget* parent) : KyvMultiBarWidget(nullptr, parent) {}
+
+KyvMultiBarWidget::KyvMultiBarWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  create(QString::fromLatin1(kClassName));
+}
+
+bool KyvMultiBarWidget::Column(int ColumnNumber) {
+  if (!feed("Column", ColumnNumber)) return false;
+  selected_ = ColumnNumber;
+  return true;
+}
+
+bool KyvMultiBarWidget::Value(int Values) {
+  if (!feed("Value", Values)) return false;
+  values_[static_cast<size_t>(selected_)] = Values;
+  return true;
+}
+
+bool KyvMultiBarWidget::Value(int column, int value) { return Column(column) && Value(value); }
+
+void KyvMultiBarWidget::reapplyReadings() {
+  for (size_t column = 0; column < values_.size(); ++column) {
+    if (!values_[column]) continue;
+    if (refeed("Column", static_cast<int>(column))) refeed("Value", *values_[column]);
+  }
+  refeed("Column", selected_);
+}
+
+}  // namespace kyvqt

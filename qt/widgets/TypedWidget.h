@@ -1,0 +1,128 @@
+#pragma once
+// TypedWidget: what the eight typed Kyv widgets share. Each typed widget hosts one control
+// class and shows the control's members as Qt members: a Q_PROPERTY per property (int,
+// bool or QColor, named exactly as the control's member), a slot per feed method and a
+// signal per event, so Designer, QUiLoader, QObject::setProperty and queued signal-slot
+// connections reach the control without kyv::Variant or member names as strings.
+//
+// Property reads and writes never throw. A write the control rejects (70000 for an
+// Integer, a negative Maxlimit, an invalid QColor) is reported through errorOccurred(member,
+// kind, message) and the property keeps its value; a read that cannot be made (no control)
+// gives 0, false or an invalid QColor, quietly. A write that changes the value emits the
+// property's NOTIFY signal; so does a change the control itself reports (propertyChanged).
+//
+// Colours. A colour property holds a plain colour 0x00BBGGRR or a system colour
+// 0x800000nn. Read as a QColor it is the opaque colour it shows (a system colour resolved
+// as the widget paints it). Writing a QColor stores that plain colour (alpha is ignored),
+// except that writing the very colour a system colour shows leaves the system colour in
+// place, so setProperty(name, property(name)) changes nothing. RESET restores the class's
+// default, a system colour where the default is one. colour() and setColour() read and
+// write the stored value itself, system colours included.
+//
+// Feed slots return false, and emit errorOccurred, when the control rejects a reading; the
+// widget goes on. A successful reading is remembered: it is the accessible value of the
+// bars and digits, and keepReadingOnResize re-applies it after a resize.
+#include <QColor>
+#include <QString>
+#include <optional>
+#include <string_view>
+
+#include "kyv/qt/ControlWidget.h"
+
+namespace kyvqt {
+
+class KYVQT_API TypedWidget : public ControlWidget {
+  Q_OBJECT
+  // Off (the default): a resize lays the control out as its own rule says, which empties
+  // the status bars, the digits and the trace until the next reading. On: the widget feeds
+  // the control its last reading(s) again right after the control's own Resize.
+  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize
+                 RESET resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
+
+ public:
+  // The reading a widget shows, for assistive technology: the last one fed and the range
+  // of readings the control can show.
+  struct Reading {
+    int current = 0;
+    int minimum = 0;
+    int maximum = 0;
+  };
+
+  ~TypedWidget() override;
+
+  bool keepReadingOnResize() const { return keepReadingOnResize_; }
+  void setKeepReadingOnResize(bool keep);
+  void resetKeepReadingOnResize() { setKeepReadingOnResize(false); }
+
+  // The stored value of colour property `property`, plain or system; nullopt, and
+  // errorOccurred, when it cannot be read.
+  std::optional<kyv::Colour> colour(std::string_view property);
+  // Stores `colour`, plain (0x00BBGGRR) or system (0x800000nn), in colour property
+  // `property`; false, and errorOccurred, when the control rejects it (an unknown system
+  // colour is invalid-property-value). Emits the property's NOTIFY signal when it changed.
+  bool setColour(std::string_view property, kyv::Colour colour);
+
+  // The reading shown and the range the control shows, for the status bars and the digits;
+  // nullopt for a widget that shows no single value (the charts).
+  virtual std::optional<Reading> reading() const { return std::nullopt; }
+
+ signals:
+  void keepReadingOnResizeChanged();
+
+ protected:
+  TypedWidget(QWidget* parent, kyv::Registry* registry);
+
+  // Typed property access for the generated getters, setters and resets. A read that
+  // fails gives 0, false or an invalid QColor without a report; a write or reset that
+  // fails is reported through errorOccurred and changes nothing.
+  int readInt(std::string_view property) const;
+  bool readBool(std::string_view property) const;
+  QColor readColour(std::string_view property) const;
+  void writeInt(std::string_view property, int value);
+  void writeBool(std::string_view property, bool value);
+  void writeColour(std::string_view property, const QColor& value);
+  // Writes the class's default of stored property `property`.
+  void resetToDefault(std::string_view property);
+
+  // Calls feed method `method` with `value`; false, and errorOccurred with the method's
+  // name, when the control rejects it.
+  bool feed(std::string_view method, int value);
+  // The same for a reading fed again after a resize: it is not a new reading, so the widget
+  // emits no signal while it runs (neither the control's events nor its notifications); a
+  // failure is reported afterwards through errorOccurred with the step "Resize".
+  bool refeed(std::string_view method, int value);
+  // Reports a value the widget refuses before it reaches the control.
+  void reject(std::string_view member, kyv::ErrorKind kind, const QString& message);
+  // Sends QAccessibleValueChangeEvent with reading()'s current value, when there is one.
+  void announceReading();
+  // Runs the control's Resize at the extent it has, as a resize does (readings re-applied
+  // or forgotten alike), for a property that takes effect at the next layout; a failure
+  // is reported through errorOccurred with the step "Resize".
+  void layOutAgain();
+  // Feeds the control its last reading(s) again, through refeed; called after a resize
+  // when keepReadingOnResize is on. The default does nothing.
+  virtual void reapplyReadings() {}
+  // The control's own Resize has cleared what it showed (keepReadingOnResize off): the
+  // widget forgets the readings it would re-apply. The default does nothing.
+  virtual void forgetReadings() {}
+
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // The property's value; nullopt, without a report, when it cannot be read.
+  std::optional<kyv::Variant> quietGet(std::string_view property) const;
+  // After the control laid itself out: its readings shown again, or forgotten.
+  void laidOut();
+  // Emits the typed signal of event `name` (lowerCamel of the name, no arguments).
+  void emitEventSignal(const QString& name);
+  // Emits the NOTIFY signal of Qt property `name`, when there is one.
+  void emitNotify(const QString& name);
+  // Writes through tryPut, hearing the control's own notifications of it as one NOTIFY,
+  // emitted when the value read back differs from the one before.
+  bool writeVariant(std::string_view property, const kyv::Variant& value);
+
+  bool keepReadingOnResize_ = false;
+  bool writing_ = false;  // a write through a typed setter is under way
+};
+
+}  // namespace kyvqt

@@ -1,0 +1,37 @@
+#pragma once
+// The catalog of the typed Kyv widgets: one entry per widget, in a fixed order, for tools
+// that offer them all (the Designer plugin, form loaders, tests, accessibility). Nothing
+// else lists the typed widgets.
+//
+//   for (const kyvqt::WidgetEntry& entry : kyvqt::widgetCatalog()) {
+//     QWidget* widget = entry.create(parent);   // a kyvqt::TypedWidget holding its control
+//     widget->setToolTip(QString::fromUtf8(entry.toolTip));
+//   }
+#include <QAccessible>
+#include <span>
+#include <string_view>
+
+#include "kyv/qt/ControlWidget.h"
+
+class QWidget;
+
+namespace kyvqt {
+
+struct WidgetEntry {
+  const char* qtClassName;       // the widget's Qt class name, "kyvqt::KyvvstatWidget"
+  const char* header;            // the header that declares it, "kyv/qt/KyvvstatWidget.h"
+  const char* controlClassName;  // the control it hosts, "KyvVStatus.Kyvvstat"
+  const char* displayName;       // what it is, "Vertical status bar": its accessible name
+  const char* toolTip;           // one line for a tooltip or what's-this text
+  QAccessible::Role role;        // its accessible role
+  // A new widget with `parent`, holding a new control made through the default registry.
+  QWidget* (*create)(QWidget* parent);
+};
+
+// Every typed widget, one entry each.
+KYVQT_API std::span<const WidgetEntry> widgetCatalog();
+// The entry whose Qt class name (with or without "kyvqt::") or control class name is
+// `name`, in any case; null when there is none.
+KYVQT_API const WidgetEntry* findWidget(std::string_view name);
+
+}  // namespace kyvqt
