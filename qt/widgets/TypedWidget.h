@@ -6,7 +6,7 @@
 // connections reach the control without kyv::Variant or member names as strings.
 //
 // Property reads and writes never throw. A write the control rejects (70000 for an
-// Integer, a negative Maxlimit, an invalid QColor) is reported through errorOccurred(member,
+// Integer, a Columns of 11, an invalid QColor) is reported through errorOccurred(member,
 // kind, message) and the property keeps its value; a read that cannot be made (no control)
 // gives 0, false or an invalid QColor, quietly. A write that changes the value emits the
 // property's NOTIFY signal; so does a change the control itself reports (propertyChanged).
