@@ -210,16 +210,23 @@ class TestTypedWidgets : public QObject {
         if (p.typeId() != QMetaType::QColor) continue;
         const std::optional<kyv::Colour> stored = w->colour(p.name());
         QVERIFY(stored);
-        const uint32_t bgr = kyv::resolveColour(*stored);
-        QCOMPARE(p.read(w.get()).value<QColor>(), QColor(bgr & 0xFF, bgr >> 8 & 0xFF, bgr >> 16 & 0xFF));
+        const uint32_t bgr = stored->value;
+        if (!stored->isSystem())
+          QCOMPARE(p.read(w.get()).value<QColor>(), QColor(bgr & 0xFF, bgr >> 8 & 0xFF, bgr >> 16 & 0xFF));
         w->setProperty(p.name(), w->property(p.name()));
         QCOMPARE(w->colour(p.name()), stored);
       }
     }
+    // A system colour reads as the colour the widget paints.
     kyvqt::KyvvstatWidget bar;
     QVERIFY(bar.colour("BackColor")->isSystem());  // its default
-    QVERIFY(bar.setColour("FillColor", kyv::Colour{0x80000005}));
-    QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x80000005});
+    QVERIFY(bar.setColour("FillColor", kyv::Colour{0x80000012}));
+    QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x80000012});
+    bar.incbar(30);
+    const QImage picture = pictureOf(bar);
+    const qreal ratio = picture.devicePixelRatio();
+    QCOMPARE(picture.pixelColor(qRound(15 * ratio), qRound(200 * ratio)), bar.FillColor());  // the bar
+    QCOMPARE(picture.pixelColor(qRound(15 * ratio), qRound(20 * ratio)), bar.BackColor());   // above it
     bar.setFillColor(QColor(1, 2, 3));
     QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x030201});
     bar.setColour("FillColor", kyv::Colour{0x80000005});
