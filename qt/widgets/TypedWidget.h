@@ -24,8 +24,11 @@
 // bars and digits, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
 #include <QString>
+#include <QMetaMethod>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "kyv/qt/ControlWidget.h"
 
@@ -123,6 +126,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
 
   bool keepReadingOnResize_ = false;
   bool writing_ = false;  // a write through a typed setter is under way
+  // The typed signal of each event heard so far (invalid when the class declares none),
+  // found once: an event then costs no lookup.
+  std::vector<std::pair<QString, QMetaMethod>> eventSignals_;
 };
 
 }  // namespace kyvqt
