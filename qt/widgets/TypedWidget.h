@@ -91,8 +91,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // name, when the control rejects it.
   bool feed(std::string_view method, int value);
   // The same for a reading fed again after a resize: it is not a new reading, so the widget
-  // emits no signal while it runs (neither the control's events nor its notifications); a
-  // failure is reported afterwards through errorOccurred with the step "Resize".
+  // emits no signal while it runs (neither the control's events nor its notifications; an
+  // event handler set with setEventHandler still runs); a failure is reported afterwards
+  // through errorOccurred with the step "Resize".
   bool refeed(std::string_view method, int value);
   // Reports a value the widget refuses before it reaches the control.
   void reject(std::string_view member, kyv::ErrorKind kind, const QString& message);
