@@ -130,6 +130,27 @@ class TestTypedWidgets : public QObject {
     QCOMPARE(kyvqt::findWidget("QLabel"), nullptr);
   }
 
+  // A registry without the control: the widget stays empty, reads give nothing, and writes,
+  // resets and slots report why.
+  void aWidgetWithoutItsControlReportsAndGoesOn() {
+    kyv::Registry nowhere("/nonexistent/kyvregistry.json");
+    kyvqt::KyvvstatWidget bar(&nowhere);
+    QVERIFY(!bar.control());
+    QSignalSpy errors(&bar, &TypedWidget::errorOccurred);
+    QCOMPARE(bar.Maxlimit(), 0);
+    QVERIFY(!bar.BackColor().isValid());
+    QVERIFY(!bar.reading() || bar.reading()->current == 0);
+    bar.setMaxlimit(5);
+    bar.resetMaxlimit();
+    bar.setFillColor(Qt::red);
+    QVERIFY(!bar.incbar(5));
+    QVERIFY(!bar.setColour("FillColor", kyv::Colour{0x80000005}));
+    QCOMPARE(errors.count(), 5);
+    for (const QList<QVariant>& error : errors) QCOMPARE(error[1], QVariant(QStringLiteral("cannot-create-object")));
+    bar.resize(60, 90);
+    QVERIFY(!bar.grab().isNull());
+  }
+
   // Each control property once: written, read back, notified once, and reset to its default.
   void everyPropertyWritesReadsNotifiesAndResets() {
     for (const WidgetEntry& entry : kyvqt::widgetCatalog()) {
@@ -195,10 +216,16 @@ class TestTypedWidgets : public QObject {
         QCOMPARE(w->colour(p.name()), stored);
       }
     }
+    // A system colour reads as the colour the widget paints.
     kyvqt::KyvvstatWidget bar;
     QVERIFY(bar.colour("BackColor")->isSystem());  // its default
-    QVERIFY(bar.setColour("FillColor", kyv::Colour{0x80000005}));
-    QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x80000005});
+    QVERIFY(bar.setColour("FillColor", kyv::Colour{0x80000012}));
+    QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x80000012});
+    bar.incbar(30);
+    const QImage picture = pictureOf(bar);
+    const qreal ratio = picture.devicePixelRatio();
+    QCOMPARE(picture.pixelColor(qRound(15 * ratio), qRound(200 * ratio)), bar.FillColor());  // the bar
+    QCOMPARE(picture.pixelColor(qRound(15 * ratio), qRound(20 * ratio)), bar.BackColor());   // above it
     bar.setFillColor(QColor(1, 2, 3));
     QCOMPARE(bar.colour("FillColor"), kyv::Colour{0x030201});
     bar.setColour("FillColor", kyv::Colour{0x80000005});

@@ -5,6 +5,8 @@
 #include <QMetaProperty>
 #include <QPointer>
 #include <QResizeEvent>
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "kyv/names.h"
@@ -170,7 +172,9 @@ void TypedWidget::reject(std::string_view member, kyv::ErrorKind kind, const QSt
   emit errorOccurred(text(member), text(kyv::kindName(kind)), message);
 }
 
+// Nothing to work out while no assistive technology listens.
 void TypedWidget::announceReading() {
+  if (!QAccessible::isActive()) return;
   const std::optional<Reading> shown = reading();
   if (!shown) return;
   QAccessibleValueChangeEvent event(this, shown->current);
@@ -212,10 +216,15 @@ void TypedWidget::laidOut() {
 }
 
 void TypedWidget::emitEventSignal(const QString& name) {
-  if (name.isEmpty()) return;
-  const QByteArray signature = (name.left(1).toLower() + name.mid(1)).toUtf8() + "()";
-  const int index = metaObject()->indexOfSignal(signature.constData());
-  if (index >= 0) metaObject()->method(index).invoke(this, Qt::DirectConnection);
+  auto known = std::find_if(eventSignals_.begin(), eventSignals_.end(),
+                            [&](const std::pair<QString, QMetaMethod>& entry) { return entry.first == name; });
+  if (known == eventSignals_.end()) {
+    const QByteArray signature = (name.left(1).toLower() + name.mid(1)).toUtf8() + "()";
+    const int index = metaObject()->indexOfSignal(signature.constData());
+    eventSignals_.emplace_back(name, index >= 0 ? metaObject()->method(index) : QMetaMethod());
+    known = std::prev(eventSignals_.end());
+  }
+  if (known->second.isValid()) known->second.invoke(this, Qt::DirectConnection);
 }
 
 void TypedWidget::emitNotify(const QString& name) {

@@ -6,7 +6,7 @@
 // connections reach the control without kyv::Variant or member names as strings.
 //
 // Property reads and writes never throw. A write the control rejects (70000 for an
-// Integer, a negative Maxlimit, an invalid QColor) is reported through errorOccurred(member,
+// Integer, a Columns of 11, an invalid QColor) is reported through errorOccurred(member,
 // kind, message) and the property keeps its value; a read that cannot be made (no control)
 // gives 0, false or an invalid QColor, quietly. A write that changes the value emits the
 // property's NOTIFY signal; so does a change the control itself reports (propertyChanged).
@@ -24,8 +24,11 @@
 // bars and digits, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
 #include <QString>
+#include <QMetaMethod>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "kyv/qt/ControlWidget.h"
 
@@ -88,8 +91,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // name, when the control rejects it.
   bool feed(std::string_view method, int value);
   // The same for a reading fed again after a resize: it is not a new reading, so the widget
-  // emits no signal while it runs (neither the control's events nor its notifications); a
-  // failure is reported afterwards through errorOccurred with the step "Resize".
+  // emits no signal while it runs (neither the control's events nor its notifications; an
+  // event handler set with setEventHandler still runs); a failure is reported afterwards
+  // through errorOccurred with the step "Resize".
   bool refeed(std::string_view method, int value);
   // Reports a value the widget refuses before it reaches the control.
   void reject(std::string_view member, kyv::ErrorKind kind, const QString& message);
@@ -123,6 +127,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
 
   bool keepReadingOnResize_ = false;
   bool writing_ = false;  // a write through a typed setter is under way
+  // The typed signal of each event heard so far (invalid when the class declares none),
+  // found once: an event then costs no lookup.
+  std::vector<std::pair<QString, QMetaMethod>> eventSignals_;
 };
 
 }  // namespace kyvqt
