@@ -144,7 +144,7 @@ class Painter {
   // The rectangles of `in` that meet `f`; just one when one holds all of `f`.
   Span meeting(const Span& in, const PixelRect& f) {
     Span out{rects_.size(), rects_.size(), false, 0, {}};
-    if (f.empty()) return out;
+    if (f.empty() || !overlaps(f, in.bounds)) return out;
     size_t i = in.begin;
     if (in.sorted) {
       const int from = f.x0 - in.maxWidth;
