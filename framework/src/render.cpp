@@ -366,11 +366,18 @@ void Painter::border(const PixelRect& r, const Span& in) {
   }
 }
 
-// A palette's fingerprint: a render with another palette repaints everything.
+// A palette's fingerprint: a render with another palette repaints everything. The last
+// one worked out is kept with its palette: a host painting many controls a tick asks for
+// the same one each time, and comparing is cheaper than hashing.
 uint64_t fingerprint(const Palette& p) {
+  thread_local Palette last{};
+  thread_local uint64_t lastPrint = 0;
+  if (lastPrint != 0 && p == last) return lastPrint;
   uint64_t h = 1469598103934665603ull;
   for (uint32_t v : p) h = (h ^ v) * 1099511628211ull;
-  return h | 1;  // never 0, which stands for no paint
+  last = p;
+  lastPrint = h | 1;  // never 0, which stands for no paint
+  return lastPrint;
 }
 
 double validTpp(double tpp) { return tpp > 0 && std::isfinite(tpp) ? tpp : kReferenceTwipsPerPixel; }
