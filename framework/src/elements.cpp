@@ -169,6 +169,14 @@ void Container::setBorderStyle(int16_t style) {
   borderStyle_ = style;
 }
 
+float Container::interiorWidth() const {
+  return std::max(0.0f, widthTwips() - (borderStyle_ ? 2 * kBoxBorderTwips : 0.0f));
+}
+
+float Container::interiorHeight() const {
+  return std::max(0.0f, heightTwips() - (borderStyle_ ? 2 * kBoxBorderTwips : 0.0f));
+}
+
 float Container::ScaleWidth() const { return userScaleWidth_ != 0 ? userScaleWidth_ : interiorWidth(); }
 float Container::ScaleHeight() const { return userScaleHeight_ != 0 ? userScaleHeight_ : interiorHeight(); }
 
@@ -190,6 +198,38 @@ void Container::setScaleHeight(float v) {
 
 void Container::setScaleLeft(float v) { scaleLeft_ = v; }
 void Container::setScaleTop(float v) { scaleTop_ = v; }
+
+// A double as a Single; beyond the Single range it becomes an infinity.
+static float single(double v) {
+  constexpr double top = std::numeric_limits<float>::max();
+  if (v > top) return std::numeric_limits<float>::infinity();
+  if (v < -top) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
+
+// Scale units and twips convert as units * interior / userScale in double precision,
+// rounded to a Single once rather than after each step. Without a user scale a unit is a
+// twip.
+static float unitsToTwips(float units, float interior, float userScale) {
+  if (userScale == 0) return units;
+  return single(static_cast<double>(units) * interior / userScale);
+}
+
+static float twipsToUnits(float twips, float interior, float userScale) {
+  if (userScale == 0) return twips;
+  if (interior == 0) return 0.0f;
+  return single(static_cast<double>(twips) * userScale / interior);
+}
+
+float Container::sizeToTwipsX(float u) const { return unitsToTwips(u, interiorWidth(), userScaleWidth_); }
+float Container::sizeToTwipsY(float u) const { return unitsToTwips(u, interiorHeight(), userScaleHeight_); }
+float Container::sizeToUnitsX(float t) const { return twipsToUnits(t, interiorWidth(), userScaleWidth_); }
+float Container::sizeToUnitsY(float t) const { return twipsToUnits(t, interiorHeight(), userScaleHeight_); }
+
+float Container::toTwipsX(float u) const { return sizeToTwipsX(u - scaleLeft_); }
+float Container::toTwipsY(float u) const { return sizeToTwipsY(u - scaleTop_); }
+float Container::toUnitsX(float t) const { return scaleLeft_ + sizeToUnitsX(t); }
+float Container::toUnitsY(float t) const { return scaleTop_ + sizeToUnitsY(t); }
 
 // Asks for a repaint even when there is nothing to clear: a host that paints then finds
 // no damage and paints nothing.

@@ -9,9 +9,7 @@
 // after a paint records it and puts the element on its surface's list of changed elements,
 // from which the renderer works out which pixels changed. A write that changes nothing
 // records nothing.
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -220,48 +218,6 @@ class KYV_API Container : public RectElement {
   Own<size_t> paintedSegments_;  // segments_ before this index have been painted
   Own<Erased> erased_;
 };
-
-namespace detail {
-
-// A double as a Single; beyond the Single range it becomes an infinity.
-inline float single(double v) {
-  constexpr double top = std::numeric_limits<float>::max();
-  if (v > top) return std::numeric_limits<float>::infinity();
-  if (v < -top) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(v);
-}
-
-// Scale units and twips convert as units * interior / userScale in double precision,
-// rounded to a Single once rather than after each step. Without a user scale a unit is a
-// twip.
-inline float unitsToTwips(float units, float interior, float userScale) {
-  if (userScale == 0) return units;
-  return single(static_cast<double>(units) * interior / userScale);
-}
-
-inline float twipsToUnits(float twips, float interior, float userScale) {
-  if (userScale == 0) return twips;
-  if (interior == 0) return 0.0f;
-  return single(static_cast<double>(twips) * userScale / interior);
-}
-
-}  // namespace detail
-
-// Inline: controls convert positions on every layout pass and every drawn segment.
-inline float Container::interiorWidth() const {
-  return std::max(0.0f, widthTwips() - (borderStyle_ ? 2 * kBoxBorderTwips : 0.0f));
-}
-inline float Container::interiorHeight() const {
-  return std::max(0.0f, heightTwips() - (borderStyle_ ? 2 * kBoxBorderTwips : 0.0f));
-}
-inline float Container::sizeToTwipsX(float u) const { return detail::unitsToTwips(u, interiorWidth(), userScaleWidth_); }
-inline float Container::sizeToTwipsY(float u) const { return detail::unitsToTwips(u, interiorHeight(), userScaleHeight_); }
-inline float Container::sizeToUnitsX(float t) const { return detail::twipsToUnits(t, interiorWidth(), userScaleWidth_); }
-inline float Container::sizeToUnitsY(float t) const { return detail::twipsToUnits(t, interiorHeight(), userScaleHeight_); }
-inline float Container::toTwipsX(float u) const { return sizeToTwipsX(u - scaleLeft_); }
-inline float Container::toTwipsY(float u) const { return sizeToTwipsY(u - scaleTop_); }
-inline float Container::toUnitsX(float t) const { return scaleLeft_ + sizeToUnitsX(t); }
-inline float Container::toUnitsY(float t) const { return scaleTop_ + sizeToUnitsY(t); }
 
 // The control's own surface. Its Width and Height are the control's extent.
 class KYV_API Surface : public Container {
