@@ -237,7 +237,6 @@ Text rasterize(const TextKey& k) {
   return kept;
 }
 
-// a * b / 255, rounded as pixman rounds it.
 }  // namespace
 
 const Text& textOf(std::string_view family, bool bold, double size, std::string_view caption) {

@@ -60,7 +60,7 @@ TEST_F(Damage, WritesThatChangeNothingDamageNothingAndAskForNoPaint) {
   EXPECT_EQ(site.count, 0);
 }
 
-// The multi-bar hides and shows again every bar on each value: only what ends up
+// A control may hide an element and show it again in one pass: only what ends up
 // different counts.
 TEST_F(Damage, HidingAndShowingAgainNetsToNothing) {
   kyv::Shape bar(gauge.box, "bar");
