@@ -139,13 +139,15 @@ void KyvMultiBar::InitProperties() {
   maxLimit_ = kMaxLimit;
 }
 
-// Hides everything, sets the scale to 100 units across and MaxLimit down, stands the
-// visible bars on the bottom edge at the height they have (read in the new scale, so a
-// resize keeps each bar's height in twips) and lays the lines over them.
+// Shows the first Columns bars and their lines and hides the rest, sets the scale to 100
+// units across and MaxLimit down, stands the visible bars on the bottom edge at the height
+// they have (read in the new scale, so a resize keeps each bar's height in twips) and lays
+// the lines over them. Each element is shown or hidden once, as it ends up, so a pass
+// that changes little leaves little for the damage to look at.
 void KyvMultiBar::layout() {
   for (int i = 0; i < kBars; ++i) {
-    indic(i).setVisible(false);
-    vgrd(i).setVisible(false);
+    indic(i).setVisible(i < columns_);
+    vgrd(i).setVisible(i < columns_);
   }
   kyv::Surface& surface = UserControl();
   surface.setScaleHeight(maxLimit_);
@@ -154,7 +156,6 @@ void KyvMultiBar::layout() {
   const float w = surface.ScaleWidth();
   for (int i = 0; i < columns_; ++i) {
     kyv::Shape& bar = indic(i);
-    bar.setVisible(true);
     bar.setTop(h - bar.Height());
     bar.setLeft(w / columns_ * i);
     bar.setWidth(w / columns_);
@@ -172,7 +173,6 @@ void KyvMultiBar::layout() {
   for (int i = 0; i < columns_; ++i) {
     kyv::LineElement& line = vgrd(i);
     const float x = w / columns_ * i;
-    line.setVisible(true);
     line.setBorderColor(back);
     line.setX1(x);
     line.setY1(0);

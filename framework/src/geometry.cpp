@@ -45,12 +45,18 @@ static bool oddWidth(double w) { return w < 0x1p62 ? (static_cast<int64_t>(w) & 
 // past each end; a pixel is set when its centre lies in it.
 PixelRect bounds(const DeviceLine& l) {
   if (l.style == 0) return {};
-  // One pixel wide, the stroke reaches less than a pixel past its ends either way: the
-  // pixels from end to end.
-  if (l.width == 1 && inPixelRange(l.x1) && inPixelRange(l.y1) && inPixelRange(l.x2) && inPixelRange(l.y2)) {
+  // Ends on whole pixels and a whole width: one pixel wide, the stroke reaches less than a
+  // pixel past its ends either way, so it sets the pixels from end to end; level or
+  // upright, it reaches half its width each way, which sets width / 2 pixels before each
+  // end and (width + 1) / 2 from it on.
+  if (inPixelRange(l.x1) && inPixelRange(l.y1) && inPixelRange(l.x2) && inPixelRange(l.y2)) {
     const int x1 = static_cast<int>(l.x1), y1 = static_cast<int>(l.y1), x2 = static_cast<int>(l.x2),
               y2 = static_cast<int>(l.y2);
-    return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
+    if (l.width == 1 || x1 == x2 || y1 == y2) {
+      const int width = static_cast<int>(l.width), before = width / 2, after = (width + 1) / 2;
+      return {std::min(x1, x2) - before, std::min(y1, y2) - before, std::max(x1, x2) + after,
+              std::max(y1, y2) + after};
+    }
   }
   const double offset = oddWidth(l.width) ? 0.5 : 0.0, half = l.width / 2;
   const double dx = std::abs(l.x2 - l.x1), dy = std::abs(l.y2 - l.y1);

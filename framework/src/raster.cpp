@@ -237,21 +237,7 @@ Text rasterize(const TextKey& k) {
   return kept;
 }
 
-// a * b / 255, rounded as pixman rounds it.
-uint32_t multiply(uint32_t a, uint32_t b) {
-  const uint32_t t = a * b + 0x80;
-  return ((t >> 8) + t) >> 8;
-}
-
 }  // namespace
-
-// src IN coverage OVER dst, channel by channel.
-uint32_t over(uint32_t src, uint32_t dst, uint32_t coverage) {
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8)
-    out |= (multiply(src >> shift & 0xFF, coverage) + multiply(dst >> shift & 0xFF, 255 - coverage)) << shift;
-  return out;
-}
 
 const Text& textOf(std::string_view family, bool bold, double size, std::string_view caption) {
   thread_local std::unordered_map<TextKey, Text, TextKeyHash, TextKeyEqual> cache;

@@ -86,7 +86,7 @@ class Painter {
     if (all.empty()) return;
     sortIfLarge(all);
     const Surface& s = control.UserControl();
-    box(s, 0, 0, all);
+    box(s, 0, 0, scale_.rect(0, 0, s.widthTwips(), s.heightTwips()), all);
   }
 
  private:
@@ -114,19 +114,23 @@ class Painter {
     s.sorted = true;
   }
 
-  // The rectangles of `in` cut to `r`: `in` itself when `r` holds them all.
+  // The rectangles of `in` cut to `r`: `in` itself when `r` holds them all, none at once
+  // when `r` misses their bounds.
   Span within(const Span& in, const PixelRect& r) {
     if (contains(r, in.bounds)) return in;
     Span out{rects_.size(), rects_.size(), in.sorted, 0, {}};
+    if (!overlaps(r, in.bounds)) return out;
     for (size_t i = in.begin; i < in.end; ++i) push(intersect(rects_[i], r), out);
     out.end = rects_.size();
     return out;
   }
 
-  // The rectangles of `in` less what `r` covers: `in` itself when `r` misses them.
+  // The rectangles of `in` less what `r` covers: `in` itself when `r` misses them, none at
+  // once when `r` covers their bounds.
   Span without(const Span& in, const PixelRect& r) {
     if (!overlaps(r, in.bounds)) return in;
     Span out{rects_.size(), rects_.size(), false, 0, {}};
+    if (contains(r, in.bounds)) return out;
     PixelRect pieces[4];
     for (size_t i = in.begin; i < in.end; ++i) {
       const int n = subtract(rects_[i], r, pieces);
@@ -140,7 +144,7 @@ class Painter {
   // The rectangles of `in` that meet `f`; just one when one holds all of `f`.
   Span meeting(const Span& in, const PixelRect& f) {
     Span out{rects_.size(), rects_.size(), false, 0, {}};
-    if (f.empty()) return out;
+    if (f.empty() || !overlaps(f, in.bounds)) return out;
     size_t i = in.begin;
     if (in.sorted) {
       const int from = f.x0 - in.maxWidth;
@@ -222,7 +226,8 @@ class Painter {
     return scale_.rect(ix + r.leftTwips(), iy + r.topTwips(), s.widthTwips(), s.heightTwips());
   }
 
-  void box(const Container& b, double x, double y, const Span& in);
+  // Paints box `b`, whose top-left corner is at (x, y) twips and whose pixels are `outer`.
+  void box(const Container& b, double x, double y, const PixelRect& outer, const Span& in);
   void lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const Span& own);
   void border(const PixelRect& r, const Span& in);
 
@@ -234,22 +239,28 @@ class Painter {
 
 // Paint order: background, lightweight elements in stacking order, drawn segments,
 // child boxes and embedded controls in stacking order, border.
-void Painter::box(const Container& b, double x, double y, const Span& in) {
+void Painter::box(const Container& b, double x, double y, const PixelRect& outer, const Span& in) {
   const size_t mark = rects_.size();
-  const PixelRect outer = scale_.rect(x, y, b.widthTwips(), b.heightTwips());
   const Span area = within(in, outer);
   if (area.empty()) {
     rects_.resize(mark);
     return;
   }
   const double edge = b.BorderStyle() ? kBoxBorderTwips : 0, ix = x + edge, iy = y + edge;
-  const PixelRect interior = intersect(scale_.rect(ix, iy, b.interiorWidth(), b.interiorHeight()), outer);
-  Span own = area;
+  // Without a border the interior is the box.
+  const PixelRect interior =
+      edge == 0 ? outer : intersect(scale_.rect(ix, iy, b.interiorWidth(), b.interiorHeight()), outer);
+  // The pixels of each shown child box and embedded control, in stacking order, worked out
+  // once for both the background and the children.
+  const size_t kids = rects_.size();
   for (const Element* e : b.stacking())
-    if (e->Visible() && !lightweight(e->kind())) {
-      const PixelRect covered = intersect(opaqueRect(*e, ix, iy), interior);
-      if (!covered.empty()) own = without(own, covered);
-    }
+    if (e->Visible() && !lightweight(e->kind())) rects_.push_back(opaqueRect(*e, ix, iy));
+  const size_t kidsEnd = rects_.size();
+  Span own = area;
+  for (size_t k = kids; k < kidsEnd; ++k) {
+    const PixelRect covered = intersect(rects_[k], interior);
+    if (!covered.empty()) own = without(own, covered);
+  }
   if (!own.empty()) {
     canvas_.fill(outer, colour(b.BackColor()), clips(own));
     const Span ownInside = within(own, interior);
@@ -272,16 +283,19 @@ void Painter::box(const Container& b, double x, double y, const Span& in) {
     }
   }
   const Span inside = within(area, interior);
-  if (!inside.empty())
+  if (!inside.empty()) {
+    size_t k = kids;
     for (const Element* e : b.stacking()) {
       if (!e->Visible() || lightweight(e->kind())) continue;
+      const PixelRect childOuter = rects_[k++];
       const auto& r = static_cast<const RectElement&>(*e);
       if (e->kind() == ElementKind::PictureBox) {
-        box(static_cast<const Container&>(*e), ix + r.leftTwips(), iy + r.topTwips(), inside);
+        box(static_cast<const Container&>(*e), ix + r.leftTwips(), iy + r.topTwips(), childOuter, inside);
       } else if (Control* c = static_cast<const ControlSlot&>(*e).control()) {
-        box(c->UserControl(), ix + r.leftTwips(), iy + r.topTwips(), inside);
+        box(c->UserControl(), ix + r.leftTwips(), iy + r.topTwips(), childOuter, inside);
       }
     }
+  }
   if (b.BorderStyle()) border(outer, area);
   rects_.resize(mark);
 }
@@ -352,11 +366,18 @@ void Painter::border(const PixelRect& r, const Span& in) {
   }
 }
 
-// A palette's fingerprint: a render with another palette repaints everything.
+// A palette's fingerprint: a render with another palette repaints everything. The last
+// one worked out is kept with its palette: a host painting many controls a tick asks for
+// the same one each time, and comparing is cheaper than hashing.
 uint64_t fingerprint(const Palette& p) {
+  thread_local Palette last{};
+  thread_local uint64_t lastPrint = 0;
+  if (lastPrint != 0 && p == last) return lastPrint;
   uint64_t h = 1469598103934665603ull;
   for (uint32_t v : p) h = (h ^ v) * 1099511628211ull;
-  return h | 1;  // never 0, which stands for no paint
+  last = p;
+  lastPrint = h | 1;  // never 0, which stands for no paint
+  return lastPrint;
 }
 
 double validTpp(double tpp) { return tpp > 0 && std::isfinite(tpp) ? tpp : kReferenceTwipsPerPixel; }

@@ -60,7 +60,7 @@ TEST_F(Damage, WritesThatChangeNothingDamageNothingAndAskForNoPaint) {
   EXPECT_EQ(site.count, 0);
 }
 
-// The multi-bar hides and shows again every bar on each value: only what ends up
+// A control may hide an element and show it again in one pass: only what ends up
 // different counts.
 TEST_F(Damage, HidingAndShowingAgainNetsToNothing) {
   kyv::Shape bar(gauge.box, "bar");
@@ -173,6 +173,46 @@ TEST_F(Damage, TheSiteHearsAllOfACallsDamageOnceWhenTheCallEnds) {
   EXPECT_EQ(site.count, 1);
   EXPECT_EQ(site.last.rects(), gauge.damage().rects());
   EXPECT_TRUE(site.last.contains(0, 0));
+}
+
+// A level or upright line of any width, once hidden, damages the pixels it covered and
+// no more: the damage's bounds are those of the pixels that change, at either scale.
+TEST_F(Damage, AHiddenStraightLineDamagesExactlyThePixelsItCovered) {
+  kyv::LineElement line(gauge.box, "line");
+  line.setBorderColor(kyv::Colour{0x0000FF});
+  struct Ends {
+    float x1, y1, x2, y2;
+  };
+  const Ends level{300, 293, 1100, 293}, upright{517, 98, 517, 451};
+  for (double tpp : {15.0, 7.5}) {
+    const int w = static_cast<int>(1500 / tpp), h = static_cast<int>(600 / tpp);
+    std::vector<uint32_t> shown(static_cast<size_t>(w) * h), hidden(shown.size());
+    const auto render = [&](std::vector<uint32_t>& into) {
+      kyv::RenderOptions o;
+      o.twipsPerPixel = tpp;
+      kyv::renderToPixels(gauge, reinterpret_cast<uint8_t*>(into.data()), w, h, w * 4, o);
+    };
+    for (int16_t width = 1; width <= 6; ++width)
+      for (const Ends& e : {level, upright}) {
+        line.setBorderWidth(width);
+        line.setX1(e.x1);
+        line.setY1(e.y1);
+        line.setX2(e.x2);
+        line.setY2(e.y2);
+        line.setVisible(true);
+        render(shown);
+        line.setVisible(false);
+        const kyv::PixelRect damaged = gauge.damage().bounds();
+        render(hidden);
+        kyv::Region changed;
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x)
+            if (shown[static_cast<size_t>(y) * w + x] != hidden[static_cast<size_t>(y) * w + x])
+              changed.add({x, y, x + 1, y + 1});
+        EXPECT_EQ(damaged, changed.bounds()) << "width " << width << (e.y1 == e.y2 ? " level" : " upright")
+                                             << " at " << tpp << " twips a pixel";
+      }
+  }
 }
 
 TEST_F(Damage, OnlyTheDamageIsRepaintedIntoTheKeptPicture) {
