@@ -59,25 +59,30 @@ Variant Control::invoke(int member, Invoke how, Variant* arg) {
   return result;
 }
 
-// Changes made during a call are reported once, when the outermost call ends, with all
-// of them in the region.
-void Control::endCall() {
-  if (--calls_ > 0 || !unreported_) return;
-  unreported_ = false;
-  report();
-}
-
+// Elements call this just before they change. Inside a late-bound call the report waits
+// for the call's end, when the damage is complete. Outside one there is no end to wait
+// for, and the change is not made yet, so its damage cannot be known: the site is told
+// that any pixel may differ, and a host painting with onlyDamage still paints only the
+// damage, worked out when it paints.
 void Control::invalidate() {
   const bool first = !dirty_;
   dirty_ = true;
   damageKnown_ = false;
   if (calls_ > 0) unreported_ = true;
-  else if (first) report();
+  else if (first) report(Region::everything());
 }
 
-void Control::report() {
+// Changes made during a call are reported once, when the outermost call ends, with all
+// of them in the region.
+void Control::endCall() {
+  if (--calls_ > 0 || !unreported_) return;
+  unreported_ = false;
+  report(damage());
+}
+
+void Control::report(const Region& damage) {
   if (slot_) slot_->contentChanged();
-  else if (site_) site_->invalidated(*this, damage());
+  else if (site_) site_->invalidated(*this, damage);
 }
 
 const Region& Control::damage() {

@@ -175,6 +175,19 @@ TEST_F(Damage, TheSiteHearsAllOfACallsDamageOnceWhenTheCallEnds) {
   EXPECT_TRUE(site.last.contains(0, 0));
 }
 
+// A change made through the elements, outside a late-bound call, is reported before it is
+// made: the site must not be told that nothing changed.
+TEST_F(Damage, AChangeOutsideACallIsReportedWithARegionThatHoldsIt) {
+  paint();
+  Requests site;
+  gauge.setSite(&site);
+  gauge.box.setBackColor(kyv::Colour{0x0000FF});
+  gauge.box.setBackColor(kyv::Colour{0x00FF00});  // one request until the next paint
+  EXPECT_EQ(site.count, 1);
+  EXPECT_TRUE(site.last.contains(50, 20));
+  EXPECT_TRUE(gauge.damage().contains(50, 20));
+}
+
 // A level or upright line of any width, once hidden, damages the pixels it covered and
 // no more: the damage's bounds are those of the pixels that change, at either scale.
 TEST_F(Damage, AHiddenStraightLineDamagesExactlyThePixelsItCovered) {

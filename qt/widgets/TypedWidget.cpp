@@ -187,17 +187,12 @@ void TypedWidget::resizeEvent(QResizeEvent* event) {
   if (control() && extent() != before) laidOut();
 }
 
-// A layout raises no event, so nothing can replace the control while it runs. Outside a
-// late-bound call the control reports its first change at once, before the change is made
-// (here: the trace's segments dropped); invalidating again makes its damage be worked out
-// from the finished layout when the widget paints.
+// A layout raises no event, so nothing can replace the control while it runs.
 void TypedWidget::layOutAgain() {
   kyv::Control* c = control();
   if (!c) return;
   try {
     c->setExtent(c->UserControl().widthTwips(), c->UserControl().heightTwips());
-    c->invalidate();
-    update();
   } catch (const kyv::Error& e) {
     reject("Resize", e.kind(), QString::fromUtf8(e.what()));
   }

@@ -69,7 +69,7 @@ class KYV_API Control {
   // Places the control in `slot` of another control, which then hears of its changes.
   void embedIn(ControlSlot* slot) { slot_ = slot; }
   void endCall();
-  void report();
+  void report(const Region& damage);
   const ClassInfo& info_;
   Registry* registry_;
   Site* site_ = nullptr;

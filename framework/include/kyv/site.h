@@ -22,7 +22,8 @@ class KYV_API Site {
   // from its last paint (at that paint's twips per pixel, from the control's top-left
   // corner), each time all of them. Sent when a late-bound call that changed the picture
   // ends (the outermost one, when calls nest), and at the first change made outside such a
-  // call after a paint. A host that keeps the picture repaints the region (or paints with
+  // call after a paint, with the whole picture as the damage (the change is still to be
+  // made; Control::damage() knows it once it is). A host that keeps the picture repaints the region (or paints with
   // RenderOptions::onlyDamage); one that queues the control for painting may ignore it.
   virtual void invalidated(Control& control, const Region& damage);
 };
