@@ -27,19 +27,21 @@ std::unique_ptr<TypedWidget> make(const WidgetEntry& entry) {
   return std::unique_ptr<TypedWidget>(qobject_cast<TypedWidget*>(entry.create(nullptr)));
 }
 
-// The properties the widget's own class declares: the control's members.
+// The properties the widget's classes below TypedWidget declare (a twin shares them with
+// its sibling): the control's members.
 std::vector<QMetaProperty> controlProperties(const QObject& widget) {
   std::vector<QMetaProperty> properties;
   const QMetaObject* meta = widget.metaObject();
-  for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) properties.push_back(meta->property(i));
+  for (int i = TypedWidget::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i)
+    properties.push_back(meta->property(i));
   return properties;
 }
 
-// The slots the widget's own class declares: its feed methods.
+// The slots the widget's classes below TypedWidget declare: its feed methods.
 std::vector<QMetaMethod> feedSlots(const QObject& widget) {
   std::vector<QMetaMethod> feeds;
   const QMetaObject* meta = widget.metaObject();
-  for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+  for (int i = TypedWidget::staticMetaObject.methodCount(); i < meta->methodCount(); ++i)
     if (meta->method(i).methodType() == QMetaMethod::Slot) feeds.push_back(meta->method(i));
   return feeds;
 }

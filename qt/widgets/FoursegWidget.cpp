@@ -1,46 +1,9 @@
 #include "kyv/qt/FoursegWidget.h"
 
-#include <QString>
-
 namespace kyvqt {
 
 FoursegWidget::FoursegWidget(QWidget* parent) : FoursegWidget(nullptr, parent) {}
 
-FoursegWidget::FoursegWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
-  create(QString::fromLatin1(kClassName));
-}
-
-namespace {
-
-// The numbers the display shows: those of at most its digits' count of characters.
-constexpr int kLowest = -999, kHighest = 9999;
-
-}  // namespace
-
-std::optional<TypedWidget::Reading> FoursegWidget::reading() const {
-  return Reading{last_.value_or(0), kLowest, kHighest};
-}
-
-// The control leaves the display as it is for a number it cannot show; the widget says so.
-bool FoursegWidget::send(int amount) {
-  if (amount < kLowest || amount > kHighest) {
-    reject("send", kyv::ErrorKind::Overflow,
-           QStringLiteral("Overflow: %1 is not between %2 and %3; the display keeps what it shows")
-               .arg(amount)
-               .arg(kLowest)
-               .arg(kHighest));
-    return false;
-  }
-  if (!feed("send", amount)) return false;
-  last_ = amount;
-  announceReading();
-  return true;
-}
-
-void FoursegWidget::reapplyReadings() {
-  if (last_) refeed("send", *last_);
-}
-
-void FoursegWidget::forgetReadings() { last_.reset(); }
+FoursegWidget::FoursegWidget(kyv::Registry* registry, QWidget* parent) : DigitsWidget(kClassName, -999, 9999, registry, parent) {}
 
 }  // namespace kyvqt
