@@ -289,14 +289,7 @@ void Tracker::Damage::segments(const Container& box) {
     return;
   }
   Container::Erased all = erased;
-  for (size_t i = from; i < now.size(); ++i) {
-    const Segment& s = now[i];
-    if (!all.any) all = {s.x1, s.y1, s.x1, s.y1, true};
-    all.x0 = std::min({all.x0, s.x1, s.x2});
-    all.y0 = std::min({all.y0, s.y1, s.y2});
-    all.x1 = std::max({all.x1, s.x1, s.x2});
-    all.y1 = std::max({all.y1, s.y1, s.y2});
-  }
+  for (size_t i = from; i < now.size(); ++i) all.include(now[i]);
   add(bounds(all.x0, all.y0, all.x1, all.y1), w.clip);
 }
 

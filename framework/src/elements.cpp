@@ -250,14 +250,7 @@ void Container::clearSegments() {
   touch();
   size_t& painted = paintedSegments_.value;
   Erased& e = erased_.value;
-  for (size_t i = 0; i < painted; ++i) {
-    const Segment& s = segments_[i];
-    if (!e.any) e = {s.x1, s.y1, s.x1, s.y1, true};
-    e.x0 = std::min({e.x0, s.x1, s.x2});
-    e.y0 = std::min({e.y0, s.y1, s.y2});
-    e.x1 = std::max({e.x1, s.x1, s.x2});
-    e.y1 = std::max({e.y1, s.y1, s.y2});
-  }
+  for (size_t i = 0; i < painted; ++i) e.include(segments_[i]);
   painted = 0;
   segments_.clear();
 }

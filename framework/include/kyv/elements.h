@@ -9,6 +9,7 @@
 // after a paint records it and puts the element on its surface's list of changed elements,
 // from which the renderer works out which pixels changed. A write that changes nothing
 // records nothing.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -214,6 +215,14 @@ class KYV_API Container : public RectElement {
   struct Erased {
     float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool any = false;
+    // Grows the rectangle to hold segment `s`.
+    void include(const Segment& s) {
+      if (!any) *this = {s.x1, s.y1, s.x1, s.y1, true};
+      x0 = std::min({x0, s.x1, s.x2});
+      y0 = std::min({y0, s.y1, s.y2});
+      x1 = std::max({x1, s.x1, s.x2});
+      y1 = std::max({y1, s.y1, s.y2});
+    }
   };
   Own<size_t> paintedSegments_;  // segments_ before this index have been painted
   Own<Erased> erased_;
