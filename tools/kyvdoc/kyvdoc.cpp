@@ -63,15 +63,29 @@ void writeMembers(std::ostream& out, const kyv::ClassInfo& info) {
 struct Note {
   std::string_view className, member, text;
 };
-constexpr std::array<Note, 1> kNotes{{
+constexpr std::array<Note, 7> kNotes{{
+    {"Kyv1Digit.sseg", "DisplayColor", "The colour of the lit segments."},
+    {"Kyv4Digit.fourseg", "DisplayColor", "The colour of the lit segments of every digit."},
+    {"Kyv6Digit.sixseg", "DisplayColor", "The colour of the lit segments of every digit."},
+    {"KyvMovingBars.KyvMovingBar", "BackColor",
+     "The colour of the bars (their fill); the background behind them is `FillColor`."},
+    {"KyvPulse.HeartBeat", "MaxLimit",
+     "The value drawn at the top edge of the plot area (a point of value v is drawn MaxLimit - v "
+     "below it), not a count of tics; it takes effect at the next layout."},
+    {"KyvPulse.HeartBeat", "GridColor", "The colour of the dotted grid lines."},
     {"KyvMultiBars.KyvMultiBar", "BarColor",
      "The colour of the lit segments of every bar. The help text the class reports for it is "
      "`BackColor`'s; `BackColor` is the colour behind the bars."},
 }};
 
 void writeNotes(std::ostream& out, const kyv::ClassInfo& info) {
-  for (const Note& note : kNotes)
-    if (note.className == info.className()) out << "\n**`" << note.member << "`**: " << note.text << "\n";
+  bool first = true;
+  for (const Note& note : kNotes) {
+    if (note.className != info.className()) continue;
+    if (first) out << "\nWhat the help text above does not say:\n\n";
+    first = false;
+    out << "- `" << note.member << "`: " << note.text << "\n";
+  }
 }
 
 // The C++ type and the values of each Kyv type the class uses.
