@@ -14,6 +14,7 @@
 
 #include "Limits.h"
 #include "QtWidget.h"
+#include "TypedCalls.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"
 #include "kyv/registry.h"
@@ -22,6 +23,7 @@
 namespace {
 
 const char* const kUsage = "usage: kyvdoc [--registry FILE] FOLDER\n"
+                           "       kyvdoc [--registry FILE] --typed-calls FILE.cpp\n"
                            "       kyvdoc --help | --version\n";
 
 std::string number(float v) {
@@ -209,17 +211,28 @@ bool writeFile(const std::string& path, const std::string& text) {
   return false;
 }
 
+// Writes the unit that checks every class's typed calls against its header.
+bool writeCallChecks(kyv::Registry& registry, const std::string& path) {
+  std::ostringstream unit;
+  unit << "// Written by kyvdoc --typed-calls: the typed calls of the reference pages, checked.\n"
+          "#include <type_traits>\n#include <utility>\n\n";
+  for (const kyv::RegisteredClass& c : registry.registeredClasses())
+    registry.describe(c.className, [&](const kyv::ClassInfo& info) { unit << kyvdoc::typedCallChecks(registry, info); });
+  return writeFile(path, unit.str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // The widgets are only made to read their meta-objects: no display is needed.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  std::string registryFile, folder;
+  std::string registryFile, folder, callsFile;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
-      std::cout << kUsage << "\nWrites one reference page per registered control class into FOLDER.\n";
+      std::cout << kUsage << "\nWrites one reference page per registered control class into FOLDER, or a C++\n"
+                             "unit whose compilation checks the typed calls the pages name.\n";
       return 0;
     }
     if (arg == "--version") {
@@ -228,6 +241,8 @@ int main(int argc, char** argv) {
     }
     if (arg == "--registry" && i + 1 < argc) {
       registryFile = argv[++i];
+    } else if (arg == "--typed-calls" && i + 1 < argc) {
+      callsFile = argv[++i];
     } else if (arg.rfind("-", 0) == 0 || !folder.empty()) {
       std::cerr << kUsage;
       return 2;
@@ -235,12 +250,13 @@ int main(int argc, char** argv) {
       folder = arg;
     }
   }
-  if (folder.empty()) {
+  if (folder.empty() == callsFile.empty()) {
     std::cerr << kUsage;
     return 2;
   }
   try {
     kyv::Registry registry(registryFile);
+    if (!callsFile.empty()) return writeCallChecks(registry, callsFile) ? 0 : 1;
     std::ostringstream index;
     index << "# Control reference\n\n"
              "One page per control: its members, their C++ types and typed calls, what each\n"
