@@ -20,7 +20,7 @@ Hstat::Hstat(kyv::Registry* registry) : StatusBar(classTable(), registry, 9.75f)
 }
 
 void Hstat::showReading(kyv::PictureBox& segment, int16_t v) {
-  segment.setWidth(static_cast<float>(share(v) * holdbar.ScaleWidth()));
+  segment.setWidth(plainZero(static_cast<float>(share(v) * holdbar.ScaleWidth())));
 }
 
 void Hstat::Resize() {

@@ -97,10 +97,8 @@ void sseg::setBackColor(Colour c) {
 }
 
 void sseg::setDisplayColor(Colour c) {
-  for (int i = 0; i < kSegments; ++i) {
-    seg(i).setBorderColor(c);
-    PropertyChanged("DisplayColor");
-  }
+  for (int i = 0; i < kSegments; ++i) seg(i).setBorderColor(c);
+  PropertyChanged("DisplayColor");
 }
 
 void sseg::setmaxlimit(int32_t v) {

@@ -16,7 +16,7 @@ Kyvvstat::Kyvvstat(kyv::Registry* registry) : StatusBar(classTable(), registry, 
 }
 
 void Kyvvstat::showReading(kyv::PictureBox& segment, int16_t v) {
-  segment.setHeight(static_cast<float>(share(v) * holdbar.ScaleHeight()));
+  segment.setHeight(plainZero(static_cast<float>(share(v) * holdbar.ScaleHeight())));
   segment.setTop(holdbar.ScaleHeight() - segment.Height());
 }
 

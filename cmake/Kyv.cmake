@@ -41,6 +41,7 @@ endfunction()
 # source folder) are TARGET's public API, included as <kyv/NAME.h> (<kyv/DIR/NAME.h>):
 # installed into include/kyv/, and reached in the build tree through one-line forwarding
 # headers in the build's include folder.
+# The global property KYV_PUBLIC_HEADERS lists them all as included (kyv/NAME.h).
 function(kyv_public_headers target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "SUBDIR" "")
   set(dest kyv)
@@ -54,6 +55,7 @@ function(kyv_public_headers target)
     file(CONFIGURE OUTPUT ${KYV_GENERATED_INCLUDE_DIR}/${dest}/${name}
       CONTENT "#pragma once\n#include \"${path}\"\n")
     list(APPEND headers ${path})
+    set_property(GLOBAL APPEND PROPERTY KYV_PUBLIC_HEADERS ${dest}/${name})
   endforeach()
   get_target_property(type ${target} TYPE)
   set(scope PUBLIC)

@@ -104,11 +104,9 @@ kyv::Colour DigitRow<N>::BackColor() {
 
 template <int N>
 void DigitRow<N>::setBackColor(kyv::Colour c) {
-  for (int i = 0; i < N; ++i) {
-    setDigitColour(i, DigitBackColor, c);
-    PropertyChanged("BackColor");
-  }
+  for (int i = 0; i < N; ++i) setDigitColour(i, DigitBackColor, c);
   Picture1.setBackColor(c);
+  PropertyChanged("BackColor");
 }
 
 template <int N>
@@ -120,10 +118,8 @@ kyv::Colour DigitRow<N>::DisplayColor() {
 
 template <int N>
 void DigitRow<N>::setDisplayColor(kyv::Colour c) {
-  for (int i = 0; i < N; ++i) {
-    setDigitColour(i, DigitDisplayColor, c);
-    PropertyChanged("DisplayColor");
-  }
+  for (int i = 0; i < N; ++i) setDigitColour(i, DigitDisplayColor, c);
+  PropertyChanged("DisplayColor");
 }
 
 template <int N>

@@ -103,16 +103,16 @@ void HeartBeat::setGridVisible(bool visible) {
   for (int i = 1; i <= kLines; ++i) {
     grd(i).setVisible(visible);
     vgrd(i).setVisible(visible);
-    PropertyChanged("GridVisible");
   }
+  PropertyChanged("GridVisible");
 }
 
 void HeartBeat::setGridColor(Colour c) {
   for (int i = 1; i <= kLines; ++i) {
     grd(i).setBorderColor(c);
     vgrd(i).setBorderColor(c);
-    PropertyChanged("GridColor");
   }
+  PropertyChanged("GridColor");
 }
 
 void HeartBeat::InitProperties() {

@@ -100,10 +100,8 @@ Colour KyvMultiBar::BarColor() const {
 }
 
 void KyvMultiBar::setBarColor(Colour c) {
-  for (int i = 0; i < columns_; ++i) {
-    indic(i).setFillColor(c);
-    PropertyChanged("BarColor");
-  }
+  for (int i = 0; i < columns_; ++i) indic(i).setFillColor(c);
+  PropertyChanged("BarColor");
 }
 
 void KyvMultiBar::setColumns(int16_t n) {

@@ -191,7 +191,7 @@ bool ControlWidget::start(const QString& className, const kyv::PropertyBag* bag,
   }
   const std::shared_ptr<kyv::Control> c = control_;
   c->setSite(site_.get());
-  if (!extent && testAttribute(Qt::WA_Resized)) extent = QSizeF(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+  if (!extent && testAttribute(Qt::WA_Resized)) extent = extentFor(size(), c->classInfo());
   if (!extent) extent = QSizeF(c->classInfo().defaultWidth(), c->classInfo().defaultHeight());
   c->UserControl().setRectTwips(0, 0, static_cast<float>(extent->width()), static_cast<float>(extent->height()));
   designExtent_ = *extent;
@@ -342,6 +342,12 @@ QSize ControlWidget::minimumSizeHint() const {
   return smallest.expandedTo(QSize(1, 1)).boundedTo(sizeHint());
 }
 
+QSizeF ControlWidget::extentFor(const QSizeF& pixels, const kyv::ClassInfo& info) const {
+  const QSizeF twips = pixels * kTwipsPerPixel;
+  if (!noSmallerThanMinimum_) return twips;
+  return twips.expandedTo(QSizeF(info.minimumWidth(), info.minimumHeight()));
+}
+
 QColor ControlWidget::shownColour(kyv::Colour colour) const {
   const uint32_t bgr = kyv::resolveColour(colour, colourPalette_);
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
@@ -373,7 +379,7 @@ void ControlWidget::onEvent(const kyv::EventInfo& event) {
 void ControlWidget::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (!control_ || starting_) return;
-  const QSizeF twips(width() * kTwipsPerPixel, height() * kTwipsPerPixel);
+  const QSizeF twips = extentFor(size(), control_->classInfo());
   if (twips == extent()) return;
   attempt(QStringLiteral("Resize"), [&, c = control_] {
     c->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height()));

@@ -157,6 +157,12 @@ class KYVQT_API ControlWidget : public QWidget {
   // resolved through the widget's palette (an unknown one is black).
   QColor shownColour(kyv::Colour colour) const;
 
+  // Off (the default): the control is laid out at the widget's size, and a size its class
+  // refuses is reported ("Resize"). On: a widget smaller than the smallest extent of its
+  // control's class lays the control out at that extent, in the dimension that is short,
+  // and shows the part that fits.
+  void setLayoutNoSmallerThanMinimum(bool on) { noSmallerThanMinimum_ = on; }
+
  private:
   class Site;
   bool start(const QString& className, const kyv::PropertyBag* bag, std::optional<QSizeF> extent);
@@ -170,6 +176,8 @@ class KYVQT_API ControlWidget : public QWidget {
   QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
   void paintFailed(const QString& kind, const QString& message);
+  // The extent, in twips, the control gets in a widget of `pixels` logical pixels.
+  QSizeF extentFor(const QSizeF& pixels, const kyv::ClassInfo& info) const;
 
   kyv::Registry& registry_;
   std::unique_ptr<Site> site_;
@@ -182,6 +190,7 @@ class KYVQT_API ControlWidget : public QWidget {
   kyv::Palette colourPalette_;
   QString paintError_;  // the failure reported by the last paint, until one succeeds
   bool starting_ = false;
+  bool noSmallerThanMinimum_ = false;
 };
 
 }  // namespace kyvqt

@@ -110,10 +110,8 @@ void KyvMovingBar::setshowLabel(bool visible) {
 
 void KyvMovingBar::setBackColor(Colour c) {
   const int count = lvl.Count();
-  for (int i = 0; i < count; ++i) {
-    lvl(i).setFillColor(c);
-    PropertyChanged("BackColor");
-  }
+  for (int i = 0; i < count; ++i) lvl(i).setFillColor(c);
+  PropertyChanged("BackColor");
 }
 
 void KyvMovingBar::setBorderStyle(int16_t style) {

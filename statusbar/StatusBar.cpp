@@ -94,10 +94,8 @@ void StatusBar::setBorderStyle(int16_t style) {
 }
 
 void StatusBar::setBar3D(int16_t style) {
-  for (int i = 0; i < 3; ++i) {
-    BarSeg(i).setBorderStyle(style);
-    PropertyChanged("Bar3D");
-  }
+  for (int i = 0; i < 3; ++i) BarSeg(i).setBorderStyle(style);
+  PropertyChanged("Bar3D");
 }
 
 void StatusBar::setCaptionVisible(bool visible) {

@@ -81,6 +81,10 @@ class KYV_API StatusBar : public kyv::Control {
   // v / Maxlimit with both as Singles, the quotient kept at full precision; Maxlimit 0
   // raises division-by-zero.
   double share(int16_t v) const;
+  // `size`, with a zero of either sign as +0: a zero reading over a negative Maxlimit gives
+  // -0, which would otherwise stay stored through later zero readings (equal to 0, so no
+  // change) and dump differently from the same state reached another way.
+  static float plainZero(float size) { return size == 0 ? 0.0f : size; }
 
  private:
   void setCaption(int16_t v);

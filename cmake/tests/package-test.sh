@@ -4,10 +4,13 @@
 # or source folder, that the framework is versioned and that the status bars' shared code
 # is exported once; runs kyvhost and KyvDemo from the moved prefix; checks that the Designer
 # plugin resolves libkyvqt inside the moved prefix; builds every example
-# against it with find_package and runs it with ctest; compiles the installed headers and
-# builds both examples again with pkg-config alone, and runs them; and builds a parent
-# project that embeds the source tree with add_subdirectory, with GoogleTest and Google
-# Benchmark unavailable. Qt programs run on the offscreen platform.
+# against it with find_package and runs it with ctest; builds a Qt program with every typed
+# widget, whose CMakeLists.txt links Kyv::controls and Kyv::qt and nothing more, as C++17
+# and as C++20 with every warning an error; compiles the installed headers as C++17 and
+# C++20 and builds both examples again with pkg-config alone, and runs them; and builds a
+# parent project that embeds the source tree with add_subdirectory, with GoogleTest and
+# Google Benchmark unavailable, and creates every control through it. Qt programs run on
+# the offscreen platform.
 set -eu
 source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
@@ -100,6 +103,20 @@ for dir in "$source"/examples/*/; do
   quiet ctest --test-dir "$work/find_package/$name" --output-on-failure
 done
 
+if find "$prefix" -name KyvQtTargets.cmake | grep -q .; then
+  for standard in 17 20; do
+    step "a Qt program with every typed widget, as C++$standard"
+    quiet cmake -S "$source/cmake/tests/consumer" -B "$work/consumer$standard" -DCMAKE_PREFIX_PATH="$prefix" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_STANDARD=$standard -DCMAKE_CXX_EXTENSIONS=OFF \
+      "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Wpedantic -Werror"
+    quiet cmake --build "$work/consumer$standard"
+    quiet "$work/consumer$standard/app"
+    grep -q "^ok$" "$log" || { cat "$log"; fail "the C++$standard program"; }
+    [ "$standard" = 17 ] && expected=201703 || expected=202002
+    grep -q "^C++ $expected$" "$log" || { cat "$log"; fail "the program was not built as C++$standard"; }
+  done
+fi
+
 step "both examples with pkg-config"
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
 [ "$(pkg-config --modversion kyv)" = "$version" ] || fail "pkg-config --modversion kyv"
@@ -109,8 +126,11 @@ cd "$work/pkg-config"
 # The installed headers compile with the packages' flags alone; the flags are meant to split.
 (cd "$prefix/include" && find kyv -name '*.h' ! -path 'kyv/qt/*' | sort | sed 's/.*/#include <&>/') > headers.cpp
 (cd "$prefix/include" && find kyv/qt -name '*.h' | sort | sed 's/.*/#include <&>/') > qt-headers.cpp
-quiet c++ -std=c++20 -fsyntax-only headers.cpp $(pkg-config --cflags kyv)
-quiet c++ -std=c++20 -fPIC -fsyntax-only qt-headers.cpp $(pkg-config --cflags kyv-qt)
+for standard in c++17 c++20; do
+  quiet c++ -std=$standard -Wall -Wextra -Wpedantic -Werror -fsyntax-only headers.cpp $(pkg-config --cflags kyv)
+  quiet c++ -std=$standard -Wall -Wextra -Wpedantic -Werror -fPIC -fsyntax-only qt-headers.cpp \
+    $(pkg-config --cflags kyv-qt)
+done
 quiet c++ -std=c++20 -o status-bar-png "$source/examples/status-bar-png/main.cpp" \
   $(pkg-config --cflags --libs kyv-vstatus) $rpath
 quiet ./status-bar-png bar.png
@@ -126,4 +146,5 @@ quiet cmake -S "$source/cmake/tests/parent" -B "$work/parent" -DKYV_SOURCE_DIR="
 quiet cmake --build "$work/parent" -j2 --target parent_app
 quiet "$work/parent/parent_app"
 grep -q "^event NormalOPs$" "$log" || { cat "$log"; fail "parent_app"; }
+[ "$(grep -c "^created " "$log")" = 8 ] || { cat "$log"; fail "parent_app did not create every control"; }
 echo "PASSED"

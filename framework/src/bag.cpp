@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "kyv/error.h"
@@ -10,6 +12,10 @@ namespace kyv {
 namespace {
 
 using nlohmann::json;
+// The same documents with numbers held as long double, whose range reaches far beyond a
+// double's: a number a double cannot hold (1e400) is valid JSON all the same, and reads
+// as a number out of every range rather than spoiling the whole document.
+using WideJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
 
 [[noreturn]] void notABag(const std::string& why) {
   raise(ErrorKind::InvalidPropertyValue, "Invalid property value: not a property bag: " + why);
@@ -28,22 +34,31 @@ json toJsonValue(const Variant& v) {
   }
 }
 
-Variant fromJsonValue(const json& j) {
-  if (j.is_boolean()) return Variant(j.get<bool>());
+// A number read wide: the double it is, or an infinity of its sign beyond a double's range.
+double narrowed(long double wide) {
+  if (std::fabs(wide) > std::numeric_limits<double>::max())
+    return std::copysign(std::numeric_limits<double>::infinity(), static_cast<double>(wide));
+  return static_cast<double>(wide);
+}
+double narrowed(double value) { return value; }
+
+template <class Json>
+Variant fromJsonValue(const Json& j) {
+  if (j.is_boolean()) return Variant(j.template get<bool>());
   if (j.is_number_integer()) {
     if (j.is_number_unsigned()) {
-      const uint64_t u = j.get<uint64_t>();
+      const uint64_t u = j.template get<uint64_t>();
       if (u <= 32767) return Variant(static_cast<int16_t>(u));
       if (u <= 2147483647) return Variant(static_cast<int32_t>(u));
       return Variant(static_cast<double>(u));
     }
-    const int64_t i = j.get<int64_t>();
+    const int64_t i = j.template get<int64_t>();
     if (i >= -32768 && i <= 32767) return Variant(static_cast<int16_t>(i));
     if (i >= INT32_MIN && i <= INT32_MAX) return Variant(static_cast<int32_t>(i));
     return Variant(static_cast<double>(i));
   }
-  if (j.is_number()) return Variant(j.get<double>());
-  if (j.is_string()) return Variant(j.get<std::string>());
+  if (j.is_number()) return Variant(narrowed(j.template get<typename Json::number_float_t>()));
+  if (j.is_string()) return Variant(j.template get<std::string>());
   if (j.is_null()) return Variant();
   // Arrays and objects are kept as text: reading them as a number is a type mismatch.
   return Variant(j.dump());
@@ -55,14 +70,15 @@ json bagToJson(const PropertyBag& bag) {
   return list;
 }
 
-void bagFromJson(const json& list, PropertyBag& bag) {
+template <class Json>
+void bagFromJson(const Json& list, PropertyBag& bag) {
   if (!list.is_array()) notABag("\"properties\" is not an array");
   size_t number = 0;
-  for (const json& pair : list) {
+  for (const Json& pair : list) {
     ++number;
     if (!pair.is_array() || pair.size() != 2 || !pair[0].is_string())
       notABag("entry " + std::to_string(number) + " is not a [KEY, VALUE] pair");
-    bag.WriteProperty(pair[0].get<std::string>(), fromJsonValue(pair[1]));
+    bag.WriteProperty(pair[0].template get<std::string>(), fromJsonValue(pair[1]));
   }
 }
 
@@ -85,18 +101,69 @@ size_t nestingDepth(std::string_view text, size_t limit) {
   return deepest;
 }
 
-// The document as JSON, refused before parsing when it is larger, or nests deeper, than
-// any document this framework writes (so that nothing reading it recurses without bound).
-json parse(std::string_view text, size_t maxBytes, std::string_view what) {
+// Refuses, before parsing, a document larger, or nested deeper, than any document this
+// framework writes (so that nothing reading it recurses without bound).
+void checkLimits(std::string_view text, size_t maxBytes, std::string_view what) {
   if (text.size() > maxBytes)
     notABag("the text is larger than " + std::to_string(maxBytes) + " bytes, the limit of a " + std::string(what));
   if (text.find('\0') != std::string_view::npos) notABag("the text holds a NUL byte");
   if (nestingDepth(text, kMaxDocumentNesting) > kMaxDocumentNesting)
     notABag("arrays and objects nest deeper than " + std::to_string(kMaxDocumentNesting) + " levels");
+}
+
+// Hands the document to `read` as a JSON object: read with doubles, or, when a number is
+// beyond a double's range, with long doubles.
+template <class Read>
+void parse(std::string_view text, size_t maxBytes, std::string_view what, Read&& read) {
+  checkLimits(text, maxBytes, what);
   json doc = json::parse(text.begin(), text.end(), nullptr, false);
-  if (doc.is_discarded()) notABag("the text is not JSON");
-  if (!doc.is_object()) notABag("the document is not a JSON object");
-  return doc;
+  if (!doc.is_discarded()) {
+    if (!doc.is_object()) notABag("the document is not a JSON object");
+    read(doc);
+    return;
+  }
+  WideJson wide = WideJson::parse(text.begin(), text.end(), nullptr, false);
+  if (wide.is_discarded()) notABag("the text is not JSON");
+  if (!wide.is_object()) notABag("the document is not a JSON object");
+  read(wide);
+}
+
+template <class Json>
+PropertyBag bagFromDocument(const Json& doc) {
+  if (!doc.contains("properties")) notABag("the document has no \"properties\"");
+  PropertyBag bag;
+  bagFromJson(doc["properties"], bag);
+  return bag;
+}
+
+template <class Json>
+FormDocument formFromDocument(const Json& doc) {
+  if (!doc.contains("controls")) notABag("the document has no \"controls\"");
+  FormDocument form;
+  const Json& list = doc["controls"];
+  if (!list.is_array()) notABag("\"controls\" is not an array");
+  for (const Json& c : list) {
+    if (!c.is_object() || !c.contains("name") || !c["name"].is_string() || !c.contains("class") ||
+        !c["class"].is_string())
+      notABag("a control lacks its \"name\" or \"class\"");
+    FormControl fc;
+    fc.name = c["name"].template get<std::string>();
+    fc.className = c["class"].template get<std::string>();
+    if (c.contains("extent")) {
+      const Json& e = c["extent"];
+      if (!e.is_array() || e.size() != 2 || !e[0].is_number() || !e[1].is_number())
+        notABag("the extent of " + quoteForMessage(fc.name) + " is not [W, H] in twips");
+      const double w = narrowed(e[0].template get<typename Json::number_float_t>());
+      const double h = narrowed(e[1].template get<typename Json::number_float_t>());
+      if (!(w >= 0 && h >= 0 && w <= 1e7 && h <= 1e7))
+        notABag("the extent of " + quoteForMessage(fc.name) + " is not [W, H] in twips");
+      fc.width = static_cast<float>(w);
+      fc.height = static_cast<float>(h);
+    }
+    if (c.contains("properties")) bagFromJson(c["properties"], fc.properties);
+    form.controls.push_back(std::move(fc));
+  }
+  return form;
 }
 
 }  // namespace
@@ -132,10 +199,8 @@ void PropertyBag::clear() {
 std::string PropertyBag::toJson() const { return json{{"properties", bagToJson(*this)}}.dump(); }
 
 PropertyBag PropertyBag::fromJson(std::string_view text) {
-  const json doc = parse(text, kMaxBagBytes, "property bag");
-  if (!doc.contains("properties")) notABag("the document has no \"properties\"");
   PropertyBag bag;
-  bagFromJson(doc["properties"], bag);
+  parse(text, kMaxBagBytes, "property bag", [&](const auto& doc) { bag = bagFromDocument(doc); });
   return bag;
 }
 
@@ -156,29 +221,8 @@ std::string FormDocument::toJson() const {
 }
 
 FormDocument FormDocument::fromJson(std::string_view text) {
-  const json doc = parse(text, kMaxFormBytes, "form document");
-  if (!doc.contains("controls")) notABag("the document has no \"controls\"");
   FormDocument form;
-  const json& list = doc["controls"];
-  if (!list.is_array()) notABag("\"controls\" is not an array");
-  for (const json& c : list) {
-    if (!c.is_object() || !c.contains("name") || !c["name"].is_string() || !c.contains("class") ||
-        !c["class"].is_string())
-      notABag("a control lacks its \"name\" or \"class\"");
-    FormControl fc;
-    fc.name = c["name"].get<std::string>();
-    fc.className = c["class"].get<std::string>();
-    if (c.contains("extent")) {
-      const json& e = c["extent"];
-      if (!e.is_array() || e.size() != 2 || !e[0].is_number() || !e[1].is_number() || e[0].get<double>() < 0 ||
-          e[1].get<double>() < 0 || e[0].get<double>() > 1e7 || e[1].get<double>() > 1e7)
-        notABag("the extent of " + quoteForMessage(fc.name) + " is not [W, H] in twips");
-      fc.width = e[0].get<float>();
-      fc.height = e[1].get<float>();
-    }
-    if (c.contains("properties")) bagFromJson(c["properties"], fc.properties);
-    form.controls.push_back(std::move(fc));
-  }
+  parse(text, kMaxFormBytes, "form document", [&](const auto& doc) { form = formFromDocument(doc); });
   return form;
 }
 

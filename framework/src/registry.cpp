@@ -247,15 +247,20 @@ void Registry::destroy(Control* control) {
   release(*instance.library);
 }
 
+// The library counts as one more instance while `fn` runs: an instance `fn` creates and
+// drops must not close it under `fn` and under this call.
 void Registry::describe(std::string_view className, const std::function<void(const ClassInfo&)>& fn) {
   const ClassFactory* factory = nullptr;
   Library& lib = open(className, factory);
+  ++lib.instances;
   try {
     fn(*factory->info);
   } catch (...) {
+    --lib.instances;
     release(lib);
     throw;
   }
+  --lib.instances;
   release(lib);
 }
 

@@ -201,4 +201,31 @@ TEST(FormDocument, HoldsNamedControlsWithClassExtentAndBag) {
   EXPECT_THROW(kyv::FormDocument::fromJson(R"({"properties": []})"), kyv::Error);
 }
 
+// A number beyond a Double's range is valid JSON: it reads as a number out of every range,
+// so the entry that holds it overflows on its own and the rest of the document stays.
+TEST(PropertyBag, NumbersBeyondTheDoubleRangeOverflowTheirOwnEntry) {
+  const std::string wide(401, '9');  // an integer far beyond 64 bits and a Double's range
+  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["MinThreshold", 9], ["Maxlimit", 1e400], ["Low", -2E+999],
+                                          ["Small", 1e-400], ["Wide", )" +
+                                          wide + R"(], ["Exact", 0.1], ["Text", "1e400"]]})");
+  ASSERT_EQ(bag.entries().size(), 7u);
+  EXPECT_EQ(bag.ReadProperty("MinThreshold"), Variant(int16_t{9}));
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Maxlimit").toInteger(); }), kyv::ErrorKind::Overflow);
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Low").toLong(); }), kyv::ErrorKind::Overflow);
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Wide").toColour(); }), kyv::ErrorKind::Overflow);
+  EXPECT_EQ(kindOf([&] { bag.ReadProperty("Wide").toSingle(); }), kyv::ErrorKind::Overflow);
+  EXPECT_EQ(bag.ReadProperty("Small").toDouble(), 0.0);
+  EXPECT_EQ(bag.ReadProperty("Exact"), Variant(0.1));
+  EXPECT_EQ(bag.ReadProperty("Text"), Variant("1e400"));
+
+  kyv::FormDocument form = kyv::FormDocument::fromJson(
+      R"({"controls": [{"name": "a", "class": "a.b", "extent": [300, 200], "properties": [["Maxlimit", 1e400]]}]})");
+  ASSERT_EQ(form.controls.size(), 1u);
+  EXPECT_EQ(form.controls[0].width, 300);
+  EXPECT_EQ(kindOf([&] { form.controls[0].properties.ReadProperty("Maxlimit").toInteger(); }), kyv::ErrorKind::Overflow);
+  EXPECT_THROW(kyv::FormDocument::fromJson(R"({"controls": [{"name": "a", "class": "a.b", "extent": [1e400, 5]}]})"),
+               kyv::Error);
+  EXPECT_THROW(PropertyBag::fromJson(R"({"properties": [["Maxlimit", 1e400,]]})"), kyv::Error);
+}
+
 }  // namespace

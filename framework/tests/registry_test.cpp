@@ -64,6 +64,20 @@ TEST(Registry, DescribeLeavesNoLibraryOpen) {
   EXPECT_EQ(registry.loadedLibraries(), Names{});
 }
 
+// The library stays open while the callback runs, even when it creates and drops the
+// class's only instance; it is closed once the callback returned.
+TEST(Registry, DescribeKeepsTheLibraryOpenWhileInstancesComeAndGo) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  std::string name;
+  registry.describe("KyvTestGauge.Gauge", [&](const kyv::ClassInfo& info) {
+    registry.create("KyvTestGauge.Gauge").reset();
+    EXPECT_EQ(registry.loadedLibraries(), Names{"KyvTestGauge"});
+    name = std::string(info.className());
+  });
+  EXPECT_EQ(name, "KyvTestGauge.Gauge");
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
 TEST(Registry, NamesThatLookLikePathsAreRefusedWithoutOpeningAnything) {
   kyv::Registry registry(KYV_TEST_REGISTRY);
   for (const char* name : {"../x.y", "a/b.c", "", "NoDot", "x.y.z", "/lib/libc.so.6", "KyvTestGauge.", ".Gauge",

@@ -7,7 +7,9 @@ namespace kyvqt {
 DigitsWidget::DigitsWidget(const char* className, int lowest, int highest, kyv::Registry* registry,
                            QWidget* parent)
     : TypedWidget(parent, registry), lowest_(lowest), highest_(highest) {
+  setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
   create(QString::fromLatin1(className));
+  keepFaceDark();
 }
 
 std::optional<TypedWidget::Reading> DigitsWidget::reading() const {

@@ -7,7 +7,9 @@ namespace kyvqt {
 HeartBeatWidget::HeartBeatWidget(QWidget* parent) : HeartBeatWidget(nullptr, parent) {}
 
 HeartBeatWidget::HeartBeatWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   create(QString::fromLatin1(kClassName));
+  keepFaceDark();
 }
 
 // The trace holds HorizCount + 1 points: those are what a new layout must plot again.

@@ -4,6 +4,9 @@ namespace kyvqt {
 
 HstatWidget::HstatWidget(QWidget* parent) : HstatWidget(nullptr, parent) {}
 
-HstatWidget::HstatWidget(kyv::Registry* registry, QWidget* parent) : StatusBarWidget(kClassName, registry, parent) {}
+// The bar keeps its thickness and grows along its length.
+HstatWidget::HstatWidget(kyv::Registry* registry, QWidget* parent) : StatusBarWidget(kClassName, registry, parent) {
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+}
 
 }  // namespace kyvqt

@@ -5,6 +5,7 @@ namespace kyvqt {
 KyvMovingBarWidget::KyvMovingBarWidget(QWidget* parent) : KyvMovingBarWidget(nullptr, parent) {}
 
 KyvMovingBarWidget::KyvMovingBarWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   create(QString::fromLatin1(kClassName));
 }
 

@@ -5,6 +5,7 @@ namespace kyvqt {
 KyvMultiBarWidget::KyvMultiBarWidget(QWidget* parent) : KyvMultiBarWidget(nullptr, parent) {}
 
 KyvMultiBarWidget::KyvMultiBarWidget(kyv::Registry* registry, QWidget* parent) : TypedWidget(parent, registry) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   create(QString::fromLatin1(kClassName));
 }
 

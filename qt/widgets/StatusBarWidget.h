@@ -92,9 +92,11 @@ class KYVQT_API StatusBarWidget : public TypedWidget {
   std::optional<Reading> reading() const override;
 
  public slots:
-  // Shows `BarData` in the colour of its band and emits the band's signal. False, and
+  // Shows `BarData` in the colour of its band and emits the band's signal; a negative
+  // reading hides the three bands, shows its number and emits no signal. False, and
   // errorOccurred("incbar", ...), for a reading the control rejects: outside -32768 to 32767
-  // (overflow), negative (invalid-property-value) or with Maxlimit 0 (division-by-zero).
+  // (overflow), with Maxlimit 0 (division-by-zero), or above 0 with a negative Maxlimit
+  // (invalid-property-value: the band would get a negative size).
   bool incbar(int BarData);
 
  signals:

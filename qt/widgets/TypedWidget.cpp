@@ -10,6 +10,7 @@
 #include <string>
 
 #include "kyv/names.h"
+#include "kyv/palette.h"
 
 namespace kyvqt {
 namespace {
@@ -25,7 +26,10 @@ kyv::Colour plainColour(const QColor& colour) {
 
 }  // namespace
 
+// A typed widget squeezed below its control's smallest extent shows part of the control
+// rather than an error its user did not cause.
 TypedWidget::TypedWidget(QWidget* parent, kyv::Registry* registry) : ControlWidget(parent, registry) {
+  setLayoutNoSmallerThanMinimum(true);
   connect(this, &ControlWidget::eventRaised, this, &TypedWidget::emitEventSignal);
   connect(this, &ControlWidget::propertyChanged, this, [this](const QString& name) {
     if (!writing_) emitNotify(name);
@@ -168,6 +172,17 @@ bool TypedWidget::refeed(std::string_view method, int value) {
   return !failure;
 }
 
+void TypedWidget::keepFaceDark() {
+  const kyv::Control* c = control();
+  if (!c) return;
+  for (const kyv::StoredInfo& stored : c->classInfo().storedReadOrder()) {
+    if (!kyv::sameName(stored.key, "BackColor")) continue;
+    const kyv::Colour face{kyv::resolveColour(stored.fallback.toColour(), kyv::systemPalette())};
+    tryPut("BackColor", kyv::Variant(face));
+    return;
+  }
+}
+
 void TypedWidget::reject(std::string_view member, kyv::ErrorKind kind, const QString& message) {
   emit errorOccurred(text(member), text(kyv::kindName(kind)), message);
 }
@@ -187,6 +202,12 @@ void TypedWidget::resizeEvent(QResizeEvent* event) {
   if (control() && extent() != before) laidOut();
 }
 
+// Qt sends the resize events a widget had while hidden before its first show event.
+void TypedWidget::showEvent(QShowEvent* event) {
+  ControlWidget::showEvent(event);
+  shown_ = true;
+}
+
 // A layout raises no event, so nothing can replace the control while it runs.
 void TypedWidget::layOutAgain() {
   kyv::Control* c = control();
@@ -200,9 +221,9 @@ void TypedWidget::layOutAgain() {
 }
 
 // A layout of the control empties what it shows, unless the widget feeds it its readings
-// again.
+// again: when asked to, and for the layouts before the widget was first shown.
 void TypedWidget::laidOut() {
-  if (keepReadingOnResize_) {
+  if (keepReadingOnResize_ || !shown_) {
     reapplyReadings();
     return;
   }

@@ -38,7 +38,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
   Q_OBJECT
   // Off (the default): a resize lays the control out as its own rule says, which empties
   // the status bars, the digits and the trace until the next reading. On: the widget feeds
-  // the control its last reading(s) again right after the control's own Resize.
+  // the control its last reading(s) again right after the control's own Resize. Either
+  // way, the layouts before the widget is first shown keep what was fed before them: they
+  // are not a user's resize.
   Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize
                  RESET resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
 
@@ -97,6 +99,10 @@ class KYVQT_API TypedWidget : public ControlWidget {
   bool refeed(std::string_view method, int value);
   // Reports a value the widget refuses before it reaches the control.
   void reject(std::string_view member, kyv::ErrorKind kind, const QString& message);
+  // Stores in BackColor the plain colour its class default shows under the classic light
+  // palette (black for the digits' face and the trace's background), so the face stays dark
+  // under any palette; resetBackColor() makes it follow the widget's palette again.
+  void keepFaceDark();
   // Sends QAccessibleValueChangeEvent with reading()'s current value, when there is one.
   void announceReading();
   // Runs the control's Resize at the extent it has, as a resize does (readings re-applied
@@ -111,6 +117,7 @@ class KYVQT_API TypedWidget : public ControlWidget {
   virtual void forgetReadings() {}
 
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // The property's value; nullopt, without a report, when it cannot be read.
@@ -126,6 +133,7 @@ class KYVQT_API TypedWidget : public ControlWidget {
   bool writeVariant(std::string_view property, const kyv::Variant& value);
 
   bool keepReadingOnResize_ = false;
+  bool shown_ = false;    // the widget has been shown once
   bool writing_ = false;  // a write through a typed setter is under way
   // The typed signal of each event heard so far (invalid when the class declares none),
   // found once: an event then costs no lookup.

@@ -41,7 +41,7 @@ const std::array<WidgetEntry, 8> kCatalog{{
 
 }  // namespace
 
-std::span<const WidgetEntry> widgetCatalog() { return kCatalog; }
+const std::array<WidgetEntry, 8>& widgetCatalog() { return kCatalog; }
 
 const WidgetEntry* findWidget(std::string_view name) {
   for (const WidgetEntry& entry : kCatalog) {

@@ -8,7 +8,7 @@
 //     widget->setToolTip(QString::fromUtf8(entry.toolTip));
 //   }
 #include <QAccessible>
-#include <span>
+#include <array>
 #include <string_view>
 
 #include "kyv/qt/ControlWidget.h"
@@ -29,7 +29,7 @@ struct WidgetEntry {
 };
 
 // Every typed widget, one entry each.
-KYVQT_API std::span<const WidgetEntry> widgetCatalog();
+KYVQT_API const std::array<WidgetEntry, 8>& widgetCatalog();
 // The entry whose Qt class name (with or without "kyvqt::") or control class name is
 // `name`, in any case; null when there is none.
 KYVQT_API const WidgetEntry* findWidget(std::string_view name);

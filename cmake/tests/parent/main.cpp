@@ -1,5 +1,6 @@
-// Creates the vertical status bar through the embedded build's registration file and
-// feeds it one reading through its typed class; prints the event it raises.
+// Creates every control class through the embedded build's registration file, printing
+// "created CLASS" for each, and feeds the vertical status bar one reading through its typed
+// class; prints the event it raises.
 #include <kyv/Kyvvstat.h>
 #include <kyv/class_info.h>
 #include <kyv/error.h>
@@ -21,6 +22,12 @@ struct EventPrinter : kyv::Site {
 int main() {
   try {
     kyv::Registry registry;
+    for (const char* name : {"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg", "Kyv4Digit.fourseg",
+                             "Kyv6Digit.sixseg", "KyvMovingBars.KyvMovingBar", "KyvPulse.HeartBeat",
+                             "KyvMultiBars.KyvMultiBar"}) {
+      registry.create(name);
+      std::printf("created %s\n", name);
+    }
     EventPrinter printer;
     kyv::ControlPtr control = registry.create("KyvVStatus.Kyvvstat");
     control->setSite(&printer);

@@ -121,7 +121,9 @@ class KYV_API RectElement : public Element {
   friend struct detail::Tracker;
   struct Rect {
     float left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const Rect&) const = default;
+    bool operator==(const Rect& o) const {
+      return left == o.left && top == o.top && width == o.width && height == o.height;
+    }
   };
   void storeSize(float& slot, float twips);
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -132,7 +134,10 @@ class KYV_API RectElement : public Element {
 struct Segment {
   float x1, y1, x2, y2;
   Colour colour;
-  bool operator==(const Segment&) const = default;
+  bool operator==(const Segment& o) const {
+    return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 && colour == o.colour;
+  }
+  bool operator!=(const Segment& o) const { return !(*this == o); }
 };
 
 // A box that holds further elements: the surface and picture boxes.
@@ -195,7 +200,7 @@ class KYV_API Container : public RectElement {
   struct Look {
     Colour backColor;
     int16_t borderStyle;
-    bool operator==(const Look&) const = default;
+    bool operator==(const Look& o) const { return backColor == o.backColor && borderStyle == o.borderStyle; }
   };
   void attach(Element& child);
   void detach(Element& child);
@@ -338,7 +343,10 @@ class KYV_API LineElement : public Element {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     Colour colour;
     int16_t style = 0, width = 0;
-    bool operator==(const Look&) const = default;
+    bool operator==(const Look& o) const {
+      return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 && colour == o.colour && style == o.style &&
+             width == o.width;
+    }
   };
   Look look() const { return {x1_, y1_, x2_, y2_, colour_, style_, width_}; }
   void setEnd(float& end, float twips);
@@ -370,7 +378,7 @@ class KYV_API Shape : public RectElement {
   struct Look {
     Colour fill, border;
     int16_t borderStyle = 0;
-    bool operator==(const Look&) const = default;
+    bool operator==(const Look& o) const { return fill == o.fill && border == o.border && borderStyle == o.borderStyle; }
   };
   Look look() const { return {fill_, border_, borderStyle_}; }
   Colour fill_{0x00000000};

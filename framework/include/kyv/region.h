@@ -12,7 +12,10 @@ namespace kyv {
 struct PixelRect {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   bool empty() const { return x0 >= x1 || y0 >= y1; }
-  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+  friend bool operator==(const PixelRect& a, const PixelRect& b) {
+    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
+  }
+  friend bool operator!=(const PixelRect& a, const PixelRect& b) { return !(a == b); }
 };
 
 inline PixelRect intersect(const PixelRect& a, const PixelRect& b) {

@@ -18,7 +18,8 @@ KYV_API std::string_view typeName(VarType type);
 // A colour: 0x00BBGGRR, or 0x800000nn naming system colour nn.
 struct Colour {
   uint32_t value = 0;
-  friend bool operator==(Colour, Colour) = default;
+  friend bool operator==(Colour a, Colour b) { return a.value == b.value; }
+  friend bool operator!=(Colour a, Colour b) { return !(a == b); }
   bool isSystem() const { return (value & 0xFF000000u) == 0x80000000u; }
 };
 
@@ -58,7 +59,8 @@ class KYV_API Variant {
   std::string display() const;
 
   // Exact equality of type and value.
-  friend bool operator==(const Variant&, const Variant&) = default;
+  friend bool operator==(const Variant& a, const Variant& b) { return a.v_ == b.v_; }
+  friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
 
   template <class T>
   const T* get() const { return std::get_if<T>(&v_); }
