@@ -437,6 +437,7 @@ TEST_P(ElementPaint, PaintingTheDamageGivesTheFullPicture) {
   std::printf("At %g twips a pixel, steps of each operation (refused, with nothing to do):\n", tpp);
   for (const Operation& op : operations_) {
     std::printf("  %-22s %5ld (%ld, %ld)\n", op.name.c_str(), op.steps, op.refused, op.idle);
+    RecordProperty(op.name, static_cast<int>(op.steps));  // in the XML report too
     EXPECT_GE(op.steps - op.refused - op.idle, kStepsPerOperation / 2) << op.name << " ran too seldom to be trusted";
   }
 }
