@@ -46,6 +46,7 @@ class Scene : public kyv::Control {
         shape(box, "shape"),
         label(box, "label"),
         line(box, "line"),
+        panel(box, "panel"),
         dot(inner, "dot"),
         tag(inner, "tag") {
     UserControl().setRectTwips(0, 0, kSceneWidth, kSceneHeight);
@@ -81,6 +82,12 @@ class Scene : public kyv::Control {
       l.setBorderColor(kyv::Colour{0x800080});
       l.setBorderWidth(static_cast<int16_t>(i * 2));
     }
+    for (int i = 1; i <= 2; ++i) {
+      kyv::PictureBox& b = panel.create(i);
+      b.setRectTwips(1200, 150.0f + 450.0f * i, 600, 300);
+      b.setBackColor(kyv::Colour{i == 1 ? 0x008000u : 0x800000u});
+      b.setBorderStyle(static_cast<int16_t>(i - 1));
+    }
     dot.setRectTwips(100, 100, 400, 300);
     dot.setFillColor(kyv::Colour{0x808080});
     tag.setRectTwips(0, 300, 900, 300);
@@ -102,6 +109,7 @@ class Scene : public kyv::Control {
   kyv::ElementArray<kyv::Shape> shape;
   kyv::ElementArray<kyv::Label> label;
   kyv::ElementArray<kyv::LineElement> line;
+  kyv::ElementArray<kyv::PictureBox> panel;
   kyv::Shape dot;
   kyv::Label tag;
   std::unique_ptr<kyv::ControlSlot> slot;
@@ -120,6 +128,7 @@ struct Parts {
   std::vector<kyv::ElementArray<kyv::Shape>*> shapeArrays;
   std::vector<kyv::ElementArray<kyv::Label>*> labelArrays;
   std::vector<kyv::ElementArray<kyv::LineElement>*> lineArrays;
+  std::vector<kyv::ElementArray<kyv::PictureBox>*> panelArrays;
 
   void gather(Scene& s) {
     containers.push_back(&s.UserControl());
@@ -135,11 +144,17 @@ struct Parts {
     s.shape.forEach([&](kyv::Shape& e) { shapes.push_back(&e); });
     s.label.forEach([&](kyv::Label& e) { labels.push_back(&e); });
     s.line.forEach([&](kyv::LineElement& e) { lines.push_back(&e); });
+    s.panel.forEach([&](kyv::PictureBox& e) {
+      boxes.push_back(&e);
+      containers.push_back(&e);
+      rects.push_back(&e);
+    });
     for (kyv::Shape* e : shapes) rects.push_back(e);
     for (kyv::Label* e : labels) rects.push_back(e);
     shapeArrays.push_back(&s.shape);
     labelArrays.push_back(&s.label);
     lineArrays.push_back(&s.line);
+    panelArrays.push_back(&s.panel);
     if (!s.slot) return;
     slots.push_back(s.slot.get());
     rects.push_back(s.slot.get());
@@ -311,11 +326,14 @@ class ElementPaint : public testing::TestWithParam<Case> {
       }
     });
     add("Restack", [this](Parts& p) {
-      kyv::Container& box = *any(p.containers);
-      if (box.stacking().size() < 2) {
+      std::vector<kyv::Container*> crowded;
+      for (kyv::Container* c : p.containers)
+        if (c->stacking().size() >= 2) crowded.push_back(c);
+      if (crowded.empty()) {
         idle_ = true;
         return;
       }
+      kyv::Container& box = *any(crowded);
       kyv::Element& child = *any(box.stacking());
       switch (r(0, 2)) {
         case 0: box.bringToFront(child); return;
@@ -324,10 +342,11 @@ class ElementPaint : public testing::TestWithParam<Case> {
       }
     });
     add("Array.Load", [this](Parts& p) {
-      switch (r(0, 2)) {
+      switch (r(0, 3)) {
         case 0: return load(p.shapeArrays);
         case 1: return load(p.labelArrays);
-        default: return load(p.lineArrays);
+        case 2: return load(p.lineArrays);
+        default: return load(p.panelArrays);
       }
     });
     add("Array.Unload", [this](Parts& p) {
@@ -335,6 +354,7 @@ class ElementPaint : public testing::TestWithParam<Case> {
       unloaders(p.shapeArrays, loaded);
       unloaders(p.labelArrays, loaded);
       unloaders(p.lineArrays, loaded);
+      unloaders(p.panelArrays, loaded);
       if (loaded.empty()) {
         idle_ = true;
         return;
