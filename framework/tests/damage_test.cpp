@@ -323,6 +323,38 @@ TEST_F(DamageHoldsTheChange, AnAlignedCaptionFollowsItsLabelsWidth) {
   }
 }
 
+// An outline is drawn inside its rectangle, even one a pixel thin at twice the pixels a
+// twip: else a repaint of the rectangle's damage would leave the rest of it behind.
+TEST_F(Damage, AThinOutlinedShapeOrFramePaintsWithinItsRectangle) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setFillColor(kyv::Colour{0x0000FF});
+  bar.setBorderColor(kyv::Colour{0x000000});
+  bar.setBorderStyle(1);
+  kyv::Image frame(gauge.box, "frame");
+  frame.setBorderStyle(1);
+  for (double tpp : {15.0, 7.5}) {
+    const float thin = static_cast<float>(tpp);  // one pixel
+    bar.setRectTwips(150, 150, 300, thin);
+    frame.setRectTwips(600, 300, thin, 150);
+    const int w = static_cast<int>(1500 / tpp), h = static_cast<int>(600 / tpp);
+    std::vector<uint32_t> shown(static_cast<size_t>(w) * h);
+    kyv::RenderOptions o;
+    o.twipsPerPixel = tpp;
+    kyv::renderToPixels(gauge, reinterpret_cast<uint8_t*>(shown.data()), w, h, w * 4, o);
+    const int p = static_cast<int>(15 / tpp);  // pixels in 15 twips
+    const kyv::PixelRect barRect{10 * p, 10 * p, 30 * p, 10 * p + 1}, frameRect{40 * p, 20 * p, 40 * p + 1, 30 * p};
+    int painted = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (shown[static_cast<size_t>(y) * w + x] == 0xFFFFFF00u) continue;
+        ++painted;
+        EXPECT_TRUE(kyv::contains(barRect, {x, y, x + 1, y + 1}) || kyv::contains(frameRect, {x, y, x + 1, y + 1}))
+            << "pixel " << x << ", " << y << " at " << tpp << " twips a pixel";
+      }
+    EXPECT_EQ(painted, 20 * p + 10 * p) << "at " << tpp << " twips a pixel";
+  }
+}
+
 // A repaint of a part must give the pixels a paint of the whole gives, for any line: each
 // column painted on its own makes the picture painted at once.
 TEST_F(Damage, ASlantedDashedLinePaintedInPiecesMatchesItPaintedWhole) {
