@@ -1,22 +1,24 @@
 // Painting only what changed must give the picture that painting everything gives. For
-// every control of the family, a random sequence of property writes, feed calls, resizes,
-// Refresh calls and palette changes runs, and after most steps the control's damage is
-// painted into a kept image, which must then equal a full render of the same state pixel
-// for pixel; every pixel that changed must lie in the damage. Each case has a fixed seed,
-// so a failure reproduces; the test prints how much more the damage covered than what
-// changed.
+// every control of the family, a random sequence of property writes, feed calls, writes to
+// the control's own elements, resizes, Refresh calls and palette changes runs, and after
+// most steps the control's damage is painted into a kept image, which must then equal a
+// full render of the same state pixel for pixel; every pixel that changed must lie in the
+// damage. Each case has a fixed seed, so a failure reproduces; the test prints how much
+// more the damage covered than what changed, and the writes to elements it made.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "kyv/control.h"
+#include "kyv/elements.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
 #include "kyv/region.h"
@@ -105,6 +107,77 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
     }
   }
 
+  // A fraction of `length` in fortieths, -6 to 6.
+  float nudge(float length) { return length * static_cast<float>(r(-6, 6)) / 40.0f; }
+
+  kyv::Colour colour() {
+    return kyv::Colour{pick<uint32_t>({0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0x808080, 0x80000005, 0x8000000F})};
+  }
+
+  // A write to one of the control's own elements, as the control itself might make one:
+  // a side moved, shown or hidden, a colour, a caption, an end of a line, a segment drawn,
+  // a child restacked. Counted by what it did.
+  void elementStep() {
+    const std::vector<kyv::Element*>& all = control_->UserControl().elements();
+    if (all.empty()) return;
+    kyv::Element& e = *all[static_cast<size_t>(r(0, static_cast<int>(all.size()) - 1))];
+    const kyv::Container& parent = *e.parent();
+    const int what = r(0, 3);
+    sincePaint_.append(" ").append(e.path()).append(":").append(std::to_string(what));
+    if (what == 0) {
+      ++elementSteps_["Visible"];
+      e.setVisible(!e.Visible());
+      return;
+    }
+    if (e.kind() == kyv::ElementKind::Line) {
+      auto& l = static_cast<kyv::LineElement&>(e);
+      ++elementSteps_[what == 1 ? "Line.end" : what == 2 ? "Line.BorderColor" : "Line.BorderStyle"];
+      if (what == 2) return l.setBorderColor(colour());
+      if (what == 3) return l.setBorderStyle(static_cast<int16_t>(r(1, 5)));
+      if (r(0, 1)) return l.setX2(l.X2() + nudge(parent.ScaleWidth()));
+      return l.setY1(l.Y1() + nudge(parent.ScaleHeight()));
+    }
+    auto& rect = static_cast<kyv::RectElement&>(e);
+    if (what == 1) {
+      ++elementSteps_["side"];
+      switch (r(0, 3)) {
+        case 0: rect.setLeft(rect.Left() + nudge(parent.ScaleWidth())); return;
+        case 1: rect.setTop(rect.Top() + nudge(parent.ScaleHeight())); return;
+        case 2: rect.setWidth(std::max(0.0f, rect.Width() + nudge(parent.ScaleWidth()))); return;
+        default: rect.setHeight(std::max(0.0f, rect.Height() + nudge(parent.ScaleHeight()))); return;
+      }
+    }
+    switch (e.kind()) {
+      case kyv::ElementKind::Shape: {
+        auto& shape = static_cast<kyv::Shape&>(e);
+        ++elementSteps_[what == 2 ? "Shape.FillColor" : "Shape.BorderStyle"];
+        if (what == 2) shape.setFillColor(colour());
+        else shape.setBorderStyle(static_cast<int16_t>(r(0, 1)));
+        return;
+      }
+      case kyv::ElementKind::Label: {
+        auto& label = static_cast<kyv::Label&>(e);
+        ++elementSteps_[what == 2 ? "Label.Caption" : "Label.Alignment"];
+        if (what == 2) label.setCaption(pick<const char*>({"", "7", "42", "-1.5", "WWW"}));
+        else label.setAlignment(static_cast<int16_t>(r(0, 2)));
+        return;
+      }
+      case kyv::ElementKind::PictureBox: {
+        auto& box = static_cast<kyv::Container&>(e);
+        if (what == 2) {
+          ++elementSteps_["PictureBox.Line"];
+          box.Line(box.ScaleLeft(), box.ScaleTop() + nudge(box.ScaleHeight()) + box.ScaleHeight() / 2,
+                   box.ScaleLeft() + box.ScaleWidth(), box.ScaleTop() + box.ScaleHeight() / 2, colour());
+          return;
+        }
+        ++elementSteps_["Restack"];
+        if (!box.stacking().empty()) box.bringToFront(*box.stacking().front());
+        return;
+      }
+      default: ++elementSteps_["Visible"]; e.setVisible(!e.Visible()); return;
+    }
+  }
+
   // A random step; whether it was a late-bound call, whose end reports all of the damage.
   bool step() {
     const auto& members = control_->classInfo().members();
@@ -116,26 +189,35 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
       if (roll < 50 && !methods.empty()) {
         const int m = methods[static_cast<size_t>(r(0, static_cast<int>(methods.size()) - 1))];
         kyv::Variant arg = value(members[m].argType);
+        sincePaint_.append(" ").append(members[m].name);
         control_->invoke(m, kyv::Invoke::Call, &arg);
         return true;
       }
-      if (roll < 80) {
+      if (roll < 70) {
         const int p = properties[static_cast<size_t>(r(0, static_cast<int>(properties.size()) - 1))];
         kyv::Variant v = value(members[p].type);
+        sincePaint_.append(" ").append(members[p].name).append("=");
         control_->invoke(p, kyv::Invoke::Put, &v);
         return true;
+      }
+      if (roll < 80) {
+        elementStep();
+        return false;
       }
       if (roll < 88) {
         const kyv::ClassInfo& info = control_->classInfo();
         width_ = static_cast<float>(info.defaultWidth() * r(50, 160) / 100.0);
         height_ = static_cast<float>(info.defaultHeight() * r(50, 160) / 100.0);
+        sincePaint_.append(" resize");
         control_->setExtent(width_, height_);
         return false;
       }
       if (roll < 95) {
+        sincePaint_.append(" Refresh");
         control_->UserControl().Refresh();
         return false;
       }
+      sincePaint_.append(" palette");
       palette_ = palette_ ? nullptr : &other_;
     } catch (const kyv::Error&) {
       // A refused value or a failed call leaves what it did before; the picture follows.
@@ -162,6 +244,8 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
   float width_ = 0, height_ = 0;
   const kyv::Palette other_ = otherPalette();
   const kyv::Palette* palette_ = nullptr;
+  std::map<std::string, long> elementSteps_;  // writes to the control's elements, by what they did
+  std::string sincePaint_;                     // the steps since the last paint
 };
 
 TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
@@ -188,6 +272,8 @@ TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
 
     Image full(w, h, kUnpainted);
     const kyv::Region damage = control_->damage();
+    sincePaint_.append(" changing");
+    for (const kyv::Element* e : control_->UserControl().changedElements()) sincePaint_.append(" ").append(e->path());
     const bool trusted = paintedPalette == palette_ && !damage.isEverything();
     kyv::renderToPixels(*control_, kept.bits(), w, h, w * 4, options(true));
     paintedPalette = palette_;
@@ -197,12 +283,12 @@ TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
     size_t differing = 0;
     for (int y = 0; y < eh; ++y)
       for (int x = 0; x < ew; ++x) {
-        ASSERT_EQ(kept.at(x, y), full.at(x, y)) << "step " << i << " at " << x << ", " << y;
+        ASSERT_EQ(kept.at(x, y), full.at(x, y)) << "step " << i << " at " << x << ", " << y << " after" << sincePaint_;
         if (before.at(x, y) == full.at(x, y)) continue;
         ++differing;
         if (trusted) {
           ASSERT_TRUE(damage.contains(x, y)) << "step " << i << ": changed pixel " << x << ", " << y
-                                             << " is not in the damage";
+                                             << " is not in the damage after" << sincePaint_;
         }
       }
     if (trusted) {
@@ -212,9 +298,12 @@ TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
       changed += static_cast<double>(differing);
     }
     before = full;
+    sincePaint_.clear();
   }
-  std::printf("%s at %g twips a pixel: damage %.0f pixels for %.0f changed, %.2f times\n", c.className,
+  std::printf("%s at %g twips a pixel: damage %.0f pixels for %.0f changed, %.2f times; element steps:", c.className,
               c.twipsPerPixel, damaged, changed, changed > 0 ? damaged / changed : 0.0);
+  for (const auto& [what, count] : elementSteps_) std::printf(" %s %ld", what.c_str(), count);
+  std::printf("\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryControl, IncrementalPaint,

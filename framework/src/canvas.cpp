@@ -159,6 +159,13 @@ void PixelCanvas::onCairo(Clips clips, Draw&& draw) {
   cairo_surface_flush(cairo_get_target(cr));
 }
 
+void PixelCanvas::stampWithin(const raster::Stamp& s, int x, int y, Clips clips, uint32_t argb) {
+  for (size_t i = 0; i < clips.count; ++i) {
+    const PixelRect c = intersect(clips.rects[i], bounds_);
+    if (!c.empty()) stamp(s, x, y, c, argb);
+  }
+}
+
 void PixelCanvas::line(const DeviceLine& l, uint32_t bgr, Clips clips) {
   if (l.style == 0) return;
   const bool inRange = inPixelRange(l.x1) && inPixelRange(l.y1) && inPixelRange(l.x2) && inPixelRange(l.y2) &&
@@ -174,13 +181,14 @@ void PixelCanvas::line(const DeviceLine& l, uint32_t bgr, Clips clips) {
         lastStamp_ = raster::stampOf(shape);
       }
       if (const raster::Stamp* s = lastStamp_) {
-        const uint32_t argb = raster::opaque(bgr);
-        for (size_t i = 0; i < clips.count; ++i) {
-          const PixelRect c = intersect(clips.rects[i], bounds_);
-          if (!c.empty()) stamp(*s, x1, y1, c, argb);
-        }
+        stampWithin(*s, x1, y1, clips, raster::opaque(bgr));
         return;
       }
+    } else if (const std::optional<raster::Stamp> s = raster::stampAt(shape, x1, y1)) {
+      // Stroked by cairo within each clip, a slanted dashed line may set other pixels than
+      // stroked whole: a part repainted would not match the picture painted at once.
+      stampWithin(*s, x1, y1, clips, raster::opaque(bgr));
+      return;
     }
   }
   onCairo(clips, [&](cairo_t* cr) {

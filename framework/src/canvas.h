@@ -65,6 +65,8 @@ class PixelCanvas final : public Canvas {
   }
   void fillRect(const PixelRect& r, uint32_t argb);
   void stamp(const raster::Stamp& s, int x, int y, const PixelRect& clip, uint32_t argb);
+  // Stamps `s` with its first end at (x, y) within each of `clips`.
+  void stampWithin(const raster::Stamp& s, int x, int y, Clips clips, uint32_t argb);
   // Runs `draw` on the fallback context, clipped to each rectangle.
   template <class Draw>
   void onCairo(Clips clips, Draw&& draw);

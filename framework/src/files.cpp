@@ -44,6 +44,26 @@ int writeAll(int fd, std::string_view contents) {
   return 0;
 }
 
+// Waits until what was written to `fd` is on the disk; the errno of the failure, or 0.
+int flush(int fd) {
+  while (::fsync(fd) != 0)
+    if (errno != EINTR) return errno;
+  return 0;
+}
+
+// Waits until the entries of the folder holding `file` are on the disk, so that a file
+// renamed there is found under its new name after a power cut; the errno of the failure,
+// or 0. A file system that cannot flush a folder (EINVAL) has nothing more to do.
+int flushFolderOf(const std::string& file) {
+  const size_t slash = file.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int error = flush(fd);
+  ::close(fd);
+  return error == EINVAL ? 0 : error;
+}
+
 // Writes into what `path` names as it stands: a device, a pipe.
 void writeInPlace(const std::string& path, std::string_view contents) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -88,13 +108,20 @@ void writeFileAtomically(const std::string& path, std::string_view contents) {
   std::string temporary;
   const int fd = createBeside(target, temporary);
   if (fd < 0) fail("write", path, errno);
+  // The bytes reach the disk before the new name does: a rename that reached it first
+  // would leave an empty file after a power cut.
   int error = writeAll(fd, contents);
   if (!error && exists && ::fchmod(fd, existing.st_mode & 07777) != 0) error = errno;
+  if (!error) error = flush(fd);
   if (::close(fd) != 0 && !error) error = errno;
   if (!error && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (!error) return;
-  ::unlink(temporary.c_str());
-  fail("write", path, error);
+  if (error) {
+    ::unlink(temporary.c_str());
+    fail("write", path, error);
+  }
+  // The new file is in place; whether it stays there after a power cut is told too.
+  error = flushFolderOf(target);
+  if (error) fail("write", path, error);
 }
 
 std::string readFileAtMost(const std::string& path, size_t maxBytes) {

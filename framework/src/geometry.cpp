@@ -1,5 +1,7 @@
 #include "geometry.h"
 
+#include <algorithm>
+
 #include "kyv/render.h"
 
 namespace kyv::paint {
@@ -30,8 +32,11 @@ SunkenEdge sunkenEdge(const Scale& s, const PixelRect& r) {
 
 Outline outline(const Scale& s, const PixelRect& r) {
   if (r.empty()) return {};
+  // A rectangle thinner than two sides is all outline, never more.
   const int t = static_cast<int>(s.scaled(1));
-  return {{{r.x0, r.y0, r.x1, r.y0 + t}, {r.x0, r.y1 - t, r.x1, r.y1}, {r.x0, r.y0, r.x0 + t, r.y1}, {r.x1 - t, r.y0, r.x1, r.y1}}};
+  const int top = std::min(r.y0 + t, r.y1), bottom = std::max(r.y1 - t, r.y0);
+  const int left = std::min(r.x0 + t, r.x1), right = std::max(r.x1 - t, r.x0);
+  return {{{r.x0, r.y0, r.x1, top}, {r.x0, bottom, r.x1, r.y1}, {r.x0, r.y0, left, r.y1}, {right, r.y0, r.x1, r.y1}}};
 }
 
 DeviceLine deviceLine(const Scale& s, double x1, double y1, double x2, double y2, int style, int width) {

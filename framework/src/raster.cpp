@@ -68,15 +68,20 @@ const unsigned char* coverageOf(cairo_surface_t* s) {
   return cairo_image_surface_get_data(s);
 }
 
-// The shape stroked by cairo itself at a whole-pixel position, its pixels read back as runs.
-std::optional<Stamp> rasterize(const LineShape& s) {
-  const int margin = s.width + 2;  // square caps and the width reach less far than this
+// The pixels cairo sets when it strokes shape `s` with its first end at pixel corner
+// (x, y), unclipped, read back as runs relative to that end: the scratch image covers the
+// line and a margin its square caps and width never reach.
+std::optional<Stamp> strokeAsRuns(const LineShape& s, int x, int y) {
+  const int margin = s.width + 2;
+  const int left = std::min(x, x + s.dx) - margin, top = std::min(y, y + s.dy) - margin;
   const int w = std::abs(s.dx) + 2 * margin, h = std::abs(s.dy) + 2 * margin;
   cairo_surface_t* image = scratch(w, h);
   if (!image) return std::nullopt;
+  // The line is stroked where it stands: cairo places the dashes of a slanted line from
+  // its ends, so only the whole-pixel offset of the scratch image may differ.
+  cairo_surface_set_device_offset(image, -left, -top);
   cairo_t* cr = cairo_create(image);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-  const int x = margin + std::max(0, -s.dx), y = margin + std::max(0, -s.dy);
   stroke(cr, x, y, x + s.dx, y + s.dy, s.style, s.width, s.unit);
   cairo_destroy(cr);
   const unsigned char* data = coverageOf(image);
@@ -85,6 +90,7 @@ std::optional<Stamp> rasterize(const LineShape& s) {
     return std::nullopt;
   }
   const int stride = cairo_image_surface_get_stride(image);
+  const int ox = x - left, oy = y - top;  // the first end in the scratch image
   std::vector<Run> runs;
   PixelRect box{w, h, 0, 0};
   for (int row = 0; row < h; ++row) {
@@ -96,8 +102,8 @@ std::optional<Stamp> rasterize(const LineShape& s) {
       }
       const int start = i;
       while (i < w && p[i]) ++i;
-      runs.push_back({row - y, start - x, i - x});
-      box = {std::min(box.x0, start - x), std::min(box.y0, row - y), std::max(box.x1, i - x), std::max(box.y1, row - y + 1)};
+      runs.push_back({row - oy, start - ox, i - ox});
+      box = {std::min(box.x0, start - ox), std::min(box.y0, row - oy), std::max(box.x1, i - ox), std::max(box.y1, row - oy + 1)};
     }
   }
   cairo_surface_destroy(image);
@@ -111,6 +117,8 @@ std::optional<Stamp> rasterize(const LineShape& s) {
 
 }  // namespace
 
+std::optional<Stamp> stampAt(const LineShape& s, int x, int y) { return strokeAsRuns(s, x, y); }
+
 bool stampable(const LineShape& s) {
   const bool solid = s.style == 1 || s.style == 6;
   return solid || s.dx == 0 || s.dy == 0;
@@ -121,7 +129,7 @@ const Stamp* stampOf(const LineShape& s) {
   thread_local size_t bytes = 0;
   auto it = cache.find(s);
   if (it == cache.end()) {
-    std::optional<Stamp> stamp = rasterize(s);
+    std::optional<Stamp> stamp = strokeAsRuns(s, 0, 0);
     const size_t size = sizeof(LineShape) + sizeof(stamp) + (stamp ? stamp->runs.size() * sizeof(Run) : 0);
     if (bytes + size > kMaxShapeBytes) {
       cache.clear();

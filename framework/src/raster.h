@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,12 @@ bool stampable(const LineShape& s);
 // The stamp of a stampable shape, rasterized by cairo once per thread and kept; null when
 // the shape is too large to keep.
 const Stamp* stampOf(const LineShape& s);
+
+// The pixels cairo sets when it strokes a line of shape `s` with its first end at pixel
+// corner (x, y), unclipped, relative to that end; nullopt when the line is too large for a
+// scratch image. Made anew each time: for shapes that are not stampable, whose pixels
+// cairo may set otherwise when it strokes them clipped.
+std::optional<Stamp> stampAt(const LineShape& s, int x, int y);
 
 // Strokes a line of `style` from (x1, y1) to (x2, y2), pixel corners, `width` pixels wide
 // with dashes in units of `unit` pixels, in the current source.

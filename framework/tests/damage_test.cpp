@@ -3,7 +3,10 @@
 // pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "gauge.h"
@@ -255,6 +258,133 @@ TEST_F(Damage, ARenderWithAnotherPaletteRepaintsEverything) {
   EXPECT_EQ(pixels[20 * 100 + 50], 0xFFFF0000u);
 }
 
+// Each case below paints the gauge, makes one change, and renders again: every pixel that
+// changed must lie in the damage the change left, and some pixel must change.
+struct DamageHoldsTheChange : Damage {
+  void check(const char* what, const std::function<void()>& change) {
+    paint();
+    const std::vector<uint32_t> before = pixels;
+    change();
+    const kyv::Region damage = gauge.damage();
+    paint();
+    int changed = 0, missed = 0;
+    std::string first;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 100; ++x) {
+        if (before[static_cast<size_t>(y) * 100 + x] == pixels[static_cast<size_t>(y) * 100 + x]) continue;
+        ++changed;
+        if (damage.contains(x, y)) continue;
+        if (missed++ == 0) first = std::to_string(x) + ", " + std::to_string(y);
+      }
+    EXPECT_EQ(missed, 0) << what << ": " << missed << " changed pixels are not in the damage, the first at " << first;
+    EXPECT_GT(changed, 0) << what << " changed no pixel";
+  }
+};
+
+// The outline is drawn inside the rectangle: whichever side moves, its old edge becomes
+// fill or background.
+TEST_F(DamageHoldsTheChange, AnOutlinedShapeMovingAnySide) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setRectTwips(300, 150, 600, 300);  // pixels 20 to 60 across, 10 to 30 down
+  bar.setFillColor(kyv::Colour{0x0000FF});
+  bar.setBorderColor(kyv::Colour{0x000000});
+  bar.setBorderStyle(1);
+  check("right side out", [&] { bar.setWidth(660); });
+  check("right side in", [&] { bar.setWidth(540); });
+  check("left side out", [&] { bar.setRectTwips(240, 150, 600, 300); });
+  check("left side in", [&] { bar.setRectTwips(330, 150, 510, 300); });
+  check("bottom side out", [&] { bar.setHeight(360); });
+  check("top side in", [&] { bar.setRectTwips(330, 210, 510, 300); });
+}
+
+// Brought in front of the shape it overlaps, a shape shows its colour over the overlap.
+TEST_F(DamageHoldsTheChange, ARestackedElementRepaintsTheOverlap) {
+  kyv::Shape back(gauge.box, "back"), front(gauge.box, "front");
+  back.setRectTwips(150, 150, 600, 300);
+  back.setFillColor(kyv::Colour{0x0000FF});
+  front.setRectTwips(600, 75, 600, 450);
+  front.setFillColor(kyv::Colour{0x00FF00});
+  check("brought to front", [&] { gauge.box.bringToFront(back); });
+  check("sent to back", [&] { gauge.box.sendToBack(back); });
+  check("placed in front of the other", [&] { gauge.box.placeInFrontOf(back, front); });
+}
+
+// A right-aligned or centred caption moves when its label narrows or widens.
+TEST_F(DamageHoldsTheChange, AnAlignedCaptionFollowsItsLabelsWidth) {
+  kyv::Label label(gauge.box, "label");
+  label.setRectTwips(150, 150, 1200, 300);
+  label.setCaption("42");
+  label.setForeColor(kyv::Colour{0x000000});
+  for (const int16_t alignment : {1, 2}) {
+    label.setAlignment(alignment);
+    const char* how = alignment == 1 ? "right-aligned" : "centred";
+    check(how, [&] { label.setWidth(600); });
+    check(how, [&] { label.setWidth(1200); });
+  }
+}
+
+// An outline is drawn inside its rectangle, even one a pixel thin at twice the pixels a
+// twip: else a repaint of the rectangle's damage would leave the rest of it behind.
+TEST_F(Damage, AThinOutlinedShapeOrFramePaintsWithinItsRectangle) {
+  kyv::Shape bar(gauge.box, "bar");
+  bar.setFillColor(kyv::Colour{0x0000FF});
+  bar.setBorderColor(kyv::Colour{0x000000});
+  bar.setBorderStyle(1);
+  kyv::Image frame(gauge.box, "frame");
+  frame.setBorderStyle(1);
+  for (double tpp : {15.0, 7.5}) {
+    const float thin = static_cast<float>(tpp);  // one pixel
+    bar.setRectTwips(150, 150, 300, thin);
+    frame.setRectTwips(600, 300, thin, 150);
+    const int w = static_cast<int>(1500 / tpp), h = static_cast<int>(600 / tpp);
+    std::vector<uint32_t> shown(static_cast<size_t>(w) * h);
+    kyv::RenderOptions o;
+    o.twipsPerPixel = tpp;
+    kyv::renderToPixels(gauge, reinterpret_cast<uint8_t*>(shown.data()), w, h, w * 4, o);
+    const int p = static_cast<int>(15 / tpp);  // pixels in 15 twips
+    const kyv::PixelRect barRect{10 * p, 10 * p, 30 * p, 10 * p + 1}, frameRect{40 * p, 20 * p, 40 * p + 1, 30 * p};
+    int painted = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (shown[static_cast<size_t>(y) * w + x] == 0xFFFFFF00u) continue;
+        ++painted;
+        EXPECT_TRUE(kyv::contains(barRect, {x, y, x + 1, y + 1}) || kyv::contains(frameRect, {x, y, x + 1, y + 1}))
+            << "pixel " << x << ", " << y << " at " << tpp << " twips a pixel";
+      }
+    EXPECT_EQ(painted, 20 * p + 10 * p) << "at " << tpp << " twips a pixel";
+  }
+}
+
+// A repaint of a part must give the pixels a paint of the whole gives, for any line: each
+// column painted on its own makes the picture painted at once.
+TEST_F(Damage, ASlantedDashedLinePaintedInPiecesMatchesItPaintedWhole) {
+  kyv::LineElement line(gauge.box, "line");
+  line.setBorderColor(kyv::Colour{0x800080});
+  struct Ends {
+    float x1, y1, x2, y2;
+  };
+  for (const Ends& e : {Ends{15, 435, 1455, 150}, Ends{30, 30, 1380, 555}, Ends{1470, 90, 60, 510}})
+    for (int16_t style = 2; style <= 5; ++style)
+      for (int16_t width = 1; width <= 3; ++width) {
+        line.setX1(e.x1);
+        line.setY1(e.y1);
+        line.setX2(e.x2);
+        line.setY2(e.y2);
+        line.setBorderStyle(style);
+        line.setBorderWidth(width);
+        paint();
+        const std::vector<uint32_t> whole = pixels;
+        std::fill(pixels.begin(), pixels.end(), 0u);
+        for (int x = 0; x < 100; ++x) {
+          const kyv::Region column({x, 0, x + 1, 40});
+          kyv::RenderOptions o;
+          o.clip = &column;
+          kyv::renderToPixels(gauge, bits(), 100, 40, 400, o);
+        }
+        EXPECT_TRUE(pixels == whole) << "style " << style << ", width " << width << ", from " << e.x1 << ", " << e.y1;
+      }
+}
+
 TEST(Regions, MergeARectangleIntoTheLastWhenTogetherTheyMakeOne) {
   kyv::Region r;
   r.add({0, 0, 10, 5});
@@ -269,6 +399,26 @@ TEST(Regions, MergeARectangleIntoTheLastWhenTogetherTheyMakeOne) {
   EXPECT_EQ(r.area(), 80u + 50u + 10u * 2u);
   EXPECT_TRUE(r.contains(15, 1));
   EXPECT_FALSE(r.contains(15, 3));
+}
+
+// Side by side (touching or overlapping) with the same rows, two rectangles make one; a
+// gap, other rows or another rectangle in between keep them apart.
+TEST(Regions, MergeSideBySideRectanglesOfTheSameRows) {
+  kyv::Region r;
+  r.add({0, 0, 10, 5});
+  r.add({10, 0, 20, 5});  // touching on the right
+  r.add({15, 0, 30, 5});  // overlapping
+  r.add({-5, 0, 2, 5});   // on the left
+  EXPECT_EQ(r.rects(), (std::vector<kyv::PixelRect>{{-5, 0, 30, 5}}));
+  r.add({31, 0, 40, 5});  // a column apart
+  r.add({40, 1, 50, 5});  // other rows
+  EXPECT_EQ(r.rects(), (std::vector<kyv::PixelRect>{{-5, 0, 30, 5}, {31, 0, 40, 5}, {40, 1, 50, 5}}));
+  r.add({50, 1, 60, 5});  // merges with the last only
+  EXPECT_EQ(r.rects().back(), (kyv::PixelRect{40, 1, 60, 5}));
+  EXPECT_EQ(r.rects().size(), 3u);
+  EXPECT_EQ(r.area(), 35u * 5u + 9u * 5u + 20u * 4u);
+  EXPECT_FALSE(r.contains(30, 2));
+  EXPECT_TRUE(r.contains(59, 4));
 }
 
 TEST(Regions, EverythingHoldsEveryPixelAndTakesNoMore) {

@@ -84,6 +84,15 @@ int pixelsOf(const QImage& image, QRgb colour) {
 
 QImage pictureOf(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
+// A widget without its control shows a dashed frame in the palette's mid colour around the
+// class name: the frame starts at its corner, and there is ink of the name within it.
+bool placeholderShown(QWidget& w) {
+  const QImage picture = pictureOf(w);
+  const QRgb frame = w.palette().color(QPalette::Mid).rgb(), ground = picture.pixel(2, 2);
+  const int ink = picture.width() * picture.height() - pixelsOf(picture, frame) - pixelsOf(picture, ground);
+  return picture.pixel(0, 0) == frame && pixelsOf(picture, frame) > picture.width() && ink > 0;
+}
+
 // The value-change events sent while it lives.
 struct ValueEvents {
   static inline std::vector<std::pair<QObject*, QVariant>> seen;
@@ -150,7 +159,7 @@ class TestTypedWidgets : public QObject {
     QCOMPARE(errors.count(), 5);
     for (const QList<QVariant>& error : errors) QCOMPARE(error[1], QVariant(QStringLiteral("cannot-create-object")));
     bar.resize(60, 90);
-    QVERIFY(!bar.grab().isNull());
+    QVERIFY(placeholderShown(bar));
   }
 
   // Each control property once: written, read back, notified once, and reset to its default.
@@ -365,6 +374,52 @@ class TestTypedWidgets : public QObject {
       QCOMPARE(bar.reading()->current, keep ? 30 : 0);
       QCOMPARE(events.count(), 1);  // a reading shown again is not a new one
     }
+  }
+
+  // The widget's own properties, like the control's: written, notified once, unchanged by
+  // the same value again, and reset to their defaults with a notification.
+  void theWidgetsOwnPropertiesNotifyAndReset() {
+    const QMetaObject& typed = TypedWidget::staticMetaObject;
+    QVERIFY(typed.propertyCount() > QWidget::staticMetaObject.propertyCount());
+    for (const WidgetEntry& entry : kyvqt::widgetCatalog()) {
+      const std::unique_ptr<TypedWidget> w = make(entry);
+      for (int i = QWidget::staticMetaObject.propertyCount(); i < typed.propertyCount(); ++i) {
+        const QMetaProperty p = typed.property(i);
+        const QByteArray where = QByteArray(entry.qtClassName) + "::" + p.name();
+        QVERIFY2(p.hasNotifySignal() && p.isResettable(), where);
+        QSignalSpy notified(w.get(), p.notifySignal());
+        const QVariant initial = p.read(w.get());
+        const QVariant changed = anotherValue(initial);
+        QVERIFY2(p.write(w.get(), changed) && p.read(w.get()) == changed, where);
+        QVERIFY2(notified.count() == 1, where);
+        p.write(w.get(), changed);
+        QVERIFY2(notified.count() == 1, where);
+        QVERIFY2(p.reset(w.get()) && p.read(w.get()) == initial, where);
+        QVERIFY2(notified.count() == 2, where);
+      }
+    }
+  }
+
+  // A kept reading the control refuses at its new size is reported for the resize, once,
+  // and raises no event; the widget goes on.
+  void aKeptReadingRefusedAfterAResizeIsReported() {
+    kyvqt::KyvvstatWidget bar;
+    bar.setKeepReadingOnResize(true);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QVERIFY(bar.incbar(30));
+    QSignalSpy events(&bar, &TypedWidget::eventRaised);
+    QSignalSpy errors(&bar, &TypedWidget::errorOccurred);
+    bar.setMaxlimit(0);  // the reading would now divide by zero
+    errors.clear();
+    bar.resize(bar.width() + 10, bar.height() + 40);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors[0][0], QVariant(QStringLiteral("Resize")));
+    QCOMPARE(errors[0][1], QVariant(QStringLiteral("division-by-zero")));
+    QCOMPARE(events.count(), 0);
+    bar.setMaxlimit(100);
+    QVERIFY(bar.incbar(40));
+    QCOMPARE(bar.reading()->current, 40);
   }
 
   // Kept readings make the same picture as a widget of the new size fed them anew.

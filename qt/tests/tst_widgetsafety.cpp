@@ -141,8 +141,11 @@ class TestWidgetSafety : public QObject {
     const qreal ratio = w.devicePixelRatioF();
     w.resize(static_cast<int>(std::floor(kyv::kMaxPictureSide / ratio)), 101);
     for (int16_t v : {10, 80, 30}) QVERIFY(w.tryCall("Plot", v));
-    paintCorner(w);
+    const QImage corner = paintCorner(w);
     QCOMPARE(errors.count(), 0);
+    QImage untouched(corner.size(), corner.format());
+    untouched.fill(Qt::white);
+    QVERIFY(corner != untouched);
   }
 
   // Fed from a timer's slot, a value the control refuses is reported, never thrown.

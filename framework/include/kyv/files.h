@@ -10,9 +10,12 @@
 namespace kyv {
 
 // Replaces the file at `path` with `contents`. The bytes go to a new file in the same
-// folder, which is renamed over the old one once every write and the close succeeded, so
-// readers see the old file or the new one and a failed write leaves the old file as it
-// was (the new one is removed). A symbolic link is followed, and the file keeps its
+// folder, which is flushed to the disk and renamed over the old one once every write, the
+// flush and the close succeeded, so readers see the old file or the new one and a failed
+// write leaves the old file as it was (the new one is removed); the folder is flushed
+// after the rename, so that a power cut leaves the old file or the new one, never an
+// empty one. A failed flush is reported as a failed write (after the rename, with the new
+// file in place). A symbolic link is followed, and the file keeps its
 // permissions. A path that names something other than a regular file (a device such as
 // /dev/null or /dev/full) is written in place. Raises invalid-property-value, naming the
 // file and the reason, when any step fails.

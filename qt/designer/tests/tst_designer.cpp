@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMetaProperty>
 #include <QPluginLoader>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUiLoader>
 #include <QXmlStreamReader>
@@ -83,6 +84,26 @@ class TestDesigner : public QObject {
       QCOMPARE(dom.widgetClass, w->name());
       QCOMPARE(dom.size, typed->sizeHint());
       QVERIFY(dom.size.width() > 10 && dom.size.height() > 10);
+    }
+  }
+
+  // Designer offers the object name of a dropped widget as its variable name: the class's
+  // name without its namespace, lower camel case.
+  void theDomNamesEachWidgetAfterItsClass() {
+    QPluginLoader loader(QStringLiteral(KYV_DESIGNER_PLUGIN));
+    QDesignerCustomWidgetCollectionInterface* plugin = collection(loader);
+    QVERIFY2(plugin, qPrintable(loader.errorString()));
+    const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    for (QDesignerCustomWidgetInterface* w : plugin->customWidgets()) {
+      QString expected = w->name().section(QStringLiteral("::"), -1);
+      expected[0] = expected[0].toLower();
+      QXmlStreamReader reader(w->domXml());
+      QString name;
+      while (!reader.atEnd() && name.isEmpty())
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("widget"))
+          name = reader.attributes().value(QLatin1String("name")).toString();
+      QCOMPARE(name, expected);
+      QVERIFY2(identifier.match(name).hasMatch(), qPrintable(name));
     }
   }
 

@@ -89,6 +89,23 @@ class TestActions : public QObject {
     QCOMPARE(printed.size(), 5);
   }
 
+  // The hold-off runs from the last time the action acted, whenever the clock started.
+  void holdoffRunsFromTheLastAction() {
+    now = 5'000'000;
+    actions->add(QStringLiteral("cpu"), on("MaxThreshReached", {print("high {value}", 10)}));
+    const auto fireAt = [&](qint64 at, const char* value) {
+      now = at;
+      actions->fire(QStringLiteral("cpu"), QStringLiteral("MaxThreshReached"), QString::fromLatin1(value));
+    };
+    fireAt(5'000'000, "1");
+    fireAt(5'009'999, "2");  // held off
+    fireAt(5'010'000, "3");
+    fireAt(5'015'000, "4");  // held off: 5 s after the last action
+    fireAt(5'019'999, "5");  // held off
+    fireAt(5'020'000, "6");
+    QCOMPARE(printed, QStringList({"high 1", "high 3", "high 6"}));
+  }
+
   void logAppends() {
     const QString path = dir.filePath(QStringLiteral("events.log"));
     actions->add(QStringLiteral("disk"), on("MaxLimitReached", {log(path)}));
