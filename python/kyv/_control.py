@@ -199,23 +199,11 @@ class Control(_kyv.Control):
 
 
 def _method(index, member):
-    name = member["name"]
-    if member["arg_type"] is None:
-        def call(self):
-            return self._call0(index)
-    else:
-        def call(self, value):
-            if type(value) is Ref:
-                result, value.value = self._call_ref(index, value.value)
-                return result
-            return self._call(index, value)
-    call.__name__ = call.__qualname__ = name
-    arg = f"value: {member['arg_type']}" if member["arg_type"] else ""
-    call.__doc__ = f"{name}({arg}) -> {member['type']}\n\n{member['help']}".rstrip()
-    if member["arg_type"]:
-        call.__doc__ += ("\n\nThe argument is passed by reference: give a kyv.Ref to see what the method "
-                         "writes back.")
-    return call
+    name, arg = member["name"], member["arg_type"]
+    doc = f"{name}({'value: ' + arg if arg else ''}) -> {member['type']}\n\n{member['help']}".rstrip()
+    if arg:
+        doc += "\n\nThe argument is passed by reference: give a kyv.Ref to see what the method writes back."
+    return _kyv.method(index, arg is not None, name, doc, Ref)
 
 
 def _property(index, member):

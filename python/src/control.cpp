@@ -199,15 +199,6 @@ py::tuple PyControl::callRef(int index, py::handle value) {
   }
 }
 
-int PyControl::bind(const std::string& name) {
-  std::shared_ptr<kyv::Control> c = require(name);
-  try {
-    return c->classInfo().bind(name);
-  } catch (const kyv::Error& e) {
-    raiseError(e, name);
-  }
-}
-
 void PyControl::listen(int number, bool on) {
   if (number < 1 || static_cast<size_t>(number) >= listened_.size())
     raiseError(kyv::ErrorKind::NoSuchMember, "Object doesn't support this event: #" + std::to_string(number), "");

@@ -49,8 +49,6 @@ class PyControl final : public kyv::Site {
   void put(int index, py::handle value);
   py::object call(int index, py::handle value);
   py::tuple callRef(int index, py::handle value);
-  // The index of member `name` (any case); raises kyv.NoSuchMember.
-  int bind(const std::string& name);
 
   // Whether the Python object hears event `number` (from 1).
   void listen(int number, bool on);

@@ -10,6 +10,7 @@
 
 #include "control.h"
 #include "convert.h"
+#include "method.h"
 #include "kyv/bag.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"
@@ -142,17 +143,14 @@ PYBIND11_MODULE(_kyv, m) {
       .def("describe", &describe)
       .def("loaded_libraries", &kyv::Registry::loadedLibraries);
 
-  py::class_<PyControl>(m, "Control", py::dynamic_attr())
+  py::class_<PyControl> control(m, "Control", py::dynamic_attr());
+  control
       .def(py::init<std::shared_ptr<kyv::Registry>, const std::string&, std::optional<float>, std::optional<float>,
                     const std::optional<std::string>&>(),
            py::arg("registry"), py::arg("class_name"), py::arg("width") = py::none(),
            py::arg("height") = py::none(), py::arg("bag_json") = py::none())
       .def("_get", &PyControl::get)
       .def("_put", &PyControl::put)
-      .def("_call", &PyControl::call, py::arg("index"), py::arg("value") = py::none())
-      .def("_call0", [](PyControl& c, int index) { return c.call(index, py::handle()); })
-      .def("_call_ref", &PyControl::callRef)
-      .def("_bind", &PyControl::bind)
       .def("_listen", &PyControl::listen)
       .def("_extent", &PyControl::extent)
       .def("_resize", &PyControl::resize)
@@ -165,4 +163,5 @@ PYBIND11_MODULE(_kyv, m) {
       .def("_save_properties", &PyControl::saveProperties)
       .def("close", &PyControl::close, "Ends the control; later calls raise kyv.CannotCreateObject.")
       .def_property_readonly("closed", &PyControl::closed);
+  kyvpy::addMethodType(m, control);
 }

@@ -151,3 +151,14 @@ def test_a_closed_control_raises_instead_of_crashing(bar):
         with pytest.raises(kyv.CannotCreateObject):
             use()
     bar.close()  # twice is fine
+
+
+def test_methods_called_every_way_and_with_wrong_arguments(bar):
+    feed = bar.incbar
+    feed(160)
+    kyv.Kyvvstat.incbar(bar, 170)
+    assert kyv.Kyvvstat.incbar.__name__ == "incbar"
+    for wrong in (lambda: bar.incbar(), lambda: bar.incbar(1, 2), lambda: bar.incbar(value=3),
+                  lambda: kyv.Kyvvstat.incbar(object(), 3), lambda: kyv.Kyvvstat.incbar(kyv.fourseg(), 3)):
+        with pytest.raises(TypeError):
+            wrong()

@@ -146,3 +146,11 @@ def test_a_deleted_widget_raises_instead_of_crashing(app):
         bar.incbar(5)
     with pytest.raises(RuntimeError):
         bar.setProperty("Maxlimit", 5)
+
+
+def test_wrong_values_to_slots_are_python_exceptions(app):
+    bar = kyv.qt.KyvvstatWidget()
+    for value, error in ((None, TypeError), ("12", TypeError), (2 ** 40, OverflowError)):
+        with pytest.raises(error):
+            bar.incbar(value)
+    assert bar.incbar(-40000) is False  # an int the control refuses: errorOccurred, no exception
