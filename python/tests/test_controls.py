@@ -162,3 +162,15 @@ def test_methods_called_every_way_and_with_wrong_arguments(bar):
                   lambda: kyv.Kyvvstat.incbar(object(), 3), lambda: kyv.Kyvvstat.incbar(kyv.fourseg(), 3)):
         with pytest.raises(TypeError):
             wrong()
+
+
+def test_the_package_is_typed_with_stubs_of_every_class():
+    import pathlib
+    folder = pathlib.Path(kyv.__file__).parent
+    assert (folder / "py.typed").exists()
+    stubs = (folder / "__init__.pyi").read_text()
+    compile(stubs, "__init__.pyi", "exec")
+    assert "class Kyvvstat(Control):" in stubs and "    Maxlimit: int\n" in stubs
+    assert "    def incbar(self, value: int | Ref) -> Any: ..." in stubs
+    for cls in {kyv.class_of(name) for name in kyv.classes()}:
+        assert f"class {cls.__name__}(Control):" in stubs
