@@ -105,7 +105,7 @@ bar.Maxlimit = 200
 bar.incbar(120)
 assert bar.to_png().startswith(b"\x89PNG") and bar.to_array().shape == (236, 31, 4)
 assert os.path.isfile(os.path.join(os.path.dirname(kyv.__file__), "py.typed"))
-if os.path.exists(os.path.join(os.path.dirname(kyv.__file__), "qt")):
+if os.path.exists(os.path.join(os.path.dirname(kyv.__file__), "_qt.abi3.so")):
     from PyQt6.QtWidgets import QApplication
     import kyv.qt
     app = QApplication([])

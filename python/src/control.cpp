@@ -61,15 +61,12 @@ py::list rectangles(const kyv::Region& region, int width, int height) {
 
 }  // namespace
 
-// One call into the control: holds the control and its lock for the call's length, counts
-// the nesting, and raises what a handler raised once the call is over.
+// One call into the control: holds the control and its lock for the call's length, and
+// raises what a handler raised once the call is over.
 class PyControl::Call {
  public:
   Call(PyControl& owner, std::string_view member)
-      : owner_(owner), control_(owner.require(member)), lock_(lockWithoutBlockingPython(owner.mutex_)) {
-    ++owner_.depth_;
-  }
-  ~Call() { --owner_.depth_; }
+      : owner_(owner), control_(owner.require(member)), lock_(lockWithoutBlockingPython(owner.mutex_)) {}
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
 

@@ -92,7 +92,6 @@ class PyControl final : public kyv::Site {
   std::recursive_mutex mutex_;
   std::vector<bool> listened_;          // by event number
   std::optional<py::error_already_set> pending_;  // raised by a handler during the call
-  int depth_ = 0;                       // calls under way (handlers re-enter)
 };
 
 }  // namespace kyvpy
