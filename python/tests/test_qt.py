@@ -154,3 +154,27 @@ def test_wrong_values_to_slots_are_python_exceptions(app):
         with pytest.raises(error):
             bar.incbar(value)
     assert bar.incbar(-40000) is False  # an int the control refuses: errorOccurred, no exception
+
+
+def test_kyv_qt_has_type_stubs_of_the_widgets():
+    import pathlib
+    stubs = (pathlib.Path(kyv.__file__).parent / "_qt.pyi").read_text()
+    compile(stubs, "_qt.pyi", "exec")
+    for widget in kyv.qt.WIDGETS:
+        assert f"class {widget.__name__}(" in stubs
+    assert "maxThreshReached: typing.ClassVar[QtCore.pyqtSignal]" in stubs
+
+
+def test_a_raising_slot_goes_to_excepthook_and_the_feed_completes(app, monkeypatch):
+    caught = []
+    monkeypatch.setattr("sys.excepthook", lambda kind, value, tb: caught.append(kind))
+    bar = kyv.qt.KyvvstatWidget()
+    bar.setMaxlimit(100)
+
+    def fail():
+        raise KeyError("slot")
+
+    bar.maxThreshReached.connect(fail)
+    assert bar.incbar(99) is True
+    assert caught == [KeyError]
+    assert bar.incbar(10) is True

@@ -13,6 +13,10 @@ Each widget is a QWidget: it goes in layouts, can be subclassed, and its Qt prop
 signals, errorOccurred) work as from C++. Writes never raise: a value the control refuses
 is reported through errorOccurred and the property keeps its value.
 
+A slot of yours that raises, connected to a widget's signal, is PyQt6's affair: the
+exception goes to sys.excepthook, and the feed that emitted the signal completes. PyQt6's
+own default excepthook ends the program, so a program that wants to go on sets its own.
+
 Forms: importing kyv.qt lets PyQt6.uic.loadUi create the Kyv widgets a .ui file names
 (kyvqt::KyvvstatWidget, header kyv/qt/KyvvstatWidget.h).
 """
