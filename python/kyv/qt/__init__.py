@@ -13,6 +13,10 @@ Each widget is a QWidget: it goes in layouts, can be subclassed, and its Qt prop
 signals, errorOccurred) work as from C++. Writes never raise: a value the control refuses
 is reported through errorOccurred and the property keeps its value.
 
+Threads: a widget belongs to the thread of the QApplication, as every QWidget does. Feed it
+from another thread through a signal of yours connected to its feed slot (a queued
+connection), never by calling it there; examples/python/threaded_window.py does so.
+
 A slot of yours that raises, connected to a widget's signal, is PyQt6's affair: the
 exception goes to sys.excepthook, and the feed that emitted the signal completes. PyQt6's
 own default excepthook ends the program, so a program that wants to go on sets its own.
