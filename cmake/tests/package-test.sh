@@ -2,7 +2,8 @@
 # package-test.sh SOURCE BUILD WORK VERSION: uses Kyv the way the README shows. Installs BUILD into
 # a prefix under WORK and moves the prefix; checks that no installed file names the build
 # or source folder, that the framework is versioned and that the status bars' shared code
-# is exported once; runs kyvhost and KyvDemo from the moved prefix; checks that the Designer
+# is exported once; runs kyvhost and KyvDemo from the moved prefix; imports the kyv Python
+# package and kyv.qt from it; checks that the Designer
 # plugin resolves libkyvqt inside the moved prefix; builds every example
 # against it with find_package and runs it with ctest; builds a Qt program with every typed
 # widget, whose CMakeLists.txt links Kyv::controls and Kyv::qt and nothing more, as C++17
@@ -92,6 +93,31 @@ if [ -n "$plugin" ]; then
   found=$(ldd "$plugin" | awk '$1 == "libkyvqt.so.1" { print $3 }')
   [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$libdir/libkyvqt.so.1")" ] ||
     fail "$plugin links libkyvqt.so.1 as \"$found\", not the prefix's"
+fi
+
+pydir=$prefix/lib/python3/dist-packages
+if [ -d "$pydir/kyv" ]; then
+  step "the kyv Python package from the moved prefix"
+  cat > "$work/kyv-check.py" <<'END'
+import os, sys
+import kyv
+prefix = os.path.realpath(sys.argv[1])
+assert os.path.realpath(kyv.default_registry().registration_file).startswith(prefix), kyv.default_registry().registration_file
+bar = kyv.create("KyvVStatus.Kyvvstat", width=31, height=236)
+bar.Maxlimit = 200
+bar.incbar(120)
+assert bar.to_png().startswith(b"\x89PNG") and bar.to_array().shape == (236, 31, 4)
+assert os.path.isfile(os.path.join(os.path.dirname(kyv.__file__), "py.typed"))
+if os.path.exists(os.path.join(os.path.dirname(kyv.__file__), "_qt.abi3.so")):
+    from PyQt6.QtWidgets import QApplication
+    import kyv.qt
+    app = QApplication([])
+    widget = kyv.qt.FoursegWidget()
+    assert widget.send(42) and widget.className() == "Kyv4Digit.fourseg"
+print("kyv", len(kyv.classes()))
+END
+  PYTHONPATH="$pydir" /usr/bin/python3 "$work/kyv-check.py" "$prefix" > "$log" 2>&1 || { cat "$log"; fail "kyv from the moved prefix"; }
+  grep -q "^kyv 8$" "$log" || { cat "$log"; fail "kyv from the moved prefix lists no 8 classes"; }
 fi
 
 for dir in "$source"/examples/*/; do

@@ -1,0 +1,255 @@
+"""Control: what every Kyv control offers in Python, and the typed class of each control
+class, made from the class's table when the package is imported."""
+
+import json
+
+from . import _kyv
+from ._errors import NoSuchMember
+
+TWIPS_PER_PIXEL = _kyv.REFERENCE_TWIPS_PER_PIXEL
+
+
+class Ref:
+    """A by-reference argument: a method writes its result back into ``value``.
+
+    >>> r = kyv.Ref(3); trace.Plot(r); r.value   # Plot gives back MaxLimit - 3
+    """
+
+    __slots__ = ("value",)
+
+    def __init__(self, value):
+        self.value = value
+
+    def __repr__(self):
+        return f"Ref({self.value!r})"
+
+
+def _twips(width, height, twips):
+    scale = 1 if twips else TWIPS_PER_PIXEL
+    return (None if width is None else float(width) * scale, None if height is None else float(height) * scale)
+
+
+def bag_json(bag):
+    """A bag given as pairs, a dict, a JSON document or None, as the framework's JSON."""
+    if bag is None:
+        return None
+    if isinstance(bag, (bytes, bytearray)):
+        bag = bag.decode("utf-8")
+    if isinstance(bag, str):
+        return _kyv.checked_bag(bag)
+    pairs = list(bag.items()) if isinstance(bag, dict) else [tuple(pair) for pair in bag]
+    for pair in pairs:
+        if len(pair) != 2 or not isinstance(pair[0], str):
+            raise TypeError(f"a property bag holds (key, value) pairs, not {pair!r}")
+    return _kyv.checked_bag(json.dumps({"properties": pairs}))
+
+
+class Control(_kyv.Control):
+    """A Kyv control. Its typed subclass (kyv.Kyvvstat, ...) has the control's properties
+    as attributes and its methods as methods; names match in any case.
+
+    Threads: a control may be used from any thread, and calls on one control run one at a
+    time (each takes the control's lock). Painting (to_png, to_array, save, paint) runs
+    without the GIL, so other Python threads go on meanwhile.
+    """
+
+    _class_name = None
+    _members = {}        # folded member name -> (index, member description)
+    _events = {}         # folded event name -> (number, name)
+
+    def __init__(self, width=None, height=None, *, twips=False, bag=None, registry=None, class_name=None):
+        """A new control, `width` x `height` pixels (twips with ``twips=True``; the class's
+        default extent when not given), restored from `bag` (pairs, a dict or JSON text)
+        or initialised with its defaults."""
+        from . import _registry
+        name = class_name or self._class_name
+        if name is None:
+            raise TypeError("kyv.Control needs a class name: use kyv.create(class_name) or a typed class")
+        w, h = _twips(width, height, twips)
+        super().__init__(registry or _registry.default_registry(), name, w, h, bag_json(bag))
+        object.__setattr__(self, "_handlers", {})
+        if class_name is not None:
+            object.__setattr__(self, "_class_name", name)
+
+    # Members reached by name in any case; other attribute names are refused on the typed
+    # classes themselves, so a misspelt property fails instead of being stored aside.
+    def __getattr__(self, name):
+        entry = type(self)._members.get(name.lower())
+        if entry is None or name.startswith("_"):
+            raise NoSuchMember(f"Object doesn't support this property or method: {self._class_name} has no member "
+                               f"{name}", "no-such-member", 438, name)
+        return getattr(self, entry[1]["name"])
+
+    def __setattr__(self, name, value):
+        cls = type(self)
+        entry = cls._members.get(name.lower())
+        if entry is not None and entry[1]["kind"] == "property":
+            self._put(entry[0], value)
+        elif name.startswith("_") or (entry is None and not cls.__dict__.get("_generated", False)):
+            object.__setattr__(self, name, value)
+        else:
+            kind = "method" if entry else "property"
+            raise NoSuchMember(f"Object doesn't support this property or method: {self._class_name} has no {kind} "
+                               f"{name}", "no-such-member", 438, name)
+
+    def __repr__(self):
+        if self.closed:
+            return f"<kyv.{type(self).__name__} (closed)>"
+        w, h = self.size
+        return f"<kyv.{type(self).__name__} {self._class_name} {w}x{h}>"
+
+    # Events
+    def on(self, event, handler=None):
+        """Calls `handler()` whenever the control raises `event` (a name of its class, any
+        case), inside the call that raised it; returns the handler (so it serves as a
+        decorator: ``@bar.on("MaxThreshReached")``). An exception the handler raises goes
+        to the caller of that call, once the control has finished it."""
+        if handler is None:
+            return lambda fn: self.on(event, fn)
+        if not callable(handler):
+            raise TypeError(f"an event handler must be callable, not {type(handler).__name__}")
+        number = self._event_number(event)
+        self._handlers.setdefault(number, []).append(handler)
+        self._listen(number, True)
+        return handler
+
+    def off(self, event, handler=None):
+        """Stops calling `handler` for `event` (every handler of it when none is given)."""
+        number = self._event_number(event)
+        handlers = self._handlers.get(number, [])
+        if handler is None:
+            handlers.clear()
+        elif handler in handlers:
+            handlers.remove(handler)
+        else:
+            raise ValueError(f"{handler!r} does not handle {event}")
+        if not handlers:
+            self._listen(number, False)
+
+    def _event_number(self, event):
+        entry = type(self)._events.get(str(event).lower())
+        if entry is None:
+            raise NoSuchMember(f"Object doesn't support this event: {self._class_name} has no event {event}",
+                               "no-such-member", 438, str(event))
+        return entry[0]
+
+    def _dispatch(self, number):
+        for handler in list(self._handlers.get(number, ())):
+            handler()
+
+    # Extent
+    @property
+    def extent(self):
+        """The control's extent in twips, (width, height)."""
+        return self._extent()
+
+    @property
+    def size(self):
+        """The control's size in pixels at the reference 15 twips a pixel, rounded up."""
+        w, h = self._extent()
+        return (max(1, -int(-w // TWIPS_PER_PIXEL)), max(1, -int(-h // TWIPS_PER_PIXEL)))
+
+    def resize(self, width, height, *, twips=False):
+        """A new extent, in pixels (twips with ``twips=True``); the control lays itself out."""
+        w, h = _twips(width, height, twips)
+        self._resize(w, h)
+
+    # Pictures
+    def to_png(self, scale=1.0):
+        """The control painted as a PNG file's bytes, `scale` times its pixel size."""
+        return self._to_png(TWIPS_PER_PIXEL / scale)
+
+    def save(self, path, scale=1.0):
+        """Paints the control into a .png, .svg or .pdf file (replaced whole, or left as it
+        was when it cannot be written)."""
+        self._save(str(path), TWIPS_PER_PIXEL / scale)
+
+    def to_array(self, scale=1.0, order="RGBA"):
+        """The control painted into a new NumPy uint8 array, height x width x 4: "RGBA"
+        (straight alpha), or "BGRA", the renderer's own premultiplied layout (QImage's
+        Format_ARGB32_Premultiplied), painted into the array as it is."""
+        if order not in ("RGBA", "BGRA"):
+            raise ValueError(f'order is "RGBA" or "BGRA", not {order!r}')
+        return self._to_array(TWIPS_PER_PIXEL / scale, order == "RGBA")
+
+    def paint(self, pixels, only_damage=True, scale=1.0):
+        """Paints into `pixels`, a C-ordered uint8 array height x width x 4 in the BGRA layout
+        that holds the control's last paint: only what changed since then when
+        `only_damage`. Returns the painted rectangles (x0, y0, x1, y1)."""
+        return self._paint(pixels, TWIPS_PER_PIXEL / scale, only_damage)
+
+    def damage(self):
+        """The rectangles (x0, y0, x1, y1) of device pixels, in the last paint, whose picture
+        may differ from it now; the whole picture before the first paint."""
+        return self._damage()
+
+    def _repr_png_(self):
+        return self.to_png()
+
+    # Persistence
+    def save_properties(self, format="pairs"):
+        """The control's properties as WriteProperties stores them: a list of (key, value)
+        pairs, or with ``format="json"`` the bag's JSON document."""
+        text = self._save_properties()
+        if format == "json":
+            return text
+        if format != "pairs":
+            raise ValueError(f'format is "pairs" or "json", not {format!r}')
+        return [tuple(pair) for pair in json.loads(text)["properties"]]
+
+
+def _method(index, member):
+    name, arg = member["name"], member["arg_type"]
+    doc = f"{name}({'value: ' + arg if arg else ''}) -> {member['type']}\n\n{member['help']}".rstrip()
+    if arg:
+        doc += "\n\nThe argument is passed by reference: give a kyv.Ref to see what the method writes back."
+    return _kyv.method(index, arg is not None, name, doc, Ref)
+
+
+def _property(index, member):
+    doc = f"{member['type']}. {member['help']}".strip()
+    return property(lambda self: self._get(index), lambda self, value: self._put(index, value), doc=doc)
+
+
+def reference_text(info, library):
+    """The reference page of a class, as help() shows it."""
+    w, h = info["default_extent"]
+    mw, mh = info["minimum_extent"]
+    lines = [f"{info['class_name']}, in the control library {library}.",
+             f"Default extent {w:g} x {h:g} twips ({w / TWIPS_PER_PIXEL:g} x {h / TWIPS_PER_PIXEL:g} pixels)"
+             + (f"; smallest extent {mw:g} x {mh:g} twips." if mw or mh else "."),
+             "", "Members (names match in any case):", ""]
+    for m in info["members"]:
+        arg = f"({m['arg_type']}, by reference)" if m["arg_type"] else "()"
+        shape = f"{m['name']}: {m['type']}" if m["kind"] == "property" else f"{m['name']}{arg} -> {m['type']}"
+        lines.append(f"  {shape:44} {m['kind']}, id 0x{m['id'] & 0xFFFFFFFF:08X}")
+        if m["help"]:
+            lines.append(f"      {m['help']}")
+    lines += ["", "Events (on(name, handler); the handler takes no argument):", ""]
+    lines += [f"  {e['name']}" + (f": {e['help']}" if e["help"] else "") for e in info["events"]] or ["  None."]
+    lines += ["", "Stored properties (save_properties(); a key listed n times holds n entries):", ""]
+    for s in info["stored"]:
+        count = s["entries"] or (str(s["reads"]) if s["reads"] == s["writes"] else f"{s['reads']}/{s['writes']}")
+        lines.append(f"  {s['key']:20} {s['type']:8} default {s['default_text']:14} entries {count}")
+    return "\n".join(lines)
+
+
+def make_class(info, library):
+    """The typed class of the control class `info` describes (from Registry.describe)."""
+    class_name = info["class_name"]
+    short = class_name.rsplit(".", 1)[-1]
+    namespace = {
+        "__doc__": reference_text(info, library),
+        "__module__": "kyv",
+        "__qualname__": short,
+        "_class_name": class_name,
+        "_library": library,
+        "_info": info,
+        "_generated": True,
+        "_members": {m["name"].lower(): (i, m) for i, m in enumerate(info["members"])},
+        "_events": {e["name"].lower(): (e["number"], e["name"]) for e in info["events"]},
+    }
+    for index, member in enumerate(info["members"]):
+        maker = _property if member["kind"] == "property" else _method
+        namespace[member["name"]] = maker(index, member)
+    return type(short, (Control,), namespace)

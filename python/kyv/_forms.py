@@ -1,0 +1,49 @@
+"""Forms: several named controls with class, extent and properties, in Kyv's form
+document ({"controls": [{"name", "class", "extent": [W, H] twips, "properties": [...]}]})."""
+
+import json
+import os
+
+from . import _kyv
+
+
+def _text(source):
+    if isinstance(source, (bytes, bytearray)):
+        return source.decode("utf-8")
+    if isinstance(source, os.PathLike) or (isinstance(source, str) and not source.lstrip().startswith("{")):
+        with open(source, encoding="utf-8") as f:
+            return f.read()
+    return source
+
+
+def load_form(source):
+    """The controls of a form document (a path or the JSON text itself) as a dict
+    {name: control}, in the document's order, each restored from its properties at its
+    extent."""
+    from . import class_of
+    form = json.loads(_kyv.checked_form(_text(source)))
+    controls = {}
+    for entry in form["controls"]:
+        cls = class_of(entry["class"])
+        width, height = entry["extent"]
+        controls[entry["name"]] = cls(width or None, height or None, twips=True,
+                                      bag=json.dumps({"properties": entry["properties"]}))
+    return controls
+
+
+def save_form(controls, path=None):
+    """The form document of `controls` (a dict {name: control}, or (name, control) pairs)
+    as JSON text; written to `path` too when one is given."""
+    items = controls.items() if isinstance(controls, dict) else controls
+    entries = []
+    for name, control in items:
+        width, height = control.extent
+        entries.append({"name": str(name), "class": control._class_name, "extent": [width, height],
+                        "properties": json.loads(control.save_properties("json"))["properties"]})
+    text = _kyv.checked_form(json.dumps({"controls": entries}))
+    if path is not None:
+        tmp = f"{path}.tmp"
+        with open(tmp, "w", encoding="utf-8") as f:
+            f.write(text + "\n")
+        os.replace(tmp, path)
+    return text
