@@ -24,6 +24,8 @@ class HeadlessChromium {
       if (!process_.waitForFinished(5000)) process_.kill();
       process_.waitForFinished(5000);
     }
+    // Its helper processes may still be writing the profile a moment after it ended.
+    (void)QTest::qWaitFor([&] { return profile_.remove(); }, 5000);
   }
 
   bool start(QString* why, QSize window = QSize(1400, 1000)) {

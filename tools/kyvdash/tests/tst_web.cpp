@@ -18,8 +18,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "Options.h"
 #include "Runner.h"
 #include "ServedKyvdash.h"
+#include "WebFrames.h"
 #include "WebServer.h"
 
 using namespace kyvdash;
@@ -49,22 +51,12 @@ class LiveClient : public QObject {
   void apply(const QByteArray& m) {
     ++frames;
     lastFrameBytes = m.size();
-    QVERIFY(m.startsWith("KYVF"));
-    const auto* p = reinterpret_cast<const uchar*>(m.constData());
-    const int count = qFromBigEndian<quint16>(p + 4);
-    qsizetype at = 6;
+    std::vector<WebFrames::Part> parts;
+    QVERIFY(WebFrames::applyFrame(picture, m, &parts));
     rects.clear();
-    for (int i = 0; i < count; ++i) {
-      const QRect r(qFromBigEndian<quint16>(p + at), qFromBigEndian<quint16>(p + at + 2),
-                    qFromBigEndian<quint16>(p + at + 4), qFromBigEndian<quint16>(p + at + 6));
-      const quint32 length = qFromBigEndian<quint32>(p + at + 8);
-      const QImage part = QImage::fromData(m.mid(at + 12, length), "PNG");
-      QCOMPARE(part.size(), r.size());
-      if (picture.isNull()) picture = QImage(r.size(), QImage::Format_RGB32);
-      for (int y = 0; y < r.height(); ++y)
-        for (int x = 0; x < r.width(); ++x) picture.setPixel(r.x() + x, r.y() + y, part.pixel(x, y));
-      rects.push_back(r);
-      at += 12 + length;
+    for (const WebFrames::Part& p : parts) {
+      rects.push_back(p.to);
+      moves += p.from.has_value();
     }
   }
   QWebSocket socket;
@@ -72,6 +64,7 @@ class LiveClient : public QObject {
   std::vector<QRect> rects;  // of the last frame
   QImage picture;
   int frames = 0;
+  int moves = 0;  // rectangles moved within the picture
   qsizetype lastFrameBytes = 0;
 };
 
@@ -141,6 +134,50 @@ class TestWeb : public QObject {
     o.fps = 10;
     web = serve(o);
     feed("a 40\ng 50\nd 1234\n");
+  }
+
+  // --serve and its company on the command line: loopback unless told, a token or
+  // --no-token asked for elsewhere, wrong values and combinations refused.
+  void serveOptions_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("result");  // the problem, or "ADDRESS PORT TOKEN WINDOW VIEWERS FPS"
+    QTest::newRow("port alone") << QStringList({"--serve", "8080"}) << "127.0.0.1 8080 - 0 16 30";
+    QTest::newRow("localhost") << QStringList({"--serve", "localhost:0"}) << "127.0.0.1 0 - 0 16 30";
+    QTest::newRow("ipv6 loopback") << QStringList({"--serve", "[::1]:9000", "--window", "--fps", "10"}) << "::1 9000 - 1 16 10";
+    QTest::newRow("any with token") << QStringList({"--serve", "0.0.0.0:80", "--token", "abcdefgh", "--max-viewers", "3"})
+                                    << "0.0.0.0 80 abcdefgh 0 3 30";
+    QTest::newRow("any without token") << QStringList({"--serve", "0.0.0.0:80", "--no-token"}) << "0.0.0.0 80 - 0 16 30";
+    QTest::newRow("any, nothing said") << QStringList({"--serve", "0.0.0.0:8080"})
+                                       << "serving on 0.0.0.0 asks for --token TOKEN, or --no-token to serve to anyone who reaches it";
+    QTest::newRow("bad port") << QStringList({"--serve", "80800"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("bad address") << QStringList({"--serve", "example.org:80"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("short token") << QStringList({"--serve", "80", "--token", "abc"}) << "--token takes at least 8 characters and no spaces";
+    QTest::newRow("both") << QStringList({"--serve", "80", "--token", "abcdefgh", "--no-token"}) << "--token and --no-token exclude each other";
+    QTest::newRow("fps") << QStringList({"--serve", "80", "--fps", "0"}) << "--fps takes 1 to 60";
+    QTest::newRow("viewers") << QStringList({"--serve", "80", "--max-viewers", "x"}) << "--max-viewers takes 1 to 1000";
+    QTest::newRow("token alone") << QStringList({"--token", "abcdefgh"}) << "--token, --no-token, --window, --max-viewers and --fps go with --serve";
+    QTest::newRow("with snapshot") << QStringList({"--serve", "80", "--snapshot", "a.png"}) << "--serve goes without --snapshot and --check";
+  }
+  void serveOptions() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    Options o;
+    QString message;
+    const Parsed parsed = parseOptions(QStringList({"kyvdash"}) + arguments + QStringList({"x.json"}), o, &message);
+    if (parsed == Parsed::Error) {
+      QCOMPARE(message.section(u'\n', 0, 0), result);
+      return;
+    }
+    QCOMPARE(parsed, Parsed::Run);
+    QVERIFY(o.serve.serve);
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                 .arg(o.serve.address.toString())
+                 .arg(o.serve.port)
+                 .arg(o.serve.token.value_or(QStringLiteral("-")))
+                 .arg(int(o.serve.window))
+                 .arg(o.serve.maxViewers)
+                 .arg(o.serve.fps),
+             result);
   }
 
   void endpoints() {
@@ -225,6 +262,15 @@ class TestWeb : public QObject {
     const double seconds = clock.elapsed() / 1000.0;
     QVERIFY2(page.frames - start <= seconds * 10 + 2, qPrintable(QString::number(page.frames - start)));
     QVERIFY(page.frames - start >= 3);
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+
+    // A bar a frame: the full bar graph scrolls, and its picture is moved, not sent again.
+    const int movesBefore = page.moves;
+    for (int i = 0; i < 6; ++i) {
+      feed("g " + QByteArray::number(i * 17 % 100) + '\n');
+      QTest::qWait(250);
+    }
+    QVERIFY(page.moves > movesBefore);
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 

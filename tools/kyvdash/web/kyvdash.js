@@ -78,26 +78,41 @@
     showStatus();
   }
 
-  // A frame: "KYVF", a count, then per rectangle x, y, width, height, PNG length, PNG.
+  async function inflate(bytes) {
+    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
+    return new Response(stream).arrayBuffer();
+  }
+
+  // A frame: "KYVF", a count, the length of the rectangles' table and the table (zlib),
+  // the length of a PNG and the PNG. The table holds per rectangle x, y, width, height, a
+  // kind and an x, y to take its pixels from: the PNG (kind 0) or the picture itself
+  // (kind 1, a control that scrolled; these come first).
   async function showFrame(buffer) {
     const started = performance.now();
     const view = new DataView(buffer);
-    if (buffer.byteLength < 6 || decoder.decode(new Uint8Array(buffer, 0, 4)) !== 'KYVF') return;
+    if (buffer.byteLength < 10 || decoder.decode(new Uint8Array(buffer, 0, 4)) !== 'KYVF') return;
     const count = view.getUint16(4);
+    const tableLength = view.getUint32(6);
+    const table = new DataView(await inflate(new Uint8Array(buffer, 10, tableLength)));
     const parts = [];
-    let at = 6;
-    for (let i = 0; i < count && at + 12 <= buffer.byteLength; i += 1) {
-      const length = view.getUint32(at + 8);
-      const png = new Blob([new Uint8Array(buffer, at + 12, length)], { type: 'image/png' });
-      parts.push({ x: view.getUint16(at), y: view.getUint16(at + 2), png });
-      at += 12 + length;
+    for (let i = 0, at = 0; i < count && at + 13 <= table.byteLength; i += 1, at += 13) {
+      parts.push({
+        x: table.getUint16(at), y: table.getUint16(at + 2), width: table.getUint16(at + 4),
+        height: table.getUint16(at + 6), moved: table.getUint8(at + 8) === 1,
+        fromX: table.getUint16(at + 9), fromY: table.getUint16(at + 11),
+      });
     }
-    const pictures = await Promise.all(parts.map((p) =>
-      createImageBitmap(p.png, { colorSpaceConversion: 'none', premultiplyAlpha: 'none' })));
-    pictures.forEach((picture, i) => {
-      context.drawImage(picture, parts[i].x, parts[i].y);
-      picture.close();
-    });
+    const at = 10 + tableLength;
+    const length = at + 4 <= buffer.byteLength ? view.getUint32(at) : 0;
+    const atlas = length > 0
+      ? await createImageBitmap(new Blob([new Uint8Array(buffer, at + 4, length)], { type: 'image/png' }),
+        { colorSpaceConversion: 'none', premultiplyAlpha: 'none' })
+      : null;
+    for (const p of parts) {
+      const from = p.moved ? canvas : atlas;
+      if (from) context.drawImage(from, p.fromX, p.fromY, p.width, p.height, p.x, p.y, p.width, p.height);
+    }
+    if (atlas) atlas.close();
     page.frames += 1;
     page.applyMs.push(performance.now() - started);
     if (page.applyMs.length > 1000) page.applyMs.shift();
