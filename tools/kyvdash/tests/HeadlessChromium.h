@@ -1,5 +1,5 @@
 #pragma once
-// Test helper: Debian's chromium, headless, driven through its DevTools protocol over a
+// For tests: Debian's chromium, headless, driven through its DevTools protocol over a
 // WebSocket on loopback. It starts with a profile of its own and no network but loopback
 // in use; start() says why when it cannot start.
 #include <QDir>
@@ -24,7 +24,7 @@ class HeadlessChromium {
       if (!process_.waitForFinished(5000)) process_.kill();
       process_.waitForFinished(5000);
     }
-    // Its helper processes may still be writing the profile a moment after it ended.
+    // Its child processes may still be writing the profile a moment after it ended.
     (void)QTest::qWaitFor([&] { return profile_.remove(); }, 5000);
   }
 
@@ -60,8 +60,8 @@ class HeadlessChromium {
     const QJsonObject target = command(QStringLiteral("Target.createTarget"), {{"url", url}}, false);
     const QJsonObject attached = command(QStringLiteral("Target.attachToTarget"),
                                          {{"targetId", target["targetId"]}, {"flatten", true}}, false);
-    session_ = attached["sessionId"].toString();
-    return !session_.isEmpty();
+    page_ = attached["sessionId"].toString();
+    return !page_.isEmpty();
   }
 
   // The value of a JavaScript expression in the page (promises awaited).
@@ -84,7 +84,7 @@ class HeadlessChromium {
   QJsonObject command(const QString& method, const QJsonObject& params = {}, bool inPage = true, int timeoutMs = 20'000) {
     const int id = ++lastId_;
     QJsonObject message{{"id", id}, {"method", method}, {"params", params}};
-    if (inPage && !session_.isEmpty()) message.insert("sessionId", session_);
+    if (inPage && !page_.isEmpty()) message.insert("sessionId", page_);
     socket_.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
     if (!QTest::qWaitFor([&] { return answers_.count(id) > 0; }, timeoutMs)) return {};
     const QJsonObject answer = answers_[id];
@@ -106,7 +106,7 @@ class HeadlessChromium {
   QTemporaryDir profile_;
   QProcess process_;
   QWebSocket socket_;
-  QString session_;
+  QString page_;
   int lastId_ = 0;
   std::map<int, QJsonObject> answers_;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// Test helpers: kyvdash started with --serve on a free loopback port and fed through its
+// For tests: kyvdash started with --serve on a free loopback port and fed through its
 // standard input, and plain HTTP requests to it.
 #include <QEventLoop>
 #include <QImage>
