@@ -4,6 +4,7 @@
 // connections, broken WebSocket frames, a page that does not read), each answered
 // sensibly while a live page goes on receiving.
 #include <QElapsedTimer>
+#include <QScrollArea>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +24,7 @@
 #include "ServedKyvdash.h"
 #include "WebFrames.h"
 #include "WebServer.h"
+#include "Window.h"
 
 using namespace kyvdash;
 
@@ -272,6 +274,25 @@ class TestWeb : public QObject {
     }
     QVERIFY(page.moves > movesBefore);
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+  }
+
+  // With the window showing the screen too, the window's paints take the controls'
+  // changes, and the pages still get every one of them.
+  void withTheWindow() {
+    Window window(*runner, QStringLiteral("web.json"), false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    for (int i = 0; i < 8; ++i) {
+      feed("a " + QByteArray::number(i * 13 % 100) + "\nd " + QByteArray::number(i * 111) + "\ng " +
+           QByteArray::number(i * 29 % 100) + '\n');
+      QTest::qWait(120);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+    const QImage shown = window.grab(QRect(window.centralWidget()->mapTo(&window, QPoint()), page.picture.size())).toImage();
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), page.picture);
+    window.findChild<QScrollArea*>()->takeWidget();  // the screen is the runner's, and goes on hidden
   }
 
   void tokens() {
