@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QLoggingCategory>
 #include <QUrlQuery>
 
 #include "Dashboard.h"
@@ -93,6 +94,9 @@ WebServer::WebServer(Runner& runner, const ServeOptions& options, ConnectionLimi
       http_(std::make_unique<Http>(*this)),
       frames_(runner, options.fps) {
   guard_->setLiveCheck([this](const QTcpSocket& s) { return isLive(s); });
+  // Qt's server warns of every live channel kyvdash refuses as if it were a mistake; the
+  // refusals are counted in the metrics instead of filling the log.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
   connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::acceptViewers);
   connect(&frames_, &WebFrames::frame, this, [this](const QByteArray& m) { broadcast(m, true); });
   connect(&frames_, &WebFrames::screenChanged, this, [this](const QByteArray& m) { broadcast(m, false); });
