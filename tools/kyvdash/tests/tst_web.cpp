@@ -44,8 +44,10 @@ const char* const kLayout = R"({
 class LiveClient : public QObject {
  public:
   explicit LiveClient(const QString& url) {
-    connect(&socket, &QWebSocket::textMessageReceived, this,
-            [this](const QString& m) { texts.push_back(QJsonDocument::fromJson(m.toUtf8()).object()); });
+    connect(&socket, &QWebSocket::textMessageReceived, this, [this](const QString& m) {
+      texts.push_back(QJsonDocument::fromJson(m.toUtf8()).object());
+      if (texts.back()["type"] == QLatin1String("screen")) picture = QImage();  // a new screen: a new picture follows
+    });
     connect(&socket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& m) { apply(m); });
     socket.open(QUrl(url));
   }
@@ -433,6 +435,27 @@ class TestWeb : public QObject {
     QVERIFY(reader.frames - start > 20);
     QVERIFY(QTest::qWaitFor([&] { return reader.picture == snapshot(); }, 5000));
     ::close(stuck);
+  }
+
+  // A changed layout file is a new screen: the pages are sent it and its whole picture.
+  void reloadedLayout() {
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    const QSize before = page.picture.size();
+    QFile f(dir.filePath(QStringLiteral("web.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(kLayout).replace("\"Web <script>", "\"Reloaded <script>").replace("[900, 2100,", "[900, 3100,"));
+    f.close();
+    runner->reload();
+    const auto reloaded = [&] {
+      return std::any_of(page.texts.begin(), page.texts.end(), [](const QJsonObject& m) {
+        return m["title"].toString().startsWith(QLatin1String("Reloaded <script>"));
+      });
+    };
+    QVERIFY(QTest::qWaitFor(reloaded, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !page.picture.isNull() && page.picture.size() != before; }, 5000));
+    feed("d 2468\n");
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 };
 
