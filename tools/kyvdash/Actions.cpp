@@ -57,6 +57,7 @@ void Actions::fire(const QString& control, const QString& event, const QString& 
 QString Actions::who(const Bound& b) const { return QStringLiteral("action on %1 %2").arg(b.control, b.event); }
 
 void Actions::act(Bound& b, const QString& value) {
+  emit acted();
   switch (b.action.kind) {
     case LayoutAction::Kind::Print: printer_(expandAction(b.action.text, b.control, b.event, value)); return;
     case LayoutAction::Kind::Log: {

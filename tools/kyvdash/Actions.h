@@ -39,6 +39,8 @@ class Actions : public QObject {
   void problem(const QString& message);
   // A command started by an action ended (successfully or not).
   void commandEnded();
+  // An action was taken (printed, logged or started).
+  void acted();
 
  private:
   struct Bound {

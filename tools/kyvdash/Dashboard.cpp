@@ -51,6 +51,7 @@ QStringList Dashboard::build() {
   QStringList errors;
   for (const LayoutLabel& item : layout_.labels) {
     auto* label = new QLabel(item.text, this);
+    label->setTextFormat(Qt::PlainText);  // a label shows its text as written, never as markup
     label->setAlignment(Qt::AlignCenter);
     label->setGeometry(pixels(item.rect));
     labels_.push_back(label);

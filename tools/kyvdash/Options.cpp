@@ -47,6 +47,7 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
                                                    "one beside the Kyv framework library)."),
                                     QStringLiteral("file"));
   p.addOptions({fullscreen, kiosk, dark, snapshot, every, after, check, registry});
+  addServeOptions(p);
   p.addPositionalArgument(QStringLiteral("layout"), QStringLiteral("The layout file (see docs/kyvdash.md)."));
 
   const QString usage = QStringLiteral("usage: kyvdash [options] LAYOUT   (kyvdash --help for more)\n");
@@ -83,6 +84,8 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
   if (!o.snapshot && (p.isSet(every) || p.isSet(after))) return fail(QStringLiteral("--every and --after go with --snapshot"));
   if (o.snapshot && (o.fullscreen || o.kiosk)) return fail(QStringLiteral("--snapshot runs headless: no --fullscreen or --kiosk"));
   if (o.check && (o.snapshot || o.fullscreen || o.kiosk)) return fail(QStringLiteral("--check goes alone"));
+  if (const QString problem = readServeOptions(p, o.serve); !problem.isEmpty()) return fail(problem);
+  if (o.serve.serve && (o.snapshot || o.check)) return fail(QStringLiteral("--serve goes without --snapshot and --check"));
   return Parsed::Run;
 }
 

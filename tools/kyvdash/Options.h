@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "ServeOptions.h"
+
 namespace kyvdash {
 
 struct Options {
@@ -16,6 +18,7 @@ struct Options {
   std::optional<double> every;        // seconds between two snapshots; once when not given
   double after = 2;                   // seconds before the first snapshot
   std::optional<QString> registry;    // the registration file of the control classes
+  ServeOptions serve;                 // serving the dashboard over HTTP
 };
 
 enum class Parsed { Run, Help, Version, Error };

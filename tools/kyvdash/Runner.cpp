@@ -35,6 +35,7 @@ struct Runner::Screen {
   Actions actions;
   QTimer staleTimer;
   std::vector<kyv::Variant> lastValue;  // by control: what its feed method was last given
+  std::vector<qint64> lastAt;           // by control: when, -1 before the first
 };
 
 Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
@@ -49,6 +50,12 @@ Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
 Runner::~Runner() = default;
 
 Dashboard* Runner::dashboard() const { return screen_ ? screen_->dashboard.data() : nullptr; }
+
+Runner::Fed Runner::fed(int index) const {
+  if (!screen_ || index < 0 || index >= static_cast<int>(screen_->lastAt.size())) return {};
+  const qint64 at = screen_->lastAt[index];
+  return {at < 0 ? QString() : QString::fromStdString(screen_->lastValue[index].display()), at};
+}
 
 FdReader& Runner::stdinReader() {
   if (!stdin_) stdin_ = std::make_unique<FdReader>(stdinFd_);
@@ -147,6 +154,8 @@ void Runner::connectSources(Screen& s) {
   Dashboard& d = *s.dashboard;
   const Layout& layout = d.layout();
   s.lastValue.resize(layout.controls.size());
+  s.lastAt.assign(layout.controls.size(), -1);
+  health_.sourceUp.clear();
   std::vector<std::vector<int>> staleIds(layout.controls.size());
   for (int c = 0; c < d.count(); ++c) {
     const LayoutControl& control = layout.controls[c];
@@ -163,8 +172,9 @@ void Runner::connectSources(Screen& s) {
         if (source->name() == feed.source) source->want(feed.field);
     }
   }
-  s.feed.setFed([&s, staleIds](const FeedMap::Target& t, const kyv::Variant& shown) {
+  s.feed.setFed([this, &s, staleIds](const FeedMap::Target& t, const kyv::Variant& shown) {
     s.lastValue[t.control] = shown;
+    s.lastAt[t.control] = clock_();
     if (const int id = staleIds[t.control][t.feed]; id >= 0) s.staleness.fresh(id);
   });
   s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
@@ -172,13 +182,19 @@ void Runner::connectSources(Screen& s) {
   });
   for (auto& source : s.sources) {
     Source* src = source.get();
+    health_.sourceUp[src->name()] = true;
     connect(src, &Source::reading, this, [&s, name = src->name()](const QString& field, double value) {
       s.feed.deliver(name, field, value);
     });
-    connect(src, &Source::problem, this,
-            [this, name = src->name()](const QString& m) { emit report(QStringLiteral("source %1: %2").arg(name, m)); });
-    connect(src, &Source::recovered, this,
-            [this, name = src->name()] { emit report(QStringLiteral("source %1: reading again").arg(name)); });
+    connect(src, &Source::problem, this, [this, name = src->name()](const QString& m) {
+      health_.sourceUp[name] = false;
+      ++health_.sourceErrors;
+      emit report(QStringLiteral("source %1: %2").arg(name, m));
+    });
+    connect(src, &Source::recovered, this, [this, name = src->name()] {
+      health_.sourceUp[name] = true;
+      emit report(QStringLiteral("source %1: reading again").arg(name));
+    });
   }
 }
 
@@ -186,6 +202,7 @@ void Runner::connectEvents(Screen& s) {
   Dashboard& d = *s.dashboard;
   if (printer_) s.actions.setPrinter(printer_);
   connect(&s.actions, &Actions::problem, this, &Runner::report);
+  connect(&s.actions, &Actions::acted, this, [this] { ++health_.actionsRun; });
   for (int c = 0; c < d.count(); ++c) {
     const LayoutControl& control = d.layout().controls[c];
     connect(d.control(c), &kyvqt::ControlWidget::errorOccurred, this,

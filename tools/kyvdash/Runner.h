@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <map>
 #include <memory>
 
 #include "Clock.h"
@@ -44,6 +45,22 @@ class Runner : public QObject {
   // Reads the layout file again now (a change of the file does this on its own).
   void reload();
 
+  // kyvdash's own health: each source's state, failures reported, actions taken.
+  struct Health {
+    std::map<QString, bool> sourceUp;  // by source name: read since its last failure
+    quint64 sourceErrors = 0;
+    quint64 actionsRun = 0;
+  };
+  const Health& health() const { return health_; }
+  // What control `index` of the running screen was last given, and when (the clock's ms,
+  // -1 before its first reading).
+  struct Fed {
+    QString value;
+    qint64 at = -1;
+  };
+  Fed fed(int index) const;
+  qint64 now() const { return clock_(); }
+
  signals:
   // A new screen replaced the old one, which is deleted after this signal.
   void dashboardReplaced(kyvdash::Dashboard* dashboard);
@@ -72,6 +89,7 @@ class Runner : public QObject {
   std::chrono::milliseconds staleCheck_{1000};
   std::chrono::milliseconds firstRetry_{1000};
   std::function<void(const QString&)> printer_;
+  Health health_;
 };
 
 }  // namespace kyvdash

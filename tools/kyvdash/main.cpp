@@ -4,6 +4,8 @@
 //   kyvdash --fullscreen|--kiosk LAYOUT         full screen; kiosk hides pointer and status line
 //   kyvdash --snapshot FILE [--every S] LAYOUT  headless: writes the screen to FILE (PNG, SVG)
 //   kyvdash --check LAYOUT                      checks the layout and exits
+//   kyvdash --serve [ADDRESS:]PORT LAYOUT       headless: serves the screen live over HTTP
+//                                               (with --window, --fullscreen, --kiosk also shown)
 //
 // Exit status: 0, 1 when the layout has errors (each printed; nothing starts) or a single
 // snapshot cannot be written, 2 for a wrong command line. Started without a display, it
@@ -16,6 +18,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +26,7 @@
 #include "Options.h"
 #include "Runner.h"
 #include "SnapshotTimer.h"
+#include "WebServer.h"
 #include "Window.h"
 #include "kyv/registry.h"
 
@@ -95,11 +99,13 @@ int main(int argc, char** argv) {
     case Parsed::Error: std::fprintf(stderr, "kyvdash: %s", message.toLocal8Bit().constData()); return 2;
     case Parsed::Run: break;
   }
-  if (!o.snapshot && !o.check && noDisplay()) {
+  const bool windowShown = !o.serve.serve || o.serve.window || o.fullscreen || o.kiosk;
+  if (!o.snapshot && !o.check && windowShown && noDisplay()) {
     say(stdout, QStringLiteral("no display; writing one snapshot to kyvdash.png instead of opening a window"));
     o.snapshot = QStringLiteral("kyvdash.png");
   }
-  if ((o.snapshot || o.check) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if ((o.snapshot || o.check || !windowShown) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kyvdash"));
@@ -123,6 +129,21 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (o.snapshot) return snapshots(runner, o);
+
+  std::unique_ptr<WebServer> web;
+  if (o.serve.serve) {
+    web = std::make_unique<WebServer>(runner, o.serve);
+    QString error;
+    if (!web->listen(&error)) {
+      say(stderr, error);
+      return 1;
+    }
+    say(stdout, QStringLiteral("serving %1 (%2)")
+                    .arg(web->pageUrl(), o.serve.token    ? QStringLiteral("a token is required")
+                                         : o.serve.noToken ? QStringLiteral("no token: anyone who reaches it may look")
+                                                           : QStringLiteral("loopback only")));
+    if (!windowShown) return QApplication::exec();
+  }
 
   Window window(runner, o.layout, o.kiosk);
   if (o.fullscreen || o.kiosk) window.showFullScreen();

@@ -1,0 +1,244 @@
+// kyvdash serving its screen to browsers: the program itself (`kyvdash --serve`), a
+// dashboard of 100 controls (20 each of the vertical and horizontal status bars, the
+// four-digit display, the bar graph and the heartbeat trace) fed through standard input at
+// 10 values a second each (a tenth of the controls every 10 ms), watched by 0, 1 and 10
+// live pages (WebSocket clients in this process that read every message).
+//
+//   Viewers0, Viewers1, Viewers10
+//              kyvdash's CPU time a second (from /proc, its own process alone) and the bytes
+//              a second each page was sent
+//
+// The baseline of the bytes is what sending every changed control's whole picture would
+// take: one page rebuilds the picture from its frames and, for each frame, every control
+// a rectangle of the frame touches is encoded whole as a PNG of its own, by kyvdash's own
+// encoder (8-bit colour indexes where the picture has at most 256 colours), with the same
+// 13 bytes of framing a rectangle. The summary gives both and the ratios.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebSocket>
+#include <QtEndian>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+#include "WebFrames.h"
+
+namespace {
+
+constexpr int kControls = 100;
+constexpr int kColumns = 10;
+constexpr int kSeconds = 5;
+
+struct Kind {
+  const char* className;
+  int width, height;  // twips
+  const char* properties;
+};
+
+constexpr Kind kKinds[] = {
+    {"KyvVStatus.Kyvvstat", 600, 1500, "[[\"MaxThreshold\", 80]]"},
+    {"KyvHStatus.Hstat", 1800, 360, "[[\"MaxThreshold\", 80]]"},
+    {"Kyv4Digit.fourseg", 1800, 585, "[]"},
+    {"KyvMovingBars.KyvMovingBar", 1800, 1500, "[]"},
+    {"KyvPulse.HeartBeat", 1800, 1500, "[[\"HorizCount\", 100], [\"MaxLimit\", 100]]"},
+};
+
+QRect controlRect(int i) {
+  const Kind& k = kKinds[i % 5];
+  const int left = 60 + (i % kColumns) * 1950, top = 60 + (i / kColumns) * 1650;
+  return QRect(left / 15, top / 15, k.width / 15, k.height / 15);
+}
+
+QByteArray layoutText() {
+  QByteArray controls;
+  for (int i = 0; i < kControls; ++i) {
+    const Kind& k = kKinds[i % 5];
+    const QRect r = controlRect(i);
+    controls += QStringLiteral(R"(%1{"name": "c%2", "class": "%3", "rect": [%4, %5, %6, %7], "properties": %8,
+                                  "feed": {"source": "in", "field": "c%2"}})")
+                    .arg(i ? "," : "")
+                    .arg(i)
+                    .arg(QLatin1String(k.className))
+                    .arg(r.x() * 15)
+                    .arg(r.y() * 15)
+                    .arg(k.width)
+                    .arg(k.height)
+                    .arg(QLatin1String(k.properties))
+                    .toUtf8();
+  }
+  return R"({"sources": {"in": {"type": "stdin"}}, "controls": [)" + controls + "]}";
+}
+
+void runLoop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// A live page: counts what it is sent; the one that rebuilds the picture also counts
+// what whole pictures of the changed controls would have taken.
+struct Page {
+  QWebSocket socket;
+  qint64 bytes = 0, frames = 0, wholeBytes = 0;
+  double wholeEncodeSeconds = 0;
+  bool rebuild = false;
+  QImage picture;
+
+  Page(const QString& url, bool rebuildPicture) : rebuild(rebuildPicture) {
+    QObject::connect(&socket, &QWebSocket::binaryMessageReceived, [this](const QByteArray& m) { take(m); });
+    QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& m) { bytes += m.toUtf8().size(); });
+    socket.open(QUrl(url));
+  }
+  void take(const QByteArray& m) {
+    bytes += m.size();
+    ++frames;
+    if (!rebuild) return;
+    std::vector<kyvdash::WebFrames::Part> parts;
+    if (!kyvdash::WebFrames::applyFrame(picture, m, &parts)) std::abort();
+    if (frames == 1) return;  // the whole picture, not a change
+    QElapsedTimer clock;
+    clock.start();
+    for (int c = 0; c < kControls; ++c) {
+      const QRect control = controlRect(c);
+      if (std::any_of(parts.begin(), parts.end(), [&](const auto& p) { return p.to.intersects(control); }))
+        wholeBytes += 13 + kyvdash::WebFrames::encodePng(picture.copy(control)).size();
+    }
+    wholeEncodeSeconds += clock.nsecsElapsed() / 1e9;
+  }
+};
+
+// kyvdash --serve, fed by a timer of this process.
+struct Served {
+  QTemporaryDir dir;
+  QProcess process;
+  QString url;
+  QTimer feeder;
+  int tick = 0;
+
+  Served() {
+    QFile f(dir.filePath(QStringLiteral("web.json")));
+    if (!f.open(QIODevice::WriteOnly) || f.write(layoutText()) < 0) std::abort();
+    f.close();
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(KYVDASH_PROGRAM), {"--serve", "0", f.fileName()});
+    QElapsedTimer waited;
+    waited.start();
+    static const QRegularExpression served(QStringLiteral("serving http://127.0.0.1:(\\d+)/"));
+    QByteArray out;
+    while (url.isEmpty() && waited.elapsed() < 20'000) {
+      process.waitForReadyRead(200);
+      out += process.readAllStandardOutput();
+      const QRegularExpressionMatch m = served.match(QString::fromUtf8(out));
+      if (m.hasMatch()) url = QStringLiteral("ws://127.0.0.1:%1/live").arg(m.captured(1));
+    }
+    if (url.isEmpty()) std::abort();
+    // Every 10 ms a tenth of the controls get a value: 10 values a second each.
+    feeder.setTimerType(Qt::PreciseTimer);
+    feeder.setInterval(10);
+    QObject::connect(&feeder, &QTimer::timeout, [this] {
+      QByteArray lines;
+      for (int i = tick % 10; i < kControls; i += 10)
+        lines += "c" + QByteArray::number(i) + ' ' + QByteArray::number((tick / 10 * 7 + i * 13) % 100) + '\n';
+      process.write(lines);
+      ++tick;
+    });
+    feeder.start();
+  }
+  ~Served() {
+    feeder.stop();
+    process.terminate();
+    process.waitForFinished(5000);
+  }
+  double cpuSeconds() const {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process.processId()));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+  }
+};
+
+struct Figures {
+  double cpu = -1;            // kyvdash, seconds a second
+  double bytesPerPage = 0;    // a second
+  double wholePerPage = 0;    // a second, the baseline
+  double wholeEncodeMs = 0;   // a second: encoding the baseline's PNGs
+  double framesPerPage = 0;   // a second
+};
+Figures figures[3];
+
+void Watch(benchmark::State& state) {
+  const int viewers = static_cast<int>(state.range(0));
+  Figures& f = figures[viewers == 0 ? 0 : viewers == 1 ? 1 : 2];
+  Served dash;
+  std::vector<std::unique_ptr<Page>> pages;
+  for (int i = 0; i < viewers; ++i) pages.push_back(std::make_unique<Page>(dash.url, i == 0));
+  runLoop(2000);  // graphs and traces scrolling, every page past its whole picture
+  std::vector<qint64> bytes0, frames0;
+  qint64 whole0 = pages.empty() ? 0 : pages[0]->wholeBytes;
+  const double encode0 = pages.empty() ? 0 : pages[0]->wholeEncodeSeconds;
+  for (auto& p : pages) {
+    bytes0.push_back(p->bytes);
+    frames0.push_back(p->frames);
+  }
+  const double cpu0 = dash.cpuSeconds();
+  for (auto _ : state) runLoop(kSeconds * 1000);
+  const double seconds = double(kSeconds) * double(state.iterations());
+  f.cpu = (dash.cpuSeconds() - cpu0) / seconds;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    f.bytesPerPage += double(pages[i]->bytes - bytes0[i]) / seconds / double(pages.size());
+    f.framesPerPage += double(pages[i]->frames - frames0[i]) / seconds / double(pages.size());
+  }
+  if (!pages.empty()) {
+    f.wholePerPage = double(pages[0]->wholeBytes - whole0) / seconds;
+    f.wholeEncodeMs = (pages[0]->wholeEncodeSeconds - encode0) / seconds * 1000;
+  }
+  state.counters["kyvdash_cpu_ms_per_s"] = f.cpu * 1000;
+  state.counters["bytes_per_s_per_page"] = f.bytesPerPage;
+}
+
+void summary() {
+  std::printf("\nkyvdash --serve: %d controls, 10 values a second each, frames at most 30 a second\n", kControls);
+  const char* names[] = {"no page", "1 page", "10 pages"};
+  for (int i = 0; i < 3; ++i) {
+    if (figures[i].cpu < 0) continue;
+    std::printf("%-9s kyvdash CPU %.1f ms a second", names[i], figures[i].cpu * 1000);
+    if (i > 0)
+      std::printf("; a page gets %.1f frames, %.0f bytes a second; whole PNGs of the changed controls %.0f bytes "
+                  "a second (sent / whole = %.3f)",
+                  figures[i].framesPerPage, figures[i].bytesPerPage, figures[i].wholePerPage,
+                  figures[i].wholePerPage > 0 ? figures[i].bytesPerPage / figures[i].wholePerPage : 0);
+    std::printf("\n");
+  }
+  if (figures[0].cpu > 0 && figures[2].cpu > 0)
+    std::printf("CPU with 10 pages / with none = %.2f; with 1 page / with none = %.2f\n", figures[2].cpu / figures[0].cpu,
+                figures[1].cpu / figures[0].cpu);
+  if (figures[1].wholeEncodeMs > 0)
+    std::printf("encoding the whole PNGs of the changed controls would take %.1f ms of CPU a second\n",
+                figures[1].wholeEncodeMs);
+}
+
+}  // namespace
+
+BENCHMARK(Watch)->Arg(0)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  summary();
+  return 0;
+}

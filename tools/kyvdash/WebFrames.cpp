@@ -1,0 +1,378 @@
+#include "WebFrames.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QEvent>
+#include <QHash>
+#include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPaintEvent>
+#include <QtEndian>
+
+#include "Dashboard.h"
+#include "Runner.h"
+#include "Scroll.h"
+
+namespace kyvdash {
+namespace {
+
+constexpr int kTile = 8;        // pixels compared and sent together
+constexpr int kJoinedGap = 2;   // unchanged tiles a rectangle spans to join changes in a row
+constexpr int kKeptReports = 5;  // lines on the pages' status line
+
+QByteArray png(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  writer.write(image);
+  return bytes;
+}
+
+template <class T>
+void put(QByteArray& out, T value) {
+  T big = qToBigEndian(value);
+  out.append(reinterpret_cast<const char*>(&big), sizeof big);
+}
+
+// The smallest rectangle of `r` holding every pixel where `a` and `b` differ; null when
+// none does.
+QRect differing(const QImage& a, const QImage& b, const QRect& r) {
+  QRect box;
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+    const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+    if (std::memcmp(pa + r.left(), pb + r.left(), size_t(r.width()) * 4) == 0) continue;
+    int left = r.left(), right = r.right();
+    while (pa[left] == pb[left]) ++left;
+    while (pa[right] == pb[right]) --right;
+    box |= QRect(left, y, right - left + 1, 1);
+  }
+  return box;
+}
+
+// `image` as a PNG of 8-bit colour indexes when it has at most 256 colours (the same
+// pixels in a quarter of the bytes), else of RGB.
+QImage fewestBytes(const QImage& image) {
+  QList<QRgb> colours;
+  QHash<QRgb, int> seen;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if (seen.contains(row[x])) continue;
+      if (colours.size() == 256) return image;
+      seen.insert(row[x], 0);
+      colours.append(row[x]);
+    }
+  }
+  return image.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+void copyRect(QImage& to, const QImage& from, const QRect& r) {
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, size_t(r.width()) * 4);
+}
+
+}  // namespace
+
+WebFrames::WebFrames(Runner& runner, int fps, QObject* parent) : QObject(parent), runner_(runner) {
+  timer_.setInterval(1000 / fps);
+  connect(&timer_, &QTimer::timeout, this, &WebFrames::tick);
+  connect(&runner, &Runner::dashboardReplaced, this, [this](Dashboard* d) {
+    attach(d);
+    if (!active_) return;
+    emit screenChanged(screenMessage());
+    emit frame(wholeFrame());
+    emit stateChanged(stateMessage());
+  });
+  connect(&runner, &Runner::report, this, &WebFrames::addReport);
+  attach(runner.dashboard());
+}
+
+void WebFrames::attach(Dashboard* d) {
+  dashboard_ = d;
+  picture_ = QImage();
+  whole_.clear();
+  painted_ = QRegion();
+  stale_.clear();
+  tooltips_.clear();
+  if (!d) return;
+  d->installEventFilter(this);
+  for (QWidget* child : d->findChildren<QWidget*>()) child->installEventFilter(this);
+  stale_.assign(d->count(), 0);
+  shifts_.assign(d->count(), 0);
+  tooltips_.assign(d->count(), QString());
+  for (int i = 0; i < d->count(); ++i) {
+    stale_[i] = d->isStale(i);
+    tooltips_[i] = d->control(i)->toolTip();
+  }
+  if (active_) renderWhole();
+}
+
+void WebFrames::renderWhole() {
+  renderInto(picture_, QRegion(QRect(QPoint(), dashboard_->size())));
+  scratch_ = picture_.copy();
+  whole_.clear();
+}
+
+void WebFrames::setActive(bool active) {
+  if (active == active_) return;
+  active_ = active;
+  if (!active) {
+    timer_.stop();
+    return;
+  }
+  attach(dashboard_);
+  timer_.start();
+}
+
+// Paints Qt makes of the dashboard's widgets (a window showing it) are noted; the frame
+// then takes their pixels from the dashboard.
+bool WebFrames::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Paint || rendering_ || !active_ || !dashboard_) return false;
+  auto* w = static_cast<QWidget*>(watched);
+  const QRegion region = static_cast<QPaintEvent*>(event)->region();
+  painted_ += w == dashboard_ ? region : region.translated(w->mapTo(dashboard_.data(), QPoint(0, 0)));
+  return false;
+}
+
+void WebFrames::renderInto(QImage& image, const QRegion& region) {
+  Dashboard& d = *dashboard_;
+  if (image.size() != d.size()) {
+    image = QImage(d.size(), QImage::Format_RGB32);
+    image.fill(d.palette().color(QPalette::Window));
+  }
+  rendering_ = true;
+  d.render(&image, region.boundingRect().topLeft(), region, QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  rendering_ = false;
+}
+
+// What may look different since the last frame: what Qt painted, each control with a
+// change not yet painted, each control whose stale mark came or went.
+QRegion WebFrames::changedSinceLastFrame() {
+  QRegion region = painted_;
+  painted_ = QRegion();
+  Dashboard& d = *dashboard_;
+  for (int i = 0; i < d.count(); ++i) {
+    kyvqt::ControlWidget* w = d.control(i);
+    if ((w->control() && w->control()->dirty()) || bool(stale_[i]) != d.isStale(i)) region += w->geometry();
+  }
+  return region & QRect(QPoint(), d.size());
+}
+
+QRegion WebFrames::findMoves(const QRegion& region, std::vector<Part>& parts) {
+  Dashboard& d = *dashboard_;
+  QRegion moved;
+  for (int i = 0; i < d.count(); ++i) {
+    const QRect area = d.control(i)->geometry() & picture_.rect();
+    if (!region.intersects(area)) continue;
+    const int dx = leftShift(picture_, scratch_, area, shifts_[i]);
+    if (dx == 0) continue;
+    shifts_[i] = dx;
+    shiftLeft(picture_, area, dx);
+    parts.push_back({QRect(area.topLeft(), QSize(area.width() - dx, area.height())), area.topLeft() + QPoint(dx, 0)});
+    moved += area;
+  }
+  return moved;
+}
+
+// The pixels of `region` that differ in scratch_ from the picture, copied into the
+// picture and sent as rectangles: per tile of the grid the smallest rectangle holding its
+// changes, joined with those in a row at most kJoinedGap tiles away, and with a rectangle
+// of the row above of the same width.
+void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
+  const QRect bounds = region.boundingRect();
+  const QRect screen(QPoint(), picture_.size());
+  const size_t firstTile = out.size();
+  const auto add = [&](const QRect& run) {
+    for (size_t i = firstTile; i < out.size(); ++i) {
+      QRect& above = out[i].to;
+      if (above.left() == run.left() && above.right() == run.right() && above.bottom() + 1 >= run.top()) {
+        above |= run;
+        return;
+      }
+    }
+    out.push_back({run, std::nullopt});
+  };
+  for (int ty = bounds.top() / kTile * kTile; ty <= bounds.bottom(); ty += kTile) {
+    QRect run;
+    int unchanged = 0;  // tiles since the run's last change
+    for (int tx = bounds.left() / kTile * kTile; tx <= bounds.right(); tx += kTile) {
+      const QRect tile = QRect(tx, ty, kTile, kTile) & screen;
+      const QRect changed = region.intersects(tile) ? differing(picture_, scratch_, tile) : QRect();
+      if (!changed.isNull()) {
+        copyRect(picture_, scratch_, tile);
+        run |= changed;
+        unchanged = 0;
+        continue;
+      }
+      if (run.isNull() || ++unchanged <= kJoinedGap) continue;
+      add(run);
+      run = QRect();
+    }
+    if (!run.isNull()) add(run);
+  }
+}
+
+void WebFrames::tick() {
+  if (!dashboard_) return;
+  if (picture_.isNull()) renderWhole();
+  const QRegion region = changedSinceLastFrame();
+  if (!region.isEmpty()) {
+    renderInto(scratch_, region);
+    std::vector<Part> parts;
+    const QRegion moved = findMoves(region, parts);
+    differingTiles(region + moved, parts);
+    if (!parts.empty()) {
+      whole_.clear();
+      emit frame(encodeFrame(picture_, parts));
+    }
+  }
+  checkState();
+}
+
+void WebFrames::checkState() {
+  Dashboard& d = *dashboard_;
+  bool changed = false;
+  for (int i = 0; i < d.count(); ++i) {
+    const bool stale = d.isStale(i);
+    const QString& tip = d.control(i)->toolTip();
+    if (bool(stale_[i]) == stale && tooltips_[i] == tip) continue;
+    stale_[i] = stale;
+    tooltips_[i] = tip;
+    changed = true;
+  }
+  if (changed) emit stateChanged(stateMessage());
+}
+
+void WebFrames::addReport(const QString& line) {
+  reports_ << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) + line;
+  while (reports_.size() > kKeptReports) reports_.removeFirst();
+  if (active_ && dashboard_) emit stateChanged(stateMessage());
+}
+
+// The pictures of the parts not moved are packed one above the other into one PNG, so
+// that a frame pays the PNG's own bytes once and compresses as a whole.
+QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& parts) {
+  int width = 0, height = 0;
+  for (const Part& p : parts) {
+    if (p.from) continue;
+    width = std::max(width, p.to.width());
+    height += p.to.height();
+  }
+  QImage atlas;
+  if (height > 0) {
+    atlas = QImage(width, height, QImage::Format_RGB32);
+    atlas.fill(Qt::black);
+  }
+  QByteArray table;
+  int atlasY = 0;
+  for (const Part& p : parts) {
+    const QRect& r = p.to;
+    put<quint16>(table, r.x());
+    put<quint16>(table, r.y());
+    put<quint16>(table, r.width());
+    put<quint16>(table, r.height());
+    put<quint8>(table, p.from ? 1 : 0);
+    if (p.from) {
+      put<quint16>(table, p.from->x());
+      put<quint16>(table, p.from->y());
+      continue;
+    }
+    for (int y = 0; y < r.height(); ++y)
+      std::memcpy(atlas.scanLine(atlasY + y), image.constScanLine(r.y() + y) + r.x() * 4, size_t(r.width()) * 4);
+    put<quint16>(table, 0);
+    put<quint16>(table, atlasY);
+    atlasY += r.height();
+  }
+  const QByteArray zlibTable = qCompress(table).mid(4);  // without Qt's length prefix: a plain zlib stream
+  const QByteArray bytes = atlas.isNull() ? QByteArray() : encodePng(atlas);
+  QByteArray out("KYVF");
+  put<quint16>(out, static_cast<quint16>(parts.size()));
+  put<quint32>(out, zlibTable.size());
+  out += zlibTable;
+  put<quint32>(out, bytes.size());
+  return out + bytes;
+}
+
+QByteArray WebFrames::encodePng(const QImage& image) { return png(fewestBytes(image)); }
+
+bool WebFrames::applyFrame(QImage& picture, const QByteArray& frame, std::vector<Part>* partsOut) {
+  const auto* p = reinterpret_cast<const uchar*>(frame.constData());
+  if (frame.size() < 10 || !frame.startsWith("KYVF")) return false;
+  const int count = qFromBigEndian<quint16>(p + 4);
+  const quint32 tableLength = qFromBigEndian<quint32>(p + 6);
+  const qsizetype atlasAt = 10 + qsizetype(tableLength);
+  if (frame.size() < atlasAt + 4) return false;
+  QByteArray sized;
+  put<quint32>(sized, quint32(count) * 13);
+  const QByteArray table = qUncompress(sized + frame.mid(10, tableLength));
+  const quint32 length = qFromBigEndian<quint32>(p + atlasAt);
+  if (table.size() != count * 13 || frame.size() < atlasAt + 4 + qsizetype(length)) return false;
+  const QImage atlas = length ? QImage::fromData(frame.mid(atlasAt + 4, length), "PNG").convertToFormat(QImage::Format_RGB32)
+                              : QImage();
+  for (int i = 0; i < count; ++i) {
+    const auto* e = reinterpret_cast<const uchar*>(table.constData()) + i * 13;
+    const QRect to(qFromBigEndian<quint16>(e), qFromBigEndian<quint16>(e + 2), qFromBigEndian<quint16>(e + 4),
+                   qFromBigEndian<quint16>(e + 6));
+    const QPoint from(qFromBigEndian<quint16>(e + 9), qFromBigEndian<quint16>(e + 11));
+    const bool moved = e[8] == 1;
+    if (picture.isNull()) picture = QImage(to.size(), QImage::Format_RGB32);
+    const QImage& source = moved ? picture : atlas;
+    if (!source.rect().contains(QRect(from, to.size())) || !picture.rect().contains(to)) return false;
+    const QImage piece = source.copy(QRect(from, to.size()));
+    for (int y = 0; y < to.height(); ++y)
+      std::memcpy(picture.scanLine(to.y() + y) + to.x() * 4, piece.constScanLine(y), size_t(to.width()) * 4);
+    if (partsOut) partsOut->push_back({to, moved ? std::optional<QPoint>(from) : std::nullopt});
+  }
+  return true;
+}
+
+QByteArray WebFrames::wholeFrame() {
+  if (!dashboard_) return {};
+  if (picture_.isNull()) renderWhole();
+  if (whole_.isEmpty()) whole_ = encodeFrame(picture_, {{picture_.rect(), std::nullopt}});
+  return whole_;
+}
+
+// Grabbing paints the controls' changes: the paints are noted like a window's, so that
+// the next frame sends them.
+QByteArray WebFrames::snapshotPng() {
+  if (!dashboard_) return {};
+  return png(dashboard_->grab().toImage());
+}
+
+QByteArray WebFrames::screenMessage() const {
+  QJsonObject screen{{QStringLiteral("type"), QStringLiteral("screen")}};
+  if (!dashboard_) return QJsonDocument(screen).toJson(QJsonDocument::Compact);
+  const Dashboard& d = *dashboard_;
+  QJsonArray controls;
+  for (int i = 0; i < d.count(); ++i) {
+    const QRect g = d.control(i)->geometry();
+    controls.append(QJsonObject{{QStringLiteral("name"), d.control(i)->objectName()},
+                                {QStringLiteral("x"), g.x()},
+                                {QStringLiteral("y"), g.y()},
+                                {QStringLiteral("width"), g.width()},
+                                {QStringLiteral("height"), g.height()}});
+  }
+  screen.insert(QStringLiteral("title"), d.layout().title);
+  screen.insert(QStringLiteral("width"), d.width());
+  screen.insert(QStringLiteral("height"), d.height());
+  screen.insert(QStringLiteral("background"), d.palette().color(QPalette::Window).name());
+  screen.insert(QStringLiteral("controls"), controls);
+  return QJsonDocument(screen).toJson(QJsonDocument::Compact);
+}
+
+QByteArray WebFrames::stateMessage() const {
+  QJsonArray controls;
+  for (size_t i = 0; i < stale_.size(); ++i)
+    controls.append(QJsonObject{{QStringLiteral("stale"), bool(stale_[i])}, {QStringLiteral("tooltip"), tooltips_[i]}});
+  return QJsonDocument(QJsonObject{{QStringLiteral("type"), QStringLiteral("state")},
+                                   {QStringLiteral("controls"), controls},
+                                   {QStringLiteral("reports"), QJsonArray::fromStringList(reports_)}})
+      .toJson(QJsonDocument::Compact);
+}
+
+}  // namespace kyvdash

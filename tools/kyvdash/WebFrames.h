@@ -1,0 +1,103 @@
+#pragma once
+// WebFrames: the dashboard's picture as browsers are sent it. It keeps a copy of the
+// picture, learns what changed (paints of the dashboard's widgets, controls waiting to be
+// painted, stale marks coming and going), renders only that, and sends only the tiles
+// whose pixels differ from the copy, at most `fps` times a second, each frame once for all
+// pages. It renders nothing while no page watches.
+//
+// A frame is one binary message: "KYVF", a 16-bit count of rectangles, the 32-bit length
+// of the rectangles' table and the table as a zlib stream, the 32-bit length of a PNG and
+// the PNG; numbers are big-endian. The table holds per rectangle its x, y, width and
+// height (16 bits each), its kind (8 bits) and an x and y (16 bits each): kind 0 takes the
+// rectangle's pixels from the PNG at that x and y, kind 1 from the picture as it is at
+// that x and y (a control that scrolled; these come first). The screen and the controls'
+// state go as JSON text.
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QRegion>
+#include <QTimer>
+#include <optional>
+#include <vector>
+
+namespace kyvdash {
+
+class Dashboard;
+class Runner;
+
+class WebFrames : public QObject {
+  Q_OBJECT
+
+ public:
+  WebFrames(Runner& runner, int fps, QObject* parent = nullptr);
+
+  // While active, frames are rendered and sent; when it becomes active the picture is
+  // rendered whole first.
+  void setActive(bool active);
+
+  // The screen: its size, background, title, and each control's name and rectangle.
+  QByteArray screenMessage() const;
+  // Each control's stale flag and tooltip, and the latest reports.
+  QByteArray stateMessage() const;
+  // The whole picture as a frame of one rectangle (kept until the picture changes).
+  QByteArray wholeFrame();
+  // The dashboard as a PNG, as a snapshot file holds it.
+  QByteArray snapshotPng();
+
+  // A line kyvdash reports, shown on the pages' status line (the last few are kept).
+  void addReport(const QString& line);
+
+  // A rectangle of a frame: pixels `to` moved from `from`, or taken from the picture.
+  struct Part {
+    QRect to;
+    std::optional<QPoint> from;
+  };
+  // The frame message of `parts`, the pixels of those not moved taken from `image`.
+  static QByteArray encodeFrame(const QImage& image, const std::vector<Part>& parts);
+  // `image` as the PNG a frame carries: of 8-bit colour indexes when it has at most 256
+  // colours, else of RGB.
+  static QByteArray encodePng(const QImage& image);
+  // Applies frame message `frame` to `picture` as a page does (a null picture takes the
+  // size of the first rectangle, as the whole picture comes first). Returns false, with
+  // `picture` partly changed, for a message that is not a frame; `parts`, when given,
+  // receives the frame's rectangles.
+  static bool applyFrame(QImage& picture, const QByteArray& frame, std::vector<Part>* parts = nullptr);
+
+ signals:
+  // A new screen (a reloaded layout): its message; the whole picture follows as a frame.
+  void screenChanged(const QByteArray& screen);
+  void frame(const QByteArray& message);
+  void stateChanged(const QByteArray& state);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void attach(Dashboard* dashboard);
+  void tick();
+  QRegion changedSinceLastFrame();
+  void renderInto(QImage& image, const QRegion& region);
+  // The picture rendered whole, and the scratch copy made equal to it.
+  void renderWhole();
+  void differingTiles(const QRegion& region, std::vector<Part>& parts);
+  // Moves the picture of each scrolled control in `region` as scratch_ shows it moved;
+  // returns the controls' rectangles moved, to be compared whole.
+  QRegion findMoves(const QRegion& region, std::vector<Part>& parts);
+  void checkState();
+
+  Runner& runner_;
+  QPointer<Dashboard> dashboard_;
+  QTimer timer_;
+  bool active_ = false;
+  bool rendering_ = false;
+  QRegion painted_;                 // painted by Qt since the last frame, dashboard pixels
+  QImage picture_;                  // what the pages show
+  QImage scratch_;                  // the dashboard now, in the changed region
+  QByteArray whole_;                // the whole picture encoded, empty when outdated
+  std::vector<char> stale_;         // by control, as last sent
+  std::vector<QString> tooltips_;
+  std::vector<int> shifts_;         // by control, the last it scrolled by
+  QStringList reports_;
+};
+
+}  // namespace kyvdash

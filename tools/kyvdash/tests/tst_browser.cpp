@@ -1,0 +1,201 @@
+// kyvdash's live page in a real browser: Debian's chromium, headless, driven through its
+// DevTools protocol, against kyvdash serving a layout fed from standard input. The page
+// shows every control, pixel for pixel as the PNG snapshot; a value fed shows within a
+// second; stale marks come and go; the page recovers when kyvdash is restarted. Skipped,
+// saying why, only where chromium cannot start.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <memory>
+
+#include "HeadlessChromium.h"
+#include "ServedKyvdash.h"
+
+namespace {
+
+QString dataFile(const char* name) { return QStringLiteral(KYVDASH_TESTDATA "/") + QLatin1String(name); }
+
+QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
+
+// Pixels of `a` and `b` that differ (all of them when the sizes differ).
+qint64 differing(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return qint64(std::max(a.width(), b.width())) * std::max(a.height(), b.height());
+  qint64 n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+  return n;
+}
+
+}  // namespace
+
+class TestBrowser : public QObject {
+  Q_OBJECT
+
+  HeadlessChromium browser;
+  std::unique_ptr<ServedKyvdash> served = std::make_unique<ServedKyvdash>();
+  ServedKyvdash& dash() { return *served; }
+  QString layout = dataFile("browser.json");
+  QStringList names;
+  QRect canvas;  // where the picture is in the page
+
+  QJsonValue page(const QString& expression) { return browser.evaluate(expression); }
+
+  QRect rectOf(const QString& expression) {
+    const QJsonObject r = page(QStringLiteral("JSON.parse(JSON.stringify(%1.getBoundingClientRect()))").arg(expression)).toObject();
+    return QRect(qRound(r["x"].toDouble()), qRound(r["y"].toDouble()), qRound(r["width"].toDouble()),
+                 qRound(r["height"].toDouble()));
+  }
+  // Control `name`'s rectangle in the picture.
+  QRect controlRect(const QString& name) {
+    return rectOf(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]')").arg(name)).translated(-canvas.topLeft());
+  }
+  QImage pagePicture(const QRect& part = {}) {
+    return rgb(browser.screenshot(part.isNull() ? canvas : part.translated(canvas.topLeft())));
+  }
+  QImage snapshot(const QRect& part = {}) {
+    const QImage whole = rgb(QImage::fromData(httpGet(dash().at(QStringLiteral("/snapshot.png"))).body, "PNG"));
+    return part.isNull() ? whole : whole.copy(part);
+  }
+  // Waits until the page shows what the snapshot holds, in `part` or whole.
+  bool showsSnapshot(const QRect& part = {}, int timeoutMs = 5000) {
+    QImage shown, expected;
+    const bool same = QTest::qWaitFor(
+        [&] {
+          expected = snapshot(part);
+          shown = pagePicture(part);
+          return !expected.isNull() && shown == expected;
+        },
+        timeoutMs);
+    if (!same) {
+      shown.save(QDir::temp().filePath(QStringLiteral("kyvdash-page.png")));
+      expected.save(QDir::temp().filePath(QStringLiteral("kyvdash-snapshot.png")));
+      qWarning("%lld pixels differ; see kyvdash-page.png and kyvdash-snapshot.png in %s", differing(shown, expected),
+               qPrintable(QDir::tempPath()));
+    }
+    return same;
+  }
+  bool markStale(const QString& name, bool stale, int timeoutMs) {
+    return QTest::qWaitFor(
+        [&] {
+          return page(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]').classList.contains('stale')")
+                          .arg(name))
+                     .toBool() == stale;
+        },
+        timeoutMs);
+  }
+  bool connectedToNewScreen(int screens) {
+    const bool connected = QTest::qWaitFor(
+        [&] { return page(QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens)).toBool(); },
+        20'000);
+    if (!connected)
+      qWarning("the page says: %s",
+               qPrintable(page(QStringLiteral("JSON.stringify([location.href, document.getElementById('status').textContent])")).toString()));
+    return connected;
+  }
+
+ private slots:
+  void initTestCase() {
+    QString why;
+    if (!browser.start(&why)) QSKIP(qPrintable(QStringLiteral("chromium cannot start here: ") + why));
+    QVERIFY2(dash().start(layout), qPrintable(dash().errors()));
+    dash().feed("v 40\nh 30\nf 1234\ns 654321\nm 50\np 60\na 20\nb 70\n");
+    QVERIFY(browser.open(dash().url()));
+    QVERIFY(connectedToNewScreen(1));
+    canvas = rectOf(QStringLiteral("document.getElementById('picture')"));
+    const QJsonArray marks = page(QStringLiteral("[...document.querySelectorAll('.mark')].map(m => m.dataset.name)")).toArray();
+    for (const QJsonValue& m : marks) names << m.toString();
+  }
+
+  // Every control is in the page, where the layout puts it, and the page's pixels are the
+  // snapshot's. Texts of the layout reach the page as text, never as markup.
+  void everyControlShows() {
+    QCOMPARE(names, QStringList({"vbar", "hbar", "four", "six", "one", "moving", "pulse", "multi"}));
+    const QImage whole = snapshot();
+    QCOMPARE(canvas.size(), whole.size());
+    QVERIFY(showsSnapshot());
+    const QImage shown = pagePicture();
+    const QRgb background = shown.pixel(0, shown.height() - 1);
+    for (const QString& name : names) {
+      const QRect r = controlRect(name);
+      QVERIFY2(QRect(QPoint(), whole.size()).contains(r), qPrintable(name));
+      const QImage control = shown.copy(r);
+      int drawn = 0;
+      for (int y = 0; y < control.height(); ++y)
+        for (int x = 0; x < control.width(); ++x) drawn += control.pixel(x, y) != background;
+      QVERIFY2(drawn > control.width() * control.height() / 4, qPrintable(name + QStringLiteral(" is not drawn")));
+    }
+    QCOMPARE(page(QStringLiteral("typeof window.hacked")).toString(), QStringLiteral("undefined"));
+    QCOMPARE(page(QStringLiteral("document.getElementById('title').textContent")).toString(),
+             QStringLiteral("Browser <script>window.hacked = 1</script> & co"));
+    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QLatin1String("connected")));
+  }
+
+  // A value written to kyvdash's standard input is in the page's pixels within a second.
+  void valueShowsWithinASecond() {
+    const QRect four = controlRect(QStringLiteral("four"));
+    QVERIFY(showsSnapshot(four));
+    const QImage before = pagePicture(four);
+    QElapsedTimer clock;
+    dash().feed("f 9876\n");
+    clock.start();
+    QVERIFY(QTest::qWaitFor([&] { return pagePicture(four) != before; }, 5000));
+    const qint64 ms = clock.elapsed();
+    qInfo("the value showed in the page after %lld ms", ms);
+    QVERIFY2(ms < 1000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+    QVERIFY(showsSnapshot(four));
+  }
+
+  // A control without readings is marked stale, in its pixels and with its age in its
+  // tooltip, and the mark goes with the next reading.
+  void staleMarksComeAndGo() {
+    const QRect vbar = controlRect(QStringLiteral("vbar"));
+    dash().feed("v 55\n");
+    QVERIFY(markStale(QStringLiteral("vbar"), false, 3000));
+    QVERIFY(showsSnapshot(vbar));
+    const QImage fresh = pagePicture(vbar);
+    QVERIFY(markStale(QStringLiteral("vbar"), true, 5000));
+    QVERIFY(showsSnapshot(vbar));
+    QVERIFY(pagePicture(vbar) != fresh);
+    const QString tooltip = page(QStringLiteral("document.querySelector('.mark[data-name=\"vbar\"]').title")).toString();
+    QVERIFY2(tooltip.startsWith(QLatin1String("No reading from in.v for ")), qPrintable(tooltip));
+    dash().feed("v 55\n");
+    QVERIFY(markStale(QStringLiteral("vbar"), false, 3000));
+    QVERIFY(showsSnapshot(vbar));
+    QCOMPARE(pagePicture(vbar), fresh);
+  }
+
+  // kyvdash ends; the page says it is not connected, and once kyvdash serves again on the
+  // same port the page shows the new screen whole.
+  void recoversAfterRestart() {
+    const quint16 port = dash().port();
+    served.reset();
+    QVERIFY(QTest::qWaitFor([&] { return !page(QStringLiteral("kyvdash.connected")).toBool(); }, 5000));
+    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QLatin1String("not connected")));
+    served = std::make_unique<ServedKyvdash>();
+    QVERIFY2(dash().start(layout, {}, port), qPrintable(dash().errors()));
+    dash().feed("v 10\nh 90\nf 42\ns 1\nm 5\np 95\na 90\nb 10\n");
+    QVERIFY(connectedToNewScreen(2));
+    QVERIFY(showsSnapshot());
+  }
+
+  // How long the page takes to apply a frame (decode its rectangles and draw them); the
+  // bar graph fills and scrolls meanwhile, and the page still shows the snapshot.
+  void frameApplyTime() {
+    for (int i = 0; i < 30; ++i) {
+      dash().feed(QByteArray("m ") + QByteArray::number(i * 5) + "\np " + QByteArray::number(100 - i * 5) + '\n');
+      QTest::qWait(50);
+    }
+    const QJsonArray ms = page(QStringLiteral("kyvdash.applyMs.slice().sort((a, b) => a - b)")).toArray();
+    QVERIFY(ms.size() > 10);
+    qInfo("frames applied: %lld; time to apply one: median %.2f ms, longest %.2f ms", qint64(ms.size()),
+          ms[ms.size() / 2].toDouble(), ms.last().toDouble());
+    QVERIFY(showsSnapshot());
+  }
+};
+
+QTEST_MAIN(TestBrowser)
+#include "tst_browser.moc"

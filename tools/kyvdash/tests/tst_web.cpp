@@ -1,0 +1,463 @@
+// kyvdash's HTTP server in process, on loopback: its endpoints, the live channel (the
+// pictures it sends add up to the snapshot, at most the frame limit a second), tokens,
+// and hostile clients (path traversal, huge headers, slow requests, a flood of
+// connections, broken WebSocket frames, a page that does not read), each answered
+// sensibly while a live page goes on receiving.
+#include <QElapsedTimer>
+#include <QScrollArea>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebSocket>
+#include <QtEndian>
+#include <memory>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Options.h"
+#include "Runner.h"
+#include "ServedKyvdash.h"
+#include "WebFrames.h"
+#include "WebServer.h"
+#include "Window.h"
+
+using namespace kyvdash;
+
+namespace {
+
+const char* const kLayout = R"({
+  "title": "Web <script>alert(1)</script>",
+  "sources": {"in": {"type": "stdin"}},
+  "labels": [{"text": "</text><script>x</script>", "rect": [60, 30, 3000, 300]}],
+  "controls": [
+    {"name": "bar", "class": "KyvVStatus.Kyvvstat", "rect": [60, 400, 600, 1500], "feed": {"source": "in", "field": "a"}},
+    {"name": "graph", "class": "KyvMovingBars.KyvMovingBar", "rect": [900, 400, 3000, 1500], "feed": {"source": "in", "field": "g"}},
+    {"name": "digits", "class": "Kyv4Digit.fourseg", "rect": [900, 2100, 1800, 585], "feed": {"source": "in", "field": "d"}}
+  ]})";
+
+// A live page: what it was sent, and the picture its frames add up to.
+class LiveClient : public QObject {
+ public:
+  explicit LiveClient(const QString& url) {
+    connect(&socket, &QWebSocket::textMessageReceived, this, [this](const QString& m) {
+      texts.push_back(QJsonDocument::fromJson(m.toUtf8()).object());
+      if (texts.back()["type"] == QLatin1String("screen")) picture = QImage();  // a new screen: a new picture follows
+    });
+    connect(&socket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& m) { apply(m); });
+    socket.open(QUrl(url));
+  }
+  bool waitForPicture() { return QTest::qWaitFor([&] { return frames > 0; }, 10'000); }
+  void apply(const QByteArray& m) {
+    ++frames;
+    lastFrameBytes = m.size();
+    std::vector<WebFrames::Part> parts;
+    QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+    rects.clear();
+    for (const WebFrames::Part& p : parts) {
+      rects.push_back(p.to);
+      moves += p.from.has_value();
+    }
+  }
+  QWebSocket socket;
+  std::vector<QJsonObject> texts;
+  std::vector<QRect> rects;  // of the last frame
+  QImage picture;
+  int frames = 0;
+  int moves = 0;  // rectangles moved within the picture
+  qsizetype lastFrameBytes = 0;
+};
+
+// The answer to raw bytes sent on a connection of its own, up to its close or `waitMs`.
+QByteArray rawAnswer(quint16 port, const QByteArray& request, int waitMs = 3000) {
+  QTcpSocket s;
+  s.connectToHost(QHostAddress::LocalHost, port);
+  if (!s.waitForConnected(3000)) return "no connection";
+  s.write(request);
+  QByteArray answer;
+  (void)QTest::qWaitFor(
+      [&] {
+        answer += s.readAll();
+        return s.state() == QAbstractSocket::UnconnectedState || answer.contains("\r\n\r\n");
+      },
+      waitMs);
+  return answer + s.readAll();
+}
+
+QImage rgb(const QByteArray& png) { return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32); }
+
+}  // namespace
+
+class TestWeb : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir;
+  int feedPipe[2] = {-1, -1};
+  std::unique_ptr<Runner> runner;
+  std::unique_ptr<WebServer> web;
+  ConnectionLimits limits;
+
+  QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(web->port()).arg(path); }
+  QString live() const { return QStringLiteral("ws://127.0.0.1:%1/live").arg(web->port()); }
+  void feed(const QByteArray& lines) { QCOMPARE(::write(feedPipe[1], lines.constData(), lines.size()), lines.size()); }
+  // The server's current snapshot, as an image.
+  QImage snapshot() { return rgb(httpGet(url(QStringLiteral("/snapshot.png"))).body); }
+
+  std::unique_ptr<WebServer> serve(ServeOptions o) {
+    o.serve = true;
+    auto w = std::make_unique<WebServer>(*runner, o, limits);
+    QString error;
+    [&] { QVERIFY2(w->listen(&error), qPrintable(error)); }();
+    return w;
+  }
+
+ private slots:
+  void initTestCase() {
+    QFile f(dir.filePath(QStringLiteral("web.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(kLayout);
+    f.close();
+    QCOMPARE(::pipe(feedPipe), 0);
+    runner = std::make_unique<Runner>(f.fileName());
+    runner->setStdinFd(feedPipe[0]);
+    QStringList errors;
+    QVERIFY2(runner->start(&errors), qPrintable(errors.join(u'\n')));
+    limits.maxConnections = 64;
+    limits.maxRequestBytes = 8 * 1024;
+    limits.requestTimeout = std::chrono::milliseconds(600);
+    limits.idleTimeout = std::chrono::milliseconds(1500);
+    limits.viewerBacklog = 16 * 1024;
+    limits.viewerBehind = std::chrono::milliseconds(1500);
+    limits.sendBuffer = 8 * 1024;
+    ServeOptions o;
+    o.maxViewers = 4;
+    o.fps = 10;
+    web = serve(o);
+    feed("a 40\ng 50\nd 1234\n");
+  }
+
+  // --serve and its company on the command line: loopback unless told, a token or
+  // --no-token asked for elsewhere, wrong values and combinations refused.
+  void serveOptions_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("result");  // the problem, or "ADDRESS PORT TOKEN WINDOW VIEWERS FPS"
+    QTest::newRow("port alone") << QStringList({"--serve", "8080"}) << "127.0.0.1 8080 - 0 16 30";
+    QTest::newRow("localhost") << QStringList({"--serve", "localhost:0"}) << "127.0.0.1 0 - 0 16 30";
+    QTest::newRow("ipv6 loopback") << QStringList({"--serve", "[::1]:9000", "--window", "--fps", "10"}) << "::1 9000 - 1 16 10";
+    QTest::newRow("any with token") << QStringList({"--serve", "0.0.0.0:80", "--token", "abcdefgh", "--max-viewers", "3"})
+                                    << "0.0.0.0 80 abcdefgh 0 3 30";
+    QTest::newRow("any without token") << QStringList({"--serve", "0.0.0.0:80", "--no-token"}) << "0.0.0.0 80 - 0 16 30";
+    QTest::newRow("any, nothing said") << QStringList({"--serve", "0.0.0.0:8080"})
+                                       << "serving on 0.0.0.0 asks for --token TOKEN, or --no-token to serve to anyone who reaches it";
+    QTest::newRow("bad port") << QStringList({"--serve", "80800"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("bad address") << QStringList({"--serve", "example.org:80"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("short token") << QStringList({"--serve", "80", "--token", "abc"}) << "--token takes at least 8 characters and no spaces";
+    QTest::newRow("both") << QStringList({"--serve", "80", "--token", "abcdefgh", "--no-token"}) << "--token and --no-token exclude each other";
+    QTest::newRow("fps") << QStringList({"--serve", "80", "--fps", "0"}) << "--fps takes 1 to 60";
+    QTest::newRow("viewers") << QStringList({"--serve", "80", "--max-viewers", "x"}) << "--max-viewers takes 1 to 1000";
+    QTest::newRow("token alone") << QStringList({"--token", "abcdefgh"}) << "--token, --no-token, --window, --max-viewers and --fps go with --serve";
+    QTest::newRow("with snapshot") << QStringList({"--serve", "80", "--snapshot", "a.png"}) << "--serve goes without --snapshot and --check";
+  }
+  void serveOptions() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    Options o;
+    QString message;
+    const Parsed parsed = parseOptions(QStringList({"kyvdash"}) + arguments + QStringList({"x.json"}), o, &message);
+    if (parsed == Parsed::Error) {
+      QCOMPARE(message.section(u'\n', 0, 0), result);
+      return;
+    }
+    QCOMPARE(parsed, Parsed::Run);
+    QVERIFY(o.serve.serve);
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                 .arg(o.serve.address.toString())
+                 .arg(o.serve.port)
+                 .arg(o.serve.token.value_or(QStringLiteral("-")))
+                 .arg(int(o.serve.window))
+                 .arg(o.serve.maxViewers)
+                 .arg(o.serve.fps),
+             result);
+  }
+
+  void endpoints() {
+    const HttpAnswer page = httpGet(url(QStringLiteral("/")));
+    QCOMPARE(page.status, 200);
+    QVERIFY(page.body.contains("<canvas id=\"picture\""));
+    QVERIFY(page.headers["content-security-policy"].contains("default-src 'none'"));
+    QVERIFY(page.headers["content-security-policy"].contains("script-src 'self'"));
+    QCOMPARE(page.headers["x-content-type-options"], QByteArray("nosniff"));
+    QCOMPARE(httpGet(url(QStringLiteral("/kyvdash.js"))).headers["content-type"], QByteArray("text/javascript; charset=utf-8"));
+    QCOMPARE(httpGet(url(QStringLiteral("/kyvdash.css"))).status, 200);
+    QCOMPARE(httpGet(url(QStringLiteral("/healthz"))).body, QByteArray("ok\n"));
+    QTest::qWait(300);
+    const QJsonArray readings =
+        QJsonDocument::fromJson(httpGet(url(QStringLiteral("/readings.json"))).body).object()["controls"].toArray();
+    QCOMPARE(readings.size(), 3);
+    QCOMPARE(readings[2].toObject()["name"].toString(), QStringLiteral("digits"));
+    QCOMPARE(readings[2].toObject()["value"].toString(), QStringLiteral("1234"));
+    QCOMPARE(readings[2].toObject()["source"].toString(), QStringLiteral("in"));
+    QVERIFY(readings[2].toObject()["age"].toDouble() >= 0);
+    QCOMPARE(readings[2].toObject()["stale"].toBool(), false);
+    const QImage png = snapshot();
+    QCOMPARE(png.size(), runner->dashboard()->size());
+    const QByteArray svg = httpGet(url(QStringLiteral("/snapshot.svg"))).body;
+    QVERIFY(svg.startsWith("<?xml"));
+    QVERIFY(svg.contains("Web &lt;script&gt;alert(1)&lt;/script&gt;"));
+    QVERIFY(!svg.contains("<script>"));
+    const QByteArray metrics = httpGet(url(QStringLiteral("/metrics"))).body;
+    for (const char* line : {"kyvdash_source_up{source=\"in\"} 1\n", "kyvdash_controls 3\n", "# TYPE kyvdash_bytes_sent_total counter\n"})
+      QVERIFY2(metrics.contains(line), line);
+    // Every sample line is NAME[{LABELS}] VALUE.
+    for (const QByteArray& line : metrics.split('\n'))
+      if (!line.isEmpty() && !line.startsWith('#')) QVERIFY2(line.split(' ').size() == 2 && line.startsWith("kyvdash_"), line);
+    QCOMPARE(promLabel(QStringLiteral("a\"b\\c\nd")), QByteArray("a\\\"b\\\\c\\nd"));
+  }
+
+  // Nothing outside the page's own files is served; nothing but GET is answered.
+  void unknownPathsAndMethods() {
+    for (const char* path : {"/../../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/kyvdash.js/../../etc/passwd",
+                             "//etc/passwd", "/web/index.html", "/index.html", "/:/kyvdash/web/index.html", "/live",
+                             "/snapshot.png.bak", "/metrics/x"}) {
+      const QByteArray answer = rawAnswer(web->port(), QByteArray("GET ") + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+      QVERIFY2(answer.startsWith("HTTP/1.1 404"), path);
+      QVERIFY(!answer.contains("root:"));
+    }
+    QVERIFY(rawAnswer(web->port(), "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab").startsWith("HTTP/1.1 405"));
+    QVERIFY(rawAnswer(web->port(), "DELETE / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 405"));
+  }
+
+  // A page is sent the screen, the whole picture and the state; then only rectangles that
+  // changed, which add up to the snapshot, at most the frame limit a second.
+  void liveFrames() {
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    QVERIFY(QTest::qWaitFor([&] { return page.texts.size() >= 2; }, 5000));
+    QCOMPARE(page.texts[0]["type"].toString(), QStringLiteral("screen"));
+    QCOMPARE(page.texts[0]["title"].toString(), QStringLiteral("Web <script>alert(1)</script>"));
+    QCOMPARE(page.texts[0]["controls"].toArray().size(), 3);
+    QCOMPARE(page.texts[1]["type"].toString(), QStringLiteral("state"));
+    QCOMPARE(page.picture.size(), runner->dashboard()->size());
+    const qsizetype whole = page.lastFrameBytes;
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+
+    const QRect digits = runner->dashboard()->control(2)->geometry();
+    const int before = page.frames;
+    feed("d 4321\n");
+    QVERIFY(QTest::qWaitFor([&] { return page.frames > before; }, 5000));
+    for (const QRect& r : page.rects) QVERIFY2(digits.intersects(r), "a rectangle outside the changed control");
+    QVERIFY(page.lastFrameBytes < whole / 2);
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+
+    // 100 values in half a second: at most the frame limit (10 a second here) of frames.
+    QTest::qWait(200);
+    const int start = page.frames;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 100; ++i) {
+      feed("g " + QByteArray::number(i % 100) + "\nd " + QByteArray::number(i) + '\n');
+      QTest::qWait(5);
+    }
+    QTest::qWait(1000);
+    const double seconds = clock.elapsed() / 1000.0;
+    QVERIFY2(page.frames - start <= seconds * 10 + 2, qPrintable(QString::number(page.frames - start)));
+    QVERIFY(page.frames - start >= 3);
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+
+    // A bar a frame: the full bar graph scrolls, and its picture is moved, not sent again.
+    const int movesBefore = page.moves;
+    for (int i = 0; i < 6; ++i) {
+      feed("g " + QByteArray::number(i * 17 % 100) + '\n');
+      QTest::qWait(250);
+    }
+    QVERIFY(page.moves > movesBefore);
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+  }
+
+  // With the window showing the screen too, the window's paints take the controls'
+  // changes, and the pages still get every one of them.
+  void withTheWindow() {
+    Window window(*runner, QStringLiteral("web.json"), false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    for (int i = 0; i < 8; ++i) {
+      feed("a " + QByteArray::number(i * 13 % 100) + "\nd " + QByteArray::number(i * 111) + "\ng " +
+           QByteArray::number(i * 29 % 100) + '\n');
+      QTest::qWait(120);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+    const QImage shown = window.grab(QRect(window.centralWidget()->mapTo(&window, QPoint()), page.picture.size())).toImage();
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), page.picture);
+    window.findChild<QScrollArea*>()->takeWidget();  // the screen is the runner's, and goes on hidden
+  }
+
+  void tokens() {
+    ServeOptions o;
+    o.token = QStringLiteral("s3cret-token");
+    const std::unique_ptr<WebServer> guarded = serve(o);
+    const QString base = QStringLiteral("http://127.0.0.1:%1/metrics").arg(guarded->port());
+    QCOMPARE(httpGet(base).status, 401);
+    QCOMPARE(httpGet(base + QStringLiteral("?token=wrong-token!")).status, 401);
+    QCOMPARE(httpGet(base, "Bearer s3cret-tokem").status, 401);
+    QCOMPARE(httpGet(base, "Bearer s3cret-token").status, 200);
+    QCOMPARE(httpGet(base + QStringLiteral("?token=s3cret-token")).status, 200);
+    QVERIFY(guarded->pageUrl().endsWith(QLatin1String("/?token=s3cret-token")));
+    LiveClient without(QStringLiteral("ws://127.0.0.1:%1/live").arg(guarded->port()));
+    QVERIFY(QTest::qWaitFor([&] { return without.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    QCOMPARE(without.frames, 0);
+    QVERIFY(rawAnswer(guarded->port(), "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                .startsWith("HTTP/1.1 401"));
+    LiveClient with(QStringLiteral("ws://127.0.0.1:%1/live?token=s3cret-token").arg(guarded->port()));
+    QVERIFY(with.waitForPicture());
+  }
+
+  // Beyond the most viewers, the page and the live channel are answered 503.
+  void tooManyViewers() {
+    std::vector<std::unique_ptr<LiveClient>> pages;
+    for (int i = 0; i < 4; ++i) {
+      pages.push_back(std::make_unique<LiveClient>(live()));
+      QVERIFY(pages.back()->waitForPicture());
+    }
+    QCOMPARE(httpGet(url(QStringLiteral("/"))).status, 503);
+    LiveClient fifth(live());
+    QVERIFY(QTest::qWaitFor([&] { return fifth.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    QCOMPARE(fifth.frames, 0);
+    QVERIFY(rawAnswer(web->port(), "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                .startsWith("HTTP/1.1 503"));
+    pages.pop_back();
+    QVERIFY(QTest::qWaitFor([&] { return httpGet(url(QStringLiteral("/"))).status == 200; }, 5000));
+    QVERIFY(web->counters().viewersRefused >= 1);
+  }
+
+  // Hostile requests are refused or closed; a live page goes on receiving meanwhile.
+  void hostileRequests() {
+    LiveClient watcher(live());
+    QVERIFY(watcher.waitForPicture());
+    auto stillLive = [&](int value) {
+      const int before = watcher.frames;
+      feed("d " + QByteArray::number(value) + '\n');
+      return QTest::qWaitFor([&] { return watcher.frames > before; }, 5000);
+    };
+
+    // Huge headers: 431, and the connection closed.
+    const QByteArray huge = "GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + QByteArray(200 * 1024, 'a') + "\r\n\r\n";
+    QVERIFY(rawAnswer(web->port(), huge).startsWith("HTTP/1.1 431"));
+    QVERIFY(stillLive(11));
+
+    // Slowloris: a request that never ends is closed after the request timeout.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, web->port());
+    QVERIFY(slow.waitForConnected(3000));
+    QElapsedTimer clock;
+    clock.start();
+    slow.write("GET / HTTP/1.1\r\n");
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          slow.write("X-A: b\r\n");
+          return slow.state() == QAbstractSocket::UnconnectedState || slow.readAll().startsWith("HTTP/1.1 408");
+        },
+        5000));
+    QVERIFY(clock.elapsed() < 3000);
+    // A connection that says nothing is closed after the idle timeout.
+    QTcpSocket idle;
+    idle.connectToHost(QHostAddress::LocalHost, web->port());
+    QVERIFY(idle.waitForConnected(3000));
+    QVERIFY(QTest::qWaitFor([&] { return idle.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    QVERIFY(stillLive(12));
+
+    // A flood: 2,000 connections at once; at most the limit stay open, the rest are told
+    // 503 and closed; the live page goes on, and the server answers again afterwards.
+    std::vector<std::unique_ptr<QTcpSocket>> flood;
+    for (int i = 0; i < 2000; ++i) {
+      flood.push_back(std::make_unique<QTcpSocket>());
+      flood.back()->connectToHost(QHostAddress::LocalHost, web->port());
+    }
+    QTest::qWait(1000);
+    QVERIFY2(web->connections() <= limits.maxConnections, qPrintable(QString::number(web->connections())));
+    QVERIFY(stillLive(13));
+    flood.clear();
+    QVERIFY(QTest::qWaitFor([&] { return httpGet(url(QStringLiteral("/healthz"))).status == 200; }, 5000));
+
+    // Broken WebSocket frames: an unmasked frame, a reserved opcode, a length of 2^63.
+    for (const QByteArray& frame : {QByteArray::fromHex("8105") + "hello", QByteArray::fromHex("8f80") + "abcd",
+                                    QByteArray::fromHex("82ff7fffffffffffffff") + "abcd"}) {
+      QTcpSocket s;
+      s.connectToHost(QHostAddress::LocalHost, web->port());
+      QVERIFY(s.waitForConnected(3000));
+      s.write("GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+      QByteArray got;
+      QVERIFY(QTest::qWaitFor([&] { return (got += s.readAll()).contains("\r\n\r\n"); }, 5000));
+      QVERIFY2(got.startsWith("HTTP/1.1 101"), got.left(40));
+      s.write(frame);
+      QVERIFY2(QTest::qWaitFor([&] { s.readAll(); return s.state() == QAbstractSocket::UnconnectedState; }, 5000),
+               frame.toHex().constData());
+    }
+    QVERIFY(stillLive(14));
+    QVERIFY(watcher.socket.state() == QAbstractSocket::ConnectedState);
+  }
+
+  // A page that does not read is skipped once its backlog is full, never buffered without
+  // bound, and closed when it stays behind; the others go on.
+  void slowViewerIsDropped() {
+    LiveClient reader(live());
+    QVERIFY(reader.waitForPicture());
+    // A plain socket with a tiny receive buffer that never reads past the handshake.
+    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int tiny = 2048;
+    QCOMPARE(::setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny), 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(web->port());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const QByteArray handshake = "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    QCOMPARE(::write(stuck, handshake.constData(), handshake.size()), handshake.size());
+    const quint64 dropped = web->counters().viewersDropped;
+    const int start = reader.frames;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; clock.elapsed() < 6000 && web->counters().viewersDropped == dropped; ++i) {
+      feed("g " + QByteArray::number(i * 37 % 100) + "\na " + QByteArray::number(i % 100) + '\n');
+      QTest::qWait(20);
+    }
+    QVERIFY(web->counters().framesSkipped > 0);
+    QVERIFY(web->counters().viewersDropped > dropped);
+    QVERIFY(reader.frames - start > 20);
+    QVERIFY(QTest::qWaitFor([&] { return reader.picture == snapshot(); }, 5000));
+    ::close(stuck);
+  }
+
+  // A changed layout file is a new screen: the pages are sent it and its whole picture.
+  void reloadedLayout() {
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    const QSize before = page.picture.size();
+    QFile f(dir.filePath(QStringLiteral("web.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(kLayout).replace("\"Web <script>", "\"Reloaded <script>").replace("[900, 2100,", "[900, 3100,"));
+    f.close();
+    runner->reload();
+    const auto reloaded = [&] {
+      return std::any_of(page.texts.begin(), page.texts.end(), [](const QJsonObject& m) {
+        return m["title"].toString().startsWith(QLatin1String("Reloaded <script>"));
+      });
+    };
+    QVERIFY(QTest::qWaitFor(reloaded, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !page.picture.isNull() && page.picture.size() != before; }, 5000));
+    feed("d 2468\n");
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+  }
+};
+
+QTEST_MAIN(TestWeb)
+#include "tst_web.moc"
