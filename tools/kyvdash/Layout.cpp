@@ -1,6 +1,6 @@
 #include "Layout.h"
 
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 #include <cmath>
@@ -8,6 +8,7 @@
 
 #include "ProcStats.h"
 #include "PromText.h"
+#include "ShellWords.h"
 #include "kyv/error.h"
 
 namespace kyvdash {
@@ -105,8 +106,15 @@ class Problems {
   // A command as a list of words, or one text split as a shell would (without running one).
   std::optional<QStringList> command(const json& v, const QString& field) const {
     QStringList words;
-    if (v.is_string()) words = QProcess::splitCommand(text(v.get<std::string>()));
-    else if (v.is_array())
+    if (v.is_string()) {
+      QString problem;
+      std::optional<QStringList> split = splitShellWords(text(v.get<std::string>()), &problem);
+      if (!split) {
+        add(field, QStringLiteral("cannot be split into words: %1").arg(problem));
+        return std::nullopt;
+      }
+      words = *split;
+    } else if (v.is_array())
       for (const json& w : v) {
         if (!w.is_string()) {
           words.clear();
@@ -151,6 +159,7 @@ void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
 
 void readSource(const std::string& name, const json& j, QStringList& errors, LayoutSource& s) {
   s.name = text(name);
+  s.raw = QByteArray::fromStdString(json{{name, j}}.dump());
   const Problems p(errors, QStringLiteral("source \"%1\"").arg(s.name));
   if (!j.is_object()) return p.add(QStringLiteral("type"), QStringLiteral("the source must be an object"));
   const std::optional<QString> type = p.string(j, "type", QStringLiteral("type"), true);
@@ -167,8 +176,9 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(s.interval);
       return;
     case SourceKind::Prometheus: {
-      p.unknownMembers(j, {}, {"type", "url", "interval", "timeout"});
+      p.unknownMembers(j, {}, {"type", "url", "interval", "timeout", "limit"});
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(5);
+      s.limit = p.number(j, "limit", QStringLiteral("limit"), 0, 10000, true).value_or(s.limit);
       s.timeout = p.number(j, "timeout", QStringLiteral("timeout"), 0.1, 600).value_or(std::min(10.0, s.interval));
       s.url = p.string(j, "url", QStringLiteral("url"), true).value_or(QString());
       const QUrl url(s.url, QUrl::StrictMode);
@@ -223,6 +233,29 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
 }
 
+// `{NAME}` in an action's text or command word must be one of the placeholders; braces
+// around anything else (`{print $1}`) are text.
+QStringList unknownPlaceholders(const QString& text) {
+  static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
+  QStringList unknown;
+  for (const QRegularExpressionMatch& m : placeholder.globalMatch(text)) {
+    const QString name = m.captured(1);
+    if (name != QLatin1String("time") && name != QLatin1String("control") && name != QLatin1String("event") &&
+        name != QLatin1String("value"))
+      unknown << m.captured(0);
+  }
+  return unknown;
+}
+
+void checkPlaceholders(const LayoutAction& a, const Problems& p, const QString& field) {
+  QStringList unknown;
+  for (const QString& text : a.kind == LayoutAction::Kind::Run ? a.command : QStringList{a.text})
+    unknown << unknownPlaceholders(text);
+  if (!unknown.isEmpty())
+    p.add(field, QStringLiteral("unknown placeholder %1 (known: {time}, {control}, {event}, {value})")
+                     .arg(unknown.join(QStringLiteral(", "))));
+}
+
 void readAction(const json& j, const Problems& p, const QString& prefix, LayoutAction& a) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("an action must be an object"));
   p.unknownMembers(j, prefix, {"print", "log", "run", "text", "timeout", "holdoff"});
@@ -248,6 +281,9 @@ void readAction(const json& j, const Problems& p, const QString& prefix, LayoutA
   }
   if (a.kind != LayoutAction::Kind::Run && j.contains("timeout"))
     p.add(prefix + QStringLiteral("timeout"), QStringLiteral("goes with run"));
+  const char* textField = a.kind == LayoutAction::Kind::Run ? "run" : a.kind == LayoutAction::Kind::Log && j.contains("text") ? "text"
+                          : a.kind == LayoutAction::Kind::Log ? "log" : "print";
+  checkPlaceholders(a, p, prefix + QLatin1String(textField));
 }
 
 void readEvents(const json& j, const Problems& p, LayoutControl& c) {
@@ -293,6 +329,7 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
                  LayoutControl& c) {
   const bool named = j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
+  c.raw = QByteArray::fromStdString(j.dump());
   const Problems p(errors, named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
   if (!named) p.add(QStringLiteral("name"), j.contains("name") ? QStringLiteral("must be a text that is not empty")

@@ -27,7 +27,9 @@ struct LayoutSource {
   double poll = 1;         // file: seconds between two looks at the file when nothing told of a change
   QString url;             // prometheus: the page scraped
   double timeout = 10;     // prometheus: seconds a scrape may take
+  double limit = 10;       // prometheus: the most megabytes (10^6 bytes) a page may have
   QStringList command;     // command: program and arguments
+  QByteArray raw;          // its name and its JSON text: sources with the same are the same
 };
 
 struct LayoutFeed {
@@ -63,6 +65,7 @@ struct LayoutControl {
   kyv::PropertyBag properties;
   std::vector<LayoutFeed> feeds;
   std::vector<LayoutEvent> on;
+  QByteArray raw;          // its JSON text: controls with the same are the same
 };
 
 struct LayoutLabel {
@@ -77,6 +80,7 @@ struct Layout {
   std::vector<LayoutSource> sources;
   std::vector<LayoutControl> controls;
   std::vector<LayoutLabel> labels;
+  QStringList warnings;    // what may not do what the author meant, written as errors are
 
   const LayoutSource* source(const QString& name) const;
   // The size the dashboard shows at, in twips.

@@ -56,7 +56,8 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
   };
   if (!p.parse(arguments)) return fail(p.errorText());
   if (p.isSet(help)) {
-    *message = p.helpText();
+    // Without an application object yet, Qt does not know the program's name.
+    *message = p.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("kyvdash"));
     return Parsed::Help;
   }
   if (p.isSet(version)) {

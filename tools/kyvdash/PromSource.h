@@ -2,7 +2,9 @@
 // A page in the Prometheus text exposition format, scraped every `interval`. Each field a
 // feed reads is a selector (`node_load1`, `http_requests_total{code="200"}`); the first
 // sample of the page that matches it gives the reading. A selector that matches nothing is
-// reported once, until it matches again.
+// reported once, until it matches again. A scrape is given up after its timeout, and a page
+// is read no further than a limit (10 MB unless set), so that a wrong address cannot fill
+// memory; either, an HTTP error and a page that is not in the format are failures.
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QSet>
@@ -16,6 +18,8 @@ class QNetworkReply;
 
 namespace kyvdash {
 
+inline constexpr qint64 kDefaultMaxPage = 10'000'000;
+
 class PromSource : public Source {
   Q_OBJECT
 
@@ -25,10 +29,16 @@ class PromSource : public Source {
   ~PromSource() override;
   void start() override;
   void want(const QString& field) override;
+  // The most bytes a page may have.
+  void setMaxPage(qint64 bytes) { maxPage_ = bytes; }
 
  private:
+  enum class Stopped { No, TimedOut, TooLarge };
   void scrape();
+  void readSome(QNetworkReply* reply);
+  void stop(Stopped why);
   void scraped(QNetworkReply* reply);
+  QString failure(QNetworkReply* reply) const;
   void take(const QByteArray& page);
 
   QUrl url_;
@@ -36,6 +46,10 @@ class PromSource : public Source {
   QNetworkAccessManager network_;
   QPointer<QNetworkReply> inFlight_;
   QTimer timer_;
+  QTimer deadline_;  // ends a scrape at its timeout
+  qint64 maxPage_ = kDefaultMaxPage;
+  QByteArray page_;  // what came of the page so far
+  Stopped stopped_ = Stopped::No;
   std::vector<std::pair<QString, Selector>> wanted_;
   QSet<QString> missing_;  // selectors reported as matching nothing
 };

@@ -36,14 +36,20 @@ QString controlImage(kyvqt::ControlWidget& w, const QTemporaryDir& dir) {
       .arg(QString::fromLatin1(f.readAll().toBase64()));
 }
 
-QString staleMark(const kyvqt::ControlWidget& w) {
+// The marks of a stale control, or of one given a reading it cannot show, with its tooltip.
+QString marks(const kyvqt::ControlWidget& w, bool stale, bool unshown) {
   const QRect g = w.geometry();
-  return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#stale)\"><title>%5</title></rect>\n")
-      .arg(g.x())
-      .arg(g.y())
-      .arg(g.width())
-      .arg(g.height())
-      .arg(attr(w.toolTip()));
+  QString out;
+  for (const char* pattern : {stale ? "stale" : nullptr, unshown ? "unshown" : nullptr}) {
+    if (!pattern) continue;
+    out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#%5)\"><title>%6</title></rect>\n")
+               .arg(g.x())
+               .arg(g.y())
+               .arg(g.width())
+               .arg(g.height())
+               .arg(QLatin1String(pattern), attr(w.toolTip()));
+  }
+  return out;
 }
 
 QString label(const QLabel& l) {
@@ -78,7 +84,9 @@ QByteArray dashboardSvg(Dashboard& d) {
                     "<title>%3</title>\n"
                     "<defs><pattern id=\"stale\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
                     "<rect width=\"8\" height=\"8\" fill=\"#808080\" fill-opacity=\"0.55\"/>"
-                    "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern></defs>\n"
+                    "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern>"
+                    "<pattern id=\"unshown\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
+                    "<path d=\"M0 8 L8 0 M0 0 L8 8\" stroke=\"#e61e1e\" stroke-opacity=\"0.86\"/></pattern></defs>\n"
                     "<rect width=\"%1\" height=\"%2\" fill=\"%4\"/>\n")
                     .arg(size.width())
                     .arg(size.height())
@@ -90,7 +98,7 @@ QByteArray dashboardSvg(Dashboard& d) {
     kyvqt::ControlWidget& w = *d.control(i);
     if (!w.control()) continue;
     svg += controlImage(w, dir);
-    if (d.isStale(i)) svg += staleMark(w);
+    svg += marks(w, d.isStale(i), d.isUnshown(i));
   }
   svg += QStringLiteral("</svg>\n");
   return svg.toUtf8();

@@ -3,10 +3,11 @@
 //   kyvdash LAYOUT                              the screen in a window
 //   kyvdash --fullscreen|--kiosk LAYOUT         full screen; kiosk hides pointer and status line
 //   kyvdash --snapshot FILE [--every S] LAYOUT  headless: writes the screen to FILE (PNG, SVG)
-//   kyvdash --check LAYOUT                      checks the layout and exits
+//   kyvdash --check LAYOUT                      checks the layout, warns of what may show wrong, exits
 //
 // Exit status: 0, 1 when the layout has errors (each printed; nothing starts) or a single
-// snapshot cannot be written, 2 for a wrong command line. Started without a display, it
+// snapshot cannot be written or shows no readings since every source failed, 2 for a wrong
+// command line. Started without a display, it
 // writes one snapshot to kyvdash.png instead of opening a window. SIGINT and SIGTERM end
 // it cleanly, the commands it started with it.
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include "Options.h"
+#include "OutputQueue.h"
 #include "Runner.h"
 #include "SnapshotTimer.h"
 #include "Window.h"
@@ -39,7 +41,7 @@ void onSignal(int) {
 
 // SIGINT and SIGTERM quit the event loop, so that everything is ended in order.
 void quitOnSignals() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
   QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
   struct sigaction action {};
@@ -55,9 +57,9 @@ bool noDisplay() {
          qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+// A line on standard output or error; a stalled reader never holds the screen up.
 void say(FILE* to, const QString& line) {
-  std::fprintf(to, "kyvdash: %s\n", line.toLocal8Bit().constData());
-  std::fflush(to);
+  (to == stdout ? standardOutput() : standardError()).write(QStringLiteral("kyvdash: ") + line);
 }
 
 std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
@@ -73,8 +75,12 @@ int snapshots(Runner& runner, const Options& o) {
   });
   QObject::connect(&timer, &SnapshotTimer::failed, &timer, [](const QString& m) { say(stderr, m); });
   int status = 0;
-  QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status](bool ok) {
+  QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status, &runner](bool ok) {
     status = ok ? 0 : 1;
+    if (ok && runner.everySourceFailing()) {
+      say(stderr, QStringLiteral("every source failed; the snapshot shows no readings"));
+      status = 1;
+    }
     QApplication::quit();
   });
   timer.start();
@@ -113,13 +119,14 @@ int main(int argc, char** argv) {
   QObject::connect(&runner, &Runner::report, [](const QString& line) {
     say(stderr, QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line);
   });
-  QStringList errors;
-  if (o.check ? !runner.check(&errors) : !runner.start(&errors)) {
+  QStringList errors, warnings;
+  if (o.check ? !runner.check(&errors, &warnings) : !runner.start(&errors)) {
     for (const QString& e : errors) say(stderr, o.layout + QStringLiteral(": ") + e);
     return 1;
   }
   if (o.check) {
-    say(stdout, o.layout + QStringLiteral(": no errors"));
+    for (const QString& w : warnings) say(stdout, o.layout + QStringLiteral(": warning: ") + w);
+    say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors") : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
     return 0;
   }
   if (o.snapshot) return snapshots(runner, o);

@@ -310,6 +310,13 @@ class TestLayout : public QObject {
     row("timeout of a log", j("{'NormalOPs': {'log': 'a', 'timeout': 2}}"), {"control \"bar\": on.NormalOPs.timeout: goes with run"});
     row("holdoff", j("{'NormalOPs': {'print': true, 'holdoff': -1}}"),
         {"control \"bar\": on.NormalOPs.holdoff: must be from 0 to 86400"});
+    row("unknown placeholder", j("{'NormalOPs': [{'print': '{control} at {unknown}'}, {'log': 'a', 'text': '{valeu}'},"
+                                 " {'run': ['awk', '{print $1}', '{Value}']}]}"),
+        {"control \"bar\": on.NormalOPs[0].print: unknown placeholder {unknown} (known: {time}, {control}, {event}, {value})",
+         "control \"bar\": on.NormalOPs[1].text: unknown placeholder {valeu} (known: {time}, {control}, {event}, {value})",
+         "control \"bar\": on.NormalOPs[2].run: unknown placeholder {Value} (known: {time}, {control}, {event}, {value})"});
+    row("unclosed quote", j("{'NormalOPs': {'run': 'sh -c \\u0027echo x'}}"),
+        {"control \"bar\": on.NormalOPs.run: cannot be split into words: a single quote is not closed"});
     row("misspelt", j("{'NormalOPs': {'print': true, 'holdof': 1}}"),
         {"control \"bar\": on.NormalOPs.holdof: unknown member (known: print, log, run, text, timeout, holdoff)"});
   }

@@ -9,6 +9,7 @@
 #include "ProcStats.h"
 #include "PromText.h"
 #include "Readings.h"
+#include "ShellWords.h"
 #include "Staleness.h"
 
 using namespace kyvdash;
@@ -51,6 +52,27 @@ class TestParts : public QObject {
   Q_OBJECT
 
  private slots:
+  // A command in one text is split as a shell splits it.
+  void shellWords_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("single quotes") << "sh -c \'echo x 12\'" << QStringList({"sh", "-c", "echo x 12"});
+    QTest::newRow("double quotes") << "printf \"%s \\\"q\\\" \\n $HOME\" \'a\"b\'"
+                                   << QStringList({"printf", "%s \"q\" \\n $HOME", "a\"b"});
+    QTest::newRow("backslash") << "a\\ b c\\\'d" << QStringList({"a b", "c\'d"});
+    QTest::newRow("joined and empty") << "x\'y\'\"z\" \'\' \t" << QStringList({"xyz", ""});
+    QTest::newRow("awk program") << "awk \'{print $1}\'" << QStringList({"awk", "{print $1}"});
+  }
+  void shellWords() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    QString problem;
+    const std::optional<QStringList> split = splitShellWords(text, &problem);
+    QVERIFY2(split, qPrintable(problem));
+    QCOMPARE(*split, words);
+    for (const char* bad : {"echo 'a", "echo \"a", "echo a\\"}) QVERIFY(!splitShellWords(QString::fromLatin1(bad), &problem));
+  }
+
   void linesAcrossPieces() {
     LineSplitter s;
     QCOMPARE(split(s, "cpu 1\nmem"), QStringList({"cpu 1"}));
