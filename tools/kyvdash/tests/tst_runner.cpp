@@ -247,7 +247,7 @@ class TestRunner : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
     Dashboard* d = runner->dashboard();
     QCOMPARE(d->labels().front()->text(), QStringLiteral("After"));
-    QCOMPARE(d->control(0), trace);
+    QVERIFY(d->control(0) == trace);
     QCOMPARE(trace->parentWidget(), d);
     QVERIFY(d->control(1) != bar);
     send("x 7\n");  // the kept standard input feeds the new control
