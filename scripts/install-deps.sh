@@ -2,7 +2,8 @@
 # Installs the Debian packages Kyv builds with, when any is missing.
 set -eu
 packages="cmake g++ make pkg-config libcairo2-dev nlohmann-json3-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra fontconfig
-qt6-base-dev qt6-base-private-dev qt6-tools-dev qt6-tools-dev-tools libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth"
+qt6-base-dev qt6-base-private-dev qt6-tools-dev qt6-tools-dev-tools libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+prometheus prometheus-node-exporter"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,6 +1,8 @@
 #include "Dashboard.h"
 
 #include <QPainter>
+
+#include "LabelFormat.h"
 #include <cmath>
 
 namespace kyvdash {
@@ -56,7 +58,7 @@ QSize Dashboard::sizeHint() const { return pixels(QRectF(QPointF(0, 0), layout_.
 QStringList Dashboard::build() {
   QStringList errors;
   for (const LayoutLabel& item : layout_.labels) {
-    auto* label = new QLabel(item.text, this);
+    auto* label = new QLabel(item.feed ? formatLabel(item.text, std::nullopt) : item.text, this);
     label->setAlignment(Qt::AlignCenter);
     label->setGeometry(pixels(item.rect));
     labels_.push_back(label);

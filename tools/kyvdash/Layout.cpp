@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ProcStats.h"
+#include "LabelFormat.h"
 #include "PromText.h"
 #include "ShellWords.h"
 #include "kyv/error.h"
@@ -138,6 +139,7 @@ const std::map<std::string, SourceKind> kSourceKinds = {{"stdin", SourceKind::St
                                                         {"file", SourceKind::File},
                                                         {"proc", SourceKind::Proc},
                                                         {"prometheus", SourceKind::Prometheus},
+                                                        {"prometheus-query", SourceKind::PrometheusQuery},
                                                         {"command", SourceKind::Command}};
 
 void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
@@ -166,7 +168,7 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
   if (!type) return;
   const auto kind = kSourceKinds.find(type->toStdString());
   if (kind == kSourceKinds.end())
-    return p.add(QStringLiteral("type"), QStringLiteral("must be stdin, file, proc, prometheus or command"));
+    return p.add(QStringLiteral("type"), QStringLiteral("must be stdin, file, proc, prometheus, prometheus-query or command"));
   s.kind = kind->second;
   switch (s.kind) {
     case SourceKind::Stdin: return p.unknownMembers(j, {}, {"type"});
@@ -175,7 +177,8 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
       p.unknownMembers(j, {}, {"type", "interval"});
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(s.interval);
       return;
-    case SourceKind::Prometheus: {
+    case SourceKind::Prometheus:
+    case SourceKind::PrometheusQuery: {
       p.unknownMembers(j, {}, {"type", "url", "interval", "timeout", "limit"});
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(5);
       s.limit = p.number(j, "limit", QStringLiteral("limit"), 0, 10000, true).value_or(s.limit);
@@ -204,7 +207,7 @@ void checkField(const LayoutSource& source, const LayoutFeed& f, const Problems&
                          "net.rx, net.tx, net.IFACE.rx, net.IFACE.tx, disk.read, disk.write, disk.DEV.read, "
                          "disk.DEV.write)")
               .arg(f.field));
-  else if (source.kind == SourceKind::Prometheus && !parseSelector(f.field, &problem))
+  else if (source.kind == SourceKind::Prometheus && !parseScrapeField(f.field, &problem))
     p.add(prefix + QStringLiteral("field"), QStringLiteral("not a metric selector: %1").arg(problem));
 }
 
@@ -353,12 +356,14 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
   if (j.contains("on")) readEvents(j["on"], p, c);
 }
 
-void readLabel(const json& j, size_t index, QStringList& errors, LayoutLabel& l) {
+void readLabel(const json& j, size_t index, const Layout& layout, QStringList& errors, LayoutLabel& l) {
   const Problems p(errors, QStringLiteral("labels[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
-  p.unknownMembers(j, {}, {"text", "rect"});
+  p.unknownMembers(j, {}, {"text", "rect", "feed"});
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
   l.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
+  if (j.contains("feed")) readFeed(j["feed"], layout, p, QStringLiteral("feed."), l.feed.emplace());
+  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty()) p.add(QStringLiteral("text"), problem);
 }
 
 void readSources(const json& j, Layout& layout, const Problems& file, QStringList& errors) {
@@ -424,7 +429,7 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
     const json& list = doc["labels"];
     if (!list.is_array()) file.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
     else
-      for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, errors, layout.labels.emplace_back());
+      for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, layout, errors, layout.labels.emplace_back());
   }
   return layout;
 }

@@ -15,7 +15,7 @@
 
 namespace kyvdash {
 
-enum class SourceKind { Stdin, File, Proc, Prometheus, Command };
+enum class SourceKind { Stdin, File, Proc, Prometheus, PrometheusQuery, Command };
 
 struct LayoutSource {
   QString name;
@@ -25,7 +25,7 @@ struct LayoutSource {
   QChar separator = u',';  // file: the CSV column separator
   double interval = 1;     // proc, prometheus: seconds between two readings or scrapes
   double poll = 1;         // file: seconds between two looks at the file when nothing told of a change
-  QString url;             // prometheus: the page scraped
+  QString url;             // prometheus: the page scraped; prometheus-query: the server
   double timeout = 10;     // prometheus: seconds a scrape may take
   double limit = 10;       // prometheus: the most megabytes (10^6 bytes) a page may have
   QStringList command;     // command: program and arguments
@@ -69,8 +69,9 @@ struct LayoutControl {
 };
 
 struct LayoutLabel {
-  QString text;
+  QString text;            // with {value}, {value:.1f} or {value:si} when it has a feed
   QRectF rect;             // twips
+  std::optional<LayoutFeed> feed;  // the reading it shows
 };
 
 struct Layout {

@@ -23,9 +23,9 @@ PromSource::~PromSource() {
 
 void PromSource::want(const QString& field) {
   QString problem;
-  for (const auto& w : wanted_)
-    if (w.first == field) return;
-  if (std::optional<Selector> s = parseSelector(field, &problem)) wanted_.emplace_back(field, std::move(*s));
+  for (const Wanted& w : wanted_)
+    if (w.field == field) return;
+  if (std::optional<ScrapeField> f = parseScrapeField(field, &problem)) wanted_.push_back({field, std::move(*f), std::nullopt});
 }
 
 void PromSource::start() {
@@ -104,15 +104,23 @@ void PromSource::take(const QByteArray& page) {
     return;
   }
   succeed();
-  for (const auto& [field, selector] : wanted_) {
-    const auto match = std::find_if(samples.begin(), samples.end(), [&](const PromSample& s) { return selector.matches(s); });
+  const double seconds = sinceLast_.isValid() ? double(sinceLast_.nsecsElapsed()) / 1e9 : 0;
+  sinceLast_.start();
+  for (Wanted& w : wanted_) {
+    const auto match = std::find_if(samples.begin(), samples.end(), [&](const PromSample& s) { return w.read.selector.matches(s); });
     if (match == samples.end()) {
-      if (!missing_.contains(field)) emit problem(QStringLiteral("no sample of %1 matches %2").arg(url_.toDisplayString(), field));
-      missing_.insert(field);
+      if (!missing_.contains(w.field)) emit problem(QStringLiteral("no sample of %1 matches %2").arg(url_.toDisplayString(), w.field));
+      missing_.insert(w.field);
+      w.last.reset();
       continue;
     }
-    missing_.remove(field);
-    emit reading(field, match->value);
+    missing_.remove(w.field);
+    if (!w.read.rate) {
+      emit reading(w.field, match->value);
+      continue;
+    }
+    const std::optional<double> before = std::exchange(w.last, match->value);
+    if (before) emit reading(w.field, counterRate(*before, match->value, seconds));
   }
 }
 

@@ -9,9 +9,11 @@
 #include "ClassCheck.h"
 #include "CommandSource.h"
 #include "FeedMap.h"
+#include "LabelFormat.h"
 #include "Showable.h"
 #include "FileSource.h"
 #include "ProcSource.h"
+#include "PromQuerySource.h"
 #include "PromSource.h"
 #include "Staleness.h"
 #include "StdinSource.h"
@@ -166,6 +168,12 @@ void Runner::run(Screen& s, Screen* previous) {
         source = std::move(p);
         break;
       }
+      case SourceKind::PrometheusQuery: {
+        auto q = std::make_unique<PromQuerySource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
+        q->setMaxAnswer(static_cast<qint64>(entry.limit * 1e6));
+        source = std::move(q);
+        break;
+      }
       case SourceKind::Command: source = std::make_unique<CommandSource>(entry.name, entry.command); break;
     }
     source->setRetry(firstRetry_, std::max(firstRetry_, std::chrono::milliseconds(60000)));
@@ -214,6 +222,7 @@ void Runner::connectSources(Screen& s) {
   s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
     emit report(QStringLiteral("control %1: %2").arg(s.dashboard->layout().controls[t.control].name, message));
   });
+  connectLabels(s);
   s.failing.assign(s.sources.size(), false);
   for (size_t i = 0; i < s.sources.size(); ++i) {
     Source* src = s.sources[i].get();
@@ -229,6 +238,23 @@ void Runner::connectSources(Screen& s) {
       s.failing[i] = false;
       emit report(QStringLiteral("source %1: reading again").arg(name));
     });
+  }
+}
+
+// A label with a feed shows its reading in its text.
+void Runner::connectLabels(Screen& s) {
+  Dashboard& d = *s.dashboard;
+  for (size_t i = 0; i < d.layout().labels.size(); ++i) {
+    const LayoutLabel& label = d.layout().labels[i];
+    if (!label.feed) continue;
+    for (auto& source : s.sources) {
+      if (source->name() != label.feed->source) continue;
+      source->want(label.feed->field);
+      connect(source.get(), &Source::reading, d.labels()[i],
+              [shown = d.labels()[i], label](const QString& field, double value) {
+                if (field == label.feed->field) shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+              });
+    }
   }
 }
 

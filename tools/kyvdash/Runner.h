@@ -65,6 +65,7 @@ class Runner : public QObject {
   std::unique_ptr<Source> takeSource(Screen* previous, const LayoutSource& entry);
   void connectSources(Screen& screen);
   void connectEvents(Screen& screen);
+  void connectLabels(Screen& screen);
   void markStale(Screen& screen);
   void markUnshown(Screen& screen, const FeedMap::Target& target, double value, bool shown);
   FdReader& stdinReader();

@@ -168,7 +168,7 @@ class TestLayout : public QObject {
     };
     row("not an object", "3", {"source \"s\": type: the source must be an object"});
     row("no type", "{}", {"source \"s\": type: missing"});
-    row("unknown type", j("{'type': 'ftp'}"), {"source \"s\": type: must be stdin, file, proc, prometheus or command"});
+    row("unknown type", j("{'type': 'ftp'}"), {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
     row("stdin member", j("{'type': 'stdin', 'path': 'x'}"), {"source \"s\": path: unknown member (known: type)"});
     row("file without path", j("{'type': 'file'}"), {"source \"s\": path: missing"});
     row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"), {"source \"s\": format: must be \"csv\" or \"lines\""});

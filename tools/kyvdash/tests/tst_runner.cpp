@@ -284,6 +284,19 @@ class TestRunner : public QObject {
     QCOMPARE(svg.count("fill=\"url(#unshown)\""), 1);
   }
 
+  // A label with a feed shows the reading scaled, with its unit.
+  void labelShowsItsReading() {
+    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'labels': [{'text': 'in {value:si}B/s', 'rect': [0, 0, 3000, 300],"
+                  " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000}}],"
+                  " 'controls': [{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600], 'feed': {'source': 'in', 'field': 'rx'}}]}"));
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    QCOMPARE(d->labels().front()->text(), QStringLiteral("in -B/s"));
+    send("rx 1234\n");
+    QTRY_COMPARE_WITH_TIMEOUT(d->labels().front()->text(), QStringLiteral("in 1.23 MB/s"), kWait);
+  }
+
   // A broken layout is reported once: files written beside it (snapshots) change nothing;
   // it is reported again once it has changed again.
   void brokenLayoutReportedOnce() {
