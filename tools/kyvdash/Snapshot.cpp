@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
+#include <QPainter>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
@@ -76,11 +77,12 @@ bool saveAtomically(const QString& path, const QByteArray& bytes, QString* error
 
 }  // namespace
 
-QByteArray dashboardSvg(Dashboard& d) {
+QByteArray dashboardSvg(Dashboard& d, QSize canvas) {
   const QSize size = d.size();
+  const QSize shown = canvas.isValid() ? canvas : size;
   QString svg = QStringLiteral(
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\">\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%5\" height=\"%6\" viewBox=\"0 0 %1 %2\">\n"
                     "<title>%3</title>\n"
                     "<defs><pattern id=\"stale\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
                     "<rect width=\"8\" height=\"8\" fill=\"#808080\" fill-opacity=\"0.55\"/>"
@@ -91,7 +93,9 @@ QByteArray dashboardSvg(Dashboard& d) {
                     .arg(size.width())
                     .arg(size.height())
                     .arg(attr(d.layout().title))
-                    .arg(d.palette().color(QPalette::Window).name());
+                    .arg(d.palette().color(QPalette::Window).name())
+                    .arg(shown.width())
+                    .arg(shown.height());
   for (const QLabel* l : d.labels()) svg += label(*l);
   QTemporaryDir dir;
   for (int i = 0; i < d.count(); ++i) {
@@ -104,10 +108,25 @@ QByteArray dashboardSvg(Dashboard& d) {
   return svg.toUtf8();
 }
 
-bool writeSnapshot(Dashboard& d, const QString& path, QString* error) {
+namespace {
+
+// The dashboard as it shows, centred on a picture of `canvas` pixels filled with its background.
+QImage onCanvas(const QImage& shot, QSize canvas, const QColor& background) {
+  QImage out(canvas, QImage::Format_RGB32);
+  out.fill(background);
+  QImage pixels = shot;
+  pixels.setDevicePixelRatio(1);
+  QPainter p(&out);
+  p.drawImage(QPoint((canvas.width() - pixels.width()) / 2, (canvas.height() - pixels.height()) / 2), pixels);
+  return out;
+}
+
+}  // namespace
+
+bool writeSnapshot(Dashboard& d, const QString& path, QString* error, QSize canvas) {
   if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
     try {
-      return saveAtomically(path, dashboardSvg(d), error);
+      return saveAtomically(path, dashboardSvg(d, canvas), error);
     } catch (const kyv::Error& e) {
       *error = QStringLiteral("cannot draw the dashboard as SVG: %1").arg(QString::fromUtf8(e.what()));
       return false;
@@ -120,7 +139,9 @@ bool writeSnapshot(Dashboard& d, const QString& path, QString* error) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!d.grab().toImage().save(&buffer, "PNG")) {
+  QImage shot = d.grab().toImage();
+  if (canvas.isValid()) shot = onCanvas(shot, canvas, d.palette().color(QPalette::Window));
+  if (!shot.save(&buffer, "PNG")) {
     *error = QStringLiteral("cannot encode the dashboard as PNG");
     return false;
   }

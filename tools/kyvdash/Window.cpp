@@ -24,6 +24,13 @@ Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
   place(runner.dashboard());
 }
 
+void Window::fillScreen(const QRect& screen) {
+  area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setGeometry(screen);  // without a window manager nobody else makes it so
+  showFullScreen();
+}
+
 void Window::place(Dashboard* d) {
   area_->takeWidget();  // the runner deletes the old screen
   if (!d) return;

@@ -17,6 +17,9 @@ class Window : public QMainWindow {
   static constexpr int kFramesPerSecond = 30;
 
   Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
+  // Shows the window full screen over `screen` (the screen's scale fits the dashboard to it,
+  // so a pixel of rounding never calls for scroll bars), also without a window manager.
+  void fillScreen(const QRect& screen);
 
  private:
   void place(Dashboard* dashboard);

@@ -1,8 +1,11 @@
 // kyvdash: a live monitoring screen of Kyv controls from a layout file.
 //
 //   kyvdash LAYOUT                              the screen in a window
-//   kyvdash --fullscreen|--kiosk LAYOUT         full screen; kiosk hides pointer and status line
-//   kyvdash --snapshot FILE [--every S] LAYOUT  headless: writes the screen to FILE (PNG, SVG)
+//   kyvdash --fullscreen|--kiosk LAYOUT         full screen, the layout scaled to fit it; kiosk
+//                                               hides pointer and status line
+//   kyvdash --scale N LAYOUT                    the layout N times larger
+//   kyvdash --snapshot FILE [--every S] [--size WxH] LAYOUT
+//                                               headless: writes the screen to FILE (PNG, SVG)
 //   kyvdash --check LAYOUT                      checks the layout, warns of what may show wrong, exits
 //
 // Exit status: 0, 1 when the layout has errors (each printed; nothing starts) or a single
@@ -14,6 +17,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -24,6 +28,7 @@
 #include "Options.h"
 #include "OutputQueue.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "SnapshotTimer.h"
 #include "Window.h"
 #include "kyv/registry.h"
@@ -64,6 +69,12 @@ void say(FILE* to, const QString& line) {
 
 std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
 
+// The scale at which the dashboard fills the screen, less the status line outside kiosk mode.
+double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
+  const QSize room = screen.geometry().size() * screen.devicePixelRatio() - QSize(0, kiosk ? 0 : 32);
+  return fitFactor(d.sizeHint(), room);
+}
+
 int snapshots(Runner& runner, const Options& o) {
   const QString path = QDir::toNativeSeparators(QFileInfo(*o.snapshot).absoluteFilePath());
   SnapshotTimer timer(runner, *o.snapshot, ms(o.after),
@@ -73,6 +84,7 @@ int snapshots(Runner& runner, const Options& o) {
       say(stdout, o.every ? QStringLiteral("writing %1 every %2 s").arg(path).arg(*o.every)
                           : QStringLiteral("snapshot written to %1").arg(path));
   });
+  if (o.size) timer.setCanvas(*o.size);
   QObject::connect(&timer, &SnapshotTimer::failed, &timer, [](const QString& m) { say(stderr, m); });
   int status = 0;
   QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status, &runner](bool ok) {
@@ -129,10 +141,18 @@ int main(int argc, char** argv) {
     say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors") : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
     return 0;
   }
-  if (o.snapshot) return snapshots(runner, o);
-
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (o.snapshot) {
+    setScreenScale(screen, o.scale ? *o.scale : o.size ? fitFactor(runner.dashboard()->sizeHint(), *o.size) : 1);
+    return snapshots(runner, o);
+  }
+  const bool full = o.fullscreen || o.kiosk;
+  setScreenScale(screen, o.scale ? *o.scale : full ? fullScreenFactor(*runner.dashboard(), *screen, o.kiosk) : 1);
   Window window(runner, o.layout, o.kiosk);
-  if (o.fullscreen || o.kiosk) window.showFullScreen();
-  else window.show();
+  if (full) {
+    window.fillScreen(screen->geometry());
+  } else {
+    window.show();
+  }
   return QApplication::exec();
 }

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +102,10 @@ class TestProgram : public QObject {
     QTest::newRow("snapshot in kiosk") << QStringList({"--snapshot", "a.png", "--kiosk", "a.json"})
                                        << "--snapshot runs headless: no --fullscreen or --kiosk";
     QTest::newRow("check with more") << QStringList({"--check", "--fullscreen", "a.json"}) << "--check goes alone";
+    QTest::newRow("scale too large") << QStringList({"--scale", "9", "a.json"}) << "--scale takes a factor from 0.25 to 8";
+    QTest::newRow("size without snapshot") << QStringList({"--size", "800x480", "a.json"}) << "--size goes with --snapshot";
+    QTest::newRow("size not WxH") << QStringList({"--snapshot", "a.png", "--size", "800", "a.json"})
+                                  << "--size takes WIDTHxHEIGHT in pixels, each from 16 to 16384";
   }
   void wrongCommandLines() {
     QFETCH(QStringList, arguments);
@@ -226,6 +232,45 @@ class TestProgram : public QObject {
     QVERIFY2(open.contains(QLatin1String(" 0 -> ")) && !open.contains(QLatin1String("socket:")) &&
                  !open.contains(QLatin1String("anon_inode:")),
              qPrintable(open));
+  }
+
+  // A snapshot of any size: the layout drawn larger to fit it, centred on its background.
+  void snapshotOfAnySize() {
+    QTemporaryDir out;
+    const QString png = out.filePath(QStringLiteral("wall.png"));
+    const Run r = runKyvdash({"--snapshot", png, "--size", "1920x1080", "--after", "0.5", example("wall-1920x1080.json")});
+    QCOMPARE(r.status, 0);
+    const QImage wall(png);
+    QCOMPARE(wall.size(), QSize(1920, 1080));
+    QCOMPARE(wall.pixelColor(0, 0), QColor(0x15, 0x19, 0x1d));
+    QCOMPARE(wall.pixelColor(1919, 1079), QColor(0x15, 0x19, 0x1d));
+    // The trace at 2.4 times its 300 x 150 pixels: its black face alone spans 360 rows.
+    int black = 0;
+    for (int y = 0; y < 1080; ++y) black += wall.pixelColor(600, y) == QColor(Qt::black);
+    QVERIFY2(black > 300, qPrintable(QString::number(black)));
+    const Run small = runKyvdash({"--snapshot", png, "--size", "400x240", "--after", "0.5", example("panel-800x480.json")});
+    QCOMPARE(small.status, 0);
+    QCOMPARE(QImage(png).size(), QSize(400, 240));
+  }
+
+  // On a bare X server without a window manager, --kiosk covers the whole screen.
+  void kioskWithoutWindowManager() {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
+                  xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+    if (xvfb.isEmpty() || xwininfo.isEmpty()) QSKIP("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
+    QProcess p;
+    QProcessEnvironment env = environment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(xvfb, {"-a", "-s", "-screen 0 1920x1080x24", "sh", "-c",
+                   QStringLiteral("\"$0\" --kiosk \"$1\" & sleep 4; xwininfo -root -tree; kill $!; wait $!"),
+                   QStringLiteral(KYVDASH_PROGRAM), example("wall-1920x1080.json")});
+    QVERIFY(p.waitForFinished(kWait));
+    const QString tree = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QRegularExpression window(QStringLiteral("\"This machine, on a 1920x1080 wall - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
+    const QRegularExpressionMatch m = window.match(tree);
+    QVERIFY2(m.hasMatch(), qPrintable(tree + QString::fromLocal8Bit(p.readAllStandardError())));
+    QVERIFY2(m.captured(1).toInt() >= 1920 && m.captured(2).toInt() >= 1080, qPrintable(m.captured(0)));
   }
 
   // Started without a display it writes one snapshot to kyvdash.png and says so.
