@@ -234,6 +234,8 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
     else f.column = static_cast<int>(*c);
   }
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
+  // A server's answers go stale after three rounds without one, unless the feed says otherwise.
+  if (!j.contains("stale") && source && source->kind == SourceKind::PrometheusQuery) f.staleAfter = 3 * source->interval;
 }
 
 // `{NAME}` in an action's text or command word must be one of the placeholders; braces

@@ -40,6 +40,7 @@ struct LayoutFeed {
   QString method;          // empty: the class's feed method
   std::optional<int> column;          // called through the class's Column method first
   std::optional<double> staleAfter;   // seconds without a reading before the control is marked
+                                      // (prometheus-query: three intervals unless given)
   QString at;              // where it stands in its control, for messages: "feed." or "feed[1]."
 };
 

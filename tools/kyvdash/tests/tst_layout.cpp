@@ -280,6 +280,13 @@ class TestLayout : public QObject {
     QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), j("up{job=a}"))),
              QStringList({"control \"bar\": feed.field: not a metric selector: the value of label job is not a closed "
                           "double-quoted text"}));
+    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "rate(node_cpu_seconds_total)")), QStringList());
+    // A query's feed goes stale after three intervals unless it says otherwise; any text is a query.
+    QStringList errors;
+    const Layout query = parseLayout(withSource(j("{'type': 'prometheus-query', 'url': 'http://h:9090', 'interval': 4}"),
+                                                j("sum by (instance) (rate(x[1m]))")), errors);
+    QCOMPARE(errors, QStringList());
+    QCOMPARE(query.controls[0].feeds[0].staleAfter, std::optional<double>(12));
     QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "9lives")),
              QStringList({"control \"bar\": feed.field: not a metric selector: a metric name must start with a letter, _ or :"}));
   }
