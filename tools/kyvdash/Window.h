@@ -20,11 +20,18 @@ class Window : public QMainWindow {
   // Shows the window full screen over `screen` (the screen's scale fits the dashboard to it,
   // so a pixel of rounding never calls for scroll bars), also without a window manager.
   void fillScreen(const QRect& screen);
+  // From now on a resize scales the dashboard to fit the window, as full screen does.
+  void scaleOnResize() { scaleOnResize_ = true; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void place(Dashboard* dashboard);
+  void fit();
   QScrollArea* area_;
   QString layoutPath_;
+  bool scaleOnResize_ = false;
 };
 
 // A dark application palette on the Fusion style. The controls' own colours are theirs.

@@ -152,6 +152,7 @@ int main(int argc, char** argv) {
   if (full) {
     window.fillScreen(screen->geometry());
   } else {
+    if (!o.scale) window.scaleOnResize();
     window.show();
   }
   return QApplication::exec();

@@ -19,6 +19,7 @@
 
 #include "FrameLimiter.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
 #include "Window.h"
@@ -405,6 +406,22 @@ class TestRunner : public QObject {
     Window kiosk(*runner, layoutPath, true);
     QVERIFY(kiosk.statusBar()->isHidden());
     QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
+  }
+
+  // A window the user makes larger draws the dashboard larger, to fit, keeping its aspect.
+  void windowScalesOnResize() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Window window(*runner, layoutPath, true);
+    window.scaleOnResize();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize natural = runner->dashboard()->sizeHint();
+    window.resize(natural.width() * 3, natural.height() * 2);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(runner->dashboard()->devicePixelRatioF() - 2) < 0.05, kWait);
+    QTest::qWait(200);
+    QVERIFY(std::abs(runner->dashboard()->devicePixelRatioF() - 2) < 0.05);  // settled, not swinging
+    setScreenScale(window.screen(), 1);
   }
 
   // Updates asked for faster than the limit are painted together at the next frame, and
