@@ -17,10 +17,12 @@ if ! command -v clang++ > /dev/null || ! dpkg-query -W libclang-rt-14-dev > /dev
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq clang libclang-rt-14-dev
 fi
 dir=build/fuzz
-CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKYV_LIBFUZZER=ON -DKYV_WITH_QT=OFF > /dev/null
-cmake --build "$dir" -j2
+targets="bag_fuzz control_fuzz kyvhost_fuzz prom_text_fuzz line_readers_fuzz layout_fuzz"
+CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKYV_LIBFUZZER=ON -DKYV_WITH_QT=ON > /dev/null
+# shellcheck disable=SC2086 # one word a target
+cmake --build "$dir" -j2 --target $targets
 status=0
-for target in bag_fuzz control_fuzz kyvhost_fuzz; do
+for target in $targets; do
   work=$(mktemp -d)
   mkdir -p "$dir/corpus-$target"
   echo "== $target for ${seconds}s"

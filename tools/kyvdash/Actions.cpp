@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTimer>
-#include <cstdio>
+#include "OutputQueue.h"
+#include "ProcessGroup.h"
 
 namespace kyvdash {
 
@@ -17,17 +18,15 @@ QString expandAction(const QString& text, const QString& control, const QString&
 }
 
 Actions::Actions(Clock clock, QObject* parent) : QObject(parent), clock_(std::move(clock)) {
-  printer_ = [](const QString& line) {
-    std::printf("%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-  };
+  printer_ = [](const QString& line) { standardOutput().write(line); };
 }
 
-// Commands still running are ended with their actions.
+// Commands still running are ended with their actions, with what they started.
 Actions::~Actions() {
   for (auto& b : bound_) {
     if (!b->running) continue;
     b->running->disconnect(this);
+    endGroup(static_cast<pid_t>(b->running->processId()));
     b->running->kill();
     b->running->waitForFinished(2000);
   }
@@ -82,11 +81,12 @@ void Actions::run(Bound& b, const QString& value) {
   b.running = p;
   p->setProcessChannelMode(QProcess::ForwardedChannels);
   p->setStandardInputFile(QProcess::nullDevice());
+  startInOwnGroup(*p);
   auto* deadline = new QTimer(p);
   deadline->setSingleShot(true);
   connect(deadline, &QTimer::timeout, p, [p] {
     p->setProperty("timedOut", true);
-    p->kill();
+    endGroupLater(static_cast<pid_t>(p->processId()));
   });
   connect(p, &QProcess::errorOccurred, this, [this, &b, p](QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) finish(b, QStringLiteral("cannot be started: ") + p->errorString());

@@ -1,6 +1,7 @@
 #pragma once
 // What a control's events do: print a line, append a line to a log file, or run a command
-// that is ended after its timeout. Each action acts at most once within its hold-off time,
+// that is ended after its timeout (with everything it started: each command runs in a
+// process group of its own). Each action acts at most once within its hold-off time,
 // however often its event comes. Every failure is reported.
 //
 // Texts and command words may hold {time} (local, ISO 8601), {control}, {event} and
@@ -29,7 +30,7 @@ class Actions : public QObject {
 
   // The actions of `event` of control `control`.
   void add(const QString& control, const LayoutEvent& event);
-  // Where printed lines go (standard output unless set).
+  // Where printed lines go (standard output, never blocking, unless set).
   void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
   // Control `control` raised `event` after being given `value`: acts on each of the event's
   // actions that is not held off.

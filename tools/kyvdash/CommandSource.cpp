@@ -1,11 +1,17 @@
 #include "CommandSource.h"
 
+#include <utility>
+
+#include "ProcessGroup.h"
+
 namespace kyvdash {
 
 CommandSource::CommandSource(QString name, QStringList command, QObject* parent)
     : LineSource(std::move(name), parent), command_(std::move(command)) {
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process_.setStandardInputFile(QProcess::nullDevice());
+  startInOwnGroup(process_);
+  connect(&process_, &QProcess::started, this, [this] { group_ = static_cast<pid_t>(process_.processId()); });
   connect(&process_, &QProcess::readyReadStandardOutput, this, [this] { takeBytes(process_.readAllStandardOutput()); });
   connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) ended(QStringLiteral("cannot be started: ") + process_.errorString());
@@ -24,6 +30,7 @@ CommandSource::CommandSource(QString name, QStringList command, QObject* parent)
 
 CommandSource::~CommandSource() {
   process_.disconnect(this);
+  if (group_ > 0) endGroup(group_);
   if (process_.state() == QProcess::NotRunning) return;
   process_.kill();
   process_.waitForFinished(5000);
@@ -35,7 +42,9 @@ void CommandSource::start() {
   process_.start(command_.front(), command_.mid(1));
 }
 
+// What the command left running in its group (a background child) ends with it.
 void CommandSource::ended(const QString& how) {
+  endGroupLater(std::exchange(group_, 0));
   takeBytes(process_.readAllStandardOutput());
   endStream();
   if (gotReading_ && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0)

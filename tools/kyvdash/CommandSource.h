@@ -1,7 +1,8 @@
 #pragma once
 // The output lines of a command (`NAME VALUE` or JSON lines). The command is started with
 // the dashboard and started again, after a back-off delay, whenever it ends; its standard
-// error goes to the dashboard's own, its standard input is empty.
+// error goes to the dashboard's own, its standard input is empty. It runs in a process
+// group of its own, ended whole when the command ends, and with the source.
 #include <QProcess>
 #include <QStringList>
 
@@ -21,6 +22,7 @@ class CommandSource : public LineSource {
   void ended(const QString& how);
   QStringList command_;
   QProcess process_;
+  pid_t group_ = 0;  // the process group of the running command
   bool gotReading_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "Dashboard.h"
 
 #include <QPainter>
+
+#include "LabelFormat.h"
 #include <cmath>
 
 namespace kyvdash {
@@ -14,11 +16,17 @@ class StaleMark final : public QWidget {
     hide();
   }
 
+  bool stale = false;    // dimmed and hatched grey
+  bool unshown = false;  // hatched red across
+
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.fillRect(rect(), QColor(128, 128, 128, 140));
-    p.fillRect(rect(), QBrush(QColor(40, 40, 40, 170), Qt::BDiagPattern));
+    if (stale) {
+      p.fillRect(rect(), QColor(128, 128, 128, 140));
+      p.fillRect(rect(), QBrush(QColor(40, 40, 40, 170), Qt::BDiagPattern));
+    }
+    if (unshown) p.fillRect(rect(), QBrush(QColor(230, 30, 30, 220), Qt::DiagCrossPattern));
   }
 };
 
@@ -50,7 +58,7 @@ QSize Dashboard::sizeHint() const { return pixels(QRectF(QPointF(0, 0), layout_.
 QStringList Dashboard::build() {
   QStringList errors;
   for (const LayoutLabel& item : layout_.labels) {
-    auto* label = new QLabel(item.text, this);
+    auto* label = new QLabel(item.feed ? formatLabel(item.text, std::nullopt) : item.text, this);
     label->setTextFormat(Qt::PlainText);  // a label shows its text as written, never as markup
     label->setAlignment(Qt::AlignCenter);
     label->setGeometry(pixels(item.rect));
@@ -76,9 +84,30 @@ QStringList Dashboard::build() {
     w->disconnect(this);
     controls_.push_back(w);
     staleMarks_.push_back(new StaleMark(this));
+    marks_.emplace_back();
     staleMarks_.back()->setGeometry(at);
   }
   return errors;
+}
+
+std::vector<int> Dashboard::adopt(Dashboard& previous) {
+  std::vector<int> adopted;
+  for (int i = 0; i < count(); ++i) {
+    for (int k = 0; k < previous.count(); ++k) {
+      kyvqt::ControlWidget* kept = previous.controls_[k];
+      if (!kept || previous.layout_.controls[k].raw != layout_.controls[i].raw) continue;
+      previous.controls_[k] = nullptr;
+      kept->setParent(this);
+      kept->setGeometry(controls_[i]->geometry());
+      kept->stackUnder(staleMarks_[i]);
+      kept->show();
+      delete controls_[i];
+      controls_[i] = kept;
+      adopted.push_back(i);
+      break;
+    }
+  }
+  return adopted;
 }
 
 int Dashboard::indexOf(const QString& name) const {
@@ -88,14 +117,39 @@ int Dashboard::indexOf(const QString& name) const {
 }
 
 void Dashboard::setStale(int index, bool stale, const QString& tooltip) {
-  QWidget* mark = staleMarks_[index];
-  if (mark->isHidden() == stale) {
-    mark->setVisible(stale);
+  marks_[index].stale = stale;
+  marks_[index].staleTip = tooltip;
+  showMarks(index);
+}
+
+void Dashboard::setUnshown(int index, bool unshown, const QString& tooltip) {
+  marks_[index].unshown = unshown;
+  marks_[index].unshownTip = tooltip;
+  showMarks(index);
+}
+
+void Dashboard::showMarks(int index) {
+  const Marks& m = marks_[index];
+  auto* mark = static_cast<StaleMark*>(staleMarks_[index]);
+  const bool marked = m.stale || m.unshown;
+  if (mark->unshown != m.unshown || mark->stale != m.stale) {
+    mark->unshown = m.unshown;
+    mark->stale = m.stale;
+    mark->update();
+  }
+  if (mark->isHidden() == marked) {
+    mark->setVisible(marked);
     mark->raise();
   }
+  QStringList tips;
+  for (const QString& t : {m.staleTip, m.unshownTip})
+    if (!t.isEmpty()) tips << t;
+  const QString tooltip = tips.join(u'\n');
   if (controls_[index]->toolTip() != tooltip) controls_[index]->setToolTip(tooltip);
 }
 
-bool Dashboard::isStale(int index) const { return !staleMarks_[index]->isHidden(); }
+bool Dashboard::isStale(int index) const { return marks_[index].stale; }
+bool Dashboard::isUnshown(int index) const { return marks_[index].unshown; }
+bool Dashboard::isMarked(int index) const { return !staleMarks_[index]->isHidden(); }
 
 }  // namespace kyvdash

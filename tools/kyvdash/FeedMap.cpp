@@ -38,7 +38,12 @@ void FeedMap::deliver(const QString& source, const QString& field, double readin
 
 void FeedMap::feed(Entry& e, double reading) {
   const Target& t = e.target;
-  std::optional<kyv::Variant> arg = feedArgument(reading * t.scale + t.offset, t.members.argType);
+  const double value = reading * t.scale + t.offset;
+  if (const bool fits = t.range.contains(value); !fits || e.unshown) {
+    e.unshown = !fits;
+    if (unshown_) unshown_(t, value, fits);
+  }
+  std::optional<kyv::Variant> arg = feedArgument(value, t.members.argType);
   if (!arg) return;
   if (fed_) fed_(t, *arg);
   const char* step = "Column";

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ClassCheck.h"
+#include "Showable.h"
 #include "kyv/variant.h"
 
 namespace kyvqt {
@@ -31,6 +32,7 @@ class FeedMap {
     FeedMembers members;
     double scale = 1, offset = 0;
     std::optional<int> column;
+    ShowRange range{-1e308, 1e308};  // what the control shows of the value it is given
   };
   // Runs before each call of a feed method, with the value it is given (as text), so that
   // the control's events know the value that raised them.
@@ -42,6 +44,10 @@ class FeedMap {
   void add(const QString& source, const QString& field, const Target& target);
   void setFed(Fed fed) { fed_ = std::move(fed); }
   void setFailed(Failed failed) { failed_ = std::move(failed); }
+  // Each value beyond what the control shows (`shown` false), and the first it shows again
+  // after one; the value is passed on all the same.
+  using Unshown = std::function<void(const Target& target, double value, bool shown)>;
+  void setUnshown(Unshown unshown) { unshown_ = std::move(unshown); }
 
   // Gives `reading` to every control fed by `field` of `source`.
   void deliver(const QString& source, const QString& field, double reading);
@@ -50,11 +56,13 @@ class FeedMap {
   struct Entry {
     Target target;
     bool failing = false;
+    bool unshown = false;
   };
   void feed(Entry& entry, double reading);
   QHash<QString, QHash<QString, std::vector<Entry>>> routes_;
   Fed fed_;
   Failed failed_;
+  Unshown unshown_;
 };
 
 }  // namespace kyvdash

@@ -1,13 +1,15 @@
 #include "Layout.h"
 
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "ProcStats.h"
+#include "LabelFormat.h"
 #include "PromText.h"
+#include "ShellWords.h"
 #include "kyv/error.h"
 
 namespace kyvdash {
@@ -105,8 +107,15 @@ class Problems {
   // A command as a list of words, or one text split as a shell would (without running one).
   std::optional<QStringList> command(const json& v, const QString& field) const {
     QStringList words;
-    if (v.is_string()) words = QProcess::splitCommand(text(v.get<std::string>()));
-    else if (v.is_array())
+    if (v.is_string()) {
+      QString problem;
+      std::optional<QStringList> split = splitShellWords(text(v.get<std::string>()), &problem);
+      if (!split) {
+        add(field, QStringLiteral("cannot be split into words: %1").arg(problem));
+        return std::nullopt;
+      }
+      words = *split;
+    } else if (v.is_array())
       for (const json& w : v) {
         if (!w.is_string()) {
           words.clear();
@@ -130,6 +139,7 @@ const std::map<std::string, SourceKind> kSourceKinds = {{"stdin", SourceKind::St
                                                         {"file", SourceKind::File},
                                                         {"proc", SourceKind::Proc},
                                                         {"prometheus", SourceKind::Prometheus},
+                                                        {"prometheus-query", SourceKind::PrometheusQuery},
                                                         {"command", SourceKind::Command}};
 
 void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
@@ -151,13 +161,14 @@ void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
 
 void readSource(const std::string& name, const json& j, QStringList& errors, LayoutSource& s) {
   s.name = text(name);
+  s.raw = QByteArray::fromStdString(json{{name, j}}.dump());
   const Problems p(errors, QStringLiteral("source \"%1\"").arg(s.name));
   if (!j.is_object()) return p.add(QStringLiteral("type"), QStringLiteral("the source must be an object"));
   const std::optional<QString> type = p.string(j, "type", QStringLiteral("type"), true);
   if (!type) return;
   const auto kind = kSourceKinds.find(type->toStdString());
   if (kind == kSourceKinds.end())
-    return p.add(QStringLiteral("type"), QStringLiteral("must be stdin, file, proc, prometheus or command"));
+    return p.add(QStringLiteral("type"), QStringLiteral("must be stdin, file, proc, prometheus, prometheus-query or command"));
   s.kind = kind->second;
   switch (s.kind) {
     case SourceKind::Stdin: return p.unknownMembers(j, {}, {"type"});
@@ -166,9 +177,11 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
       p.unknownMembers(j, {}, {"type", "interval"});
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(s.interval);
       return;
-    case SourceKind::Prometheus: {
-      p.unknownMembers(j, {}, {"type", "url", "interval", "timeout"});
+    case SourceKind::Prometheus:
+    case SourceKind::PrometheusQuery: {
+      p.unknownMembers(j, {}, {"type", "url", "interval", "timeout", "limit"});
       s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(5);
+      s.limit = p.number(j, "limit", QStringLiteral("limit"), 0, 10000, true).value_or(s.limit);
       s.timeout = p.number(j, "timeout", QStringLiteral("timeout"), 0.1, 600).value_or(std::min(10.0, s.interval));
       s.url = p.string(j, "url", QStringLiteral("url"), true).value_or(QString());
       const QUrl url(s.url, QUrl::StrictMode);
@@ -194,7 +207,7 @@ void checkField(const LayoutSource& source, const LayoutFeed& f, const Problems&
                          "net.rx, net.tx, net.IFACE.rx, net.IFACE.tx, disk.read, disk.write, disk.DEV.read, "
                          "disk.DEV.write)")
               .arg(f.field));
-  else if (source.kind == SourceKind::Prometheus && !parseSelector(f.field, &problem))
+  else if (source.kind == SourceKind::Prometheus && !parseScrapeField(f.field, &problem))
     p.add(prefix + QStringLiteral("field"), QStringLiteral("not a metric selector: %1").arg(problem));
 }
 
@@ -221,6 +234,31 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
     else f.column = static_cast<int>(*c);
   }
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
+  // A server's answers go stale after three rounds without one, unless the feed says otherwise.
+  if (!j.contains("stale") && source && source->kind == SourceKind::PrometheusQuery) f.staleAfter = 3 * source->interval;
+}
+
+// `{NAME}` in an action's text or command word must be one of the placeholders; braces
+// around anything else (`{print $1}`) are text.
+QStringList unknownPlaceholders(const QString& text) {
+  static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
+  QStringList unknown;
+  for (const QRegularExpressionMatch& m : placeholder.globalMatch(text)) {
+    const QString name = m.captured(1);
+    if (name != QLatin1String("time") && name != QLatin1String("control") && name != QLatin1String("event") &&
+        name != QLatin1String("value"))
+      unknown << m.captured(0);
+  }
+  return unknown;
+}
+
+void checkPlaceholders(const LayoutAction& a, const Problems& p, const QString& field) {
+  QStringList unknown;
+  for (const QString& text : a.kind == LayoutAction::Kind::Run ? a.command : QStringList{a.text})
+    unknown << unknownPlaceholders(text);
+  if (!unknown.isEmpty())
+    p.add(field, QStringLiteral("unknown placeholder %1 (known: {time}, {control}, {event}, {value})")
+                     .arg(unknown.join(QStringLiteral(", "))));
 }
 
 void readAction(const json& j, const Problems& p, const QString& prefix, LayoutAction& a) {
@@ -248,6 +286,9 @@ void readAction(const json& j, const Problems& p, const QString& prefix, LayoutA
   }
   if (a.kind != LayoutAction::Kind::Run && j.contains("timeout"))
     p.add(prefix + QStringLiteral("timeout"), QStringLiteral("goes with run"));
+  const char* textField = a.kind == LayoutAction::Kind::Run ? "run" : a.kind == LayoutAction::Kind::Log && j.contains("text") ? "text"
+                          : a.kind == LayoutAction::Kind::Log ? "log" : "print";
+  checkPlaceholders(a, p, prefix + QLatin1String(textField));
 }
 
 void readEvents(const json& j, const Problems& p, LayoutControl& c) {
@@ -293,6 +334,7 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
                  LayoutControl& c) {
   const bool named = j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
+  c.raw = QByteArray::fromStdString(j.dump());
   const Problems p(errors, named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
   if (!named) p.add(QStringLiteral("name"), j.contains("name") ? QStringLiteral("must be a text that is not empty")
@@ -316,12 +358,14 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
   if (j.contains("on")) readEvents(j["on"], p, c);
 }
 
-void readLabel(const json& j, size_t index, QStringList& errors, LayoutLabel& l) {
+void readLabel(const json& j, size_t index, const Layout& layout, QStringList& errors, LayoutLabel& l) {
   const Problems p(errors, QStringLiteral("labels[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
-  p.unknownMembers(j, {}, {"text", "rect"});
+  p.unknownMembers(j, {}, {"text", "rect", "feed"});
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
   l.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
+  if (j.contains("feed")) readFeed(j["feed"], layout, p, QStringLiteral("feed."), l.feed.emplace());
+  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty()) p.add(QStringLiteral("text"), problem);
 }
 
 void readSources(const json& j, Layout& layout, const Problems& file, QStringList& errors) {
@@ -387,7 +431,7 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
     const json& list = doc["labels"];
     if (!list.is_array()) file.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
     else
-      for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, errors, layout.labels.emplace_back());
+      for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, layout, errors, layout.labels.emplace_back());
   }
   return layout;
 }

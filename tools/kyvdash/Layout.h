@@ -15,7 +15,7 @@
 
 namespace kyvdash {
 
-enum class SourceKind { Stdin, File, Proc, Prometheus, Command };
+enum class SourceKind { Stdin, File, Proc, Prometheus, PrometheusQuery, Command };
 
 struct LayoutSource {
   QString name;
@@ -25,9 +25,11 @@ struct LayoutSource {
   QChar separator = u',';  // file: the CSV column separator
   double interval = 1;     // proc, prometheus: seconds between two readings or scrapes
   double poll = 1;         // file: seconds between two looks at the file when nothing told of a change
-  QString url;             // prometheus: the page scraped
+  QString url;             // prometheus: the page scraped; prometheus-query: the server
   double timeout = 10;     // prometheus: seconds a scrape may take
+  double limit = 10;       // prometheus: the most megabytes (10^6 bytes) a page may have
   QStringList command;     // command: program and arguments
+  QByteArray raw;          // its name and its JSON text: sources with the same are the same
 };
 
 struct LayoutFeed {
@@ -38,6 +40,7 @@ struct LayoutFeed {
   QString method;          // empty: the class's feed method
   std::optional<int> column;          // called through the class's Column method first
   std::optional<double> staleAfter;   // seconds without a reading before the control is marked
+                                      // (prometheus-query: three intervals unless given)
   QString at;              // where it stands in its control, for messages: "feed." or "feed[1]."
 };
 
@@ -63,11 +66,13 @@ struct LayoutControl {
   kyv::PropertyBag properties;
   std::vector<LayoutFeed> feeds;
   std::vector<LayoutEvent> on;
+  QByteArray raw;          // its JSON text: controls with the same are the same
 };
 
 struct LayoutLabel {
-  QString text;
+  QString text;            // with {value}, {value:.1f} or {value:si} when it has a feed
   QRectF rect;             // twips
+  std::optional<LayoutFeed> feed;  // the reading it shows
 };
 
 struct Layout {
@@ -77,6 +82,7 @@ struct Layout {
   std::vector<LayoutSource> sources;
   std::vector<LayoutControl> controls;
   std::vector<LayoutLabel> labels;
+  QStringList warnings;    // what may not do what the author meant, written as errors are
 
   const LayoutSource* source(const QString& name) const;
   // The size the dashboard shows at, in twips.

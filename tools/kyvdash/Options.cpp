@@ -46,7 +46,15 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
                                     QStringLiteral("The registration file of the control classes (default: the "
                                                    "one beside the Kyv framework library)."),
                                     QStringLiteral("file"));
-  p.addOptions({fullscreen, kiosk, dark, snapshot, every, after, check, registry});
+  const QCommandLineOption scale(QStringLiteral("scale"),
+                                 QStringLiteral("Show the layout <factor> times larger (0.25 to 8); without it a full "
+                                                "screen, and a snapshot given --size, fit the layout to the screen."),
+                                 QStringLiteral("factor"));
+  const QCommandLineOption size(QStringLiteral("size"),
+                                QStringLiteral("With --snapshot: a picture of <width>x<height> pixels, the layout fitted "
+                                               "and centred in it."),
+                                QStringLiteral("WxH"));
+  p.addOptions({fullscreen, kiosk, dark, snapshot, every, after, check, registry, scale, size});
   addServeOptions(p);
   p.addPositionalArgument(QStringLiteral("layout"), QStringLiteral("The layout file (see docs/kyvdash.md)."));
 
@@ -57,7 +65,8 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
   };
   if (!p.parse(arguments)) return fail(p.errorText());
   if (p.isSet(help)) {
-    *message = p.helpText();
+    // Without an application object yet, Qt does not know the program's name.
+    *message = p.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("kyvdash"));
     return Parsed::Help;
   }
   if (p.isSet(version)) {
@@ -80,6 +89,21 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
     const std::optional<double> a = seconds(p.value(after), 0);
     if (!a) return fail(QStringLiteral("--after takes seconds from 0 to 86400"));
     o.after = *a;
+  }
+  if (p.isSet(scale)) {
+    bool ok = false;
+    const double f = p.value(scale).toDouble(&ok);
+    if (!ok || !(f >= 0.25 && f <= 8)) return fail(QStringLiteral("--scale takes a factor from 0.25 to 8"));
+    o.scale = f;
+  }
+  if (p.isSet(size)) {
+    const QStringList wh = p.value(size).split(u'x');
+    bool w = false, h = false;
+    const QSize s(wh.size() == 2 ? wh[0].toInt(&w) : 0, wh.size() == 2 ? wh[1].toInt(&h) : 0);
+    if (!w || !h || s.width() < 16 || s.height() < 16 || s.width() > 16384 || s.height() > 16384)
+      return fail(QStringLiteral("--size takes WIDTHxHEIGHT in pixels, each from 16 to 16384"));
+    if (!p.isSet(snapshot)) return fail(QStringLiteral("--size goes with --snapshot"));
+    o.size = s;
   }
   if (!o.snapshot && (p.isSet(every) || p.isSet(after))) return fail(QStringLiteral("--every and --after go with --snapshot"));
   if (o.snapshot && (o.fullscreen || o.kiosk)) return fail(QStringLiteral("--snapshot runs headless: no --fullscreen or --kiosk"));

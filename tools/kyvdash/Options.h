@@ -1,5 +1,6 @@
 #pragma once
 // kyvdash's command line.
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -18,6 +19,8 @@ struct Options {
   std::optional<double> every;        // seconds between two snapshots; once when not given
   double after = 2;                   // seconds before the first snapshot
   std::optional<QString> registry;    // the registration file of the control classes
+  std::optional<double> scale;        // a fixed scale; else full screen and --size fit the layout
+  std::optional<QSize> size;          // with snapshot: the picture's size in pixels
   ServeOptions serve;                 // serving the dashboard over HTTP
 };
 

@@ -153,4 +153,17 @@ std::optional<Selector> parseSelector(const QString& text, QString* problem) {
   return s;
 }
 
+std::optional<ScrapeField> parseScrapeField(const QString& text, QString* problem) {
+  const QString t = text.trimmed();
+  const bool rate = t.startsWith(QLatin1String("rate(")) && t.endsWith(u')');
+  std::optional<Selector> s = parseSelector(rate ? t.mid(5, t.size() - 6) : t, problem);
+  if (!s) return std::nullopt;
+  return ScrapeField{std::move(*s), rate};
+}
+
+double counterRate(double before, double now, double seconds) {
+  if (!(seconds > 0)) return std::numeric_limits<double>::quiet_NaN();
+  return (now >= before ? now - before : now) / seconds;
+}
+
 }  // namespace kyvdash

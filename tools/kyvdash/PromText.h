@@ -37,4 +37,16 @@ struct Selector {
 // text is not a selector.
 std::optional<Selector> parseSelector(const QString& text, QString* problem);
 
+// What a feed of a scraped page reads: a selector's sample, or with `rate(SELECTOR)` the
+// per-second rate of that counter over the last two scrapes.
+struct ScrapeField {
+  Selector selector;
+  bool rate = false;
+};
+std::optional<ScrapeField> parseScrapeField(const QString& text, QString* problem);
+
+// The per-second rate of a counter read `seconds` apart, `before` then `now`. A counter that
+// went down was reset (its process restarted) and counted from 0 again.
+double counterRate(double before, double now, double seconds);
+
 }  // namespace kyvdash

@@ -2,16 +2,22 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <map>
 
 #include "Actions.h"
 #include "ClassCheck.h"
 #include "CommandSource.h"
 #include "FeedMap.h"
+#include "LabelFormat.h"
+#include "Showable.h"
 #include "FileSource.h"
 #include "ProcSource.h"
+#include "PromQuerySource.h"
 #include "PromSource.h"
 #include "Staleness.h"
 #include "StdinSource.h"
+#include "Warnings.h"
 
 namespace kyvdash {
 namespace {
@@ -36,6 +42,8 @@ struct Runner::Screen {
   QTimer staleTimer;
   std::vector<kyv::Variant> lastValue;  // by control: what its feed method was last given
   std::vector<qint64> lastAt;           // by control: when, -1 before the first
+  std::vector<bool> failing;            // by source: reported a problem and gave nothing since
+  std::vector<std::map<int, QString>> unshown;  // by control: its feeds given what it cannot show, and what
 };
 
 Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
@@ -57,6 +65,11 @@ Runner::Fed Runner::fed(int index) const {
   return {at < 0 ? QString() : QString::fromStdString(screen_->lastValue[index].display()), at};
 }
 
+bool Runner::everySourceFailing() const {
+  if (!screen_ || screen_->failing.empty()) return false;
+  return std::all_of(screen_->failing.begin(), screen_->failing.end(), [](bool f) { return f; });
+}
+
 FdReader& Runner::stdinReader() {
   if (!stdin_) stdin_ = std::make_unique<FdReader>(stdinFd_);
   return *stdin_;
@@ -65,33 +78,40 @@ FdReader& Runner::stdinReader() {
 bool Runner::start(QStringList* errors) {
   screen_ = load(errors);
   if (!screen_) return false;
+  for (const QString& w : layoutWarnings(*screen_->dashboard)) emit report(QStringLiteral("warning: ") + w);
   watcher_.addPath(path_);
   watcher_.addPath(QFileInfo(path_).absolutePath());
   run(*screen_);
   return true;
 }
 
-bool Runner::check(QStringList* errors) {
-  const bool ok = load(errors) != nullptr;
+bool Runner::check(QStringList* errors, QStringList* warnings) {
+  const std::unique_ptr<Screen> screen = load(errors);
   loaded_.clear();
-  return ok;
+  if (!screen) return false;
+  if (warnings) *warnings = layoutWarnings(*screen->dashboard);
+  return true;
 }
 
 void Runner::reload() {
   if (!watcher_.files().contains(path_)) watcher_.addPath(path_);  // replaced by an editor
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly) || file.peek(1).isEmpty()) return;  // being written: a later change follows
-  if (file.readAll() == loaded_) return;
+  // A change beside the file (a snapshot written there) is not a change of the layout.
+  const QByteArray text = file.readAll();
+  if (text == loaded_ || text == rejected_) return;
   QStringList errors;
   std::unique_ptr<Screen> next = load(&errors);
   if (!next) {
+    rejected_ = text;
     emit report(QStringLiteral("%1 not reloaded; the running screen stays:").arg(path_));
     for (const QString& e : errors) emit report(QStringLiteral("  ") + e);
     return;
   }
   std::unique_ptr<Screen> old = std::move(screen_);
   screen_ = std::move(next);
-  run(*screen_);
+  for (int c : screen_->dashboard->adopt(*old->dashboard)) disconnect(screen_->dashboard->control(c), nullptr, this, nullptr);
+  run(*screen_, old.get());
   emit dashboardReplaced(screen_->dashboard);
   old.reset();
   emit report(QStringLiteral("%1 reloaded").arg(path_));
@@ -117,10 +137,28 @@ std::unique_ptr<Runner::Screen> Runner::load(QStringList* errors) {
   return screen;
 }
 
-void Runner::run(Screen& s) {
+// A source of `previous` that the layout gives exactly as before, taken over running.
+std::unique_ptr<Source> Runner::takeSource(Screen* previous, const LayoutSource& entry) {
+  if (!previous) return nullptr;
+  const Layout& before = previous->dashboard->layout();
+  for (size_t i = 0; i < previous->sources.size(); ++i) {
+    if (!previous->sources[i] || before.sources[i].raw != entry.raw) continue;
+    disconnect(previous->sources[i].get(), nullptr, this, nullptr);
+    return std::move(previous->sources[i]);
+  }
+  return nullptr;
+}
+
+void Runner::run(Screen& s, Screen* previous) {
   const Layout& layout = s.dashboard->layout();
+  std::vector<bool> running;
   for (const LayoutSource& entry : layout.sources) {
-    std::unique_ptr<Source> source;
+    std::unique_ptr<Source> source = takeSource(previous, entry);
+    running.push_back(source != nullptr);
+    if (source) {
+      s.sources.push_back(std::move(source));
+      continue;
+    }
     switch (entry.kind) {
       case SourceKind::Stdin: source = std::make_unique<StdinSource>(entry.name, stdinReader()); break;
       case SourceKind::File: {
@@ -131,9 +169,18 @@ void Runner::run(Screen& s) {
         break;
       }
       case SourceKind::Proc: source = std::make_unique<ProcSource>(entry.name, ms(entry.interval)); break;
-      case SourceKind::Prometheus:
-        source = std::make_unique<PromSource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
+      case SourceKind::Prometheus: {
+        auto p = std::make_unique<PromSource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
+        p->setMaxPage(static_cast<qint64>(entry.limit * 1e6));
+        source = std::move(p);
         break;
+      }
+      case SourceKind::PrometheusQuery: {
+        auto q = std::make_unique<PromQuerySource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
+        q->setMaxAnswer(static_cast<qint64>(entry.limit * 1e6));
+        source = std::move(q);
+        break;
+      }
       case SourceKind::Command: source = std::make_unique<CommandSource>(entry.name, entry.command); break;
     }
     source->setRetry(firstRetry_, std::max(firstRetry_, std::chrono::milliseconds(60000)));
@@ -146,7 +193,8 @@ void Runner::run(Screen& s) {
     connect(&s.staleTimer, &QTimer::timeout, this, [this, &s] { markStale(s); });
     s.staleTimer.start();
   }
-  for (auto& source : s.sources) source->start();
+  for (size_t i = 0; i < s.sources.size(); ++i)
+    if (!running[i]) s.sources[i]->start();
 }
 
 // Every feed is routed from its source and field to its control, and timed for staleness.
@@ -162,8 +210,10 @@ void Runner::connectSources(Screen& s) {
     for (int f = 0; f < static_cast<int>(control.feeds.size()); ++f) {
       const LayoutFeed& feed = control.feeds[f];
       QString field, problem;
-      FeedMap::Target t{d.control(c), c, f, *feedMembers(d.control(c)->control()->classInfo(), feed, &field, &problem),
-                        feed.scale, feed.offset, feed.column};
+      const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
+      const FeedMembers members = *feedMembers(info, feed, &field, &problem);
+      FeedMap::Target t{d.control(c), c, f, members, feed.scale, feed.offset, feed.column,
+                        showRange(control.className, members, info)};
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(feed.staleAfter ? s.staleness.add(c, feed.source + u'.' + feed.field,
                                                                static_cast<qint64>(*feed.staleAfter * 1000))
@@ -177,24 +227,48 @@ void Runner::connectSources(Screen& s) {
     s.lastAt[t.control] = clock_();
     if (const int id = staleIds[t.control][t.feed]; id >= 0) s.staleness.fresh(id);
   });
+  s.unshown.resize(layout.controls.size());
+  s.feed.setUnshown([this, &s](const FeedMap::Target& t, double value, bool shown) { markUnshown(s, t, value, shown); });
   s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
     emit report(QStringLiteral("control %1: %2").arg(s.dashboard->layout().controls[t.control].name, message));
   });
-  for (auto& source : s.sources) {
-    Source* src = source.get();
+  connectLabels(s);
+  s.failing.assign(s.sources.size(), false);
+  for (size_t i = 0; i < s.sources.size(); ++i) {
+    Source* src = s.sources[i].get();
     health_.sourceUp[src->name()] = true;
-    connect(src, &Source::reading, this, [&s, name = src->name()](const QString& field, double value) {
+    connect(src, &Source::reading, this, [&s, i, name = src->name()](const QString& field, double value) {
+      s.failing[i] = false;
       s.feed.deliver(name, field, value);
     });
-    connect(src, &Source::problem, this, [this, name = src->name()](const QString& m) {
+    connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
+      s.failing[i] = true;
       health_.sourceUp[name] = false;
       ++health_.sourceErrors;
       emit report(QStringLiteral("source %1: %2").arg(name, m));
     });
-    connect(src, &Source::recovered, this, [this, name = src->name()] {
+    connect(src, &Source::recovered, this, [this, &s, i, name = src->name()] {
+      s.failing[i] = false;
       health_.sourceUp[name] = true;
       emit report(QStringLiteral("source %1: reading again").arg(name));
     });
+  }
+}
+
+// A label with a feed shows its reading in its text.
+void Runner::connectLabels(Screen& s) {
+  Dashboard& d = *s.dashboard;
+  for (size_t i = 0; i < d.layout().labels.size(); ++i) {
+    const LayoutLabel& label = d.layout().labels[i];
+    if (!label.feed) continue;
+    for (auto& source : s.sources) {
+      if (source->name() != label.feed->source) continue;
+      source->want(label.feed->field);
+      connect(source.get(), &Source::reading, d.labels()[i],
+              [shown = d.labels()[i], label](const QString& field, double value) {
+                if (field == label.feed->field) shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+              });
+    }
   }
 }
 
@@ -215,6 +289,26 @@ void Runner::connectEvents(Screen& s) {
       s.actions.fire(name, event, QString::fromStdString(s.lastValue[c].display()));
     });
   }
+}
+
+// A control given a reading it cannot show is marked, with the reading in its tooltip, and
+// reported once, until it shows its readings again.
+void Runner::markUnshown(Screen& s, const FeedMap::Target& t, double value, bool shown) {
+  const LayoutControl& control = s.dashboard->layout().controls[t.control];
+  const LayoutFeed& feed = control.feeds[t.feed];
+  std::map<int, QString>& feeds = s.unshown[t.control];
+  const bool before = !feeds.empty(), feedBefore = feeds.count(t.feed) > 0;
+  if (shown) {
+    feeds.erase(t.feed);
+  } else {
+    feeds[t.feed] = QStringLiteral("Reading %1 from %2.%3 cannot be shown: %4 shows %5")
+                        .arg(QString::number(value, 'g', 12), feed.source, feed.field, control.className, t.range.text());
+  }
+  QStringList tips;
+  for (const auto& [index, tip] : feeds) tips << tip;
+  s.dashboard->setUnshown(t.control, !feeds.empty(), tips.join(u'\n'));
+  if (!shown && !feedBefore) emit report(QStringLiteral("control %1: %2").arg(control.name, feeds[t.feed]));
+  else if (before && feeds.empty()) emit report(QStringLiteral("control %1: its readings are shown again").arg(control.name));
 }
 
 void Runner::markStale(Screen& s) {

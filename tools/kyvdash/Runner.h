@@ -2,7 +2,8 @@
 // Runner: a dashboard running from its layout file. It reads and checks the file, builds
 // the screen, starts the sources, routes their readings to the controls, runs the events'
 // actions and marks stale controls. When the file changes it is read again; a file with
-// errors is reported and the running screen stays.
+// errors is reported (once, until it changes again) and the running screen stays; a good
+// one replaces it, keeping the sources and controls it gives exactly as before.
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QPointer>
@@ -12,10 +13,12 @@
 
 #include "Clock.h"
 #include "Dashboard.h"
+#include "FeedMap.h"
 
 namespace kyvdash {
 
 class FdReader;
+class Source;
 
 class Runner : public QObject {
   Q_OBJECT
@@ -25,13 +28,16 @@ class Runner : public QObject {
   ~Runner() override;
 
   // Reads the layout and starts it. Returns false, with every problem of the file in
-  // `errors`, when it cannot; then nothing is started.
+  // `errors`, when it cannot; then nothing is started. Its warnings are reported.
   bool start(QStringList* errors);
   // Reads and checks the layout, builds its screen and drops it again, starting nothing.
-  // Returns false, with every problem in `errors`, when the layout has any.
-  bool check(QStringList* errors);
+  // Returns false, with every problem in `errors`, when the layout has any; else true, with
+  // what may show wrong in `warnings` when given.
+  bool check(QStringList* errors, QStringList* warnings = nullptr);
   // The screen running now (replaced by a reload).
   Dashboard* dashboard() const;
+  // Whether the layout has sources and each has reported a problem and given nothing since.
+  bool everySourceFailing() const;
 
   // Settings for tests, given before start(): the clock of staleness and hold-offs, the
   // file descriptor standard input sources read, how often staleness is looked at, the
@@ -71,15 +77,20 @@ class Runner : public QObject {
  private:
   struct Screen;
   std::unique_ptr<Screen> load(QStringList* errors);
-  void run(Screen& screen);
+  // Starts the screen's sources, taking over those of `previous` that did not change.
+  void run(Screen& screen, Screen* previous = nullptr);
+  std::unique_ptr<Source> takeSource(Screen* previous, const LayoutSource& entry);
   void connectSources(Screen& screen);
   void connectEvents(Screen& screen);
+  void connectLabels(Screen& screen);
   void markStale(Screen& screen);
+  void markUnshown(Screen& screen, const FeedMap::Target& target, double value, bool shown);
   FdReader& stdinReader();
 
   QString path_;
   kyv::Registry* registry_;
-  QByteArray loaded_;  // the text of the running layout
+  QByteArray loaded_;    // the text of the running layout
+  QByteArray rejected_;  // the text last reported as having errors
   std::unique_ptr<Screen> screen_;
   std::unique_ptr<FdReader> stdin_;
   QFileSystemWatcher watcher_;

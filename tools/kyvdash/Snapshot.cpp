@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
+#include <QPainter>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
@@ -36,14 +37,20 @@ QString controlImage(kyvqt::ControlWidget& w, const QTemporaryDir& dir) {
       .arg(QString::fromLatin1(f.readAll().toBase64()));
 }
 
-QString staleMark(const kyvqt::ControlWidget& w) {
+// The marks of a stale control, or of one given a reading it cannot show, with its tooltip.
+QString marks(const kyvqt::ControlWidget& w, bool stale, bool unshown) {
   const QRect g = w.geometry();
-  return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#stale)\"><title>%5</title></rect>\n")
-      .arg(g.x())
-      .arg(g.y())
-      .arg(g.width())
-      .arg(g.height())
-      .arg(attr(w.toolTip()));
+  QString out;
+  for (const char* pattern : {stale ? "stale" : nullptr, unshown ? "unshown" : nullptr}) {
+    if (!pattern) continue;
+    out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#%5)\"><title>%6</title></rect>\n")
+               .arg(g.x())
+               .arg(g.y())
+               .arg(g.width())
+               .arg(g.height())
+               .arg(QLatin1String(pattern), attr(w.toolTip()));
+  }
+  return out;
 }
 
 QString label(const QLabel& l) {
@@ -70,36 +77,56 @@ bool saveAtomically(const QString& path, const QByteArray& bytes, QString* error
 
 }  // namespace
 
-QByteArray dashboardSvg(Dashboard& d) {
+QByteArray dashboardSvg(Dashboard& d, QSize canvas) {
   const QSize size = d.size();
+  const QSize shown = canvas.isValid() ? canvas : size;
   QString svg = QStringLiteral(
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\">\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%5\" height=\"%6\" viewBox=\"0 0 %1 %2\">\n"
                     "<title>%3</title>\n"
                     "<defs><pattern id=\"stale\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
                     "<rect width=\"8\" height=\"8\" fill=\"#808080\" fill-opacity=\"0.55\"/>"
-                    "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern></defs>\n"
+                    "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern>"
+                    "<pattern id=\"unshown\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
+                    "<path d=\"M0 8 L8 0 M0 0 L8 8\" stroke=\"#e61e1e\" stroke-opacity=\"0.86\"/></pattern></defs>\n"
                     "<rect width=\"%1\" height=\"%2\" fill=\"%4\"/>\n")
                     .arg(size.width())
                     .arg(size.height())
                     .arg(attr(d.layout().title))
-                    .arg(d.palette().color(QPalette::Window).name());
+                    .arg(d.palette().color(QPalette::Window).name())
+                    .arg(shown.width())
+                    .arg(shown.height());
   for (const QLabel* l : d.labels()) svg += label(*l);
   QTemporaryDir dir;
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget& w = *d.control(i);
     if (!w.control()) continue;
     svg += controlImage(w, dir);
-    if (d.isStale(i)) svg += staleMark(w);
+    svg += marks(w, d.isStale(i), d.isUnshown(i));
   }
   svg += QStringLiteral("</svg>\n");
   return svg.toUtf8();
 }
 
-bool writeSnapshot(Dashboard& d, const QString& path, QString* error) {
+namespace {
+
+// The dashboard as it shows, centred on a picture of `canvas` pixels filled with its background.
+QImage onCanvas(const QImage& shot, QSize canvas, const QColor& background) {
+  QImage out(canvas, QImage::Format_RGB32);
+  out.fill(background);
+  QImage pixels = shot;
+  pixels.setDevicePixelRatio(1);
+  QPainter p(&out);
+  p.drawImage(QPoint((canvas.width() - pixels.width()) / 2, (canvas.height() - pixels.height()) / 2), pixels);
+  return out;
+}
+
+}  // namespace
+
+bool writeSnapshot(Dashboard& d, const QString& path, QString* error, QSize canvas) {
   if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
     try {
-      return saveAtomically(path, dashboardSvg(d), error);
+      return saveAtomically(path, dashboardSvg(d, canvas), error);
     } catch (const kyv::Error& e) {
       *error = QStringLiteral("cannot draw the dashboard as SVG: %1").arg(QString::fromUtf8(e.what()));
       return false;
@@ -112,7 +139,9 @@ bool writeSnapshot(Dashboard& d, const QString& path, QString* error) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!d.grab().toImage().save(&buffer, "PNG")) {
+  QImage shot = d.grab().toImage();
+  if (canvas.isValid()) shot = onCanvas(shot, canvas, d.palette().color(QPalette::Window));
+  if (!shot.save(&buffer, "PNG")) {
     *error = QStringLiteral("cannot encode the dashboard as PNG");
     return false;
   }

@@ -16,7 +16,7 @@ void SnapshotTimer::shoot() {
   if (every_) timer_.start(*every_);
   QString error;
   Dashboard* d = runner_.dashboard();
-  const bool ok = d && writeSnapshot(*d, path_, &error);
+  const bool ok = d && writeSnapshot(*d, path_, &error, canvas_);
   if (ok) {
     ++written_;
     emit wrote(path_);

@@ -2,6 +2,7 @@
 // Headless mode: snapshots of the running screen written on a schedule, the first after
 // `after`, then every `every`, or only once when `every` is not given.
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 #include <chrono>
 #include <optional>
@@ -17,6 +18,8 @@ class SnapshotTimer : public QObject {
   SnapshotTimer(Runner& runner, QString path, std::chrono::milliseconds after,
                 std::optional<std::chrono::milliseconds> every, QObject* parent = nullptr);
   void start() { timer_.start(after_); }
+  // The size of each picture (else the dashboard's own).
+  void setCanvas(QSize canvas) { canvas_ = canvas; }
   int written() const { return written_; }
 
  signals:
@@ -33,6 +36,7 @@ class SnapshotTimer : public QObject {
   std::optional<std::chrono::milliseconds> every_;
   QTimer timer_;
   int written_ = 0;
+  QSize canvas_;
 };
 
 }  // namespace kyvdash

@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
+#include <cmath>
+#include <qpa/qplatformscreen.h>
 
 #include "FrameLimiter.h"
+#include "ScreenScale.h"
 
 namespace kyvdash {
 
@@ -22,6 +27,32 @@ Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
   connect(&runner, &Runner::dashboardReplaced, this, &Window::place);
   connect(&runner, &Runner::report, this, [this](const QString& line) { statusBar()->showMessage(line, 30'000); });
   place(runner.dashboard());
+}
+
+void Window::fillScreen(const QRect& screen) {
+  area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setGeometry(screen);  // without a window manager nobody else makes it so
+  showFullScreen();
+}
+
+void Window::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (scaleOnResize_) QTimer::singleShot(0, this, &Window::fit);  // once the new size has settled
+}
+
+// The scale at which the dashboard fits the room the window gives it, in device pixels (which
+// a change of scale leaves as they are, so that a second look finds the same scale).
+void Window::fit() {
+  auto* d = qobject_cast<Dashboard*>(area_->widget());
+  if (!d || !screen()) return;
+  const qreal now = devicePixelRatioF() / screen()->handle()->devicePixelRatio();
+  const QSize room = area_->size() * devicePixelRatioF();
+  const double factor = fitFactor(d->sizeHint(), room);
+  if (std::abs(factor - now) < 0.01 * now) return;
+  area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setScreenScale(screen(), factor);
 }
 
 void Window::place(Dashboard* d) {

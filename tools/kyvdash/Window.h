@@ -17,11 +17,21 @@ class Window : public QMainWindow {
   static constexpr int kFramesPerSecond = 30;
 
   Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
+  // Shows the window full screen over `screen` (the screen's scale fits the dashboard to it,
+  // so a pixel of rounding never calls for scroll bars), also without a window manager.
+  void fillScreen(const QRect& screen);
+  // From now on a resize scales the dashboard to fit the window, as full screen does.
+  void scaleOnResize() { scaleOnResize_ = true; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void place(Dashboard* dashboard);
+  void fit();
   QScrollArea* area_;
   QString layoutPath_;
+  bool scaleOnResize_ = false;
 };
 
 // A dark application palette on the Fusion style. The controls' own colours are theirs.

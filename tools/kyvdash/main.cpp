@@ -1,20 +1,25 @@
 // kyvdash: a live monitoring screen of Kyv controls from a layout file.
 //
 //   kyvdash LAYOUT                              the screen in a window
-//   kyvdash --fullscreen|--kiosk LAYOUT         full screen; kiosk hides pointer and status line
-//   kyvdash --snapshot FILE [--every S] LAYOUT  headless: writes the screen to FILE (PNG, SVG)
-//   kyvdash --check LAYOUT                      checks the layout and exits
+//   kyvdash --fullscreen|--kiosk LAYOUT         full screen, the layout scaled to fit it; kiosk
+//                                               hides pointer and status line
+//   kyvdash --scale N LAYOUT                    the layout N times larger
+//   kyvdash --snapshot FILE [--every S] [--size WxH] LAYOUT
+//                                               headless: writes the screen to FILE (PNG, SVG)
+//   kyvdash --check LAYOUT                      checks the layout, warns of what may show wrong, exits
 //   kyvdash --serve [ADDRESS:]PORT LAYOUT       headless: serves the screen live over HTTP
 //                                               (with --window, --fullscreen, --kiosk also shown)
 //
 // Exit status: 0, 1 when the layout has errors (each printed; nothing starts) or a single
-// snapshot cannot be written, 2 for a wrong command line. Started without a display, it
+// snapshot cannot be written or shows no readings since every source failed, 2 for a wrong
+// command line. Started without a display, it
 // writes one snapshot to kyvdash.png instead of opening a window. SIGINT and SIGTERM end
 // it cleanly, the commands it started with it.
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -24,7 +29,9 @@
 #include <unistd.h>
 
 #include "Options.h"
+#include "OutputQueue.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "SnapshotTimer.h"
 #include "WebServer.h"
 #include "Window.h"
@@ -43,7 +50,7 @@ void onSignal(int) {
 
 // SIGINT and SIGTERM quit the event loop, so that everything is ended in order.
 void quitOnSignals() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
   QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QApplication::quit(); });
   struct sigaction action {};
@@ -59,12 +66,18 @@ bool noDisplay() {
          qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+// A line on standard output or error; a stalled reader never holds the screen up.
 void say(FILE* to, const QString& line) {
-  std::fprintf(to, "kyvdash: %s\n", line.toLocal8Bit().constData());
-  std::fflush(to);
+  (to == stdout ? standardOutput() : standardError()).write(QStringLiteral("kyvdash: ") + line);
 }
 
 std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
+
+// The scale at which the dashboard fills the screen, less the status line outside kiosk mode.
+double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
+  const QSize room = screen.geometry().size() * screen.devicePixelRatio() - QSize(0, kiosk ? 0 : 32);
+  return fitFactor(d.sizeHint(), room);
+}
 
 int snapshots(Runner& runner, const Options& o) {
   const QString path = QDir::toNativeSeparators(QFileInfo(*o.snapshot).absoluteFilePath());
@@ -75,10 +88,15 @@ int snapshots(Runner& runner, const Options& o) {
       say(stdout, o.every ? QStringLiteral("writing %1 every %2 s").arg(path).arg(*o.every)
                           : QStringLiteral("snapshot written to %1").arg(path));
   });
+  if (o.size) timer.setCanvas(*o.size);
   QObject::connect(&timer, &SnapshotTimer::failed, &timer, [](const QString& m) { say(stderr, m); });
   int status = 0;
-  QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status](bool ok) {
+  QObject::connect(&timer, &SnapshotTimer::finished, &timer, [&status, &runner](bool ok) {
     status = ok ? 0 : 1;
+    if (ok && runner.everySourceFailing()) {
+      say(stderr, QStringLiteral("every source failed; the snapshot shows no readings"));
+      status = 1;
+    }
     QApplication::quit();
   });
   timer.start();
@@ -119,16 +137,23 @@ int main(int argc, char** argv) {
   QObject::connect(&runner, &Runner::report, [](const QString& line) {
     say(stderr, QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line);
   });
-  QStringList errors;
-  if (o.check ? !runner.check(&errors) : !runner.start(&errors)) {
+  QStringList errors, warnings;
+  if (o.check ? !runner.check(&errors, &warnings) : !runner.start(&errors)) {
     for (const QString& e : errors) say(stderr, o.layout + QStringLiteral(": ") + e);
     return 1;
   }
   if (o.check) {
-    say(stdout, o.layout + QStringLiteral(": no errors"));
+    for (const QString& w : warnings) say(stdout, o.layout + QStringLiteral(": warning: ") + w);
+    say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors") : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
     return 0;
   }
-  if (o.snapshot) return snapshots(runner, o);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (o.snapshot) {
+    setScreenScale(screen, o.scale ? *o.scale : o.size ? fitFactor(runner.dashboard()->sizeHint(), *o.size) : 1);
+    return snapshots(runner, o);
+  }
+  const bool full = o.fullscreen || o.kiosk;
+  setScreenScale(screen, o.scale ? *o.scale : full ? fullScreenFactor(*runner.dashboard(), *screen, o.kiosk) : 1);
 
   std::unique_ptr<WebServer> web;
   if (o.serve.serve) {
@@ -146,7 +171,11 @@ int main(int argc, char** argv) {
   }
 
   Window window(runner, o.layout, o.kiosk);
-  if (o.fullscreen || o.kiosk) window.showFullScreen();
-  else window.show();
+  if (full) {
+    window.fillScreen(screen->geometry());
+  } else {
+    if (!o.scale) window.scaleOnResize();
+    window.show();
+  }
   return QApplication::exec();
 }

@@ -148,6 +148,21 @@ class TestActions : public QObject {
     QCOMPARE(problems[2], QStringLiteral("action on c E: sleep timed out after 0.2 s and was ended"));
   }
 
+  // A command ended at its timeout is ended with what it started.
+  void runTimeoutEndsItsChildren() {
+    const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
+    actions->add(QStringLiteral("a"), on("E", {run({"sh", "-c", "sleep 300 & echo $! > " + pidFile + "; wait"}, 0.5)}));
+    QSignalSpy ended(actions.get(), &Actions::commandEnded);
+    actions->fire(QStringLiteral("a"), QStringLiteral("E"), QStringLiteral("1"));
+    QTRY_VERIFY_WITH_TIMEOUT(!contents(pidFile).isEmpty(), kWait);
+    const qint64 child = contents(pidFile).trimmed().toLongLong();
+    QVERIFY(ended.wait(kWait));
+    QCOMPARE(problems, QStringList({"action on a E: sh timed out after 0.5 s and was ended"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QStringLiteral("/proc/%1/cmdline").arg(child)) ||
+                                 contents(QStringLiteral("/proc/%1/cmdline").arg(child)).isEmpty(),
+                             5000);
+  }
+
   // An event that comes again while its command still runs does not start a second one.
   void runStillRunning() {
     actions->add(QStringLiteral("a"), on("E", {run({"sleep", "30"}, 0.5)}));

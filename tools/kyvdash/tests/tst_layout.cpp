@@ -168,7 +168,7 @@ class TestLayout : public QObject {
     };
     row("not an object", "3", {"source \"s\": type: the source must be an object"});
     row("no type", "{}", {"source \"s\": type: missing"});
-    row("unknown type", j("{'type': 'ftp'}"), {"source \"s\": type: must be stdin, file, proc, prometheus or command"});
+    row("unknown type", j("{'type': 'ftp'}"), {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
     row("stdin member", j("{'type': 'stdin', 'path': 'x'}"), {"source \"s\": path: unknown member (known: type)"});
     row("file without path", j("{'type': 'file'}"), {"source \"s\": path: missing"});
     row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"), {"source \"s\": format: must be \"csv\" or \"lines\""});
@@ -280,6 +280,13 @@ class TestLayout : public QObject {
     QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), j("up{job=a}"))),
              QStringList({"control \"bar\": feed.field: not a metric selector: the value of label job is not a closed "
                           "double-quoted text"}));
+    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "rate(node_cpu_seconds_total)")), QStringList());
+    // A query's feed goes stale after three intervals unless it says otherwise; any text is a query.
+    QStringList errors;
+    const Layout query = parseLayout(withSource(j("{'type': 'prometheus-query', 'url': 'http://h:9090', 'interval': 4}"),
+                                                j("sum by (instance) (rate(x[1m]))")), errors);
+    QCOMPARE(errors, QStringList());
+    QCOMPARE(query.controls[0].feeds[0].staleAfter, std::optional<double>(12));
     QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "9lives")),
              QStringList({"control \"bar\": feed.field: not a metric selector: a metric name must start with a letter, _ or :"}));
   }
@@ -310,6 +317,13 @@ class TestLayout : public QObject {
     row("timeout of a log", j("{'NormalOPs': {'log': 'a', 'timeout': 2}}"), {"control \"bar\": on.NormalOPs.timeout: goes with run"});
     row("holdoff", j("{'NormalOPs': {'print': true, 'holdoff': -1}}"),
         {"control \"bar\": on.NormalOPs.holdoff: must be from 0 to 86400"});
+    row("unknown placeholder", j("{'NormalOPs': [{'print': '{control} at {unknown}'}, {'log': 'a', 'text': '{valeu}'},"
+                                 " {'run': ['awk', '{print $1}', '{Value}']}]}"),
+        {"control \"bar\": on.NormalOPs[0].print: unknown placeholder {unknown} (known: {time}, {control}, {event}, {value})",
+         "control \"bar\": on.NormalOPs[1].text: unknown placeholder {valeu} (known: {time}, {control}, {event}, {value})",
+         "control \"bar\": on.NormalOPs[2].run: unknown placeholder {Value} (known: {time}, {control}, {event}, {value})"});
+    row("unclosed quote", j("{'NormalOPs': {'run': 'sh -c \\u0027echo x'}}"),
+        {"control \"bar\": on.NormalOPs.run: cannot be split into words: a single quote is not closed"});
     row("misspelt", j("{'NormalOPs': {'print': true, 'holdof': 1}}"),
         {"control \"bar\": on.NormalOPs.holdof: unknown member (known: print, log, run, text, timeout, holdoff)"});
   }

@@ -7,8 +7,11 @@
 #include "Backoff.h"
 #include "FeedMap.h"
 #include "ProcStats.h"
+#include "LabelFormat.h"
+#include "PromQuerySource.h"
 #include "PromText.h"
 #include "Readings.h"
+#include "ShellWords.h"
 #include "Staleness.h"
 
 using namespace kyvdash;
@@ -51,6 +54,76 @@ class TestParts : public QObject {
   Q_OBJECT
 
  private slots:
+  // A command in one text is split as a shell splits it.
+  void shellWords_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("single quotes") << "sh -c \'echo x 12\'" << QStringList({"sh", "-c", "echo x 12"});
+    QTest::newRow("double quotes") << "printf \"%s \\\"q\\\" \\n $HOME\" \'a\"b\'"
+                                   << QStringList({"printf", "%s \"q\" \\n $HOME", "a\"b"});
+    QTest::newRow("backslash") << "a\\ b c\\\'d" << QStringList({"a b", "c\'d"});
+    QTest::newRow("joined and empty") << "x\'y\'\"z\" \'\' \t" << QStringList({"xyz", ""});
+    QTest::newRow("awk program") << "awk \'{print $1}\'" << QStringList({"awk", "{print $1}"});
+  }
+  void shellWords() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    QString problem;
+    const std::optional<QStringList> split = splitShellWords(text, &problem);
+    QVERIFY2(split, qPrintable(problem));
+    QCOMPARE(*split, words);
+    for (const char* bad : {"echo 'a", "echo \"a", "echo a\\"}) QVERIFY(!splitShellWords(QString::fromLatin1(bad), &problem));
+  }
+
+  // A label shows its reading with its unit and precision.
+  void labelFormats() {
+    QCOMPARE(formatLabel(QStringLiteral("{value:.1f} MiB"), 1234.56), QStringLiteral("1234.6 MiB"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:si}B/s"), 1234567), QStringLiteral("1.23 MB/s"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:si}B/s"), 999999), QStringLiteral("1.00 MB/s"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:si}B/s"), 950), QStringLiteral("950 B/s"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:si}s"), 0.0125), QStringLiteral("12.5 ms"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:si}W"), -45600), QStringLiteral("-45.6 kW"));
+    QCOMPARE(formatLabel(QStringLiteral("load {value} ({value:.0f})"), 0.52), QStringLiteral("load 0.52 (1)"));
+    QCOMPARE(formatLabel(QStringLiteral("in: {value:si}B/s"), std::nullopt), QStringLiteral("in: -B/s"));
+    QCOMPARE(labelTextProblem(QStringLiteral("{value:.2f} {value:si} {value}"), true), QString());
+    QCOMPARE(labelTextProblem(QStringLiteral("{value:.2e}"), true),
+             QStringLiteral("unknown format in {value:.2e} (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})"));
+    QCOMPARE(labelTextProblem(QStringLiteral("{time}"), true),
+             QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f} or {value:si})"));
+    QCOMPARE(labelTextProblem(QStringLiteral("{value} MB"), false), QStringLiteral("{value} needs the label to have a feed"));
+  }
+
+  // A counter's rate a second; a counter that went down was reset and counts from 0.
+  void counterRates() {
+    QCOMPARE(counterRate(100, 160, 2), 30.0);
+    QCOMPARE(counterRate(500, 40, 2), 20.0);
+    QVERIFY(std::isnan(counterRate(1, 2, 0)));
+    QString problem;
+    QVERIFY(parseScrapeField(QStringLiteral("rate(x_total{a=\"b\"})"), &problem)->rate);
+    QVERIFY(!parseScrapeField(QStringLiteral("x_total"), &problem)->rate);
+    QVERIFY(!parseScrapeField(QStringLiteral("rate(x_total{a=})"), &problem));
+  }
+
+  // Answers of the query API: the value of a scalar or of a vector's first series, or what
+  // the server said.
+  void queryAnswers() {
+    QString problem;
+    int series = 0;
+    QCOMPARE(*queryValue(R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"a":"1"},"value":[1.5,"42.25"]},)"
+                         R"({"metric":{"a":"2"},"value":[1.5,"7"]}]}})", &problem, &series), 42.25);
+    QCOMPARE(series, 2);
+    QCOMPARE(*queryValue(R"({"status":"success","data":{"resultType":"scalar","result":[1.5,"+Inf"]}})", &problem, &series),
+             std::numeric_limits<double>::infinity());
+    QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"vector","result":[]}})", &problem, &series));
+    QCOMPARE(problem, QStringLiteral("no data"));
+    QVERIFY(!queryValue(R"({"status":"error","errorType":"bad_data","error":"1:11: parse error: unclosed left parenthesis"})", &problem, &series));
+    QCOMPARE(problem, QStringLiteral("bad_data: 1:11: parse error: unclosed left parenthesis"));
+    QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"matrix","result":[]}})", &problem, &series));
+    QCOMPARE(problem, QStringLiteral("gives a matrix, not a number or an instant vector"));
+    QVERIFY(!queryValue("<html>", &problem, &series));
+    QCOMPARE(problem, QStringLiteral("the answer is not the JSON of the Prometheus HTTP API"));
+  }
+
   void linesAcrossPieces() {
     LineSplitter s;
     QCOMPARE(split(s, "cpu 1\nmem"), QStringList({"cpu 1"}));

@@ -1,12 +1,19 @@
 // The kyvdash program as a user runs it: its command line, the layout errors it prints,
 // the examples, a headless snapshot of the system monitor, and a clean end on SIGTERM.
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "Options.h"
 
@@ -43,6 +50,15 @@ Run runKyvdash(const QStringList& arguments, const QString& workDir = {}, const 
   r.err = QString::fromLocal8Bit(p.readAllStandardError());
   return r;
 }
+
+void writeFile(const QString& path, const QByteArray& text) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(f.write(text), text.size());
+}
+
+// JSON written with ' for " so that it reads without escapes.
+QByteArray j(QByteArray text) { return text.replace('\'', '"'); }
 
 QString example(const char* name) { return QStringLiteral(KYVDASH_EXAMPLES "/") + QLatin1String(name); }
 
@@ -86,6 +102,10 @@ class TestProgram : public QObject {
     QTest::newRow("snapshot in kiosk") << QStringList({"--snapshot", "a.png", "--kiosk", "a.json"})
                                        << "--snapshot runs headless: no --fullscreen or --kiosk";
     QTest::newRow("check with more") << QStringList({"--check", "--fullscreen", "a.json"}) << "--check goes alone";
+    QTest::newRow("scale too large") << QStringList({"--scale", "9", "a.json"}) << "--scale takes a factor from 0.25 to 8";
+    QTest::newRow("size without snapshot") << QStringList({"--size", "800x480", "a.json"}) << "--size goes with --snapshot";
+    QTest::newRow("size not WxH") << QStringList({"--snapshot", "a.png", "--size", "800", "a.json"})
+                                  << "--size takes WIDTHxHEIGHT in pixels, each from 16 to 16384";
   }
   void wrongCommandLines() {
     QFETCH(QStringList, arguments);
@@ -103,6 +123,7 @@ class TestProgram : public QObject {
   void helpAndVersion() {
     const Run help = runKyvdash({"--help"});
     QCOMPARE(help.status, 0);
+    QVERIFY2(help.out.startsWith(QLatin1String("Usage: kyvdash [options] layout\n")), qPrintable(help.out));
     for (const char* text : {"Usage: ", "--snapshot <file>", "--every <seconds>", "--after <seconds>", "--fullscreen",
                              "--kiosk", "--dark", "--check", "--registry <file>", "layout"})
       QVERIFY2(help.out.contains(QLatin1String(text)), text);
@@ -143,6 +164,34 @@ class TestProgram : public QObject {
     }
   }
 
+  // --check warns of what would show wrong: a feed beyond its control, a label wider than
+  // its rectangle, a control whose own captions are cut. Warnings are no errors.
+  void checkWarnings() {
+    QTemporaryDir out;
+    const QString layout = out.filePath(QStringLiteral("tight.json"));
+    writeFile(layout, j("{'sources': {'m': {'type': 'proc'}},"
+                        " 'labels': [{'text': 'A label far too long for its place', 'rect': [0, 0, 900, 300]}],"
+                        " 'controls': [{'name': 'net', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600],"
+                        "   'feed': {'source': 'm', 'field': 'net.rx'}},"
+                        "  {'name': 'cpu', 'class': 'Kyv4Digit.fourseg', 'rect': [3000, 300, 2400, 600],"
+                        "   'feed': {'source': 'm', 'field': 'cpu', 'scale': 100}},"
+                        "  {'name': 'graph', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [0, 1200, 4950, 2250],"
+                        "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}}]}"));
+    const Run r = runKyvdash({"--check", layout});
+    QCOMPARE(r.status, 0);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0], QStringLiteral("kyvdash: %1: warning: control \"net\": feed.scale: m.net.rx reaches 125000000 (bytes a second on a "
+                                      "1 Gbit/s link), shown as 125000000; Kyv6Digit.sixseg shows 0 to 999999").arg(layout));
+    QCOMPARE(lines[1], QStringLiteral("kyvdash: %1: warning: control \"cpu\": feed.scale: m.cpu reaches 100 (%), shown as 10000; "
+                                      "Kyv4Digit.fourseg shows 0 to 9999").arg(layout));
+    QVERIFY2(lines[2].startsWith(QStringLiteral("kyvdash: %1: warning: control \"graph\": rect: captions that reach beyond their box "
+                                                "are cut: \"360\", ").arg(layout)), qPrintable(lines[2]));
+    QVERIFY2(lines[3].startsWith(QStringLiteral("kyvdash: %1: warning: labels[0]: rect: \"A label far too long for its place\" needs ").arg(layout)),
+             qPrintable(lines[3]));
+    QCOMPARE(lines[4], QStringLiteral("kyvdash: %1: no errors, 4 warnings").arg(layout));
+  }
+
   // The system monitor runs with no setup at all and gives its snapshot.
   void systemMonitorSnapshot() {
     const QString png = dir.filePath(QStringLiteral("system.png"));
@@ -154,6 +203,76 @@ class TestProgram : public QObject {
     QVERIFY2(image.width() > 600 && image.height() > 300, qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
   }
 
+  // A single snapshot of a screen whose every source failed is not a success.
+  void snapshotWithEverySourceFailing() {
+    QTemporaryDir out;
+    const QString layout = out.filePath(QStringLiteral("dead.json")), png = out.filePath(QStringLiteral("dead.png"));
+    writeFile(layout, j("{'sources': {'c': {'type': 'command', 'command': '/nonexistent/feed'},"
+                        "  'p': {'type': 'prometheus', 'url': 'http://127.0.0.1:1/metrics'}},"
+                        " 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], 'feed': {'source': 'c', 'field': 'x'}},"
+                        "  {'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 0, 405, 4260], 'feed': {'source': 'p', 'field': 'up'}}]}"));
+    const Run r = runKyvdash({"--snapshot", png, "--after", "1", layout});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QLatin1String("kyvdash: every source failed; the snapshot shows no readings\n")), qPrintable(r.err));
+    QVERIFY(!QImage(png).isNull());
+  }
+
+  // Commands inherit no descriptor of kyvdash's own (its sockets, event and watch handles).
+  void commandsInheritNoDescriptors() {
+    QTemporaryDir out;
+    const QString layout = out.filePath(QStringLiteral("fds.json")), fds = out.filePath(QStringLiteral("fds"));
+    writeFile(layout, j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'ls -l /proc/$$/fd > ") + fds.toUtf8() +
+                          j("; echo x 1']}}, 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+                            " 'feed': {'source': 'c', 'field': 'x'}}]}"));
+    const Run r = runKyvdash({"--snapshot", out.filePath(QStringLiteral("fds.png")), "--after", "0.5", layout});
+    QCOMPARE(r.status, 0);
+    QFile f(fds);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString open = QString::fromLatin1(f.readAll());
+    QVERIFY2(open.contains(QLatin1String(" 0 -> ")) && !open.contains(QLatin1String("socket:")) &&
+                 !open.contains(QLatin1String("anon_inode:")),
+             qPrintable(open));
+  }
+
+  // A snapshot of any size: the layout drawn larger to fit it, centred on its background.
+  void snapshotOfAnySize() {
+    QTemporaryDir out;
+    const QString png = out.filePath(QStringLiteral("wall.png"));
+    const Run r = runKyvdash({"--snapshot", png, "--size", "1920x1080", "--after", "0.5", example("wall-1920x1080.json")});
+    QCOMPARE(r.status, 0);
+    const QImage wall(png);
+    QCOMPARE(wall.size(), QSize(1920, 1080));
+    QCOMPARE(wall.pixelColor(0, 0), QColor(0x15, 0x19, 0x1d));
+    QCOMPARE(wall.pixelColor(1919, 1079), QColor(0x15, 0x19, 0x1d));
+    // The trace at 2.4 times its 300 x 150 pixels: its black face alone spans 360 rows.
+    int black = 0;
+    for (int y = 0; y < 1080; ++y) black += wall.pixelColor(600, y) == QColor(Qt::black);
+    QVERIFY2(black > 300, qPrintable(QString::number(black)));
+    const Run small = runKyvdash({"--snapshot", png, "--size", "400x240", "--after", "0.5", example("panel-800x480.json")});
+    QCOMPARE(small.status, 0);
+    QCOMPARE(QImage(png).size(), QSize(400, 240));
+  }
+
+  // On a bare X server without a window manager, --kiosk covers the whole screen.
+  void kioskWithoutWindowManager() {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
+                  xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+    if (xvfb.isEmpty() || xwininfo.isEmpty()) QSKIP("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
+    QProcess p;
+    QProcessEnvironment env = environment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(xvfb, {"-a", "-s", "-screen 0 1920x1080x24", "sh", "-c",
+                   QStringLiteral("\"$0\" --kiosk \"$1\" & sleep 4; xwininfo -root -tree; kill $!; wait $!"),
+                   QStringLiteral(KYVDASH_PROGRAM), example("wall-1920x1080.json")});
+    QVERIFY(p.waitForFinished(kWait));
+    const QString tree = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QRegularExpression window(QStringLiteral("\"This machine, on a 1920x1080 wall - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
+    const QRegularExpressionMatch m = window.match(tree);
+    QVERIFY2(m.hasMatch(), qPrintable(tree + QString::fromLocal8Bit(p.readAllStandardError())));
+    QVERIFY2(m.captured(1).toInt() >= 1920 && m.captured(2).toInt() >= 1080, qPrintable(m.captured(0)));
+  }
+
   // Started without a display it writes one snapshot to kyvdash.png and says so.
   void withoutDisplay() {
     QProcessEnvironment env = environment();
@@ -163,6 +282,47 @@ class TestProgram : public QObject {
     QCOMPARE(r.status, 0);
     QVERIFY2(r.out.startsWith(QLatin1String("kyvdash: no display; writing one snapshot to kyvdash.png")), qPrintable(r.out));
     QVERIFY(!QImage(here.filePath(QStringLiteral("kyvdash.png"))).isNull());
+  }
+
+  // Standard output that nobody reads (a stalled logger) does not hold up the screen: lines
+  // are dropped and counted, and said when it is read again; SIGTERM still ends it.
+  void stalledOutput() {
+    QTemporaryDir out;
+    const QString layout = out.filePath(QStringLiteral("loud.json")), png = out.filePath(QStringLiteral("loud.png"));
+    writeFile(layout, j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', "
+                        "'i=0; while [ $i -lt 20000 ]; do echo x 90; i=$((i+1)); done; exec sleep 60']}},"
+                        " 'controls': [{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+                        "  'properties': [['MaxThreshold', 50]], 'feed': {'source': 'c', 'field': 'x'},"
+                        "  'on': {'MaxThreshReached': {'print': '{control} above its threshold at {value}: a line of output', 'holdoff': 0}}}]}"));
+    int pipeFds[2];
+    QVERIFY(::pipe(pipeFds) == 0);
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.setChildProcessModifier([w = pipeFds[1]] { ::dup2(w, STDOUT_FILENO); });
+    p.start(QStringLiteral(KYVDASH_PROGRAM), {"--snapshot", png, "--every", "0.1", "--after", "0", layout});
+    QVERIFY(p.waitForStarted(kWait));
+    ::close(pipeFds[1]);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(png), kWait);
+    QTest::qWait(3000);  // the pipe has long been full
+    const QDateTime before = QFileInfo(png).lastModified();
+    QTest::qWait(1000);
+    QVERIFY2(QFileInfo(png).lastModified() > before, "no snapshot written while standard output was stalled");
+    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+    QByteArray heard;
+    QElapsedTimer reading;
+    reading.start();
+    while (!heard.contains("lines of output dropped") && reading.elapsed() < 10'000) {
+      char buffer[65536];
+      const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+      if (n > 0) heard.append(buffer, n);
+      else QTest::qWait(10);
+    }
+    QVERIFY2(heard.contains("bar above its threshold at 90: a line of output\n"), heard.left(200).constData());
+    QVERIFY2(heard.contains("lines of output dropped while nothing read them"), heard.right(200).constData());
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(kWait));
+    ::close(pipeFds[0]);
+    QCOMPARE(p.exitCode(), 0);
   }
 
   // Rewriting every 0.1 s until SIGTERM, which ends it cleanly with nothing left behind.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QScrollArea>
 #include <QSignalSpy>
@@ -18,6 +19,7 @@
 
 #include "FrameLimiter.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
 #include "Window.h"
@@ -225,6 +227,97 @@ class TestRunner : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(caption(second, "pressure"), QStringLiteral("7"), kWait);
   }
 
+  // A reload keeps the sources and controls that did not change: the command is not started
+  // again and the trace keeps its history; a changed control is built anew.
+  void reloadKeepsWhatDidNotChange() {
+    const QString starts = dir.filePath(QStringLiteral("starts"));
+    const QByteArray text = j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'echo start >> ") + starts.toUtf8() +
+                            j("; echo y 5; exec sleep 60']}, 'in': {'type': 'stdin'}},"
+                              " 'labels': [{'text': 'Before', 'rect': [0, 0, 1500, 300]}],"
+                              " 'controls': [{'name': 'trace', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 300, 3000, 1500],"
+                              "   'feed': {'source': 'c', 'field': 'y'}},"
+                              "  {'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 300, 405, 4260], 'feed': {'source': 'in', 'field': 'x'}}]}");
+    writeLayout(text);
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(starts).size(), 6, kWait);
+    kyvqt::ControlWidget* trace = runner->dashboard()->control(0);
+    kyvqt::ControlWidget* bar = runner->dashboard()->control(1);
+    QSignalSpy replaced(runner.get(), &Runner::dashboardReplaced);
+    writeLayout(QByteArray(text).replace("Before", "After").replace("[3000, 300, 405", "[3600, 300, 405"));
+    QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
+    Dashboard* d = runner->dashboard();
+    QCOMPARE(d->labels().front()->text(), QStringLiteral("After"));
+    QVERIFY(d->control(0) == trace);
+    QCOMPARE(trace->parentWidget(), d);
+    QVERIFY(d->control(1) != bar);
+    send("x 7\n");  // the kept standard input feeds the new control
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("7"), kWait);
+    QTest::qWait(300);
+    QCOMPARE(QFileInfo(starts).size(), 6);  // started once
+  }
+
+  // A reading a control cannot show is marked, with the reading in its tooltip, and
+  // reported once; the mark goes with the first reading it shows.
+  void readingsThatCannotBeShown() {
+    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'controls': ["
+                  "{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 0, 3000, 600], 'feed': {'source': 'in', 'field': 'n'}},"
+                  "{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 0, 405, 4260], 'feed': {'source': 'in', 'field': 'b'}}]}"));
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    send("n 1234567\nb 40000\n");
+    QTRY_VERIFY_WITH_TIMEOUT(d->isUnshown(1), kWait);
+    QVERIFY(d->isUnshown(0) && d->isMarked(0) && !d->isStale(0));
+    QCOMPARE(d->control(0)->toolTip(), QStringLiteral("Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"));
+    QCOMPARE(d->control(1)->toolTip(), QStringLiteral("Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"));
+    send("n -12\n");
+    QTRY_COMPARE_WITH_TIMEOUT(d->control(0)->toolTip(), QStringLiteral("Reading -12 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"), kWait);
+    QCOMPARE(reports, QStringList({"control six: Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999",
+                                   "control bar: Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"}));
+    send("n 12\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isUnshown(0), kWait);
+    QVERIFY(!d->isMarked(0));
+    QCOMPARE(d->control(0)->toolTip(), QString());
+    QCOMPARE(reports.last(), QStringLiteral("control six: its readings are shown again"));
+    // A snapshot shows the mark too.
+    const QByteArray svg = dashboardSvg(*d);
+    QCOMPARE(svg.count("fill=\"url(#unshown)\""), 1);
+  }
+
+  // A label with a feed shows the reading scaled, with its unit.
+  void labelShowsItsReading() {
+    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'labels': [{'text': 'in {value:si}B/s', 'rect': [0, 0, 3000, 300],"
+                  " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000}}],"
+                  " 'controls': [{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600], 'feed': {'source': 'in', 'field': 'rx'}}]}"));
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Dashboard* d = runner->dashboard();
+    QCOMPARE(d->labels().front()->text(), QStringLiteral("in -B/s"));
+    send("rx 1234\n");
+    QTRY_COMPARE_WITH_TIMEOUT(d->labels().front()->text(), QStringLiteral("in 1.23 MB/s"), kWait);
+  }
+
+  // A broken layout is reported once: files written beside it (snapshots) change nothing;
+  // it is reported again once it has changed again.
+  void brokenLayoutReportedOnce() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    const QByteArray broken = j("{'controls': [{'name': 'bar', 'rect': [0, 0, 405, 4260]}]}");
+    writeLayout(broken);
+    QTRY_VERIFY_WITH_TIMEOUT(reportsContain(QStringLiteral("not reloaded")), kWait);
+    for (int i = 0; i < 3; ++i) {
+      QFile beside(dir.filePath(QStringLiteral("snapshot.png")));
+      QVERIFY(beside.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      beside.write(QByteArray::number(i));
+      beside.close();
+      QTest::qWait(500);
+    }
+    QCOMPARE(reports.count(layoutPath + QStringLiteral(" not reloaded; the running screen stays:")), 1);
+    writeLayout(broken + ' ');
+    QTRY_COMPARE_WITH_TIMEOUT(reports.count(layoutPath + QStringLiteral(" not reloaded; the running screen stays:")), 2, kWait);
+  }
+
   void svgSnapshot() {
     QStringList errors;
     QVERIFY(startRunner(&errors));
@@ -313,6 +406,22 @@ class TestRunner : public QObject {
     Window kiosk(*runner, layoutPath, true);
     QVERIFY(kiosk.statusBar()->isHidden());
     QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
+  }
+
+  // A window the user makes larger draws the dashboard larger, to fit, keeping its aspect.
+  void windowScalesOnResize() {
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    Window window(*runner, layoutPath, true);
+    window.scaleOnResize();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize natural = runner->dashboard()->sizeHint();
+    window.resize(natural.width() * 3, natural.height() * 2);
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(runner->dashboard()->devicePixelRatioF() - 2) < 0.05, kWait);
+    QTest::qWait(200);
+    QVERIFY(std::abs(runner->dashboard()->devicePixelRatioF() - 2) < 0.05);  // settled, not swinging
+    setScreenScale(window.screen(), 1);
   }
 
   // Updates asked for faster than the limit are painted together at the next frame, and

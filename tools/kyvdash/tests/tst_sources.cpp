@@ -87,6 +87,54 @@ class PageServer : public QObject {
   QTcpServer server_;
 };
 
+// Serves an endless page on 127.0.0.1 (as a wrong address may), or, with `silent`, never
+// answers at all; counts the bytes it sent.
+class EndlessServer : public QObject {
+ public:
+  qint64 sent = 0;
+  bool silent = false;
+
+  EndlessServer() {
+    server_.listen(QHostAddress::LocalHost, 0);
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        if (silent) continue;
+        connect(s, &QTcpSocket::bytesWritten, s, [this, s] {
+          if (s->bytesToWrite() < kChunk) more(s);
+        });
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
+        more(s);
+      }
+    });
+  }
+  QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(server_.serverPort())); }
+
+ private:
+  static constexpr qint64 kChunk = 1 << 20;
+  void more(QTcpSocket* s) {
+    if (sent > 200 * kChunk) return s->disconnectFromHost();
+    QByteArray lines;
+    while (lines.size() < kChunk) lines += "node_load1 0.5\n";
+    sent += s->write(lines);
+  }
+  QTcpServer server_;
+};
+
+// Whether process `pid` runs (an ended one that nobody reaped yet does not).
+bool running(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return false;
+  const QByteArray text = stat.readAll();
+  const char state = text.mid(text.lastIndexOf(')') + 2, 1).at(0);
+  return state != 'Z' && state != 'X';
+}
+
+qint64 pidIn(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+}
+
 QByteArray fixture(const char* name) {
   QFile f(QFINDTESTDATA(QStringLiteral("data/") + QLatin1String(name)));
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -257,13 +305,49 @@ class TestSources : public QObject {
     Heard heard(source);
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.problems.size() >= 2, kWait);
-    QVERIFY2(heard.problems.front().startsWith(QStringLiteral("cannot scrape %1: ").arg(server.url().toString())),
-             qPrintable(heard.problems.front()));
-    QVERIFY2(heard.problems.front().endsWith(QLatin1String("; retrying in 0.05 s")), qPrintable(heard.problems.front()));
+    QCOMPARE(heard.problems.front(),
+             QStringLiteral("cannot scrape %1: HTTP 500 Internal Server Error; retrying in 0.05 s").arg(server.url().toString()));
     QVERIFY(heard.readings.isEmpty());
     server.status = 200;
     QTRY_COMPARE_WITH_TIMEOUT(heard.recovered, 1, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(heard.readings.contains(QStringLiteral("up=1")), kWait);
+  }
+
+  // A page is read no further than its limit, 10 MB unless set, and that is a failure.
+  void prometheusPageTooLarge() {
+    EndlessServer server;
+    PromSource source(QStringLiteral("prom"), server.url(), milliseconds(60'000), milliseconds(30'000));
+    source.want(QStringLiteral("node_load1"));
+    Heard heard(source);
+    source.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
+    QCOMPARE(heard.problems.front(),
+             QStringLiteral("the page of %1 is larger than its limit of 10 MB; not read further; retrying in 1 s").arg(server.url().toString()));
+    QVERIFY(heard.readings.isEmpty());
+    QVERIFY2(server.sent < 100 << 20, qPrintable(QString::number(server.sent)));
+  }
+
+  void prometheusTimeoutAndNotTheFormat() {
+    EndlessServer silent;
+    silent.silent = true;
+    PromSource slow(QStringLiteral("prom"), silent.url(), milliseconds(60'000), milliseconds(300));
+    Heard slowHeard(slow);
+    slow.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!slowHeard.problems.isEmpty(), kWait);
+    QCOMPARE(slowHeard.problems.front(),
+             QStringLiteral("scrape of %1 timed out after 0.3 s; retrying in 1 s").arg(silent.url().toString()));
+
+    PageServer server;
+    for (int i = 0; i < 4096; ++i) server.body += char((i * 7919) % 251);
+    PromSource source(QStringLiteral("prom"), server.url(), milliseconds(60'000), milliseconds(5000));
+    source.want(QStringLiteral("up"));
+    Heard heard(source);
+    source.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
+    QVERIFY2(heard.problems.front().startsWith(
+                 QStringLiteral("the page of %1 is not in the Prometheus text format (").arg(server.url().toString())),
+             qPrintable(heard.problems.front()));
+    QCOMPARE(heard.recovered, 0);
   }
 
   void prometheusRefused() {
@@ -298,6 +382,20 @@ class TestSources : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(heard.readings.size() >= 2, kWait);
     QCOMPARE(heard.readings.mid(0, 2), QStringList({"x=7", "x=7"}));
     QCOMPARE(heard.problems, QStringList());
+  }
+
+  // Ending the source ends what its command started too, not only the command itself.
+  void commandEndedWithItsChildren() {
+    const QString pidFile = path("child.pid");
+    auto source = std::make_unique<CommandSource>(
+        QStringLiteral("cmd"), QStringList{"sh", "-c", "sleep 300 & echo $! > " + pidFile + "; echo up 1; wait"});
+    Heard heard(*source);
+    source->start();
+    QTRY_VERIFY_WITH_TIMEOUT(heard.readings.contains(QStringLiteral("up=1")), kWait);
+    const qint64 child = pidIn(pidFile);
+    QVERIFY(child > 0 && running(child));
+    source.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!running(child), 5000);
   }
 
   void commandMissing() {

@@ -1,0 +1,31 @@
+#pragma once
+// The values a control can show of what its feed gives it. The controls keep their own
+// rules for a value beyond them (a six-digit display leaves its digits as they were for a
+// seven-digit number and shows -12 as 12; an integer is held at its type's limit); the
+// dashboard marks such a reading instead of showing a wrong number without a sign.
+#include <QString>
+#include <optional>
+
+#include "ClassCheck.h"
+
+namespace kyvdash {
+
+struct ShowRange {
+  double low = 0, high = 0;
+  bool contains(double v) const { return v >= low && v <= high; }  // false for NaN
+  // "0 to 999999".
+  QString text() const;
+};
+
+// What a feed of a control of class `className` through `members` can show.
+ShowRange showRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info);
+
+// What a reading `field` of a source of kind proc reaches on most machines, when known:
+// shares in % up to 100, network rates up to a 1 Gbit/s link, disk rates up to 1 GB/s.
+struct FieldReach {
+  double low = 0, high = 0;
+  QString why;  // "a 1 Gbit/s link"
+};
+std::optional<FieldReach> procFieldReach(const QString& field);
+
+}  // namespace kyvdash
