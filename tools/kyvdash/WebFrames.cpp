@@ -3,13 +3,15 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QEvent>
-#include <QHash>
 #include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPaintEvent>
 #include <QtEndian>
+
+#include <array>
+#include <cmath>
 
 #include "Dashboard.h"
 #include "Runner.h"
@@ -54,20 +56,39 @@ QRect differing(const QImage& a, const QImage& b, const QRect& r) {
 }
 
 // `image` as a PNG of 8-bit colour indexes when it has at most 256 colours (the same
-// pixels in a quarter of the bytes), else of RGB.
+// pixels in a quarter of the bytes), else of RGB. The colours are looked up in a small
+// open-addressed table, as runs of one colour are the rule, the last colour first.
 QImage fewestBytes(const QImage& image) {
+  constexpr int kSlots = 1024;  // a power of two, well above 256 colours
+  std::array<QRgb, kSlots> keys;
+  std::array<int, kSlots> indexes;
+  indexes.fill(-1);
   QList<QRgb> colours;
-  QHash<QRgb, int> seen;
+  QImage indexed(image.size(), QImage::Format_Indexed8);
+  QRgb last = 0;
+  int lastIndex = -1;
   for (int y = 0; y < image.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    uchar* out = indexed.scanLine(y);
     for (int x = 0; x < image.width(); ++x) {
-      if (seen.contains(row[x])) continue;
-      if (colours.size() == 256) return image;
-      seen.insert(row[x], 0);
-      colours.append(row[x]);
+      const QRgb c = row[x];
+      if (c != last || lastIndex < 0) {
+        unsigned slot = (c * 2654435761u) >> 22 & (kSlots - 1);
+        while (indexes[slot] >= 0 && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
+        if (indexes[slot] < 0) {
+          if (colours.size() == 256) return image;
+          keys[slot] = c;
+          indexes[slot] = int(colours.size());
+          colours.append(c);
+        }
+        last = c;
+        lastIndex = indexes[slot];
+      }
+      out[x] = uchar(lastIndex);
     }
   }
-  return image.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither | Qt::AvoidDither);
+  indexed.setColorTable(colours);
+  return indexed;
 }
 
 void copyRect(QImage& to, const QImage& from, const QRect& r) {
@@ -149,15 +170,30 @@ void WebFrames::renderInto(QImage& image, const QRegion& region) {
   rendering_ = false;
 }
 
-// What may look different since the last frame: what Qt painted, each control with a
-// change not yet painted, each control whose stale mark came or went.
+// What may look different since the last frame: what Qt painted, the damage of each
+// control with a change not yet painted, each control whose stale mark came or went.
 QRegion WebFrames::changedSinceLastFrame() {
   QRegion region = painted_;
   painted_ = QRegion();
   Dashboard& d = *dashboard_;
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget* w = d.control(i);
-    if ((w->control() && w->control()->dirty()) || bool(stale_[i]) != d.isStale(i)) region += w->geometry();
+    if (bool(stale_[i]) != d.isStale(i)) {
+      region += w->geometry();
+      continue;
+    }
+    if (!w->control() || !w->control()->dirty()) continue;
+    const kyv::Region& damage = w->control()->damage();
+    if (damage.isEverything()) {
+      region += w->geometry();
+      continue;
+    }
+    const qreal ratio = w->devicePixelRatioF();
+    for (const kyv::PixelRect& r : damage.rects()) {
+      const int x0 = int(std::floor(r.x0 / ratio)), y0 = int(std::floor(r.y0 / ratio));
+      const int x1 = int(std::ceil(r.x1 / ratio)), y1 = int(std::ceil(r.y1 / ratio));
+      region += QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry();
+    }
   }
   return region & QRect(QPoint(), d.size());
 }
@@ -183,8 +219,6 @@ QRegion WebFrames::findMoves(const QRegion& region, std::vector<Part>& parts) {
 // changes, joined with those in a row at most kJoinedGap tiles away, and with a rectangle
 // of the row above of the same width.
 void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
-  const QRect bounds = region.boundingRect();
-  const QRect screen(QPoint(), picture_.size());
   const size_t firstTile = out.size();
   const auto add = [&](const QRect& run) {
     for (size_t i = firstTile; i < out.size(); ++i) {
@@ -196,23 +230,25 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
     }
     out.push_back({run, std::nullopt});
   };
-  for (int ty = bounds.top() / kTile * kTile; ty <= bounds.bottom(); ty += kTile) {
-    QRect run;
-    int unchanged = 0;  // tiles since the run's last change
-    for (int tx = bounds.left() / kTile * kTile; tx <= bounds.right(); tx += kTile) {
-      const QRect tile = QRect(tx, ty, kTile, kTile) & screen;
-      const QRect changed = region.intersects(tile) ? differing(picture_, scratch_, tile) : QRect();
-      if (!changed.isNull()) {
-        copyRect(picture_, scratch_, tile);
-        run |= changed;
-        unchanged = 0;
-        continue;
+  for (const QRect& area : region) {
+    for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
+      QRect run;
+      int unchanged = 0;  // tiles since the run's last change
+      for (int tx = area.left() / kTile * kTile; tx <= area.right(); tx += kTile) {
+        const QRect tile = QRect(tx, ty, kTile, kTile) & area;
+        const QRect changed = differing(picture_, scratch_, tile);
+        if (!changed.isNull()) {
+          copyRect(picture_, scratch_, tile);
+          run |= changed;
+          unchanged = 0;
+          continue;
+        }
+        if (run.isNull() || ++unchanged <= kJoinedGap) continue;
+        add(run);
+        run = QRect();
       }
-      if (run.isNull() || ++unchanged <= kJoinedGap) continue;
-      add(run);
-      run = QRect();
+      if (!run.isNull()) add(run);
     }
-    if (!run.isNull()) add(run);
   }
 }
 
