@@ -3,13 +3,16 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QEvent>
-#include <QHash>
 #include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPaintEvent>
 #include <QtEndian>
+#include <zlib.h>
+
+#include <array>
+#include <cmath>
 
 #include "Dashboard.h"
 #include "Runner.h"
@@ -21,6 +24,7 @@ namespace {
 constexpr int kTile = 8;        // pixels compared and sent together
 constexpr int kJoinedGap = 2;   // unchanged tiles a rectangle spans to join changes in a row
 constexpr int kKeptReports = 5;  // lines on the pages' status line
+constexpr qsizetype kMaxAtlas = qsizetype(6 + 768) + qsizetype(65535) * 65535 * 3;  // bytes
 
 QByteArray png(const QImage& image) {
   QByteArray bytes;
@@ -54,20 +58,162 @@ QRect differing(const QImage& a, const QImage& b, const QRect& r) {
 }
 
 // `image` as a PNG of 8-bit colour indexes when it has at most 256 colours (the same
-// pixels in a quarter of the bytes), else of RGB.
+// pixels in a quarter of the bytes), else of RGB. The colours are looked up in a small
+// open-addressed table, as runs of one colour are the rule, the last colour first.
 QImage fewestBytes(const QImage& image) {
+  constexpr int kSlots = 1024;  // a power of two, well above 256 colours
+  std::array<QRgb, kSlots> keys;
+  std::array<int, kSlots> indexes;
+  indexes.fill(-1);
   QList<QRgb> colours;
-  QHash<QRgb, int> seen;
+  QImage indexed(image.size(), QImage::Format_Indexed8);
+  QRgb last = 0;
+  int lastIndex = -1;
   for (int y = 0; y < image.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    uchar* out = indexed.scanLine(y);
     for (int x = 0; x < image.width(); ++x) {
-      if (seen.contains(row[x])) continue;
-      if (colours.size() == 256) return image;
-      seen.insert(row[x], 0);
-      colours.append(row[x]);
+      const QRgb c = row[x];
+      if (c != last || lastIndex < 0) {
+        unsigned slot = (c * 2654435761u) >> 22 & (kSlots - 1);
+        while (indexes[slot] >= 0 && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
+        if (indexes[slot] < 0) {
+          if (colours.size() == 256) return image;
+          keys[slot] = c;
+          indexes[slot] = int(colours.size());
+          colours.append(c);
+        }
+        last = c;
+        lastIndex = indexes[slot];
+      }
+      out[x] = uchar(lastIndex);
     }
   }
-  return image.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither | Qt::AvoidDither);
+  indexed.setColorTable(colours);
+  return indexed;
+}
+
+void putAtlasHead(std::vector<uchar>& out, int width, int height, const std::vector<QRgb>& colours) {
+  out.clear();
+  for (int n : {width, height, int(colours.size())}) {
+    out.push_back(uchar(n >> 8));
+    out.push_back(uchar(n));
+  }
+  for (QRgb c : colours) out.insert(out.end(), {uchar(qRed(c)), uchar(qGreen(c)), uchar(qBlue(c))});
+}
+
+void packRgb(const QImage& image, const std::vector<QRect>& rects, int width, int height, std::vector<uchar>& out) {
+  putAtlasHead(out, width, height, {});
+  const size_t head = out.size();
+  out.resize(head + size_t(width) * size_t(height) * 3, 0);
+  uchar* row = out.data() + head;
+  for (const QRect& r : rects) {
+    for (int y = r.top(); y <= r.bottom(); ++y, row += size_t(width) * 3) {
+      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + r.left();
+      for (int x = 0; x < r.width(); ++x) {
+        row[x * 3] = uchar(qRed(in[x]));
+        row[x * 3 + 1] = uchar(qGreen(in[x]));
+        row[x * 3 + 2] = uchar(qBlue(in[x]));
+      }
+    }
+  }
+}
+
+// `size` bytes at `data` as a zlib stream, at zlib's default level: on a frame's few flat
+// colours it costs little more than the fastest and saves a third of the bytes.
+QByteArray deflated(const uchar* data, size_t size) {
+  uLongf length = compressBound(uLong(size));
+  QByteArray out(qsizetype(length), Qt::Uninitialized);
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &length, data, uLong(size), Z_DEFAULT_COMPRESSION) != Z_OK) return {};
+  out.resize(qsizetype(length));
+  return out;
+}
+
+// The zlib stream `bytes` inflated; empty for a broken stream or one of over `limit` bytes.
+QByteArray inflated(QByteArrayView bytes, qsizetype limit) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return {};
+  QByteArray out;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = uInt(bytes.size());
+  int status = Z_OK;
+  while (status == Z_OK && out.size() < limit) {
+    const qsizetype had = out.size();
+    out.resize(std::min(limit, std::max<qsizetype>(4096, had * 2)));
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + had);
+    z.avail_out = uInt(out.size() - had);
+    status = inflate(&z, Z_NO_FLUSH);
+    out.resize(out.size() - z.avail_out);
+  }
+  inflateEnd(&z);
+  return status == Z_STREAM_END ? out : QByteArray();
+}
+
+// The atlas of a frame: the rectangles `rects` of `image` stacked one above the other at
+// its left edge, as bytes: width and height (16 bits each), a count of colours (16 bits),
+// that many colours (red, green, blue) and a byte a pixel, their indexes; or, with a count
+// of 0 (over 256 colours), three bytes a pixel, red, green and blue. Pixels right of a
+// narrower rectangle are 0.
+void packAtlas(const QImage& image, const std::vector<QRect>& rects, std::vector<uchar>& out) {
+  int width = 0, height = 0;
+  for (const QRect& r : rects) {
+    width = std::max(width, r.width());
+    height += r.height();
+  }
+  constexpr int kSlots = 1024;  // a power of two, well above 256 colours
+  std::array<QRgb, kSlots> keys;
+  std::array<int, kSlots> indexes;
+  indexes.fill(-1);
+  std::vector<QRgb> colours;
+  std::vector<uchar> pixels(size_t(width) * size_t(height), 0);
+  QRgb last = 0;
+  int lastIndex = -1;
+  size_t row = 0;
+  for (const QRect& r : rects) {
+    for (int y = r.top(); y <= r.bottom(); ++y, row += size_t(width)) {
+      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + r.left();
+      for (int x = 0; x < r.width(); ++x) {
+        if (in[x] != last || lastIndex < 0) {
+          unsigned slot = (in[x] * 2654435761u) >> 22 & (kSlots - 1);
+          while (indexes[slot] >= 0 && keys[slot] != in[x]) slot = (slot + 1) & (kSlots - 1);
+          if (indexes[slot] < 0) {
+            if (colours.size() == 256) return packRgb(image, rects, width, height, out);
+            keys[slot] = in[x];
+            indexes[slot] = int(colours.size());
+            colours.push_back(in[x]);
+          }
+          last = in[x];
+          lastIndex = indexes[slot];
+        }
+        pixels[row + size_t(x)] = uchar(lastIndex);
+      }
+    }
+  }
+  putAtlasHead(out, width, height, colours);
+  out.insert(out.end(), pixels.begin(), pixels.end());
+}
+
+// The atlas packAtlas made, as an RGB32 image; null when `bytes` are not one.
+QImage unpackAtlas(const QByteArray& bytes) {
+  const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+  if (bytes.size() < 6) return {};
+  const int width = qFromBigEndian<quint16>(b), height = qFromBigEndian<quint16>(b + 2);
+  const int colours = qFromBigEndian<quint16>(b + 4);
+  const qsizetype pixelsAt = 6 + qsizetype(colours) * 3;
+  const qsizetype pixelBytes = colours ? 1 : 3;
+  if (colours > 256 || width == 0 || height == 0 || bytes.size() != pixelsAt + qsizetype(width) * height * pixelBytes)
+    return {};
+  QImage atlas(width, height, QImage::Format_RGB32);
+  const uchar* in = b + pixelsAt;
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(atlas.scanLine(y));
+    for (int x = 0; x < width; ++x, in += pixelBytes) {
+      const uchar* c = colours ? b + 6 + *in * 3 : in;
+      if (colours && *in >= colours) return {};
+      row[x] = qRgb(c[0], c[1], c[2]);
+    }
+  }
+  return atlas;
 }
 
 void copyRect(QImage& to, const QImage& from, const QRect& r) {
@@ -149,15 +295,30 @@ void WebFrames::renderInto(QImage& image, const QRegion& region) {
   rendering_ = false;
 }
 
-// What may look different since the last frame: what Qt painted, each control with a
-// change not yet painted, each control whose stale mark came or went.
+// What may look different since the last frame: what Qt painted, the damage of each
+// control with a change not yet painted, each control whose stale mark came or went.
 QRegion WebFrames::changedSinceLastFrame() {
   QRegion region = painted_;
   painted_ = QRegion();
   Dashboard& d = *dashboard_;
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget* w = d.control(i);
-    if ((w->control() && w->control()->dirty()) || bool(stale_[i]) != d.isStale(i)) region += w->geometry();
+    if (bool(stale_[i]) != d.isStale(i)) {
+      region += w->geometry();
+      continue;
+    }
+    if (!w->control() || !w->control()->dirty()) continue;
+    const kyv::Region& damage = w->control()->damage();
+    if (damage.isEverything()) {
+      region += w->geometry();
+      continue;
+    }
+    const qreal ratio = w->devicePixelRatioF();
+    for (const kyv::PixelRect& r : damage.rects()) {
+      const int x0 = int(std::floor(r.x0 / ratio)), y0 = int(std::floor(r.y0 / ratio));
+      const int x1 = int(std::ceil(r.x1 / ratio)), y1 = int(std::ceil(r.y1 / ratio));
+      region += QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry();
+    }
   }
   return region & QRect(QPoint(), d.size());
 }
@@ -183,8 +344,6 @@ QRegion WebFrames::findMoves(const QRegion& region, std::vector<Part>& parts) {
 // changes, joined with those in a row at most kJoinedGap tiles away, and with a rectangle
 // of the row above of the same width.
 void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
-  const QRect bounds = region.boundingRect();
-  const QRect screen(QPoint(), picture_.size());
   const size_t firstTile = out.size();
   const auto add = [&](const QRect& run) {
     for (size_t i = firstTile; i < out.size(); ++i) {
@@ -196,23 +355,25 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
     }
     out.push_back({run, std::nullopt});
   };
-  for (int ty = bounds.top() / kTile * kTile; ty <= bounds.bottom(); ty += kTile) {
-    QRect run;
-    int unchanged = 0;  // tiles since the run's last change
-    for (int tx = bounds.left() / kTile * kTile; tx <= bounds.right(); tx += kTile) {
-      const QRect tile = QRect(tx, ty, kTile, kTile) & screen;
-      const QRect changed = region.intersects(tile) ? differing(picture_, scratch_, tile) : QRect();
-      if (!changed.isNull()) {
-        copyRect(picture_, scratch_, tile);
-        run |= changed;
-        unchanged = 0;
-        continue;
+  for (const QRect& area : region) {
+    for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
+      QRect run;
+      int unchanged = 0;  // tiles since the run's last change
+      for (int tx = area.left() / kTile * kTile; tx <= area.right(); tx += kTile) {
+        const QRect tile = QRect(tx, ty, kTile, kTile) & area;
+        const QRect changed = differing(picture_, scratch_, tile);
+        if (!changed.isNull()) {
+          copyRect(picture_, scratch_, tile);
+          run |= changed;
+          unchanged = 0;
+          continue;
+        }
+        if (run.isNull() || ++unchanged <= kJoinedGap) continue;
+        add(run);
+        run = QRect();
       }
-      if (run.isNull() || ++unchanged <= kJoinedGap) continue;
-      add(run);
-      run = QRect();
+      if (!run.isNull()) add(run);
     }
-    if (!run.isNull()) add(run);
   }
 }
 
@@ -253,21 +414,11 @@ void WebFrames::addReport(const QString& line) {
   if (active_ && dashboard_) emit stateChanged(stateMessage());
 }
 
-// The pictures of the parts not moved are packed one above the other into one PNG, so
-// that a frame pays the PNG's own bytes once and compresses as a whole.
+// The pictures of the parts not moved are packed one above the other into one atlas,
+// deflated as a whole, so that a frame compresses as one.
 QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& parts) {
-  int width = 0, height = 0;
-  for (const Part& p : parts) {
-    if (p.from) continue;
-    width = std::max(width, p.to.width());
-    height += p.to.height();
-  }
-  QImage atlas;
-  if (height > 0) {
-    atlas = QImage(width, height, QImage::Format_RGB32);
-    atlas.fill(Qt::black);
-  }
   QByteArray table;
+  std::vector<QRect> packed;
   int atlasY = 0;
   for (const Part& p : parts) {
     const QRect& r = p.to;
@@ -281,20 +432,24 @@ QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& 
       put<quint16>(table, p.from->y());
       continue;
     }
-    for (int y = 0; y < r.height(); ++y)
-      std::memcpy(atlas.scanLine(atlasY + y), image.constScanLine(r.y() + y) + r.x() * 4, size_t(r.width()) * 4);
     put<quint16>(table, 0);
     put<quint16>(table, atlasY);
+    packed.push_back(r);
     atlasY += r.height();
   }
-  const QByteArray zlibTable = qCompress(table).mid(4);  // without Qt's length prefix: a plain zlib stream
-  const QByteArray bytes = atlas.isNull() ? QByteArray() : encodePng(atlas);
+  const QByteArray zlibTable = deflated(reinterpret_cast<const uchar*>(table.constData()), size_t(table.size()));
+  QByteArray atlas;
+  if (!packed.empty()) {
+    std::vector<uchar> bytes;
+    packAtlas(image, packed, bytes);
+    atlas = deflated(bytes.data(), bytes.size());
+  }
   QByteArray out("KYVF");
   put<quint16>(out, static_cast<quint16>(parts.size()));
   put<quint32>(out, zlibTable.size());
   out += zlibTable;
-  put<quint32>(out, bytes.size());
-  return out + bytes;
+  put<quint32>(out, atlas.size());
+  return out + atlas;
 }
 
 QByteArray WebFrames::encodePng(const QImage& image) { return png(fewestBytes(image)); }
@@ -306,13 +461,11 @@ bool WebFrames::applyFrame(QImage& picture, const QByteArray& frame, std::vector
   const quint32 tableLength = qFromBigEndian<quint32>(p + 6);
   const qsizetype atlasAt = 10 + qsizetype(tableLength);
   if (frame.size() < atlasAt + 4) return false;
-  QByteArray sized;
-  put<quint32>(sized, quint32(count) * 13);
-  const QByteArray table = qUncompress(sized + frame.mid(10, tableLength));
+  const QByteArray table = inflated(QByteArrayView(frame).sliced(10, tableLength), qsizetype(count) * 13 + 1);
   const quint32 length = qFromBigEndian<quint32>(p + atlasAt);
   if (table.size() != count * 13 || frame.size() < atlasAt + 4 + qsizetype(length)) return false;
-  const QImage atlas = length ? QImage::fromData(frame.mid(atlasAt + 4, length), "PNG").convertToFormat(QImage::Format_RGB32)
-                              : QImage();
+  const QImage atlas = length ? unpackAtlas(inflated(QByteArrayView(frame).sliced(atlasAt + 4, length), kMaxAtlas)) : QImage();
+  if (length && atlas.isNull()) return false;
   for (int i = 0; i < count; ++i) {
     const auto* e = reinterpret_cast<const uchar*>(table.constData()) + i * 13;
     const QRect to(qFromBigEndian<quint16>(e), qFromBigEndian<quint16>(e + 2), qFromBigEndian<quint16>(e + 4),

@@ -6,11 +6,13 @@
 // pages. It renders nothing while no page watches.
 //
 // A frame is one binary message: "KYVF", a 16-bit count of rectangles, the 32-bit length
-// of the rectangles' table and the table as a zlib stream, the 32-bit length of a PNG and
-// the PNG; numbers are big-endian. The table holds per rectangle its x, y, width and
-// height (16 bits each), its kind (8 bits) and an x and y (16 bits each): kind 0 takes the
-// rectangle's pixels from the PNG at that x and y, kind 1 from the picture as it is at
-// that x and y (a control that scrolled; these come first). The screen and the controls'
+// of the rectangles' table and the table as a zlib stream, the 32-bit length of an atlas
+// and the atlas as a zlib stream; numbers are big-endian. The table holds per rectangle
+// its x, y, width and height (16 bits each), its kind (8 bits) and an x and y (16 bits
+// each): kind 0 takes the rectangle's pixels from the atlas at that x and y, kind 1 from
+// the picture as it is at that x and y (a control that scrolled; these come first). The
+// atlas is its width, height and colour count (16 bits each), the colours (red, green,
+// blue bytes) and a byte a pixel, its colour's index; with no colours, RGB bytes a pixel. The screen and the controls'
 // state go as JSON text.
 #include <QImage>
 #include <QObject>
@@ -54,8 +56,8 @@ class WebFrames : public QObject {
   };
   // The frame message of `parts`, the pixels of those not moved taken from `image`.
   static QByteArray encodeFrame(const QImage& image, const std::vector<Part>& parts);
-  // `image` as the PNG a frame carries: of 8-bit colour indexes when it has at most 256
-  // colours, else of RGB.
+  // `image` as a PNG, the smallest Qt writes: of 8-bit colour indexes when it has at most
+  // 256 colours, else of RGB (the whole-picture baseline the frames are measured against).
   static QByteArray encodePng(const QImage& image);
   // Applies frame message `frame` to `picture` as a page does (a null picture takes the
   // size of the first rectangle, as the whole picture comes first). Returns false, with

@@ -140,6 +140,29 @@ class TestWeb : public QObject {
     feed("a 40\ng 50\nd 1234\n");
   }
 
+  // A frame carries its rectangles' pixels exactly, by colour index or, past 256
+  // colours, as RGB; a cut or altered frame is refused rather than drawn.
+  void framesCarryExactPixels() {
+    for (const int colours : {3, 300}) {
+      QImage before(40, 30, QImage::Format_RGB32), after(40, 30, QImage::Format_RGB32);
+      before.fill(Qt::white);
+      after.fill(Qt::white);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) after.setPixel(x, y, qRgb((x * 40 + y) % colours, y * 7 % 256, 255 - x));
+      const std::vector<WebFrames::Part> parts{{QRect(2, 3, 10, 20), std::nullopt}, {QRect(20, 0, 20, 30), std::nullopt}};
+      const QByteArray frame = WebFrames::encodeFrame(after, parts);
+      QImage picture = before;
+      QVERIFY(WebFrames::applyFrame(picture, frame));
+      for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
+      QCOMPARE(picture.pixel(0, 0), qRgb(255, 255, 255));
+      QImage broken = before;
+      QVERIFY(!WebFrames::applyFrame(broken, frame.left(frame.size() - 3)));
+      QByteArray altered = frame;
+      altered[altered.size() - 5] = char(altered[altered.size() - 5] ^ 0x5a);
+      QVERIFY(!WebFrames::applyFrame(broken, altered));
+    }
+  }
+
   // --serve and its company on the command line: loopback unless told, a token or
   // --no-token asked for elsewhere, wrong values and combinations refused.
   void serveOptions_data() {

@@ -83,10 +83,32 @@
     return new Response(stream).arrayBuffer();
   }
 
+  // The atlas of a frame, inflated: width, height and a count of colours (16 bits each),
+  // the colours (red, green, blue), then a byte a pixel, its colour's index; with no
+  // colours, three bytes a pixel (red, green, blue).
+  function atlasImage(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const width = view.getUint16(0);
+    const height = view.getUint16(2);
+    const colours = view.getUint16(4);
+    const image = new ImageData(width, height);
+    const out = image.data;
+    let at = 6 + colours * 3;
+    for (let i = 0; i < width * height * 4; i += 4) {
+      const c = colours ? 6 + bytes[at++] * 3 : at;
+      if (!colours) at += 3;
+      out[i] = bytes[c];
+      out[i + 1] = bytes[c + 1];
+      out[i + 2] = bytes[c + 2];
+      out[i + 3] = 255;
+    }
+    return image;
+  }
+
   // A frame: "KYVF", a count, the length of the rectangles' table and the table (zlib),
-  // the length of a PNG and the PNG. The table holds per rectangle x, y, width, height, a
-  // kind and an x, y to take its pixels from: the PNG (kind 0) or the picture itself
-  // (kind 1, a control that scrolled; these come first).
+  // the length of the atlas and the atlas (zlib). The table holds per rectangle x, y,
+  // width, height, a kind and an x, y to take its pixels from: the atlas (kind 0) or the
+  // picture itself (kind 1, a control that scrolled; these come first).
   async function showFrame(buffer) {
     const started = performance.now();
     const view = new DataView(buffer);
@@ -105,14 +127,12 @@
     const at = 10 + tableLength;
     const length = at + 4 <= buffer.byteLength ? view.getUint32(at) : 0;
     const atlas = length > 0
-      ? await createImageBitmap(new Blob([new Uint8Array(buffer, at + 4, length)], { type: 'image/png' }),
-        { colorSpaceConversion: 'none', premultiplyAlpha: 'none' })
+      ? atlasImage(new Uint8Array(await inflate(new Uint8Array(buffer, at + 4, length))))
       : null;
     for (const p of parts) {
-      const from = p.moved ? canvas : atlas;
-      if (from) context.drawImage(from, p.fromX, p.fromY, p.width, p.height, p.x, p.y, p.width, p.height);
+      if (p.moved) context.drawImage(canvas, p.fromX, p.fromY, p.width, p.height, p.x, p.y, p.width, p.height);
+      else if (atlas) context.putImageData(atlas, p.x - p.fromX, p.y - p.fromY, p.fromX, p.fromY, p.width, p.height);
     }
-    if (atlas) atlas.close();
     page.frames += 1;
     page.applyMs.push(performance.now() - started);
     if (page.applyMs.length > 1000) page.applyMs.shift();
