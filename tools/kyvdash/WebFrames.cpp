@@ -1,5 +1,6 @@
 #include "WebFrames.h"
 
+
 #include <QBuffer>
 #include <QDateTime>
 #include <QEvent>
@@ -7,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPaintEvent>
 #include <QtEndian>
 #include <zlib.h>
@@ -244,6 +246,7 @@ void WebFrames::attach(Dashboard* d) {
   painted_ = QRegion();
   stale_.clear();
   tooltips_.clear();
+  labelTexts_.clear();
   if (!d) return;
   d->installEventFilter(this);
   for (QWidget* child : d->findChildren<QWidget*>()) child->installEventFilter(this);
@@ -254,6 +257,7 @@ void WebFrames::attach(Dashboard* d) {
     stale_[i] = d->isStale(i);
     tooltips_[i] = d->control(i)->toolTip();
   }
+  for (const QLabel* label : d->labels()) labelTexts_.push_back(label->text());
   if (active_) renderWhole();
 }
 
@@ -319,6 +323,14 @@ QRegion WebFrames::changedSinceLastFrame() {
       const int x1 = int(std::ceil(r.x1 / ratio)), y1 = int(std::ceil(r.y1 / ratio));
       region += QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry();
     }
+  }
+  // A hidden screen gets no paint events, so a label whose text a reading changed is
+  // found by its text.
+  for (size_t i = 0; i < d.labels().size(); ++i) {
+    const QLabel* label = d.labels()[i];
+    if (label->text() == labelTexts_[i]) continue;
+    labelTexts_[i] = label->text();
+    region += label->geometry();
   }
   return region & QRect(QPoint(), d.size());
 }

@@ -98,6 +98,7 @@ class WebFrames : public QObject {
   QByteArray whole_;                // the whole picture encoded, empty when outdated
   std::vector<char> stale_;         // by control, as last sent
   std::vector<QString> tooltips_;
+  std::vector<QString> labelTexts_;  // by label, as last rendered: a fed label changes no control
   std::vector<int> shifts_;         // by control, the last it scrolled by
   QStringList reports_;
 };

@@ -33,7 +33,8 @@ namespace {
 const char* const kLayout = R"({
   "title": "Web <script>alert(1)</script>",
   "sources": {"in": {"type": "stdin"}},
-  "labels": [{"text": "</text><script>x</script>", "rect": [60, 30, 3000, 300]}],
+  "labels": [{"text": "</text><script>x</script>", "rect": [60, 30, 3000, 300]},
+             {"text": "level {value:.1f}", "rect": [60, 2100, 800, 300], "feed": {"source": "in", "field": "t"}}],
   "controls": [
     {"name": "bar", "class": "KyvVStatus.Kyvvstat", "rect": [60, 400, 600, 1500], "feed": {"source": "in", "field": "a"}},
     {"name": "graph", "class": "KyvMovingBars.KyvMovingBar", "rect": [900, 400, 3000, 1500], "feed": {"source": "in", "field": "g"}},
@@ -291,6 +292,12 @@ class TestWeb : public QObject {
     QVERIFY(page.frames - start >= 3);
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
 
+    // A label whose text follows a reading changes no control, and still reaches the page.
+    const int beforeLabel = page.frames;
+    feed("t 12.5\n");
+    QVERIFY(QTest::qWaitFor([&] { return page.frames > beforeLabel; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+
     // A bar a frame: the full bar graph scrolls, and its picture is moved, not sent again.
     const int movesBefore = page.moves;
     for (int i = 0; i < 6; ++i) {
@@ -441,7 +448,7 @@ class TestWeb : public QObject {
     to.sin_family = AF_INET;
     to.sin_port = htons(web->port());
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    QVERIFY2(::connect(stuck, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0, strerror(errno));
     const QByteArray handshake = "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
     QCOMPARE(::write(stuck, handshake.constData(), handshake.size()), handshake.size());
