@@ -15,6 +15,12 @@ py::dict& errorClasses() {
 
 std::string typeOf(py::handle value) { return Py_TYPE(value.ptr())->tp_name; }
 
+// "a list", "an Integer", "an int": the indefinite article an English reader expects.
+std::string withArticle(const std::string& noun) {
+  const bool vowel = !noun.empty() && std::string("AEIOUaeiou").find(noun.front()) != std::string::npos;
+  return (vowel ? "an " : "a ") + noun;
+}
+
 kyv::Variant fromInteger(long long v, kyv::VarType target) {
   if (target == kyv::VarType::Colour && v >= 0 && v <= 0xFFFFFFFFLL) return kyv::Colour{static_cast<uint32_t>(v)};
   if (v >= INT16_MIN && v <= INT16_MAX) return static_cast<int16_t>(v);
@@ -51,7 +57,7 @@ kyv::Variant toVariant(py::handle value, kyv::VarType target, std::string_view m
   }
   const std::string expected = target == kyv::VarType::Variant || target == kyv::VarType::Empty
                                    ? std::string("a value")
-                                   : "a " + std::string(kyv::typeName(target));
+                                   : withArticle(std::string(kyv::typeName(target)));
   if (o == Py_None) raiseError(kyv::ErrorKind::TypeMismatch, "Type mismatch: None is not " + expected, member);
   if (PyIndex_Check(o)) {
     py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(o));
@@ -63,7 +69,7 @@ kyv::Variant toVariant(py::handle value, kyv::VarType target, std::string_view m
     if (v == -1.0 && PyErr_Occurred()) throw py::error_already_set();
     return v;
   }
-  raiseError(kyv::ErrorKind::TypeMismatch, "Type mismatch: a " + typeOf(value) + " is not " + expected, member);
+  raiseError(kyv::ErrorKind::TypeMismatch, "Type mismatch: " + withArticle(typeOf(value)) + " is not " + expected, member);
 }
 
 py::object fromVariant(const kyv::Variant& value) {

@@ -77,6 +77,18 @@ def test_bad_values_raise_the_error_of_their_kind_and_change_nothing(bar, value,
     assert caught.value.member == "incbar"
 
 
+def test_a_type_mismatch_names_both_types_in_plain_english(bar):
+    with pytest.raises(kyv.TypeMismatch) as caught:
+        bar.incbar(None)
+    assert "None is not an Integer" in str(caught.value)
+    with pytest.raises(kyv.TypeMismatch) as caught:
+        bar.Maxlimit = [1]
+    assert "a list is not an Integer" in str(caught.value)
+    with pytest.raises(kyv.TypeMismatch) as caught:
+        bar.Maxlimit = object()
+    assert "an object is not an Integer" in str(caught.value)
+
+
 def test_a_method_error_keeps_what_was_done_and_names_the_method(bar):
     chart = kyv.KyvMovingBar()
     with pytest.raises(kyv.InvalidPropertyValue) as caught:
