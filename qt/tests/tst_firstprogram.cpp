@@ -1,6 +1,7 @@
 // What a first Qt program does with the typed widgets on the offscreen platform: squeezes
 // them below their minimum, feeds them before showing them, puts them in a grid and runs
 // them under a dark palette.
+#include <QBoxLayout>
 #include <QGridLayout>
 #include <QMetaProperty>
 #include <QSignalSpy>
@@ -143,6 +144,25 @@ class TestFirstProgram : public QObject {
       } else {
         QVERIFY2(w->width() > hint.width() && w->height() > hint.height(), qPrintable(name));
       }
+    }
+  }
+
+  // In a row or a column beside digits, which do not grow, a status bar still gets its
+  // whole length: a widget that keeps its size must not cap the row it sits in.
+  void aBarBesideDigitsGetsItsLength() {
+    for (const auto direction : {QBoxLayout::LeftToRight, QBoxLayout::TopToBottom}) {
+      const bool row = direction == QBoxLayout::LeftToRight;
+      QWidget window;
+      auto* box = new QBoxLayout(direction, &window);
+      TypedWidget* bar = make(*kyvqt::findWidget(row ? "kyvqt::KyvvstatWidget" : "kyvqt::HstatWidget")).release();
+      box->addWidget(bar);
+      TypedWidget* digits = make(*kyvqt::findWidget("kyvqt::FoursegWidget")).release();
+      box->addWidget(digits);
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      // Capped, the bar would be no longer than the digits are across the row.
+      if (row) QVERIFY2(bar->height() > 2 * digits->height(), qPrintable(QString::number(bar->height())));
+      else QVERIFY2(bar->width() > digits->width(), qPrintable(QString::number(bar->width())));
     }
   }
 

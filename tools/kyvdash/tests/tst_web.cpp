@@ -421,7 +421,7 @@ class TestWeb : public QObject {
                                     QByteArray::fromHex("82ff7fffffffffffffff") + "abcd"}) {
       QTcpSocket s;
       s.connectToHost(QHostAddress::LocalHost, web->port());
-      QVERIFY(s.waitForConnected(3000));
+      QVERIFY(s.waitForConnected(10000));
       s.write("GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
       QByteArray got;
