@@ -33,50 +33,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "dash_layout.h"
 #include "Runner.h"
 #include "Window.h"
 
 using namespace kyvdash;
+using namespace dashbench;
 
 namespace {
 
-constexpr int kControls = 100;
-constexpr int kColumns = 10;
 constexpr long kHourOfLines = 3600L * 100 * kControls;
-
-struct Kind {
-  const char* className;
-  int width, height;  // twips
-  const char* properties;
-};
-
-constexpr Kind kKinds[] = {
-    {"KyvVStatus.Kyvvstat", 600, 1500, "[[\"MaxThreshold\", 80]]"},
-    {"KyvHStatus.Hstat", 1800, 360, "[[\"MaxThreshold\", 80]]"},
-    {"Kyv4Digit.fourseg", 1800, 585, "[]"},
-    {"KyvMovingBars.KyvMovingBar", 1800, 1500, "[]"},
-    {"KyvPulse.HeartBeat", 1800, 1500, "[[\"HorizCount\", 100], [\"MaxLimit\", 100]]"},
-};
-
-QByteArray layoutText() {
-  QByteArray controls;
-  for (int i = 0; i < kControls; ++i) {
-    const Kind& k = kKinds[i % 5];
-    const int left = 60 + (i % kColumns) * 1950, top = 60 + (i / kColumns) * 1650;
-    controls += QStringLiteral(R"(%1{"name": "c%2", "class": "%3", "rect": [%4, %5, %6, %7], "properties": %8,
-                                  "feed": {"source": "in", "field": "c%2"}})")
-                    .arg(i ? "," : "")
-                    .arg(i)
-                    .arg(QLatin1String(k.className))
-                    .arg(left)
-                    .arg(top)
-                    .arg(k.width)
-                    .arg(k.height)
-                    .arg(QLatin1String(k.properties))
-                    .toUtf8();
-  }
-  return R"({"sources": {"in": {"type": "stdin"}}, "controls": [)" + controls + "]}";
-}
 
 // 100 batches of one line per control, values moving through 0 to 99.
 std::vector<QByteArray> batches() {

@@ -32,53 +32,14 @@
 #include <memory>
 #include <unistd.h>
 
+#include "dash_layout.h"
 #include "WebFrames.h"
+
+using namespace dashbench;
 
 namespace {
 
-constexpr int kControls = 100;
-constexpr int kColumns = 10;
 constexpr int kSeconds = 5;
-
-struct Kind {
-  const char* className;
-  int width, height;  // twips
-  const char* properties;
-};
-
-constexpr Kind kKinds[] = {
-    {"KyvVStatus.Kyvvstat", 600, 1500, "[[\"MaxThreshold\", 80]]"},
-    {"KyvHStatus.Hstat", 1800, 360, "[[\"MaxThreshold\", 80]]"},
-    {"Kyv4Digit.fourseg", 1800, 585, "[]"},
-    {"KyvMovingBars.KyvMovingBar", 1800, 1500, "[]"},
-    {"KyvPulse.HeartBeat", 1800, 1500, "[[\"HorizCount\", 100], [\"MaxLimit\", 100]]"},
-};
-
-QRect controlRect(int i) {
-  const Kind& k = kKinds[i % 5];
-  const int left = 60 + (i % kColumns) * 1950, top = 60 + (i / kColumns) * 1650;
-  return QRect(left / 15, top / 15, k.width / 15, k.height / 15);
-}
-
-QByteArray layoutText() {
-  QByteArray controls;
-  for (int i = 0; i < kControls; ++i) {
-    const Kind& k = kKinds[i % 5];
-    const QRect r = controlRect(i);
-    controls += QStringLiteral(R"(%1{"name": "c%2", "class": "%3", "rect": [%4, %5, %6, %7], "properties": %8,
-                                  "feed": {"source": "in", "field": "c%2"}})")
-                    .arg(i ? "," : "")
-                    .arg(i)
-                    .arg(QLatin1String(k.className))
-                    .arg(r.x() * 15)
-                    .arg(r.y() * 15)
-                    .arg(k.width)
-                    .arg(k.height)
-                    .arg(QLatin1String(k.properties))
-                    .toUtf8();
-  }
-  return R"({"sources": {"in": {"type": "stdin"}}, "controls": [)" + controls + "]}";
-}
 
 void runLoop(int ms) {
   QEventLoop loop;
