@@ -22,6 +22,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "Options.h"
 #include "Runner.h"
@@ -172,6 +173,32 @@ class TestWeb : public QObject {
       altered[altered.size() - 5] = char(altered[altered.size() - 5] ^ 0x5a);
       QVERIFY(!WebFrames::applyFrame(broken, altered));
     }
+  }
+
+  // A frame's atlas holds little but the changed pixels: one wide change and many narrow
+  // tall ones make an atlas about their area, not the widest times their heights.
+  void atlasHoldsLittleButTheChanges() {
+    QImage after(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 800; ++x) after.setPixel(x, y, qRgb(x % 7 * 30, y % 5 * 40, (x + y) % 3 * 80));
+    std::vector<WebFrames::Part> parts{{QRect(0, 0, 800, 2), std::nullopt}};
+    qint64 area = 1600;
+    for (int i = 0; i < 40; ++i) {
+      parts.push_back({QRect(i * 19, 10 + i * 3, 8 + i % 3, 40 + i % 9), std::nullopt});
+      area += qint64(parts.back().to.width()) * parts.back().to.height();
+    }
+    const QByteArray frame = WebFrames::encodeFrame(after, parts);
+    const auto* p = reinterpret_cast<const uchar*>(frame.constData());
+    const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
+    std::vector<uchar> atlas(4 << 20);
+    uLongf length = uLongf(atlas.size());
+    QCOMPARE(uncompress(atlas.data(), &length, p + atlasAt + 4, uLong(qFromBigEndian<quint32>(p + atlasAt))), Z_OK);
+    const qint64 pixels = qint64(qFromBigEndian<quint16>(atlas.data())) * qFromBigEndian<quint16>(atlas.data() + 2);
+    QVERIFY2(pixels <= area * 3 / 2, qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QVERIFY(WebFrames::applyFrame(picture, frame));
+    for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
   }
 
   // --serve and its company on the command line: loopback unless told, a token or
