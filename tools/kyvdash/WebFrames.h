@@ -11,9 +11,10 @@
 // its x, y, width and height (16 bits each), its kind (8 bits) and an x and y (16 bits
 // each): kind 0 takes the rectangle's pixels from the atlas at that x and y, kind 1 from
 // the picture as it is at that x and y (a control that scrolled; these come first). The
-// atlas is its width, height and colour count (16 bits each), the colours (red, green,
-// blue bytes) and a byte a pixel, its colour's index; with no colours, RGB bytes a pixel. The screen and the controls'
-// state go as JSON text.
+// atlas is its width, height and colour count (16 bits each), the colours in ascending
+// order (red, green and blue bytes, each the difference from the colour before, modulo
+// 256) and a byte a pixel, its colour's index; with no colours, RGB bytes a pixel. The
+// screen and the controls' state go as JSON text.
 #include <QImage>
 #include <QObject>
 #include <QPointer>

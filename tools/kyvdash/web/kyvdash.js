@@ -84,22 +84,31 @@
   }
 
   // The atlas of a frame, inflated: width, height and a count of colours (16 bits each),
-  // the colours (red, green, blue), then a byte a pixel, its colour's index; with no
-  // colours, three bytes a pixel (red, green, blue).
+  // the colours (red, green, blue), each channel the difference from the colour before
+  // (modulo 256), then a byte a pixel, its colour's index; with no colours, three bytes a
+  // pixel (red, green, blue).
   function atlasImage(bytes) {
     const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
     const width = view.getUint16(0);
     const height = view.getUint16(2);
     const colours = view.getUint16(4);
+    const palette = new Uint8Array(colours * 3);
+    for (let i = 0; i < colours * 3; i += 1) palette[i] = ((i >= 3 ? palette[i - 3] : 0) + bytes[6 + i]) & 255;
     const image = new ImageData(width, height);
     const out = image.data;
     let at = 6 + colours * 3;
     for (let i = 0; i < width * height * 4; i += 4) {
-      const c = colours ? 6 + bytes[at++] * 3 : at;
-      if (!colours) at += 3;
-      out[i] = bytes[c];
-      out[i + 1] = bytes[c + 1];
-      out[i + 2] = bytes[c + 2];
+      if (colours) {
+        const c = bytes[at++] * 3;
+        out[i] = palette[c];
+        out[i + 1] = palette[c + 1];
+        out[i + 2] = palette[c + 2];
+      } else {
+        out[i] = bytes[at];
+        out[i + 1] = bytes[at + 1];
+        out[i + 2] = bytes[at + 2];
+        at += 3;
+      }
       out[i + 3] = 255;
     }
     return image;
