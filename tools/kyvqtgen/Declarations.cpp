@@ -55,7 +55,8 @@ std::optional<std::vector<std::string>> markerClasses(std::string_view line) {
 
 std::string headerDeclarations(const std::vector<std::string>& classNames, const std::vector<TableProperty>& properties) {
   std::ostringstream out;
-  out << comment("The control's properties, declared by kyvqtgen from the class table of " + classList(classNames) +
+  const std::string tables = classNames.size() == 1 ? "the class table of " : "the class tables (which agree) of ";
+  out << comment("The control's properties, declared by kyvqtgen from " + tables + classList(classNames) +
                  ": one per property row, named as the control's member.");
   for (const TableProperty& p : properties) {
     out << "  Q_PROPERTY(" << p.type.cxx << ' ' << p.name << " READ " << p.name << " WRITE set" << p.name;
