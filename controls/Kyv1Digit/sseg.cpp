@@ -52,7 +52,8 @@ const kyv::ClassInfo& sseg::classTable() {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Border of the digit's frame: 0 none, 1 sunken."),
           T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, kyv::help::kBackColor),
-          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, kyv::help::kBorderColor),
+          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, kyv::help::kBorderColor,
+                                                             "The colour of the lit segments."),
           T::property<&K::maxlimit, &K::setmaxlimit>(
               "maxlimit", 0x68030000, "A stored number; it does not change what the digit shows."),
           T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),

@@ -33,15 +33,24 @@ const kyv::ClassInfo& HeartBeat::classTable() {
       "KyvPulse.HeartBeat",
       {4515, 1515, 900, 450},
       {
-          T::property<&K::HorizCount, &K::setHorizCount>("HorizCount", 0x68030006, "Number Of Horizontal Tics"),
-          T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030005, "Number Of Vertical Tics"),
+          T::property<&K::HorizCount, &K::setHorizCount>(
+              "HorizCount", 0x68030006, "Number Of Horizontal Tics",
+              "Steps across the width (the trace has HorizCount + 1 points); it takes effect at the next layout."),
+          T::property<&K::MaxLimit, &K::setMaxLimit>(
+              "MaxLimit", 0x68030005, "Number Of Vertical Tics",
+              "The value drawn at the top edge of the plot area (a point of value v is drawn MaxLimit - v "
+              "below it), not a count of tics; it takes effect at the next layout."),
           T::method<&K::Plot>(
               "Plot", 0x6003000C, "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
-          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030004, kyv::help::kBackColor),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle),
+          T::property<&K::BackColor, &K::setBackColor>(
+              "BackColor", 0x68030004, kyv::help::kBackColor,
+              "The background of the plot area; a write also clears the drawn trace."),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle,
+                                                           "The border of the plot area: 0 none, 1 fixed single."),
           T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002, "Colour of the trace drawn from now on."),
           T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001, "Shows or hides the dotted grid."),
-          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, kyv::help::kBorderColor),
+          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, kyv::help::kBorderColor,
+                                                       "The colour of the dotted grid lines."),
       },
       {},
       {

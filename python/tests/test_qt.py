@@ -78,6 +78,25 @@ def test_properties_slots_and_signals_work_as_from_cpp(app):
     assert multi.Value(3, 5) and not multi.Column(12)
 
 
+def test_every_qt_property_has_its_typed_members_in_python(app):
+    # The binding declares what the widget's Qt meta-object declares, both written from the
+    # class tables: a getter, setter and reset per property, and its NOTIFY signal.
+    first = kyv.qt.TypedWidget.staticMetaObject.propertyCount()
+    for cls in kyv.qt.WIDGETS:
+        widget = cls()
+        meta = widget.metaObject()
+        assert meta.propertyCount() > first, cls.__name__
+        for index in range(first, meta.propertyCount()):
+            prop = meta.property(index)
+            name = prop.name()
+            where = f"{cls.__name__}.{name}"
+            assert getattr(widget, name)() == widget.property(name), where
+            getattr(widget, "set" + name)(getattr(widget, name)())
+            getattr(widget, "reset" + name)()
+            assert getattr(widget, name)() == widget.property(name), where
+            assert isinstance(getattr(widget, name + "Changed"), QtCore.pyqtBoundSignal), where
+
+
 def test_a_python_subclass_with_its_own_signal_and_slot(app):
     class Tank(kyv.qt.KyvvstatWidget):
         alarm = QtCore.pyqtSignal(str)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "kyv/names.h"
+
 namespace kyvqt {
 
 HeartBeatWidget::HeartBeatWidget(QWidget* parent) : HeartBeatWidget(nullptr, parent) {}
@@ -21,28 +23,9 @@ bool HeartBeatWidget::Plot(int Value) {
   return true;
 }
 
-void HeartBeatWidget::setHorizCount(int value) {
-  const int before = HorizCount();
-  writeInt("HorizCount", value);
-  if (HorizCount() != before) layOutAgain();
-}
-
-void HeartBeatWidget::resetHorizCount() {
-  const int before = HorizCount();
-  resetToDefault("HorizCount");
-  if (HorizCount() != before) layOutAgain();
-}
-
-void HeartBeatWidget::setMaxLimit(int value) {
-  const int before = MaxLimit();
-  writeInt("MaxLimit", value);
-  if (MaxLimit() != before) layOutAgain();
-}
-
-void HeartBeatWidget::resetMaxLimit() {
-  const int before = MaxLimit();
-  resetToDefault("MaxLimit");
-  if (MaxLimit() != before) layOutAgain();
+// The control takes the new scale at its next layout; the widget gives it one now.
+void HeartBeatWidget::propertyWritten(std::string_view property) {
+  if (kyv::sameName(property, "HorizCount") || kyv::sameName(property, "MaxLimit")) layOutAgain();
 }
 
 // A value that fails (HorizCount raised since) ends the replay: the rest would fail too.

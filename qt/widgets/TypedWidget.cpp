@@ -146,7 +146,9 @@ bool TypedWidget::writeVariant(std::string_view property, const kyv::Variant& va
   const bool written = tryPut(property, value);
   if (!alive) return written;
   writing_ = false;
-  if (written && quietGet(property) != before) emitNotify(text(property));
+  if (!written || quietGet(property) == before) return written;
+  emitNotify(text(property));
+  if (alive) propertyWritten(property);
   return written;
 }
 

@@ -3,7 +3,9 @@
 // class and shows the control's members as Qt members: a Q_PROPERTY per property (int,
 // bool or QColor, named exactly as the control's member), a slot per feed method and a
 // signal per event, so Designer, QUiLoader, QObject::setProperty and queued signal-slot
-// connections reach the control without kyv::Variant or member names as strings.
+// connections reach the control without kyv::Variant or member names as strings. The
+// properties, with their getters, setters, resets and NOTIFY signals, are declared at build
+// time from the control's class table (kyvqtgen writes them into the widget's header).
 //
 // Property reads and writes never throw. A write the control rejects (70000 for an
 // Integer, a Columns of 11, an invalid QColor) is reported through errorOccurred(member,
@@ -88,6 +90,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
   void writeColour(std::string_view property, const QColor& value);
   // Writes the class's default of stored property `property`.
   void resetToDefault(std::string_view property);
+  // Called after a typed write or reset changed `property` (its NOTIFY signal emitted), for
+  // a widget that acts on a change; the default does nothing.
+  virtual void propertyWritten([[maybe_unused]] std::string_view property) {}
 
   // Calls feed method `method` with `value`; false, and errorOccurred with the method's
   // name, when the control rejects it.

@@ -3,7 +3,6 @@
 // and calls, ranges and errors, the Qt widget), made from the class's own table, from
 // values tried on new instances and from the widget catalog, and an index page README.md.
 #include <QApplication>
-#include <array>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -60,33 +59,15 @@ void writeMembers(std::ostream& out, const kyv::ClassInfo& info) {
   }
 }
 
-// What a class's own help text does not say, or says wrongly: the page keeps the text the
-// class reports and adds this.
-struct Note {
-  std::string_view className, member, text;
-};
-constexpr std::array<Note, 7> kNotes{{
-    {"Kyv1Digit.sseg", "DisplayColor", "The colour of the lit segments."},
-    {"Kyv4Digit.fourseg", "DisplayColor", "The colour of the lit segments of every digit."},
-    {"Kyv6Digit.sixseg", "DisplayColor", "The colour of the lit segments of every digit."},
-    {"KyvMovingBars.KyvMovingBar", "BackColor",
-     "The colour of the bars (their fill); the background behind them is `FillColor`."},
-    {"KyvPulse.HeartBeat", "MaxLimit",
-     "The value drawn at the top edge of the plot area (a point of value v is drawn MaxLimit - v "
-     "below it), not a count of tics; it takes effect at the next layout."},
-    {"KyvPulse.HeartBeat", "GridColor", "The colour of the dotted grid lines."},
-    {"KyvMultiBars.KyvMultiBar", "BarColor",
-     "The colour of the lit segments of every bar. The help text the class reports for it is "
-     "`BackColor`'s; `BackColor` is the colour behind the bars."},
-}};
-
+// The notes of the class's table: what a member's help text does not say, or says wrongly.
+// The page keeps the help text the class reports and adds these.
 void writeNotes(std::ostream& out, const kyv::ClassInfo& info) {
   bool first = true;
-  for (const Note& note : kNotes) {
-    if (note.className != info.className()) continue;
+  for (const kyv::MemberInfo& m : info.members()) {
+    if (m.note.empty()) continue;
     if (first) out << "\nWhat the help text above does not say:\n\n";
     first = false;
-    out << "- `" << note.member << "`: " << note.text << "\n";
+    out << "- `" << m.name << "`: " << m.note << "\n";
   }
 }
 

@@ -27,8 +27,11 @@ struct MemberInfo {
   MemberKind kind;
   VarType type;  // property type, or a method's result type
   DispId id;
-  std::string_view help;
+  std::string_view help;              // the help text the class reports
   VarType argType = VarType::Empty;  // a method's by-reference argument; Empty when none
+  // What the help text does not say, in plain words: the reference pages add it, and the
+  // typed Qt widgets document the property with it; empty when the help text says it all.
+  std::string_view note = {};
 };
 
 struct EventInfo {

@@ -12,6 +12,9 @@
 // The extent after the class name is the default one, or {width, height, minimumWidth,
 // minimumHeight} for a class whose layout needs a smallest size (DesignExtent).
 //
+// A property row may add a note to its help text: what the help text does not say, for
+// the reference pages and the typed Qt widgets' documentation.
+//
 // Property accessors are typed member functions (T Name() const / void setName(T)); a
 // getter may also be non-const (T Name()) when reading has effects of its own. A method
 // takes its one argument by reference (R name(A&)), and what it writes there reaches the
@@ -89,11 +92,12 @@ class ClassTable final : public ClassInfo {
     std::string_view entries = {};        // with `count`: how many, for the reference pages
   };
 
+  // `note` says what `help` does not (see MemberInfo::note).
   template <auto Get, auto Set>
-  static Member property(std::string_view name, DispId id, std::string_view help = {}) {
+  static Member property(std::string_view name, DispId id, std::string_view help = {}, std::string_view note = {}) {
     using T = typename GetterFn<decltype(Get)>::Value;
     static_assert(std::is_same_v<T, typename SetterFn<decltype(Set)>::Value>);
-    return {{name, MemberKind::Property, VarTypeOf<T>::value, id, help},
+    return {{name, MemberKind::Property, VarTypeOf<T>::value, id, help, VarType::Empty, note},
             [](C& c) { return Variant((c.*Get)()); },
             [](C& c, const Variant& v) { (c.*Set)(fromVariant<T>(v)); },
             nullptr};
