@@ -113,7 +113,10 @@ void AboutBox::Form_Load() {
   const QVersionNumber version = QVersionNumber::fromString(QCoreApplication::applicationVersion());
   setWindowTitle(title);
   findChild<QLabel*>(QStringLiteral("lblVersion"))
-      ->setText(QStringLiteral("Version %1.%2.%3").arg(version.majorVersion()).arg(version.minorVersion()).arg(version.microVersion()));
+      ->setText(QStringLiteral("Version %1.%2.%3")
+                    .arg(version.majorVersion())
+                    .arg(version.minorVersion())
+                    .arg(version.microVersion()));
   findChild<QLabel*>(QStringLiteral("lblTitle"))->setText(title);
   findChild<QLabel*>(QStringLiteral("lblDescription"))
       ->setText(QStringLiteral("This program demonstrates the use of the Kyv monitoring controls."));

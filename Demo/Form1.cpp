@@ -38,15 +38,15 @@ struct ColourButton {
 };
 
 constexpr ColourButton kColourButtons[] = {
-    {"Command1(0)", "KyvMovingBar1", "FillColor"},   // the graph's background
-    {"Command1(1)", "KyvMovingBar1", "BackColor"},   // the graph's bars
-    {"Command7(0)", "KyvMultiBar1", "BackColor"},    {"Command7(1)", "KyvMultiBar1", "BarColor"},
-    {"Command3(0)", "fourseg1", "BackColor"},        {"Command3(1)", "fourseg1", "DisplayColor"},
-    {"Command4(0)", "Kyvvstat1", "FillColor"},       {"Command4(1)", "Kyvvstat1", "maxthreshcolor"},
-    {"Command4(2)", "Kyvvstat1", "minthreshcolor"},  {"Command4(3)", "Kyvvstat1", "BackColor"},
-    {"Command6(0)", "Hstat1", "FillColor"},          {"Command6(1)", "Hstat1", "maxthreshcolor"},
-    {"Command6(2)", "Hstat1", "minthreshcolor"},     {"Command6(3)", "Hstat1", "BackColor"},
-    {"Command5(0)", "HeartBeat1", "GridColor"},      {"Command5(1)", "HeartBeat1", "BackColor"},
+    {"Command1(0)", "KyvMovingBar1", "FillColor"},  // the graph's background
+    {"Command1(1)", "KyvMovingBar1", "BackColor"},  // the graph's bars
+    {"Command7(0)", "KyvMultiBar1", "BackColor"},   {"Command7(1)", "KyvMultiBar1", "BarColor"},
+    {"Command3(0)", "fourseg1", "BackColor"},       {"Command3(1)", "fourseg1", "DisplayColor"},
+    {"Command4(0)", "Kyvvstat1", "FillColor"},      {"Command4(1)", "Kyvvstat1", "maxthreshcolor"},
+    {"Command4(2)", "Kyvvstat1", "minthreshcolor"}, {"Command4(3)", "Kyvvstat1", "BackColor"},
+    {"Command6(0)", "Hstat1", "FillColor"},         {"Command6(1)", "Hstat1", "maxthreshcolor"},
+    {"Command6(2)", "Hstat1", "minthreshcolor"},    {"Command6(3)", "Hstat1", "BackColor"},
+    {"Command5(0)", "HeartBeat1", "GridColor"},     {"Command5(1)", "HeartBeat1", "BackColor"},
     {"Command5(2)", "HeartBeat1", "LineColor"},
 };
 
@@ -73,9 +73,9 @@ constexpr OptionBox kOptionBoxes[] = {
 constexpr const char* kTimers[] = {"Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6"};
 
 // The control each timer feeds, whose panel its ticks belong to.
-constexpr std::pair<const char*, const char*> kFeeds[] = {
-    {"Timer1", "KyvMovingBar1"}, {"Timer2", "Kyvvstat1"}, {"Timer3", "fourseg1"},
-    {"Timer4", "HeartBeat1"},    {"Timer5", "Hstat1"},    {"Timer6", "KyvMultiBar1"}};
+constexpr std::pair<const char*, const char*> kFeeds[] = {{"Timer1", "KyvMovingBar1"}, {"Timer2", "Kyvvstat1"},
+                                                          {"Timer3", "fourseg1"},      {"Timer4", "HeartBeat1"},
+                                                          {"Timer5", "Hstat1"},        {"Timer6", "KyvMultiBar1"}};
 
 // The window's own handlers (loading, the about box) report as the form.
 const QString kForm = QStringLiteral("Form");
@@ -251,7 +251,8 @@ void Form1::createControls(const kyv::FormDocument& document) {
 
 void Form1::connectHandlers() {
   for (int i = 0; i < 12; ++i)
-    connect(element<QPushButton>(indexed("Command2", i)), &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+    connect(element<QPushButton>(indexed("Command2", i)), &QPushButton::clicked, this,
+            [this, i] { Command2_Click(i); });
   for (const ColourButton& b : kColourButtons) {
     ControlWidget* target = control(b.control);
     connect(element<QPushButton>(QLatin1String(b.button)), &QPushButton::clicked, this, [this, b, target] {
@@ -313,9 +314,7 @@ void Form1::Command2_Click(int index) {
       case 1: return setInterval(timers_["Timer1"], 0);
       case 2: return setInterval(timers_["Timer3"], 0);
       case 3: return setInterval(timers_["Timer3"], 500);
-      case 4:
-        setInterval(timers_["Timer2"], 0);
-        return enable({text3[0], text3[1], text3[2]}, true);
+      case 4: setInterval(timers_["Timer2"], 0); return enable({text3[0], text3[1], text3[2]}, true);
       case 5: {
         ControlWidget* bar = control("Kyvvstat1");
         bar->put("Maxlimit", integerValue(text3[0]->text()));
@@ -324,9 +323,7 @@ void Form1::Command2_Click(int index) {
         enable({text3[0], text3[1], text3[2]}, false);
         return setInterval(timers_["Timer2"], 500);
       }
-      case 6:
-        setInterval(timers_["Timer4"], 0);
-        return enable({text40}, true);
+      case 6: setInterval(timers_["Timer4"], 0); return enable({text40}, true);
       case 7: {
         ControlWidget* trace = control("HeartBeat1");
         trace->put("MaxLimit", integerValue(text40->text()));
@@ -342,12 +339,8 @@ void Form1::Command2_Click(int index) {
         enable({text3[3], text3[4], text3[5]}, false);
         return setInterval(timers_["Timer5"], 500);
       }
-      case 9:
-        setInterval(timers_["Timer5"], 0);
-        return enable({text3[3], text3[4], text3[5]}, true);
-      case 10:
-        setInterval(timers_["Timer6"], 0);
-        return enable({combo, text2}, true);
+      case 9: setInterval(timers_["Timer5"], 0); return enable({text3[3], text3[4], text3[5]}, true);
+      case 10: setInterval(timers_["Timer6"], 0); return enable({combo, text2}, true);
       case 11: {
         ControlWidget* bars = control("KyvMultiBar1");
         bars->put("Columns", integerValue(combo->currentText()));
@@ -478,8 +471,7 @@ void Form1::showError(const QString& panel, const QString& where, const QString&
   ++reported_[panel];
   // The heartbeat's points outnumber its arrays until the trace is laid out again.
   const bool tooManyPoints = panel == panelTitle("HeartBeat1") && kind == QLatin1String("subscript-out-of-range");
-  statusLine_->report(panel, where, kind, message,
-                      tooManyPoints ? QStringLiteral("press New Trace") : QString());
+  statusLine_->report(panel, where, kind, message, tooManyPoints ? QStringLiteral("press New Trace") : QString());
 }
 
 ControlWidget* Form1::control(const char* name) const { return element<ControlWidget>(QLatin1String(name)); }

@@ -62,8 +62,10 @@ const NumberOption* numberOption(const QString& arg) {
 // The options that go together: each mode's own, never two modes at once.
 QString checkCombination(const Options& o) {
   if (o.screenshot && o.soakSeconds) return QStringLiteral("--screenshot and --soak do not go together");
-  if (!o.screenshot && (o.startAll || o.seconds)) return QStringLiteral("--start-all and --seconds go with --screenshot");
-  if (!o.soakSeconds && (o.intervalMs || o.reportSeconds)) return QStringLiteral("--interval and --report go with --soak");
+  if (!o.screenshot && (o.startAll || o.seconds))
+    return QStringLiteral("--start-all and --seconds go with --screenshot");
+  if (!o.soakSeconds && (o.intervalMs || o.reportSeconds))
+    return QStringLiteral("--interval and --report go with --soak");
   return {};
 }
 
@@ -89,7 +91,10 @@ std::optional<Options> parseOptions(const QStringList& arguments, QString* error
     } else if (const NumberOption* n = numberOption(arg); n && hasValue) {
       o.*(n->field) = wholeNumber(arguments[++i], n->low, n->high);
       if (!(o.*(n->field)))
-        return fail(QStringLiteral("%1 takes a whole number from %2 to %3").arg(QLatin1String(n->name)).arg(n->low).arg(n->high));
+        return fail(QStringLiteral("%1 takes a whole number from %2 to %3")
+                        .arg(QLatin1String(n->name))
+                        .arg(n->low)
+                        .arg(n->high));
     } else {
       return fail(QStringLiteral("unknown or incomplete option: ") + arg);
     }

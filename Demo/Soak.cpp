@@ -71,8 +71,7 @@ std::optional<int64_t> residentKiB() {
   return std::nullopt;
 }
 
-Soak::Soak(Form1& form, SoakSettings settings, Sink sink)
-    : form_(form), settings_(settings), sink_(std::move(sink)) {
+Soak::Soak(Form1& form, SoakSettings settings, Sink sink) : form_(form), settings_(settings), sink_(std::move(sink)) {
   reportTimer_.setTimerType(Qt::PreciseTimer);
   endTimer_.setTimerType(Qt::PreciseTimer);
   connect(&reportTimer_, &QTimer::timeout, this, &Soak::report);

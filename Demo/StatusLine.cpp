@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QToolButton>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <algorithm>
 
 namespace kyvdemo {
@@ -142,14 +142,16 @@ void StatusLine::showRecent() {
   list->setFrameStyle(QFrame::NoFrame);
   // An error that no longer stands is greyed.
   const QString cleared = palette().color(QPalette::Disabled, QPalette::Text).name();
-  QString rows = QStringLiteral("<tr><th align=left>When</th><th align=left>Panel</th><th align=right>Times</th>"
-                                "<th align=left>Error</th></tr>");
+  QString rows = QStringLiteral(
+      "<tr><th align=left>When</th><th align=left>Panel</th><th align=right>Times</th>"
+      "<th align=left>Error</th></tr>");
   for (const auto& r : recent_) {
     const QString when =
         r->count > 1 ? timeText(r->first) + QStringLiteral(" - ") + timeText(r->last) : timeText(r->first);
     const QString colour = r->standing ? QString() : QStringLiteral(" style=\"color:%1\"").arg(cleared);
-    rows += QStringLiteral("<tr%1><td style=\"white-space:pre\">%2</td><td style=\"white-space:pre\">%3</td>"
-                           "<td align=right>%4</td><td>%5</td></tr>")
+    rows += QStringLiteral(
+                "<tr%1><td style=\"white-space:pre\">%2</td><td style=\"white-space:pre\">%3</td>"
+                "<td align=right>%4</td><td>%5</td></tr>")
                 .arg(colour, when.toHtmlEscaped(), r->panel.toHtmlEscaped(), QString::number(r->count),
                      errorText(*r, false, false).toHtmlEscaped());
   }

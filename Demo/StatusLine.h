@@ -60,7 +60,7 @@ class StatusLine : public QWidget {
 
   QLabel* line_;
   QToolButton* button_;
-  QList<std::shared_ptr<Report>> recent_;  // newest first
+  QList<std::shared_ptr<Report>> recent_;    // newest first
   QList<std::shared_ptr<Report>> standing_;  // at most one a panel
   quint64 reports_ = 0;
 };

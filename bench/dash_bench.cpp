@@ -26,16 +26,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <memory>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include "dash_layout.h"
 #include "Runner.h"
 #include "Window.h"
+#include "dash_layout.h"
 
 using namespace kyvdash;
 using namespace dashbench;
@@ -49,7 +49,8 @@ std::vector<QByteArray> batches() {
   std::vector<QByteArray> out;
   for (int tick = 0; tick < 100; ++tick) {
     QByteArray b;
-    for (int i = 0; i < kControls; ++i) b += "c" + QByteArray::number(i) + ' ' + QByteArray::number((tick * 7 + i * 13) % 100) + '\n';
+    for (int i = 0; i < kControls; ++i)
+      b += "c" + QByteArray::number(i) + ' ' + QByteArray::number((tick * 7 + i * 13) % 100) + '\n';
     out.push_back(b);
   }
   return out;
@@ -133,7 +134,8 @@ struct Dash {
       for (const QString& e : errors) std::fprintf(stderr, "%s\n", qPrintable(e));
       std::abort();
     }
-    QObject::connect(runner.get(), &Runner::report, [](const QString& r) { std::fprintf(stderr, "%s\n", qPrintable(r)); });
+    QObject::connect(runner.get(), &Runner::report,
+                     [](const QString& r) { std::fprintf(stderr, "%s\n", qPrintable(r)); });
     window = std::make_unique<Window>(*runner, f.fileName(), false);
     window->show();
     runLoop(200);
@@ -199,20 +201,21 @@ void HourOfFeeding(benchmark::State& state) {
 
 void summary() {
   std::printf("\nkyvdash: %d controls fed through standard input, painted in their window (offscreen)\n", kControls);
-  std::printf("CPU time per second: idle %.2f ms, 1 value/s a control %.2f ms (%.2f %% of a core), "
-              "100 values/s a control %.1f ms (%.1f %% of a core)\n",
-              figures.idle * 1000, figures.fed1 * 1000, figures.fed1 * 100, figures.fed100 * 1000, figures.fed100 * 100);
+  std::printf(
+      "CPU time per second: idle %.2f ms, 1 value/s a control %.2f ms (%.2f %% of a core), "
+      "100 values/s a control %.1f ms (%.1f %% of a core)\n",
+      figures.idle * 1000, figures.fed1 * 1000, figures.fed1 * 100, figures.fed100 * 1000, figures.fed100 * 100);
   if (figures.idle > 0)
     std::printf("fed at 100 values/s / idle = %.0f; fed at 1 value/s / idle = %.1f\n", figures.fed100 / figures.idle,
                 figures.fed1 / figures.idle);
   if (figures.hourWall > 0) {
     std::printf("an hour's worth of the 100 Hz feed (%ld values) took %.1f s (%.1f s of CPU, %.2f us a value)\n",
                 kHourOfLines, figures.hourWall, figures.hourCpu, figures.hourCpu / double(kHourOfLines) * 1e6);
-    std::printf("heap in use after a minute's worth %zu KiB, after the hour's %zu KiB (%+ld KiB); "
-                "resident %zu KiB then %zu KiB (%+ld KiB)\n",
-                figures.heapMinute / 1024, figures.heapHour / 1024,
-                (long(figures.heapHour) - long(figures.heapMinute)) / 1024, figures.rssMinute, figures.rssHour,
-                long(figures.rssHour) - long(figures.rssMinute));
+    std::printf(
+        "heap in use after a minute's worth %zu KiB, after the hour's %zu KiB (%+ld KiB); "
+        "resident %zu KiB then %zu KiB (%+ld KiB)\n",
+        figures.heapMinute / 1024, figures.heapHour / 1024, (long(figures.heapHour) - long(figures.heapMinute)) / 1024,
+        figures.rssMinute, figures.rssHour, long(figures.rssHour) - long(figures.rssMinute));
   }
 }
 

@@ -24,6 +24,7 @@
 #include <cairo.h>
 #include <malloc.h>
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QImage>
 #include <QLCDNumber>
@@ -31,7 +32,6 @@
 #include <QProgressBar>
 #include <QVarLengthArray>
 #include <QWidget>
-#include <qdrawutil.h>
 
 #include <algorithm>
 #include <array>
@@ -71,8 +71,7 @@ constexpr std::array<KindSize, kKinds> kKindSizes = {{
     {"KyvPulse.HeartBeat", 5265, 1980},
     {"KyvMultiBars.KyvMultiBar", 2100, 1305},
 }};
-constexpr std::array<const char*, kKinds> kKindNames = {"status bar", "four digits", "bar graph", "trace",
-                                                        "multi-bar"};
+constexpr std::array<const char*, kKinds> kKindNames = {"status bar", "four digits", "bar graph", "trace", "multi-bar"};
 
 // The demo's settings that differ from the defaults.
 constexpr int kTraceSteps = 100;  // HeartBeat's HorizCount: the trace keeps 101 points
@@ -368,8 +367,7 @@ class ChangedPixels {
   // Writes the changed pixels of `kind` for recorded tick `tick` into the image.
   void write(int tick, int kind, uint32_t* image, uint32_t colour) const {
     const Runs& runs = ticks_[tick % kRecordedTicks][kind];
-    for (size_t i = 0; i < runs.offsets.size(); ++i)
-      std::fill_n(image + runs.offsets[i], runs.lengths[i], colour);
+    for (size_t i = 0; i < runs.offsets.size(); ++i) std::fill_n(image + runs.offsets[i], runs.lengths[i], colour);
   }
   // Changed pixels of `kind` a tick, on average.
   double pixelsPerTick(int kind) const {
@@ -641,8 +639,10 @@ void kyvTick(KyvWall& wall, kyv::PixelTarget& target, bool whole, KindSamples& k
     const double start = cpuSeconds();
     wall.feed(k);
     const double fed = cpuSeconds();
-    if (whole) wall.paintWhole(k, target);
-    else wall.paintDamage(k, target);
+    if (whole)
+      wall.paintWhole(k, target);
+    else
+      wall.paintDamage(k, target);
     const double done = cpuSeconds();
     kinds.feed[k].add(fed - start);
     kinds.paint[k].add(done - fed);
@@ -810,9 +810,10 @@ void printSamples(const char* name, const Samples& s) {
 }
 
 void summary(const Figures& f, const Grid& grid) {
-  std::printf("\nMonitoring wall: %d controls, %d x %d pixels, one value per control a tick; %zu ticks of each, "
-              "interleaved\n",
-              grid.controls(), grid.width(), grid.height(), f.qt.count());
+  std::printf(
+      "\nMonitoring wall: %d controls, %d x %d pixels, one value per control a tick; %zu ticks of each, "
+      "interleaved\n",
+      grid.controls(), grid.width(), grid.height(), f.qt.count());
   std::printf("%-24s %9s %21s %9s\n", "tick (CPU time)", "median ms", "middle half ms", "ticks/s");
   printSamples("Kyv, damage only", f.kyv);
   printSamples("Kyv, every control whole", f.kyvWhole);
@@ -822,12 +823,14 @@ void summary(const Figures& f, const Grid& grid) {
   double changed = 0;
   for (double n : f.changedPixels) changed += n;
   double all = 0;
-  for (int k = 0; k < kKinds; ++k) all += static_cast<double>(grid.perKind()) * Grid::size(k).width() * Grid::size(k).height();
+  for (int k = 0; k < kKinds; ++k)
+    all += static_cast<double>(grid.perKind()) * Grid::size(k).width() * Grid::size(k).height();
   std::printf("changed pixels: %.2f M of %.2f M a tick (%.1f %%)\n", changed / 1e6, all / 1e6, 100 * changed / all);
-  std::printf("a Kyv tick takes %.2f times the changed-pixel floor (painting every control whole: %.2f times; "
-              "the every-pixel floor: %.2f times)\n",
-              f.kyv.median() / f.floorChanged.median(), f.kyvWhole.median() / f.floorChanged.median(),
-              f.floorWhole.median() / f.floorChanged.median());
+  std::printf(
+      "a Kyv tick takes %.2f times the changed-pixel floor (painting every control whole: %.2f times; "
+      "the every-pixel floor: %.2f times)\n",
+      f.kyv.median() / f.floorChanged.median(), f.kyvWhole.median() / f.floorChanged.median(),
+      f.floorWhole.median() / f.floorChanged.median());
   std::printf("Kyv damage only against Kyv whole: %.1f times faster\n", f.kyvWhole.median() / f.kyv.median());
 
   std::printf("\nOne new value per control, by kind (tick = feed + paint of the damage):\n");
@@ -837,8 +840,9 @@ void summary(const Figures& f, const Grid& grid) {
     const double per = 1e6 / kPerKind, floor = f.floorKinds[k].median() * per;
     const double feed = f.kyvKinds.feed[k].median() * per, paint = f.kyvKinds.paint[k].median() * per;
     const double tick = f.kyvKinds.both[k].median() * per;
-    std::printf("%-12s %8.0f %8.0f %8.2f %8.2f %8.2f %8.2f %11.2f %11.2f\n", kKindNames[k], f.changedPixels[k] / kPerKind,
-                f.damagedPixels[k] / kPerKind, floor, feed, paint, tick, tick / floor, paint / floor);
+    std::printf("%-12s %8.0f %8.0f %8.2f %8.2f %8.2f %8.2f %11.2f %11.2f\n", kKindNames[k],
+                f.changedPixels[k] / kPerKind, f.damagedPixels[k] / kPerKind, floor, feed, paint, tick, tick / floor,
+                paint / floor);
   }
   std::printf("(changed and damaged: pixels a control; the rest: us a control, medians)\n");
   std::printf("(whole repaint, us a control: ");
@@ -849,9 +853,10 @@ void summary(const Figures& f, const Grid& grid) {
     std::printf("one of each kind in a cached image: Kyv %.1f us a tick, Qt %.1f us, ratio %.1f\n", f.kyvOne * 1e6,
                 f.qtOne * 1e6, f.qtOne / f.kyvOne);
   if (kHeapMeasured) {
-    std::printf("bytes per control: Kyv %.0f, Qt %.0f (ratio %.2f); set-up once per process, counted in neither: "
-                "Kyv %zu KiB, Qt %zu KiB\n",
-                f.kyvBytes, f.qtBytes, f.kyvBytes / f.qtBytes, f.kyvSetup / 1024, f.qtSetup / 1024);
+    std::printf(
+        "bytes per control: Kyv %.0f, Qt %.0f (ratio %.2f); set-up once per process, counted in neither: "
+        "Kyv %zu KiB, Qt %zu KiB\n",
+        f.kyvBytes, f.qtBytes, f.kyvBytes / f.qtBytes, f.kyvSetup / 1024, f.qtSetup / 1024);
   } else {
     std::printf("memory: not measured under AddressSanitizer\n");
   }
@@ -875,8 +880,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if ((arg == "--png" || arg == "--ticks") && i + 1 < argc) {
-      if (arg == "--png") o.pngFolder = argv[++i];
-      else o.ticks = std::max(1, std::atoi(argv[++i]));
+      if (arg == "--png")
+        o.pngFolder = argv[++i];
+      else
+        o.ticks = std::max(1, std::atoi(argv[++i]));
       continue;
     }
     argv[kept++] = argv[i];

@@ -29,13 +29,13 @@
 #include <QWebSocket>
 #include <QtEndian>
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
-#include "dash_layout.h"
 #include "WebFrames.h"
+#include "dash_layout.h"
 
 using namespace dashbench;
 
@@ -60,7 +60,8 @@ struct Page {
 
   Page(const QString& url, bool rebuildPicture) : rebuild(rebuildPicture) {
     QObject::connect(&socket, &QWebSocket::binaryMessageReceived, [this](const QByteArray& m) { take(m); });
-    QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& m) { bytes += m.toUtf8().size(); });
+    QObject::connect(&socket, &QWebSocket::textMessageReceived,
+                     [this](const QString& m) { bytes += m.toUtf8().size(); });
     socket.open(QUrl(url));
   }
   void take(const QByteArray& m) {
@@ -138,11 +139,11 @@ struct Served {
 };
 
 struct Figures {
-  double cpu = -1;            // kyvdash, seconds a second
-  double bytesPerPage = 0;    // a second
-  double wholePerPage = 0;    // a second, the baseline
-  double wholeEncodeMs = 0;   // a second: encoding the baseline's PNGs
-  double framesPerPage = 0;   // a second
+  double cpu = -1;           // kyvdash, seconds a second
+  double bytesPerPage = 0;   // a second
+  double wholePerPage = 0;   // a second, the baseline
+  double wholeEncodeMs = 0;  // a second: encoding the baseline's PNGs
+  double framesPerPage = 0;  // a second
 };
 Figures figures[3];
 
@@ -183,15 +184,16 @@ void summary() {
     if (figures[i].cpu < 0) continue;
     std::printf("%-9s kyvdash CPU %.1f ms a second", names[i], figures[i].cpu * 1000);
     if (i > 0)
-      std::printf("; a page gets %.1f frames, %.0f bytes a second; whole PNGs of the changed controls %.0f bytes "
-                  "a second (sent / whole = %.3f)",
-                  figures[i].framesPerPage, figures[i].bytesPerPage, figures[i].wholePerPage,
-                  figures[i].wholePerPage > 0 ? figures[i].bytesPerPage / figures[i].wholePerPage : 0);
+      std::printf(
+          "; a page gets %.1f frames, %.0f bytes a second; whole PNGs of the changed controls %.0f bytes "
+          "a second (sent / whole = %.3f)",
+          figures[i].framesPerPage, figures[i].bytesPerPage, figures[i].wholePerPage,
+          figures[i].wholePerPage > 0 ? figures[i].bytesPerPage / figures[i].wholePerPage : 0);
     std::printf("\n");
   }
   if (figures[0].cpu > 0 && figures[2].cpu > 0)
-    std::printf("CPU with 10 pages / with none = %.2f; with 1 page / with none = %.2f\n", figures[2].cpu / figures[0].cpu,
-                figures[1].cpu / figures[0].cpu);
+    std::printf("CPU with 10 pages / with none = %.2f; with 1 page / with none = %.2f\n",
+                figures[2].cpu / figures[0].cpu, figures[1].cpu / figures[0].cpu);
   if (figures[1].wholeEncodeMs > 0)
     std::printf("encoding the whole PNGs of the changed controls would take %.1f ms of CPU a second\n",
                 figures[1].wholeEncodeMs);

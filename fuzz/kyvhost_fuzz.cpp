@@ -8,9 +8,9 @@
 #include <stdlib.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     csv.line(l, readings);
     readings.clear();
   };
-  for (qsizetype at = 0; at < bytes.size(); at += piece) splitter.feed(bytes.sliced(at, std::min(piece, bytes.size() - at)), line);
+  for (qsizetype at = 0; at < bytes.size(); at += piece)
+    splitter.feed(bytes.sliced(at, std::min(piece, bytes.size() - at)), line);
   splitter.finish(line);
   return 0;
 }

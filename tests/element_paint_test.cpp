@@ -200,8 +200,8 @@ class ElementPaint : public testing::TestWithParam<Case> {
   float part(float length, int lo, int hi) { return length * static_cast<float>(r(lo, hi)) / 40.0f; }
 
   kyv::Colour colour() {
-    return kyv::Colour{pick<uint32_t>({0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x808080, 0x00FFFF,
-                                       0x80000005, 0x80000008, 0x8000000F, 0x80000012})};
+    return kyv::Colour{pick<uint32_t>({0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x808080, 0x00FFFF, 0x80000005,
+                                       0x80000008, 0x8000000F, 0x80000012})};
   }
 
   // Moves one side of `e` by a part of its container's scale, the opposite side staying.
@@ -244,7 +244,8 @@ class ElementPaint : public testing::TestWithParam<Case> {
     const std::pair<const char*, Side> all[] = {
         {".Left", Side::Left}, {".Top", Side::Top}, {".Right", Side::Right}, {".Bottom", Side::Bottom}};
     for (const auto& [name, side] : all)
-      operations_.push_back({kind + name, [this, members, side = side](Parts& p) { moveSide(*any(p.*members), side); }});
+      operations_.push_back(
+          {kind + name, [this, members, side = side](Parts& p) { moveSide(*any(p.*members), side); }});
   }
 
   template <class T>
@@ -380,7 +381,9 @@ class ElementPaint : public testing::TestWithParam<Case> {
     });
   }
 
-  void add(std::string name, std::function<void(Parts&)> run) { operations_.push_back({std::move(name), std::move(run)}); }
+  void add(std::string name, std::function<void(Parts&)> run) {
+    operations_.push_back({std::move(name), std::move(run)});
+  }
 
   // Runs one operation drawn at random and notes its name; a refused value leaves what it
   // did before.
@@ -451,8 +454,8 @@ TEST_P(ElementPaint, PaintingTheDamageGivesTheFullPicture) {
       for (int x = 0; x < ew; ++x) {
         ASSERT_EQ(kept.at(x, y), full.at(x, y)) << "step " << i << " at " << x << ", " << y << " after" << sincePaint_;
         if (!trusted || before.at(x, y) == full.at(x, y)) continue;
-        ASSERT_TRUE(damage.contains(x, y)) << "step " << i << ": changed pixel " << x << ", " << y
-                                           << " is not in the damage after" << sincePaint_;
+        ASSERT_TRUE(damage.contains(x, y))
+            << "step " << i << ": changed pixel " << x << ", " << y << " is not in the damage after" << sincePaint_;
       }
     std::swap(before, full);
     sincePaint_.clear();

@@ -94,8 +94,10 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
   kyv::Variant value(kyv::VarType type) {
     switch (type) {
       case kyv::VarType::Integer:
-        return kyv::Variant(pick<int16_t>({0, 1, 2, 3, 4, 5, 7, 9, 10, 16, 20, 40, 41, 50, 60, 99, 100, 101, 150, -1, -7}));
-      case kyv::VarType::Long: return kyv::Variant(pick<int32_t>({0, 3, 7, 42, 100, 123, 999, 1234, 9999, 12345, -5, -77}));
+        return kyv::Variant(
+            pick<int16_t>({0, 1, 2, 3, 4, 5, 7, 9, 10, 16, 20, 40, 41, 50, 60, 99, 100, 101, 150, -1, -7}));
+      case kyv::VarType::Long:
+        return kyv::Variant(pick<int32_t>({0, 3, 7, 42, 100, 123, 999, 1234, 9999, 12345, -5, -77}));
       case kyv::VarType::Boolean: return kyv::Variant(r(0, 3) != 0);
       case kyv::VarType::Colour:
         if (r(0, 19) == 0) return kyv::Variant(kyv::Colour{0x80000040});  // refused
@@ -151,15 +153,19 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
       case kyv::ElementKind::Shape: {
         auto& shape = static_cast<kyv::Shape&>(e);
         ++elementSteps_[what == 2 ? "Shape.FillColor" : "Shape.BorderStyle"];
-        if (what == 2) shape.setFillColor(colour());
-        else shape.setBorderStyle(static_cast<int16_t>(r(0, 1)));
+        if (what == 2)
+          shape.setFillColor(colour());
+        else
+          shape.setBorderStyle(static_cast<int16_t>(r(0, 1)));
         return;
       }
       case kyv::ElementKind::Label: {
         auto& label = static_cast<kyv::Label&>(e);
         ++elementSteps_[what == 2 ? "Label.Caption" : "Label.Alignment"];
-        if (what == 2) label.setCaption(pick<const char*>({"", "7", "42", "-1.5", "WWW"}));
-        else label.setAlignment(static_cast<int16_t>(r(0, 2)));
+        if (what == 2)
+          label.setCaption(pick<const char*>({"", "7", "42", "-1.5", "WWW"}));
+        else
+          label.setAlignment(static_cast<int16_t>(r(0, 2)));
         return;
       }
       case kyv::ElementKind::PictureBox: {
@@ -174,7 +180,10 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
         if (!box.stacking().empty()) box.bringToFront(*box.stacking().front());
         return;
       }
-      default: ++elementSteps_["Visible"]; e.setVisible(!e.Visible()); return;
+      default:
+        ++elementSteps_["Visible"];
+        e.setVisible(!e.Visible());
+        return;
     }
   }
 
@@ -245,7 +254,7 @@ class IncrementalPaint : public testing::TestWithParam<Case> {
   const kyv::Palette other_ = otherPalette();
   const kyv::Palette* palette_ = nullptr;
   std::map<std::string, long> elementSteps_;  // writes to the control's elements, by what they did
-  std::string sincePaint_;                     // the steps since the last paint
+  std::string sincePaint_;                    // the steps since the last paint
 };
 
 TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
@@ -287,8 +296,8 @@ TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
         if (before.at(x, y) == full.at(x, y)) continue;
         ++differing;
         if (trusted) {
-          ASSERT_TRUE(damage.contains(x, y)) << "step " << i << ": changed pixel " << x << ", " << y
-                                             << " is not in the damage after" << sincePaint_;
+          ASSERT_TRUE(damage.contains(x, y))
+              << "step " << i << ": changed pixel " << x << ", " << y << " is not in the damage after" << sincePaint_;
         }
       }
     if (trusted) {

@@ -45,8 +45,8 @@ TEST(PropertyNotifications, EveryWriteOfEveryClassNotifiesOnce) {
       recorder.heard.clear();
       control->invoke(index, kyv::Invoke::Put, &value);
       ++writes;
-      EXPECT_EQ(recorder.heard.size(), 1u) << registered.className << "." << member.name << " notified "
-                                           << joined(recorder.heard);
+      EXPECT_EQ(recorder.heard.size(), 1u)
+          << registered.className << "." << member.name << " notified " << joined(recorder.heard);
     }
     control->setSite(nullptr);
   }

@@ -94,7 +94,8 @@ class TestSoak : public QObject {
     QTest::newRow("soak with sign") << QStringList{"--soak", "+5"} << soakRange;
     QTest::newRow("soak with exponent") << QStringList{"--soak", "1e3"} << soakRange;
     QTest::newRow("soak huge") << QStringList{"--soak", "99999999999"} << soakRange;
-    QTest::newRow("soak without value") << QStringList{"--soak"} << QStringLiteral("unknown or incomplete option: --soak");
+    QTest::newRow("soak without value") << QStringList{"--soak"}
+                                        << QStringLiteral("unknown or incomplete option: --soak");
     QTest::newRow("interval 0") << QStringList{"--soak", "5", "--interval", "0"} << intervalRange;
     QTest::newRow("report 0") << QStringList{"--soak", "5", "--report", "0"}
                               << QStringLiteral("--report takes a whole number from 1 to 3600");
@@ -168,14 +169,14 @@ class TestSoak : public QObject {
     QCOMPARE(lines.first(), QStringLiteral("soak: 0.7 s, every feed at 1 ms, a report every 0.2 s"));
     const QStringList reports = lines.filter(QRegularExpression(QStringLiteral("^soak +\\d")));
     QCOMPARE(reports.size(), samples.size());
-    QVERIFY(reports.first().contains(QRegularExpression(QStringLiteral("^soak +0\\.0 s  rss +\\d+ KiB  ticks +0  status: $"))));
-    const QStringList answers = {
-        QStringLiteral("KyvMovingBar1 answers: MaxLimit = 100, MoveBar 1 done"),
-        QStringLiteral("KyvMultiBar1 answers: Columns = 10, Value 1 done"),
-        QStringLiteral("fourseg1 answers: DisplayColor = 0x00FF0000, send 1234 done"),
-        QStringLiteral("Kyvvstat1 answers: Maxlimit = 100, incbar 1 done"),
-        QStringLiteral("Hstat1 answers: Maxlimit = 100, incbar 1 done"),
-        QStringLiteral("HeartBeat1 answers: HorizCount = 100, Plot 1 done")};
+    QVERIFY(reports.first().contains(
+        QRegularExpression(QStringLiteral("^soak +0\\.0 s  rss +\\d+ KiB  ticks +0  status: $"))));
+    const QStringList answers = {QStringLiteral("KyvMovingBar1 answers: MaxLimit = 100, MoveBar 1 done"),
+                                 QStringLiteral("KyvMultiBar1 answers: Columns = 10, Value 1 done"),
+                                 QStringLiteral("fourseg1 answers: DisplayColor = 0x00FF0000, send 1234 done"),
+                                 QStringLiteral("Kyvvstat1 answers: Maxlimit = 100, incbar 1 done"),
+                                 QStringLiteral("Hstat1 answers: Maxlimit = 100, incbar 1 done"),
+                                 QStringLiteral("HeartBeat1 answers: HorizCount = 100, Plot 1 done")};
     QCOMPARE(lines.mid(lines.size() - 7, 6), answers);
     QCOMPARE(lines.last(), QStringLiteral("soak passed: no error in the status line, every control answers"));
   }
@@ -219,7 +220,8 @@ class TestSoak : public QObject {
     std::unique_ptr<Soak> s = soak(1, 300ms);
     QVERIFY(runToEnd(*s));
     QVERIFY(!s->passed());
-    const QStringList failed = linesStartingWith(QStringLiteral("fourseg1 does not answer: DisplayColor: cannot-create-object: "));
+    const QStringList failed =
+        linesStartingWith(QStringLiteral("fourseg1 does not answer: DisplayColor: cannot-create-object: "));
     QCOMPARE(failed.size(), 1);
     QVERIFY(failed.first().contains(QStringLiteral("KyvNowhere.Digits")));
     QCOMPARE(lines.filter(QStringLiteral(" answers: ")).size(), 5);

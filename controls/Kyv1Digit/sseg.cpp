@@ -54,8 +54,8 @@ const kyv::ClassInfo& sseg::classTable() {
           T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, kyv::help::kBackColor),
           T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, kyv::help::kBorderColor,
                                                              "The colour of the lit segments."),
-          T::property<&K::maxlimit, &K::setmaxlimit>(
-              "maxlimit", 0x68030000, "A stored number; it does not change what the digit shows."),
+          T::property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000,
+                                                     "A stored number; it does not change what the digit shows."),
           T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),
       },
       {},
@@ -66,7 +66,8 @@ const kyv::ClassInfo& sseg::classTable() {
            [](K& c, int i, const Variant& v) { c.seg(i).setBorderColor(v.toColour()); },
            [](K& c, int i) { return Variant(c.seg(i).BorderColor()); }, kSegments, kSegments},
           T::stored<&K::maxlimit>("maxlimit", kMaxlimit, [](K& c, int32_t v) { c.maxlimit_ = v; }),
-          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle,
+                                     [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
       }};
   return table;
 }

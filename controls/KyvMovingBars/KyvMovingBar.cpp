@@ -35,8 +35,8 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
       "KyvMovingBars.KyvMovingBar",
       {3285, 2580, 1200, 1500},  // smallest: room for the ten grid labels
       {
-          T::method<&K::MoveBar>(
-              "MoveBar", 0x60030007, "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),
+          T::method<&K::MoveBar>("MoveBar", 0x60030007,
+                                 "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),
           T::property<&K::value, &K::setvalue>("value", 0x68030006, "data value to be sent to bar chart",
                                                "A stored number; it draws nothing (MoveBar feeds the graph)."),
           T::property<&K::MaxLimit, &K::setMaxLimit>(
@@ -49,7 +49,8 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
               "The colour of the bars (their fill); the background behind them is `FillColor`."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001, kyv::help::kBorderStyle,
                                                            "The border of the chart frame: 0 none, 1 fixed single."),
-          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000, "Colour of the background behind the bars."),
+          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000,
+                                                       "Colour of the background behind the bars."),
       },
       {{"MaxLimitReached", MaxLimitReached, "fired each time maxlimit is reached"},
        {"NormalOPs", NormalOPs, "fired each time value is within max limit"}},

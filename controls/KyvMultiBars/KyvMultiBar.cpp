@@ -22,13 +22,15 @@ constexpr float kInitialHeights[KyvMultiBar::kBars] = {135, 360, 240, 540, 165, 
 
 int16_t checkedColumns(int16_t n) {
   if (n < 0 || n > KyvMultiBar::kBars)
-    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: Columns " + std::to_string(n) + " is not 0 to 10");
+    kyv::raise(ErrorKind::InvalidPropertyValue,
+               "Invalid property value: Columns " + std::to_string(n) + " is not 0 to 10");
   return n;
 }
 
 int16_t checkedMaxLimit(int16_t v) {
   if (v <= 0)
-    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: MaxLimit " + std::to_string(v) + " is not above 0");
+    kyv::raise(ErrorKind::InvalidPropertyValue,
+               "Invalid property value: MaxLimit " + std::to_string(v) + " is not above 0");
   return v;
 }
 
@@ -104,9 +106,7 @@ void KyvMultiBar::setBorderStyle(int16_t style) {
   PropertyChanged("BorderStyle");
 }
 
-Colour KyvMultiBar::BarColor() const {
-  return columns_ > 0 ? indic(columns_ - 1).FillColor() : Colour{0};
-}
+Colour KyvMultiBar::BarColor() const { return columns_ > 0 ? indic(columns_ - 1).FillColor() : Colour{0}; }
 
 void KyvMultiBar::setBarColor(Colour c) {
   for (int i = 0; i < columns_; ++i) indic(i).setFillColor(c);
@@ -135,7 +135,8 @@ void KyvMultiBar::Column(int16_t& ColumnNumber) {
 // last layout pass: the bar becomes Values / H of the surface's inner height.
 void KyvMultiBar::Value(int16_t& Values) {
   if (Values < 0)
-    kyv::raise(ErrorKind::InvalidPropertyValue, "Invalid property value: Value " + std::to_string(Values) + " is negative");
+    kyv::raise(ErrorKind::InvalidPropertyValue,
+               "Invalid property value: Value " + std::to_string(Values) + " is negative");
   const float h = UserControl().ScaleHeight();
   indic(selected_).setHeight(h - (h - Values));
   layout();

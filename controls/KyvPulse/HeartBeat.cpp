@@ -19,9 +19,9 @@ constexpr int16_t kBorderStyle = 1;
 constexpr Colour kGridColour{0x80000004};
 
 [[noreturn]] void pastArrays(int i, size_t size) {
-  kyv::raise(kyv::ErrorKind::SubscriptOutOfRange,
-             "Subscript out of range: point " + std::to_string(i) + " is outside the trace's " +
-                 std::to_string(size) + " points; a layout makes room for HorizCount + 1");
+  kyv::raise(kyv::ErrorKind::SubscriptOutOfRange, "Subscript out of range: point " + std::to_string(i) +
+                                                      " is outside the trace's " + std::to_string(size) +
+                                                      " points; a layout makes room for HorizCount + 1");
 }
 }  // namespace
 
@@ -40,15 +40,17 @@ const kyv::ClassInfo& HeartBeat::classTable() {
               "MaxLimit", 0x68030005, "Number Of Vertical Tics",
               "The value drawn at the top edge of the plot area (a point of value v is drawn MaxLimit - v "
               "below it), not a count of tics; it takes effect at the next layout."),
-          T::method<&K::Plot>(
-              "Plot", 0x6003000C, "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
+          T::method<&K::Plot>("Plot", 0x6003000C,
+                              "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030004, kyv::help::kBackColor,
               "The background of the plot area; a write also clears the drawn trace."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle,
                                                            "The border of the plot area: 0 none, 1 fixed single."),
-          T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002, "Colour of the trace drawn from now on."),
-          T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001, "Shows or hides the dotted grid."),
+          T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002,
+                                                       "Colour of the trace drawn from now on."),
+          T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001,
+                                                           "Shows or hides the dotted grid."),
           T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, kyv::help::kBorderColor,
                                                        "The colour of the dotted grid lines."),
       },
@@ -57,7 +59,8 @@ const kyv::ClassInfo& HeartBeat::classTable() {
           T::stored<&K::HorizCount>("HorizCount", kHorizCount, [](K& c, int16_t v) { c.horizCount_ = v; }),
           T::stored<&K::MaxLimit>("MaxLimit", kMaxLimit, [](K& c, int16_t v) { c.maxLimit_ = v; }),
           T::stored<&K::BackColor>("BackColor", kBackColour, [](K& c, Colour v) { c.Picture1.setBackColor(v); }),
-          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle, [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
+          T::stored<&K::BorderStyle>("BorderStyle", kBorderStyle,
+                                     [](K& c, int16_t v) { c.Picture1.setBorderStyle(v); }),
           // The stored default is not the design-time colour: a bag without the key gives
           // the grid the system's button face.
           {"GridColor", Colour{0x8000000F}, VarType::Colour,
@@ -68,14 +71,16 @@ const kyv::ClassInfo& HeartBeat::classTable() {
           // The default 1 stands for visible.
           {"GridVisible", int16_t(1), VarType::Boolean,
            [](K& c, int i, const Variant& v) { (i % 2 ? c.vgrd : c.grd)(i / 2 + 1).setVisible(v.toBoolean()); },
-           [](K& c, int i) { return Variant((i % 2 ? c.vgrd : c.grd)(i / 2 + 1).Visible()); }, 2 * kLines,
-           2 * kLines},
+           [](K& c, int i) { return Variant((i % 2 ? c.vgrd : c.grd)(i / 2 + 1).Visible()); }, 2 * kLines, 2 * kLines},
       }};
   return table;
 }
 
 HeartBeat::HeartBeat(kyv::Registry* registry)
-    : Control(classTable(), registry), Picture1(UserControl(), "Picture1"), grd(Picture1, "grd"), vgrd(Picture1, "vgrd") {
+    : Control(classTable(), registry),
+      Picture1(UserControl(), "Picture1"),
+      grd(Picture1, "grd"),
+      vgrd(Picture1, "vgrd") {
   Picture1.setRectTwips(0, 0, 4455, 1425);
   Picture1.setBackColor(kBackColour);
   Picture1.setBorderStyle(kBorderStyle);
@@ -168,8 +173,10 @@ void HeartBeat::Plot(int16_t& Value) {
   Value = kyv::toInt16(static_cast<int32_t>(maxLimit_) - Value);
   p_ = kyv::toInt16(p_ + 1);
   const float y = static_cast<float>(Value) * scale_;
-  if (p_ <= horizCount_) grow(y);
-  else scroll(y);
+  if (p_ <= horizCount_)
+    grow(y);
+  else
+    scroll(y);
 }
 
 // Starts a new trace: point 0 on the bottom edge, x positions across the plot width.

@@ -77,8 +77,8 @@ class KYV_API HeartBeat : public kyv::Control {
   // plotted yet read as 0, as an empty entry does.
   std::vector<float> x_;
   std::vector<float> y_;
-  int16_t p_ = 0;        // index of the latest point
-  float scale_ = 0;      // plot height per unit of value
+  int16_t p_ = 0;    // index of the latest point
+  float scale_ = 0;  // plot height per unit of value
 };
 
 }  // namespace kyv

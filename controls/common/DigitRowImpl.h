@@ -171,11 +171,11 @@ std::vector<typename DigitRow<N>::Table::Member> DigitRow<N>::members(kyv::DispI
   return {
       Table::template property<&K::BorderStyle, &K::setBorderStyle>(
           "BorderStyle", 0x68030003, "Border of the frame around the digits: 0 none, 1 sunken."),
-      Table::template property<&K::BackColor, &K::setBackColor>(
-          "BackColor", 0x68030002, "Background colour of the digits and of the frame."),
-      Table::template property<&K::DisplayColor, &K::setDisplayColor>(
-          "DisplayColor", 0x68030001, "Colour of the segments of every digit.",
-          "The colour of the lit segments of every digit."),
+      Table::template property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002,
+                                                                "Background colour of the digits and of the frame."),
+      Table::template property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001,
+                                                                      "Colour of the segments of every digit.",
+                                                                      "The colour of the lit segments of every digit."),
       Table::template property<&K::maxlimit, &K::setmaxlimit>(
           "maxlimit", 0x68030000, "A stored number; it does not change what the display shows."),
       Table::template method<&K::send>(

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   };
   QObject::connect(ui.tank, &kyvqt::KyvvstatWidget::maxThreshReached, [&] { say(QStringLiteral("Tank above 80")); });
   QObject::connect(ui.tank, &kyvqt::KyvvstatWidget::minThreshReached, [&] { say(QStringLiteral("Tank below 10")); });
-  QObject::connect(ui.load, &kyvqt::KyvMovingBarWidget::maxLimitReached, [&] { say(QStringLiteral("Load at its limit")); });
+  QObject::connect(ui.load, &kyvqt::KyvMovingBarWidget::maxLimitReached,
+                   [&] { say(QStringLiteral("Load at its limit")); });
 
   int tick = 0;
   QTimer timer;

@@ -91,9 +91,8 @@ class PyControl::Call {
   std::unique_lock<std::recursive_mutex> lock_;
 };
 
-PyControl::PyControl(std::shared_ptr<kyv::Registry> registry, const std::string& className,
-                     std::optional<float> width, std::optional<float> height,
-                     const std::optional<std::string>& bagJson)
+PyControl::PyControl(std::shared_ptr<kyv::Registry> registry, const std::string& className, std::optional<float> width,
+                     std::optional<float> height, const std::optional<std::string>& bagJson)
     : registry_(std::move(registry)) {
   try {
     control_ = std::shared_ptr<kyv::Control>(registry_->create(className));
@@ -139,8 +138,8 @@ std::string PyControl::memberName(const kyv::Control& control, int index) const 
 
 void PyControl::checkIndex(const kyv::Control& control, int index) const {
   if (index >= 0 && static_cast<size_t>(index) < control.classInfo().members().size()) return;
-  raiseError(kyv::ErrorKind::NoSuchMember, "Object doesn't support this property or method: no member #" +
-                                               std::to_string(index), "");
+  raiseError(kyv::ErrorKind::NoSuchMember,
+             "Object doesn't support this property or method: no member #" + std::to_string(index), "");
 }
 
 py::object PyControl::get(int index) {

@@ -90,7 +90,7 @@ class PyControl final : public kyv::Site {
   std::shared_ptr<kyv::Registry> registry_;
   std::shared_ptr<kyv::Control> control_;
   std::recursive_mutex mutex_;
-  std::vector<bool> listened_;          // by event number
+  std::vector<bool> listened_;                    // by event number
   std::optional<py::error_already_set> pending_;  // raised by a handler during the call
 };
 

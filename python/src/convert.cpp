@@ -69,7 +69,8 @@ kyv::Variant toVariant(py::handle value, kyv::VarType target, std::string_view m
     if (v == -1.0 && PyErr_Occurred()) throw py::error_already_set();
     return v;
   }
-  raiseError(kyv::ErrorKind::TypeMismatch, "Type mismatch: " + withArticle(typeOf(value)) + " is not " + expected, member);
+  raiseError(kyv::ErrorKind::TypeMismatch, "Type mismatch: " + withArticle(typeOf(value)) + " is not " + expected,
+             member);
 }
 
 py::object fromVariant(const kyv::Variant& value) {
@@ -91,9 +92,9 @@ void raiseError(const kyv::Error& error, std::string_view member) {
   const std::string message = error.what();
   py::object cls = errorClasses().contains(error.number()) ? errorClasses()[py::int_(error.number())]
                                                            : py::reinterpret_borrow<py::object>(PyExc_RuntimeError);
-  py::object instance = cls.ptr() == PyExc_RuntimeError
-                            ? cls(message)
-                            : cls(message, std::string(kyv::kindName(error.kind())), error.number(), std::string(member));
+  py::object instance = cls.ptr() == PyExc_RuntimeError ? cls(message)
+                                                        : cls(message, std::string(kyv::kindName(error.kind())),
+                                                              error.number(), std::string(member));
   PyErr_SetObject(cls.ptr(), instance.ptr());
   throw py::error_already_set();
 }

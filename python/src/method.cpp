@@ -11,8 +11,7 @@ namespace kyvpy {
 namespace {
 
 struct Method {
-  PyObject_HEAD
-  vectorcallfunc vectorcall;
+  PyObject_HEAD vectorcallfunc vectorcall;
   int index;
   int takesArgument;
   PyObject* name;
@@ -60,8 +59,8 @@ PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, P
     return nullptr;
   }
   if (n != wanted) {
-    PyErr_Format(PyExc_TypeError, "%U() takes %zd argument%s (%zd given)", m->name, wanted - 1,
-                 wanted == 2 ? "" : "s", n - 1);
+    PyErr_Format(PyExc_TypeError, "%U() takes %zd argument%s (%zd given)", m->name, wanted - 1, wanted == 2 ? "" : "s",
+                 n - 1);
     return nullptr;
   }
   return callMethod(m, args[0], n == 2 ? args[1] : nullptr);
@@ -143,8 +142,7 @@ void addMethodType(py::module_& module, py::handle control) {
   if (PyType_Ready(&methodType) < 0) throw py::error_already_set();
   module.attr("Method") = py::handle(reinterpret_cast<PyObject*>(&methodType));
   module.def("method", &makeMethod, py::arg("index"), py::arg("takes_argument"), py::arg("name"), py::arg("doc"),
-             py::arg("ref_type"),
-             "A method descriptor calling member `index` of the control it is called on.");
+             py::arg("ref_type"), "A method descriptor calling member `index` of the control it is called on.");
 }
 
 }  // namespace kyvpy

@@ -10,13 +10,13 @@
 
 #include "control.h"
 #include "convert.h"
-#include "method.h"
 #include "kyv/bag.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
 #include "kyv/registry.h"
 #include "kyv/render.h"
+#include "method.h"
 
 namespace py = pybind11;
 using kyvpy::PyControl;
@@ -147,8 +147,8 @@ PYBIND11_MODULE(_kyv, m) {
   control
       .def(py::init<std::shared_ptr<kyv::Registry>, const std::string&, std::optional<float>, std::optional<float>,
                     const std::optional<std::string>&>(),
-           py::arg("registry"), py::arg("class_name"), py::arg("width") = py::none(),
-           py::arg("height") = py::none(), py::arg("bag_json") = py::none())
+           py::arg("registry"), py::arg("class_name"), py::arg("width") = py::none(), py::arg("height") = py::none(),
+           py::arg("bag_json") = py::none())
       .def("_get", &PyControl::get)
       .def("_put", &PyControl::put)
       .def("_listen", &PyControl::listen)

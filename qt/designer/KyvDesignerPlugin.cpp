@@ -28,12 +28,18 @@ void feedSample(ControlWidget& widget) {
   const auto feed = [&](const char* method, std::initializer_list<int> values) {
     for (int v : values) widget.tryCall(method, kyv::Variant(int32_t{v}));
   };
-  if (cls == QLatin1String("KyvVStatus.Kyvvstat") || cls == QLatin1String("KyvHStatus.Hstat")) feed("incbar", {30});
-  else if (cls == QLatin1String("Kyv1Digit.sseg")) feed("send", {7});
-  else if (cls == QLatin1String("Kyv4Digit.fourseg")) feed("send", {1234});
-  else if (cls == QLatin1String("Kyv6Digit.sixseg")) feed("send", {123456});
-  else if (cls == QLatin1String("KyvMovingBars.KyvMovingBar")) feed("MoveBar", {30, 55, 40, 70, 60, 85, 50, 65});
-  else if (cls == QLatin1String("KyvPulse.HeartBeat")) feed("Plot", {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3});
+  if (cls == QLatin1String("KyvVStatus.Kyvvstat") || cls == QLatin1String("KyvHStatus.Hstat"))
+    feed("incbar", {30});
+  else if (cls == QLatin1String("Kyv1Digit.sseg"))
+    feed("send", {7});
+  else if (cls == QLatin1String("Kyv4Digit.fourseg"))
+    feed("send", {1234});
+  else if (cls == QLatin1String("Kyv6Digit.sixseg"))
+    feed("send", {123456});
+  else if (cls == QLatin1String("KyvMovingBars.KyvMovingBar"))
+    feed("MoveBar", {30, 55, 40, 70, 60, 85, 50, 65});
+  else if (cls == QLatin1String("KyvPulse.HeartBeat"))
+    feed("Plot", {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3});
 }
 
 // `picture` scaled to fit a transparent square, centred.
@@ -85,7 +91,8 @@ QString DesignerWidget::domXml() const {
   return QStringLiteral(
              "<ui language=\"c++\" displayname=\"%1\">\n"
              " <widget class=\"%2\" name=\"%3\">\n"
-             "  <property name=\"geometry\"><rect><x>0</x><y>0</y><width>%4</width><height>%5</height></rect></property>\n"
+             "  <property "
+             "name=\"geometry\"><rect><x>0</x><y>0</y><width>%4</width><height>%5</height></rect></property>\n"
              " </widget>\n"
              "</ui>\n")
       .arg(QString::fromUtf8(entry_.displayName).toHtmlEscaped(), name(), object)

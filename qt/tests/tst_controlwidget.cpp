@@ -233,7 +233,8 @@ class TestControlWidget : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const qreal ratio = w.devicePixelRatioF();
-    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+      QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
     QCOMPARE(shown.size(), w.size() * ratio);
     const QImage drawn = kyvqt::renderImage(*w.control(), ratio, &w.colourPalette());
     for (int y = 0; y < shown.height(); ++y)
@@ -264,8 +265,9 @@ class TestControlWidget : public QObject {
     Variant next(int16_t(35));
     w.call("incbar", next);
     QTRY_VERIFY(!painted.region.isEmpty());
-    QVERIFY2(pixelsIn(painted.region) * 5 < w.width() * w.height(),
-             qPrintable(QString("repainted %1 of %2 pixels").arg(pixelsIn(painted.region)).arg(w.width() * w.height())));
+    QVERIFY2(
+        pixelsIn(painted.region) * 5 < w.width() * w.height(),
+        qPrintable(QString("repainted %1 of %2 pixels").arg(pixelsIn(painted.region)).arg(w.width() * w.height())));
     const qreal ratio = w.devicePixelRatioF();
     const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QImage drawn = kyvqt::renderImage(*w.control(), ratio, &w.colourPalette());

@@ -82,8 +82,9 @@ class TestFirstProgram : public QObject {
   // widget was first shown stays shown, on its own or in a layout that sizes it.
   void aReadingFedBeforeTheFirstShowStays() {
     for (const bool inLayout : {false, true}) {
-      for (const auto& [name, reading] : {std::pair{"kyvqt::SixsegWidget", 123456}, std::pair{"kyvqt::FoursegWidget", 42},
-                                          std::pair{"kyvqt::KyvvstatWidget", 70}, std::pair{"kyvqt::HstatWidget", 30}}) {
+      for (const auto& [name, reading] :
+           {std::pair{"kyvqt::SixsegWidget", 123456}, std::pair{"kyvqt::FoursegWidget", 42},
+            std::pair{"kyvqt::KyvvstatWidget", 70}, std::pair{"kyvqt::HstatWidget", 30}}) {
         const WidgetEntry& entry = *kyvqt::findWidget(name);
         QWidget earlyWindow, lateWindow;
         QGridLayout earlyGrid(&earlyWindow), lateGrid(&lateWindow);
@@ -161,15 +162,18 @@ class TestFirstProgram : public QObject {
       window.show();
       QVERIFY(QTest::qWaitForWindowExposed(&window));
       // Capped, the bar would be no longer than the digits are across the row.
-      if (row) QVERIFY2(bar->height() > 2 * digits->height(), qPrintable(QString::number(bar->height())));
-      else QVERIFY2(bar->width() > digits->width(), qPrintable(QString::number(bar->width())));
+      if (row)
+        QVERIFY2(bar->height() > 2 * digits->height(), qPrintable(QString::number(bar->height())));
+      else
+        QVERIFY2(bar->width() > digits->width(), qPrintable(QString::number(bar->width())));
     }
   }
 
   // An instrument face stays dark under a dark palette, as under a light one; reset, it
   // follows the palette's text colour again.
   void instrumentFacesStayDarkUnderADarkPalette() {
-    for (const char* name : {"kyvqt::SsegWidget", "kyvqt::FoursegWidget", "kyvqt::SixsegWidget", "kyvqt::HeartBeatWidget"}) {
+    for (const char* name :
+         {"kyvqt::SsegWidget", "kyvqt::FoursegWidget", "kyvqt::SixsegWidget", "kyvqt::HeartBeatWidget"}) {
       for (const bool dark : {false, true}) {
         const std::unique_ptr<TypedWidget> w = make(*kyvqt::findWidget(name));
         if (dark) w->setPalette(darkPalette());

@@ -33,11 +33,11 @@ bool holdsItsMinimum(const ControlWidget& w, QByteArray& why) {
   return smallest.width() > 1 && w.width() >= smallest.width() && w.height() >= smallest.height();
 }
 
-#define VERIFY_MINIMUM(w)                          \
-  do {                                             \
-    QByteArray why;                                \
-    const bool held = holdsItsMinimum((w), why);   \
-    QVERIFY2(held, why.constData());               \
+#define VERIFY_MINIMUM(w)                        \
+  do {                                           \
+    QByteArray why;                              \
+    const bool held = holdsItsMinimum((w), why); \
+    QVERIFY2(held, why.constData());             \
   } while (false)
 
 }  // namespace
@@ -79,9 +79,9 @@ class TestLayouts : public QObject {
   }
 
   void everyClassHasASmallestExtentBelowItsDefault() {
-    for (const char* name : {"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg", "Kyv4Digit.fourseg",
-                             "Kyv6Digit.sixseg", "KyvMovingBars.KyvMovingBar", "KyvPulse.HeartBeat",
-                             "KyvMultiBars.KyvMultiBar"}) {
+    for (const char* name :
+         {"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg", "Kyv4Digit.fourseg", "Kyv6Digit.sixseg",
+          "KyvMovingBars.KyvMovingBar", "KyvPulse.HeartBeat", "KyvMultiBars.KyvMultiBar"}) {
       ControlWidget w;
       QVERIFY2(w.create(QString::fromLatin1(name)), name);
       const QSize smallest = w.minimumSizeHint(), design = w.sizeHint();

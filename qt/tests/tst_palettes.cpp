@@ -123,8 +123,10 @@ class TestPalettes : public QObject {
     const QImage a = shown(light), b = shown(dark);
     const QRect inside = device(QRect(4, 4, light.width() - 8, light.height() - 8), a);
     const Tally onLight = tally(a, inside), onDark = tally(b, inside);
-    QVERIFY2(onLight.light > 9 * onLight.dark, qPrintable(QString("%1 light, %2 dark").arg(onLight.light).arg(onLight.dark)));
-    QVERIFY2(onDark.dark > 9 * onDark.light, qPrintable(QString("%1 light, %2 dark").arg(onDark.light).arg(onDark.dark)));
+    QVERIFY2(onLight.light > 9 * onLight.dark,
+             qPrintable(QString("%1 light, %2 dark").arg(onLight.light).arg(onLight.dark)));
+    QVERIFY2(onDark.dark > 9 * onDark.light,
+             qPrintable(QString("%1 light, %2 dark").arg(onDark.light).arg(onDark.dark)));
     const QPoint bar = device(QRect(10, light.height() - 6, 1, 1), a).topLeft();
     QCOMPARE(QColor(b.pixel(bar)), QColor(a.pixel(bar)));
   }

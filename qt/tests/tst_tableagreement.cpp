@@ -37,14 +37,10 @@ std::optional<kyv::Variant> tableDefault(const kyv::ClassInfo& info, std::string
 int qtTypeOf(kyv::VarType type) {
   switch (type) {
     case kyv::VarType::Integer:
-    case kyv::VarType::Long:
-      return QMetaType::Int;
-    case kyv::VarType::Boolean:
-      return QMetaType::Bool;
-    case kyv::VarType::Colour:
-      return QMetaType::QColor;
-    default:
-      return QMetaType::UnknownType;
+    case kyv::VarType::Long: return QMetaType::Int;
+    case kyv::VarType::Boolean: return QMetaType::Bool;
+    case kyv::VarType::Colour: return QMetaType::QColor;
+    default: return QMetaType::UnknownType;
   }
 }
 

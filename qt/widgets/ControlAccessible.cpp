@@ -45,8 +45,7 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
       case QAccessible::Value:
         if (const std::optional<TypedWidget::Reading> r = reading()) return QString::number(r->current);
         return QString();
-      default:
-        return QAccessibleWidget::text(t);
+      default: return QAccessibleWidget::text(t);
     }
   }
 

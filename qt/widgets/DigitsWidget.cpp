@@ -4,8 +4,7 @@
 
 namespace kyvqt {
 
-DigitsWidget::DigitsWidget(const char* className, int lowest, int highest, kyv::Registry* registry,
-                           QWidget* parent)
+DigitsWidget::DigitsWidget(const char* className, int lowest, int highest, kyv::Registry* registry, QWidget* parent)
     : TypedWidget(parent, registry), lowest_(lowest), highest_(highest) {
   setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
   create(QString::fromLatin1(className));

@@ -25,8 +25,8 @@
 // widget goes on. A successful reading is remembered: it is the accessible value of the
 // bars and digits, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
-#include <QString>
 #include <QMetaMethod>
+#include <QString>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -43,8 +43,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // the control its last reading(s) again right after the control's own Resize. Either
   // way, the layouts before the widget is first shown keep what was fed before them: they
   // are not a user's resize.
-  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize
-                 RESET resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
+  Q_PROPERTY(bool keepReadingOnResize READ keepReadingOnResize WRITE setKeepReadingOnResize RESET
+                 resetKeepReadingOnResize NOTIFY keepReadingOnResizeChanged)
 
  public:
   // The reading a widget shows, for assistive technology: the last one fed and the range

@@ -12,9 +12,9 @@ namespace kyvdash {
 
 // The members a feed calls, as indexes into the class's members.
 struct FeedMembers {
-  int method = -1;                           // called with each value
+  int method = -1;                             // called with each value
   kyv::VarType argType = kyv::VarType::Empty;  // its by-reference argument's type
-  int column = -1;                           // Column, called first when the feed gives one
+  int column = -1;                             // Column, called first when the feed gives one
 };
 
 // The members `feed` calls on a control of class `info`: the method the feed names, or

@@ -85,7 +85,8 @@ void ConnectionGuard::sweep() {
     const auto allowed = midRequest ? limits_.requestTimeout : limits_.idleTimeout;
     if (c->since.elapsed() < allowed.count()) continue;
     ++refused_;
-    if (midRequest) close(*s, "408 Request Timeout");
+    if (midRequest)
+      close(*s, "408 Request Timeout");
     else {
       s->abort();
       s->deleteLater();

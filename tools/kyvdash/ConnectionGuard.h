@@ -50,8 +50,8 @@ class ConnectionGuard : public QTcpServer {
  private:
   struct Connection {
     QPointer<QTcpSocket> socket;
-    QElapsedTimer since;   // since the first byte of the request, or the last answer
-    qint64 received = 0;   // bytes of the request so far
+    QElapsedTimer since;  // since the first byte of the request, or the last answer
+    qint64 received = 0;  // bytes of the request so far
   };
   void refuse(qintptr handle);
   void received(Connection& c);

@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
-#include "LabelFormat.h"
 #include <cmath>
+#include "LabelFormat.h"
 
 namespace kyvdash {
 namespace {
@@ -70,7 +70,7 @@ QStringList Dashboard::build() {
     const QString owner = QStringLiteral("control \"%1\"").arg(control.name);
     connect(w, &kyvqt::ControlWidget::errorOccurred, this,
             [&errors, owner](const QString& step, const QString& kind, const QString& message) {
-              const char* field = step == QLatin1String("Create") ? "class"
+              const char* field = step == QLatin1String("Create")   ? "class"
                                   : step == QLatin1String("Resize") ? "rect"
                                                                     : "properties";
               errors << QStringLiteral("%1: %2: %3: %4: %5").arg(owner, QLatin1String(field), step, kind, message);

@@ -18,8 +18,7 @@ std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
   switch (type) {
     case kyv::VarType::Integer: return kyv::Variant(std::clamp(reading, -32768.0, 32767.0)).toInteger();
     case kyv::VarType::Long: return kyv::Variant(std::clamp(reading, -2147483648.0, 2147483647.0)).toLong();
-    case kyv::VarType::Single:
-      return kyv::Variant(static_cast<float>(std::clamp(reading, -3.4e38, 3.4e38)));
+    case kyv::VarType::Single: return kyv::Variant(static_cast<float>(std::clamp(reading, -3.4e38, 3.4e38)));
     default: return kyv::Variant(reading);
   }
 }
@@ -61,7 +60,9 @@ void FeedMap::feed(Entry& e, double reading) {
     const QString member =
         step ? QString::fromLatin1(step) : text(t.widget->control()->classInfo().members()[t.members.method].name);
     if (failed_)
-      failed_(t, QStringLiteral("%1: %2: %3").arg(member, text(kyv::kindName(error.kind())), QString::fromUtf8(error.what())));
+      failed_(
+          t,
+          QStringLiteral("%1: %2: %3").arg(member, text(kyv::kindName(error.kind())), QString::fromUtf8(error.what())));
   }
 }
 

@@ -27,8 +27,8 @@ class FeedMap {
  public:
   struct Target {
     kyvqt::ControlWidget* widget = nullptr;
-    int control = 0;   // index of the control in its layout
-    int feed = 0;      // index of the feed in the control
+    int control = 0;  // index of the control in its layout
+    int feed = 0;     // index of the feed in the control
     FeedMembers members;
     double scale = 1, offset = 0;
     std::optional<int> column;

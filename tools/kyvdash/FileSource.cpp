@@ -1,17 +1,17 @@
 #include "FileSource.h"
 
-#include <QFileInfo>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 namespace kyvdash {
 namespace {
 
-constexpr qint64 kTail = 64 * 1024;        // read of a file's history when first opened
-constexpr qint64 kChunk = 1024 * 1024;     // read in one go before the event loop runs again
+constexpr qint64 kTail = 64 * 1024;     // read of a file's history when first opened
+constexpr qint64 kChunk = 1024 * 1024;  // read in one go before the event loop runs again
 
 QString why() { return QString::fromLocal8Bit(std::strerror(errno)); }
 

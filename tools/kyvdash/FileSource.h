@@ -4,9 +4,9 @@
 // created: the rest of the old file is read, then the new one from its start) and
 // truncation (read again from the start). At first it reads only the last 64 KiB, so that
 // a long history gives the latest values at once.
+#include <sys/types.h>
 #include <QFileSystemWatcher>
 #include <QTimer>
-#include <sys/types.h>
 
 #include "Source.h"
 
@@ -36,8 +36,8 @@ class FileSource : public LineSource {
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   qint64 offset_ = 0;
-  bool opened_ = false;        // the file was open once: later files are read from their start
-  bool skipPartial_ = false;   // the first bytes read belong to a line begun before them
+  bool opened_ = false;       // the file was open once: later files are read from their start
+  bool skipPartial_ = false;  // the first bytes read belong to a line begun before them
   bool retryPending_ = false;
   QTimer poll_;
   QFileSystemWatcher watcher_;

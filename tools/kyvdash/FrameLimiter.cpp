@@ -8,9 +8,8 @@ namespace kyvdash {
 
 FrameLimiter::FrameLimiter(QWidget& window, int fps) : QObject(&window), window_(window), frameMs_(1000 / fps) {
   later_.setSingleShot(true);
-  connect(&later_, &QTimer::timeout, this, [this] {
-    QCoreApplication::postEvent(&window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-  });
+  connect(&later_, &QTimer::timeout, this,
+          [this] { QCoreApplication::postEvent(&window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority); });
   window.installEventFilter(this);
 }
 

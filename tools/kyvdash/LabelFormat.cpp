@@ -43,9 +43,11 @@ QString formatted(double v, const QString& format) {
 QString labelTextProblem(const QString& text, bool fed) {
   for (const QRegularExpressionMatch& m : placeholder().globalMatch(text)) {
     if (m.captured(1) != QLatin1String("value"))
-      return QStringLiteral("unknown placeholder %1 (a label shows {value}, {value:.1f} or {value:si})").arg(m.captured(0));
+      return QStringLiteral("unknown placeholder %1 (a label shows {value}, {value:.1f} or {value:si})")
+          .arg(m.captured(0));
     if (!knownFormat(m.captured(2)))
-      return QStringLiteral("unknown format in %1 (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})").arg(m.captured(0));
+      return QStringLiteral("unknown format in %1 (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})")
+          .arg(m.captured(0));
     if (!fed) return QStringLiteral("%1 needs the label to have a feed").arg(m.captured(0));
   }
   return {};

@@ -33,25 +33,25 @@ struct LayoutSource {
 };
 
 struct LayoutFeed {
-  QString source;          // a source's name
-  QString field;           // what of that source: a line's NAME, a CSV column, a metric
-  double scale = 1;        // value shown = round(reading * scale + offset)
+  QString source;    // a source's name
+  QString field;     // what of that source: a line's NAME, a CSV column, a metric
+  double scale = 1;  // value shown = round(reading * scale + offset)
   double offset = 0;
-  QString method;          // empty: the class's feed method
-  std::optional<int> column;          // called through the class's Column method first
-  std::optional<double> staleAfter;   // seconds without a reading before the control is marked
-                                      // (prometheus-query: three intervals unless given)
-  QString at;              // where it stands in its control, for messages: "feed." or "feed[1]."
+  QString method;                    // empty: the class's feed method
+  std::optional<int> column;         // called through the class's Column method first
+  std::optional<double> staleAfter;  // seconds without a reading before the control is marked
+                                     // (prometheus-query: three intervals unless given)
+  QString at;                        // where it stands in its control, for messages: "feed." or "feed[1]."
 };
 
 struct LayoutAction {
   enum class Kind { Print, Log, Run };
   Kind kind = Kind::Print;
-  QString text;            // print, log: the line, with {time} {control} {event} {value}
-  QString path;            // log: the file appended to
-  QStringList command;     // run: program and arguments, the same placeholders allowed
-  double timeout = 10;     // run: seconds before the command is ended
-  double holdoff = 60;     // seconds in which repeated events act once
+  QString text;         // print, log: the line, with {time} {control} {event} {value}
+  QString path;         // log: the file appended to
+  QStringList command;  // run: program and arguments, the same placeholders allowed
+  double timeout = 10;  // run: seconds before the command is ended
+  double holdoff = 60;  // seconds in which repeated events act once
 };
 
 struct LayoutEvent {
@@ -62,27 +62,27 @@ struct LayoutEvent {
 struct LayoutControl {
   QString name;
   QString className;
-  QRectF rect;             // twips: left, top, width, height
+  QRectF rect;  // twips: left, top, width, height
   kyv::PropertyBag properties;
   std::vector<LayoutFeed> feeds;
   std::vector<LayoutEvent> on;
-  QByteArray raw;          // its JSON text: controls with the same are the same
+  QByteArray raw;  // its JSON text: controls with the same are the same
 };
 
 struct LayoutLabel {
-  QString text;            // with {value}, {value:.1f} or {value:si} when it has a feed
-  QRectF rect;             // twips
+  QString text;                    // with {value}, {value:.1f} or {value:si} when it has a feed
+  QRectF rect;                     // twips
   std::optional<LayoutFeed> feed;  // the reading it shows
 };
 
 struct Layout {
   QString title;
   std::optional<QColor> background;
-  std::optional<QSizeF> size;    // twips; else the controls' and labels' extent plus a margin
+  std::optional<QSizeF> size;  // twips; else the controls' and labels' extent plus a margin
   std::vector<LayoutSource> sources;
   std::vector<LayoutControl> controls;
   std::vector<LayoutLabel> labels;
-  QStringList warnings;    // what may not do what the author meant, written as errors are
+  QStringList warnings;  // what may not do what the author meant, written as errors are
 
   const LayoutSource* source(const QString& name) const;
   // The size the dashboard shows at, in twips.

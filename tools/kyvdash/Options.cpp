@@ -50,10 +50,11 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
                                  QStringLiteral("Show the layout <factor> times larger (0.25 to 8); without it a full "
                                                 "screen, and a snapshot given --size, fit the layout to the screen."),
                                  QStringLiteral("factor"));
-  const QCommandLineOption size(QStringLiteral("size"),
-                                QStringLiteral("With --snapshot: a picture of <width>x<height> pixels, the layout fitted "
-                                               "and centred in it."),
-                                QStringLiteral("WxH"));
+  const QCommandLineOption size(
+      QStringLiteral("size"),
+      QStringLiteral("With --snapshot: a picture of <width>x<height> pixels, the layout fitted "
+                     "and centred in it."),
+      QStringLiteral("WxH"));
   p.addOptions({fullscreen, kiosk, dark, snapshot, every, after, check, registry, scale, size});
   addServeOptions(p);
   p.addPositionalArgument(QStringLiteral("layout"), QStringLiteral("The layout file (see docs/kyvdash.md)."));
@@ -105,11 +106,14 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
     if (!p.isSet(snapshot)) return fail(QStringLiteral("--size goes with --snapshot"));
     o.size = s;
   }
-  if (!o.snapshot && (p.isSet(every) || p.isSet(after))) return fail(QStringLiteral("--every and --after go with --snapshot"));
-  if (o.snapshot && (o.fullscreen || o.kiosk)) return fail(QStringLiteral("--snapshot runs headless: no --fullscreen or --kiosk"));
+  if (!o.snapshot && (p.isSet(every) || p.isSet(after)))
+    return fail(QStringLiteral("--every and --after go with --snapshot"));
+  if (o.snapshot && (o.fullscreen || o.kiosk))
+    return fail(QStringLiteral("--snapshot runs headless: no --fullscreen or --kiosk"));
   if (o.check && (o.snapshot || o.fullscreen || o.kiosk)) return fail(QStringLiteral("--check goes alone"));
   if (const QString problem = readServeOptions(p, o.serve); !problem.isEmpty()) return fail(problem);
-  if (o.serve.serve && (o.snapshot || o.check)) return fail(QStringLiteral("--serve goes without --snapshot and --check"));
+  if (o.serve.serve && (o.snapshot || o.check))
+    return fail(QStringLiteral("--serve goes without --snapshot and --check"));
   return Parsed::Run;
 }
 

@@ -1,11 +1,11 @@
 #include "OutputQueue.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 
 namespace kyvdash {
 
@@ -16,9 +16,9 @@ struct OutputQueue::Shared {
   std::condition_variable changed;
   std::deque<QByteArray> lines;
   qsizetype queuedBytes = 0;
-  qint64 dropped = 0;           // in all
-  qint64 droppedUnsaid = 0;     // since the last notice
-  bool writing = false;         // the writer holds a line it took from the queue
+  qint64 dropped = 0;        // in all
+  qint64 droppedUnsaid = 0;  // since the last notice
+  bool writing = false;      // the writer holds a line it took from the queue
   bool stop = false;
 
   // Writes all of `bytes`, waiting as long as the descriptor makes it; false on an error.
@@ -41,7 +41,8 @@ struct OutputQueue::Shared {
       lines.pop_front();
       queuedBytes -= next.size();
       if (droppedUnsaid > 0 && lines.empty()) {
-        next += QStringLiteral("kyvdash: %1 lines of output dropped while nothing read them\n").arg(droppedUnsaid).toUtf8();
+        next +=
+            QStringLiteral("kyvdash: %1 lines of output dropped while nothing read them\n").arg(droppedUnsaid).toUtf8();
         droppedUnsaid = 0;
       }
       writing = true;

@@ -156,9 +156,9 @@ ProcTexts readProcTexts(const QString& root, const QString& sysBlock) {
 }
 
 bool isProcField(const QString& field) {
-  static const QRegularExpression forms(QStringLiteral(
-      "^(cpu[0-9]*|mem|swap|load(1|5|15)|net\\.(rx|tx)|net\\.[^.\\s]+\\.(rx|tx)|disk\\.(read|write)|"
-      "disk\\.[^.\\s]+\\.(read|write))$"));
+  static const QRegularExpression forms(
+      QStringLiteral("^(cpu[0-9]*|mem|swap|load(1|5|15)|net\\.(rx|tx)|net\\.[^.\\s]+\\.(rx|tx)|disk\\.(read|write)|"
+                     "disk\\.[^.\\s]+\\.(read|write))$"));
   return forms.match(field).hasMatch();
 }
 

@@ -32,9 +32,9 @@ struct CpuTimes {
 // One reading: levels as they are, and the running counters rates are made of.
 struct ProcSnapshot {
   qint64 atMs = 0;
-  std::map<QString, CpuTimes> cpu;                  // "cpu", "cpu0", ...
-  std::map<QString, double> levels;                 // mem, swap, load1, load5, load15
-  std::map<QString, unsigned long long> counters;   // net.IFACE.rx, disk.DEV.read, ... in bytes
+  std::map<QString, CpuTimes> cpu;                 // "cpu", "cpu0", ...
+  std::map<QString, double> levels;                // mem, swap, load1, load5, load15
+  std::map<QString, unsigned long long> counters;  // net.IFACE.rx, disk.DEV.read, ... in bytes
 };
 
 ProcSnapshot parseProc(const ProcTexts& texts, qint64 atMs);

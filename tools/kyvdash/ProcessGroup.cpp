@@ -1,12 +1,12 @@
 #include "ProcessGroup.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <csignal>
-#include <unistd.h>
 
 namespace kyvdash {
 namespace {

@@ -2,9 +2,9 @@
 // Commands started in a process group of their own, so that a command and everything it
 // started (a pipeline under `sh -c`, a `timeout` and its child) are ended together: SIGTERM
 // to the whole group, then SIGKILL to whatever is left after a grace period.
+#include <sys/types.h>
 #include <QProcess>
 #include <chrono>
-#include <sys/types.h>
 
 namespace kyvdash {
 

@@ -61,7 +61,8 @@ std::optional<double> queryValue(const QByteArray& answer, QString* problem, int
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
                                  std::chrono::milliseconds timeout, QObject* parent)
     : Source(std::move(name), parent), endpoint_(std::move(server)), timeout_(timeout) {
-  endpoint_.setPath(endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0) + QStringLiteral("/api/v1/query"));
+  endpoint_.setPath(endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0) +
+                    QStringLiteral("/api/v1/query"));
   timer_.setInterval(interval);
   connect(&timer_, &QTimer::timeout, this, &PromQuerySource::ask);
   deadline_.setSingleShot(true);
@@ -127,17 +128,19 @@ void PromQuerySource::answered(Query& q) {
   if (!q.tooLarge) q.answer += reply->readAll();
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   // The API answers a query it refuses with 400 or 422 and its reason in JSON.
-  const bool apiAnswer = (status == 200 || status == 400 || status == 422) && reply->error() != QNetworkReply::OperationCanceledError;
+  const bool apiAnswer =
+      (status == 200 || status == 400 || status == 422) && reply->error() != QNetworkReply::OperationCanceledError;
   if (q.tooLarge && roundFailure_.isEmpty())
     roundFailure_ = QStringLiteral("an answer of %1 is larger than its limit of %2 MB")
                         .arg(endpoint_.toDisplayString())
                         .arg(double(maxAnswer_) / 1e6);
   else if (!apiAnswer && roundFailure_.isEmpty())
-    roundFailure_ = status > 0 ? QStringLiteral("cannot query %1: HTTP %2 %3")
-                                     .arg(endpoint_.toDisplayString())
-                                     .arg(status)
-                                     .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
-                               : QStringLiteral("cannot query %1: %2").arg(endpoint_.toDisplayString(), reply->errorString());
+    roundFailure_ = status > 0
+                        ? QStringLiteral("cannot query %1: HTTP %2 %3")
+                              .arg(endpoint_.toDisplayString())
+                              .arg(status)
+                              .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                        : QStringLiteral("cannot query %1: %2").arg(endpoint_.toDisplayString(), reply->errorString());
   if (apiAnswer && !q.tooLarge) {
     QString problem;
     int series = 0;

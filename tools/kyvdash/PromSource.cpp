@@ -25,7 +25,8 @@ void PromSource::want(const QString& field) {
   QString problem;
   for (const Wanted& w : wanted_)
     if (w.field == field) return;
-  if (std::optional<ScrapeField> f = parseScrapeField(field, &problem)) wanted_.push_back({field, std::move(*f), std::nullopt});
+  if (std::optional<ScrapeField> f = parseScrapeField(field, &problem))
+    wanted_.push_back({field, std::move(*f), std::nullopt});
 }
 
 void PromSource::start() {
@@ -74,7 +75,10 @@ QString PromSource::failure(QNetworkReply* reply) const {
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (status >= 400) {
     const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    return QStringLiteral("cannot scrape %1: HTTP %2%3").arg(url).arg(status).arg(reason.isEmpty() ? QString() : u' ' + reason);
+    return QStringLiteral("cannot scrape %1: HTTP %2%3")
+        .arg(url)
+        .arg(status)
+        .arg(reason.isEmpty() ? QString() : u' ' + reason);
   }
   return QStringLiteral("cannot scrape %1: %2").arg(url, reply->errorString());
 }
@@ -107,9 +111,11 @@ void PromSource::take(const QByteArray& page) {
   const double seconds = sinceLast_.isValid() ? double(sinceLast_.nsecsElapsed()) / 1e9 : 0;
   sinceLast_.start();
   for (Wanted& w : wanted_) {
-    const auto match = std::find_if(samples.begin(), samples.end(), [&](const PromSample& s) { return w.read.selector.matches(s); });
+    const auto match =
+        std::find_if(samples.begin(), samples.end(), [&](const PromSample& s) { return w.read.selector.matches(s); });
     if (match == samples.end()) {
-      if (!missing_.contains(w.field)) emit problem(QStringLiteral("no sample of %1 matches %2").arg(url_.toDisplayString(), w.field));
+      if (!missing_.contains(w.field))
+        emit problem(QStringLiteral("no sample of %1 matches %2").arg(url_.toDisplayString(), w.field));
       missing_.insert(w.field);
       w.last.reset();
       continue;

@@ -59,7 +59,7 @@ class PromSource : public Source {
   };
   std::vector<Wanted> wanted_;
   QElapsedTimer sinceLast_;  // time since the last page read
-  QSet<QString> missing_;  // selectors reported as matching nothing
+  QSet<QString> missing_;    // selectors reported as matching nothing
 };
 
 }  // namespace kyvdash

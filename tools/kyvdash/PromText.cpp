@@ -118,8 +118,10 @@ std::vector<PromSample> parseExposition(const QByteArray& text, int* badLines) {
   for (QStringView line : QStringView(all).split(u'\n')) {
     const QStringView trimmed = line.trimmed();
     if (trimmed.isEmpty() || trimmed.startsWith(u'#')) continue;
-    if (std::optional<PromSample> s = readSample(trimmed)) samples.push_back(std::move(*s));
-    else ++bad;
+    if (std::optional<PromSample> s = readSample(trimmed))
+      samples.push_back(std::move(*s));
+    else
+      ++bad;
   }
   if (badLines) *badLines = bad;
   return samples;

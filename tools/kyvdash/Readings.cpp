@@ -72,9 +72,12 @@ QStringList CsvReader::cells(QByteArrayView line) const {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
     if (quoted) {
-      if (c != u'"') cell += c;
-      else if (i + 1 < text.size() && text[i + 1] == u'"') cell += text[++i];
-      else quoted = false;
+      if (c != u'"')
+        cell += c;
+      else if (i + 1 < text.size() && text[i + 1] == u'"')
+        cell += text[++i];
+      else
+        quoted = false;
     } else if (c == u'"') {
       quoted = true;
     } else if (c == separator_) {

@@ -9,12 +9,12 @@
 #include "ClassCheck.h"
 #include "CommandSource.h"
 #include "FeedMap.h"
-#include "LabelFormat.h"
-#include "Showable.h"
 #include "FileSource.h"
+#include "LabelFormat.h"
 #include "ProcSource.h"
 #include "PromQuerySource.h"
 #include "PromSource.h"
+#include "Showable.h"
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
@@ -22,9 +22,7 @@
 namespace kyvdash {
 namespace {
 
-std::chrono::milliseconds ms(double seconds) {
-  return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000));
-}
+std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000)); }
 
 }  // namespace
 
@@ -40,9 +38,9 @@ struct Runner::Screen {
   Staleness staleness;
   Actions actions;
   QTimer staleTimer;
-  std::vector<kyv::Variant> lastValue;  // by control: what its feed method was last given
-  std::vector<qint64> lastAt;           // by control: when, -1 before the first
-  std::vector<bool> failing;            // by source: reported a problem and gave nothing since
+  std::vector<kyv::Variant> lastValue;          // by control: what its feed method was last given
+  std::vector<qint64> lastAt;                   // by control: when, -1 before the first
+  std::vector<bool> failing;                    // by source: reported a problem and gave nothing since
   std::vector<std::map<int, QString>> unshown;  // by control: its feeds given what it cannot show, and what
 };
 
@@ -110,7 +108,8 @@ void Runner::reload() {
   }
   std::unique_ptr<Screen> old = std::move(screen_);
   screen_ = std::move(next);
-  for (int c : screen_->dashboard->adopt(*old->dashboard)) disconnect(screen_->dashboard->control(c), nullptr, this, nullptr);
+  for (int c : screen_->dashboard->adopt(*old->dashboard))
+    disconnect(screen_->dashboard->control(c), nullptr, this, nullptr);
   run(*screen_, old.get());
   emit dashboardReplaced(screen_->dashboard);
   old.reset();
@@ -212,11 +211,11 @@ void Runner::connectSources(Screen& s) {
       QString field, problem;
       const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
       const FeedMembers members = *feedMembers(info, feed, &field, &problem);
-      FeedMap::Target t{d.control(c), c, f, members, feed.scale, feed.offset, feed.column,
-                        showRange(control.className, members, info)};
+      FeedMap::Target t{d.control(c), c,           f,           members,
+                        feed.scale,   feed.offset, feed.column, showRange(control.className, members, info)};
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(feed.staleAfter ? s.staleness.add(c, feed.source + u'.' + feed.field,
-                                                               static_cast<qint64>(*feed.staleAfter * 1000))
+                                                              static_cast<qint64>(*feed.staleAfter * 1000))
                                             : -1);
       for (auto& source : s.sources)
         if (source->name() == feed.source) source->want(feed.field);
@@ -228,7 +227,8 @@ void Runner::connectSources(Screen& s) {
     if (const int id = staleIds[t.control][t.feed]; id >= 0) s.staleness.fresh(id);
   });
   s.unshown.resize(layout.controls.size());
-  s.feed.setUnshown([this, &s](const FeedMap::Target& t, double value, bool shown) { markUnshown(s, t, value, shown); });
+  s.feed.setUnshown(
+      [this, &s](const FeedMap::Target& t, double value, bool shown) { markUnshown(s, t, value, shown); });
   s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
     emit report(QStringLiteral("control %1: %2").arg(s.dashboard->layout().controls[t.control].name, message));
   });
@@ -266,7 +266,8 @@ void Runner::connectLabels(Screen& s) {
       source->want(label.feed->field);
       connect(source.get(), &Source::reading, d.labels()[i],
               [shown = d.labels()[i], label](const QString& field, double value) {
-                if (field == label.feed->field) shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+                if (field == label.feed->field)
+                  shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
               });
     }
   }
@@ -301,14 +302,17 @@ void Runner::markUnshown(Screen& s, const FeedMap::Target& t, double value, bool
   if (shown) {
     feeds.erase(t.feed);
   } else {
-    feeds[t.feed] = QStringLiteral("Reading %1 from %2.%3 cannot be shown: %4 shows %5")
-                        .arg(QString::number(value, 'g', 12), feed.source, feed.field, control.className, t.range.text());
+    feeds[t.feed] =
+        QStringLiteral("Reading %1 from %2.%3 cannot be shown: %4 shows %5")
+            .arg(QString::number(value, 'g', 12), feed.source, feed.field, control.className, t.range.text());
   }
   QStringList tips;
   for (const auto& [index, tip] : feeds) tips << tip;
   s.dashboard->setUnshown(t.control, !feeds.empty(), tips.join(u'\n'));
-  if (!shown && !feedBefore) emit report(QStringLiteral("control %1: %2").arg(control.name, feeds[t.feed]));
-  else if (before && feeds.empty()) emit report(QStringLiteral("control %1: its readings are shown again").arg(control.name));
+  if (!shown && !feedBefore)
+    emit report(QStringLiteral("control %1: %2").arg(control.name, feeds[t.feed]));
+  else if (before && feeds.empty())
+    emit report(QStringLiteral("control %1: its readings are shown again").arg(control.name));
 }
 
 void Runner::markStale(Screen& s) {

@@ -1,8 +1,8 @@
 #include "ScreenScale.h"
 
+#include <private/qhighdpiscaling_p.h>
 #include <QScreen>
 #include <algorithm>
-#include <private/qhighdpiscaling_p.h>
 
 namespace kyvdash {
 

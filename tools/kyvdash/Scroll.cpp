@@ -30,7 +30,8 @@ int leftShift(const QImage& before, const QImage& after, const QRect& area, int 
   if (still >= 0.95) return 0;
   // Moved when clearly more of it matches moved than unmoved.
   const auto moved = [&](double share) { return share >= 0.8 && share >= still + 0.05; };
-  if (hint > 0 && hint <= std::min(maxShift, area.width() / 2) && moved(matching(before, after, area, hint))) return hint;
+  if (hint > 0 && hint <= std::min(maxShift, area.width() / 2) && moved(matching(before, after, area, hint)))
+    return hint;
   int best = 0;
   double bestShare = still;
   for (int dx = 1; dx <= std::min(maxShift, area.width() / 2); ++dx) {

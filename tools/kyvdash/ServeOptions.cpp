@@ -28,8 +28,10 @@ bool parseListenAddress(const QString& text, QHostAddress& address, quint16& por
   const uint p = text.mid(colon + 1).toUInt(&ok);
   if (!ok || p > 65535) return false;
   if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-  if (host.isEmpty() || host == QLatin1String("localhost")) address = QHostAddress(QHostAddress::LocalHost);
-  else if (!address.setAddress(host)) return false;
+  if (host.isEmpty() || host == QLatin1String("localhost"))
+    address = QHostAddress(QHostAddress::LocalHost);
+  else if (!address.setAddress(host))
+    return false;
   port = static_cast<quint16>(p);
   return true;
 }
@@ -54,8 +56,11 @@ void addServeOptions(QCommandLineParser& p) {
 
 QString readServeOptions(const QCommandLineParser& p, ServeOptions& s) {
   s.serve = p.isSet(kServe);
-  const bool anyOther = p.isSet(kToken) || p.isSet(kNoToken) || p.isSet(kWindow) || p.isSet(kMaxViewers) || p.isSet(kFps);
-  if (!s.serve) return anyOther ? QStringLiteral("--token, --no-token, --window, --max-viewers and --fps go with --serve") : QString();
+  const bool anyOther =
+      p.isSet(kToken) || p.isSet(kNoToken) || p.isSet(kWindow) || p.isSet(kMaxViewers) || p.isSet(kFps);
+  if (!s.serve)
+    return anyOther ? QStringLiteral("--token, --no-token, --window, --max-viewers and --fps go with --serve")
+                    : QString();
   if (!parseListenAddress(p.value(kServe), s.address, s.port))
     return QStringLiteral("--serve takes [address:]port, such as 8080 or 0.0.0.0:8080");
   if (p.isSet(kToken)) {

@@ -11,14 +11,14 @@ class QCommandLineParser;
 namespace kyvdash {
 
 struct ServeOptions {
-  bool serve = false;                 // --serve was given
+  bool serve = false;  // --serve was given
   QHostAddress address{QHostAddress::LocalHost};
-  quint16 port = 0;                   // 0: any free port (printed when serving)
-  std::optional<QString> token;       // required of every request when set
-  bool noToken = false;               // another address than loopback without a token, on purpose
-  bool window = false;                // the window shows as well
-  int maxViewers = 16;                // live pages at once; more are refused
-  int fps = 30;                       // most frames a second a page is sent
+  quint16 port = 0;              // 0: any free port (printed when serving)
+  std::optional<QString> token;  // required of every request when set
+  bool noToken = false;          // another address than loopback without a token, on purpose
+  bool window = false;           // the window shows as well
+  int maxViewers = 16;           // live pages at once; more are refused
+  int fps = 30;                  // most frames a second a page is sent
 };
 
 // Adds --serve, --token, --no-token, --window, --max-viewers and --fps to `parser`.

@@ -39,7 +39,8 @@ std::optional<FieldReach> procFieldReach(const QString& field) {
   if (share.match(field).hasMatch()) return FieldReach{0, 100, QStringLiteral("%")};
   if (field.startsWith(QLatin1String("net.")))
     return FieldReach{0, 125e6, QStringLiteral("bytes a second on a 1 Gbit/s link")};
-  if (field.startsWith(QLatin1String("disk."))) return FieldReach{0, 1e9, QStringLiteral("bytes a second on a fast disk")};
+  if (field.startsWith(QLatin1String("disk.")))
+    return FieldReach{0, 1e9, QStringLiteral("bytes a second on a fast disk")};
   return std::nullopt;
 }
 

@@ -43,7 +43,8 @@ QString marks(const kyvqt::ControlWidget& w, bool stale, bool unshown) {
   QString out;
   for (const char* pattern : {stale ? "stale" : nullptr, unshown ? "unshown" : nullptr}) {
     if (!pattern) continue;
-    out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#%5)\"><title>%6</title></rect>\n")
+    out += QStringLiteral(
+               "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#%5)\"><title>%6</title></rect>\n")
                .arg(g.x())
                .arg(g.y())
                .arg(g.width())

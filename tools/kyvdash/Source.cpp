@@ -53,14 +53,16 @@ void LineSource::newStream() {
 void LineSource::takeLine(QByteArrayView line) {
   readings_.clear();
   QString why;
-  if (csv_) csvReader_.line(line, readings_);
+  if (csv_)
+    csvReader_.line(line, readings_);
   else if (!parseLine(line, readings_, &why)) {
     ++badSinceReport_;
     if (lastBadReport_.isValid() && lastBadReport_.elapsed() < 10'000) return;
     const QString shown = QString::fromUtf8(line.first(std::min<qsizetype>(line.size(), 80)));
-    emit problem(badSinceReport_ > 1
-                     ? QStringLiteral("%1 lines not understood, the last: \"%2\" (%3)").arg(badSinceReport_).arg(shown, why)
-                     : QStringLiteral("line not understood: \"%1\" (%2)").arg(shown, why));
+    emit problem(
+        badSinceReport_ > 1
+            ? QStringLiteral("%1 lines not understood, the last: \"%2\" (%3)").arg(badSinceReport_).arg(shown, why)
+            : QStringLiteral("line not understood: \"%1\" (%2)").arg(shown, why));
     badSinceReport_ = 0;
     lastBadReport_.start();
     return;

@@ -26,7 +26,9 @@ class Source : public QObject {
   // A field some feed reads (sources that must look for each field, such as a scrape, keep it).
   virtual void want(const QString& field) { Q_UNUSED(field) }
   // Retries wait `first`, then twice as long after each failure, up to `ceiling`.
-  void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) { backoff_ = Backoff(first, ceiling); }
+  void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) {
+    backoff_ = Backoff(first, ceiling);
+  }
 
  signals:
   void reading(const QString& field, double value);

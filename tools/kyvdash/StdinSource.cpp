@@ -1,8 +1,8 @@
 #include "StdinSource.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace kyvdash {
 

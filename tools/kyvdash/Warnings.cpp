@@ -43,13 +43,15 @@ void captionWarnings(const Dashboard& d, int c, QStringList& out) {
     if (e->kind() != kyv::ElementKind::Label || !e->Visible()) continue;
     const auto* label = static_cast<const kyv::Label*>(e);
     if (label->Caption().empty()) continue;
-    const kyv::TextSize size = kyv::measureText(label->Caption(), label->FontName(), label->FontWeight(), label->FontSize());
+    const kyv::TextSize size =
+        kyv::measureText(label->Caption(), label->FontName(), label->FontWeight(), label->FontSize());
     // Where the text is drawn: aligned in the label's rectangle, and spilling out of it
     // evenly when centred; only the label's container cuts it.
     const float room = label->widthTwips() - size.width;
     const float left = label->leftTwips() + (label->Alignment() == 1 ? room : label->Alignment() == 2 ? room / 2 : 0);
     const float right = left + size.width;
-    if (left < -1 || right > label->parent()->interiorWidth() + 1) beyond << u'"' + QString::fromStdString(label->Caption()) + u'"';
+    if (left < -1 || right > label->parent()->interiorWidth() + 1)
+      beyond << u'"' + QString::fromStdString(label->Caption()) + u'"';
   }
   if (!beyond.isEmpty())
     out << QStringLiteral("control \"%1\": rect: captions that reach beyond their box are cut: %2")

@@ -1,6 +1,6 @@
 #include "WebFrames.h"
 
-
+#include <zlib.h>
 #include <QBuffer>
 #include <QDateTime>
 #include <QEvent>
@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QtEndian>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -24,8 +23,8 @@
 namespace kyvdash {
 namespace {
 
-constexpr int kTile = 8;        // pixels compared and sent together
-constexpr int kJoinedGap = 2;   // unchanged tiles a rectangle spans to join changes in a row
+constexpr int kTile = 8;         // pixels compared and sent together
+constexpr int kJoinedGap = 2;    // unchanged tiles a rectangle spans to join changes in a row
 constexpr int kKeptReports = 5;  // lines on the pages' status line
 constexpr qsizetype kMaxAtlas = qsizetype(6 + 768) + qsizetype(65535) * 65535 * 3;  // bytes
 
@@ -107,7 +106,8 @@ void putAtlasHead(std::vector<uchar>& out, int width, int height, const std::vec
   }
   QRgb before = 0;
   for (QRgb c : colours) {
-    out.insert(out.end(), {uchar(qRed(c) - qRed(before)), uchar(qGreen(c) - qGreen(before)), uchar(qBlue(c) - qBlue(before))});
+    out.insert(out.end(),
+               {uchar(qRed(c) - qRed(before)), uchar(qGreen(c) - qGreen(before)), uchar(qBlue(c) - qBlue(before))});
     before = c;
   }
 }
@@ -130,8 +130,8 @@ void sortColours(std::vector<QRgb>& colours, std::vector<uchar>& pixels) {
 
 // Where each rectangle of a frame goes in its atlas.
 struct AtlasPlace {
-  QRect from;   // in the picture
-  QPoint at;    // in the atlas
+  QRect from;  // in the picture
+  QPoint at;   // in the atlas
 };
 
 // Places `rects` in shelves of an atlas about as wide as it is high, the tallest first, so
@@ -147,7 +147,8 @@ QSize placeInAtlas(const std::vector<QRect>& rects, std::vector<AtlasPlace>& pla
   const int width = std::max(widest, int(std::ceil(std::sqrt(double(area)))));
   std::vector<size_t> order(rects.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rects[a].height() > rects[b].height(); });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return rects[a].height() > rects[b].height(); });
   places.assign(rects.size(), {});
   int x = 0, y = 0, shelf = 0;
   for (size_t i : order) {
@@ -571,7 +572,8 @@ bool WebFrames::applyFrame(QImage& picture, const QByteArray& frame, std::vector
   const QByteArray table = inflated(QByteArrayView(frame).sliced(10, tableLength), qsizetype(count) * 13 + 1);
   const quint32 length = qFromBigEndian<quint32>(p + atlasAt);
   if (table.size() != count * 13 || frame.size() < atlasAt + 4 + qsizetype(length)) return false;
-  const QImage atlas = length ? unpackAtlas(inflated(QByteArrayView(frame).sliced(atlasAt + 4, length), kMaxAtlas)) : QImage();
+  const QImage atlas =
+      length ? unpackAtlas(inflated(QByteArrayView(frame).sliced(atlasAt + 4, length), kMaxAtlas)) : QImage();
   if (length && atlas.isNull()) return false;
   for (int i = 0; i < count; ++i) {
     const auto* e = reinterpret_cast<const uchar*>(table.constData()) + i * 13;

@@ -93,14 +93,14 @@ class WebFrames : public QObject {
   QTimer timer_;
   bool active_ = false;
   bool rendering_ = false;
-  QRegion painted_;                 // painted by Qt since the last frame, dashboard pixels
-  QImage picture_;                  // what the pages show
-  QImage scratch_;                  // the dashboard now, in the changed region
-  QByteArray whole_;                // the whole picture encoded, empty when outdated
-  std::vector<char> stale_;         // by control, as last sent
+  QRegion painted_;          // painted by Qt since the last frame, dashboard pixels
+  QImage picture_;           // what the pages show
+  QImage scratch_;           // the dashboard now, in the changed region
+  QByteArray whole_;         // the whole picture encoded, empty when outdated
+  std::vector<char> stale_;  // by control, as last sent
   std::vector<QString> tooltips_;
   std::vector<QString> labelTexts_;  // by label, as last rendered: a fed label changes no control
-  std::vector<int> shifts_;         // by control, the last it scrolled by
+  std::vector<int> shifts_;          // by control, the last it scrolled by
   QStringList reports_;
 };
 

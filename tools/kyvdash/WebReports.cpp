@@ -1,10 +1,10 @@
 #include "WebReports.h"
 
 #include <QDateTime>
-#include <cmath>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 
 #include "Dashboard.h"
 #include "Runner.h"
@@ -34,10 +34,14 @@ QJsonValue readingValue(const QString& value) {
 QByteArray promLabel(const QString& value) {
   QByteArray out;
   for (const char c : value.toUtf8()) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '"') out += "\\\"";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '"')
+      out += "\\\"";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
   }
   return out;
 }

@@ -10,14 +10,14 @@ class Runner;
 
 // Counters of the HTTP server, for its metrics.
 struct WebCounters {
-  int viewers = 0;               // live pages now
-  quint64 viewersRefused = 0;    // live pages refused (too many, wrong token)
-  quint64 viewersDropped = 0;    // live pages closed for falling behind
-  quint64 framesSent = 0;        // frame messages sent, all pages
-  quint64 framesSkipped = 0;     // frames a page behind did not get
-  quint64 bytesSent = 0;         // bytes of messages sent to pages
-  quint64 requests = 0;          // HTTP requests answered
-  quint64 requestsForbidden = 0; // refused for their Host or Origin
+  int viewers = 0;                 // live pages now
+  quint64 viewersRefused = 0;      // live pages refused (too many, wrong token)
+  quint64 viewersDropped = 0;      // live pages closed for falling behind
+  quint64 framesSent = 0;          // frame messages sent, all pages
+  quint64 framesSkipped = 0;       // frames a page behind did not get
+  quint64 bytesSent = 0;           // bytes of messages sent to pages
+  quint64 requests = 0;            // HTTP requests answered
+  quint64 requestsForbidden = 0;   // refused for their Host or Origin
   quint64 connectionsRefused = 0;  // connections refused or closed for a limit
 };
 

@@ -194,7 +194,8 @@ bool WebServer::originAllowed(const QHttpServerRequest& request) const {
   const QByteArray origin = request.value("origin");
   if (origin.isEmpty()) return true;
   const QString authority = originAuthority(origin);
-  return !authority.isEmpty() && authority.compare(QString::fromLatin1(request.value("host")), Qt::CaseInsensitive) == 0;
+  return !authority.isEmpty() &&
+         authority.compare(QString::fromLatin1(request.value("host")), Qt::CaseInsensitive) == 0;
 }
 
 std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& request) {
@@ -230,9 +231,11 @@ std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& 
     if (path == QLatin1String("/live")) return std::nullopt;
     return resource(QStringLiteral("index.html"), "text/html; charset=utf-8");
   }
-  if (path == QLatin1String("/kyvdash.js")) return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
+  if (path == QLatin1String("/kyvdash.js"))
+    return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
   if (path == QLatin1String("/kyvdash.css")) return resource(QStringLiteral("kyvdash.css"), "text/css; charset=utf-8");
-  if (path == QLatin1String("/healthz")) return text(d ? "ok\n" : "no screen\n", d ? Status::Ok : Status::ServiceUnavailable);
+  if (path == QLatin1String("/healthz"))
+    return text(d ? "ok\n" : "no screen\n", d ? Status::Ok : Status::ServiceUnavailable);
   if (path == QLatin1String("/metrics"))
     return text(metricsText(runner_, counters()), Status::Ok, "text/plain; version=0.0.4; charset=utf-8");
   if (path == QLatin1String("/readings.json")) return text(readingsJson(runner_), Status::Ok, "application/json");
@@ -287,7 +290,9 @@ void WebServer::addViewer(std::unique_ptr<QWebSocket> socket) {
   // a little is cut off by the socket itself.
   socket->setMaxAllowedIncomingFrameSize(1024);
   socket->setMaxAllowedIncomingMessageSize(1024);
-  const auto talks = [s = socket.get()] { s->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("a page only listens")); };
+  const auto talks = [s = socket.get()] {
+    s->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("a page only listens"));
+  };
   connect(socket.get(), &QWebSocket::textMessageReceived, this, talks);
   connect(socket.get(), &QWebSocket::binaryMessageReceived, this, talks);
   auto v = std::make_unique<Viewer>();
@@ -296,14 +301,16 @@ void WebServer::addViewer(std::unique_ptr<QWebSocket> socket) {
   QWebSocket* s = viewer->socket.get();
   connect(s, &QWebSocket::bytesWritten, this, [this, viewer](qint64 n) { written(*viewer, n); });
   // Removed later: a socket may go while the viewers are being gone through.
-  connect(s, &QWebSocket::disconnected, this, [this, s] { removeViewer(s); }, Qt::QueuedConnection);
+  connect(
+      s, &QWebSocket::disconnected, this, [this, s] { removeViewer(s); }, Qt::QueuedConnection);
   viewers_.push_back(std::move(v));
   frames_.setActive(true);
   welcome(*viewer);
 }
 
 void WebServer::removeViewer(QWebSocket* socket) {
-  const auto at = std::find_if(viewers_.begin(), viewers_.end(), [socket](const auto& v) { return v->socket.get() == socket; });
+  const auto at =
+      std::find_if(viewers_.begin(), viewers_.end(), [socket](const auto& v) { return v->socket.get() == socket; });
   if (at == viewers_.end()) return;
   (*at)->socket.release()->deleteLater();  // it is still emitting
   viewers_.erase(at);
@@ -320,8 +327,10 @@ void WebServer::welcome(Viewer& v) {
 
 bool WebServer::send(Viewer& v, const QByteArray& message, bool binary) {
   if (message.isEmpty()) return false;
-  if (binary) v.socket->sendBinaryMessage(message);
-  else v.socket->sendTextMessage(QString::fromUtf8(message));
+  if (binary)
+    v.socket->sendBinaryMessage(message);
+  else
+    v.socket->sendTextMessage(QString::fromUtf8(message));
   v.backlog += wireSize(message.size(), static_cast<qint64>(v.socket->outgoingFrameSize()));
   counters_.bytesSent += message.size();
   if (binary) ++counters_.framesSent;

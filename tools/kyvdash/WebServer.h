@@ -7,8 +7,8 @@
 //
 // Safe by default: without a token on loopback, only requests addressed to a loopback name
 // are answered (a rebound name of another site is refused 403); a live channel opened by a
-// browser must come from the page of the host it addresses (403 otherwise); with a token, each request must carry it (Authorization: Bearer, or
-// ?token=); answers carry a strict Content-Security-Policy; unknown paths are 404, other
+// browser must come from the page of the host it addresses (403 otherwise); with a token, each request must carry it
+// (Authorization: Bearer, or ?token=); answers carry a strict Content-Security-Policy; unknown paths are 404, other
 // methods than GET 405; at most `maxViewers` live pages, the page and the live channel
 // answered 503 beyond; a page that falls behind gets no more frames until it has caught
 // up, then the whole picture, and is closed when it stays behind. Connection limits are
@@ -50,8 +50,8 @@ class WebServer : public QObject {
  private:
   struct Viewer {
     std::unique_ptr<QWebSocket> socket;
-    qint64 backlog = 0;         // bytes sent but not yet written to the network
-    bool behind = false;        // frames were skipped; the whole picture is owed
+    qint64 backlog = 0;   // bytes sent but not yet written to the network
+    bool behind = false;  // frames were skipped; the whole picture is owed
     QElapsedTimer behindSince;
   };
   class Http;

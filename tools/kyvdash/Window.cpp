@@ -1,13 +1,13 @@
 #include "Window.h"
 
+#include <qpa/qplatformscreen.h>
 #include <QApplication>
 #include <QFileInfo>
-#include <QStatusBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cmath>
-#include <qpa/qplatformscreen.h>
 
 #include "FrameLimiter.h"
 #include "ScreenScale.h"

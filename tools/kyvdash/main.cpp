@@ -15,6 +15,8 @@
 // command line. Started without a display, it
 // writes one snapshot to kyvdash.png instead of opening a window. SIGINT and SIGTERM end
 // it cleanly, the commands it started with it.
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -25,8 +27,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "Options.h"
 #include "OutputQueue.h"
@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
   }
   if (o.check) {
     for (const QString& w : warnings) say(stdout, o.layout + QStringLiteral(": warning: ") + w);
-    say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors") : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
+    say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors")
+                                               : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
     return 0;
   }
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     say(stdout, QStringLiteral("serving %1 (%2)")
-                    .arg(web->pageUrl(), o.serve.token    ? QStringLiteral("a token is required")
+                    .arg(web->pageUrl(), o.serve.token     ? QStringLiteral("a token is required")
                                          : o.serve.noToken ? QStringLiteral("no token: anyone who reaches it may look")
                                                            : QStringLiteral("loopback only")));
     if (!windowShown) return QApplication::exec();

@@ -38,10 +38,14 @@ class Prober {
     Limits limits;
     const bool method = member_.kind == kyv::MemberKind::Method;
     const kyv::VarType type = method ? member_.argType : member_.type;
-    if (type == kyv::VarType::Integer || type == kyv::VarType::Long) probeNumbers(type, limits);
-    else if (type == kyv::VarType::Colour) probeColours(limits);
-    else if (type == kyv::VarType::Boolean) limits.accepts = "True or False";
-    else if (type == kyv::VarType::String) limits.accepts = "any text";
+    if (type == kyv::VarType::Integer || type == kyv::VarType::Long)
+      probeNumbers(type, limits);
+    else if (type == kyv::VarType::Colour)
+      probeColours(limits);
+    else if (type == kyv::VarType::Boolean)
+      limits.accepts = "True or False";
+    else if (type == kyv::VarType::String)
+      limits.accepts = "any text";
     if (method) {
       probeStates(type, limits);
       limits.returns = resultType(type);
@@ -81,8 +85,10 @@ class Prober {
   int64_t edge(kyv::VarType type, int64_t inside, int64_t outside) const {
     while (inside - outside > 1 || outside - inside > 1) {
       const int64_t middle = inside + (outside - inside) / 2;
-      if (attempt(valueOf(type, middle))) outside = middle;
-      else inside = middle;
+      if (attempt(valueOf(type, middle)))
+        outside = middle;
+      else
+        inside = middle;
     }
     return inside;
   }
@@ -114,7 +120,8 @@ class Prober {
 
   void probeColours(Limits& limits) {
     const bool plain = !attempt(kyv::Variant(kyv::Colour{0x00FFFFFF})) && !attempt(kyv::Variant(kyv::Colour{0}));
-    const bool system = !attempt(kyv::Variant(kyv::Colour{0x80000000})) && !attempt(kyv::Variant(kyv::Colour{0x8000001E}));
+    const bool system =
+        !attempt(kyv::Variant(kyv::Colour{0x80000000})) && !attempt(kyv::Variant(kyv::Colour{0x8000001E}));
     const Outcome unknown = attempt(kyv::Variant(kyv::Colour{0x8000001F}));
     const Outcome other = attempt(kyv::Variant(kyv::Colour{0x01000000}));
     if (!(plain && system)) {
@@ -154,8 +161,8 @@ class Prober {
           }
           const Outcome outcome = apply(*control, arg);
           if (!outcome) continue;
-          const std::string line = "with " + std::string(property.name) + " " + std::to_string(setting) + ": " +
-                                   kind(*outcome);
+          const std::string line =
+              "with " + std::string(property.name) + " " + std::to_string(setting) + ": " + kind(*outcome);
           if (seen.insert(line).second) limits.raises.push_back(line);
         }
       }

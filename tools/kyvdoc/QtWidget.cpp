@@ -63,8 +63,8 @@ std::string qtWidgetSection(std::string_view className) {
   const QMetaObject& meta = *widget->metaObject();
   std::ostringstream out;
   out << "\n## Qt widget\n\n"
-      << "`" << entry->qtClassName << "` in `<" << entry->header << ">`, linked as `Kyv::qt`: "
-      << entry->displayName << ". Writes never throw: a value the control rejects is reported through\n"
+      << "`" << entry->qtClassName << "` in `<" << entry->header << ">`, linked as `Kyv::qt`: " << entry->displayName
+      << ". Writes never throw: a value the control rejects is reported through\n"
       << "`errorOccurred(member, kind, message)` and the property keeps its value (see [Qt](../qt.md)).\n\n";
   std::set<int> notifySignals;
   writeProperties(out, meta, notifySignals);

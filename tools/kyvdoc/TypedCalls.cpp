@@ -22,8 +22,7 @@ std::string typedCallChecks(kyv::Registry& registry, const kyv::ClassInfo& info)
           << ">())), void>);\n";
       continue;
     }
-    const std::string argument =
-        m.argType == kyv::VarType::Empty ? "" : "std::declval<" + cxxType(m.argType) + "&>()";
+    const std::string argument = m.argType == kyv::VarType::Empty ? "" : "std::declval<" + cxxType(m.argType) + "&>()";
     out << "static_assert(std::is_same_v<decltype(std::declval<C&>()." << m.name << "(" << argument << ")), "
         << probeLimits(registry, info, index).returns << ">);\n";
   }

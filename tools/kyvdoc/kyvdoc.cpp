@@ -21,9 +21,10 @@
 
 namespace {
 
-const char* const kUsage = "usage: kyvdoc [--registry FILE] FOLDER\n"
-                           "       kyvdoc [--registry FILE] --typed-calls FILE.cpp\n"
-                           "       kyvdoc --help | --version\n";
+const char* const kUsage =
+    "usage: kyvdoc [--registry FILE] FOLDER\n"
+    "       kyvdoc [--registry FILE] --typed-calls FILE.cpp\n"
+    "       kyvdoc --help | --version\n";
 
 std::string number(float v) {
   char text[32];
@@ -109,7 +110,9 @@ std::string typedCall(const kyv::MemberInfo& m, const kyvdoc::Limits& limits) {
 // The typed call of each member and what it accepts and raises, as new instances show.
 void writeCalls(std::ostream& out, kyv::Registry& registry, const kyv::ClassInfo& info) {
   out << "\n## Typed C++ calls, ranges and errors\n\n"
-         "Calls on `kyv::" << classPart(info.className()) << "`; late-bound calls (`put`, `invoke`) accept and raise\n"
+         "Calls on `kyv::"
+      << classPart(info.className())
+      << "`; late-bound calls (`put`, `invoke`) accept and raise\n"
          "the same. What each member accepts was tried on new instances; a method's errors after\n"
          "a property was set to 0 or -1 are listed with that setting.\n\n"
          "| member | typed C++ | accepts | raises |\n|---|---|---|---|\n";
@@ -129,7 +132,8 @@ void writeEvents(std::ostream& out, const kyv::ClassInfo& info) {
     return;
   }
   out << "| # | event | help |\n|---|---|---|\n";
-  for (const kyv::EventInfo& e : info.events()) out << "| " << e.number << " | `" << e.name << "` | " << e.help << " |\n";
+  for (const kyv::EventInfo& e : info.events())
+    out << "| " << e.number << " | `" << e.name << "` | " << e.help << " |\n";
 }
 
 void writeStored(std::ostream& out, const kyv::ClassInfo& info) {
@@ -198,7 +202,8 @@ bool writeCallChecks(kyv::Registry& registry, const std::string& path) {
   unit << "// Written by kyvdoc --typed-calls: the typed calls of the reference pages, checked.\n"
           "#include <type_traits>\n#include <utility>\n\n";
   for (const kyv::RegisteredClass& c : registry.registeredClasses())
-    registry.describe(c.className, [&](const kyv::ClassInfo& info) { unit << kyvdoc::typedCallChecks(registry, info); });
+    registry.describe(c.className,
+                      [&](const kyv::ClassInfo& info) { unit << kyvdoc::typedCallChecks(registry, info); });
   return writeFile(path, unit.str());
 }
 
@@ -212,8 +217,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
-      std::cout << kUsage << "\nWrites one reference page per registered control class into FOLDER, or a C++\n"
-                             "unit whose compilation checks the typed calls the pages name.\n";
+      std::cout << kUsage
+                << "\nWrites one reference page per registered control class into FOLDER, or a C++\n"
+                   "unit whose compilation checks the typed calls the pages name.\n";
       return 0;
     }
     if (arg == "--version") {

@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
       }
       const std::optional<double> scale = twipsPerPixel(value);
       if (!scale) {
-        std::cerr << "kyvhost: --tpp " << kyv::quoteForMessage(value) << " is refused: twips per pixel must be a number from "
-                  << kyv::formatNumber(kyv::kMinTwipsPerPixel) << " to " << kyv::formatNumber(kyv::kMaxTwipsPerPixel)
-                  << '\n';
+        std::cerr << "kyvhost: --tpp " << kyv::quoteForMessage(value)
+                  << " is refused: twips per pixel must be a number from " << kyv::formatNumber(kyv::kMinTwipsPerPixel)
+                  << " to " << kyv::formatNumber(kyv::kMaxTwipsPerPixel) << '\n';
         return 2;
       }
       tpp = *scale;

@@ -53,7 +53,8 @@ std::optional<std::vector<std::string>> markerClasses(std::string_view line) {
 
 }  // namespace
 
-std::string headerDeclarations(const std::vector<std::string>& classNames, const std::vector<TableProperty>& properties) {
+std::string headerDeclarations(const std::vector<std::string>& classNames,
+                               const std::vector<TableProperty>& properties) {
   std::ostringstream out;
   const std::string tables = classNames.size() == 1 ? "the class table of " : "the class tables (which agree) of ";
   out << comment("The control's properties, declared by kyvqtgen from " + tables + classList(classNames) +

@@ -13,7 +13,8 @@ namespace kyvqtgen {
 // Inside the class body, after Q_OBJECT: a Q_PROPERTY per property (READ, WRITE, NOTIFY,
 // and RESET when it is stored), then, public, its getter, setter and reset with the doc
 // line, then its NOTIFY signal. What follows in the class opens its own access section.
-std::string headerDeclarations(const std::vector<std::string>& classNames, const std::vector<TableProperty>& properties);
+std::string headerDeclarations(const std::vector<std::string>& classNames,
+                               const std::vector<TableProperty>& properties);
 // The same members in a .sip class: getter, setter, reset and NOTIFY signal.
 std::string sipDeclarations(const std::vector<TableProperty>& properties);
 

@@ -13,14 +13,10 @@ namespace {
 std::optional<QtType> qtType(kyv::VarType type) {
   switch (type) {
     case kyv::VarType::Integer:
-    case kyv::VarType::Long:
-      return QtType{"int", "int value", "int value", "Int"};
-    case kyv::VarType::Boolean:
-      return QtType{"bool", "bool value", "bool value", "Bool"};
-    case kyv::VarType::Colour:
-      return QtType{"QColor", "const QColor& value", "const QColor &value", "Colour"};
-    default:
-      return std::nullopt;
+    case kyv::VarType::Long: return QtType{"int", "int value", "int value", "Int"};
+    case kyv::VarType::Boolean: return QtType{"bool", "bool value", "bool value", "Bool"};
+    case kyv::VarType::Colour: return QtType{"QColor", "const QColor& value", "const QColor &value", "Colour"};
+    default: return std::nullopt;
   }
 }
 
@@ -36,10 +32,10 @@ std::vector<TableProperty> propertiesOf(const kyv::ClassInfo& info) {
     if (m.kind != kyv::MemberKind::Property) continue;
     const std::optional<QtType> type = qtType(m.type);
     if (!type)
-      throw std::runtime_error(std::string(info.className()) + "'s property " + std::string(m.name) +
-                                                   " is of type " + std::string(kyv::typeName(m.type)) +
-                                                   ", which the typed widgets do not carry (Integer, Long, "
-                                                   "Boolean and Colour are)");
+      throw std::runtime_error(std::string(info.className()) + "'s property " + std::string(m.name) + " is of type " +
+                               std::string(kyv::typeName(m.type)) +
+                               ", which the typed widgets do not carry (Integer, Long, "
+                               "Boolean and Colour are)");
     properties.push_back(
         {std::string(m.name), *type, std::string(m.note.empty() ? m.help : m.note), stored(info, m.name)});
   }
@@ -58,8 +54,8 @@ void checkAgree(const std::string& firstClass, const std::vector<TableProperty>&
     const std::string a = i < first.size() ? described(first[i]) : "nothing";
     const std::string b = i < other.size() ? described(other[i]) : "nothing";
     if (a != b)
-      throw std::runtime_error("the classes of one widget disagree: property " + std::to_string(i + 1) +
-                                                   " of " + firstClass + " is " + a + ", of " + otherClass + " " + b);
+      throw std::runtime_error("the classes of one widget disagree: property " + std::to_string(i + 1) + " of " +
+                               firstClass + " is " + a + ", of " + otherClass + " " + b);
   }
 }
 

@@ -20,7 +20,7 @@ struct QtType {
 struct TableProperty {
   std::string name;
   QtType type;
-  std::string doc;         // the row's note, or its help text when it has none
+  std::string doc;          // the row's note, or its help text when it has none
   bool resettable = false;  // the class stores the property, with a default to reset to
 };
 

@@ -10,8 +10,9 @@
 
 namespace {
 
-const char* const kUsage = "usage: kyvreg [-u] REGISTRATION-FILE LIBRARY...\n"
-                           "       kyvreg --help | --version\n";
+const char* const kUsage =
+    "usage: kyvreg [-u] REGISTRATION-FILE LIBRARY...\n"
+    "       kyvreg --help | --version\n";
 
 const char* const kHelp =
     "\n"

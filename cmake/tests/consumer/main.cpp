@@ -4,8 +4,8 @@
 #include <kyv/Kyvvstat.h>
 #include <kyv/control.h>
 #include <kyv/error.h>
-#include <kyv/registry.h>
 #include <kyv/qt/Widgets.h>
+#include <kyv/registry.h>
 
 #include <QApplication>
 #include <QGridLayout>
@@ -31,9 +31,9 @@ Widget* place(QGridLayout& grid, int cell) {
 
 bool everyClassByName() {
   kyv::Registry registry;
-  const std::vector<std::string> names{"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg",
-                                       "Kyv4Digit.fourseg", "Kyv6Digit.sixseg", "KyvMovingBars.KyvMovingBar",
-                                       "KyvPulse.HeartBeat", "KyvMultiBars.KyvMultiBar"};
+  const std::vector<std::string> names{"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat",        "Kyv1Digit.sseg",
+                                       "Kyv4Digit.fourseg",   "Kyv6Digit.sixseg",        "KyvMovingBars.KyvMovingBar",
+                                       "KyvPulse.HeartBeat",  "KyvMultiBars.KyvMultiBar"};
   for (const std::string& name : names) {
     kyv::ControlPtr control = registry.create(name);
     if (!control) return false;

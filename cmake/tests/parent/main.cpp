@@ -22,9 +22,9 @@ struct EventPrinter : kyv::Site {
 int main() {
   try {
     kyv::Registry registry;
-    for (const char* name : {"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg", "Kyv4Digit.fourseg",
-                             "Kyv6Digit.sixseg", "KyvMovingBars.KyvMovingBar", "KyvPulse.HeartBeat",
-                             "KyvMultiBars.KyvMultiBar"}) {
+    for (const char* name :
+         {"KyvVStatus.Kyvvstat", "KyvHStatus.Hstat", "Kyv1Digit.sseg", "Kyv4Digit.fourseg", "Kyv6Digit.sixseg",
+          "KyvMovingBars.KyvMovingBar", "KyvPulse.HeartBeat", "KyvMultiBars.KyvMultiBar"}) {
       registry.create(name);
       std::printf("created %s\n", name);
     }

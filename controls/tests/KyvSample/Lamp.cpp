@@ -22,10 +22,11 @@ const kyv::ClassInfo& Lamp::classTable() {
                        {T::property<&K::Lit, &K::setLit>("Lit", 0x68030000, "Whether the lamp shows OnColor."),
                         T::property<&K::OnColor, &K::setOnColor>("OnColor", 0x68030001, "The colour while lit.")},
                        {},
-                       {T::stored<&K::Lit>("Lit", false, [](K& c, bool v) {
-                          c.lit_ = v;
-                          c.show();
-                        }),
+                       {T::stored<&K::Lit>("Lit", false,
+                                           [](K& c, bool v) {
+                                             c.lit_ = v;
+                                             c.show();
+                                           }),
                         T::stored<&K::OnColor>("OnColor", kOnColour, [](K& c, kyv::Colour v) {
                           c.on_ = v;
                           c.show();

@@ -33,14 +33,15 @@ class HeadlessChromium {
     if (program.isEmpty()) return fail(why, QStringLiteral("chromium is not installed"));
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(QProcess::nullDevice());
-    process_.start(program, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                             "--disable-extensions", "--hide-scrollbars", "--force-device-scale-factor=1",
-                             "--force-color-profile=srgb", "--remote-debugging-address=127.0.0.1",
-                             "--remote-debugging-port=0",
-                             QStringLiteral("--window-size=%1,%2").arg(window.width()).arg(window.height()),
-                             "--user-data-dir=" + profile_.path(), "about:blank"});
-    if (!process_.waitForStarted(10'000)) return fail(why, QStringLiteral("chromium does not start: ") + process_.errorString());
+    process_.start(program,
+                   {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                    "--disable-extensions", "--hide-scrollbars", "--force-device-scale-factor=1",
+                    "--force-color-profile=srgb", "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
+                    QStringLiteral("--window-size=%1,%2").arg(window.width()).arg(window.height()),
+                    "--user-data-dir=" + profile_.path(), "about:blank"});
+    if (!process_.waitForStarted(10'000))
+      return fail(why, QStringLiteral("chromium does not start: ") + process_.errorString());
     QFile active(profile_.filePath(QStringLiteral("DevToolsActivePort")));
     if (!QTest::qWaitFor([&] { return active.exists() && active.size() > 0; }, 30'000))
       return fail(why, QStringLiteral("chromium gave no DevTools port within 30 s"));
@@ -49,7 +50,8 @@ class HeadlessChromium {
     const QList<QByteArray> lines = active.readAll().split('\n');
     if (lines.size() < 2) return fail(why, QStringLiteral("DevToolsActivePort is incomplete"));
     QObject::connect(&socket_, &QWebSocket::textMessageReceived, [this](const QString& m) { take(m); });
-    socket_.open(QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(QString::fromLatin1(lines[0]), QString::fromLatin1(lines[1]))));
+    socket_.open(
+        QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(QString::fromLatin1(lines[0]), QString::fromLatin1(lines[1]))));
     if (!QTest::qWaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, 10'000))
       return fail(why, QStringLiteral("cannot reach chromium's DevTools: ") + socket_.errorString());
     return true;
@@ -58,8 +60,8 @@ class HeadlessChromium {
   // Opens `url` in a new page, which the later calls act on.
   bool open(const QString& url) {
     const QJsonObject target = command(QStringLiteral("Target.createTarget"), {{"url", url}}, false);
-    const QJsonObject attached = command(QStringLiteral("Target.attachToTarget"),
-                                         {{"targetId", target["targetId"]}, {"flatten", true}}, false);
+    const QJsonObject attached =
+        command(QStringLiteral("Target.attachToTarget"), {{"targetId", target["targetId"]}, {"flatten", true}}, false);
     page_ = attached["sessionId"].toString();
     return !page_.isEmpty();
   }
@@ -76,12 +78,15 @@ class HeadlessChromium {
     const QJsonObject r = command(
         QStringLiteral("Page.captureScreenshot"),
         {{"format", "png"},
-         {"clip", QJsonObject{{"x", clip.x()}, {"y", clip.y()}, {"width", clip.width()}, {"height", clip.height()}, {"scale", 1}}}});
+         {"clip",
+          QJsonObject{
+              {"x", clip.x()}, {"y", clip.y()}, {"width", clip.width()}, {"height", clip.height()}, {"scale", 1}}}});
     return QImage::fromData(QByteArray::fromBase64(r["data"].toString().toLatin1()), "PNG");
   }
 
   // Sends a DevTools command and waits for its answer (an empty object on failure).
-  QJsonObject command(const QString& method, const QJsonObject& params = {}, bool inPage = true, int timeoutMs = 20'000) {
+  QJsonObject command(const QString& method, const QJsonObject& params = {}, bool inPage = true,
+                      int timeoutMs = 20'000) {
     const int id = ++lastId_;
     QJsonObject message{{"id", id}, {"method", method}, {"params", params}};
     if (inPage && !page_.isEmpty()) message.insert("sessionId", page_);

@@ -51,13 +51,13 @@ class ServedKyvdash {
     if (!process_.waitForStarted(10'000)) return false;
     static const QRegularExpression served(QStringLiteral("serving (http://\\S+) "));
     return QTest::qWaitFor(
-        [&] {
-          out_ += process_.readAllStandardOutput();
-          const QRegularExpressionMatch m = served.match(QString::fromUtf8(out_));
-          if (m.hasMatch()) url_ = m.captured(1);
-          return !url_.isEmpty() || process_.state() != QProcess::Running;
-        },
-        20'000) &&
+               [&] {
+                 out_ += process_.readAllStandardOutput();
+                 const QRegularExpressionMatch m = served.match(QString::fromUtf8(out_));
+                 if (m.hasMatch()) url_ = m.captured(1);
+                 return !url_.isEmpty() || process_.state() != QProcess::Running;
+               },
+               20'000) &&
            !url_.isEmpty();
   }
   void feed(const QByteArray& lines) {

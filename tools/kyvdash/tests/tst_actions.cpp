@@ -39,7 +39,9 @@ LayoutAction run(QStringList command, double timeout = 10, double holdoff = 0) {
   return a;
 }
 
-LayoutEvent on(const char* event, std::vector<LayoutAction> actions) { return {QString::fromUtf8(event), std::move(actions)}; }
+LayoutEvent on(const char* event, std::vector<LayoutAction> actions) {
+  return {QString::fromUtf8(event), std::move(actions)};
+}
 
 QByteArray contents(const QString& path) {
   QFile f(path);
@@ -119,14 +121,16 @@ class TestActions : public QObject {
     actions->add(QStringLiteral("disk"), on("MaxLimitReached", {log(dir.path())}));  // a directory
     actions->fire(QStringLiteral("disk"), QStringLiteral("MaxLimitReached"), QStringLiteral("1"));
     QCOMPARE(problems.size(), 1);
-    QVERIFY2(problems[0].startsWith(QStringLiteral("action on disk MaxLimitReached: cannot append to %1: ").arg(dir.path())),
-             qPrintable(problems[0]));
+    QVERIFY2(
+        problems[0].startsWith(QStringLiteral("action on disk MaxLimitReached: cannot append to %1: ").arg(dir.path())),
+        qPrintable(problems[0]));
   }
 
   // The command's words take the placeholders; it runs without blocking the loop.
   void runCommand() {
     const QString out = dir.filePath(QStringLiteral("ran"));
-    actions->add(QStringLiteral("cpu"), on("MaxThreshReached", {run({"sh", "-c", "echo \"$0 $1\" > " + out, "{control}", "{value}"})}));
+    actions->add(QStringLiteral("cpu"),
+                 on("MaxThreshReached", {run({"sh", "-c", "echo \"$0 $1\" > " + out, "{control}", "{value}"})}));
     QSignalSpy ended(actions.get(), &Actions::commandEnded);
     actions->fire(QStringLiteral("cpu"), QStringLiteral("MaxThreshReached"), QStringLiteral("97"));
     QVERIFY(ended.wait(kWait));
@@ -139,12 +143,14 @@ class TestActions : public QObject {
     actions->add(QStringLiteral("b"), on("E", {run({"/nonexistent/alert"})}));
     actions->add(QStringLiteral("c"), on("E", {run({"sleep", "30"}, 0.2)}));
     QSignalSpy ended(actions.get(), &Actions::commandEnded);
-    for (const char* control : {"a", "b", "c"}) actions->fire(QString::fromLatin1(control), QStringLiteral("E"), QStringLiteral("1"));
+    for (const char* control : {"a", "b", "c"})
+      actions->fire(QString::fromLatin1(control), QStringLiteral("E"), QStringLiteral("1"));
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 3, kWait);
     problems.sort();
     QCOMPARE(problems.size(), 3);
     QCOMPARE(problems[0], QStringLiteral("action on a E: sh ended with status 3"));
-    QVERIFY2(problems[1].startsWith(QLatin1String("action on b E: /nonexistent/alert cannot be started: ")), qPrintable(problems[1]));
+    QVERIFY2(problems[1].startsWith(QLatin1String("action on b E: /nonexistent/alert cannot be started: ")),
+             qPrintable(problems[1]));
     QCOMPARE(problems[2], QStringLiteral("action on c E: sleep timed out after 0.2 s and was ended"));
   }
 

@@ -45,13 +45,15 @@ class TestBrowser : public QObject {
   QJsonValue page(const QString& expression) { return browser.evaluate(expression); }
 
   QRect rectOf(const QString& expression) {
-    const QJsonObject r = page(QStringLiteral("JSON.parse(JSON.stringify(%1.getBoundingClientRect()))").arg(expression)).toObject();
+    const QJsonObject r =
+        page(QStringLiteral("JSON.parse(JSON.stringify(%1.getBoundingClientRect()))").arg(expression)).toObject();
     return QRect(qRound(r["x"].toDouble()), qRound(r["y"].toDouble()), qRound(r["width"].toDouble()),
                  qRound(r["height"].toDouble()));
   }
   // Control `name`'s rectangle in the picture.
   QRect controlRect(const QString& name) {
-    return rectOf(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]')").arg(name)).translated(-canvas.topLeft());
+    return rectOf(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]')").arg(name))
+        .translated(-canvas.topLeft());
   }
   QImage pagePicture(const QRect& part = {}) {
     return rgb(browser.screenshot(part.isNull() ? canvas : part.translated(canvas.topLeft())));
@@ -89,11 +91,16 @@ class TestBrowser : public QObject {
   }
   bool connectedToNewScreen(int screens) {
     const bool connected = QTest::qWaitFor(
-        [&] { return page(QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens)).toBool(); },
+        [&] {
+          return page(QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens))
+              .toBool();
+        },
         20'000);
     if (!connected)
       qWarning("the page says: %s",
-               qPrintable(page(QStringLiteral("JSON.stringify([location.href, document.getElementById('status').textContent])")).toString()));
+               qPrintable(page(QStringLiteral(
+                                   "JSON.stringify([location.href, document.getElementById('status').textContent])"))
+                              .toString()));
     return connected;
   }
 
@@ -106,7 +113,8 @@ class TestBrowser : public QObject {
     QVERIFY(browser.open(dash().url()));
     QVERIFY(connectedToNewScreen(1));
     canvas = rectOf(QStringLiteral("document.getElementById('picture')"));
-    const QJsonArray marks = page(QStringLiteral("[...document.querySelectorAll('.mark')].map(m => m.dataset.name)")).toArray();
+    const QJsonArray marks =
+        page(QStringLiteral("[...document.querySelectorAll('.mark')].map(m => m.dataset.name)")).toArray();
     for (const QJsonValue& m : marks) names << m.toString();
   }
 
@@ -131,7 +139,9 @@ class TestBrowser : public QObject {
     QCOMPARE(page(QStringLiteral("typeof window.hacked")).toString(), QStringLiteral("undefined"));
     QCOMPARE(page(QStringLiteral("document.getElementById('title').textContent")).toString(),
              QStringLiteral("Browser <script>window.hacked = 1</script> & co"));
-    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QLatin1String("connected")));
+    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent"))
+                .toString()
+                .startsWith(QLatin1String("connected")));
   }
 
   // A value written to kyvdash's standard input is in the page's pixels within a second.
@@ -160,7 +170,8 @@ class TestBrowser : public QObject {
     QVERIFY(markStale(QStringLiteral("vbar"), true, 5000));
     QVERIFY(showsSnapshot(vbar));
     QVERIFY(pagePicture(vbar) != fresh);
-    const QString tooltip = page(QStringLiteral("document.querySelector('.mark[data-name=\"vbar\"]').title")).toString();
+    const QString tooltip =
+        page(QStringLiteral("document.querySelector('.mark[data-name=\"vbar\"]').title")).toString();
     QVERIFY2(tooltip.startsWith(QLatin1String("No reading from in.v for ")), qPrintable(tooltip));
     dash().feed("v 55\n");
     QVERIFY(markStale(QStringLiteral("vbar"), false, 3000));
@@ -174,7 +185,9 @@ class TestBrowser : public QObject {
     const quint16 port = dash().port();
     served.reset();
     QVERIFY(QTest::qWaitFor([&] { return !page(QStringLiteral("kyvdash.connected")).toBool(); }, 5000));
-    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent")).toString().startsWith(QLatin1String("not connected")));
+    QVERIFY(page(QStringLiteral("document.getElementById('status').textContent"))
+                .toString()
+                .startsWith(QLatin1String("not connected")));
     served = std::make_unique<ServedKyvdash>();
     QVERIFY2(dash().start(layout, {}, port), qPrintable(dash().errors()));
     dash().feed("v 10\nh 90\nf 42\ns 1\nm 5\np 95\na 90\nb 10\n");

@@ -14,20 +14,21 @@ QByteArray j(const char* text) { return QByteArray(text).replace('\'', '"'); }
 
 // A layout with one standard input source "in" and the control written out in `control`
 // (a JSON object text); `sources` replaces the sources when given.
-QByteArray withControl(const QString& control, const QString& sources = QString::fromUtf8(j("{'in': {'type': 'stdin'}}"))) {
+QByteArray withControl(const QString& control,
+                       const QString& sources = QString::fromUtf8(j("{'in': {'type': 'stdin'}}"))) {
   return QString::fromUtf8(j("{'sources': %1, 'controls': [%2]}")).arg(sources, control).toUtf8();
 }
 
 // A status bar named "bar" fed by in.x, with `extra` members added.
 QByteArray bar(const QString& extra = {}) {
   return withControl(QString::fromUtf8(j("{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
-        " 'feed': {'source': 'in', 'field': 'x'}%1}"))
+                                         " 'feed': {'source': 'in', 'field': 'x'}%1}"))
                          .arg(extra.isEmpty() ? QString() : QStringLiteral(", ") + extra));
 }
 
 QByteArray withSource(const QString& source, const QString& field = QStringLiteral("cpu")) {
   return withControl(QString::fromUtf8(j("{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
-        " 'feed': {'source': 's', 'field': '%1'}}"))
+                                         " 'feed': {'source': 's', 'field': '%1'}}"))
                          .arg(field),
                      QString::fromUtf8(j("{'s': %1}")).arg(source));
 }
@@ -52,24 +53,26 @@ class TestLayout : public QObject {
 
  private slots:
   void aGoodLayout() {
-    const QByteArray text = j("{"
-        " 'title': 'Plant', 'size': [9000, 6000], 'background': '#102030',"
-        " 'sources': {'in': {'type': 'stdin'},"
-        " 'log': {'type': 'file', 'path': '/var/log/plant.csv', 'poll': 0.5},"
-        " 'tail': {'type': 'file', 'path': '/var/log/plant.log', 'format': 'csv', 'separator': ';'},"
-        " 'box': {'type': 'proc'},"
-        " 'prom': {'type': 'prometheus', 'url': 'http://127.0.0.1:9100/metrics', 'interval': 15},"
-        " 'cmd': {'type': 'command', 'command': 'vmstat -n 1'}},"
-        " 'labels': [{'text': 'Pressure', 'rect': [0, 0, 900, 300]}],"
-        " 'controls': ["
-        " {'name': 'p', 'class': 'KyvVStatus.Kyvvstat', 'rect': [15, 300, 405, 4260],"
-        " 'properties': [['Maxlimit', 200], ['FillColor', '#FF8000']],"
-        " 'feed': {'source': 'in', 'field': 'pressure', 'scale': 0.5, 'offset': -3, 'stale': 10},"
-        " 'on': {'MaxThreshReached': [{'print': true}, {'log': '/tmp/p.log', 'holdoff': 5},"
-        " {'run': ['notify', '{control} is at {value}'], 'timeout': 3}]}},"
-        " {'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [600, 300, 2100, 1305],"
-        " 'feed': [{'source': 'box', 'field': 'cpu', 'column': 0}, {'source': 'prom', 'field': 'up{job=\\'node\\'}', 'column': 1}]}"
-        " ]}");
+    const QByteArray text =
+        j("{"
+          " 'title': 'Plant', 'size': [9000, 6000], 'background': '#102030',"
+          " 'sources': {'in': {'type': 'stdin'},"
+          " 'log': {'type': 'file', 'path': '/var/log/plant.csv', 'poll': 0.5},"
+          " 'tail': {'type': 'file', 'path': '/var/log/plant.log', 'format': 'csv', 'separator': ';'},"
+          " 'box': {'type': 'proc'},"
+          " 'prom': {'type': 'prometheus', 'url': 'http://127.0.0.1:9100/metrics', 'interval': 15},"
+          " 'cmd': {'type': 'command', 'command': 'vmstat -n 1'}},"
+          " 'labels': [{'text': 'Pressure', 'rect': [0, 0, 900, 300]}],"
+          " 'controls': ["
+          " {'name': 'p', 'class': 'KyvVStatus.Kyvvstat', 'rect': [15, 300, 405, 4260],"
+          " 'properties': [['Maxlimit', 200], ['FillColor', '#FF8000']],"
+          " 'feed': {'source': 'in', 'field': 'pressure', 'scale': 0.5, 'offset': -3, 'stale': 10},"
+          " 'on': {'MaxThreshReached': [{'print': true}, {'log': '/tmp/p.log', 'holdoff': 5},"
+          " {'run': ['notify', '{control} is at {value}'], 'timeout': 3}]}},"
+          " {'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [600, 300, 2100, 1305],"
+          " 'feed': [{'source': 'box', 'field': 'cpu', 'column': 0}, {'source': 'prom', 'field': 'up{job=\\'node\\'}', "
+          "'column': 1}]}"
+          " ]}");
     QStringList errors;
     const Layout l = parseLayout(text, errors);
     QCOMPARE(errors, QStringList());
@@ -131,21 +134,26 @@ class TestLayout : public QObject {
     row("not an object", "[1, 2]", {"the file is not a JSON object"});
     row("no controls", "{}", {"controls: must be a list of at least one control"});
     row("empty controls", j("{'controls': []}"), {"controls: must be a list of at least one control"});
-    row("unknown member", j("{'controls': [{'name': 'a', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 10, 10]}], 'colour': 1}"),
+    row("unknown member",
+        j("{'controls': [{'name': 'a', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 10, 10]}], 'colour': 1}"),
         {"colour: unknown member (known: title, size, background, sources, controls, labels)"});
     row("title", j("{'title': 5, 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"title: must be a text that is not empty"});
     row("size", j("{'size': [0, 10], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"size: width and height must be above 0 and at most 1000000 twips"});
-    row("background", j("{'background': 'greenish', 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
+    row("background",
+        j("{'background': 'greenish', 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"background: must be a colour such as \"#203040\" or \"black\""});
-    row("sources not an object", j("{'sources': [], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
+    row("sources not an object",
+        j("{'sources': [], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"sources: must be an object of NAME: source"});
     row("labels not a list", j("{'labels': {}, 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"labels: must be a list of {text, rect}"});
-    row("label", j("{'labels': [{'rect': [0, 0, 10]}], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
+    row("label",
+        j("{'labels': [{'rect': [0, 0, 10]}], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"labels[0]: text: missing", "labels[0]: rect: must be [left, top, width, height] in twips"});
-    row("label not an object", j("{'labels': ['x'], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
+    row("label not an object",
+        j("{'labels': ['x'], 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"labels[0]: text: a label must be an object"});
   }
   void errorsOfTheFile() {
@@ -157,7 +165,8 @@ class TestLayout : public QObject {
   void notJson() {
     const QStringList errors = parseErrors("{\"controls\": [\n  {\"name\": }]}");
     QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].startsWith(QLatin1String("the file is not JSON: parse error at line 2, column 12")), qPrintable(errors[0]));
+    QVERIFY2(errors[0].startsWith(QLatin1String("the file is not JSON: parse error at line 2, column 12")),
+             qPrintable(errors[0]));
   }
 
   void errorsOfSources_data() {
@@ -168,15 +177,20 @@ class TestLayout : public QObject {
     };
     row("not an object", "3", {"source \"s\": type: the source must be an object"});
     row("no type", "{}", {"source \"s\": type: missing"});
-    row("unknown type", j("{'type': 'ftp'}"), {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
+    row("unknown type", j("{'type': 'ftp'}"),
+        {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
     row("stdin member", j("{'type': 'stdin', 'path': 'x'}"), {"source \"s\": path: unknown member (known: type)"});
     row("file without path", j("{'type': 'file'}"), {"source \"s\": path: missing"});
-    row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"), {"source \"s\": format: must be \"csv\" or \"lines\""});
-    row("file separator", j("{'type': 'file', 'path': 'a.csv', 'separator': ';;'}"), {"source \"s\": separator: must be one character"});
+    row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"),
+        {"source \"s\": format: must be \"csv\" or \"lines\""});
+    row("file separator", j("{'type': 'file', 'path': 'a.csv', 'separator': ';;'}"),
+        {"source \"s\": separator: must be one character"});
     row("file poll", j("{'type': 'file', 'path': 'a', 'poll': 0}"), {"source \"s\": poll: must be from 0.05 to 3600"});
-    row("proc interval", j("{'type': 'proc', 'interval': 0.01}"), {"source \"s\": interval: must be from 0.1 to 86400"});
+    row("proc interval", j("{'type': 'proc', 'interval': 0.01}"),
+        {"source \"s\": interval: must be from 0.1 to 86400"});
     row("proc interval text", j("{'type': 'proc', 'interval': '1'}"), {"source \"s\": interval: must be a number"});
-    row("proc member", j("{'type': 'proc', 'url': 'http://a'}"), {"source \"s\": url: unknown member (known: type, interval)"});
+    row("proc member", j("{'type': 'proc', 'url': 'http://a'}"),
+        {"source \"s\": url: unknown member (known: type, interval)"});
     row("prometheus without url", j("{'type': 'prometheus'}"), {"source \"s\": url: missing"});
     row("prometheus url", j("{'type': 'prometheus', 'url': 'ftp://host/metrics'}"),
         {"source \"s\": url: must be an http:// or https:// address"});
@@ -204,8 +218,9 @@ class TestLayout : public QObject {
     row("no name", withControl(j("{'class': 'K.K', 'rect': [0, 0, 1, 1]}")), {"controls[0]: name: missing"});
     row("empty name", withControl(j("{'name': '', 'class': 'K.K', 'rect': [0, 0, 1, 1]}")),
         {"controls[0]: name: must be a text that is not empty"});
-    row("same name", withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1]},"
-        " {'name': 'A', 'class': 'K.K', 'rect': [0, 0, 1, 1]}")),
+    row("same name",
+        withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1]},"
+                      " {'name': 'A', 'class': 'K.K', 'rect': [0, 0, 1, 1]}")),
         {"control \"A\": name: used by an earlier control"});
     row("no class", withControl(j("{'name': 'a', 'rect': [0, 0, 1, 1]}")), {"control \"a\": class: missing"});
     row("unknown member", withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'feeds': []}")),
@@ -220,9 +235,11 @@ class TestLayout : public QObject {
         {"control \"a\": rect: left and top must be from 0 to 1000000 twips"});
     row("rect width", withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 0, 1]}")),
         {"control \"a\": rect: width and height must be above 0 and at most 1000000 twips"});
-    row("properties not a list", withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'properties': {}}")),
+    row("properties not a list",
+        withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'properties': {}}")),
         {"control \"a\": properties: \"properties\" is not an array"});
-    row("property not a pair", withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'properties': [['Maxlimit']]}")),
+    row("property not a pair",
+        withControl(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'properties': [['Maxlimit']]}")),
         {"control \"a\": properties: entry 1 is not a [KEY, VALUE] pair"});
   }
   void errorsOfControls() {
@@ -235,8 +252,9 @@ class TestLayout : public QObject {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("errors");
     const auto row = [](const char* name, const QByteArray& feed, const QStringList& errors) {
-      QTest::newRow(name) << withControl(QString::fromUtf8(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'feed': %1}"))
-                                             .arg(QString::fromUtf8(feed)))
+      QTest::newRow(name) << withControl(
+                                 QString::fromUtf8(j("{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 1, 1], 'feed': %1}"))
+                                     .arg(QString::fromUtf8(feed)))
                           << errors;
     };
     row("not an object", "2", {"control \"a\": feed: must be an object"});
@@ -248,7 +266,8 @@ class TestLayout : public QObject {
     row("scale", j("{'source': 'in', 'field': 'x', 'scale': '2'}"), {"control \"a\": feed.scale: must be a number"});
     row("offset", j("{'source': 'in', 'field': 'x', 'offset': 1e13}"),
         {"control \"a\": feed.offset: must be from -1000000000000 to 1000000000000"});
-    row("column fraction", j("{'source': 'in', 'field': 'x', 'column': 1.5}"), {"control \"a\": feed.column: must be a whole number"});
+    row("column fraction", j("{'source': 'in', 'field': 'x', 'column': 1.5}"),
+        {"control \"a\": feed.column: must be a whole number"});
     row("column range", j("{'source': 'in', 'field': 'x', 'column': 40000}"),
         {"control \"a\": feed.column: must be from -32768 to 32767"});
     row("stale", j("{'source': 'in', 'field': 'x', 'stale': 0}"),
@@ -272,23 +291,30 @@ class TestLayout : public QObject {
     QCOMPARE(parseErrors(withSource(j("{'type': 'proc'}"), "cpu7")), QStringList());
     QCOMPARE(parseErrors(withSource(j("{'type': 'proc'}"), "net.eth0.tx")), QStringList());
     QCOMPARE(parseErrors(withSource(j("{'type': 'proc'}"), "disk.nvme0n1.read")), QStringList());
-    QCOMPARE(parseErrors(withSource(j("{'type': 'proc'}"), "cpu_busy")),
-             QStringList({"control \"bar\": feed.field: \"cpu_busy\" is not a reading of a proc source (cpu, cpuN, mem, "
-                          "swap, load1, load5, load15, net.rx, net.tx, net.IFACE.rx, net.IFACE.tx, disk.read, "
-                          "disk.write, disk.DEV.read, disk.DEV.write)"}));
-    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), j("up{job=\\'a\\'}"))), QStringList());
+    QCOMPARE(
+        parseErrors(withSource(j("{'type': 'proc'}"), "cpu_busy")),
+        QStringList({"control \"bar\": feed.field: \"cpu_busy\" is not a reading of a proc source (cpu, cpuN, mem, "
+                     "swap, load1, load5, load15, net.rx, net.tx, net.IFACE.rx, net.IFACE.tx, disk.read, "
+                     "disk.write, disk.DEV.read, disk.DEV.write)"}));
+    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), j("up{job=\\'a\\'}"))),
+             QStringList());
     QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), j("up{job=a}"))),
              QStringList({"control \"bar\": feed.field: not a metric selector: the value of label job is not a closed "
                           "double-quoted text"}));
-    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "rate(node_cpu_seconds_total)")), QStringList());
+    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "rate(node_cpu_seconds_total)")),
+             QStringList());
     // A query's feed goes stale after three intervals unless it says otherwise; any text is a query.
     QStringList errors;
-    const Layout query = parseLayout(withSource(j("{'type': 'prometheus-query', 'url': 'http://h:9090', 'interval': 4}"),
-                                                j("sum by (instance) (rate(x[1m]))")), errors);
+    const Layout query =
+        parseLayout(withSource(j("{'type': 'prometheus-query', 'url': 'http://h:9090', 'interval': 4}"),
+                               j("sum by (instance) (rate(x[1m]))")),
+                    errors);
     QCOMPARE(errors, QStringList());
     QCOMPARE(query.controls[0].feeds[0].staleAfter, std::optional<double>(12));
-    QCOMPARE(parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "9lives")),
-             QStringList({"control \"bar\": feed.field: not a metric selector: a metric name must start with a letter, _ or :"}));
+    QCOMPARE(
+        parseErrors(withSource(j("{'type': 'prometheus', 'url': 'http://h/m'}"), "9lives")),
+        QStringList(
+            {"control \"bar\": feed.field: not a metric selector: a metric name must start with a letter, _ or :"}));
   }
 
   void errorsOfActions_data() {
@@ -299,29 +325,37 @@ class TestLayout : public QObject {
     };
     row("not an object", "[]", {"control \"bar\": on: must be an object of EVENT: action(s)"});
     row("no action", j("{'NormalOPs': []}"), {"control \"bar\": on.NormalOPs: must hold at least one action"});
-    row("action not an object", j("{'NormalOPs': 'print'}"), {"control \"bar\": on.NormalOPs: an action must be an object"});
+    row("action not an object", j("{'NormalOPs': 'print'}"),
+        {"control \"bar\": on.NormalOPs: an action must be an object"});
     row("no kind", j("{'NormalOPs': {'holdoff': 3}}"),
         {"control \"bar\": on.NormalOPs: an action must have exactly one of print, log and run"});
     row("two kinds", j("{'NormalOPs': [{'print': true}, {'print': true, 'log': 'a'}]}"),
         {"control \"bar\": on.NormalOPs[1]: an action must have exactly one of print, log and run"});
-    row("print", j("{'NormalOPs': {'print': 1}}"), {"control \"bar\": on.NormalOPs.print: must be a text that is not empty"});
+    row("print", j("{'NormalOPs': {'print': 1}}"),
+        {"control \"bar\": on.NormalOPs.print: must be a text that is not empty"});
     row("print text", j("{'NormalOPs': {'print': 'x', 'text': 'y'}}"),
         {"control \"bar\": on.NormalOPs.text: goes with log; print takes its text itself"});
-    row("log", j("{'NormalOPs': {'log': ''}}"), {"control \"bar\": on.NormalOPs.log: must be a text that is not empty"});
+    row("log", j("{'NormalOPs': {'log': ''}}"),
+        {"control \"bar\": on.NormalOPs.log: must be a text that is not empty"});
     row("run", j("{'NormalOPs': {'run': ''}}"),
         {"control \"bar\": on.NormalOPs.run: must be a command: a list of words or a text, not empty"});
     row("run timeout", j("{'NormalOPs': {'run': 'true', 'timeout': 0}}"),
         {"control \"bar\": on.NormalOPs.timeout: must be above 0 and at most 3600"});
     row("run text", j("{'NormalOPs': {'run': 'true', 'text': 'x'}}"),
         {"control \"bar\": on.NormalOPs.text: goes with log, not with run"});
-    row("timeout of a log", j("{'NormalOPs': {'log': 'a', 'timeout': 2}}"), {"control \"bar\": on.NormalOPs.timeout: goes with run"});
+    row("timeout of a log", j("{'NormalOPs': {'log': 'a', 'timeout': 2}}"),
+        {"control \"bar\": on.NormalOPs.timeout: goes with run"});
     row("holdoff", j("{'NormalOPs': {'print': true, 'holdoff': -1}}"),
         {"control \"bar\": on.NormalOPs.holdoff: must be from 0 to 86400"});
-    row("unknown placeholder", j("{'NormalOPs': [{'print': '{control} at {unknown}'}, {'log': 'a', 'text': '{valeu}'},"
-                                 " {'run': ['awk', '{print $1}', '{Value}']}]}"),
-        {"control \"bar\": on.NormalOPs[0].print: unknown placeholder {unknown} (known: {time}, {control}, {event}, {value})",
-         "control \"bar\": on.NormalOPs[1].text: unknown placeholder {valeu} (known: {time}, {control}, {event}, {value})",
-         "control \"bar\": on.NormalOPs[2].run: unknown placeholder {Value} (known: {time}, {control}, {event}, {value})"});
+    row("unknown placeholder",
+        j("{'NormalOPs': [{'print': '{control} at {unknown}'}, {'log': 'a', 'text': '{valeu}'},"
+          " {'run': ['awk', '{print $1}', '{Value}']}]}"),
+        {"control \"bar\": on.NormalOPs[0].print: unknown placeholder {unknown} (known: {time}, {control}, {event}, "
+         "{value})",
+         "control \"bar\": on.NormalOPs[1].text: unknown placeholder {valeu} (known: {time}, {control}, {event}, "
+         "{value})",
+         "control \"bar\": on.NormalOPs[2].run: unknown placeholder {Value} (known: {time}, {control}, {event}, "
+         "{value})"});
     row("unclosed quote", j("{'NormalOPs': {'run': 'sh -c \\u0027echo x'}}"),
         {"control \"bar\": on.NormalOPs.run: cannot be split into words: a single quote is not closed"});
     row("misspelt", j("{'NormalOPs': {'print': true, 'holdof': 1}}"),
@@ -335,8 +369,9 @@ class TestLayout : public QObject {
 
   // Every problem of the file is reported, not only the first.
   void everyErrorAtOnce() {
-    const QStringList errors = parseErrors(withControl(j("{'name': 'a', 'rect': [0, 0, 1, 1], 'feed': {'source': 'x', 'field': 'y'}},"
-        " {'name': 'b', 'class': 'K.K'}")));
+    const QStringList errors =
+        parseErrors(withControl(j("{'name': 'a', 'rect': [0, 0, 1, 1], 'feed': {'source': 'x', 'field': 'y'}},"
+                                  " {'name': 'b', 'class': 'K.K'}")));
     QCOMPARE(errors, QStringList({"control \"a\": class: missing",
                                   "control \"a\": feed.source: no source is named \"x\" (sources: in)",
                                   "control \"b\": rect: missing; give [left, top, width, height] in twips"}));
@@ -358,12 +393,14 @@ class TestLayout : public QObject {
         {"control \"bar\": on.Boom: KyvVStatus.Kyvvstat raises no event \"Boom\" (its events: MinThreshReached, "
          "MaxThreshReached, NormalOPs)"});
     row("a class without events",
-        withControl(j("{'name': 't', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 900, 900], 'on': {'NormalOPs': {'print': true}}}")),
+        withControl(j("{'name': 't', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 900, 900], 'on': {'NormalOPs': "
+                      "{'print': true}}}")),
         {"control \"t\": on.NormalOPs: KyvPulse.HeartBeat raises no event \"NormalOPs\" (it raises none)"});
     row("events in any case", bar(j("'on': {'maxthreshreached': {'print': true}}")), {});
-    row("the multi-bar's columns", withControl(j("{'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [0, 0, 900, 900],"
-        " 'feed': [{'source': 'in', 'field': 'a', 'column': 0},"
-        " {'source': 'in', 'field': 'b', 'column': 1, 'method': 'value'}]}")),
+    row("the multi-bar's columns",
+        withControl(j("{'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [0, 0, 900, 900],"
+                      " 'feed': [{'source': 'in', 'field': 'a', 'column': 0},"
+                      " {'source': 'in', 'field': 'b', 'column': 1, 'method': 'value'}]}")),
         {});
   }
   void errorsAgainstTheClasses() {
@@ -375,7 +412,8 @@ class TestLayout : public QObject {
   void unknownClass() {
     const QStringList errors = classErrors(withControl(j("{'name': 'z', 'class': 'No.Such', 'rect': [0, 0, 9, 9]}")));
     QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].startsWith(QLatin1String("control \"z\": class: Cannot create object: ")), qPrintable(errors[0]));
+    QVERIFY2(errors[0].startsWith(QLatin1String("control \"z\": class: Cannot create object: ")),
+             qPrintable(errors[0]));
     QVERIFY2(errors[0].contains(QLatin1String("No.Such")), qPrintable(errors[0]));
   }
 
@@ -384,14 +422,22 @@ class TestLayout : public QObject {
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("method");
     QTest::addColumn<int>("argType");
-    QTest::newRow("vertical bar") << "KyvVStatus.Kyvvstat" << "incbar" << int(kyv::VarType::Integer);
-    QTest::newRow("horizontal bar") << "KyvHStatus.Hstat" << "incbar" << int(kyv::VarType::Integer);
-    QTest::newRow("digit") << "Kyv1Digit.sseg" << "send" << int(kyv::VarType::Long);
-    QTest::newRow("four digits") << "Kyv4Digit.fourseg" << "send" << int(kyv::VarType::Long);
-    QTest::newRow("six digits") << "Kyv6Digit.sixseg" << "send" << int(kyv::VarType::Long);
-    QTest::newRow("bar graph") << "KyvMovingBars.KyvMovingBar" << "MoveBar" << int(kyv::VarType::Integer);
-    QTest::newRow("trace") << "KyvPulse.HeartBeat" << "Plot" << int(kyv::VarType::Integer);
-    QTest::newRow("multi-bar") << "KyvMultiBars.KyvMultiBar" << "Value" << int(kyv::VarType::Integer);
+    QTest::newRow("vertical bar") << "KyvVStatus.Kyvvstat"
+                                  << "incbar" << int(kyv::VarType::Integer);
+    QTest::newRow("horizontal bar") << "KyvHStatus.Hstat"
+                                    << "incbar" << int(kyv::VarType::Integer);
+    QTest::newRow("digit") << "Kyv1Digit.sseg"
+                           << "send" << int(kyv::VarType::Long);
+    QTest::newRow("four digits") << "Kyv4Digit.fourseg"
+                                 << "send" << int(kyv::VarType::Long);
+    QTest::newRow("six digits") << "Kyv6Digit.sixseg"
+                                << "send" << int(kyv::VarType::Long);
+    QTest::newRow("bar graph") << "KyvMovingBars.KyvMovingBar"
+                               << "MoveBar" << int(kyv::VarType::Integer);
+    QTest::newRow("trace") << "KyvPulse.HeartBeat"
+                           << "Plot" << int(kyv::VarType::Integer);
+    QTest::newRow("multi-bar") << "KyvMultiBars.KyvMultiBar"
+                               << "Value" << int(kyv::VarType::Integer);
   }
   void feedMethods() {
     QFETCH(QString, className);
@@ -403,7 +449,8 @@ class TestLayout : public QObject {
     kyvqt::ControlWidget::defaultRegistry().describe(className.toStdString(), [&](const kyv::ClassInfo& info) {
       const std::optional<FeedMembers> m = feedMembers(info, feed, &field, &problem);
       if (!m) return;
-      found = QString::fromUtf8(info.members()[m->method].name.data(), qsizetype(info.members()[m->method].name.size()));
+      found =
+          QString::fromUtf8(info.members()[m->method].name.data(), qsizetype(info.members()[m->method].name.size()));
       type = int(m->argType);
     });
     QCOMPARE(found, method);

@@ -6,8 +6,8 @@
 
 #include "Backoff.h"
 #include "FeedMap.h"
-#include "ProcStats.h"
 #include "LabelFormat.h"
+#include "ProcStats.h"
 #include "PromQuerySource.h"
 #include "PromText.h"
 #include "Readings.h"
@@ -72,7 +72,8 @@ class TestParts : public QObject {
     const std::optional<QStringList> split = splitShellWords(text, &problem);
     QVERIFY2(split, qPrintable(problem));
     QCOMPARE(*split, words);
-    for (const char* bad : {"echo 'a", "echo \"a", "echo a\\"}) QVERIFY(!splitShellWords(QString::fromLatin1(bad), &problem));
+    for (const char* bad : {"echo 'a", "echo \"a", "echo a\\"})
+      QVERIFY(!splitShellWords(QString::fromLatin1(bad), &problem));
   }
 
   // A label shows its reading with its unit and precision.
@@ -86,11 +87,13 @@ class TestParts : public QObject {
     QCOMPARE(formatLabel(QStringLiteral("load {value} ({value:.0f})"), 0.52), QStringLiteral("load 0.52 (1)"));
     QCOMPARE(formatLabel(QStringLiteral("in: {value:si}B/s"), std::nullopt), QStringLiteral("in: -B/s"));
     QCOMPARE(labelTextProblem(QStringLiteral("{value:.2f} {value:si} {value}"), true), QString());
-    QCOMPARE(labelTextProblem(QStringLiteral("{value:.2e}"), true),
-             QStringLiteral("unknown format in {value:.2e} (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})"));
+    QCOMPARE(
+        labelTextProblem(QStringLiteral("{value:.2e}"), true),
+        QStringLiteral("unknown format in {value:.2e} (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})"));
     QCOMPARE(labelTextProblem(QStringLiteral("{time}"), true),
              QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f} or {value:si})"));
-    QCOMPARE(labelTextProblem(QStringLiteral("{value} MB"), false), QStringLiteral("{value} needs the label to have a feed"));
+    QCOMPARE(labelTextProblem(QStringLiteral("{value} MB"), false),
+             QStringLiteral("{value} needs the label to have a feed"));
   }
 
   // A counter's rate a second; a counter that went down was reset and counts from 0.
@@ -109,14 +112,21 @@ class TestParts : public QObject {
   void queryAnswers() {
     QString problem;
     int series = 0;
-    QCOMPARE(*queryValue(R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"a":"1"},"value":[1.5,"42.25"]},)"
-                         R"({"metric":{"a":"2"},"value":[1.5,"7"]}]}})", &problem, &series), 42.25);
+    QCOMPARE(
+        *queryValue(
+            R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"a":"1"},"value":[1.5,"42.25"]},)"
+            R"({"metric":{"a":"2"},"value":[1.5,"7"]}]}})",
+            &problem, &series),
+        42.25);
     QCOMPARE(series, 2);
-    QCOMPARE(*queryValue(R"({"status":"success","data":{"resultType":"scalar","result":[1.5,"+Inf"]}})", &problem, &series),
-             std::numeric_limits<double>::infinity());
+    QCOMPARE(
+        *queryValue(R"({"status":"success","data":{"resultType":"scalar","result":[1.5,"+Inf"]}})", &problem, &series),
+        std::numeric_limits<double>::infinity());
     QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"vector","result":[]}})", &problem, &series));
     QCOMPARE(problem, QStringLiteral("no data"));
-    QVERIFY(!queryValue(R"({"status":"error","errorType":"bad_data","error":"1:11: parse error: unclosed left parenthesis"})", &problem, &series));
+    QVERIFY(!queryValue(
+        R"({"status":"error","errorType":"bad_data","error":"1:11: parse error: unclosed left parenthesis"})", &problem,
+        &series));
     QCOMPARE(problem, QStringLiteral("bad_data: 1:11: parse error: unclosed left parenthesis"));
     QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"matrix","result":[]}})", &problem, &series));
     QCOMPARE(problem, QStringLiteral("gives a matrix, not a number or an instant vector"));
@@ -194,7 +204,8 @@ class TestParts : public QObject {
         "http_requests_total{method=\"post\",code=\"400\"}    3 1395066363000\n"
         "http_requests_total{method=\"get\", code=\"200\",} 97\n"
         "\n"
-        "msdos_file_access_time_seconds{path=\"C:\\\\DIR\\\\FILE.TXT\",error=\"Cannot find file:\\n\\\"FILE.TXT\\\"\"} 1.458255915e9\n"
+        "msdos_file_access_time_seconds{path=\"C:\\\\DIR\\\\FILE.TXT\",error=\"Cannot find file:\\n\\\"FILE.TXT\\\"\"} "
+        "1.458255915e9\n"
         "metric_without_labels 12.47\n"
         "queue_free NaN\n"
         "queue_limit +Inf\n"
@@ -236,11 +247,16 @@ class TestParts : public QObject {
   void badSelectors_data() {
     QTest::addColumn<QString>("selector");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("empty") << "" << "a metric name must start with a letter, _ or :";
-    QTest::newRow("open") << "up{" << "a label must read name=\"value\"";
-    QTest::newRow("no quotes") << "up{job=node}" << "the value of label job is not a closed double-quoted text";
-    QTest::newRow("unclosed") << "up{job=\"node\"" << "labels must be separated by commas and closed by }";
-    QTest::newRow("trailing") << "up x" << "unexpected text after the selector: x";
+    QTest::newRow("empty") << ""
+                           << "a metric name must start with a letter, _ or :";
+    QTest::newRow("open") << "up{"
+                          << "a label must read name=\"value\"";
+    QTest::newRow("no quotes") << "up{job=node}"
+                               << "the value of label job is not a closed double-quoted text";
+    QTest::newRow("unclosed") << "up{job=\"node\""
+                              << "labels must be separated by commas and closed by }";
+    QTest::newRow("trailing") << "up x"
+                              << "unexpected text after the selector: x";
   }
   void badSelectors() {
     QFETCH(QString, selector);
@@ -254,21 +270,25 @@ class TestParts : public QObject {
   void readingsOfProc() {
     ProcTexts a;
     a.stat = "cpu  100 0 100 700 100 0 0 0 0 0\ncpu0 50 0 50 350 50 0 0 0 0 0\nintr 5 5\n";
-    a.meminfo = "MemTotal:        1000 kB\nMemFree:          100 kB\nMemAvailable:     250 kB\n"
-                "SwapTotal:        400 kB\nSwapFree:         300 kB\n";
+    a.meminfo =
+        "MemTotal:        1000 kB\nMemFree:          100 kB\nMemAvailable:     250 kB\n"
+        "SwapTotal:        400 kB\nSwapFree:         300 kB\n";
     a.loadavg = "0.52 0.58 0.59 1/123 456\n";
-    a.netdev = "Inter-|   Receive                            |  Transmit\n"
-               " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets\n"
-               "    lo:  5000 10 0 0 0 0 0 0  5000 10 0 0 0 0 0 0\n"
-               "  eth0:  1000 10 0 0 0 0 0 0  2000 10 0 0 0 0 0 0\n"
-               "  wlan0:  500 10 0 0 0 0 0 0   100 10 0 0 0 0 0 0\n";
-    a.diskstats = "   8       0 sda 10 0 100 0 20 0 200 0 0 0 0\n"
-                  "   8       1 sda1 10 0 100 0 20 0 200 0 0 0 0\n"
-                  "   7       0 loop0 10 0 50 0 0 0 0 0 0 0 0\n";
+    a.netdev =
+        "Inter-|   Receive                            |  Transmit\n"
+        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets\n"
+        "    lo:  5000 10 0 0 0 0 0 0  5000 10 0 0 0 0 0 0\n"
+        "  eth0:  1000 10 0 0 0 0 0 0  2000 10 0 0 0 0 0 0\n"
+        "  wlan0:  500 10 0 0 0 0 0 0   100 10 0 0 0 0 0 0\n";
+    a.diskstats =
+        "   8       0 sda 10 0 100 0 20 0 200 0 0 0 0\n"
+        "   8       1 sda1 10 0 100 0 20 0 200 0 0 0 0\n"
+        "   7       0 loop0 10 0 50 0 0 0 0 0 0 0 0\n";
     a.wholeDisks = QStringList({"sda"});
     ProcTexts b = a;
     b.stat = "cpu  200 0 200 1300 100 0 0 0 0 0\ncpu0 150 0 50 350 50 0 0 0 0 0\n";
-    b.netdev.replace("1000 10", "3048 10").replace("2000 10", "1000 10");  // eth0 received 2048, its sent counter was reset
+    b.netdev.replace("1000 10", "3048 10")
+        .replace("2000 10", "1000 10");  // eth0 received 2048, its sent counter was reset
     b.diskstats.replace("sda 10 0 100", "sda 10 0 108").replace("0 200 0", "0 216 0");
 
     const ProcSnapshot first = parseProc(a, 10'000), second = parseProc(b, 12'000);
@@ -284,11 +304,11 @@ class TestParts : public QObject {
     QCOMPARE(reading(r, "cpu0"), 100.0);  // all 100 ticks busy
     QCOMPARE(reading(r, "net.eth0.rx"), 1024.0);
     QCOMPARE(reading(r, "net.eth0.tx"), -1.0);  // went backwards: no rate
-    QCOMPARE(reading(r, "net.rx"), 1024.0);  // lo is not counted
+    QCOMPARE(reading(r, "net.rx"), 1024.0);     // lo is not counted
     QCOMPARE(reading(r, "net.lo.rx"), 0.0);
     QCOMPARE(reading(r, "disk.sda.read"), 2048.0);  // 8 sectors of 512 bytes in 2 s
     QCOMPARE(reading(r, "disk.sda1.read"), 0.0);
-    QCOMPARE(reading(r, "disk.read"), 2048.0);   // whole disks only: the partition is inside sda
+    QCOMPARE(reading(r, "disk.read"), 2048.0);  // whole disks only: the partition is inside sda
     QCOMPARE(reading(r, "disk.write"), 4096.0);
   }
 
@@ -302,10 +322,11 @@ class TestParts : public QObject {
   }
 
   void procFields() {
-    for (const char* good : {"cpu", "cpu12", "mem", "swap", "load1", "load5", "load15", "net.rx", "net.tx", "net.eth0.rx",
-                             "net.wlp2s0.tx", "disk.read", "disk.write", "disk.nvme0n1.write"})
+    for (const char* good : {"cpu", "cpu12", "mem", "swap", "load1", "load5", "load15", "net.rx", "net.tx",
+                             "net.eth0.rx", "net.wlp2s0.tx", "disk.read", "disk.write", "disk.nvme0n1.write"})
       QVERIFY2(isProcField(QString::fromLatin1(good)), good);
-    for (const char* bad : {"", "cpu-1", "load", "load2", "memory", "net.rx.eth0", "net.eth0", "disk.sda", "disk.a.b.read"})
+    for (const char* bad :
+         {"", "cpu-1", "load", "load2", "memory", "net.rx.eth0", "net.eth0", "disk.sda", "disk.a.b.read"})
       QVERIFY2(!isProcField(QString::fromLatin1(bad)), bad);
   }
 

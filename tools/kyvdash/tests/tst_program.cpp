@@ -1,5 +1,7 @@
 // The kyvdash program as a user runs it: its command line, the layout errors it prints,
 // the examples, a headless snapshot of the system monitor, and a clean end on SIGTERM.
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -7,13 +9,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "Options.h"
 
@@ -38,7 +38,8 @@ QProcessEnvironment environment() {
   return env;
 }
 
-Run runKyvdash(const QStringList& arguments, const QString& workDir = {}, const QProcessEnvironment& env = environment()) {
+Run runKyvdash(const QStringList& arguments, const QString& workDir = {},
+               const QProcessEnvironment& env = environment()) {
   QProcess p;
   if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
   p.setProcessEnvironment(env);
@@ -102,8 +103,10 @@ class TestProgram : public QObject {
     QTest::newRow("snapshot in kiosk") << QStringList({"--snapshot", "a.png", "--kiosk", "a.json"})
                                        << "--snapshot runs headless: no --fullscreen or --kiosk";
     QTest::newRow("check with more") << QStringList({"--check", "--fullscreen", "a.json"}) << "--check goes alone";
-    QTest::newRow("scale too large") << QStringList({"--scale", "9", "a.json"}) << "--scale takes a factor from 0.25 to 8";
-    QTest::newRow("size without snapshot") << QStringList({"--size", "800x480", "a.json"}) << "--size goes with --snapshot";
+    QTest::newRow("scale too large") << QStringList({"--scale", "9", "a.json"})
+                                     << "--scale takes a factor from 0.25 to 8";
+    QTest::newRow("size without snapshot")
+        << QStringList({"--size", "800x480", "a.json"}) << "--size goes with --snapshot";
     QTest::newRow("size not WxH") << QStringList({"--snapshot", "a.png", "--size", "800", "a.json"})
                                   << "--size takes WIDTHxHEIGHT in pixels, each from 16 to 16384";
   }
@@ -142,14 +145,16 @@ class TestProgram : public QObject {
     f.close();
     const Run r = runKyvdash({"--snapshot", dir.filePath(QStringLiteral("bad.png")), layout});
     QCOMPARE(r.status, 1);
-    QCOMPARE(r.err, QStringLiteral("kyvdash: %1: control \"cpu\": rect: must be [left, top, width, height] in twips\n"
-                                   "kyvdash: %1: control \"mem\": feed.source: no source is named \"sys\" (sources: none)\n"
-                                   "kyvdash: %1: control \"mem\": feed.field: missing\n")
-                        .arg(layout));
+    QCOMPARE(r.err,
+             QStringLiteral("kyvdash: %1: control \"cpu\": rect: must be [left, top, width, height] in twips\n"
+                            "kyvdash: %1: control \"mem\": feed.source: no source is named \"sys\" (sources: none)\n"
+                            "kyvdash: %1: control \"mem\": feed.field: missing\n")
+                 .arg(layout));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.png"))));
     const Run missing = runKyvdash({"--check", dir.filePath(QStringLiteral("none.json"))});
     QCOMPARE(missing.status, 1);
-    QVERIFY2(missing.err.startsWith(QStringLiteral("kyvdash: %1: cannot read %1: ").arg(dir.filePath(QStringLiteral("none.json")))),
+    QVERIFY2(missing.err.startsWith(
+                 QStringLiteral("kyvdash: %1: cannot read %1: ").arg(dir.filePath(QStringLiteral("none.json")))),
              qPrintable(missing.err));
   }
 
@@ -169,25 +174,36 @@ class TestProgram : public QObject {
   void checkWarnings() {
     QTemporaryDir out;
     const QString layout = out.filePath(QStringLiteral("tight.json"));
-    writeFile(layout, j("{'sources': {'m': {'type': 'proc'}},"
-                        " 'labels': [{'text': 'A label far too long for its place', 'rect': [0, 0, 900, 300]}],"
-                        " 'controls': [{'name': 'net', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600],"
-                        "   'feed': {'source': 'm', 'field': 'net.rx'}},"
-                        "  {'name': 'cpu', 'class': 'Kyv4Digit.fourseg', 'rect': [3000, 300, 2400, 600],"
-                        "   'feed': {'source': 'm', 'field': 'cpu', 'scale': 100}},"
-                        "  {'name': 'graph', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [0, 1200, 4950, 2250],"
-                        "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}}]}"));
+    writeFile(layout,
+              j("{'sources': {'m': {'type': 'proc'}},"
+                " 'labels': [{'text': 'A label far too long for its place', 'rect': [0, 0, 900, 300]}],"
+                " 'controls': [{'name': 'net', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600],"
+                "   'feed': {'source': 'm', 'field': 'net.rx'}},"
+                "  {'name': 'cpu', 'class': 'Kyv4Digit.fourseg', 'rect': [3000, 300, 2400, 600],"
+                "   'feed': {'source': 'm', 'field': 'cpu', 'scale': 100}},"
+                "  {'name': 'graph', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [0, 1200, 4950, 2250],"
+                "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}}]}"));
     const Run r = runKyvdash({"--check", layout});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[0], QStringLiteral("kyvdash: %1: warning: control \"net\": feed.scale: m.net.rx reaches 125000000 (bytes a second on a "
-                                      "1 Gbit/s link), shown as 125000000; Kyv6Digit.sixseg shows 0 to 999999").arg(layout));
-    QCOMPARE(lines[1], QStringLiteral("kyvdash: %1: warning: control \"cpu\": feed.scale: m.cpu reaches 100 (%), shown as 10000; "
-                                      "Kyv4Digit.fourseg shows 0 to 9999").arg(layout));
-    QVERIFY2(lines[2].startsWith(QStringLiteral("kyvdash: %1: warning: control \"graph\": rect: captions that reach beyond their box "
-                                                "are cut: \"360\", ").arg(layout)), qPrintable(lines[2]));
-    QVERIFY2(lines[3].startsWith(QStringLiteral("kyvdash: %1: warning: labels[0]: rect: \"A label far too long for its place\" needs ").arg(layout)),
+    QCOMPARE(lines[0],
+             QStringLiteral(
+                 "kyvdash: %1: warning: control \"net\": feed.scale: m.net.rx reaches 125000000 (bytes a second on a "
+                 "1 Gbit/s link), shown as 125000000; Kyv6Digit.sixseg shows 0 to 999999")
+                 .arg(layout));
+    QCOMPARE(lines[1],
+             QStringLiteral("kyvdash: %1: warning: control \"cpu\": feed.scale: m.cpu reaches 100 (%), shown as 10000; "
+                            "Kyv4Digit.fourseg shows 0 to 9999")
+                 .arg(layout));
+    QVERIFY2(lines[2].startsWith(
+                 QStringLiteral("kyvdash: %1: warning: control \"graph\": rect: captions that reach beyond their box "
+                                "are cut: \"360\", ")
+                     .arg(layout)),
+             qPrintable(lines[2]));
+    QVERIFY2(lines[3].startsWith(
+                 QStringLiteral("kyvdash: %1: warning: labels[0]: rect: \"A label far too long for its place\" needs ")
+                     .arg(layout)),
              qPrintable(lines[3]));
     QCOMPARE(lines[4], QStringLiteral("kyvdash: %1: no errors, 4 warnings").arg(layout));
   }
@@ -200,7 +216,8 @@ class TestProgram : public QObject {
     QCOMPARE(r.out.count(QLatin1String("snapshot written to ") + png), 1);
     QImage image(png);
     QVERIFY(!image.isNull());
-    QVERIFY2(image.width() > 600 && image.height() > 300, qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+    QVERIFY2(image.width() > 600 && image.height() > 300,
+             qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
   }
 
   // A single snapshot of a screen whose every source failed is not a success.
@@ -209,11 +226,14 @@ class TestProgram : public QObject {
     const QString layout = out.filePath(QStringLiteral("dead.json")), png = out.filePath(QStringLiteral("dead.png"));
     writeFile(layout, j("{'sources': {'c': {'type': 'command', 'command': '/nonexistent/feed'},"
                         "  'p': {'type': 'prometheus', 'url': 'http://127.0.0.1:1/metrics'}},"
-                        " 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], 'feed': {'source': 'c', 'field': 'x'}},"
-                        "  {'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 0, 405, 4260], 'feed': {'source': 'p', 'field': 'up'}}]}"));
+                        " 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], "
+                        "'feed': {'source': 'c', 'field': 'x'}},"
+                        "  {'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 0, 405, 4260], 'feed': "
+                        "{'source': 'p', 'field': 'up'}}]}"));
     const Run r = runKyvdash({"--snapshot", png, "--after", "1", layout});
     QCOMPARE(r.status, 1);
-    QVERIFY2(r.err.contains(QLatin1String("kyvdash: every source failed; the snapshot shows no readings\n")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QLatin1String("kyvdash: every source failed; the snapshot shows no readings\n")),
+             qPrintable(r.err));
     QVERIFY(!QImage(png).isNull());
   }
 
@@ -221,9 +241,11 @@ class TestProgram : public QObject {
   void commandsInheritNoDescriptors() {
     QTemporaryDir out;
     const QString layout = out.filePath(QStringLiteral("fds.json")), fds = out.filePath(QStringLiteral("fds"));
-    writeFile(layout, j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'ls -l /proc/$$/fd > ") + fds.toUtf8() +
-                          j("; echo x 1']}}, 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
-                            " 'feed': {'source': 'c', 'field': 'x'}}]}"));
+    writeFile(
+        layout,
+        j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'ls -l /proc/$$/fd > ") + fds.toUtf8() +
+            j("; echo x 1']}}, 'controls': [{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+              " 'feed': {'source': 'c', 'field': 'x'}}]}"));
     const Run r = runKyvdash({"--snapshot", out.filePath(QStringLiteral("fds.png")), "--after", "0.5", layout});
     QCOMPARE(r.status, 0);
     QFile f(fds);
@@ -238,7 +260,8 @@ class TestProgram : public QObject {
   void snapshotOfAnySize() {
     QTemporaryDir out;
     const QString png = out.filePath(QStringLiteral("wall.png"));
-    const Run r = runKyvdash({"--snapshot", png, "--size", "1920x1080", "--after", "0.5", example("wall-1920x1080.json")});
+    const Run r =
+        runKyvdash({"--snapshot", png, "--size", "1920x1080", "--after", "0.5", example("wall-1920x1080.json")});
     QCOMPARE(r.status, 0);
     const QImage wall(png);
     QCOMPARE(wall.size(), QSize(1920, 1080));
@@ -248,7 +271,8 @@ class TestProgram : public QObject {
     int black = 0;
     for (int y = 0; y < 1080; ++y) black += wall.pixelColor(600, y) == QColor(Qt::black);
     QVERIFY2(black > 300, qPrintable(QString::number(black)));
-    const Run small = runKyvdash({"--snapshot", png, "--size", "400x240", "--after", "0.5", example("panel-800x480.json")});
+    const Run small =
+        runKyvdash({"--snapshot", png, "--size", "400x240", "--after", "0.5", example("panel-800x480.json")});
     QCOMPARE(small.status, 0);
     QCOMPARE(QImage(png).size(), QSize(400, 240));
   }
@@ -257,7 +281,8 @@ class TestProgram : public QObject {
   void kioskWithoutWindowManager() {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
                   xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
-    if (xvfb.isEmpty() || xwininfo.isEmpty()) QSKIP("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
+    if (xvfb.isEmpty() || xwininfo.isEmpty())
+      QSKIP("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
     QProcess p;
     QProcessEnvironment env = environment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -267,7 +292,8 @@ class TestProgram : public QObject {
                    QStringLiteral(KYVDASH_PROGRAM), example("wall-1920x1080.json")});
     QVERIFY(p.waitForFinished(kWait));
     const QString tree = QString::fromLocal8Bit(p.readAllStandardOutput());
-    const QRegularExpression window(QStringLiteral("\"This machine, on a 1920x1080 wall - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
+    const QRegularExpression window(
+        QStringLiteral("\"This machine, on a 1920x1080 wall - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
     const QRegularExpressionMatch m = window.match(tree);
     QVERIFY2(m.hasMatch(), qPrintable(tree + QString::fromLocal8Bit(p.readAllStandardError())));
     QVERIFY2(m.captured(1).toInt() >= 1920 && m.captured(2).toInt() >= 1080, qPrintable(m.captured(0)));
@@ -280,7 +306,8 @@ class TestProgram : public QObject {
     QTemporaryDir here;
     const Run r = runKyvdash({example("system.json")}, here.path(), env);
     QCOMPARE(r.status, 0);
-    QVERIFY2(r.out.startsWith(QLatin1String("kyvdash: no display; writing one snapshot to kyvdash.png")), qPrintable(r.out));
+    QVERIFY2(r.out.startsWith(QLatin1String("kyvdash: no display; writing one snapshot to kyvdash.png")),
+             qPrintable(r.out));
     QVERIFY(!QImage(here.filePath(QStringLiteral("kyvdash.png"))).isNull());
   }
 
@@ -293,7 +320,8 @@ class TestProgram : public QObject {
                         "'i=0; while [ $i -lt 20000 ]; do echo x 90; i=$((i+1)); done; exec sleep 60']}},"
                         " 'controls': [{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
                         "  'properties': [['MaxThreshold', 50]], 'feed': {'source': 'c', 'field': 'x'},"
-                        "  'on': {'MaxThreshReached': {'print': '{control} above its threshold at {value}: a line of output', 'holdoff': 0}}}]}"));
+                        "  'on': {'MaxThreshReached': {'print': '{control} above its threshold at {value}: a line of "
+                        "output', 'holdoff': 0}}}]}"));
     int pipeFds[2];
     QVERIFY(::pipe(pipeFds) == 0);
     QProcess p;
@@ -314,8 +342,10 @@ class TestProgram : public QObject {
     while (!heard.contains("lines of output dropped") && reading.elapsed() < 10'000) {
       char buffer[65536];
       const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-      if (n > 0) heard.append(buffer, n);
-      else QTest::qWait(10);
+      if (n > 0)
+        heard.append(buffer, n);
+      else
+        QTest::qWait(10);
     }
     QVERIFY2(heard.contains("bar above its threshold at 90: a line of output\n"), heard.left(200).constData());
     QVERIFY2(heard.contains("lines of output dropped while nothing read them"), heard.right(200).constData());
@@ -331,7 +361,8 @@ class TestProgram : public QObject {
     const QString svg = out.filePath(QStringLiteral("wall.svg"));
     QProcess p;
     p.setProcessEnvironment(environment());
-    p.start(QStringLiteral(KYVDASH_PROGRAM), {"--snapshot", svg, "--every", "0.1", "--after", "0", example("system.json")});
+    p.start(QStringLiteral(KYVDASH_PROGRAM),
+            {"--snapshot", svg, "--every", "0.1", "--after", "0", example("system.json")});
     QVERIFY(p.waitForStarted(kWait));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(svg), kWait);
     QTest::qWait(300);
@@ -339,7 +370,8 @@ class TestProgram : public QObject {
     QVERIFY(p.waitForFinished(kWait));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), QStringLiteral("kyvdash: writing %1 every 0.1 s\n").arg(svg));
+    QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()),
+             QStringLiteral("kyvdash: writing %1 every 0.1 s\n").arg(svg));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"wall.svg"}));
   }
 };

@@ -109,7 +109,8 @@ class TestPrometheus : public QObject {
   // several series; each problem said once.
   void queries() {
     PromQuerySource source(QStringLiteral("prom"), server, milliseconds(300), milliseconds(5000));
-    const QString up = QStringLiteral("up{job=\"node\"}"), cpus = QStringLiteral("count(node_cpu_seconds_total{mode=\"idle\"})"),
+    const QString up = QStringLiteral("up{job=\"node\"}"),
+                  cpus = QStringLiteral("count(node_cpu_seconds_total{mode=\"idle\"})"),
                   broken = QStringLiteral("rate(up[1m]"), none = QStringLiteral("no_such_metric_anywhere"),
                   many = QStringLiteral("node_cpu_seconds_total");
     for (const QString& q : {up, cpus, broken, none, many}) source.want(q);
@@ -131,8 +132,8 @@ class TestPrometheus : public QObject {
 
   // A server that is gone is a failure of the source, retried with back-off.
   void serverGone() {
-    PromQuerySource source(QStringLiteral("prom"), QUrl(QStringLiteral("http://127.0.0.1:%1").arg(freePort())), milliseconds(300),
-                           milliseconds(5000));
+    PromQuerySource source(QStringLiteral("prom"), QUrl(QStringLiteral("http://127.0.0.1:%1").arg(freePort())),
+                           milliseconds(300), milliseconds(5000));
     source.setRetry(milliseconds(50), milliseconds(100));
     source.want(QStringLiteral("up"));
     Heard heard(source);
@@ -162,8 +163,10 @@ class TestPrometheus : public QObject {
     QFile example(QStringLiteral(KYVDASH_EXAMPLES "/node-prometheus.json"));
     QVERIFY(example.open(QIODevice::ReadOnly));
     QByteArray text = example.readAll();
-    text.replace("http://127.0.0.1:9090", server.toString().toUtf8()).replace("http://127.0.0.1:9100/metrics", metrics.toString().toUtf8());
-    const QString layout = dir.filePath(QStringLiteral("node-prometheus.json")), png = dir.filePath(QStringLiteral("node.png"));
+    text.replace("http://127.0.0.1:9090", server.toString().toUtf8())
+        .replace("http://127.0.0.1:9100/metrics", metrics.toString().toUtf8());
+    const QString layout = dir.filePath(QStringLiteral("node-prometheus.json")),
+                  png = dir.filePath(QStringLiteral("node.png"));
     QFile copy(layout);
     QVERIFY(copy.open(QIODevice::WriteOnly));
     copy.write(text);

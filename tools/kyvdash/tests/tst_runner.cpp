@@ -2,6 +2,7 @@
 // rounded, events run their actions, stale controls are marked, a changed file is
 // reloaded (a bad one keeps the screen), and snapshots are whole files while being
 // rewritten. Standard input is a pipe; the clock is the test's own.
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <QTest>
 #include <atomic>
 #include <thread>
-#include <unistd.h>
 
 #include "FrameLimiter.h"
 #include "Runner.h"
@@ -63,7 +63,8 @@ QString caption(Dashboard* d, const char* control) {
 }
 
 float heightOf(Dashboard* d, const char* control, std::string_view path) {
-  return static_cast<const kyv::RectElement*>(element(*d->control(d->indexOf(QString::fromLatin1(control))), path))->heightTwips();
+  return static_cast<const kyv::RectElement*>(element(*d->control(d->indexOf(QString::fromLatin1(control))), path))
+      ->heightTwips();
 }
 
 }  // namespace
@@ -84,7 +85,9 @@ class TestRunner : public QObject {
     QCOMPARE(f.write(text), text.size());
   }
 
-  void send(const QByteArray& lines) { QCOMPARE(::write(pipeFds[1], lines.data(), lines.size()), ssize_t(lines.size())); }
+  void send(const QByteArray& lines) {
+    QCOMPARE(::write(pipeFds[1], lines.data(), lines.size()), ssize_t(lines.size()));
+  }
 
   // A runner of the layout file, on the test's pipe and clock.
   bool startRunner(QStringList* errors) {
@@ -164,7 +167,8 @@ class TestRunner : public QObject {
     QCOMPARE(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 5 s"));
     QVERIFY(!d->isStale(bar));  // states no time
     now = 65'000;
-    QTRY_COMPARE_WITH_TIMEOUT(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 1 min 5 s"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 1 min 5 s"),
+                              kWait);
     send("y 3\n");
     QTRY_VERIFY_WITH_TIMEOUT(!d->isStale(quiet), kWait);
     QCOMPARE(d->control(quiet)->toolTip(), QString());
@@ -173,8 +177,9 @@ class TestRunner : public QObject {
 
   // A control that fails on a value is reported once, not at every value.
   void controlErrorsReported() {
-    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'controls': [{'name': 'z', 'class': 'KyvVStatus.Kyvvstat',"
-                  " 'rect': [0, 0, 405, 4260], 'properties': [['Maxlimit', 0]], 'feed': {'source': 'in', 'field': 'x'}}]}"));
+    writeLayout(
+        j("{'sources': {'in': {'type': 'stdin'}}, 'controls': [{'name': 'z', 'class': 'KyvVStatus.Kyvvstat',"
+          " 'rect': [0, 0, 405, 4260], 'properties': [['Maxlimit', 0]], 'feed': {'source': 'in', 'field': 'x'}}]}"));
     QStringList errors;
     QVERIFY(startRunner(&errors));
     send("x 1\nx 2\n");
@@ -189,13 +194,16 @@ class TestRunner : public QObject {
     const QString marker = dir.filePath(QStringLiteral("started"));
     writeLayout(j("{'sources': {'c': {'type': 'command', 'command': ['touch', '") + marker.toUtf8() +
                 j("']}}, 'controls': ["
-                  "{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], 'properties': [['Maxlimit', 'high']]},"
+                  "{'name': 'a', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260], 'properties': "
+                  "[['Maxlimit', 'high']]},"
                   "{'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 30]}]}"));
     QStringList errors;
     QVERIFY(!startRunner(&errors));
     QCOMPARE(errors.size(), 2);
-    QVERIFY2(errors[0].startsWith(QLatin1String("control \"a\": properties: ReadProperties: type-mismatch: ")), qPrintable(errors[0]));
-    QVERIFY2(errors[1].startsWith(QLatin1String("control \"b\": rect: Resize: invalid-property-value: ")), qPrintable(errors[1]));
+    QVERIFY2(errors[0].startsWith(QLatin1String("control \"a\": properties: ReadProperties: type-mismatch: ")),
+             qPrintable(errors[0]));
+    QVERIFY2(errors[1].startsWith(QLatin1String("control \"b\": rect: Resize: invalid-property-value: ")),
+             qPrintable(errors[1]));
     QVERIFY(!runner->dashboard());
     QTest::qWait(300);
     QVERIFY(!QFile::exists(marker));
@@ -207,8 +215,9 @@ class TestRunner : public QObject {
     QVERIFY(startRunner(&errors));
     Dashboard* first = runner->dashboard();
     QSignalSpy replaced(runner.get(), &Runner::dashboardReplaced);
-    writeLayout(j("{'controls': [{'name': 'bar', 'rect': [0, 0, 405, 4260]}, {'name': 'm', 'class': 'KyvPulse.HeartBeat',"
-                  " 'rect': [0, 0, 900, 900], 'on': {'Beat': {'print': true}}}]}"));
+    writeLayout(
+        j("{'controls': [{'name': 'bar', 'rect': [0, 0, 405, 4260]}, {'name': 'm', 'class': 'KyvPulse.HeartBeat',"
+          " 'rect': [0, 0, 900, 900], 'on': {'Beat': {'print': true}}}]}"));
     QTRY_VERIFY_WITH_TIMEOUT(reportsContain(QStringLiteral("not reloaded")), kWait);
     QCOMPARE(reports, QStringList({layoutPath + QStringLiteral(" not reloaded; the running screen stays:"),
                                    QStringLiteral("  control \"bar\": class: missing")}));
@@ -217,7 +226,8 @@ class TestRunner : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(caption(first, "bar"), QStringLiteral("3"), kWait);
 
     reports.clear();
-    writeLayout(j(QByteArray(kLayoutText).replace("'name': 'bar'", "'name': 'pressure'").replace("'scale': 2", "'scale': 3")));
+    writeLayout(
+        j(QByteArray(kLayoutText).replace("'name': 'bar'", "'name': 'pressure'").replace("'scale': 2", "'scale': 3")));
     QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
     Dashboard* second = runner->dashboard();
     QVERIFY(second != first);
@@ -231,12 +241,14 @@ class TestRunner : public QObject {
   // again and the trace keeps its history; a changed control is built anew.
   void reloadKeepsWhatDidNotChange() {
     const QString starts = dir.filePath(QStringLiteral("starts"));
-    const QByteArray text = j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'echo start >> ") + starts.toUtf8() +
-                            j("; echo y 5; exec sleep 60']}, 'in': {'type': 'stdin'}},"
-                              " 'labels': [{'text': 'Before', 'rect': [0, 0, 1500, 300]}],"
-                              " 'controls': [{'name': 'trace', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 300, 3000, 1500],"
-                              "   'feed': {'source': 'c', 'field': 'y'}},"
-                              "  {'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 300, 405, 4260], 'feed': {'source': 'in', 'field': 'x'}}]}");
+    const QByteArray text =
+        j("{'sources': {'c': {'type': 'command', 'command': ['sh', '-c', 'echo start >> ") + starts.toUtf8() +
+        j("; echo y 5; exec sleep 60']}, 'in': {'type': 'stdin'}},"
+          " 'labels': [{'text': 'Before', 'rect': [0, 0, 1500, 300]}],"
+          " 'controls': [{'name': 'trace', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 300, 3000, 1500],"
+          "   'feed': {'source': 'c', 'field': 'y'}},"
+          "  {'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 300, 405, 4260], 'feed': {'source': 'in', "
+          "'field': 'x'}}]}");
     writeLayout(text);
     QStringList errors;
     QVERIFY(startRunner(&errors));
@@ -260,21 +272,30 @@ class TestRunner : public QObject {
   // A reading a control cannot show is marked, with the reading in its tooltip, and
   // reported once; the mark goes with the first reading it shows.
   void readingsThatCannotBeShown() {
-    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'controls': ["
-                  "{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 0, 3000, 600], 'feed': {'source': 'in', 'field': 'n'}},"
-                  "{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 0, 405, 4260], 'feed': {'source': 'in', 'field': 'b'}}]}"));
+    writeLayout(
+        j("{'sources': {'in': {'type': 'stdin'}}, 'controls': ["
+          "{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 0, 3000, 600], 'feed': {'source': 'in', 'field': "
+          "'n'}},"
+          "{'name': 'bar', 'class': 'KyvVStatus.Kyvvstat', 'rect': [3000, 0, 405, 4260], 'feed': {'source': 'in', "
+          "'field': 'b'}}]}"));
     QStringList errors;
     QVERIFY(startRunner(&errors));
     Dashboard* d = runner->dashboard();
     send("n 1234567\nb 40000\n");
     QTRY_VERIFY_WITH_TIMEOUT(d->isUnshown(1), kWait);
     QVERIFY(d->isUnshown(0) && d->isMarked(0) && !d->isStale(0));
-    QCOMPARE(d->control(0)->toolTip(), QStringLiteral("Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"));
-    QCOMPARE(d->control(1)->toolTip(), QStringLiteral("Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"));
+    QCOMPARE(d->control(0)->toolTip(),
+             QStringLiteral("Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"));
+    QCOMPARE(d->control(1)->toolTip(),
+             QStringLiteral("Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"));
     send("n -12\n");
-    QTRY_COMPARE_WITH_TIMEOUT(d->control(0)->toolTip(), QStringLiteral("Reading -12 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"), kWait);
-    QCOMPARE(reports, QStringList({"control six: Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999",
-                                   "control bar: Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"}));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        d->control(0)->toolTip(),
+        QStringLiteral("Reading -12 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999"), kWait);
+    QCOMPARE(reports,
+             QStringList(
+                 {"control six: Reading 1234567 from in.n cannot be shown: Kyv6Digit.sixseg shows 0 to 999999",
+                  "control bar: Reading 40000 from in.b cannot be shown: KyvVStatus.Kyvvstat shows -32768 to 32767"}));
     send("n 12\n");
     QTRY_VERIFY_WITH_TIMEOUT(!d->isUnshown(0), kWait);
     QVERIFY(!d->isMarked(0));
@@ -287,9 +308,11 @@ class TestRunner : public QObject {
 
   // A label with a feed shows the reading scaled, with its unit.
   void labelShowsItsReading() {
-    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'labels': [{'text': 'in {value:si}B/s', 'rect': [0, 0, 3000, 300],"
-                  " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000}}],"
-                  " 'controls': [{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600], 'feed': {'source': 'in', 'field': 'rx'}}]}"));
+    writeLayout(
+        j("{'sources': {'in': {'type': 'stdin'}}, 'labels': [{'text': 'in {value:si}B/s', 'rect': [0, 0, 3000, 300],"
+          " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000}}],"
+          " 'controls': [{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600], 'feed': {'source': "
+          "'in', 'field': 'rx'}}]}"));
     QStringList errors;
     QVERIFY(startRunner(&errors));
     Dashboard* d = runner->dashboard();
@@ -315,7 +338,8 @@ class TestRunner : public QObject {
     }
     QCOMPARE(reports.count(layoutPath + QStringLiteral(" not reloaded; the running screen stays:")), 1);
     writeLayout(broken + ' ');
-    QTRY_COMPARE_WITH_TIMEOUT(reports.count(layoutPath + QStringLiteral(" not reloaded; the running screen stays:")), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(reports.count(layoutPath + QStringLiteral(" not reloaded; the running screen stays:")), 2,
+                              kWait);
   }
 
   void svgSnapshot() {
@@ -351,7 +375,8 @@ class TestRunner : public QObject {
     QVERIFY(!writeSnapshot(*runner->dashboard(), dir.filePath(QStringLiteral("plant.jpg")), &error));
     QCOMPARE(error, dir.filePath(QStringLiteral("plant.jpg")) + QStringLiteral(": a snapshot is a .png or .svg file"));
     QVERIFY(!writeSnapshot(*runner->dashboard(), dir.filePath(QStringLiteral("no/such/dir/plant.png")), &error));
-    QVERIFY2(error.startsWith(QStringLiteral("cannot write %1: ").arg(dir.filePath(QStringLiteral("no/such/dir/plant.png")))),
+    QVERIFY2(error.startsWith(
+                 QStringLiteral("cannot write %1: ").arg(dir.filePath(QStringLiteral("no/such/dir/plant.png")))),
              qPrintable(error));
   }
 

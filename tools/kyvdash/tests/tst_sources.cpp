@@ -2,6 +2,7 @@
 // (rotation and truncation included), this machine's /proc, a Prometheus page served on
 // the loopback address by the test itself, and commands. Waits are generous: the machine
 // may be busy.
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -9,7 +10,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
 
 #include "CommandSource.h"
 #include "FileSource.h"
@@ -29,7 +29,8 @@ struct Heard {
   QStringList readings, problems;
   int recovered = 0;
   explicit Heard(Source& s) {
-    QObject::connect(&s, &Source::reading, &s, [this](const QString& f, double v) { readings << QStringLiteral("%1=%2").arg(f).arg(v); });
+    QObject::connect(&s, &Source::reading, &s,
+                     [this](const QString& f, double v) { readings << QStringLiteral("%1=%2").arg(f).arg(v); });
     QObject::connect(&s, &Source::problem, &s, [this](const QString& m) { problems << m; });
     QObject::connect(&s, &Source::recovered, &s, [this] { ++recovered; });
   }
@@ -67,8 +68,9 @@ class PageServer : public QObject {
           if (!s->peek(65536).contains("\r\n\r\n")) return;
           s->readAll();
           ++requests;
-          const QByteArray head = QStringLiteral("HTTP/1.1 %1 %2\r\nContent-Type: text/plain; version=0.0.4\r\n"
-                                                 "Content-Length: %3\r\nConnection: close\r\n\r\n")
+          const QByteArray head = QStringLiteral(
+                                      "HTTP/1.1 %1 %2\r\nContent-Type: text/plain; version=0.0.4\r\n"
+                                      "Content-Length: %3\r\nConnection: close\r\n\r\n")
                                       .arg(status)
                                       .arg(QLatin1String(status == 200 ? "OK" : "Internal Server Error"))
                                       .arg(body.size())
@@ -226,7 +228,8 @@ class TestSources : public QObject {
     Heard heard(source);
     source.start();
     QTRY_COMPARE_WITH_TIMEOUT(heard.last(QStringLiteral("n")), 19'999.0, kWait);
-    QVERIFY2(heard.readings.size() > 5'000 && heard.readings.size() < 10'000, qPrintable(QString::number(heard.readings.size())));
+    QVERIFY2(heard.readings.size() > 5'000 && heard.readings.size() < 10'000,
+             qPrintable(QString::number(heard.readings.size())));
     QCOMPARE(heard.fields(), QStringList({"n"}));  // no piece of a line was read as one
     QCOMPARE(heard.problems, QStringList());
   }
@@ -273,7 +276,8 @@ class TestSources : public QObject {
     Heard heard(source);
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.problems.size() >= 2, kWait);  // retried
-    QCOMPARE(heard.problems.front(), QStringLiteral("cannot read %1/stat and %1/loadavg; retrying in 0.05 s").arg(path("no-proc")));
+    QCOMPARE(heard.problems.front(),
+             QStringLiteral("cannot read %1/stat and %1/loadavg; retrying in 0.05 s").arg(path("no-proc")));
     QVERIFY(heard.readings.isEmpty());
   }
 
@@ -288,8 +292,9 @@ class TestSources : public QObject {
     Heard heard(source);
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.readings.size() >= 6, kWait);  // two scrapes
-    QCOMPARE(heard.readings.mid(0, 3), QStringList({"node_load1=0.52", "node_filesystem_avail_bytes{mountpoint=\"/run\"}=8.1e+08",
-                                                    "http_requests_total{code=\"400\"}=3"}));
+    QCOMPARE(heard.readings.mid(0, 3),
+             QStringList({"node_load1=0.52", "node_filesystem_avail_bytes{mountpoint=\"/run\"}=8.1e+08",
+                          "http_requests_total{code=\"400\"}=3"}));
     QCOMPARE(heard.problems,  // reported once, not at every scrape
              QStringList({QStringLiteral("no sample of %1 matches node_absent").arg(server.url().toString())}));
   }
@@ -306,7 +311,8 @@ class TestSources : public QObject {
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.problems.size() >= 2, kWait);
     QCOMPARE(heard.problems.front(),
-             QStringLiteral("cannot scrape %1: HTTP 500 Internal Server Error; retrying in 0.05 s").arg(server.url().toString()));
+             QStringLiteral("cannot scrape %1: HTTP 500 Internal Server Error; retrying in 0.05 s")
+                 .arg(server.url().toString()));
     QVERIFY(heard.readings.isEmpty());
     server.status = 200;
     QTRY_COMPARE_WITH_TIMEOUT(heard.recovered, 1, kWait);
@@ -322,7 +328,8 @@ class TestSources : public QObject {
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
     QCOMPARE(heard.problems.front(),
-             QStringLiteral("the page of %1 is larger than its limit of 10 MB; not read further; retrying in 1 s").arg(server.url().toString()));
+             QStringLiteral("the page of %1 is larger than its limit of 10 MB; not read further; retrying in 1 s")
+                 .arg(server.url().toString()));
     QVERIFY(heard.readings.isEmpty());
     QVERIFY2(server.sent < 100 << 20, qPrintable(QString::number(server.sent)));
   }

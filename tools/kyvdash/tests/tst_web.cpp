@@ -3,11 +3,18 @@
 // and hostile clients (path traversal, huge headers, slow requests, a flood of
 // connections, broken WebSocket frames, a page that does not read), each answered
 // sensibly while a live page goes on receiving.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
 #include <QElapsedTimer>
-#include <QScrollArea>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScrollArea>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,13 +23,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include "Options.h"
 #include "Runner.h"
@@ -57,7 +57,9 @@ class LiveClient : public QObject {
     connect(&socket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& m) { apply(m); });
     socket.open(QUrl(url));
   }
-  bool waitForPicture() { return QTest::qWaitFor([&] { return frames > 0; }, 10'000); }
+  bool waitForPicture() {
+    return QTest::qWaitFor([&] { return frames > 0; }, 10'000);
+  }
   void apply(const QByteArray& m) {
     ++frames;
     lastFrameBytes = m.size();
@@ -161,7 +163,8 @@ class TestWeb : public QObject {
       after.fill(Qt::white);
       for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) after.setPixel(x, y, qRgb((x * 40 + y) % colours, y * 7 % 256, 255 - x));
-      const std::vector<WebFrames::Part> parts{{QRect(2, 3, 10, 20), std::nullopt}, {QRect(20, 0, 20, 30), std::nullopt}};
+      const std::vector<WebFrames::Part> parts{{QRect(2, 3, 10, 20), std::nullopt},
+                                               {QRect(20, 0, 20, 30), std::nullopt}};
       const QByteArray frame = WebFrames::encodeFrame(after, parts);
       QImage picture = before;
       QVERIFY(WebFrames::applyFrame(picture, frame));
@@ -194,7 +197,8 @@ class TestWeb : public QObject {
     uLongf length = uLongf(atlas.size());
     QCOMPARE(uncompress(atlas.data(), &length, p + atlasAt + 4, uLong(qFromBigEndian<quint32>(p + atlasAt))), Z_OK);
     const qint64 pixels = qint64(qFromBigEndian<quint16>(atlas.data())) * qFromBigEndian<quint16>(atlas.data() + 2);
-    QVERIFY2(pixels <= area * 3 / 2, qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
+    QVERIFY2(pixels <= area * 3 / 2,
+             qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
     QImage picture(800, 600, QImage::Format_RGB32);
     picture.fill(Qt::black);
     QVERIFY(WebFrames::applyFrame(picture, frame));
@@ -208,20 +212,30 @@ class TestWeb : public QObject {
     QTest::addColumn<QString>("result");  // the problem, or "ADDRESS PORT TOKEN WINDOW VIEWERS FPS"
     QTest::newRow("port alone") << QStringList({"--serve", "8080"}) << "127.0.0.1 8080 - 0 16 30";
     QTest::newRow("localhost") << QStringList({"--serve", "localhost:0"}) << "127.0.0.1 0 - 0 16 30";
-    QTest::newRow("ipv6 loopback") << QStringList({"--serve", "[::1]:9000", "--window", "--fps", "10"}) << "::1 9000 - 1 16 10";
-    QTest::newRow("any with token") << QStringList({"--serve", "0.0.0.0:80", "--token", "abcdefgh", "--max-viewers", "3"})
+    QTest::newRow("ipv6 loopback") << QStringList({"--serve", "[::1]:9000", "--window", "--fps", "10"})
+                                   << "::1 9000 - 1 16 10";
+    QTest::newRow("any with token") << QStringList(
+                                           {"--serve", "0.0.0.0:80", "--token", "abcdefgh", "--max-viewers", "3"})
                                     << "0.0.0.0 80 abcdefgh 0 3 30";
-    QTest::newRow("any without token") << QStringList({"--serve", "0.0.0.0:80", "--no-token"}) << "0.0.0.0 80 - 0 16 30";
-    QTest::newRow("any, nothing said") << QStringList({"--serve", "0.0.0.0:8080"})
-                                       << "serving on 0.0.0.0 asks for --token TOKEN, or --no-token to serve to anyone who reaches it";
-    QTest::newRow("bad port") << QStringList({"--serve", "80800"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
-    QTest::newRow("bad address") << QStringList({"--serve", "example.org:80"}) << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
-    QTest::newRow("short token") << QStringList({"--serve", "80", "--token", "abc"}) << "--token takes at least 8 characters and no spaces";
-    QTest::newRow("both") << QStringList({"--serve", "80", "--token", "abcdefgh", "--no-token"}) << "--token and --no-token exclude each other";
+    QTest::newRow("any without token") << QStringList({"--serve", "0.0.0.0:80", "--no-token"})
+                                       << "0.0.0.0 80 - 0 16 30";
+    QTest::newRow("any, nothing said")
+        << QStringList({"--serve", "0.0.0.0:8080"})
+        << "serving on 0.0.0.0 asks for --token TOKEN, or --no-token to serve to anyone who reaches it";
+    QTest::newRow("bad port") << QStringList({"--serve", "80800"})
+                              << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("bad address") << QStringList({"--serve", "example.org:80"})
+                                 << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
+    QTest::newRow("short token") << QStringList({"--serve", "80", "--token", "abc"})
+                                 << "--token takes at least 8 characters and no spaces";
+    QTest::newRow("both") << QStringList({"--serve", "80", "--token", "abcdefgh", "--no-token"})
+                          << "--token and --no-token exclude each other";
     QTest::newRow("fps") << QStringList({"--serve", "80", "--fps", "0"}) << "--fps takes 1 to 60";
     QTest::newRow("viewers") << QStringList({"--serve", "80", "--max-viewers", "x"}) << "--max-viewers takes 1 to 1000";
-    QTest::newRow("token alone") << QStringList({"--token", "abcdefgh"}) << "--token, --no-token, --window, --max-viewers and --fps go with --serve";
-    QTest::newRow("with snapshot") << QStringList({"--serve", "80", "--snapshot", "a.png"}) << "--serve goes without --snapshot and --check";
+    QTest::newRow("token alone") << QStringList({"--token", "abcdefgh"})
+                                 << "--token, --no-token, --window, --max-viewers and --fps go with --serve";
+    QTest::newRow("with snapshot") << QStringList({"--serve", "80", "--snapshot", "a.png"})
+                                   << "--serve goes without --snapshot and --check";
   }
   void serveOptions() {
     QFETCH(QStringList, arguments);
@@ -252,7 +266,8 @@ class TestWeb : public QObject {
     QVERIFY(page.headers["content-security-policy"].contains("default-src 'none'"));
     QVERIFY(page.headers["content-security-policy"].contains("script-src 'self'"));
     QCOMPARE(page.headers["x-content-type-options"], QByteArray("nosniff"));
-    QCOMPARE(httpGet(url(QStringLiteral("/kyvdash.js"))).headers["content-type"], QByteArray("text/javascript; charset=utf-8"));
+    QCOMPARE(httpGet(url(QStringLiteral("/kyvdash.js"))).headers["content-type"],
+             QByteArray("text/javascript; charset=utf-8"));
     QCOMPARE(httpGet(url(QStringLiteral("/kyvdash.css"))).status, 200);
     QCOMPARE(httpGet(url(QStringLiteral("/healthz"))).body, QByteArray("ok\n"));
     QTest::qWait(300);
@@ -271,24 +286,28 @@ class TestWeb : public QObject {
     QVERIFY(svg.contains("Web &lt;script&gt;alert(1)&lt;/script&gt;"));
     QVERIFY(!svg.contains("<script>"));
     const QByteArray metrics = httpGet(url(QStringLiteral("/metrics"))).body;
-    for (const char* line : {"kyvdash_source_up{source=\"in\"} 1\n", "kyvdash_controls 3\n", "# TYPE kyvdash_bytes_sent_total counter\n"})
+    for (const char* line :
+         {"kyvdash_source_up{source=\"in\"} 1\n", "kyvdash_controls 3\n", "# TYPE kyvdash_bytes_sent_total counter\n"})
       QVERIFY2(metrics.contains(line), line);
     // Every sample line is NAME[{LABELS}] VALUE.
     for (const QByteArray& line : metrics.split('\n'))
-      if (!line.isEmpty() && !line.startsWith('#')) QVERIFY2(line.split(' ').size() == 2 && line.startsWith("kyvdash_"), line);
+      if (!line.isEmpty() && !line.startsWith('#'))
+        QVERIFY2(line.split(' ').size() == 2 && line.startsWith("kyvdash_"), line);
     QCOMPARE(promLabel(QStringLiteral("a\"b\\c\nd")), QByteArray("a\\\"b\\\\c\\nd"));
   }
 
   // Nothing outside the page's own files is served; nothing but GET is answered.
   void unknownPathsAndMethods() {
-    for (const char* path : {"/../../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/kyvdash.js/../../etc/passwd",
-                             "//etc/passwd", "/web/index.html", "/index.html", "/:/kyvdash/web/index.html", "/live",
-                             "/snapshot.png.bak", "/metrics/x"}) {
-      const QByteArray answer = rawAnswer(web->port(), QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    for (const char* path :
+         {"/../../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/kyvdash.js/../../etc/passwd", "//etc/passwd",
+          "/web/index.html", "/index.html", "/:/kyvdash/web/index.html", "/live", "/snapshot.png.bak", "/metrics/x"}) {
+      const QByteArray answer =
+          rawAnswer(web->port(), QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
       QVERIFY2(answer.startsWith("HTTP/1.1 404"), path);
       QVERIFY(!answer.contains("root:"));
     }
-    QVERIFY(rawAnswer(web->port(), "POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\nab").startsWith("HTTP/1.1 405"));
+    QVERIFY(rawAnswer(web->port(), "POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\nab")
+                .startsWith("HTTP/1.1 405"));
     QVERIFY(rawAnswer(web->port(), "DELETE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").startsWith("HTTP/1.1 405"));
   }
 
@@ -359,7 +378,8 @@ class TestWeb : public QObject {
       QTest::qWait(120);
     }
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
-    const QImage shown = window.grab(QRect(window.centralWidget()->mapTo(&window, QPoint()), page.picture.size())).toImage();
+    const QImage shown =
+        window.grab(QRect(window.centralWidget()->mapTo(&window, QPoint()), page.picture.size())).toImage();
     QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), page.picture);
     window.findChild<QScrollArea*>()->takeWidget();  // the screen is the runner's, and goes on hidden
   }
@@ -378,8 +398,9 @@ class TestWeb : public QObject {
     LiveClient without(QStringLiteral("ws://127.0.0.1:%1/live").arg(guarded->port()));
     QVERIFY(QTest::qWaitFor([&] { return without.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(without.frames, 0);
-    QVERIFY(rawAnswer(guarded->port(), "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+    QVERIFY(rawAnswer(guarded->port(),
+                      "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
                 .startsWith("HTTP/1.1 401"));
     LiveClient with(QStringLiteral("ws://127.0.0.1:%1/live?token=s3cret-token").arg(guarded->port()));
     QVERIFY(with.waitForPicture());
@@ -393,9 +414,11 @@ class TestWeb : public QObject {
     const auto get = [&](const QByteArray& host, const QByteArray& extra = {}) {
       return rawAnswer(web->port(), "GET /readings.json HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n");
     };
-    for (const QByteArray& host : {"127.0.0.1:" + port, "localhost:" + port, QByteArray("LOCALHOST"), "[::1]:" + port, QByteArray("127.0.0.2")})
+    for (const QByteArray& host :
+         {"127.0.0.1:" + port, "localhost:" + port, QByteArray("LOCALHOST"), "[::1]:" + port, QByteArray("127.0.0.2")})
       QVERIFY2(get(host).startsWith("HTTP/1.1 200"), host.constData());
-    for (const QByteArray& host : {"evil.example:" + port, QByteArray("10.0.0.1"), QByteArray("localhost.evil.example"), QByteArray()}) {
+    for (const QByteArray& host :
+         {"evil.example:" + port, QByteArray("10.0.0.1"), QByteArray("localhost.evil.example"), QByteArray()}) {
       const QByteArray answer = get(host);
       QVERIFY2(answer.startsWith("HTTP/1.1 403"), host.constData());
       QVERIFY(!answer.contains("\"controls\""));
@@ -405,16 +428,19 @@ class TestWeb : public QObject {
     const QByteArray upgrade = "GET /live HTTP/1.1\r\nHost: 127.0.0.1:" + port +
                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
-    for (const QByteArray& origin : {QByteArray("http://evil.example"), "http://127.0.0.1:" + QByteArray::number(web->port() + 1),
-                                     QByteArray("null")})
-      QVERIFY2(rawAnswer(web->port(), upgrade + "Origin: " + origin + "\r\n\r\n").startsWith("HTTP/1.1 403"), origin.constData());
-    QVERIFY(rawAnswer(web->port(), upgrade + "Origin: http://127.0.0.1:" + port + "\r\n\r\n").startsWith("HTTP/1.1 101"));
+    for (const QByteArray& origin : {QByteArray("http://evil.example"),
+                                     "http://127.0.0.1:" + QByteArray::number(web->port() + 1), QByteArray("null")})
+      QVERIFY2(rawAnswer(web->port(), upgrade + "Origin: " + origin + "\r\n\r\n").startsWith("HTTP/1.1 403"),
+               origin.constData());
+    QVERIFY(
+        rawAnswer(web->port(), upgrade + "Origin: http://127.0.0.1:" + port + "\r\n\r\n").startsWith("HTTP/1.1 101"));
 
     // A token guards a server by itself: any name is answered to a request that carries it.
     ServeOptions o;
     o.token = QStringLiteral("s3cret-token");
     const std::unique_ptr<WebServer> guarded = serve(o);
-    QVERIFY(rawAnswer(guarded->port(), "GET /healthz HTTP/1.1\r\nHost: wall.example\r\nAuthorization: Bearer s3cret-token\r\n\r\n")
+    QVERIFY(rawAnswer(guarded->port(),
+                      "GET /healthz HTTP/1.1\r\nHost: wall.example\r\nAuthorization: Bearer s3cret-token\r\n\r\n")
                 .startsWith("HTTP/1.1 200"));
   }
 
@@ -429,8 +455,9 @@ class TestWeb : public QObject {
     LiveClient fifth(live());
     QVERIFY(QTest::qWaitFor([&] { return fifth.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(fifth.frames, 0);
-    QVERIFY(rawAnswer(web->port(), "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+    QVERIFY(rawAnswer(web->port(),
+                      "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
                 .startsWith("HTTP/1.1 503"));
     pages.pop_back();
     QVERIFY(QTest::qWaitFor([&] { return httpGet(url(QStringLiteral("/"))).status == 200; }, 5000));
@@ -492,13 +519,19 @@ class TestWeb : public QObject {
       QTcpSocket s;
       s.connectToHost(QHostAddress::LocalHost, web->port());
       QVERIFY(connected(s));
-      s.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+      s.write(
+          "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
       QByteArray got;
       QVERIFY(QTest::qWaitFor([&] { return (got += s.readAll()).contains("\r\n\r\n"); }, 5000));
       QVERIFY2(got.startsWith("HTTP/1.1 101"), got.left(40));
       s.write(frame);
-      QVERIFY2(QTest::qWaitFor([&] { s.readAll(); return s.state() == QAbstractSocket::UnconnectedState; }, 5000),
+      QVERIFY2(QTest::qWaitFor(
+                   [&] {
+                     s.readAll();
+                     return s.state() == QAbstractSocket::UnconnectedState;
+                   },
+                   5000),
                frame.toHex().constData());
     }
     QVERIFY(stillLive(14));
@@ -521,15 +554,22 @@ class TestWeb : public QObject {
     // Connected without blocking: the server answers from this same thread's event loop.
     const int flags = ::fcntl(stuck, F_GETFL);
     QCOMPARE(::fcntl(stuck, F_SETFL, flags | O_NONBLOCK), 0);
-    QVERIFY2(::connect(stuck, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 || errno == EINPROGRESS, strerror(errno));
-    QVERIFY(QTest::qWaitFor([&] { pollfd p{stuck, POLLOUT, 0}; return ::poll(&p, 1, 0) == 1; }, 10000));
+    QVERIFY2(::connect(stuck, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 || errno == EINPROGRESS,
+             strerror(errno));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          pollfd p{stuck, POLLOUT, 0};
+          return ::poll(&p, 1, 0) == 1;
+        },
+        10000));
     int error = 0;
     socklen_t length = sizeof error;
     QCOMPARE(::getsockopt(stuck, SOL_SOCKET, SO_ERROR, &error, &length), 0);
     QVERIFY2(error == 0, strerror(error));
     QCOMPARE(::fcntl(stuck, F_SETFL, flags), 0);
-    const QByteArray handshake = "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    const QByteArray handshake =
+        "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
     QCOMPARE(::write(stuck, handshake.constData(), handshake.size()), handshake.size());
     const quint64 dropped = web->counters().viewersDropped;
     const int start = reader.frames;
