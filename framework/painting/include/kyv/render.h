@@ -24,8 +24,6 @@ namespace kyv {
 
 class Control;
 
-// The reference resolution: 15 twips per pixel (96 dpi).
-inline constexpr double kReferenceTwipsPerPixel = 15.0;
 // The scales the renderer takes: from a hundredth to a hundred times the reference size.
 inline constexpr double kMinTwipsPerPixel = 0.15, kMaxTwipsPerPixel = 1500;
 // The largest picture: cairo's 32767 pixels a side, and for a picture the renderer holds
