@@ -125,18 +125,13 @@ QImage renderImage(kyv::Control& control, qreal ratio, const kyv::Palette* palet
   const kyv::Surface& s = control.UserControl();
   const double width = std::max(1.0, std::ceil(s.widthTwips() / kTwipsPerPixel * ratio - 1e-6));
   const double height = std::max(1.0, std::ceil(s.heightTwips() / kTwipsPerPixel * ratio - 1e-6));
-  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " device pixels";
-  if (!(width <= kyv::kMaxPictureSide && height <= kyv::kMaxPictureSide))
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
-                                                         " is beyond the limit of " +
-                                                         std::to_string(kyv::kMaxPictureSide) + " pixels a side");
-  if (width * height > kyv::kMaxPicturePixels)
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
-                                                         " is beyond the limit of " +
-                                                         kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  const std::string refused = kyv::pictureBeyondLimits(width, height, kyv::kMaxPicturePixels, "device pixels");
+  if (!refused.empty()) kyv::raise(kyv::ErrorKind::InvalidPropertyValue, refused);
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull())
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " + size);
+    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " +
+                                                         kyv::formatNumber(width) + " x " + kyv::formatNumber(height) +
+                                                         " device pixels");
   image.setDevicePixelRatio(ratio);
   paintInto(image, control, ratio, palette, false);
   return image;

@@ -402,12 +402,8 @@ void Host::cmdPixel(const Words& w, int line) {
   const kyv::Surface& surface = inst->control->UserControl();
   const double width = std::max(1.0, std::ceil(surface.widthTwips() / tpp_));
   const double height = std::max(1.0, std::ceil(surface.heightTwips() / tpp_));
-  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " pixels";
-  const std::string refused = "Invalid property value: a picture of " + size + " is beyond the limit of ";
-  if (width > kyv::kMaxPictureSide || height > kyv::kMaxPictureSide)
-    return syntax(line, refused + std::to_string(kyv::kMaxPictureSide) + " pixels a side");
-  if (width * height > kyv::kMaxPicturePixels)
-    return syntax(line, refused + kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  const std::string refused = kyv::pictureBeyondLimits(width, height);
+  if (!refused.empty()) return syntax(line, refused);
   const int32_t px = x->toLong(), py = y->toLong();
   if (px < 0 || py < 0 || px >= width || py >= height)
     return error(inst->name, "pixel",

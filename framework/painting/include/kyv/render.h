@@ -31,6 +31,22 @@ inline constexpr double kMinTwipsPerPixel = 0.15, kMaxTwipsPerPixel = 1500;
 inline constexpr int kMaxPictureSide = 32767;
 inline constexpr double kMaxPicturePixels = 1 << 26;
 
+// Why a picture of `width` x `height` pixels is refused: beyond kMaxPictureSide a side or
+// `maxPixels` in all (the message of the invalid-property-value raised for it, `unit`
+// naming its pixels in it); empty when it is within both. A side that is not a number is
+// beyond.
+inline std::string pictureBeyondLimits(double width, double height, double maxPixels = kMaxPicturePixels,
+                                       const std::string& unit = "pixels") {
+  const auto refused = [&](const std::string& limit) {
+    return "Invalid property value: a picture of " + formatNumber(width) + " x " + formatNumber(height) + " " + unit +
+           " is beyond the limit of " + limit;
+  };
+  if (!(width <= kMaxPictureSide && height <= kMaxPictureSide))
+    return refused(std::to_string(kMaxPictureSide) + " pixels a side");
+  if (width * height > maxPixels) return refused(formatNumber(maxPixels) + " pixels in all");
+  return {};
+}
+
 struct RenderOptions {
   double twipsPerPixel = kReferenceTwipsPerPixel;
   // System colours resolve through this palette; null: the system palette.
