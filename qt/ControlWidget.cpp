@@ -80,9 +80,7 @@ static_assert(std::size(kPaletteSources) == std::tuple_size_v<kyv::Palette>);
 kyv::Palette systemColours(const QPalette& palette) {
   kyv::Palette colours{};
   for (size_t i = 0; i < colours.size(); ++i) {
-    const QColor c = palette.color(kPaletteSources[i].group, kPaletteSources[i].role);
-    colours[i] = static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
-                 static_cast<uint32_t>(c.blue()) << 16;
+    colours[i] = bgrOf(palette.color(kPaletteSources[i].group, kPaletteSources[i].role));
   }
   return colours;
 }
@@ -344,8 +342,7 @@ QSizeF ControlWidget::extentFor(const QSizeF& pixels, const kyv::ClassInfo& info
 }
 
 QColor ControlWidget::shownColour(kyv::Colour colour) const {
-  const uint32_t bgr = kyv::resolveColour(colour, colourPalette_);
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
+  return toQColor(kyv::resolveColour(colour, colourPalette_));
 }
 
 void ControlWidget::report(const QString& step, const kyv::Error& error) {

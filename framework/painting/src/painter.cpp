@@ -39,7 +39,7 @@ PixelRect Painter::opaqueRect(const Element& e, double ix, double iy) const {
   return scale_.rect(ix + r.leftTwips(), iy + r.topTwips(), s.widthTwips(), s.heightTwips());
 }
 
-// Paint order: background, lightweight elements in stacking order, drawn segments,
+// Paint order: background, lightweight elements in stacking order, drawn lines,
 // child boxes and embedded controls in stacking order, border.
 void Painter::box(const Container& b, double x, double y, const PixelRect& outer, const ClipList& in) {
   const size_t mark = lists_.mark();
@@ -77,13 +77,13 @@ void Painter::background(const Container& b, double ix, double iy, const PixelRe
   if (ownInside.empty()) return;
   for (const Element* e : b.stacking())
     if (e->Visible() && lightweight(e->kind())) lightweightElement(*e, ix, iy, interior, ownInside);
-  drawnSegments(b, ix, iy, interior, ownInside);
+  drawnLines(b, ix, iy, interior, ownInside);
 }
 
-void Painter::drawnSegments(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own) {
-  // Where one rectangle holds the whole interior, every segment is drawn within it.
+void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+  // Where one rectangle holds the whole interior, every line is drawn within it.
   const bool open = own.size() == 1 && contains(lists_.at(own.begin), interior);
-  for (const Segment& s : b.drawnSegments()) {
+  for (const DrawnLine& s : b.drawnLines()) {
     const DeviceLine l = deviceLine(scale_, ix + s.x1, iy + s.y1, ix + s.x2, iy + s.y2, 1, 1);
     if (open) {
       canvas_.line(l, colour(s.colour), lists_.clips(own));

@@ -28,11 +28,11 @@ class Painter {
 
   // Paints box `b`, whose top-left corner is at (x, y) twips and whose pixels are `outer`.
   void box(const Container& b, double x, double y, const PixelRect& outer, const ClipList& in);
-  // The box's background and what is drawn on it (lightweight elements, then segments),
+  // The box's background and what is drawn on it (lightweight elements, then drawn lines),
   // within `own`: what its children do not cover.
   void background(const Container& b, double ix, double iy, const PixelRect& outer, const PixelRect& interior,
                   const ClipList& own);
-  void drawnSegments(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own);
+  void drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own);
   // Child boxes and embedded controls in stacking order; their pixels start at `kids`.
   void children(const Container& b, double ix, double iy, size_t kids, const ClipList& inside);
   void lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const ClipList& own);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kyv/palette.h"
 #include "kyv/region.h"
 #include "text_layout.h"
 
@@ -72,7 +73,7 @@ void showText(cairo_t* cr, const std::string& family, bool bold, double size, co
 // Pixel arithmetic of cairo's ARGB32: an opaque pixel of colour 0x00BBGGRR, and `dst`
 // moved towards the opaque `src` by `coverage`, rounded as pixman rounds.
 inline uint32_t opaque(uint32_t bgr) {
-  return 0xFF000000u | (bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF);
+  return 0xFF000000u | swapRedBlue(bgr);
 }
 // src IN coverage OVER dst, channel by channel: each channel a * b / 255 rounded as
 // pixman rounds, the four worked out at once, 16 bits apart, where a * b + 0x80 and the
