@@ -176,7 +176,7 @@ void Tracker::Damage::element(Element& e) {
 }
 
 // The surface resized or restyled damages its old and new extent; else its drawn lines.
-void Tracker::Damage::surface(const Surface& s) {
+inline void Tracker::Damage::surface(const Surface& s) {
   const RectElement::Rect& p = paintedRect(s);
   const bool same = s.painted_.value == Container::Look{s.backColor_, s.borderStyle_} && p == rectOf(s);
   if (same) return drawnLines(s);
@@ -184,7 +184,7 @@ void Tracker::Damage::surface(const Surface& s) {
   add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
 }
 
-void Tracker::Damage::shape(const Shape& s, const Change& c) {
+inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
   const RectElement::Rect& painted = paintedRect(s);
   const Shape::Look& look = s.painted_.value;
   const bool sameLook = look == s.look();
@@ -199,7 +199,7 @@ void Tracker::Damage::shape(const Shape& s, const Change& c) {
 }
 
 // An image frame shows only its outline.
-void Tracker::Damage::image(const Image& i, const Change& c) {
+inline void Tracker::Damage::image(const Image& i, const Change& c) {
   const RectElement::Rect& painted = paintedRect(i);
   if (c.bothShown && i.painted_.value == i.BorderStyle()) {
     if (i.BorderStyle())
@@ -212,7 +212,7 @@ void Tracker::Damage::image(const Image& i, const Change& c) {
     for (const PixelRect& side : paint::outline(scale_, device(rectOf(i), c.w)).sides) add(side, c.w.clip);
 }
 
-void Tracker::Damage::line(const LineElement& l, const Change& c) {
+inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
   const LineElement::Look& p = l.painted_.value;
   if (c.bothShown && p == l.look()) return;
   const Where& w = c.w;
@@ -226,7 +226,7 @@ void Tracker::Damage::line(const LineElement& l, const Change& c) {
 
 // A caption damages the pixels its glyphs may touch, where it was and where it is. Its
 // height places nothing: a label that changed only that shows the same.
-void Tracker::Damage::label(const Label& l, const Change& c) {
+inline void Tracker::Damage::label(const Label& l, const Change& c) {
   const Label::Look& p = l.painted_.value;
   const RectElement::Rect& rect = paintedRect(l);
   const RectElement::Rect now = rectOf(l);
@@ -248,7 +248,7 @@ void Tracker::Damage::label(const Label& l, const Change& c) {
         w.clip);
 }
 
-void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
+inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
   const RectElement::Rect& painted = paintedRect(b);
   const RectElement::Rect now = rectOf(b);
   const PixelRect before = device(painted, c.w), after = device(now, c.w);
@@ -269,7 +269,7 @@ void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
 
 // In place and of the same size, the embedded control's own damage is the slot's; else
 // the slot's footprint then and now.
-void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
+inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
   const RectElement::Rect& painted = paintedRect(slot);
   Control* control = slot.control();
   const bool sameControl = control == slot.painted_.value;
@@ -279,13 +279,13 @@ void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
   if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
 }
 
-bool Tracker::Damage::sameSize(const Control* control) {
+inline bool Tracker::Damage::sameSize(const Control* control) {
   if (!control || !control->UserControl().track_.value.changed) return true;
   const Surface& s = control->UserControl();
   return paintedRect(s) == RectElement::Rect{0, 0, s.widthTwips(), s.heightTwips()};
 }
 
-void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) {
+inline void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) {
   Control* control = slot.control();
   if (!control) return;
   const Surface& s = control->UserControl();
@@ -296,7 +296,7 @@ void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) {
 }
 
 // An embedded control takes the slot's size; one replaced since the paint is gone.
-PixelRect Tracker::Damage::footprint(const Control* control, const RectElement::Rect& at, bool before,
+inline PixelRect Tracker::Damage::footprint(const Control* control, const RectElement::Rect& at, bool before,
                                      const Where& w) const {
   float width = at.width, height = at.height;
   if (control) {

@@ -23,14 +23,14 @@ void Painter::paint(Control& control, const Region* region) {
   box(s, 0, 0, scale_.rect(0, 0, s.widthTwips(), s.heightTwips()), all);
 }
 
-bool Painter::mayMeet(const ClipList& l, double x, double y, double w, double h, int reach) const {
+inline bool Painter::mayMeet(const ClipList& l, double x, double y, double w, double h, int reach) const {
   const double margin = (reach + 1) * std::max(scale_.tpp, kReferenceTwipsPerPixel);
   const PixelRect& b = l.bounds;
   return x + w + margin >= b.x0 * scale_.tpp && x - margin <= b.x1 * scale_.tpp && y + h + margin >= b.y0 * scale_.tpp &&
          y - margin <= b.y1 * scale_.tpp;
 }
 
-PixelRect Painter::opaqueRect(const Element& e, double ix, double iy) const {
+inline PixelRect Painter::opaqueRect(const Element& e, double ix, double iy) const {
   const auto& r = static_cast<const RectElement&>(e);
   if (e.kind() == ElementKind::PictureBox) return scale_.rect(ix + r.leftTwips(), iy + r.topTwips(), r.widthTwips(), r.heightTwips());
   const Control* c = static_cast<const ControlSlot&>(e).control();
@@ -70,8 +70,8 @@ void Painter::box(const Container& b, double x, double y, const PixelRect& outer
   lists_.release(mark);
 }
 
-void Painter::background(const Container& b, double ix, double iy, const PixelRect& outer, const PixelRect& interior,
-                         const ClipList& own) {
+inline void Painter::background(const Container& b, double ix, double iy, const PixelRect& outer,
+                                const PixelRect& interior, const ClipList& own) {
   canvas_.fill(outer, colour(b.BackColor()), lists_.clips(own));
   const ClipList ownInside = lists_.within(own, interior);
   if (ownInside.empty()) return;
@@ -80,7 +80,7 @@ void Painter::background(const Container& b, double ix, double iy, const PixelRe
   drawnLines(b, ix, iy, interior, ownInside);
 }
 
-void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   // Where one rectangle holds the whole interior, every line is drawn within it.
   const bool open = own.size() == 1 && contains(lists_.at(own.begin), interior);
   for (const DrawnLine& s : b.drawnLines()) {
@@ -96,7 +96,7 @@ void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRe
   }
 }
 
-void Painter::children(const Container& b, double ix, double iy, size_t kids, const ClipList& inside) {
+inline void Painter::children(const Container& b, double ix, double iy, size_t kids, const ClipList& inside) {
   size_t k = kids;
   for (const Element* e : b.stacking()) {
     if (!e->Visible() || lightweight(e->kind())) continue;
@@ -110,7 +110,7 @@ void Painter::children(const Container& b, double ix, double iy, size_t kids, co
   }
 }
 
-void Painter::lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   const size_t mark = lists_.mark();
   switch (e.kind()) {
     case ElementKind::Shape: shape(static_cast<const Shape&>(e), ix, iy, interior, own); break;
@@ -122,7 +122,7 @@ void Painter::lightweightElement(const Element& e, double ix, double iy, const P
   lists_.release(mark);
 }
 
-void Painter::shape(const Shape& s, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::shape(const Shape& s, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   if (!mayMeet(own, ix + s.leftTwips(), iy + s.topTwips(), s.widthTwips(), s.heightTwips(), 0)) return;
   const PixelRect r = scale_.rect(ix + s.leftTwips(), iy + s.topTwips(), s.widthTwips(), s.heightTwips());
   const ClipList hits = lists_.meeting(own, intersect(r, interior));
@@ -133,7 +133,7 @@ void Painter::shape(const Shape& s, double ix, double iy, const PixelRect& inter
   for (const PixelRect& side : outline(scale_, r).sides) canvas_.fill(side, c, lists_.clips(hits));
 }
 
-void Painter::image(const Image& i, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::image(const Image& i, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   if (!i.BorderStyle()) return;
   const PixelRect r = scale_.rect(ix + i.leftTwips(), iy + i.topTwips(), i.widthTwips(), i.heightTwips());
   const ClipList hits = lists_.meeting(own, intersect(r, interior));
@@ -141,7 +141,7 @@ void Painter::image(const Image& i, double ix, double iy, const PixelRect& inter
   for (const PixelRect& side : outline(scale_, r).sides) canvas_.fill(side, colour(Colour{kFrame}), lists_.clips(hits));
 }
 
-void Painter::line(const LineElement& l, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::line(const LineElement& l, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   const double x0 = std::min(l.x1Twips(), l.x2Twips()), y0 = std::min(l.y1Twips(), l.y2Twips());
   if (!mayMeet(own, ix + x0, iy + y0, std::max(l.x1Twips(), l.x2Twips()) - x0, std::max(l.y1Twips(), l.y2Twips()) - y0,
                l.BorderWidth() + 1))
@@ -152,7 +152,7 @@ void Painter::line(const LineElement& l, double ix, double iy, const PixelRect& 
   if (!hits.empty()) canvas_.line(d, colour(l.BorderColor()), lists_.clips(hits));
 }
 
-void Painter::label(const Label& l, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::label(const Label& l, double ix, double iy, const PixelRect& interior, const ClipList& own) {
   const PlacedText t = placeText(scale_, l.Caption(), l.FontName(), l.FontWeight(), l.FontSize(), l.Alignment(),
                                  ix + l.leftTwips(), iy + l.topTwips(), l.widthTwips());
   if (!t.text) return;
@@ -161,7 +161,7 @@ void Painter::label(const Label& l, double ix, double iy, const PixelRect& inter
 }
 
 // The 2-pixel sunken edge: each ring's lit sides (bottom, right), then its shaded ones.
-void Painter::border(const PixelRect& r, const ClipList& in) {
+inline void Painter::border(const PixelRect& r, const ClipList& in) {
   const SunkenEdge e = sunkenEdge(scale_, r);
   const Colour lit[2] = {Colour{kHighlight}, Colour{kLight}}, shaded[2] = {Colour{kShadow}, Colour{kDarkShadow}};
   const auto side = [&](const PixelRect& s, Colour c) {
