@@ -70,22 +70,47 @@ function(kyv_public_headers target)
   endif()
 endfunction()
 
-# kyv_add_control(TARGET SOURCES... HEADERS HEADERS...): a control library in lib/kyv/,
-# registered in the build's registration file by kyvreg as soon as it is linked. HEADERS
-# are its typed API; programs link it as Kyv::TARGET.
+# kyv_add_control(TARGET SOURCES... HEADERS HEADERS... [TEST]): a control library in
+# lib/kyv/, registered in the build's registration file by kyvreg as soon as it is linked.
+# HEADERS are its typed API; programs link it as Kyv::TARGET. Every such control is listed,
+# in the order declared, in the global property KYV_CONTROLS (read it with kyv_controls).
+# With TEST, a control of the tests: built in the current binary folder and registered in
+# the registration file there (kyvregistry.json), neither installed nor listed. The target
+# property KYV_REGISTRY_FILE names the file a control is registered in.
 function(kyv_add_control target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "HEADERS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "TEST" "" "HEADERS")
   add_library(${target} SHARED ${arg_UNPARSED_ARGUMENTS})
-  add_library(Kyv::${target} ALIAS ${target})
   target_link_libraries(${target} PUBLIC kyvframework)
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
-  set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${KYV_PLUGIN_OUTPUT_DIR})
-  kyv_public_headers(${target} ${arg_HEADERS})
-  kyv_install(${target} PLUGIN)
+  if(arg_TEST)
+    set(registry ${CMAKE_CURRENT_BINARY_DIR}/kyvregistry.json)
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  else()
+    set(registry ${KYV_REGISTRY_FILE})
+    add_library(Kyv::${target} ALIAS ${target})
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${KYV_PLUGIN_OUTPUT_DIR})
+    kyv_public_headers(${target} ${arg_HEADERS})
+    kyv_install(${target} PLUGIN)
+    set_property(GLOBAL APPEND PROPERTY KYV_CONTROLS ${target})
+  endif()
+  set_target_properties(${target} PROPERTIES KYV_REGISTRY_FILE ${registry})
   add_dependencies(${target} kyvreg)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${KYV_REGISTRY_FILE} $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:kyvreg> ${registry} $<TARGET_FILE:${target}>
     COMMENT "Registering ${target}")
+endfunction()
+
+# kyv_controls(VAR): VAR is set to every control library kyv_add_control declared, in
+# order. The list is whole only once controls/ has been added (it then sets the global
+# property KYV_CONTROLS_COMPLETE): asking before is an error.
+function(kyv_controls var)
+  get_property(complete GLOBAL PROPERTY KYV_CONTROLS_COMPLETE)
+  if(NOT complete)
+    message(FATAL_ERROR "kyv_controls: the list of controls is not complete yet: "
+                        "add_subdirectory(controls) must come before ${CMAKE_CURRENT_SOURCE_DIR}")
+  endif()
+  get_property(controls GLOBAL PROPERTY KYV_CONTROLS)
+  set(${var} ${controls} PARENT_SCOPE)
 endfunction()
 
 # kyv_add_registration(TARGET FILE LIBRARIES...): a registration file of its own that

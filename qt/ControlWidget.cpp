@@ -414,7 +414,7 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
       paintInto(image_, *control_, ratio, &colourPalette_, true);
       if (!unshown.isEmpty()) update(unshown);
     }
-    painter.drawImage(QPoint(0, 0), image_);
+    drawExposed(painter, event->region(), ratio);
     paintError_.clear();
     return;
   } catch (const kyv::Error& e) {
@@ -426,6 +426,19 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   control_->clearDirty();
   painter.setPen(QPen(palette().color(QPalette::Mid), 1));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// At a whole-number ratio only the exposed rectangles are copied, each a plain copy of
+// pixels; a whole image drawn through a clip of many rectangles costs Qt a pass over all
+// of it. Other ratios draw the image whole, as it samples the same there.
+void ControlWidget::drawExposed(QPainter& painter, const QRegion& exposed, qreal ratio) {
+  if (ratio != std::floor(ratio)) {
+    painter.drawImage(QPoint(0, 0), image_);
+    return;
+  }
+  const int r = int(ratio);
+  for (const QRect& rect : exposed)
+    painter.drawImage(rect, image_, QRect(rect.topLeft() * r, rect.size() * r));
 }
 
 void ControlWidget::paintFailed(const QString& kind, const QString& message) {

@@ -32,6 +32,8 @@
 #include <optional>
 #include <string_view>
 
+class QPainter;
+
 #include "kyv/bag.h"
 #include "kyv/class_info.h"
 #include "kyv/control.h"
@@ -183,6 +185,8 @@ class KYVQT_API ControlWidget : public QWidget {
   bool attempt(const QString& member, Call&& call);
   QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
+  // Copies the exposed part of the control's picture to the widget.
+  void drawExposed(QPainter& painter, const QRegion& exposed, qreal ratio);
   void paintFailed(const QString& kind, const QString& message);
   // The extent, in twips, the control gets in a widget of `pixels` logical pixels.
   QSizeF extentFor(const QSizeF& pixels, const kyv::ClassInfo& info) const;

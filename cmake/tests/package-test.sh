@@ -60,15 +60,10 @@ done
 
 step "kyvhost from the moved prefix finds the controls"
 printf 'classes\nnew f Kyv4Digit.fourseg\ncall f send 42\nlibraries\n' | "$prefix/bin/kyvhost" > "$work/kyvhost.out"
-cat > "$work/kyvhost.expected" <<END
-class Kyv1Digit.sseg Kyv1Digit
-class Kyv4Digit.fourseg Kyv4Digit
-class Kyv6Digit.sixseg Kyv6Digit
-class KyvHStatus.Hstat KyvHStatus
-class KyvMovingBars.KyvMovingBar KyvMovingBar
-class KyvMultiBars.KyvMultiBar KyvMultiBar
-class KyvPulse.HeartBeat KyvPulse
-class KyvVStatus.Kyvvstat KyvVStatus
+# Every class of the build's registration file, and only those.
+printf 'classes\n' | "$build/bin/kyvhost" > "$work/kyvhost.expected"
+grep -q '^class Kyv4Digit.fourseg ' "$work/kyvhost.expected" || fail "the build's kyvhost offers no Kyv4Digit.fourseg"
+cat >> "$work/kyvhost.expected" <<END
 f.send(42) -> 0; arg = 42
 library Kyv1Digit
 library Kyv4Digit

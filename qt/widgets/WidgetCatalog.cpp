@@ -15,7 +15,7 @@ QWidget* make(QWidget* parent) {
 
 constexpr std::string_view kNamespace = "kyvqt::";
 
-const std::array<WidgetEntry, 8> kCatalog{{
+const std::array<WidgetEntry, kyv::kControlCount> kCatalog{{
     {"kyvqt::KyvvstatWidget", "kyv/qt/KyvvstatWidget.h", "KyvVStatus.Kyvvstat", "Vertical status bar",
      "A vertical bar coloured by threshold band, with the reading below it", QAccessible::ProgressBar,
      &make<KyvvstatWidget>},
@@ -41,7 +41,7 @@ const std::array<WidgetEntry, 8> kCatalog{{
 
 }  // namespace
 
-const std::array<WidgetEntry, 8>& widgetCatalog() { return kCatalog; }
+const std::array<WidgetEntry, kyv::kControlCount>& widgetCatalog() { return kCatalog; }
 
 const WidgetEntry* findWidget(std::string_view name) {
   for (const WidgetEntry& entry : kCatalog) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <string_view>
 
+#include "kyv/controls.h"
 #include "kyv/qt/ControlWidget.h"
 
 class QWidget;
@@ -28,8 +29,8 @@ struct WidgetEntry {
   QWidget* (*create)(QWidget* parent);
 };
 
-// Every typed widget, one entry each.
-KYVQT_API const std::array<WidgetEntry, 8>& widgetCatalog();
+// Every typed widget, one entry each, one for each control library.
+KYVQT_API const std::array<WidgetEntry, kyv::kControlCount>& widgetCatalog();
 // The entry whose Qt class name (with or without "kyvqt::") or control class name is
 // `name`, in any case; null when there is none.
 KYVQT_API const WidgetEntry* findWidget(std::string_view name);

@@ -104,15 +104,51 @@ void putAtlasHead(std::vector<uchar>& out, int width, int height, const std::vec
   for (QRgb c : colours) out.insert(out.end(), {uchar(qRed(c)), uchar(qGreen(c)), uchar(qBlue(c))});
 }
 
-void packRgb(const QImage& image, const std::vector<QRect>& rects, int width, int height, std::vector<uchar>& out) {
-  putAtlasHead(out, width, height, {});
-  const size_t head = out.size();
-  out.resize(head + size_t(width) * size_t(height) * 3, 0);
-  uchar* row = out.data() + head;
+// Where each rectangle of a frame goes in its atlas.
+struct AtlasPlace {
+  QRect from;   // in the picture
+  QPoint at;    // in the atlas
+};
+
+// Places `rects` in shelves of an atlas about as wide as it is high, the tallest first, so
+// that the atlas holds little but their pixels: the bytes to deflate are those of the
+// changes, not of the widest change times the height of them all. Returns the size.
+QSize placeInAtlas(const std::vector<QRect>& rects, std::vector<AtlasPlace>& places) {
+  qint64 area = 0;
+  int widest = 0;
   for (const QRect& r : rects) {
-    for (int y = r.top(); y <= r.bottom(); ++y, row += size_t(width) * 3) {
-      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + r.left();
-      for (int x = 0; x < r.width(); ++x) {
+    area += qint64(r.width()) * r.height();
+    widest = std::max(widest, r.width());
+  }
+  const int width = std::max(widest, int(std::ceil(std::sqrt(double(area)))));
+  std::vector<size_t> order(rects.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rects[a].height() > rects[b].height(); });
+  places.assign(rects.size(), {});
+  int x = 0, y = 0, shelf = 0;
+  for (size_t i : order) {
+    const QRect& r = rects[i];
+    if (x + r.width() > width) {
+      x = 0;
+      y += shelf;
+      shelf = 0;
+    }
+    places[i] = {r, QPoint(x, y)};
+    x += r.width();
+    shelf = std::max(shelf, r.height());
+  }
+  return QSize(width, y + shelf);
+}
+
+void packRgb(const QImage& image, const std::vector<AtlasPlace>& places, QSize size, std::vector<uchar>& out) {
+  putAtlasHead(out, size.width(), size.height(), {});
+  const size_t head = out.size();
+  out.resize(head + size_t(size.width()) * size_t(size.height()) * 3, 0);
+  for (const AtlasPlace& p : places) {
+    for (int dy = 0; dy < p.from.height(); ++dy) {
+      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(p.from.top() + dy)) + p.from.left();
+      uchar* row = out.data() + head + (size_t(p.at.y() + dy) * size_t(size.width()) + size_t(p.at.x())) * 3;
+      for (int x = 0; x < p.from.width(); ++x) {
         row[x * 3] = uchar(qRed(in[x]));
         row[x * 3 + 1] = uchar(qGreen(in[x]));
         row[x * 3 + 2] = uchar(qBlue(in[x]));
@@ -151,35 +187,29 @@ QByteArray inflated(QByteArrayView bytes, qsizetype limit) {
   return status == Z_STREAM_END ? out : QByteArray();
 }
 
-// The atlas of a frame: the rectangles `rects` of `image` stacked one above the other at
-// its left edge, as bytes: width and height (16 bits each), a count of colours (16 bits),
-// that many colours (red, green, blue) and a byte a pixel, their indexes; or, with a count
-// of 0 (over 256 colours), three bytes a pixel, red, green and blue. Pixels right of a
-// narrower rectangle are 0.
-void packAtlas(const QImage& image, const std::vector<QRect>& rects, std::vector<uchar>& out) {
-  int width = 0, height = 0;
-  for (const QRect& r : rects) {
-    width = std::max(width, r.width());
-    height += r.height();
-  }
+// The atlas of a frame: the rectangles `places` of `image` where placeInAtlas put them, as
+// bytes: width and height (16 bits each), a count of colours (16 bits), that many colours
+// (red, green, blue) and a byte a pixel, their indexes; or, with a count of 0 (over 256
+// colours), three bytes a pixel, red, green and blue. Pixels no rectangle covers are 0.
+void packAtlas(const QImage& image, const std::vector<AtlasPlace>& places, QSize size, std::vector<uchar>& out) {
   constexpr int kSlots = 1024;  // a power of two, well above 256 colours
   std::array<QRgb, kSlots> keys;
   std::array<int, kSlots> indexes;
   indexes.fill(-1);
   std::vector<QRgb> colours;
-  std::vector<uchar> pixels(size_t(width) * size_t(height), 0);
+  std::vector<uchar> pixels(size_t(size.width()) * size_t(size.height()), 0);
   QRgb last = 0;
   int lastIndex = -1;
-  size_t row = 0;
-  for (const QRect& r : rects) {
-    for (int y = r.top(); y <= r.bottom(); ++y, row += size_t(width)) {
-      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + r.left();
-      for (int x = 0; x < r.width(); ++x) {
+  for (const AtlasPlace& p : places) {
+    for (int dy = 0; dy < p.from.height(); ++dy) {
+      const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(p.from.top() + dy)) + p.from.left();
+      uchar* row = pixels.data() + size_t(p.at.y() + dy) * size_t(size.width()) + size_t(p.at.x());
+      for (int x = 0; x < p.from.width(); ++x) {
         if (in[x] != last || lastIndex < 0) {
           unsigned slot = (in[x] * 2654435761u) >> 22 & (kSlots - 1);
           while (indexes[slot] >= 0 && keys[slot] != in[x]) slot = (slot + 1) & (kSlots - 1);
           if (indexes[slot] < 0) {
-            if (colours.size() == 256) return packRgb(image, rects, width, height, out);
+            if (colours.size() == 256) return packRgb(image, places, size, out);
             keys[slot] = in[x];
             indexes[slot] = int(colours.size());
             colours.push_back(in[x]);
@@ -187,11 +217,11 @@ void packAtlas(const QImage& image, const std::vector<QRect>& rects, std::vector
           last = in[x];
           lastIndex = indexes[slot];
         }
-        pixels[row + size_t(x)] = uchar(lastIndex);
+        row[x] = uchar(lastIndex);
       }
     }
   }
-  putAtlasHead(out, width, height, colours);
+  putAtlasHead(out, size.width(), size.height(), colours);
   out.insert(out.end(), pixels.begin(), pixels.end());
 }
 
@@ -426,12 +456,42 @@ void WebFrames::addReport(const QString& line) {
   if (active_ && dashboard_) emit stateChanged(stateMessage());
 }
 
-// The pictures of the parts not moved are packed one above the other into one atlas,
-// deflated as a whole, so that a frame compresses as one.
-QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& parts) {
-  QByteArray table;
+// `parts` with each rectangle to take from the atlas that is over twice as wide as the
+// square of their area cut into pieces no wider than that, so that one wide change does
+// not widen the atlas for the narrow ones.
+static std::vector<WebFrames::Part> narrowed(const std::vector<WebFrames::Part>& parts) {
+  qint64 area = 0;
+  for (const auto& p : parts)
+    if (!p.from) area += qint64(p.to.width()) * p.to.height();
+  const int widest = std::max(1, int(2 * std::ceil(std::sqrt(double(area)))));
+  std::vector<WebFrames::Part> out;
+  out.reserve(parts.size());
+  for (const auto& p : parts) {
+    if (p.from || p.to.width() <= widest) {
+      out.push_back(p);
+      continue;
+    }
+    const int pieces = (p.to.width() + widest - 1) / widest;
+    for (int i = 0, x = p.to.left(); i < pieces; ++i) {
+      const int right = p.to.left() + int(qint64(p.to.width()) * (i + 1) / pieces);
+      out.push_back({QRect(x, p.to.top(), right - x, p.to.height()), std::nullopt});
+      x = right;
+    }
+  }
+  return out;
+}
+
+// The pictures of the parts not moved are packed into one atlas, deflated as a whole, so
+// that a frame compresses as one.
+QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& given) {
+  const std::vector<Part> parts = narrowed(given);
   std::vector<QRect> packed;
-  int atlasY = 0;
+  for (const Part& p : parts)
+    if (!p.from) packed.push_back(p.to);
+  std::vector<AtlasPlace> places;
+  const QSize atlasSize = placeInAtlas(packed, places);
+  QByteArray table;
+  size_t next = 0;
   for (const Part& p : parts) {
     const QRect& r = p.to;
     put<quint16>(table, r.x());
@@ -439,21 +499,15 @@ QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& 
     put<quint16>(table, r.width());
     put<quint16>(table, r.height());
     put<quint8>(table, p.from ? 1 : 0);
-    if (p.from) {
-      put<quint16>(table, p.from->x());
-      put<quint16>(table, p.from->y());
-      continue;
-    }
-    put<quint16>(table, 0);
-    put<quint16>(table, atlasY);
-    packed.push_back(r);
-    atlasY += r.height();
+    const QPoint from = p.from ? *p.from : places[next++].at;
+    put<quint16>(table, from.x());
+    put<quint16>(table, from.y());
   }
   const QByteArray zlibTable = deflated(reinterpret_cast<const uchar*>(table.constData()), size_t(table.size()));
   QByteArray atlas;
   if (!packed.empty()) {
     std::vector<uchar> bytes;
-    packAtlas(image, packed, bytes);
+    packAtlas(image, places, atlasSize, bytes);
     atlas = deflated(bytes.data(), bytes.size());
   }
   QByteArray out("KYVF");

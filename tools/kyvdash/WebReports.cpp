@@ -1,6 +1,7 @@
 #include "WebReports.h"
 
 #include <QDateTime>
+#include <cmath>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +20,13 @@ void sample(QByteArray& out, const char* name, quint64 value, const QByteArray& 
   out += name;
   if (!labels.isEmpty()) out += '{' + labels + '}';
   out += ' ' + QByteArray::number(value) + '\n';
+}
+
+// A reading as JSON: a finite number as a number, any other text as it was fed.
+QJsonValue readingValue(const QString& value) {
+  bool ok = false;
+  const double number = value.trimmed().toDouble(&ok);
+  return ok && std::isfinite(number) ? QJsonValue(number) : QJsonValue(value);
 }
 
 }  // namespace
@@ -48,7 +56,7 @@ QByteArray readingsJson(const Runner& runner) {
         o.insert(QStringLiteral("source"), c.feeds.front().source);
         o.insert(QStringLiteral("field"), c.feeds.front().field);
       }
-      o.insert(QStringLiteral("value"), fed.at < 0 ? QJsonValue() : QJsonValue(fed.value));
+      o.insert(QStringLiteral("value"), fed.at < 0 ? QJsonValue() : readingValue(fed.value));
       o.insert(QStringLiteral("age"), fed.at < 0 ? QJsonValue() : QJsonValue((now - fed.at) / 1000.0));
       controls.append(o);
     }
@@ -90,6 +98,9 @@ QByteArray metricsText(const Runner& runner, const WebCounters& c) {
   sample(out, "kyvdash_bytes_sent_total", c.bytesSent);
   metric(out, "kyvdash_http_requests_total", "counter", "HTTP requests answered.");
   sample(out, "kyvdash_http_requests_total", c.requests);
+  metric(out, "kyvdash_http_requests_forbidden_total", "counter",
+         "Requests refused for the name they were addressed to or the page that sent them.");
+  sample(out, "kyvdash_http_requests_forbidden_total", c.requestsForbidden);
   metric(out, "kyvdash_http_connections_refused_total", "counter",
          "Connections refused or closed for a limit (too many, too large, too slow).");
   sample(out, "kyvdash_http_connections_refused_total", c.connectionsRefused);

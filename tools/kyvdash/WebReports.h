@@ -17,11 +17,13 @@ struct WebCounters {
   quint64 framesSkipped = 0;     // frames a page behind did not get
   quint64 bytesSent = 0;         // bytes of messages sent to pages
   quint64 requests = 0;          // HTTP requests answered
+  quint64 requestsForbidden = 0; // refused for their Host or Origin
   quint64 connectionsRefused = 0;  // connections refused or closed for a limit
 };
 
 // {"time": ..., "controls": [{"name", "class", "source", "field", "value", "age", "stale"}]}:
-// `value` is what the control was last given (null before any), `age` the seconds since.
+// `value` is what the control was last given (null before any): a number when it reads as
+// one, the text otherwise; `age` the seconds since.
 QByteArray readingsJson(const Runner& runner);
 
 // The metrics of kyvdash: sources up, their errors, actions run, stale controls, pages,

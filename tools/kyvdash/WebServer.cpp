@@ -50,6 +50,28 @@ bool isUpgrade(const QHttpServerRequest& request) {
   return request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
 }
 
+// The name in a Host header or an origin's authority, without its port.
+QString hostName(const QString& authority) {
+  if (authority.startsWith(u'[')) return authority.mid(1, authority.indexOf(u']') - 1);
+  return authority.count(u':') == 1 ? authority.section(u':', 0, 0) : authority;
+}
+
+// A name that can only mean this machine: `localhost` or a loopback address.
+bool isLoopbackName(const QString& name) {
+  if (name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
+  const QHostAddress address(name);
+  return !address.isNull() && address.isLoopback();
+}
+
+// The authority ("host:port") of an Origin header such as "http://127.0.0.1:8080".
+QString originAuthority(const QByteArray& origin) {
+  const QUrl url(QString::fromLatin1(origin));
+  if (!url.isValid() || url.host().isEmpty()) return {};
+  QString host = url.host();
+  if (host.contains(u':')) host = u'[' + host + u']';
+  return url.port() < 0 ? host : host + u':' + QString::number(url.port());
+}
+
 }  // namespace
 
 // The HTTP side: each request is answered by respond(). Qt hands a WebSocket request on
@@ -157,8 +179,34 @@ QHttpServerResponse WebServer::resource(const QString& name, const QByteArray& t
   return text(file.readAll(), Status::Ok, type);
 }
 
+// Without a token, a server on loopback answers only requests addressed to this machine by
+// a loopback name, so that a page of another site whose name was made to resolve to
+// 127.0.0.1 cannot read the dashboard. With a token, or serving another address on
+// purpose without one, any name is answered.
+bool WebServer::hostAllowed(const QHttpServerRequest& request) const {
+  if (options_.token || !options_.address.isLoopback()) return true;
+  return isLoopbackName(hostName(QString::fromLatin1(request.value("host"))));
+}
+
+// A live channel opened by a page is opened by this server's own page: a browser names the
+// page's origin, which must be the host the request was sent to. Programs send no Origin.
+bool WebServer::originAllowed(const QHttpServerRequest& request) const {
+  const QByteArray origin = request.value("origin");
+  if (origin.isEmpty()) return true;
+  const QString authority = originAuthority(origin);
+  return !authority.isEmpty() && authority.compare(QString::fromLatin1(request.value("host")), Qt::CaseInsensitive) == 0;
+}
+
 std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& request) {
   ++counters_.requests;
+  if (!hostAllowed(request)) {
+    ++counters_.requestsForbidden;
+    return text("this server answers only requests addressed to localhost or a loopback address\n", Status::Forbidden);
+  }
+  if (isUpgrade(request) && !originAllowed(request)) {
+    ++counters_.requestsForbidden;
+    return text("the live channel is open only to this server's own page\n", Status::Forbidden);
+  }
   if (request.method() != QHttpServerRequest::Method::Get) {
     QHttpServerResponse r = text("only GET is served\n", Status::MethodNotAllowed);
     r.setHeader("Allow", "GET");

@@ -5,7 +5,9 @@
 // `/healthz` and `/metrics` answer what they say. Every request only reads: nothing a
 // page sends changes a source, a control or the layout.
 //
-// Safe by default: with a token, each request must carry it (Authorization: Bearer, or
+// Safe by default: without a token on loopback, only requests addressed to a loopback name
+// are answered (a rebound name of another site is refused 403); a live channel opened by a
+// browser must come from the page of the host it addresses (403 otherwise); with a token, each request must carry it (Authorization: Bearer, or
 // ?token=); answers carry a strict Content-Security-Policy; unknown paths are 404, other
 // methods than GET 405; at most `maxViewers` live pages, the page and the live channel
 // answered 503 beyond; a page that falls behind gets no more frames until it has caught
@@ -57,6 +59,8 @@ class WebServer : public QObject {
   std::optional<QHttpServerResponse> respond(const QHttpServerRequest& request);
   QHttpServerResponse resource(const QString& path, const QByteArray& type);
   bool authorised(const QHttpServerRequest& request) const;
+  bool hostAllowed(const QHttpServerRequest& request) const;
+  bool originAllowed(const QHttpServerRequest& request) const;
   bool tokenMatches(const QString& given) const;
   void acceptViewers();
   void refuse(std::unique_ptr<QWebSocket> socket, QWebSocketProtocol::CloseCode code, const QString& reason);

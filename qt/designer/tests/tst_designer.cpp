@@ -10,6 +10,7 @@
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
+#include "kyv/controls.h"
 #include "kyv/qt/Widgets.h"
 
 namespace {
@@ -55,7 +56,7 @@ class TestDesigner : public QObject {
     QVERIFY2(plugin, qPrintable(loader.errorString()));
     const QList<QDesignerCustomWidgetInterface*> widgets = plugin->customWidgets();
     const auto catalog = kyvqt::widgetCatalog();
-    QCOMPARE(widgets.size(), 8);
+    QCOMPARE(widgets.size(), qsizetype(kyv::kControlCount));
     QCOMPARE(qsizetype(catalog.size()), widgets.size());
     for (qsizetype i = 0; i < widgets.size(); ++i) {
       QDesignerCustomWidgetInterface* w = widgets[i];
@@ -140,7 +141,7 @@ class TestDesigner : public QObject {
     std::unique_ptr<QWidget> form(loader.load(&file));
     QVERIFY2(form, qPrintable(loader.errorString()));
     const QList<kyvqt::TypedWidget*> all = form->findChildren<kyvqt::TypedWidget*>();
-    QCOMPARE(all.size(), 8);
+    QCOMPARE(all.size(), qsizetype(kyv::kControlCount));
     for (kyvqt::TypedWidget* w : all) QVERIFY2(w->control(), qPrintable(w->objectName()));
 
     auto* bar = form->findChild<kyvqt::KyvvstatWidget*>(QStringLiteral("bar"));

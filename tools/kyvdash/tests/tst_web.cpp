@@ -22,6 +22,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "Options.h"
 #include "Runner.h"
@@ -174,6 +175,32 @@ class TestWeb : public QObject {
     }
   }
 
+  // A frame's atlas holds little but the changed pixels: one wide change and many narrow
+  // tall ones make an atlas about their area, not the widest times their heights.
+  void atlasHoldsLittleButTheChanges() {
+    QImage after(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 800; ++x) after.setPixel(x, y, qRgb(x % 7 * 30, y % 5 * 40, (x + y) % 3 * 80));
+    std::vector<WebFrames::Part> parts{{QRect(0, 0, 800, 2), std::nullopt}};
+    qint64 area = 1600;
+    for (int i = 0; i < 40; ++i) {
+      parts.push_back({QRect(i * 19, 10 + i * 3, 8 + i % 3, 40 + i % 9), std::nullopt});
+      area += qint64(parts.back().to.width()) * parts.back().to.height();
+    }
+    const QByteArray frame = WebFrames::encodeFrame(after, parts);
+    const auto* p = reinterpret_cast<const uchar*>(frame.constData());
+    const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
+    std::vector<uchar> atlas(4 << 20);
+    uLongf length = uLongf(atlas.size());
+    QCOMPARE(uncompress(atlas.data(), &length, p + atlasAt + 4, uLong(qFromBigEndian<quint32>(p + atlasAt))), Z_OK);
+    const qint64 pixels = qint64(qFromBigEndian<quint16>(atlas.data())) * qFromBigEndian<quint16>(atlas.data() + 2);
+    QVERIFY2(pixels <= area * 3 / 2, qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
+    QImage picture(800, 600, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QVERIFY(WebFrames::applyFrame(picture, frame));
+    for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
+  }
+
   // --serve and its company on the command line: loopback unless told, a token or
   // --no-token asked for elsewhere, wrong values and combinations refused.
   void serveOptions_data() {
@@ -233,7 +260,7 @@ class TestWeb : public QObject {
         QJsonDocument::fromJson(httpGet(url(QStringLiteral("/readings.json"))).body).object()["controls"].toArray();
     QCOMPARE(readings.size(), 3);
     QCOMPARE(readings[2].toObject()["name"].toString(), QStringLiteral("digits"));
-    QCOMPARE(readings[2].toObject()["value"].toString(), QStringLiteral("1234"));
+    QCOMPARE(readings[2].toObject()["value"].toDouble(), 1234.0);
     QCOMPARE(readings[2].toObject()["source"].toString(), QStringLiteral("in"));
     QVERIFY(readings[2].toObject()["age"].toDouble() >= 0);
     QCOMPARE(readings[2].toObject()["stale"].toBool(), false);
@@ -257,12 +284,12 @@ class TestWeb : public QObject {
     for (const char* path : {"/../../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/kyvdash.js/../../etc/passwd",
                              "//etc/passwd", "/web/index.html", "/index.html", "/:/kyvdash/web/index.html", "/live",
                              "/snapshot.png.bak", "/metrics/x"}) {
-      const QByteArray answer = rawAnswer(web->port(), QByteArray("GET ") + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+      const QByteArray answer = rawAnswer(web->port(), QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
       QVERIFY2(answer.startsWith("HTTP/1.1 404"), path);
       QVERIFY(!answer.contains("root:"));
     }
-    QVERIFY(rawAnswer(web->port(), "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab").startsWith("HTTP/1.1 405"));
-    QVERIFY(rawAnswer(web->port(), "DELETE / HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 405"));
+    QVERIFY(rawAnswer(web->port(), "POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\nab").startsWith("HTTP/1.1 405"));
+    QVERIFY(rawAnswer(web->port(), "DELETE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").startsWith("HTTP/1.1 405"));
   }
 
   // A page is sent the screen, the whole picture and the state; then only rectangles that
@@ -351,11 +378,44 @@ class TestWeb : public QObject {
     LiveClient without(QStringLiteral("ws://127.0.0.1:%1/live").arg(guarded->port()));
     QVERIFY(QTest::qWaitFor([&] { return without.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(without.frames, 0);
-    QVERIFY(rawAnswer(guarded->port(), "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    QVERIFY(rawAnswer(guarded->port(), "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
                 .startsWith("HTTP/1.1 401"));
     LiveClient with(QStringLiteral("ws://127.0.0.1:%1/live?token=s3cret-token").arg(guarded->port()));
     QVERIFY(with.waitForPicture());
+  }
+
+  // Without a token, only requests addressed to this machine are answered: a site whose
+  // name was made to resolve to 127.0.0.1 reads nothing. A live channel opens only to a
+  // page of the host it addresses.
+  void foreignNamesAndOrigins() {
+    const QByteArray port = QByteArray::number(web->port());
+    const auto get = [&](const QByteArray& host, const QByteArray& extra = {}) {
+      return rawAnswer(web->port(), "GET /readings.json HTTP/1.1\r\nHost: " + host + "\r\n" + extra + "\r\n");
+    };
+    for (const QByteArray& host : {"127.0.0.1:" + port, "localhost:" + port, QByteArray("LOCALHOST"), "[::1]:" + port, QByteArray("127.0.0.2")})
+      QVERIFY2(get(host).startsWith("HTTP/1.1 200"), host.constData());
+    for (const QByteArray& host : {"evil.example:" + port, QByteArray("10.0.0.1"), QByteArray("localhost.evil.example"), QByteArray()}) {
+      const QByteArray answer = get(host);
+      QVERIFY2(answer.startsWith("HTTP/1.1 403"), host.constData());
+      QVERIFY(!answer.contains("\"controls\""));
+    }
+    QVERIFY(web->counters().requestsForbidden >= 4);
+
+    const QByteArray upgrade = "GET /live HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                               "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+    for (const QByteArray& origin : {QByteArray("http://evil.example"), "http://127.0.0.1:" + QByteArray::number(web->port() + 1),
+                                     QByteArray("null")})
+      QVERIFY2(rawAnswer(web->port(), upgrade + "Origin: " + origin + "\r\n\r\n").startsWith("HTTP/1.1 403"), origin.constData());
+    QVERIFY(rawAnswer(web->port(), upgrade + "Origin: http://127.0.0.1:" + port + "\r\n\r\n").startsWith("HTTP/1.1 101"));
+
+    // A token guards a server by itself: any name is answered to a request that carries it.
+    ServeOptions o;
+    o.token = QStringLiteral("s3cret-token");
+    const std::unique_ptr<WebServer> guarded = serve(o);
+    QVERIFY(rawAnswer(guarded->port(), "GET /healthz HTTP/1.1\r\nHost: wall.example\r\nAuthorization: Bearer s3cret-token\r\n\r\n")
+                .startsWith("HTTP/1.1 200"));
   }
 
   // Beyond the most viewers, the page and the live channel are answered 503.
@@ -369,7 +429,7 @@ class TestWeb : public QObject {
     LiveClient fifth(live());
     QVERIFY(QTest::qWaitFor([&] { return fifth.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(fifth.frames, 0);
-    QVERIFY(rawAnswer(web->port(), "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    QVERIFY(rawAnswer(web->port(), "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
                 .startsWith("HTTP/1.1 503"));
     pages.pop_back();
@@ -388,7 +448,7 @@ class TestWeb : public QObject {
     };
 
     // Huge headers: 431, and the connection closed.
-    const QByteArray huge = "GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + QByteArray(200 * 1024, 'a') + "\r\n\r\n";
+    const QByteArray huge = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + QByteArray(200 * 1024, 'a') + "\r\n\r\n";
     QVERIFY(rawAnswer(web->port(), huge).startsWith("HTTP/1.1 431"));
     QVERIFY(stillLive(11));
 
@@ -432,7 +492,7 @@ class TestWeb : public QObject {
       QTcpSocket s;
       s.connectToHost(QHostAddress::LocalHost, web->port());
       QVERIFY(connected(s));
-      s.write("GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+      s.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
       QByteArray got;
       QVERIFY(QTest::qWaitFor([&] { return (got += s.readAll()).contains("\r\n\r\n"); }, 5000));
@@ -468,7 +528,7 @@ class TestWeb : public QObject {
     QCOMPARE(::getsockopt(stuck, SOL_SOCKET, SO_ERROR, &error, &length), 0);
     QVERIFY2(error == 0, strerror(error));
     QCOMPARE(::fcntl(stuck, F_SETFL, flags), 0);
-    const QByteArray handshake = "GET /live HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    const QByteArray handshake = "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
     QCOMPARE(::write(stuck, handshake.constData(), handshake.size()), handshake.size());
     const quint64 dropped = web->counters().viewersDropped;

@@ -1,0 +1,32 @@
+#pragma once
+// Lamp ("KyvSample.Lamp"): a control of the tests, added the way a new control kind is. A
+// face that fills the control and shows OnColor while Lit, its off colour otherwise.
+#include "kyv/control.h"
+#include "kyv/elements.h"
+
+namespace kyvsample {
+
+class KYV_API Lamp : public kyv::Control {
+ public:
+  explicit Lamp(kyv::Registry* registry = nullptr);
+  static const kyv::ClassInfo& classTable();
+
+  // Whether the lamp shows OnColor.
+  bool Lit() const { return lit_; }
+  void setLit(bool lit);
+  // The colour of the face while lit.
+  kyv::Colour OnColor() const { return on_; }
+  void setOnColor(kyv::Colour c);
+
+  void Resize() override;
+
+  // The face, the one element.
+  kyv::PictureBox face;
+
+ private:
+  void show();
+  bool lit_ = false;
+  kyv::Colour on_;
+};
+
+}  // namespace kyvsample
