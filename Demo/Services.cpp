@@ -3,14 +3,14 @@
 #include <QColorDialog>
 #include <chrono>
 
+#include "ControlWidget.h"
+
 namespace kyvdemo {
 
 void ColourDialog::ShowColor(QWidget* parent) {
-  const QColor start(colour_ & 0xFF, (colour_ >> 8) & 0xFF, (colour_ >> 16) & 0xFF);
-  const QColor chosen = QColorDialog::getColor(start, parent, QStringLiteral("Color"));
+  const QColor chosen = QColorDialog::getColor(kyvqt::toQColor(colour_), parent, QStringLiteral("Color"));
   if (!chosen.isValid()) return;
-  colour_ = static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
-            static_cast<uint32_t>(chosen.blue()) << 16;
+  colour_ = kyvqt::bgrOf(chosen);
 }
 
 // seed_seq spreads the clock reading over the generator's whole state, so that readings a

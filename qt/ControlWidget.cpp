@@ -80,9 +80,7 @@ static_assert(std::size(kPaletteSources) == std::tuple_size_v<kyv::Palette>);
 kyv::Palette systemColours(const QPalette& palette) {
   kyv::Palette colours{};
   for (size_t i = 0; i < colours.size(); ++i) {
-    const QColor c = palette.color(kPaletteSources[i].group, kPaletteSources[i].role);
-    colours[i] = static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
-                 static_cast<uint32_t>(c.blue()) << 16;
+    colours[i] = bgrOf(palette.color(kPaletteSources[i].group, kPaletteSources[i].role));
   }
   return colours;
 }
@@ -125,18 +123,13 @@ QImage renderImage(kyv::Control& control, qreal ratio, const kyv::Palette* palet
   const kyv::Surface& s = control.UserControl();
   const double width = std::max(1.0, std::ceil(s.widthTwips() / kTwipsPerPixel * ratio - 1e-6));
   const double height = std::max(1.0, std::ceil(s.heightTwips() / kTwipsPerPixel * ratio - 1e-6));
-  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " device pixels";
-  if (!(width <= kyv::kMaxPictureSide && height <= kyv::kMaxPictureSide))
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
-                                                         " is beyond the limit of " +
-                                                         std::to_string(kyv::kMaxPictureSide) + " pixels a side");
-  if (width * height > kyv::kMaxPicturePixels)
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: a picture of " + size +
-                                                         " is beyond the limit of " +
-                                                         kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  const std::string refused = kyv::pictureBeyondLimits(width, height, kyv::kMaxPicturePixels, "device pixels");
+  if (!refused.empty()) kyv::raise(kyv::ErrorKind::InvalidPropertyValue, refused);
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull())
-    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " + size);
+    kyv::raise(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: no memory for a picture of " +
+                                                         kyv::formatNumber(width) + " x " + kyv::formatNumber(height) +
+                                                         " device pixels");
   image.setDevicePixelRatio(ratio);
   paintInto(image, control, ratio, palette, false);
   return image;
@@ -349,8 +342,7 @@ QSizeF ControlWidget::extentFor(const QSizeF& pixels, const kyv::ClassInfo& info
 }
 
 QColor ControlWidget::shownColour(kyv::Colour colour) const {
-  const uint32_t bgr = kyv::resolveColour(colour, colourPalette_);
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>(bgr >> 8 & 0xFF), static_cast<int>(bgr >> 16 & 0xFF));
+  return toQColor(kyv::resolveColour(colour, colourPalette_));
 }
 
 void ControlWidget::report(const QString& step, const kyv::Error& error) {

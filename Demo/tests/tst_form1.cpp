@@ -435,7 +435,7 @@ class TestForm1 : public QObject {
     tick("Timer4");
     tick("Timer4");
     QCOMPARE(random->seeds, 2);
-    QCOMPARE(elementOf<kyv::PictureBox>(*trace->control(), "Picture1").drawnSegments().size(), size_t(2));
+    QCOMPARE(elementOf<kyv::PictureBox>(*trace->control(), "Picture1").drawnLines().size(), size_t(2));
     noNewError();
     click(6);
     QVERIFY(!timer("Timer4")->isActive());
@@ -608,9 +608,9 @@ class TestForm1 : public QObject {
     find<QPushButton>(QStringLiteral("Command8"))->click();
     QCOMPARE(form->statusText(), multiBar);
     const auto& plot = elementOf<kyv::PictureBox>(*control("HeartBeat1")->control(), "Picture1");
-    QCOMPARE(plot.drawnSegments().size(), size_t(0));
+    QCOMPARE(plot.drawnLines().size(), size_t(0));
     for (int i = 0; i < 200; ++i) tick("Timer4");  // HorizCount 200: 201 points now
-    QCOMPARE(plot.drawnSegments().size(), size_t(200));
+    QCOMPARE(plot.drawnLines().size(), size_t(200));
     QCOMPARE(form->statusText(), multiBar);
     box("Text2")->setText(QStringLiteral("100"));
     click(11);
@@ -683,7 +683,7 @@ class TestForm1 : public QObject {
         Variant v(int16_t(5));
         w->call("Plot", v);
       }
-      return elementOf<kyv::PictureBox>(*w->control(), "Picture1").drawnSegments().back().colour.value;
+      return elementOf<kyv::PictureBox>(*w->control(), "Picture1").drawnLines().back().colour.value;
     };
     const std::tuple<const char*, const char*, const char*, Read> buttons[] = {
         {"Command1(0)", "Set Backcolor", "KyvMovingBar1", surface},  // behind the bars

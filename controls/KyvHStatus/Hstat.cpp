@@ -9,7 +9,7 @@ const kyv::ClassInfo& Hstat::classTable() {
   return table;
 }
 
-// The segments' tops are never set again: BarSeg(1) keeps its design top of -15.
+// The bands' tops are never set again: BarSeg(1) keeps its design top of -15.
 Hstat::Hstat(kyv::Registry* registry) : StatusBar(classTable(), registry, 9.75f) {
   datpict.setRectTwips(0, 0, 540, 495);
   cntlbl.setRectTwips(210, 90, 105, 225);
@@ -19,8 +19,8 @@ Hstat::Hstat(kyv::Registry* registry) : StatusBar(classTable(), registry, 9.75f)
   BarSeg(2).setRectTwips(210, 0, 0, 450);
 }
 
-void Hstat::showReading(kyv::PictureBox& segment, int16_t v) {
-  segment.setWidth(plainZero(static_cast<float>(share(v) * holdbar.ScaleWidth())));
+void Hstat::showReading(kyv::PictureBox& band, int16_t v) {
+  band.setWidth(plainZero(static_cast<float>(fractionOfMaxlimit(v) * holdbar.ScaleWidth())));
 }
 
 void Hstat::Resize() {

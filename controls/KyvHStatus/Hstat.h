@@ -14,13 +14,13 @@ class KYV_API Hstat : public StatusBar {
   explicit Hstat(kyv::Registry* registry = nullptr);
   static const kyv::ClassInfo& classTable();
 
-  // Caption box of fixed width, holder beside it; the segments keep their widths, so the
+  // Caption box of fixed width, holder beside it; the bands keep their widths, so the
   // bar shows the last reading's width in twips until the next incbar.
   void Resize() override;
 
  private:
   // Width v / Maxlimit of the holder's inner width; the left edge stays where it is.
-  void showReading(kyv::PictureBox& segment, int16_t v) override;
+  void showReading(kyv::PictureBox& band, int16_t v) override;
 };
 
 }  // namespace kyv

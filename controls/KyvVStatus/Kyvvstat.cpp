@@ -15,9 +15,9 @@ Kyvvstat::Kyvvstat(kyv::Registry* registry) : StatusBar(classTable(), registry, 
   holdbar.setRectTwips(0, 0, 465, 3225);
 }
 
-void Kyvvstat::showReading(kyv::PictureBox& segment, int16_t v) {
-  segment.setHeight(plainZero(static_cast<float>(share(v) * holdbar.ScaleHeight())));
-  segment.setTop(holdbar.ScaleHeight() - segment.Height());
+void Kyvvstat::showReading(kyv::PictureBox& band, int16_t v) {
+  band.setHeight(plainZero(static_cast<float>(fractionOfMaxlimit(v) * holdbar.ScaleHeight())));
+  band.setTop(holdbar.ScaleHeight() - band.Height());
 }
 
 void Kyvvstat::Resize() {
@@ -30,11 +30,11 @@ void Kyvvstat::Resize() {
   datpict.setWidth(w);
   datpict.setHeight(h - holdbar.Height());
   for (int i = 0; i < 3; ++i) {
-    kyv::PictureBox& segment = BarSeg(i);
-    segment.setHeight(0);
-    segment.setWidth(holdbar.Width());
-    segment.setLeft(holdbar.Left());
-    segment.setTop(holdbar.ScaleHeight() - segment.Height());
+    kyv::PictureBox& band = BarSeg(i);
+    band.setHeight(0);
+    band.setWidth(holdbar.Width());
+    band.setLeft(holdbar.Left());
+    band.setTop(holdbar.ScaleHeight() - band.Height());
   }
   cntlbl.setLeft((datpict.ScaleWidth() - cntlbl.Width()) / 2);
   cntlbl.setTop((datpict.ScaleHeight() - cntlbl.Height()) / 2);

@@ -13,12 +13,12 @@ class KYV_API Kyvvstat : public StatusBar {
   explicit Kyvvstat(kyv::Registry* registry = nullptr);
   static const kyv::ClassInfo& classTable();
 
-  // Holder over a caption strip of fixed height; empties the bar (all segments 0 high).
+  // Holder over a caption strip of fixed height; empties the bar (all bands 0 high).
   void Resize() override;
 
  private:
   // Height v / Maxlimit of the holder's inner height, read back and stood on its bottom.
-  void showReading(kyv::PictureBox& segment, int16_t v) override;
+  void showReading(kyv::PictureBox& band, int16_t v) override;
 };
 
 }  // namespace kyv

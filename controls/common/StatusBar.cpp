@@ -8,12 +8,12 @@ namespace kyv {
 
 namespace {
 enum Event { MinThreshReached = 1, MaxThreshReached = 2, NormalOPs = 3 };
-enum Segment { Normal = 0, Low = 1, High = 2 };
+enum Band { Normal = 0, Low = 1, High = 2 };
 
 // Design-time settings, which are also the stored defaults.
 constexpr int16_t kBorderStyle = 1, kBar3D = 0, kCaptionBorder = 1;
 constexpr Colour kBackColour{0x8000000F};
-constexpr Colour kBandColours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF}};  // by Segment
+constexpr Colour kBandColours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF}};  // by Band
 }  // namespace
 
 StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
@@ -150,7 +150,7 @@ void StatusBar::InitProperties() {
   maxlimit_ = kMaxlimit;
 }
 
-double StatusBar::share(int16_t v) const {
+double StatusBar::fractionOfMaxlimit(int16_t v) const {
   return kyv::divide(static_cast<double>(static_cast<float>(v)), static_cast<double>(static_cast<float>(maxlimit_)));
 }
 
@@ -160,7 +160,7 @@ void StatusBar::setCaption(int16_t v) {
   cntlbl.setCaption(std::string_view(text, end - text));
 }
 
-// The bands are tested in this order; ties go to the lower band. Segments behind the
+// The bands are tested in this order; ties go to the lower band. Bands behind the
 // shown one keep their visibility and size: the stacking makes the band colour show.
 void StatusBar::incbar(int16_t& BarData) {
   const int16_t v = BarData;

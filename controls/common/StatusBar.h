@@ -76,11 +76,11 @@ class KYV_API StatusBar : public kyv::Control {
   // Makes the elements with the settings both bars share; `captionPoints` sizes the number.
   StatusBar(const kyv::ClassInfo& info, kyv::Registry* registry, float captionPoints);
 
-  // Sizes `segment`, which incbar has just made the visible band, for reading v >= 0.
-  virtual void showReading(kyv::PictureBox& segment, int16_t v) = 0;
+  // Sizes `band`, which incbar has just made the visible band, for reading v >= 0.
+  virtual void showReading(kyv::PictureBox& band, int16_t v) = 0;
   // v / Maxlimit with both as Singles, the quotient kept at full precision; Maxlimit 0
   // raises division-by-zero.
-  double share(int16_t v) const;
+  double fractionOfMaxlimit(int16_t v) const;
   // `size`, with a zero of either sign as +0: a zero reading over a negative Maxlimit gives
   // -0, which would otherwise stay stored through later zero readings (equal to 0, so no
   // change) and dump differently from the same state reached another way.

@@ -1,62 +1,57 @@
-// What the scrolling controls rely on beyond the basic element tests: a loaded member
-// stacked beside its neighbour, drawn-segment storage kept across repaints,
-// auto-sizing labels.
+// Element arrays: members made at design time, added by Load as hidden copies of the
+// first member, taken out by Unload and reused.
 #include <gtest/gtest.h>
 
 #include "expect_error.h"
 #include "gauge.h"
 #include "kyv/element_array.h"
-#include "kyv/render.h"
+#include "kyv/error.h"
 
 using kyv::Colour;
+using kyv::ErrorKind;
 
 namespace {
 
-struct Stacking : ::testing::Test {
+struct ElementArray : ::testing::Test {
   Gauge gauge;
   kyv::PictureBox& box = gauge.box;
-  int stackIndex(const kyv::Element& e) const {
-    const auto& s = box.stacking();
-    return static_cast<int>(std::find(s.begin(), s.end(), &e) - s.begin());
-  }
 };
 
-TEST_F(Stacking, PlaceInFrontOfMovesOneElement) {
-  kyv::ElementArray<kyv::Shape> bars(box, "bar");
-  kyv::Shape& first = bars.create(0);
-  kyv::LineElement grid(box, "grid");
-  kyv::Shape& second = bars.Load(1);  // loaded in front of everything
-  box.placeInFrontOf(second, first);
-  EXPECT_EQ(stackIndex(second), stackIndex(first) + 1);
-  EXPECT_EQ(stackIndex(grid), stackIndex(second) + 1);
-  EXPECT_EQ(box.stacking().size(), 6u);
-  kyv::PictureBox other(gauge.UserControl(), "other");
-  kyv::Label stranger(other, "stranger");
-  box.placeInFrontOf(first, stranger);  // not a child of the box: to the front
-  EXPECT_EQ(box.stacking().back(), &first);
+TEST_F(ElementArray, LoadAddsAHiddenCopyOfTheFirstMember) {
+  gauge.tick(1).setBorderColor(Colour{0xFF});
+  gauge.tick(1).setY1(300);
+  gauge.tick(2).setBorderColor(Colour{0xFF00});
+  kyv::LineElement& added = gauge.tick.Load(7);
+  EXPECT_EQ(added.index(), 7);
+  EXPECT_EQ(added.path(), "tick(7)");
+  EXPECT_FALSE(added.Visible());
+  EXPECT_EQ(added.BorderColor(), Colour{0xFF});
+  EXPECT_EQ(added.Y1(), 300);
+  EXPECT_EQ(gauge.tick.Count(), 4);
+  EXPECT_EQ(gauge.UserControl().elements().back(), &added);
+  EXPECT_EQ(box.stacking().back(), &added);
 }
 
-TEST_F(Stacking, ClearedSegmentsKeepTheirStorage) {
-  box.setRectTwips(0, 0, 1000, 1000);
-  for (int i = 0; i < 50; ++i) box.Line(0, 0, 1, 1, Colour{0xFF00});
-  const kyv::Segment* storage = box.drawnSegments().data();
-  box.Refresh();
-  for (int i = 0; i < 50; ++i) box.Line(0, 0, 1, 1, Colour{0xFF00});
-  EXPECT_EQ(box.drawnSegments().data(), storage);
-  EXPECT_EQ(kindOf([&] { box.Line(0, 0, 1, 1, Colour{0x12345678}); }), kyv::ErrorKind::InvalidPropertyValue);
+TEST_F(ElementArray, ArraysRefuseMissingDuplicateAndDesignTimeMembers) {
+  EXPECT_EQ(kindOf([&] { gauge.tick(0); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick(9); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Load(-1); }), ErrorKind::SubscriptOutOfRange);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Load(2); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(1); }), ErrorKind::InvalidPropertyValue);
+  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(5); }), ErrorKind::SubscriptOutOfRange);
 }
 
-TEST_F(Stacking, AutoSizeLabelFollowsItsCaption) {
-  kyv::Label label(box, "label");
-  label.setFont("MS Serif", 400, 6);
-  label.setCaption("1");
-  label.setAutoSize(true);
-  const float narrow = label.Width();
-  EXPECT_EQ(narrow, kyv::measureText("1", "MS Serif", 400, 6).width);
-  label.setCaption("13.5");
-  EXPECT_GT(label.Width(), narrow);
-  EXPECT_EQ(label.Width(), kyv::measureText("13.5", "MS Serif", 400, 6).width);
-  EXPECT_GT(label.Height(), 0);
+TEST_F(ElementArray, UnloadedMembersAreReusedAndLeaveTheTree) {
+  const size_t elements = gauge.UserControl().elements().size();
+  kyv::LineElement* first = &gauge.tick.Load(4);
+  gauge.tick.Unload(4);
+  EXPECT_FALSE(gauge.tick.exists(4));
+  EXPECT_EQ(gauge.UserControl().elements().size(), elements);
+  EXPECT_EQ(box.stacking().size(), 3u);
+  kyv::LineElement* again = &gauge.tick.Load(5);
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(again->index(), 5);
+  EXPECT_EQ(gauge.tick.Count(), 4);
 }
 
 }  // namespace

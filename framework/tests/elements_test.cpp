@@ -4,6 +4,7 @@
 #include "expect_error.h"
 #include "kyv/error.h"
 #include "kyv/site.h"
+#include "kyv/text.h"
 
 using kyv::Colour;
 using kyv::ErrorKind;
@@ -77,65 +78,42 @@ TEST_F(Elements, DrawnSegmentsGoWithRefreshResizeAndBackColor) {
   box.setRectTwips(0, 0, 1000, 1000);
   box.Line(0, 0, 100, 100, Colour{0xFF});
   box.Line(100, 100, 200, 50, Colour{0xFF});
-  ASSERT_EQ(box.drawnSegments().size(), 2u);
-  EXPECT_EQ(box.drawnSegments()[1].y2, 50);
+  ASSERT_EQ(box.drawnLines().size(), 2u);
+  EXPECT_EQ(box.drawnLines()[1].y2, 50);
   box.Refresh();
-  EXPECT_TRUE(box.drawnSegments().empty());
+  EXPECT_TRUE(box.drawnLines().empty());
   box.Line(0, 0, 1, 1, Colour{0xFF});
   box.setWidth(900);
-  EXPECT_TRUE(box.drawnSegments().empty());
+  EXPECT_TRUE(box.drawnLines().empty());
   box.Line(0, 0, 1, 1, Colour{0xFF});
   box.setBackColor(Colour{0});
-  EXPECT_TRUE(box.drawnSegments().empty());
+  EXPECT_TRUE(box.drawnLines().empty());
   box.Line(0, 0, 1, 1, Colour{0xFF});
   box.setLeft(5);  // moving keeps what is drawn
-  EXPECT_EQ(box.drawnSegments().size(), 1u);
+  EXPECT_EQ(box.drawnLines().size(), 1u);
 }
 
-TEST_F(Elements, LoadAddsAHiddenCopyOfTheFirstMember) {
-  gauge.tick(1).setBorderColor(Colour{0xFF});
-  gauge.tick(1).setY1(300);
-  gauge.tick(2).setBorderColor(Colour{0xFF00});
-  kyv::LineElement& added = gauge.tick.Load(7);
-  EXPECT_EQ(added.index(), 7);
-  EXPECT_EQ(added.path(), "tick(7)");
-  EXPECT_FALSE(added.Visible());
-  EXPECT_EQ(added.BorderColor(), Colour{0xFF});
-  EXPECT_EQ(added.Y1(), 300);
-  EXPECT_EQ(gauge.tick.Count(), 4);
-  EXPECT_EQ(gauge.UserControl().elements().back(), &added);
-  EXPECT_EQ(box.stacking().back(), &added);
+TEST_F(Elements, ClearedDrawnLinesKeepTheirStorage) {
+  box.setRectTwips(0, 0, 1000, 1000);
+  for (int i = 0; i < 50; ++i) box.Line(0, 0, 1, 1, Colour{0xFF00});
+  const kyv::DrawnLine* storage = box.drawnLines().data();
+  box.Refresh();
+  for (int i = 0; i < 50; ++i) box.Line(0, 0, 1, 1, Colour{0xFF00});
+  EXPECT_EQ(box.drawnLines().data(), storage);
+  EXPECT_EQ(kindOf([&] { box.Line(0, 0, 1, 1, Colour{0x12345678}); }), kyv::ErrorKind::InvalidPropertyValue);
 }
 
-TEST_F(Elements, ArraysRefuseMissingDuplicateAndDesignTimeMembers) {
-  EXPECT_EQ(kindOf([&] { gauge.tick(0); }), ErrorKind::SubscriptOutOfRange);
-  EXPECT_EQ(kindOf([&] { gauge.tick(9); }), ErrorKind::SubscriptOutOfRange);
-  EXPECT_EQ(kindOf([&] { gauge.tick.Load(-1); }), ErrorKind::SubscriptOutOfRange);
-  EXPECT_EQ(kindOf([&] { gauge.tick.Load(2); }), ErrorKind::InvalidPropertyValue);
-  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(1); }), ErrorKind::InvalidPropertyValue);
-  EXPECT_EQ(kindOf([&] { gauge.tick.Unload(5); }), ErrorKind::SubscriptOutOfRange);
-}
-
-TEST_F(Elements, UnloadedMembersAreReusedAndLeaveTheTree) {
-  const size_t elements = gauge.UserControl().elements().size();
-  kyv::LineElement* first = &gauge.tick.Load(4);
-  gauge.tick.Unload(4);
-  EXPECT_FALSE(gauge.tick.exists(4));
-  EXPECT_EQ(gauge.UserControl().elements().size(), elements);
-  EXPECT_EQ(box.stacking().size(), 3u);
-  kyv::LineElement* again = &gauge.tick.Load(5);
-  EXPECT_EQ(first, again);
-  EXPECT_EQ(again->index(), 5);
-  EXPECT_EQ(gauge.tick.Count(), 4);
-}
-
-TEST_F(Elements, StackingOrderCanBeChanged) {
-  kyv::LineElement& front = gauge.tick(3);
-  box.sendToBack(front);
-  EXPECT_EQ(box.stacking().front(), &front);
-  box.bringToFront(front);
-  EXPECT_EQ(box.stacking().back(), &front);
-  EXPECT_EQ(box.stacking().size(), 3u);
+TEST_F(Elements, AutoSizeLabelFollowsItsCaption) {
+  kyv::Label label(box, "label");
+  label.setFont("MS Serif", 400, 6);
+  label.setCaption("1");
+  label.setAutoSize(true);
+  const float narrow = label.Width();
+  EXPECT_EQ(narrow, kyv::measureText("1", "MS Serif", 400, 6).width);
+  label.setCaption("13.5");
+  EXPECT_GT(label.Width(), narrow);
+  EXPECT_EQ(label.Width(), kyv::measureText("13.5", "MS Serif", 400, 6).width);
+  EXPECT_GT(label.Height(), 0);
 }
 
 struct CountingSite : kyv::Site {

@@ -11,6 +11,7 @@
 #include "PromText.h"
 #include "ShellWords.h"
 #include "kyv/error.h"
+#include "kyv/palette.h"
 
 namespace kyvdash {
 namespace {
@@ -316,7 +317,7 @@ json colourValues(json list) {
     const QString v = text(pair[1].get<std::string>());
     bool ok = v.size() == 7 && v.startsWith(u'#');
     const uint rgb = ok ? v.mid(1).toUInt(&ok, 16) : 0;
-    if (ok) pair[1] = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+    if (ok) pair[1] = kyv::swapRedBlue(rgb);
   }
   return list;
 }

@@ -49,9 +49,9 @@ struct Dumper {
         line(p, "BorderStyle", show(b.BorderStyle()));
         line(p, "ScaleWidth", num(b.ScaleWidth()));
         line(p, "ScaleHeight", num(b.ScaleHeight()));
-        line(p, "Drawn", std::to_string(b.drawnSegments().size()));
+        line(p, "Drawn", std::to_string(b.drawnLines().size()));
         int i = 0;
-        for (const kyv::Segment& s : b.drawnSegments())
+        for (const kyv::DrawnLine& s : b.drawnLines())
           line(p, "Segment(" + std::to_string(i++) + ")",
                num(s.x1) + ' ' + num(s.y1) + ' ' + num(s.x2) + ' ' + num(s.y2) + ' ' + show(s.colour));
         break;

@@ -25,7 +25,7 @@ std::string pixelValue(uint32_t argb) {
   const uint32_t alpha = argb >> 24;
   if (alpha == 0) return kyv::Variant().display();
   const auto channel = [&](int shift) { return (((argb >> shift) & 0xFF) * 255 + alpha / 2) / alpha; };
-  return kyv::Variant(kyv::Colour{channel(16) | channel(8) << 8 | channel(0) << 16}).display();
+  return kyv::Variant(kyv::Colour{kyv::packBgr(channel(16), channel(8), channel(0))}).display();
 }
 
 }  // namespace
@@ -229,38 +229,10 @@ void Host::create(const Words& w, int line, bool restore) {
   }
 }
 
-void Host::cmdSet(const Words& w, int line) {
-  auto value = parseValue(w[3]);
-  if (!value) return syntax(line, kyv::quoteForMessage(w[3].text) + " is not a value");
-  auto inst = instance(w, 1, line);
-  if (!inst) return;
-  std::string shown;
-  const int m = bindMember(*inst, w[2], shown);
-  if (m < 0) return;
-  try {
-    inst->control->invoke(m, kyv::Invoke::Put, &*value);
-  } catch (const kyv::Error& e) {
-    error(inst->name, shown, e);
-  }
-}
-
-void Host::cmdGet(const Words& w, int line) {
-  auto inst = instance(w, 1, line);
-  if (!inst) return;
-  std::string shown;
-  const int m = bindMember(*inst, w[2], shown);
-  if (m < 0) return;
-  try {
-    const kyv::Variant v = inst->control->invoke(m, kyv::Invoke::Get, nullptr);
-    out_ << inst->name << '.' << shown << " = " << v.display() << '\n';
-  } catch (const kyv::Error& e) {
-    error(inst->name, shown, e);
-  }
-}
-
-void Host::cmdCall(const Words& w, int line) {
+template <class Use>
+void Host::withMember(const Words& w, int line, Use&& use) {
   std::optional<kyv::Variant> value;
-  if (w.size() == 4) {
+  if (w.size() > 3) {
     value = parseValue(w[3]);
     if (!value) return syntax(line, kyv::quoteForMessage(w[3].text) + " is not a value");
   }
@@ -269,17 +241,36 @@ void Host::cmdCall(const Words& w, int line) {
   std::string shown;
   const int m = bindMember(*inst, w[2], shown);
   if (m < 0) return;
-  kyv::Variant arg = value.value_or(kyv::Variant());
   try {
-    const kyv::Variant result = inst->control->invoke(m, kyv::Invoke::Call, &arg);
-    out_ << inst->name << '.' << shown;
+    use(*inst, m, shown, value);
+  } catch (const kyv::Error& e) {
+    error(inst->name, shown, e);
+  }
+}
+
+void Host::cmdSet(const Words& w, int line) {
+  withMember(w, line, [](Instance& inst, int m, const std::string&, std::optional<kyv::Variant>& value) {
+    inst.control->invoke(m, kyv::Invoke::Put, &*value);
+  });
+}
+
+void Host::cmdGet(const Words& w, int line) {
+  withMember(w, line, [&](Instance& inst, int m, const std::string& shown, std::optional<kyv::Variant>&) {
+    const kyv::Variant v = inst.control->invoke(m, kyv::Invoke::Get, nullptr);
+    out_ << inst.name << '.' << shown << " = " << v.display() << '\n';
+  });
+}
+
+void Host::cmdCall(const Words& w, int line) {
+  withMember(w, line, [&](Instance& inst, int m, const std::string& shown, std::optional<kyv::Variant>& value) {
+    kyv::Variant arg = value.value_or(kyv::Variant());
+    const kyv::Variant result = inst.control->invoke(m, kyv::Invoke::Call, &arg);
+    out_ << inst.name << '.' << shown;
     if (value) out_ << '(' << value->display() << ')';
     out_ << " -> " << result.display();
     if (value) out_ << "; arg = " << arg.display();
     out_ << '\n';
-  } catch (const kyv::Error& e) {
-    error(inst->name, shown, e);
-  }
+  });
 }
 
 void Host::cmdResize(const Words& w, int line) {
@@ -402,18 +393,15 @@ void Host::cmdPixel(const Words& w, int line) {
   const kyv::Surface& surface = inst->control->UserControl();
   const double width = std::max(1.0, std::ceil(surface.widthTwips() / tpp_));
   const double height = std::max(1.0, std::ceil(surface.heightTwips() / tpp_));
-  const std::string size = kyv::formatNumber(width) + " x " + kyv::formatNumber(height) + " pixels";
-  const std::string refused = "Invalid property value: a picture of " + size + " is beyond the limit of ";
-  if (width > kyv::kMaxPictureSide || height > kyv::kMaxPictureSide)
-    return syntax(line, refused + std::to_string(kyv::kMaxPictureSide) + " pixels a side");
-  if (width * height > kyv::kMaxPicturePixels)
-    return syntax(line, refused + kyv::formatNumber(kyv::kMaxPicturePixels) + " pixels in all");
+  const std::string refused = kyv::pictureBeyondLimits(width, height);
+  if (!refused.empty()) return syntax(line, refused);
   const int32_t px = x->toLong(), py = y->toLong();
   if (px < 0 || py < 0 || px >= width || py >= height)
     return error(inst->name, "pixel",
                  kyv::Error(kyv::ErrorKind::SubscriptOutOfRange,
                             "Subscript out of range: pixel (" + std::to_string(px) + ", " + std::to_string(py) +
-                                ") is outside the picture of " + size));
+                                ") is outside the picture of " + kyv::formatNumber(width) + " x " +
+                                kyv::formatNumber(height) + " pixels"));
   const int w32 = static_cast<int>(width), h32 = static_cast<int>(height);
   std::vector<uint32_t> pixels(static_cast<size_t>(w32) * h32, 0);
   try {

@@ -91,6 +91,11 @@ class Host {
   // Member index by name or "#0x68030001", and in `shown` the name the output gives it;
   // -1 (after printing the error) when the control has no such member.
   int bindMember(Instance& inst, const Word& member, std::string& shown);
+  // The steps set, get and call share: the value of word 3 when there is one, the
+  // instance of word 1, its member of word 2, then use(instance, member, shown, value)
+  // with an error it raises printed as the member's. Returns early after a message.
+  template <class Use>
+  void withMember(const Words& w, int line, Use&& use);
   // The path FILE names under the host's FileAccess; nullopt (after a syntax message) when
   // it may not be used.
   std::optional<std::string> filePath(const Word& file, int line);

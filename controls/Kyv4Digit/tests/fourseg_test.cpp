@@ -61,7 +61,7 @@ TEST_F(Four, EverySendRefreshesTheSurface) {
     f.UserControl().Line(0, 0, 100, 100, Colour{0xFF});
     f.clearDirty();
     send(v);
-    EXPECT_TRUE(f.UserControl().drawnSegments().empty()) << v;
+    EXPECT_TRUE(f.UserControl().drawnLines().empty()) << v;
     EXPECT_TRUE(f.dirty()) << v;
   }
 }

@@ -20,7 +20,7 @@ struct Trace : ::testing::Test {
     h.Plot(v);
     return v;
   }
-  const std::vector<kyv::Segment>& drawn() const { return h.Picture1.drawnSegments(); }
+  const std::vector<kyv::DrawnLine>& drawn() const { return h.Picture1.drawnLines(); }
 };
 
 TEST_F(Trace, LateBoundCallerSeesTheWriteBackEvenWhenPlotFails) {
@@ -79,7 +79,7 @@ TEST_F(Trace, ScrollingRedrawsInTheCurrentLineColour) {
   EXPECT_EQ(drawn()[9].colour, kyv::Colour{0xFF00});
   plot(10);
   ASSERT_EQ(drawn().size(), 10u);
-  for (const kyv::Segment& s : drawn()) EXPECT_EQ(s.colour, kyv::Colour{0xFF});
+  for (const kyv::DrawnLine& s : drawn()) EXPECT_EQ(s.colour, kyv::Colour{0xFF});
   EXPECT_FLOAT_EQ(drawn()[0].y1, 1000);  // the first value, 0, now at the left edge
   EXPECT_FLOAT_EQ(drawn()[9].y2, 0);
   h.setBackColor(kyv::Colour{0});
@@ -90,7 +90,7 @@ TEST_F(Trace, ScrollingReusesItsStorage) {
   h.setHorizCount(100);
   h.setExtent(1060, 1060);
   for (int i = 0; i < 101; ++i) plot(static_cast<int16_t>(i % 10));
-  const kyv::Segment* segments = drawn().data();
+  const kyv::DrawnLine* segments = drawn().data();
   for (int i = 0; i < 500; ++i) plot(static_cast<int16_t>(i % 10));
   EXPECT_EQ(drawn().data(), segments);
   EXPECT_EQ(drawn().size(), 100u);

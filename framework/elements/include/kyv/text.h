@@ -7,6 +7,9 @@
 
 namespace kyv {
 
+// The reference resolution: 15 twips per pixel (96 dpi).
+inline constexpr double kReferenceTwipsPerPixel = 15.0;
+
 // Size of `text` in twips, measured with the font at the reference resolution.
 struct TextSize {
   float width, height;

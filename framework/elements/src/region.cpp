@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "bands.h"
+
 namespace kyv {
 
 Region Region::everything() {
@@ -52,30 +54,13 @@ bool Region::contains(int x, int y) const {
   return false;
 }
 
-// Row bands between consecutive rectangle edges, each summing its merged x intervals.
+// Each disjoint piece of the band sweep counted once.
 size_t Region::area() const {
-  std::vector<int> ys;
-  for (const PixelRect& r : rects_) {
-    ys.push_back(r.y0);
-    ys.push_back(r.y1);
-  }
-  std::sort(ys.begin(), ys.end());
-  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  BandScratch scratch;
   size_t total = 0;
-  std::vector<std::pair<int, int>> spans;
-  for (size_t i = 0; i + 1 < ys.size(); ++i) {
-    spans.clear();
-    for (const PixelRect& r : rects_)
-      if (r.y0 <= ys[i] && r.y1 >= ys[i + 1]) spans.emplace_back(r.x0, r.x1);
-    std::sort(spans.begin(), spans.end());
-    long covered = 0, end = -(1L << 40);
-    for (auto [a, b] : spans) {
-      if (b <= end) continue;
-      covered += b - std::max<long>(a, end);
-      end = b;
-    }
-    total += static_cast<size_t>(covered) * static_cast<size_t>(ys[i + 1] - ys[i]);
-  }
+  sweepBands(rects_.data(), rects_.size(), scratch, [&](const PixelRect& r) {
+    total += static_cast<size_t>(r.x1 - r.x0) * static_cast<size_t>(r.y1 - r.y0);
+  });
   return total;
 }
 

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "damage.h"
-#include "kyv/bag.h"
 #include "kyv/error.h"
 #include "kyv/site.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kyv/render.h"
+#include "kyv/text.h"
 
 namespace kyv::paint {
 
@@ -89,9 +89,9 @@ PlacedText placeText(const Scale& s, std::string_view caption, const std::string
                      int alignment, double x, double y, double widthTwips) {
   PlacedText p;
   if (caption.empty()) return p;
-  p.bold = weight >= 600;
-  p.size = points * 20.0 / s.tpp;
-  p.text = &raster::textOf(family, p.bold, p.size, caption);
+  p.bold = text::isBold(weight);
+  p.size = text::pixelSize(points, s.tpp);
+  p.text = &text::engine().layout(family, p.bold, p.size, caption);
   const double left = s.px(x), width = s.px(x + widthTwips) - left;
   p.left = textLeft(alignment, left, width, p.text->advance);
   p.baseline = s.px(y) + roundHalfAway(p.text->ascent);
@@ -102,7 +102,7 @@ PlacedText placeText(const Scale& s, std::string_view caption, const std::string
 // slack either way.
 PixelRect inkBounds(const PlacedText& t, const PixelRect& unbounded) {
   if (!t.text) return {};
-  const raster::Text& g = *t.text;
+  const text::Layout& g = *t.text;
   if (!g.kept || std::isnan(t.left + t.baseline)) return unbounded;
   const double slack = t.left == std::floor(t.left) ? 0 : 1;
   const double x0 = std::floor(t.left) + g.x - slack, x1 = std::ceil(t.left) + g.x + g.width + slack;

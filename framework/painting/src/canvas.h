@@ -14,6 +14,7 @@
 
 #include "geometry.h"
 #include "kyv/region.h"
+#include "raster.h"
 
 namespace kyv::paint {
 

@@ -63,9 +63,7 @@ std::string Element::path() const {
 }
 
 void Element::setVisible(bool v) {
-  if (v == visible_) return;
-  touch();
-  visible_ = v;
+  change(visible_, v);
 }
 
 void Element::touch() {
@@ -99,20 +97,16 @@ void RectElement::keepLook() {
 
 void RectElement::setLeft(float v) {
   const float twips = parent() ? parent()->toTwipsX(v) : v;
-  if (twips == left_) return;
-  touch();
-  left_ = twips;
+  change(left_, twips);
 }
 
 void RectElement::setTop(float v) {
   const float twips = parent() ? parent()->toTwipsY(v) : v;
-  if (twips == top_) return;
-  touch();
-  top_ = twips;
+  change(top_, twips);
 }
 
 // A size written is a size change even when it is the same: what sizeChanged does (a box
-// drops its drawn segments, a slot lays out its control) happens either way.
+// drops its drawn lines, a slot lays out its control) happens either way.
 void RectElement::storeSize(float& slot, float twips) {
   if (twips < 0) invalid(path() + " size " + formatNumber(twips) + " is negative");
   if (twips != slot) {
@@ -156,17 +150,13 @@ void Container::keepLook() {
 
 void Container::setBackColor(Colour c) {
   checkColour(c);
-  clearSegments();
-  if (c == backColor_) return;
-  touch();
-  backColor_ = c;
+  clearLines();
+  change(backColor_, c);
 }
 
 void Container::setBorderStyle(int16_t style) {
   checkBoxBorder(style);
-  if (style == borderStyle_) return;
-  touch();
-  borderStyle_ = style;
+  change(borderStyle_, style);
 }
 
 float Container::interiorWidth() const {
@@ -234,28 +224,28 @@ float Container::toUnitsY(float t) const { return scaleTop_ + sizeToUnitsY(t); }
 // Asks for a repaint even when there is nothing to clear: a host that paints then finds
 // no damage and paints nothing.
 void Container::Refresh() {
-  clearSegments();
+  clearLines();
   surface().invalidate();
 }
 
 void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
   checkColour(colour);
   touch();
-  segments_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
+  lines_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
 }
 
-// The painted ones among the segments cleared are kept as the rectangle that holds them.
-void Container::clearSegments() {
-  if (segments_.empty()) return;
+// The painted ones among the lines cleared are kept as the rectangle that holds them.
+void Container::clearLines() {
+  if (lines_.empty()) return;
   touch();
-  size_t& painted = paintedSegments_.value;
+  size_t& painted = paintedLines_.value;
   Erased& e = erased_.value;
-  for (size_t i = 0; i < painted; ++i) e.include(segments_[i]);
+  for (size_t i = 0; i < painted; ++i) e.include(lines_[i]);
   painted = 0;
-  segments_.clear();
+  lines_.clear();
 }
 
-void Container::sizeChanged() { clearSegments(); }
+void Container::sizeChanged() { clearLines(); }
 
 // A child that changes place in the stacking order may now show where it was hidden.
 void Container::restack(Element& child) {
@@ -315,12 +305,12 @@ PictureBox& PictureBox::operator=(const PictureBox& other) {
   if (this == &other) return *this;
   // Settings only: the copy keeps its own children and starts with nothing drawn.
   touch();
-  clearSegments();
+  clearLines();
   auto stacking = std::move(stacking_);
-  auto segments = std::move(segments_);
+  auto lines = std::move(lines_);
   Container::operator=(other);
   stacking_ = std::move(stacking);
-  segments_ = std::move(segments);
+  lines_ = std::move(lines);
   return *this;
 }
 
@@ -355,16 +345,12 @@ void Label::setAutoSize(bool on) {
 
 void Label::setAlignment(int16_t a) {
   if (a < 0 || a > 2) invalid("Alignment " + std::to_string(a) + " is not 0, 1 or 2");
-  if (a == alignment_) return;
-  touch();
-  alignment_ = a;
+  change(alignment_, a);
 }
 
 void Label::setForeColor(Colour c) {
   checkColour(c);
-  if (c == foreColor_) return;
-  touch();
-  foreColor_ = c;
+  change(foreColor_, c);
 }
 
 void Label::setFont(std::string family, int weight, float points) {
@@ -399,9 +385,7 @@ void LineElement::keepLook() {
 }
 
 void LineElement::setEnd(float& end, float twips) {
-  if (twips == end) return;
-  touch();
-  end = twips;
+  change(end, twips);
 }
 
 void LineElement::setX1(float v) { setEnd(x1_, parent()->toTwipsX(v)); }
@@ -411,23 +395,17 @@ void LineElement::setY2(float v) { setEnd(y2_, parent()->toTwipsY(v)); }
 
 void LineElement::setBorderColor(Colour c) {
   checkColour(c);
-  if (c == colour_) return;
-  touch();
-  colour_ = c;
+  change(colour_, c);
 }
 
 void LineElement::setBorderStyle(int16_t s) {
   if (s < 0 || s > 6) invalid("line BorderStyle " + std::to_string(s) + " is not 0 to 6");
-  if (s == style_) return;
-  touch();
-  style_ = s;
+  change(style_, s);
 }
 
 void LineElement::setBorderWidth(int16_t w) {
   if (w < 1) invalid("BorderWidth " + std::to_string(w) + " is less than 1");
-  if (w == width_) return;
-  touch();
-  width_ = w;
+  change(width_, w);
 }
 
 // ---- Shape, Image -----------------------------------------------------------------------
@@ -442,23 +420,17 @@ void Shape::keepLook() {
 
 void Shape::setFillColor(Colour c) {
   checkColour(c);
-  if (c == fill_) return;
-  touch();
-  fill_ = c;
+  change(fill_, c);
 }
 
 void Shape::setBorderColor(Colour c) {
   checkColour(c);
-  if (c == border_) return;
-  touch();
-  border_ = c;
+  change(border_, c);
 }
 
 void Shape::setBorderStyle(int16_t s) {
   checkBoxBorder(s);
-  if (s == borderStyle_) return;
-  touch();
-  borderStyle_ = s;
+  change(borderStyle_, s);
 }
 
 Image::Image(Container& parent, std::string name, int index)
@@ -471,9 +443,7 @@ void Image::keepLook() {
 
 void Image::setBorderStyle(int16_t s) {
   checkBoxBorder(s);
-  if (s == borderStyle_) return;
-  touch();
-  borderStyle_ = s;
+  change(borderStyle_, s);
 }
 
 // ---- ControlSlot ------------------------------------------------------------------------

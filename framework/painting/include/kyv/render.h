@@ -24,14 +24,28 @@ namespace kyv {
 
 class Control;
 
-// The reference resolution: 15 twips per pixel (96 dpi).
-inline constexpr double kReferenceTwipsPerPixel = 15.0;
 // The scales the renderer takes: from a hundredth to a hundred times the reference size.
 inline constexpr double kMinTwipsPerPixel = 0.15, kMaxTwipsPerPixel = 1500;
 // The largest picture: cairo's 32767 pixels a side, and for a picture the renderer holds
 // itself (renderToFile), 2^26 pixels in all (256 MB of 32-bit pixels).
 inline constexpr int kMaxPictureSide = 32767;
 inline constexpr double kMaxPicturePixels = 1 << 26;
+
+// Why a picture of `width` x `height` pixels is refused: beyond kMaxPictureSide a side or
+// `maxPixels` in all (the message of the invalid-property-value raised for it, `unit`
+// naming its pixels in it); empty when it is within both. A side that is not a number is
+// beyond.
+inline std::string pictureBeyondLimits(double width, double height, double maxPixels = kMaxPicturePixels,
+                                       const std::string& unit = "pixels") {
+  const auto refused = [&](const std::string& limit) {
+    return "Invalid property value: a picture of " + formatNumber(width) + " x " + formatNumber(height) + " " + unit +
+           " is beyond the limit of " + limit;
+  };
+  if (!(width <= kMaxPictureSide && height <= kMaxPictureSide))
+    return refused(std::to_string(kMaxPictureSide) + " pixels a side");
+  if (width * height > maxPixels) return refused(formatNumber(maxPixels) + " pixels in all");
+  return {};
+}
 
 struct RenderOptions {
   double twipsPerPixel = kReferenceTwipsPerPixel;

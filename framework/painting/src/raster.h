@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "kyv/palette.h"
 #include "kyv/region.h"
+#include "text_layout.h"
 
 namespace kyv::raster {
 
@@ -55,20 +57,15 @@ std::optional<Stamp> stampAt(const LineShape& s, int x, int y);
 // with dashes in units of `unit` pixels, in the current source.
 void stroke(cairo_t* cr, double x1, double y1, double x2, double y2, int style, double width, double unit);
 
-// A caption as cairo lays it out and draws it in one font: its advance and the font's
-// ascent in pixels, and the coverage of its glyphs (0 to 255, summed where glyphs
-// overlap) in a `width` x `height` box whose top-left corner lies at (x, y) from the left
-// end of the baseline. `kept` is false for a caption too large to keep a copy of.
-struct Text {
-  double advance = 0, ascent = 0;
-  int x = 0, y = 0, width = 0, height = 0;
-  std::vector<uint8_t> coverage;
-  bool kept = true;
-};
+// A caption as cairo lays it out and draws it in one font (see text::Layout).
+using Text = text::Layout;
 
 // The caption in `family` (bold or not) at `size` pixels, measured and drawn by cairo
 // once per thread and kept. The reference holds until the next call.
 const Text& textOf(std::string_view family, bool bold, double size, std::string_view caption);
+// Selects the font the renderer draws and measures captions in: `family`, bold or not,
+// `size` pixels.
+void selectFont(cairo_t* cr, const std::string& family, bool bold, double size);
 // Draws a caption as cairo draws it, the left end of its baseline at (x, y).
 void showText(cairo_t* cr, const std::string& family, bool bold, double size, const std::string& caption, double x,
               double y);
@@ -76,7 +73,7 @@ void showText(cairo_t* cr, const std::string& family, bool bold, double size, co
 // Pixel arithmetic of cairo's ARGB32: an opaque pixel of colour 0x00BBGGRR, and `dst`
 // moved towards the opaque `src` by `coverage`, rounded as pixman rounds.
 inline uint32_t opaque(uint32_t bgr) {
-  return 0xFF000000u | (bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF);
+  return 0xFF000000u | swapRedBlue(bgr);
 }
 // src IN coverage OVER dst, channel by channel: each channel a * b / 255 rounded as
 // pixman rounds, the four worked out at once, 16 bits apart, where a * b + 0x80 and the

@@ -7,7 +7,7 @@
 namespace kyv::paint {
 
 void setColour(cairo_t* cr, uint32_t bgr) {
-  cairo_set_source_rgb(cr, (bgr & 0xFF) / 255.0, ((bgr >> 8) & 0xFF) / 255.0, ((bgr >> 16) & 0xFF) / 255.0);
+  cairo_set_source_rgb(cr, redOf(bgr) / 255.0, greenOf(bgr) / 255.0, blueOf(bgr) / 255.0);
 }
 
 namespace {

@@ -179,12 +179,7 @@ struct TextKeyEqual {
 Text rasterize(const TextKey& k) {
   cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(probe);
-  const auto font = [&](cairo_t* c) {
-    cairo_select_font_face(c, k.family.c_str(), CAIRO_FONT_SLANT_NORMAL,
-                           k.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(c, k.size);
-  };
-  font(cr);
+  selectFont(cr, k.family, k.bold, k.size);
   cairo_font_extents_t fe;
   cairo_font_extents(cr, &fe);
   cairo_text_extents_t te;
@@ -211,7 +206,7 @@ Text rasterize(const TextKey& k) {
   cairo_surface_t* image = fits ? scratch(t.width, t.height) : nullptr;
   if (image) {
     cr = cairo_create(image);
-    font(cr);
+    selectFont(cr, k.family, k.bold, k.size);
     cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_move_to(cr, -t.x, -t.y);
@@ -288,10 +283,14 @@ void stroke(cairo_t* cr, double x1, double y1, double x2, double y2, int style, 
   cairo_stroke(cr);
 }
 
-void showText(cairo_t* cr, const std::string& family, bool bold, double size, const std::string& caption, double x,
-              double y) {
+void selectFont(cairo_t* cr, const std::string& family, bool bold, double size) {
   cairo_select_font_face(cr, family.c_str(), CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, size);
+}
+
+void showText(cairo_t* cr, const std::string& family, bool bold, double size, const std::string& caption, double x,
+              double y) {
+  selectFont(cr, family, bold, size);
   cairo_move_to(cr, x, y);
   cairo_show_text(cr, caption.c_str());
 }

@@ -1,21 +1,22 @@
-#include "kyv/text.h"
-
+// The text engine of the element layer, made of cairo: measuring a caption at the
+// reference resolution, and the glyph cache the direct canvas draws from. Installed while
+// the library loads.
 #include <cairo.h>
 
 #include <cmath>
 
-#include "kyv/render.h"
+#include "raster.h"
+#include "text_layout.h"
 
 namespace kyv {
+namespace {
 
 // Whole pixels at the reference resolution: the advance for the width, ascent plus
 // descent for the height.
-TextSize measureText(std::string_view text, const std::string& family, int weight, float points) {
+TextSize measure(std::string_view text, const std::string& family, int weight, float points) {
   static cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
   cairo_t* cr = cairo_create(scratch);
-  cairo_select_font_face(cr, family.c_str(), CAIRO_FONT_SLANT_NORMAL,
-                         weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, points * 20.0 / kReferenceTwipsPerPixel);
+  raster::selectFont(cr, family, text::isBold(weight), text::pixelSize(points, kReferenceTwipsPerPixel));
   cairo_font_extents_t fe;
   cairo_font_extents(cr, &fe);
   const std::string s(text);
@@ -26,4 +27,7 @@ TextSize measureText(std::string_view text, const std::string& family, int weigh
   return {twips(te.x_advance), twips(fe.ascent + fe.descent)};
 }
 
+[[maybe_unused]] const bool installed = (text::install({&measure, &raster::textOf}), true);
+
+}  // namespace
 }  // namespace kyv

@@ -31,11 +31,11 @@ struct Tracker;
 // State that belongs to one element object and never goes with a copy of its settings
 // (ElementArray::Load copies the first member's settings into a new one).
 template <class T>
-struct Own {
+struct NotCopied {
   T value{};
-  Own() = default;
-  Own(const Own&) {}
-  Own& operator=(const Own&) { return *this; }
+  NotCopied() = default;
+  NotCopied(const NotCopied&) {}
+  NotCopied& operator=(const NotCopied&) { return *this; }
 };
 
 enum class ElementKind : uint8_t { Surface, PictureBox, Label, Line, Shape, Image, ControlSlot };
@@ -68,6 +68,14 @@ class KYV_API Element {
   // keeps the element's look (keepLook) and lists it as changed; every change
   // invalidates the owning control.
   void touch();
+  // A setter's store: `field` takes `value` when they differ, touched first; an equal
+  // value changes nothing.
+  template <class T>
+  void change(T& field, const T& value) {
+    if (field == value) return;
+    touch();
+    field = value;
+  }
   // Copies what the element shows into its record of the last paint.
   virtual void keepLook();
 
@@ -88,7 +96,7 @@ class KYV_API Element {
   std::string name_;
   int index_;
   bool visible_ = true;
-  Own<Track> track_;
+  NotCopied<Track> track_;
 };
 
 // An element with a rectangle: Left, Top, Width, Height in the container's scale.
@@ -127,24 +135,24 @@ class KYV_API RectElement : public Element {
   };
   void storeSize(float& slot, float twips);
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  Own<Rect> painted_;
+  NotCopied<Rect> painted_;
 };
 
-// A segment drawn on a box with its Line method, in twips of the box's interior.
-struct Segment {
+// A line drawn on a box with its Line method, in twips of the box's interior.
+struct DrawnLine {
   float x1, y1, x2, y2;
   Colour colour;
-  bool operator==(const Segment& o) const {
+  bool operator==(const DrawnLine& o) const {
     return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 && colour == o.colour;
   }
-  bool operator!=(const Segment& o) const { return !(*this == o); }
+  bool operator!=(const DrawnLine& o) const { return !(*this == o); }
 };
 
 // A box that holds further elements: the surface and picture boxes.
 class KYV_API Container : public RectElement {
  public:
   Colour BackColor() const { return backColor_; }
-  void setBackColor(Colour c);  // also clears drawn segments
+  void setBackColor(Colour c);  // also clears drawn lines
   int16_t BorderStyle() const { return borderStyle_; }
   void setBorderStyle(int16_t style);  // 0 none, 1 fixed single; else invalid-property-value
 
@@ -160,11 +168,11 @@ class KYV_API Container : public RectElement {
   float ScaleTop() const { return scaleTop_; }
   void setScaleTop(float v);
 
-  // Clears the drawn segments and asks for a repaint.
+  // Clears the drawn lines and asks for a repaint.
   void Refresh();
-  // Adds a drawn segment, coordinates in scale units.
+  // Adds a drawn line, coordinates in scale units.
   void Line(float x1, float y1, float x2, float y2, Colour colour);
-  const std::vector<Segment>& drawnSegments() const { return segments_; }
+  const std::vector<DrawnLine>& drawnLines() const { return lines_; }
 
   float interiorWidth() const;   // twips
   float interiorHeight() const;  // twips
@@ -205,23 +213,23 @@ class KYV_API Container : public RectElement {
   void attach(Element& child);
   void detach(Element& child);
   void restack(Element& child);
-  // Drops the drawn segments; those painted are kept until the next paint, whose damage
+  // Drops the drawn lines; those painted are kept until the next paint, whose damage
   // holds their pixels.
-  void clearSegments();
+  void clearLines();
   Colour backColor_{0x8000000F};
   int16_t borderStyle_ = 0;
   float scaleLeft_ = 0, scaleTop_ = 0;
   float userScaleWidth_ = 0, userScaleHeight_ = 0;  // 0 = no user scale on that axis
   std::vector<Element*> stacking_;
-  std::vector<Segment> segments_;
-  Own<Look> painted_;
-  // Twips of the interior that painted segments cleared since the last paint covered, as
+  std::vector<DrawnLine> lines_;
+  NotCopied<Look> painted_;
+  // Twips of the interior that painted lines cleared since the last paint covered, as
   // the corners of the rectangle holding them.
   struct Erased {
     float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool any = false;
-    // Grows the rectangle to hold segment `s`.
-    void include(const Segment& s) {
+    // Grows the rectangle to hold line `s`.
+    void include(const DrawnLine& s) {
       if (!any) *this = {s.x1, s.y1, s.x1, s.y1, true};
       x0 = std::min({x0, s.x1, s.x2});
       y0 = std::min({y0, s.y1, s.y2});
@@ -229,8 +237,8 @@ class KYV_API Container : public RectElement {
       y1 = std::max({y1, s.y1, s.y2});
     }
   };
-  Own<size_t> paintedSegments_;  // segments_ before this index have been painted
-  Own<Erased> erased_;
+  NotCopied<size_t> paintedLines_;  // lines_ before this index have been painted
+  NotCopied<Erased> erased_;
 };
 
 // The control's own surface. Its Width and Height are the control's extent.
@@ -260,7 +268,7 @@ class KYV_API PictureBox : public Container {
  public:
   PictureBox(Container& parent, std::string name, int index = -1);
   PictureBox(const PictureBox&) = default;
-  PictureBox& operator=(const PictureBox&);  // copies settings, never drawn segments
+  PictureBox& operator=(const PictureBox&);  // copies settings, never drawn lines
 };
 
 class KYV_API Label : public RectElement {
@@ -303,7 +311,7 @@ class KYV_API Label : public RectElement {
   bool autoSize_ = false;
   int16_t alignment_ = 0;
   Colour foreColor_{0x80000012};
-  Own<Look> painted_;
+  NotCopied<Look> painted_;
 };
 
 class KYV_API LineElement : public Element {
@@ -354,7 +362,7 @@ class KYV_API LineElement : public Element {
   Colour colour_{0x80000008};
   int16_t style_ = 1;
   int16_t width_ = 1;
-  Own<Look> painted_;
+  NotCopied<Look> painted_;
 };
 
 // A filled rectangle.
@@ -384,7 +392,7 @@ class KYV_API Shape : public RectElement {
   Colour fill_{0x00000000};
   Colour border_{0x80000008};
   int16_t borderStyle_ = 0;
-  Own<Look> painted_;
+  NotCopied<Look> painted_;
 };
 
 // An image frame; it shows no picture here, only its optional 1-pixel border.
@@ -402,7 +410,7 @@ class KYV_API Image : public RectElement {
  private:
   friend struct detail::Tracker;
   int16_t borderStyle_ = 0;
-  Own<int16_t> painted_;
+  NotCopied<int16_t> painted_;
 };
 
 struct ControlDeleter {
@@ -432,7 +440,7 @@ class KYV_API ControlSlot : public RectElement {
  private:
   friend struct detail::Tracker;
   ControlPtr control_;
-  Own<const Control*> painted_;
+  NotCopied<const Control*> painted_;
 };
 
 }  // namespace kyv

@@ -8,7 +8,7 @@
 
 #include "kyv/elements.h"
 #include "kyv/region.h"
-#include "raster.h"
+#include "text_layout.h"
 
 namespace kyv::paint {
 
@@ -69,7 +69,7 @@ PixelRect bounds(const DeviceLine& l);
 // A caption placed as the renderer draws it: the left end of its baseline, and its
 // glyphs as cached.
 struct PlacedText {
-  const raster::Text* text = nullptr;
+  const text::Layout* text = nullptr;
   double left = 0, baseline = 0;
   double size = 0;  // pixels
   bool bold = false;

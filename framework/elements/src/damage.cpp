@@ -1,0 +1,373 @@
+#include "damage.h"
+
+#include <algorithm>
+#include <array>
+
+#include "geometry.h"
+#include "kyv/elements.h"
+
+namespace kyv::detail {
+namespace {
+
+using paint::Scale;
+
+// Past this many changed lines in a box, their damage is the rectangle holding them.
+constexpr size_t kManyLines = 16;
+
+// The pixels that may change when a filled rectangle with an edge `edge` pixels thick
+// (drawn inside it) moves from `a` to `b`: with its sides staying put, the band between
+// the old and the new place of each side that moved, widened by the edge; else both.
+template <class Add>
+void addMove(const PixelRect& a, const PixelRect& b, int edge, Add&& add) {
+  if (a == b) return;
+  if (a.empty() || b.empty()) {
+    add(a);
+    add(b);
+    return;
+  }
+  if (a.x0 == b.x0 && a.x1 == b.x1) {
+    if (a.y0 != b.y0) add({a.x0, std::min(a.y0, b.y0), a.x1, std::max(a.y0, b.y0) + edge});
+    if (a.y1 != b.y1) add({a.x0, std::min(a.y1, b.y1) - edge, a.x1, std::max(a.y1, b.y1)});
+    return;
+  }
+  if (a.y0 == b.y0 && a.y1 == b.y1) {
+    if (a.x0 != b.x0) add({std::min(a.x0, b.x0), a.y0, std::max(a.x0, b.x0) + edge, a.y1});
+    if (a.x1 != b.x1) add({std::min(a.x1, b.x1) - edge, a.y0, std::max(a.x1, b.x1), a.y1});
+    return;
+  }
+  add(a);
+  add(b);
+}
+
+}  // namespace
+
+// Works out the damage of one control (and the controls embedded in it) at one scale.
+class Tracker::Damage {
+ public:
+  Damage(const Scale& scale, Region& out) : scale_(scale), out_(out) {}
+
+  // The damage of `control` drawn with its top-left corner at (x, y) twips, within `clip`.
+  void control(Control& control, double x, double y, const PixelRect& clip);
+
+ private:
+  // Where a container's children paint: its interior's top-left in twips, what every
+  // enclosing box lets through, and whether it and every box around it are shown.
+  struct Where {
+    double ix = 0, iy = 0;
+    PixelRect clip;
+    bool shown = false;
+  };
+
+  struct Change;
+
+  const Where& where(const Container& box);
+  Where compute(const Container& box);
+  // The damage of one changed element, by kind.
+  void element(Element& e);
+  void surface(const Surface& s);
+  void shape(const Shape& s, const Change& c);
+  void image(const Image& i, const Change& c);
+  void line(const LineElement& l, const Change& c);
+  void label(const Label& l, const Change& c);
+  void pictureBox(const Container& b, const Change& c);
+  void slot(ControlSlot& slot, const Change& c);
+  // Whether an embedded control has the size it was painted at.
+  static bool sameSize(const Control* control);
+  // The damage of a control embedded in a slot that stayed in place.
+  void embedded(const ControlSlot& slot, const Change& c);
+  PixelRect footprint(const Control* control, const RectElement::Rect& at, bool before, const Where& w) const;
+  void drawnLines(const Container& box);
+  static const RectElement::Rect& paintedRect(const RectElement& e) { return e.painted_.value; }
+  static RectElement::Rect rectOf(const RectElement& e) {
+    return {e.leftTwips(), e.topTwips(), e.widthTwips(), e.heightTwips()};
+  }
+  void add(const PixelRect& r, const PixelRect& clip) { out_.add(intersect(r, clip)); }
+  // A line damages the pixels it may set.
+  void add(const paint::DeviceLine& l, const PixelRect& clip) { add(paint::bounds(l), clip); }
+  // Adds to the damage within the clip of an element's container.
+  auto adder(const Change& c);
+  PixelRect device(const RectElement::Rect& r, const Where& w) const {
+    return scale_.rect(w.ix + r.left, w.iy + r.top, r.width, r.height);
+  }
+
+  const Scale& scale_;
+  Region& out_;
+  // The control being worked on: its surface and where it is drawn.
+  const Surface* surface_ = nullptr;
+  double x_ = 0, y_ = 0;
+  PixelRect clip_;
+  // Recently asked places of containers.
+  static constexpr size_t kKnown = 4;
+  const Container* knownBox_[kKnown] = {};
+  Where known_[kKnown];
+  size_t next_ = 0;
+};
+
+// How an element's showing changed since the paint, and where its container paints.
+struct Tracker::Damage::Change {
+  bool wasShown, isShown;
+  bool bothShown;  // shown then and now, in the same place in the stacking order
+  const Where& w;
+};
+
+auto Tracker::Damage::adder(const Change& c) {
+  return [this, &c](const PixelRect& r) { add(r, c.w.clip); };
+}
+
+const Tracker::Damage::Where& Tracker::Damage::where(const Container& box) {
+  for (size_t i = 0; i < kKnown; ++i)
+    if (knownBox_[i] == &box) return known_[i];
+  const size_t i = next_++ % kKnown;
+  knownBox_[i] = nullptr;  // computing may ask for the parent and reuse slots
+  const Where w = compute(box);
+  knownBox_[i] = &box;
+  known_[i] = w;
+  return known_[i];
+}
+
+// Damage is cut to the control's extent only: what a box would cut off of its children is
+// repainted to no harm, and working its edges out costs more than the pixels.
+Tracker::Damage::Where Tracker::Damage::compute(const Container& box) {
+  Where w;
+  double x = x_, y = y_;
+  bool shown = true;
+  if (&box != surface_) {
+    const Where& parent = where(*box.parent());
+    x = parent.ix + box.leftTwips();
+    y = parent.iy + box.topTwips();
+    shown = parent.shown && box.Visible() && box.track_.value.attached;
+  }
+  const double edge = box.BorderStyle() ? kBoxBorderTwips : 0;
+  w.ix = x + edge;
+  w.iy = y + edge;
+  w.clip = clip_;
+  w.shown = shown;
+  return w;
+}
+
+void Tracker::Damage::control(Control& control, double x, double y, const PixelRect& clip) {
+  surface_ = &control.UserControl();
+  x_ = x;
+  y_ = y;
+  clip_ = clip;
+  std::fill(std::begin(knownBox_), std::end(knownBox_), nullptr);
+  // Elements listed while working (none are) would move the list: it is read by index.
+  const std::vector<Element*>& changed = surface_->changed_;
+  for (size_t i = 0; i < changed.size(); ++i) element(*changed[i]);
+}
+
+void Tracker::Damage::element(Element& e) {
+  if (&e == surface_) return surface(static_cast<const Surface&>(e));
+  const Element::Track& t = e.track_.value;
+  const bool wasShown = t.paintedAttached && t.paintedVisible, isShown = t.attached && e.visible_;
+  if (!wasShown && !isShown) return;
+  const Where& w = where(*e.parent());
+  if (!w.shown) return;
+  const Change c{wasShown, isShown, wasShown && isShown && !t.restacked, w};
+  switch (e.kind()) {
+    case ElementKind::Shape: return shape(static_cast<const Shape&>(e), c);
+    case ElementKind::Image: return image(static_cast<const Image&>(e), c);
+    case ElementKind::Line: return line(static_cast<const LineElement&>(e), c);
+    case ElementKind::Label: return label(static_cast<const Label&>(e), c);
+    case ElementKind::PictureBox: return pictureBox(static_cast<const Container&>(e), c);
+    case ElementKind::ControlSlot: return slot(static_cast<ControlSlot&>(e), c);
+    case ElementKind::Surface: return;
+  }
+}
+
+// The surface resized or restyled damages its old and new extent; else its drawn lines.
+inline void Tracker::Damage::surface(const Surface& s) {
+  const RectElement::Rect& p = paintedRect(s);
+  const bool same = s.painted_.value == Container::Look{s.backColor_, s.borderStyle_} && p == rectOf(s);
+  if (same) return drawnLines(s);
+  add(scale_.rect(x_ + p.left, y_ + p.top, p.width, p.height), clip_);
+  add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
+}
+
+inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
+  const RectElement::Rect& painted = paintedRect(s);
+  const Shape::Look& look = s.painted_.value;
+  const bool sameLook = look == s.look();
+  if (c.bothShown && sameLook && painted == rectOf(s)) return;
+  const PixelRect before = device(painted, c.w), after = device(rectOf(s), c.w);
+  if (c.bothShown && sameLook) {
+    addMove(before, after, look.borderStyle ? static_cast<int>(scale_.scaled(1)) : 0, adder(c));
+    return;
+  }
+  if (c.wasShown) add(before, c.w.clip);
+  if (c.isShown) add(after, c.w.clip);
+}
+
+// An image frame shows only its outline.
+inline void Tracker::Damage::image(const Image& i, const Change& c) {
+  const RectElement::Rect& painted = paintedRect(i);
+  if (c.bothShown && i.painted_.value == i.BorderStyle()) {
+    if (i.BorderStyle())
+      addMove(device(painted, c.w), device(rectOf(i), c.w), static_cast<int>(scale_.scaled(1)), adder(c));
+    return;
+  }
+  if (c.wasShown && i.painted_.value)
+    for (const PixelRect& side : paint::outline(scale_, device(painted, c.w)).sides) add(side, c.w.clip);
+  if (c.isShown && i.BorderStyle())
+    for (const PixelRect& side : paint::outline(scale_, device(rectOf(i), c.w)).sides) add(side, c.w.clip);
+}
+
+inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
+  const LineElement::Look& p = l.painted_.value;
+  if (c.bothShown && p == l.look()) return;
+  const Where& w = c.w;
+  if (c.wasShown)
+    add(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width), w.clip);
+  if (c.isShown)
+    add(paint::deviceLine(scale_, w.ix + l.x1Twips(), w.iy + l.y1Twips(), w.ix + l.x2Twips(), w.iy + l.y2Twips(),
+                          l.BorderStyle(), l.BorderWidth()),
+        w.clip);
+}
+
+// A caption damages the pixels its glyphs may touch, where it was and where it is. Its
+// height places nothing: a label that changed only that shows the same.
+inline void Tracker::Damage::label(const Label& l, const Change& c) {
+  const Label::Look& p = l.painted_.value;
+  const RectElement::Rect& rect = paintedRect(l);
+  const RectElement::Rect now = rectOf(l);
+  const bool same = p.caption == l.Caption() && p.fontName == l.FontName() && p.fontSize == l.FontSize() &&
+                    p.fontWeight == l.FontWeight() && p.alignment == l.Alignment() && p.foreColor == l.ForeColor() &&
+                    rect.left == now.left && rect.top == now.top && rect.width == now.width;
+  if (c.bothShown && same) return;
+  const Where& w = c.w;
+  // Each placement is used before the next: the glyph cache may let go of the first.
+  if (c.wasShown)
+    add(paint::inkBounds(paint::placeText(scale_, p.caption, p.fontName, p.fontWeight, p.fontSize, p.alignment,
+                                          w.ix + rect.left, w.iy + rect.top, rect.width),
+                         w.clip),
+        w.clip);
+  if (c.isShown)
+    add(paint::inkBounds(paint::placeText(scale_, l.Caption(), l.FontName(), l.FontWeight(), l.FontSize(),
+                                          l.Alignment(), w.ix + now.left, w.iy + now.top, now.width),
+                         w.clip),
+        w.clip);
+}
+
+inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
+  const RectElement::Rect& painted = paintedRect(b);
+  const RectElement::Rect now = rectOf(b);
+  const PixelRect before = device(painted, c.w), after = device(now, c.w);
+  const Container::Look& look = b.painted_.value;
+  const bool sameLook = look == Container::Look{b.BackColor(), b.BorderStyle()};
+  // Resized in place, the box keeps its children where they were; a box with nothing
+  // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
+  // and moves its edge.
+  const bool empty = b.stacking_.empty() && b.lines_.empty() && !b.erased_.value.any && b.paintedLines_.value == 0;
+  if (c.bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
+    addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, adder(c));
+    drawnLines(b);
+    return;
+  }
+  if (c.wasShown) add(before, c.w.clip);
+  if (c.isShown) add(after, c.w.clip);
+}
+
+// In place and of the same size, the embedded control's own damage is the slot's; else
+// the slot's footprint then and now.
+inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
+  const RectElement::Rect& painted = paintedRect(slot);
+  Control* control = slot.control();
+  const bool sameControl = control == slot.painted_.value;
+  const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
+  if (c.bothShown && sameControl && samePlace && sameSize(control)) return embedded(slot, c);
+  if (c.wasShown && slot.painted_.value) add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
+  if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
+}
+
+inline bool Tracker::Damage::sameSize(const Control* control) {
+  if (!control || !control->UserControl().track_.value.changed) return true;
+  const Surface& s = control->UserControl();
+  return paintedRect(s) == RectElement::Rect{0, 0, s.widthTwips(), s.heightTwips()};
+}
+
+inline void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) {
+  Control* control = slot.control();
+  if (!control) return;
+  const Surface& s = control->UserControl();
+  const double x = c.w.ix + slot.leftTwips(), y = c.w.iy + slot.topTwips();
+  const PixelRect extent = scale_.rect(x, y, s.widthTwips(), s.heightTwips());
+  if (control->paintedTpp_ == 0) return add(extent, c.w.clip);
+  Damage(scale_, out_).control(*control, x, y, intersect(c.w.clip, extent));
+}
+
+// An embedded control takes the slot's size; one replaced since the paint is gone.
+inline PixelRect Tracker::Damage::footprint(const Control* control, const RectElement::Rect& at, bool before,
+                                     const Where& w) const {
+  float width = at.width, height = at.height;
+  if (control) {
+    const Surface& s = control->UserControl();
+    const bool sizeChanged = before && s.track_.value.changed;
+    const RectElement::Rect& p = paintedRect(s);
+    width = sizeChanged ? p.width : s.widthTwips();
+    height = sizeChanged ? p.height : s.heightTwips();
+  }
+  return scale_.rect(w.ix + at.left, w.iy + at.top, width, height);
+}
+
+// Lines cleared since the paint damage the rectangle that held them; lines added
+// since, each its own bounds, or many of them (a trace drawn anew) the rectangle that holds
+// them all, found in twips.
+void Tracker::Damage::drawnLines(const Container& box) {
+  const Container::Erased& erased = box.erased_.value;
+  const std::vector<DrawnLine>& now = box.lines_;
+  const size_t from = std::min(box.paintedLines_.value, now.size());
+  if (!erased.any && from == now.size()) return;
+  const Where& w = where(box);
+  if (!w.shown) return;
+  // A line from corner to corner has the bounds of the rectangle between them.
+  const auto bounds = [&](float x1, float y1, float x2, float y2) {
+    return paint::bounds(paint::deviceLine(scale_, w.ix + x1, w.iy + y1, w.ix + x2, w.iy + y2, 1, 1));
+  };
+  if (now.size() - from <= kManyLines) {
+    if (erased.any) add(bounds(erased.x0, erased.y0, erased.x1, erased.y1), w.clip);
+    for (size_t i = from; i < now.size(); ++i) add(bounds(now[i].x1, now[i].y1, now[i].x2, now[i].y2), w.clip);
+    return;
+  }
+  Container::Erased all = erased;
+  for (size_t i = from; i < now.size(); ++i) all.include(now[i]);
+  add(bounds(all.x0, all.y0, all.x1, all.y1), w.clip);
+}
+
+void Tracker::damageOf(Control& control, Region& out) {
+  out.clear();
+  if (control.paintedTpp_ == 0) {
+    out.setEverything();
+    return;
+  }
+  const Scale scale{control.paintedTpp_};
+  const Surface& s = control.UserControl();
+  Damage(scale, out).control(control, 0, 0, scale.rect(0, 0, s.widthTwips(), s.heightTwips()));
+}
+
+bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) {
+  return control.paintedTpp_ == tpp && control.paintedPalette_ == palette;
+}
+
+void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
+  Surface& s = control.surface_;
+  for (Element* e : s.changed_) {
+    Element::Track& t = e->track_.value;
+    t.changed = false;
+    t.restacked = false;
+    if (e->kind() == ElementKind::Surface || e->kind() == ElementKind::PictureBox) {
+      auto& box = static_cast<Container&>(*e);
+      box.erased_.value = {};
+      box.paintedLines_.value = box.lines_.size();
+    } else if (e->kind() == ElementKind::ControlSlot) {
+      if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);
+    }
+  }
+  s.changed_.clear();
+  control.dirty_ = false;
+  control.paintedTpp_ = tpp;
+  control.paintedPalette_ = palette;
+  control.damage_.clear();
+  control.damageKnown_ = true;
+}
+
+}  // namespace kyv::detail

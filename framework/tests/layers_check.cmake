@@ -1,0 +1,31 @@
+# Builds each layer probe: those of painting must compile, the others must fail because
+# the header they include is not found. Then checks that no source outside painting
+# includes cairo. Run by ctest (framework_layers).
+foreach(probe ${PROBES})
+  string(REPLACE "|" ";" parts "${probe}")
+  list(GET parts 0 name)
+  list(GET parts 1 header)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target kyv_probe_${name}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(name MATCHES "^painting_")
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "${name}: painting cannot include <${header}>:\n${out}")
+    endif()
+  elseif(result EQUAL 0)
+    message(FATAL_ERROR "${name}: a lower layer compiled with <${header}> of a layer above it")
+  elseif(NOT out MATCHES "${header}: No such file")
+    message(FATAL_ERROR "${name}: failed, but not for want of <${header}>:\n${out}")
+  else()
+    message(STATUS "${name}: refused, as it should be")
+  endif()
+endforeach()
+
+foreach(layer values elements persistence dispatch)
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"]cairo")
+    if(hits)
+      message(FATAL_ERROR "${source} includes cairo; only the painting layer may")
+    endif()
+  endforeach()
+endforeach()
