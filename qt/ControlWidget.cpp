@@ -1,9 +1,9 @@
 #include "ControlWidget.h"
 
 #include <QEvent>
-#include <QPalette>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QPointer>
 #include <QResizeEvent>
 #include <algorithm>
@@ -41,37 +41,37 @@ struct PaletteSource {
   QPalette::ColorRole role;
 };
 constexpr PaletteSource kPaletteSources[] = {
-    {QPalette::Active, QPalette::Button},            // 0 scroll bar
-    {QPalette::Active, QPalette::Window},            // 1 desktop
-    {QPalette::Active, QPalette::Highlight},         // 2 active title bar
-    {QPalette::Inactive, QPalette::Highlight},       // 3 inactive title bar
-    {QPalette::Active, QPalette::Window},            // 4 menu
-    {QPalette::Active, QPalette::Base},              // 5 window
-    {QPalette::Active, QPalette::Dark},              // 6 window frame
-    {QPalette::Active, QPalette::WindowText},        // 7 menu text
-    {QPalette::Active, QPalette::Text},              // 8 window text
-    {QPalette::Active, QPalette::HighlightedText},   // 9 title bar text
-    {QPalette::Active, QPalette::Mid},               // 10 active border
-    {QPalette::Active, QPalette::Window},            // 11 inactive border
-    {QPalette::Active, QPalette::Dark},              // 12 application workspace
-    {QPalette::Active, QPalette::Highlight},         // 13 highlight
-    {QPalette::Active, QPalette::HighlightedText},   // 14 highlighted text
-    {QPalette::Active, QPalette::Button},            // 15 button face
-    {QPalette::Active, QPalette::Mid},               // 16 button shadow
-    {QPalette::Disabled, QPalette::Text},            // 17 grey text
-    {QPalette::Active, QPalette::ButtonText},        // 18 button text
-    {QPalette::Inactive, QPalette::HighlightedText}, // 19 inactive title bar text
-    {QPalette::Active, QPalette::Light},             // 20 button highlight
-    {QPalette::Active, QPalette::Shadow},            // 21 3D dark shadow
-    {QPalette::Active, QPalette::Midlight},          // 22 3D light
-    {QPalette::Active, QPalette::ToolTipText},       // 23 tooltip text
-    {QPalette::Active, QPalette::ToolTipBase},       // 24 tooltip background
-    {QPalette::Active, QPalette::Mid},               // 25 (unnamed)
-    {QPalette::Active, QPalette::Link},              // 26 hot-tracked item
-    {QPalette::Active, QPalette::Highlight},         // 27 active title gradient
-    {QPalette::Inactive, QPalette::Highlight},       // 28 inactive title gradient
-    {QPalette::Active, QPalette::Highlight},         // 29 menu highlight
-    {QPalette::Active, QPalette::Window},            // 30 menu bar
+    {QPalette::Active, QPalette::Button},             // 0 scroll bar
+    {QPalette::Active, QPalette::Window},             // 1 desktop
+    {QPalette::Active, QPalette::Highlight},          // 2 active title bar
+    {QPalette::Inactive, QPalette::Highlight},        // 3 inactive title bar
+    {QPalette::Active, QPalette::Window},             // 4 menu
+    {QPalette::Active, QPalette::Base},               // 5 window
+    {QPalette::Active, QPalette::Dark},               // 6 window frame
+    {QPalette::Active, QPalette::WindowText},         // 7 menu text
+    {QPalette::Active, QPalette::Text},               // 8 window text
+    {QPalette::Active, QPalette::HighlightedText},    // 9 title bar text
+    {QPalette::Active, QPalette::Mid},                // 10 active border
+    {QPalette::Active, QPalette::Window},             // 11 inactive border
+    {QPalette::Active, QPalette::Dark},               // 12 application workspace
+    {QPalette::Active, QPalette::Highlight},          // 13 highlight
+    {QPalette::Active, QPalette::HighlightedText},    // 14 highlighted text
+    {QPalette::Active, QPalette::Button},             // 15 button face
+    {QPalette::Active, QPalette::Mid},                // 16 button shadow
+    {QPalette::Disabled, QPalette::Text},             // 17 grey text
+    {QPalette::Active, QPalette::ButtonText},         // 18 button text
+    {QPalette::Inactive, QPalette::HighlightedText},  // 19 inactive title bar text
+    {QPalette::Active, QPalette::Light},              // 20 button highlight
+    {QPalette::Active, QPalette::Shadow},             // 21 3D dark shadow
+    {QPalette::Active, QPalette::Midlight},           // 22 3D light
+    {QPalette::Active, QPalette::ToolTipText},        // 23 tooltip text
+    {QPalette::Active, QPalette::ToolTipBase},        // 24 tooltip background
+    {QPalette::Active, QPalette::Mid},                // 25 (unnamed)
+    {QPalette::Active, QPalette::Link},               // 26 hot-tracked item
+    {QPalette::Active, QPalette::Highlight},          // 27 active title gradient
+    {QPalette::Inactive, QPalette::Highlight},        // 28 inactive title gradient
+    {QPalette::Active, QPalette::Highlight},          // 29 menu highlight
+    {QPalette::Active, QPalette::Window},             // 30 menu bar
 };
 static_assert(std::size(kPaletteSources) == std::tuple_size_v<kyv::Palette>);
 
@@ -95,8 +95,10 @@ class ControlWidget::Site final : public kyv::Site {
   }
   // The damage is in the pixels of the last paint, the image's.
   void invalidated(kyv::Control&, const kyv::Region& damage) override {
-    if (damage.isEverything() || widget_.image_.isNull()) widget_.update();
-    else widget_.update(logical(damage, widget_.image_.devicePixelRatio()));
+    if (damage.isEverything() || widget_.image_.isNull())
+      widget_.update();
+    else
+      widget_.update(logical(damage, widget_.image_.devicePixelRatio()));
   }
 
  private:
@@ -373,9 +375,8 @@ void ControlWidget::resizeEvent(QResizeEvent* event) {
   if (!control_ || starting_) return;
   const QSizeF twips = extentFor(size(), control_->classInfo());
   if (twips == extent()) return;
-  attempt(QStringLiteral("Resize"), [&, c = control_] {
-    c->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height()));
-  });
+  attempt(QStringLiteral("Resize"),
+          [&, c = control_] { c->setExtent(static_cast<float>(twips.width()), static_cast<float>(twips.height())); });
 }
 
 void ControlWidget::changeEvent(QEvent* event) {
@@ -437,8 +438,7 @@ void ControlWidget::drawExposed(QPainter& painter, const QRegion& exposed, qreal
     return;
   }
   const int r = int(ratio);
-  for (const QRect& rect : exposed)
-    painter.drawImage(rect, image_, QRect(rect.topLeft() * r, rect.size() * r));
+  for (const QRect& rect : exposed) painter.drawImage(rect, image_, QRect(rect.topLeft() * r, rect.size() * r));
 }
 
 void ControlWidget::paintFailed(const QString& kind, const QString& message) {

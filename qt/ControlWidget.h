@@ -48,10 +48,12 @@ namespace kyvqt {
 
 // A colour value 0x00BBGGRR as an opaque QColor, and an opaque QColor as one.
 inline QColor toQColor(uint32_t bgr) {
-  return QColor(static_cast<int>(kyv::redOf(bgr)), static_cast<int>(kyv::greenOf(bgr)), static_cast<int>(kyv::blueOf(bgr)));
+  return QColor(static_cast<int>(kyv::redOf(bgr)), static_cast<int>(kyv::greenOf(bgr)),
+                static_cast<int>(kyv::blueOf(bgr)));
 }
 inline uint32_t bgrOf(const QColor& c) {
-  return kyv::packBgr(static_cast<uint32_t>(c.red()), static_cast<uint32_t>(c.green()), static_cast<uint32_t>(c.blue()));
+  return kyv::packBgr(static_cast<uint32_t>(c.red()), static_cast<uint32_t>(c.green()),
+                      static_cast<uint32_t>(c.blue()));
 }
 
 // Twips per logical pixel: the layout unit of every host.

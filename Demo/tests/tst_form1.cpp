@@ -118,10 +118,10 @@ kyv::ErrorKind kindOf(const std::function<void()>& f) {
 }  // namespace
 
 // Skips the test unless the named controls were created.
-#define REQUIRE_CONTROLS(...)                                                  \
-  do {                                                                         \
-    const QString missing = missingControls({__VA_ARGS__});                    \
-    if (!missing.isEmpty()) QSKIP(qPrintable("not built yet: " + missing));    \
+#define REQUIRE_CONTROLS(...)                                               \
+  do {                                                                      \
+    const QString missing = missingControls({__VA_ARGS__});                 \
+    if (!missing.isEmpty()) QSKIP(qPrintable("not built yet: " + missing)); \
   } while (0)
 
 class TestForm1 : public QObject {
@@ -234,10 +234,10 @@ class TestForm1 : public QObject {
     QCOMPARE(find(QStringLiteral("Text3(4)"))->geometry(), QRect(139, 75, 38, 22));
     const std::pair<const char*, QRect> controls[] = {
         {"KyvMovingBar1", {9, 15, 252, 150}}, {"KyvMultiBar1", {10, 18, 140, 87}}, {"fourseg1", {7, 14, 119, 39}},
-        {"Kyvvstat1", {8, 19, 27, 284}},      {"Hstat1", {10, 14, 256, 24}},      {"HeartBeat1", {9, 17, 351, 132}}};
+        {"Kyvvstat1", {8, 19, 27, 284}},      {"Hstat1", {10, 14, 256, 24}},       {"HeartBeat1", {9, 17, 351, 132}}};
     for (const auto& [name, rect] : controls) QCOMPARE(control(name)->geometry(), rect);
-    const char* const captions[] = {"Start", "Stop", "Stop", "Start", "Stop", "Start",
-                                    "Stop",  "Start", "Start", "Stop", "Stop", "Start"};
+    const char* const captions[] = {"Start", "Stop",  "Stop",  "Start", "Stop", "Start",
+                                    "Stop",  "Start", "Start", "Stop",  "Stop", "Start"};
     for (int i = 0; i < 12; ++i)
       QCOMPARE(find<QPushButton>(QStringLiteral("Command2(%1)").arg(i))->text(), QLatin1String(captions[i]));
     auto* combo = find<QComboBox>(QStringLiteral("Combo1"));
@@ -282,7 +282,8 @@ class TestForm1 : public QObject {
         }
         if (auto* label = qobject_cast<QLabel*>(w); label && !label->wordWrap())
           QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(name));
-        if (auto* box = qobject_cast<QLineEdit*>(w)) QVERIFY2(showsWhole(box, QStringLiteral("40000")), qPrintable(name));
+        if (auto* box = qobject_cast<QLineEdit*>(w))
+          QVERIFY2(showsWhole(box, QStringLiteral("40000")), qPrintable(name));
       }
     }
   }
@@ -534,7 +535,8 @@ class TestForm1 : public QObject {
     click(0);
     tick("Timer1");  // 1 / 0
     QCOMPARE(form->statusText(), QStringLiteral("Timer1: division-by-zero: Division by zero"));
-    const QRegularExpression first(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  Bar graph: Timer1: division-by-zero: Division by zero$"));
+    const QRegularExpression first(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  Bar graph: Timer1: division-by-zero: Division by zero$"));
     QVERIFY2(first.match(line->text()).hasMatch(), qPrintable(line->text()));
     tick("Timer1");
     QVERIFY2(line->text().endsWith(QStringLiteral("Bar graph: Timer1: division-by-zero (2 times): Division by zero")),
@@ -659,13 +661,15 @@ class TestForm1 : public QObject {
   void colourButtonsColourWhatTheySay() {
     using Read = std::function<uint32_t(ControlWidget*)>;
     const auto box = [](const char* path) {
-      return Read([path](ControlWidget* w) { return elementOf<kyv::PictureBox>(*w->control(), path).BackColor().value; });
+      return Read(
+          [path](ControlWidget* w) { return elementOf<kyv::PictureBox>(*w->control(), path).BackColor().value; });
     };
     const auto shape = [](const char* path) {
       return Read([path](ControlWidget* w) { return elementOf<kyv::Shape>(*w->control(), path).FillColor().value; });
     };
     const auto line = [](const char* path) {
-      return Read([path](ControlWidget* w) { return elementOf<kyv::LineElement>(*w->control(), path).BorderColor().value; });
+      return Read(
+          [path](ControlWidget* w) { return elementOf<kyv::LineElement>(*w->control(), path).BorderColor().value; });
     };
     const Read surface = [](ControlWidget* w) { return w->control()->UserControl().BackColor().value; };
     // The four-digit display's first digit: its face, and its top segment.
@@ -749,13 +753,20 @@ class TestForm1 : public QObject {
   void optionBoxes() {
     const Variant one(int16_t(1)), zero(int16_t(0)), yes(true), no(false);
     const std::tuple<const char*, const char*, const char*, Variant, Variant> boxes[] = {
-        {"Check1(0)", "KyvMovingBar1", "BorderStyle", one, zero}, {"Check1(1)", "KyvMovingBar1", "showgrid", yes, no},
-        {"Check1(2)", "KyvMovingBar1", "showLabel", yes, no},     {"Check2", "fourseg1", "BorderStyle", one, zero},
-        {"Check3(0)", "Kyvvstat1", "BorderStyle", one, zero},     {"Check3(1)", "Kyvvstat1", "Bar3D", one, zero},
-        {"Check3(2)", "Kyvvstat1", "CaptionVisible", yes, no},    {"Check3(3)", "Kyvvstat1", "CaptionBorder", one, zero},
-        {"Check5(0)", "Hstat1", "BorderStyle", one, zero},        {"Check5(1)", "Hstat1", "Bar3D", one, zero},
-        {"Check5(2)", "Hstat1", "CaptionBorder", one, zero},      {"Check5(3)", "Hstat1", "CaptionVisible", yes, no},
-        {"Check4(0)", "HeartBeat1", "BorderStyle", one, zero},    {"Check4(1)", "HeartBeat1", "GridVisible", yes, no}};
+        {"Check1(0)", "KyvMovingBar1", "BorderStyle", one, zero},
+        {"Check1(1)", "KyvMovingBar1", "showgrid", yes, no},
+        {"Check1(2)", "KyvMovingBar1", "showLabel", yes, no},
+        {"Check2", "fourseg1", "BorderStyle", one, zero},
+        {"Check3(0)", "Kyvvstat1", "BorderStyle", one, zero},
+        {"Check3(1)", "Kyvvstat1", "Bar3D", one, zero},
+        {"Check3(2)", "Kyvvstat1", "CaptionVisible", yes, no},
+        {"Check3(3)", "Kyvvstat1", "CaptionBorder", one, zero},
+        {"Check5(0)", "Hstat1", "BorderStyle", one, zero},
+        {"Check5(1)", "Hstat1", "Bar3D", one, zero},
+        {"Check5(2)", "Hstat1", "CaptionBorder", one, zero},
+        {"Check5(3)", "Hstat1", "CaptionVisible", yes, no},
+        {"Check4(0)", "HeartBeat1", "BorderStyle", one, zero},
+        {"Check4(1)", "HeartBeat1", "GridVisible", yes, no}};
     int tested = 0;
     for (const auto& [name, controlName, property, on, off] : boxes) {
       ControlWidget* w = control(controlName);

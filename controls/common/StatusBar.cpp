@@ -24,26 +24,28 @@ StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
       design.extent,
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x6803000A,
-                                                             "Border of the bar holder: 0 none, 1 sunken."),
-          T::property<&K::Bar3D, &K::setBar3D>("Bar3D", 0x68030009, "Border of the three band segments: 0 flat, 1 sunken."),
+                                                           "Border of the bar holder: 0 none, 1 sunken."),
+          T::property<&K::Bar3D, &K::setBar3D>("Bar3D", 0x68030009,
+                                               "Border of the three band segments: 0 flat, 1 sunken."),
           T::property<&K::CaptionVisible, &K::setCaptionVisible>(
               "CaptionVisible", 0x68030008, "Shows or hides the box with the reading; its place stays reserved."),
-          T::property<&K::CaptionBorder, &K::setCaptionBorder>(
-              "CaptionBorder", 0x68030007, "Border of the box with the reading: 0 none, 1 sunken."),
-          T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030006, "Colour of the empty bar and of the box with the reading."),
-          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030005, "Colour of the bar in the normal band."),
-          T::property<&K::maxthreshcolor, &K::setmaxthreshcolor>(
-              "maxthreshcolor", 0x68030004, "Colour of the bar for a reading above MaxThreshold."),
-          T::property<&K::MinThreshold, &K::setMinThreshold>(
-              "MinThreshold", 0x68030003, "Readings up to and including this value are low."),
-          T::property<&K::MaxThreshold, &K::setMaxThreshold>(
-              "MaxThreshold", 0x68030002, "Readings above this value are high."),
+          T::property<&K::CaptionBorder, &K::setCaptionBorder>("CaptionBorder", 0x68030007,
+                                                               "Border of the box with the reading: 0 none, 1 sunken."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030006,
+                                                       "Colour of the empty bar and of the box with the reading."),
+          T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030005,
+                                                       "Colour of the bar in the normal band."),
+          T::property<&K::maxthreshcolor, &K::setmaxthreshcolor>("maxthreshcolor", 0x68030004,
+                                                                 "Colour of the bar for a reading above MaxThreshold."),
+          T::property<&K::MinThreshold, &K::setMinThreshold>("MinThreshold", 0x68030003,
+                                                             "Readings up to and including this value are low."),
+          T::property<&K::MaxThreshold, &K::setMaxThreshold>("MaxThreshold", 0x68030002,
+                                                             "Readings above this value are high."),
           T::property<&K::Maxlimit, &K::setMaxlimit>("Maxlimit", 0x68030001, "The reading that fills the bar."),
           T::property<&K::minthreshcolor, &K::setminthreshcolor>(
               "minthreshcolor", 0x68030000, "Colour of the bar for a reading at or below MinThreshold."),
-          T::method<&K::incbar>(
-              "incbar", 0x6003000F, "Shows a reading in the colour of its band and raises the band's event."),
+          T::method<&K::incbar>("incbar", 0x6003000F,
+                                "Shows a reading in the colour of its band and raises the band's event."),
       },
       {{"MinThreshReached", MinThreshReached, "Raised by incbar for a reading at or below MinThreshold."},
        {"MaxThreshReached", MaxThreshReached, "Raised by incbar for a reading above MaxThreshold."},

@@ -85,9 +85,9 @@ TEST(PropertyBag, TextThatIsNotABagIsRefused) {
 TEST(PropertyBag, ObjectsWithoutPropertiesAndTextWithNulAreNotBags) {
   using namespace std::string_literals;
   const std::string withNul = "{\"properties\": []}\0{\"properties\": [[\"Maxlimit\", 1]]}"s;
-  for (const std::string& text : {std::string(R"({"other": 1})"), std::string(R"({"controls": []})"),
-                                  std::string(R"({"classes": {"KyvVStatus.Kyvvstat": "/lib/libKyvVStatus.so"}})"),
-                                  withNul}) {
+  for (const std::string& text :
+       {std::string(R"({"other": 1})"), std::string(R"({"controls": []})"),
+        std::string(R"({"classes": {"KyvVStatus.Kyvvstat": "/lib/libKyvVStatus.so"}})"), withNul}) {
     try {
       PropertyBag::fromJson(text);
       ADD_FAILURE() << "accepted " << text;
@@ -132,33 +132,36 @@ std::string notABagMessage(const std::function<void()>& read) {
 TEST(PropertyBag, DeepNestingIsRefusedBeforeItIsRead) {
   const std::string deep = R"({"properties": [["Maxlimit", )" + nested(100000, "1") + "]]}";
   EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(deep); }).find("nest deeper than 16 levels"), std::string::npos);
-  const std::string form = R"({"controls": [{"name": "a", "class": "A.b", "properties": [["k", )" +
-                           nested(100000, "") + "]]}]}";
+  const std::string form =
+      R"({"controls": [{"name": "a", "class": "A.b", "properties": [["k", )" + nested(100000, "") + "]]}]}";
   EXPECT_NE(notABagMessage([&] { kyv::FormDocument::fromJson(form); }).find("nest deeper"), std::string::npos);
   // 16 levels in all read as ever; brackets inside strings do not count.
-  const PropertyBag fits = PropertyBag::fromJson(R"({"properties": [["k", )" + nested(13, "") + R"(], ["s", "[[[[[[[[[[[[[[[[[[[[\"[["]]})");
+  const PropertyBag fits =
+      PropertyBag::fromJson(R"({"properties": [["k", )" + nested(13, "") + R"(], ["s", "[[[[[[[[[[[[[[[[[[[[\"[["]]})");
   EXPECT_EQ(fits.entries().size(), 2u);
-  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(R"({"properties": [["k", )" + nested(14, "") + "]]}"); }),
-            "");
+  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(R"({"properties": [["k", )" + nested(14, "") + "]]}"); }), "");
 }
 
 // Sizes no real document reaches are refused with the limit named, before parsing.
 TEST(PropertyBag, DocumentsBeyondTheSizeLimitsAreRefused) {
   const std::string padding(kyv::kMaxBagBytes, ' ');
-  EXPECT_NE(notABagMessage([&] { PropertyBag::fromJson(R"({"properties": []})" + padding); })
-                .find("larger than 1048576 bytes"),
+  EXPECT_NE(notABagMessage([&] {
+              PropertyBag::fromJson(R"({"properties": []})" + padding);
+            }).find("larger than 1048576 bytes"),
             std::string::npos);
   EXPECT_TRUE(PropertyBag::fromJson(R"({"properties": []})" + padding.substr(20)).entries().empty());
   EXPECT_EQ(kyv::FormDocument::fromJson(R"({"controls": []})" + padding).controls.size(), 0u);
-  EXPECT_NE(notABagMessage([&] { kyv::FormDocument::fromJson(R"({"controls": []})" + std::string(kyv::kMaxFormBytes, ' ')); })
-                .find("larger than 4194304 bytes"),
+  EXPECT_NE(notABagMessage([&] {
+              kyv::FormDocument::fromJson(R"({"controls": []})" + std::string(kyv::kMaxFormBytes, ' '));
+            }).find("larger than 4194304 bytes"),
             std::string::npos);
 }
 
 // Messages quote a short prefix of what they name, control bytes escaped, so that a huge
 // or binary value neither floods a log nor cuts the message short.
 TEST(PropertyBag, MessagesQuoteAShortEscapedPrefixOfAValue) {
-  PropertyBag bag = PropertyBag::fromJson(R"({"properties": [["Maxlimit", "a\u0000b\n)" + std::string(100000, 'x') + R"("]]})");
+  PropertyBag bag =
+      PropertyBag::fromJson(R"({"properties": [["Maxlimit", "a\u0000b\n)" + std::string(100000, 'x') + R"("]]})");
   try {
     bag.ReadProperty("Maxlimit").toInteger();
     ADD_FAILURE() << "read as a number";
@@ -211,7 +214,8 @@ TEST(PropertyBag, NumbersBeyondTheDoubleRangeOverflowTheirOwnEntry) {
       R"({"controls": [{"name": "a", "class": "a.b", "extent": [300, 200], "properties": [["Maxlimit", 1e400]]}]})");
   ASSERT_EQ(form.controls.size(), 1u);
   EXPECT_EQ(form.controls[0].width, 300);
-  EXPECT_EQ(kindOf([&] { form.controls[0].properties.ReadProperty("Maxlimit").toInteger(); }), kyv::ErrorKind::Overflow);
+  EXPECT_EQ(kindOf([&] { form.controls[0].properties.ReadProperty("Maxlimit").toInteger(); }),
+            kyv::ErrorKind::Overflow);
   EXPECT_THROW(kyv::FormDocument::fromJson(R"({"controls": [{"name": "a", "class": "a.b", "extent": [1e400, 5]}]})"),
                kyv::Error);
   EXPECT_THROW(PropertyBag::fromJson(R"({"properties": [["Maxlimit", 1e400,]]})"), kyv::Error);

@@ -183,9 +183,10 @@ class Lamp : public kyv::Control {
 
   using T = kyv::ClassTable<Lamp>;
   static std::vector<T::Persist> rows() {
-    return {T::stored<&Lamp::Level>("Level", int16_t(5), [](Lamp& l, int16_t v) { l.level = v; }),
-            // Read into both tints, written once from the second.
-            T::stored<&Lamp::Tint>("Tint", kyv::Colour{0xFF}, 2, [](Lamp& l, int i, kyv::Colour c) { l.tints[i] = c; })};
+    return {
+        T::stored<&Lamp::Level>("Level", int16_t(5), [](Lamp& l, int16_t v) { l.level = v; }),
+        // Read into both tints, written once from the second.
+        T::stored<&Lamp::Tint>("Tint", kyv::Colour{0xFF}, 2, [](Lamp& l, int i, kyv::Colour c) { l.tints[i] = c; })};
   }
 };
 

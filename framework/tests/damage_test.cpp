@@ -225,8 +225,8 @@ TEST_F(Damage, AHiddenStraightLineDamagesExactlyThePixelsItCovered) {
           for (int x = 0; x < w; ++x)
             if (shown[static_cast<size_t>(y) * w + x] != hidden[static_cast<size_t>(y) * w + x])
               changed.add({x, y, x + 1, y + 1});
-        EXPECT_EQ(damaged, changed.bounds()) << "width " << width << (e.y1 == e.y2 ? " level" : " upright")
-                                             << " at " << tpp << " twips a pixel";
+        EXPECT_EQ(damaged, changed.bounds())
+            << "width " << width << (e.y1 == e.y2 ? " level" : " upright") << " at " << tpp << " twips a pixel";
       }
   }
 }

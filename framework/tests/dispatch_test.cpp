@@ -84,8 +84,7 @@ TEST_F(Dispatch, ReadsWritesAndCallsWithTheArgumentByReference) {
 
 TEST_F(Dispatch, WrongMembersAndKindsAreNoSuchMember) {
   Variant v(int16_t{1});
-  for (auto f : std::vector<std::function<void()>>{[&] { gauge.get("Nothing"); },
-                                                   [&] { gauge.call("Limit", v); },
+  for (auto f : std::vector<std::function<void()>>{[&] { gauge.get("Nothing"); }, [&] { gauge.call("Limit", v); },
                                                    [&] { gauge.put("Feed", v); },
                                                    [&] { gauge.invoke(99, Invoke::Get, nullptr); }}) {
     try {

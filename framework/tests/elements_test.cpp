@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "gauge.h"
 #include "expect_error.h"
+#include "gauge.h"
 #include "kyv/error.h"
 #include "kyv/site.h"
 #include "kyv/text.h"

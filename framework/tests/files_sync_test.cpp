@@ -23,14 +23,14 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Flush {
-  fs::path what;         // the file or folder the descriptor names
+  fs::path what;  // the file or folder the descriptor names
   bool folder = false;
-  std::string saved;     // what the file being saved held then ("-" when it did not exist)
+  std::string saved;  // what the file being saved held then ("-" when it did not exist)
 };
 
 std::vector<Flush> flushes;
-fs::path watched;       // the file being saved
-int failCall = 0;       // the call, counted from 1, that fails with EIO; 0: none
+fs::path watched;  // the file being saved
+int failCall = 0;  // the call, counted from 1, that fails with EIO; 0: none
 
 std::string contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -9,7 +9,7 @@ TEST(Names, OnlyAsciiCapitalsFold) {
   EXPECT_TRUE(kyv::sameName("MaxLimit", "maxlimit"));
   EXPECT_FALSE(kyv::sameName("MaxLimit", "MaxLimits"));
   EXPECT_FALSE(kyv::sameName("\xC3\x84", "\xC3\xA4"));  // Ä and ä
-  EXPECT_FALSE(kyv::sameName("@", "`"));  // the bytes just before A and after Z
+  EXPECT_FALSE(kyv::sameName("@", "`"));                // the bytes just before A and after Z
   EXPECT_EQ(kyv::foldedName("KyvVStatus.Kyvvstat"), "kyvvstatus.kyvvstat");
   EXPECT_EQ(kyv::foldedName("[Z]_\xC3\x84"), "[z]_\xC3\x84");
 }

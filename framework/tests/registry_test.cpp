@@ -80,8 +80,8 @@ TEST(Registry, DescribeKeepsTheLibraryOpenWhileInstancesComeAndGo) {
 
 TEST(Registry, NamesThatLookLikePathsAreRefusedWithoutOpeningAnything) {
   kyv::Registry registry(KYV_TEST_REGISTRY);
-  for (const char* name : {"../x.y", "a/b.c", "", "NoDot", "x.y.z", "/lib/libc.so.6", "KyvTestGauge.", ".Gauge",
-                           "Kyv Test.Gauge"}) {
+  for (const char* name :
+       {"../x.y", "a/b.c", "", "NoDot", "x.y.z", "/lib/libc.so.6", "KyvTestGauge.", ".Gauge", "Kyv Test.Gauge"}) {
     const std::string why = createError(registry, name);
     EXPECT_NE(why.find("not a class name"), std::string::npos) << why;
   }
@@ -96,10 +96,10 @@ TEST(Registry, UnregisteredClassesCannotBeCreated) {
 }
 
 TEST(Registry, MissingForeignAndWrongLibrariesGiveClearMessages) {
-  const std::string file = writeRegistration(
-      "odd-registration.json",
-      std::string(R"({"classes": {"Ghost.Thing": "/nonexistent/libGhost.so", "Foreign.Thing": ")") +
-          KYV_TEST_FOREIGN + R"(", "KyvTestGauge.Other": ")" + KYV_TEST_GAUGE + R"("}})");
+  const std::string file =
+      writeRegistration("odd-registration.json",
+                        std::string(R"({"classes": {"Ghost.Thing": "/nonexistent/libGhost.so", "Foreign.Thing": ")") +
+                            KYV_TEST_FOREIGN + R"(", "KyvTestGauge.Other": ")" + KYV_TEST_GAUGE + R"("}})");
   kyv::Registry registry(file);
   EXPECT_NE(createError(registry, "Ghost.Thing").find("/nonexistent/libGhost.so"), std::string::npos);
   EXPECT_NE(createError(registry, "Foreign.Thing").find("is not a Kyv control library"), std::string::npos);
@@ -136,8 +136,8 @@ TEST(Registry, AFolderMovedAsAWholeStillWorks) {
   fs::copy_file(KYV_TEST_GAUGE, moved / "libKyvTestGauge.so");
   fs::copy_file(KYV_TEST_REGISTRY, moved / "kyvregistry.json");
   // One folder up, the same library through "..".
-  const std::string above = writeRegistration("moved/lib/registry.json",
-                                              R"({"classes": {"KyvTestGauge.Gauge": "kyv/../kyv/libKyvTestGauge.so"}})");
+  const std::string above = writeRegistration(
+      "moved/lib/registry.json", R"({"classes": {"KyvTestGauge.Gauge": "kyv/../kyv/libKyvTestGauge.so"}})");
 
   kyv::Registry registry((moved / "kyvregistry.json").string());
   const std::vector<kyv::RegisteredClass> classes = registry.registeredClasses();
@@ -181,7 +181,8 @@ TEST(Registry, AMissingUnreadableOrCorruptFileHasItsOwnMessage) {
 
 TEST(Registry, AMisspeltClassNameGetsTheNearestRegisteredNames) {
   const std::string file = writeRegistration(
-      "hints.json", R"({"classes": {"KyvTestGauge.Gauge": "a/libKyvTestGauge.so", "KyvTestGauge.Gadget": "a/libKyvTestGauge.so",
+      "hints.json",
+      R"({"classes": {"KyvTestGauge.Gauge": "a/libKyvTestGauge.so", "KyvTestGauge.Gadget": "a/libKyvTestGauge.so",
                                     "KyvDial.Gauge": "b/libKyvDial.so"}})");
   kyv::Registry registry(file);
   EXPECT_NE(createError(registry, "KyvTestGauge.Guage").find("is not registered; did you mean KyvTestGauge.Gauge?"),
@@ -190,8 +191,9 @@ TEST(Registry, AMisspeltClassNameGetsTheNearestRegisteredNames) {
   EXPECT_NE(createError(registry, "KyvTestGauge.Gadge").find("did you mean KyvTestGauge.Gadget or KyvTestGauge.Gauge?"),
             std::string::npos);
   // Without its library part, the name is compared with the class parts.
-  EXPECT_NE(createError(registry, "gauge").find("not a class name of the form Library.Class; did you mean KyvDial.Gauge or "
-                                                "KyvTestGauge.Gauge?"),
+  EXPECT_NE(createError(registry, "gauge")
+                .find("not a class name of the form Library.Class; did you mean KyvDial.Gauge or "
+                      "KyvTestGauge.Gauge?"),
             std::string::npos);
   const std::string far = createError(registry, "Kyv.Nothing");
   EXPECT_NE(far.find("class \"Kyv.Nothing\" is not registered"), std::string::npos) << far;
@@ -199,8 +201,8 @@ TEST(Registry, AMisspeltClassNameGetsTheNearestRegisteredNames) {
 }
 
 TEST(Registry, ListsTheClassesSortedWithTheirLibraries) {
-  const std::string file =
-      writeRegistration("listed.json", R"({"classes": {"Zeta.Z": "/opt/kyv/libZeta.so", "Alpha.A": "x/libAlpha.so.1"}})");
+  const std::string file = writeRegistration(
+      "listed.json", R"({"classes": {"Zeta.Z": "/opt/kyv/libZeta.so", "Alpha.A": "x/libAlpha.so.1"}})");
   const std::vector<kyv::RegisteredClass> classes = kyv::Registry(file).registeredClasses();
   ASSERT_EQ(classes.size(), 2u);
   EXPECT_EQ(classes[0].className, "Alpha.A");

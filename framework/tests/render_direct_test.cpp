@@ -1,8 +1,8 @@
 // Painting into a plain image writes rectangles, lines and text itself; it must set
 // exactly the pixels cairo sets. Each scene is painted twice, once directly and once
 // through a pushed group (which the renderer leaves to cairo), and compared pixel by pixel.
-#include <gtest/gtest.h>
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
@@ -72,13 +72,14 @@ class Scene : public kyv::Control {
     }
     frame.setRectTwips(r(0, 2000), r(0, 1500), r(100, 1500), r(100, 1000));
     frame.setBorderStyle(1);
-    for (int i = 0; i < 40; ++i)
-      box.Line(r(-100, 3600), r(-100, 2700), r(-100, 3600), r(-100, 2700), colour());
+    for (int i = 0; i < 40; ++i) box.Line(r(-100, 3600), r(-100, 2700), r(-100, 3600), r(-100, 2700), colour());
     child.setBorderStyle(1);
     child.setBackColor(colour());
     // Half the scenes hide the box under a child box that covers it.
-    if (r(0, 1)) child.setRectTwips(-30, -30, 3600, 2700);
-    else child.setRectTwips(2500, 1800, 1500, 1000);
+    if (r(0, 1))
+      child.setRectTwips(-30, -30, 3600, 2700);
+    else
+      child.setRectTwips(2500, 1800, 1500, 1000);
   }
 
   static const kyv::ClassInfo& classTable() {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "gauge.h"
 #include "expect_error.h"
+#include "gauge.h"
 #include "kyv/error.h"
 #include "kyv/render.h"
 
@@ -64,10 +64,9 @@ TEST(RenderLimits, ALineAcrossTheWidestPictureIsDrawn) {
 TEST(RenderLimits, PicturesBeyondTheLimitsAreRefusedWithTheirSize) {
   WideGauge wide(32768);
   std::vector<uint32_t> pixels(4);
-  EXPECT_EQ(failure([&] {
-              kyv::renderToPixels(wide.gauge, reinterpret_cast<uint8_t*>(pixels.data()), 32768, 1, 32768 * 4);
-            }),
-            "Invalid property value: a picture of 32768 x 1 pixels is beyond the limit of 32767 pixels a side");
+  EXPECT_EQ(
+      failure([&] { kyv::renderToPixels(wide.gauge, reinterpret_cast<uint8_t*>(pixels.data()), 32768, 1, 32768 * 4); }),
+      "Invalid property value: a picture of 32768 x 1 pixels is beyond the limit of 32767 pixels a side");
   const std::string png = std::string(KYV_TEST_DIR) + "/render-limits.png";
   EXPECT_EQ(failure([&] { kyv::renderToFile(wide.gauge, png); }),
             "Invalid property value: a picture of 32768 x 3 pixels is beyond the limit of 32767 pixels a side");
@@ -87,8 +86,9 @@ TEST(RenderLimits, ScalesOutsideTheRangeAreRefused) {
     const std::string message = failure([&] { kyv::renderToFile(gauge, png, tpp); });
     EXPECT_NE(message.find("twips per pixel is not a scale from 0.15 to 1500"), std::string::npos) << message;
     std::vector<uint32_t> pixels(100 * 40);
-    EXPECT_NE(failure([&] { kyv::renderToPixels(gauge, reinterpret_cast<uint8_t*>(pixels.data()), 100, 40, 400, tpp); })
-                  .find("is not a scale"),
+    EXPECT_NE(failure([&] {
+                kyv::renderToPixels(gauge, reinterpret_cast<uint8_t*>(pixels.data()), 100, 40, 400, tpp);
+              }).find("is not a scale"),
               std::string::npos);
   }
   EXPECT_EQ(failure([&] { kyv::renderToFile(gauge, png, 1e-300); }),

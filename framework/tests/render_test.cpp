@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
@@ -43,9 +43,9 @@ TEST_F(Render, PaintsBackgroundsElementsAndBorders) {
   bar.setFillColor(kyv::Colour{0x00FF00});
   Image img(100, 40);
   kyv::render(gauge, img.cr);
-  EXPECT_EQ(img.at(0, 0), 0xA0A0A0u);   // outer shadow of the sunken edge
-  EXPECT_EQ(img.at(99, 39), 0xFFFFFFu); // outer highlight
-  EXPECT_EQ(img.at(5, 5), 0x0000FFu);   // background inside the edge
+  EXPECT_EQ(img.at(0, 0), 0xA0A0A0u);            // outer shadow of the sunken edge
+  EXPECT_EQ(img.at(99, 39), 0xFFFFFFu);          // outer highlight
+  EXPECT_EQ(img.at(5, 5), 0x0000FFu);            // background inside the edge
   EXPECT_EQ(img.at(2 + 12, 2 + 12), 0x00FF00u);  // the shape, offset by the 2-pixel edge
   EXPECT_FALSE(gauge.dirty());
 }

@@ -17,13 +17,6 @@ namespace {
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// 0x00BBGGRR of an opaque QColor.
-kyv::Colour plainColour(const QColor& colour) {
-  const QRgb rgb = colour.rgb();
-  return kyv::Colour{static_cast<uint32_t>(qRed(rgb)) | static_cast<uint32_t>(qGreen(rgb)) << 8 |
-                     static_cast<uint32_t>(qBlue(rgb)) << 16};
-}
-
 }  // namespace
 
 // A typed widget squeezed below its control's smallest extent shows part of the control
@@ -118,7 +111,7 @@ void TypedWidget::writeColour(std::string_view property, const QColor& value) {
       // Not a colour as stored: the write below replaces it.
     }
   }
-  writeVariant(property, kyv::Variant(plainColour(value)));
+  writeVariant(property, kyv::Variant(kyv::Colour{bgrOf(value)}));
 }
 
 // Without a control the write reports why there is none, as every call does.

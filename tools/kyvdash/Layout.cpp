@@ -6,8 +6,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "ProcStats.h"
 #include "LabelFormat.h"
+#include "ProcStats.h"
 #include "PromText.h"
 #include "ShellWords.h"
 #include "kyv/error.h"
@@ -146,16 +146,18 @@ const std::map<std::string, SourceKind> kSourceKinds = {{"stdin", SourceKind::St
 void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
   p.unknownMembers(j, {}, {"type", "path", "format", "separator", "poll"});
   s.path = p.string(j, "path", QStringLiteral("path"), true).value_or(QString());
-  const QString format = p.string(j, "format", QStringLiteral("format"), false)
-                             .value_or(s.path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
-                                           ? QStringLiteral("csv")
-                                           : QStringLiteral("lines"));
+  const QString format =
+      p.string(j, "format", QStringLiteral("format"), false)
+          .value_or(s.path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? QStringLiteral("csv")
+                                                                                : QStringLiteral("lines"));
   if (format != QLatin1String("csv") && format != QLatin1String("lines"))
     p.add(QStringLiteral("format"), QStringLiteral("must be \"csv\" or \"lines\""));
   s.csv = format == QLatin1String("csv");
   if (std::optional<QString> sep = p.string(j, "separator", QStringLiteral("separator"), false)) {
-    if (sep->size() != 1) p.add(QStringLiteral("separator"), QStringLiteral("must be one character"));
-    else s.separator = sep->front();
+    if (sep->size() != 1)
+      p.add(QStringLiteral("separator"), QStringLiteral("must be one character"));
+    else
+      s.separator = sep->front();
   }
   s.poll = p.number(j, "poll", QStringLiteral("poll"), 0.05, 3600).value_or(s.poll);
 }
@@ -169,7 +171,8 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
   if (!type) return;
   const auto kind = kSourceKinds.find(type->toStdString());
   if (kind == kSourceKinds.end())
-    return p.add(QStringLiteral("type"), QStringLiteral("must be stdin, file, proc, prometheus, prometheus-query or command"));
+    return p.add(QStringLiteral("type"),
+                 QStringLiteral("must be stdin, file, proc, prometheus, prometheus-query or command"));
   s.kind = kind->second;
   switch (s.kind) {
     case SourceKind::Stdin: return p.unknownMembers(j, {}, {"type"});
@@ -186,8 +189,9 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
       s.timeout = p.number(j, "timeout", QStringLiteral("timeout"), 0.1, 600).value_or(std::min(10.0, s.interval));
       s.url = p.string(j, "url", QStringLiteral("url"), true).value_or(QString());
       const QUrl url(s.url, QUrl::StrictMode);
-      if (!s.url.isEmpty() && (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
-                               url.host().isEmpty()))
+      if (!s.url.isEmpty() &&
+          (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
+           url.host().isEmpty()))
         p.add(QStringLiteral("url"), QStringLiteral("must be an http:// or https:// address"));
       return;
     }
@@ -231,12 +235,15 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
   f.offset = p.number(j, "offset", prefix + QStringLiteral("offset"), -1e12, 1e12).value_or(0);
   f.method = p.string(j, "method", prefix + QStringLiteral("method"), false).value_or(QString());
   if (std::optional<double> c = p.number(j, "column", prefix + QStringLiteral("column"), -32768, 32767)) {
-    if (*c != std::floor(*c)) p.add(prefix + QStringLiteral("column"), QStringLiteral("must be a whole number"));
-    else f.column = static_cast<int>(*c);
+    if (*c != std::floor(*c))
+      p.add(prefix + QStringLiteral("column"), QStringLiteral("must be a whole number"));
+    else
+      f.column = static_cast<int>(*c);
   }
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
   // A server's answers go stale after three rounds without one, unless the feed says otherwise.
-  if (!j.contains("stale") && source && source->kind == SourceKind::PrometheusQuery) f.staleAfter = 3 * source->interval;
+  if (!j.contains("stale") && source && source->kind == SourceKind::PrometheusQuery)
+    f.staleAfter = 3 * source->interval;
 }
 
 // `{NAME}` in an action's text or command word must be one of the placeholders; braces
@@ -274,7 +281,8 @@ void readAction(const json& j, const Problems& p, const QString& prefix, LayoutA
     a.kind = LayoutAction::Kind::Print;
     if (!j["print"].is_boolean() || !j["print"].get<bool>())
       a.text = p.string(j, "print", prefix + QStringLiteral("print"), true).value_or(a.text);
-    if (j.contains("text")) p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log; print takes its text itself"));
+    if (j.contains("text"))
+      p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log; print takes its text itself"));
   } else if (j.contains("log")) {
     a.kind = LayoutAction::Kind::Log;
     a.path = p.string(j, "log", prefix + QStringLiteral("log"), true).value_or(QString());
@@ -287,8 +295,10 @@ void readAction(const json& j, const Problems& p, const QString& prefix, LayoutA
   }
   if (a.kind != LayoutAction::Kind::Run && j.contains("timeout"))
     p.add(prefix + QStringLiteral("timeout"), QStringLiteral("goes with run"));
-  const char* textField = a.kind == LayoutAction::Kind::Run ? "run" : a.kind == LayoutAction::Kind::Log && j.contains("text") ? "text"
-                          : a.kind == LayoutAction::Kind::Log ? "log" : "print";
+  const char* textField = a.kind == LayoutAction::Kind::Run                         ? "run"
+                          : a.kind == LayoutAction::Kind::Log && j.contains("text") ? "text"
+                          : a.kind == LayoutAction::Kind::Log                       ? "log"
+                                                                                    : "print";
   checkPlaceholders(a, p, prefix + QLatin1String(textField));
 }
 
@@ -333,14 +343,18 @@ void readProperties(const json& j, const Problems& p, LayoutControl& c) {
 
 void readControl(const json& j, size_t index, const Layout& layout, QSet<QString>& names, QStringList& errors,
                  LayoutControl& c) {
-  const bool named = j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
+  const bool named =
+      j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
   c.raw = QByteArray::fromStdString(j.dump());
-  const Problems p(errors, named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
+  const Problems p(errors,
+                   named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
-  if (!named) p.add(QStringLiteral("name"), j.contains("name") ? QStringLiteral("must be a text that is not empty")
-                                                              : QStringLiteral("missing"));
-  else if (names.contains(c.name.toLower())) p.add(QStringLiteral("name"), QStringLiteral("used by an earlier control"));
+  if (!named)
+    p.add(QStringLiteral("name"),
+          j.contains("name") ? QStringLiteral("must be a text that is not empty") : QStringLiteral("missing"));
+  else if (names.contains(c.name.toLower()))
+    p.add(QStringLiteral("name"), QStringLiteral("used by an earlier control"));
   names.insert(c.name.toLower());
   p.unknownMembers(j, {}, {"name", "class", "rect", "properties", "feed", "on"});
   c.className = p.string(j, "class", QStringLiteral("class"), true).value_or(QString());
@@ -366,7 +380,8 @@ void readLabel(const json& j, size_t index, const Layout& layout, QStringList& e
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
   l.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
   if (j.contains("feed")) readFeed(j["feed"], layout, p, QStringLiteral("feed."), l.feed.emplace());
-  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty()) p.add(QStringLiteral("text"), problem);
+  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty())
+    p.add(QStringLiteral("text"), problem);
 }
 
 void readSources(const json& j, Layout& layout, const Problems& file, QStringList& errors) {
@@ -417,8 +432,10 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
   if (doc.contains("size"))
     if (std::optional<QRectF> r = file.rect(doc, "size", QStringLiteral("size"), true)) layout.size = r->size();
   if (std::optional<QString> bg = file.string(doc, "background", QStringLiteral("background"), false)) {
-    if (QColor::isValidColorName(*bg)) layout.background = QColor::fromString(*bg);
-    else file.add(QStringLiteral("background"), QStringLiteral("must be a colour such as \"#203040\" or \"black\""));
+    if (QColor::isValidColorName(*bg))
+      layout.background = QColor::fromString(*bg);
+    else
+      file.add(QStringLiteral("background"), QStringLiteral("must be a colour such as \"#203040\" or \"black\""));
   }
   if (doc.contains("sources")) readSources(doc["sources"], layout, file, errors);
   if (!doc.contains("controls") || !doc["controls"].is_array() || doc["controls"].empty()) {
@@ -426,11 +443,13 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
   } else {
     QSet<QString> names;
     const json& list = doc["controls"];
-    for (size_t i = 0; i < list.size(); ++i) readControl(list[i], i, layout, names, errors, layout.controls.emplace_back());
+    for (size_t i = 0; i < list.size(); ++i)
+      readControl(list[i], i, layout, names, errors, layout.controls.emplace_back());
   }
   if (doc.contains("labels")) {
     const json& list = doc["labels"];
-    if (!list.is_array()) file.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
+    if (!list.is_array())
+      file.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
     else
       for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, layout, errors, layout.labels.emplace_back());
   }

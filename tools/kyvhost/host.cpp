@@ -35,8 +35,8 @@ void Instance::eventRaised(kyv::Control&, const kyv::EventInfo& event) {
   auto it = handlers.find(event.number);
   if (it == handlers.end()) return;
   if (host.depth_ >= kMaxHandlerDepth) {
-    host.syntax(it->second.line, "handlers nest deeper than " + std::to_string(kMaxHandlerDepth) + " levels; " +
-                                     name + "." + std::string(event.name) + " not handled");
+    host.syntax(it->second.line, "handlers nest deeper than " + std::to_string(kMaxHandlerDepth) + " levels; " + name +
+                                     "." + std::string(event.name) + " not handled");
     return;
   }
   const Instance::Handler handler = it->second;  // the handler may replace itself
@@ -73,12 +73,16 @@ void Host::runScript(std::istream& in) {
     int c = source->sbumpc();
     if (c == std::char_traits<char>::eof()) return;
     for (; c != std::char_traits<char>::eof() && c != '\n'; c = source->sbumpc()) {
-      if (text.size() < kMaxLineBytes) text += static_cast<char>(c);
-      else tooLong = true;
+      if (text.size() < kMaxLineBytes)
+        text += static_cast<char>(c);
+      else
+        tooLong = true;
     }
     ++line;
-    if (tooLong) syntax(line, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
-    else runLine(text, line);
+    if (tooLong)
+      syntax(line, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+    else
+      runLine(text, line);
   }
 }
 
@@ -124,8 +128,7 @@ void Host::execute(const Words& w, int line) {
   if (w.empty()) return;
   const std::string& name = w[0].text;
   const auto commands = Host::commands();
-  const auto command =
-      std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return c.name == name; });
+  const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return c.name == name; });
   if (command == commands.end()) return syntax(line, "unknown command " + kyv::quoteForMessage(name));
   if (command->usesFiles && files_.mode == FileAccess::Mode::None)
     return syntax(line, kyv::quoteForMessage(name) + " is disabled: this host has no file access");
@@ -151,7 +154,8 @@ std::optional<std::string> Host::filePath(const Word& file, int line) {
   const std::string& name = file.text;
   if (files_.mode != FileAccess::Mode::InFolder) return name;
   if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
-    syntax(line, kyv::quoteForMessage(name) + " is not a plain file name: this host reads and writes files in one folder only");
+    syntax(line, kyv::quoteForMessage(name) +
+                     " is not a plain file name: this host reads and writes files in one folder only");
     return std::nullopt;
   }
   return files_.folder + "/" + name;
@@ -321,8 +325,7 @@ void Host::cmdDump(const Words& w, int line) {
   auto inst = instance(w, 1, line);
   if (!inst) return;
   const std::string path = w.size() == 3 ? w[2].text : "";
-  if (!dumpControl(out_, inst->name + ".", *inst->control, path))
-    syntax(line, inst->name + " has no element " + path);
+  if (!dumpControl(out_, inst->name + ".", *inst->control, path)) syntax(line, inst->name + " has no element " + path);
 }
 
 void Host::cmdMembers(const Words& w, int) {

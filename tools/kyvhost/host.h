@@ -61,9 +61,9 @@ class Host {
     std::string_view name;
     std::string_view parameters;  // as the usage line shows them: "NAME CLASS [W H]"
     size_t least, most;
-    std::string_view does;        // one line for --help
+    std::string_view does;  // one line for --help
     void (Host::*run)(const Words& w, int line);
-    bool usesFiles = false;       // refused when the host has no file access
+    bool usesFiles = false;  // refused when the host has no file access
     // "new NAME CLASS [W H]"
     std::string usage() const;
   };

@@ -47,9 +47,9 @@ TEST_F(Four, ShowsEveryValueThatFitsRightAlignedWithLeadingZeros) {
 }
 
 TEST_F(Four, EveryTextLengthClearsTheLeadingPositions) {
-  const std::pair<int32_t, const char*> cases[] = {
-      {9999, "9999"}, {5, "0005"}, {1234, "1234"}, {42, "0042"}, {8888, "8888"}, {123, "0123"},
-      {-7, "0007"},   {-123, "0123"}, {8888, "8888"}, {-42, "0042"}, {-999, "0999"}, {0, "0000"}};
+  const std::pair<int32_t, const char*> cases[] = {{9999, "9999"}, {5, "0005"},   {1234, "1234"}, {42, "0042"},
+                                                   {8888, "8888"}, {123, "0123"}, {-7, "0007"},   {-123, "0123"},
+                                                   {8888, "8888"}, {-42, "0042"}, {-999, "0999"}, {0, "0000"}};
   for (auto [v, want] : cases) {
     send(v);
     EXPECT_EQ(shown(f), want) << v;

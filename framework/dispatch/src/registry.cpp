@@ -75,7 +75,8 @@ int lockRegistrations(const std::string& file) {
   for (;;) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
-    struct stat locked {}, current {};
+    struct stat locked {
+    }, current{};
     if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &locked) != 0) {
       ::close(fd);
       return -1;
@@ -300,7 +301,8 @@ int registerServer(const char* file, const void* anchor, const ClassFactory* con
     std::vector<std::string> names;
     for (int i = 0; i < count; ++i) names.emplace_back(factories[i]->info->className());
     const std::string self = ownPath(anchor);
-    return !self.empty() && Registry::registerClasses(file, registration::relativeLibraryPath(file, self), names) ? 0 : 1;
+    return !self.empty() && Registry::registerClasses(file, registration::relativeLibraryPath(file, self), names) ? 0
+                                                                                                                  : 1;
   } catch (...) {
     return 1;
   }
@@ -309,7 +311,9 @@ int registerServer(const char* file, const void* anchor, const ClassFactory* con
 int unregisterServer(const char* file, const void* anchor) {
   try {
     const std::string self = ownPath(anchor);
-    return file && !self.empty() && Registry::unregisterLibrary(file, registration::relativeLibraryPath(file, self)) ? 0 : 1;
+    return file && !self.empty() && Registry::unregisterLibrary(file, registration::relativeLibraryPath(file, self))
+               ? 0
+               : 1;
   } catch (...) {
     return 1;
   }

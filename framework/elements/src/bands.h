@@ -39,8 +39,10 @@ void sweepBands(const PixelRect* rects, size_t count, BandScratch& scratch, Piec
     std::sort(spans.begin(), spans.end());
     size_t kept = 0;
     for (const auto& s : spans) {
-      if (kept > 0 && s.first <= spans[kept - 1].second) spans[kept - 1].second = std::max(spans[kept - 1].second, s.second);
-      else spans[kept++] = s;
+      if (kept > 0 && s.first <= spans[kept - 1].second)
+        spans[kept - 1].second = std::max(spans[kept - 1].second, s.second);
+      else
+        spans[kept++] = s;
     }
     for (size_t i = 0; i < kept; ++i) piece(PixelRect{spans[i].first, ys[b], spans[i].second, ys[b + 1]});
   }

@@ -8,8 +8,7 @@
 
 namespace kyv {
 
-Control::Control(const ClassInfo& info, Registry* registry)
-    : info_(info), registry_(registry), surface_(*this) {
+Control::Control(const ClassInfo& info, Registry* registry) : info_(info), registry_(registry), surface_(*this) {
   surface_.setRectTwips(0, 0, info.defaultWidth(), info.defaultHeight());
 }
 
@@ -39,12 +38,13 @@ Variant Control::call(std::string_view name, Variant& arg) {
 Variant Control::invoke(int member, Invoke how, Variant* arg) {
   const auto& members = info_.members();
   if (member < 0 || member >= static_cast<int>(members.size()))
-    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: no member " + std::to_string(member));
+    raise(ErrorKind::NoSuchMember,
+          "Object doesn't support this property or method: no member " + std::to_string(member));
   const bool isMethod = members[member].kind == MemberKind::Method;
   if (isMethod != (how == Invoke::Call))
-    raise(ErrorKind::NoSuchMember, "Object doesn't support this property or method: " +
-                                       std::string(members[member].name) +
-                                       (isMethod ? " is a method" : " is a property"));
+    raise(ErrorKind::NoSuchMember,
+          "Object doesn't support this property or method: " + std::string(members[member].name) +
+              (isMethod ? " is a method" : " is a property"));
   if (how == Invoke::Put && !arg) raise(ErrorKind::TypeMismatch, "Type mismatch: no value to write");
   ++calls_;
   Variant result;
@@ -67,8 +67,10 @@ void Control::invalidate() {
   const bool first = !dirty_;
   dirty_ = true;
   damageKnown_ = false;
-  if (calls_ > 0) unreported_ = true;
-  else if (first) report(Region::everything());
+  if (calls_ > 0)
+    unreported_ = true;
+  else if (first)
+    report(Region::everything());
 }
 
 // Changes made during a call are reported once, when the outermost call ends, with all
@@ -80,8 +82,10 @@ void Control::endCall() {
 }
 
 void Control::report(const Region& damage) {
-  if (slot_) slot_->contentChanged();
-  else if (site_) site_->invalidated(*this, damage);
+  if (slot_)
+    slot_->contentChanged();
+  else if (site_)
+    site_->invalidated(*this, damage);
 }
 
 const Region& Control::damage() {

@@ -297,7 +297,7 @@ inline void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) 
 
 // An embedded control takes the slot's size; one replaced since the paint is gone.
 inline PixelRect Tracker::Damage::footprint(const Control* control, const RectElement::Rect& at, bool before,
-                                     const Where& w) const {
+                                            const Where& w) const {
   float width = at.width, height = at.height;
   if (control) {
     const Surface& s = control->UserControl();

@@ -58,13 +58,9 @@ Element::~Element() {
   eraseFromBack(surface_->changed_, this);
 }
 
-std::string Element::path() const {
-  return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")";
-}
+std::string Element::path() const { return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")"; }
 
-void Element::setVisible(bool v) {
-  change(visible_, v);
-}
+void Element::setVisible(bool v) { change(visible_, v); }
 
 void Element::touch() {
   Track& t = track_.value;
@@ -274,8 +270,10 @@ void Container::placeInFrontOf(Element& child, const Element& other) {
   restack(child);
   eraseFromBack(stacking_, &child);
   auto it = std::find(stacking_.rbegin(), stacking_.rend(), &other);
-  if (it == stacking_.rend()) stacking_.push_back(&child);
-  else stacking_.insert(it.base(), &child);
+  if (it == stacking_.rend())
+    stacking_.push_back(&child);
+  else
+    stacking_.insert(it.base(), &child);
 }
 
 void Container::attach(Element& child) {
@@ -384,9 +382,7 @@ void LineElement::keepLook() {
   painted_.value = look();
 }
 
-void LineElement::setEnd(float& end, float twips) {
-  change(end, twips);
-}
+void LineElement::setEnd(float& end, float twips) { change(end, twips); }
 
 void LineElement::setX1(float v) { setEnd(x1_, parent()->toTwipsX(v)); }
 void LineElement::setY1(float v) { setEnd(y1_, parent()->toTwipsY(v)); }

@@ -59,8 +59,7 @@ PixelRect bounds(const DeviceLine& l) {
               y2 = static_cast<int>(l.y2);
     if (l.width == 1 || x1 == x2 || y1 == y2) {
       const int width = static_cast<int>(l.width), before = width / 2, after = (width + 1) / 2;
-      return {std::min(x1, x2) - before, std::min(y1, y2) - before, std::max(x1, x2) + after,
-              std::max(y1, y2) + after};
+      return {std::min(x1, x2) - before, std::min(y1, y2) - before, std::max(x1, x2) + after, std::max(y1, y2) + after};
     }
   }
   const double offset = oddWidth(l.width) ? 0.5 : 0.0, half = l.width / 2;

@@ -74,8 +74,8 @@ struct PlacedText {
   double size = 0;  // pixels
   bool bold = false;
 };
-PlacedText placeText(const Scale& s, std::string_view caption, const std::string& family, int weight,
-                     float points, int alignment, double x, double y, double widthTwips);
+PlacedText placeText(const Scale& s, std::string_view caption, const std::string& family, int weight, float points,
+                     int alignment, double x, double y, double widthTwips);
 // The pixels the caption's glyphs may touch; `unbounded` when that is not known.
 PixelRect inkBounds(const PlacedText& t, const PixelRect& unbounded);
 

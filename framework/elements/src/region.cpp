@@ -44,7 +44,8 @@ void Region::add(const PixelRect& r) {
 PixelRect Region::bounds() const {
   if (rects_.empty()) return {};
   PixelRect b = rects_[0];
-  for (const PixelRect& r : rects_) b = {std::min(b.x0, r.x0), std::min(b.y0, r.y0), std::max(b.x1, r.x1), std::max(b.y1, r.y1)};
+  for (const PixelRect& r : rects_)
+    b = {std::min(b.x0, r.x0), std::min(b.y0, r.y0), std::max(b.x1, r.x1), std::max(b.y1, r.y1)};
   return b;
 }
 
@@ -58,9 +59,8 @@ bool Region::contains(int x, int y) const {
 size_t Region::area() const {
   BandScratch scratch;
   size_t total = 0;
-  sweepBands(rects_.data(), rects_.size(), scratch, [&](const PixelRect& r) {
-    total += static_cast<size_t>(r.x1 - r.x0) * static_cast<size_t>(r.y1 - r.y0);
-  });
+  sweepBands(rects_.data(), rects_.size(), scratch,
+             [&](const PixelRect& r) { total += static_cast<size_t>(r.x1 - r.x0) * static_cast<size_t>(r.y1 - r.y0); });
   return total;
 }
 

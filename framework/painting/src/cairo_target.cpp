@@ -13,7 +13,8 @@ bool plainImage(cairo_t* cr, cairo_surface_t* surface) {
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || cairo_get_group_target(cr) != surface) return false;
   if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   const cairo_format_t format = cairo_image_surface_get_format(surface);
-  return (format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24) && cairo_get_operator(cr) == CAIRO_OPERATOR_OVER;
+  return (format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24) &&
+         cairo_get_operator(cr) == CAIRO_OPERATOR_OVER;
 }
 
 // A whole-pixel translation, with no device offset or scale on the surface.
@@ -50,7 +51,8 @@ std::optional<PixelRect> simpleClip(cairo_t* cr, const PixelRect& extent) {
   if (simple && list->num_rectangles == 1) {
     const cairo_rectangle_t& r = list->rectangles[0];
     if (whole(r.x) && whole(r.y) && whole(r.width) && whole(r.height))
-      clip = {static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.x + r.width), static_cast<int>(r.y + r.height)};
+      clip = {static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.x + r.width),
+              static_cast<int>(r.y + r.height)};
     else
       clip = {0, 0, -1, -1};
   }

@@ -219,8 +219,10 @@ void PixelCanvas::text(const PlacedText& t, const std::string& family, const std
       uint32_t* p = row(r);
       for (int col = box.x0; col < box.x1; ++col) {
         const uint32_t c = cover[col];
-        if (c == 255) p[col] = argb;
-        else if (c) p[col] = raster::over(argb, p[col], c);
+        if (c == 255)
+          p[col] = argb;
+        else if (c)
+          p[col] = raster::over(argb, p[col], c);
       }
     }
   }

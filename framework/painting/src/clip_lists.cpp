@@ -27,7 +27,8 @@ ClipList ClipLists::disjointMeeting(const ClipList& in, const PixelRect& f) {
   const size_t count = hits.size();
   // Pieces are appended while the hits are read: the sweep reads a copy of them.
   std::vector<PixelRect>& hitsCopy = bands_.rects;
-  hitsCopy.assign(rects_.begin() + static_cast<ptrdiff_t>(hits.begin), rects_.begin() + static_cast<ptrdiff_t>(hits.end));
+  hitsCopy.assign(rects_.begin() + static_cast<ptrdiff_t>(hits.begin),
+                  rects_.begin() + static_cast<ptrdiff_t>(hits.end));
   ClipList out = start(false);
   sweepBands(hitsCopy.data(), count, bands_, [&](const PixelRect& piece) { rects_.push_back(piece); });
   out.end = rects_.size();

@@ -95,8 +95,8 @@ inline void ClipLists::push(const PixelRect& r, ClipList& l) {
   rects_.push_back(r);
   l.maxWidth = std::max(l.maxWidth, r.x1 - r.x0);
   const PixelRect& b = l.bounds;
-  l.bounds = b.empty() ? r
-                       : PixelRect{std::min(b.x0, r.x0), std::min(b.y0, r.y0), std::max(b.x1, r.x1), std::max(b.y1, r.y1)};
+  l.bounds =
+      b.empty() ? r : PixelRect{std::min(b.x0, r.x0), std::min(b.y0, r.y0), std::max(b.x1, r.x1), std::max(b.y1, r.y1)};
 }
 
 inline void ClipLists::sortIfLarge(ClipList& l) {

@@ -7,8 +7,8 @@
 namespace kyv::paint {
 namespace {
 
-constexpr uint32_t kShadow = 0x80000010, kDarkShadow = 0x80000015, kHighlight = 0x80000014,
-                   kLight = 0x80000016, kFrame = 0x80000006;
+constexpr uint32_t kShadow = 0x80000010, kDarkShadow = 0x80000015, kHighlight = 0x80000014, kLight = 0x80000016,
+                   kFrame = 0x80000006;
 
 bool lightweight(ElementKind k) {
   return k == ElementKind::Label || k == ElementKind::Line || k == ElementKind::Shape || k == ElementKind::Image;
@@ -26,13 +26,14 @@ void Painter::paint(Control& control, const Region* region) {
 inline bool Painter::mayMeet(const ClipList& l, double x, double y, double w, double h, int reach) const {
   const double margin = (reach + 1) * std::max(scale_.tpp, kReferenceTwipsPerPixel);
   const PixelRect& b = l.bounds;
-  return x + w + margin >= b.x0 * scale_.tpp && x - margin <= b.x1 * scale_.tpp && y + h + margin >= b.y0 * scale_.tpp &&
-         y - margin <= b.y1 * scale_.tpp;
+  return x + w + margin >= b.x0 * scale_.tpp && x - margin <= b.x1 * scale_.tpp &&
+         y + h + margin >= b.y0 * scale_.tpp && y - margin <= b.y1 * scale_.tpp;
 }
 
 inline PixelRect Painter::opaqueRect(const Element& e, double ix, double iy) const {
   const auto& r = static_cast<const RectElement&>(e);
-  if (e.kind() == ElementKind::PictureBox) return scale_.rect(ix + r.leftTwips(), iy + r.topTwips(), r.widthTwips(), r.heightTwips());
+  if (e.kind() == ElementKind::PictureBox)
+    return scale_.rect(ix + r.leftTwips(), iy + r.topTwips(), r.widthTwips(), r.heightTwips());
   const Control* c = static_cast<const ControlSlot&>(e).control();
   if (!c) return {};
   const Surface& s = c->UserControl();
@@ -80,7 +81,8 @@ inline void Painter::background(const Container& b, double ix, double iy, const 
   drawnLines(b, ix, iy, interior, ownInside);
 }
 
-inline void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::drawnLines(const Container& b, double ix, double iy, const PixelRect& interior,
+                                const ClipList& own) {
   // Where one rectangle holds the whole interior, every line is drawn within it.
   const bool open = own.size() == 1 && contains(lists_.at(own.begin), interior);
   for (const DrawnLine& s : b.drawnLines()) {
@@ -110,7 +112,8 @@ inline void Painter::children(const Container& b, double ix, double iy, size_t k
   }
 }
 
-inline void Painter::lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const ClipList& own) {
+inline void Painter::lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior,
+                                        const ClipList& own) {
   const size_t mark = lists_.mark();
   switch (e.kind()) {
     case ElementKind::Shape: shape(static_cast<const Shape&>(e), ix, iy, interior, own); break;

@@ -32,12 +32,13 @@ class Painter {
   void box(const Container& b, double x, double y, const PixelRect& outer, const ClipList& in);
   // The box's background and what is drawn on it (lightweight elements, then drawn lines),
   // within `own`: what its children do not cover.
-  inline void background(const Container& b, double ix, double iy, const PixelRect& outer,
-                         const PixelRect& interior, const ClipList& own);
+  inline void background(const Container& b, double ix, double iy, const PixelRect& outer, const PixelRect& interior,
+                         const ClipList& own);
   inline void drawnLines(const Container& b, double ix, double iy, const PixelRect& interior, const ClipList& own);
   // Child boxes and embedded controls in stacking order; their pixels start at `kids`.
   inline void children(const Container& b, double ix, double iy, size_t kids, const ClipList& inside);
-  inline void lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior, const ClipList& own);
+  inline void lightweightElement(const Element& e, double ix, double iy, const PixelRect& interior,
+                                 const ClipList& own);
   inline void shape(const Shape& s, double ix, double iy, const PixelRect& interior, const ClipList& own);
   inline void image(const Image& i, double ix, double iy, const PixelRect& interior, const ClipList& own);
   inline void line(const LineElement& l, double ix, double iy, const PixelRect& interior, const ClipList& own);

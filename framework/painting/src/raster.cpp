@@ -53,8 +53,7 @@ std::vector<Run> fold(const std::vector<Run>& runs) {
 
 // A cairo A8 image of w x h pixels to rasterize into, or null when cairo cannot make one.
 cairo_surface_t* scratch(int w, int h) {
-  if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide || static_cast<double>(w) * h > kMaxScratchPixels)
-    return nullptr;
+  if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide || static_cast<double>(w) * h > kMaxScratchPixels) return nullptr;
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
   if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) return s;
   cairo_surface_destroy(s);
@@ -103,7 +102,8 @@ std::optional<Stamp> strokeAsRuns(const LineShape& s, int x, int y) {
       const int start = i;
       while (i < w && p[i]) ++i;
       runs.push_back({row - oy, start - ox, i - ox});
-      box = {std::min(box.x0, start - ox), std::min(box.y0, row - oy), std::max(box.x1, i - ox), std::max(box.y1, row - oy + 1)};
+      box = {std::min(box.x0, start - ox), std::min(box.y0, row - oy), std::max(box.x1, i - ox),
+             std::max(box.y1, row - oy + 1)};
     }
   }
   cairo_surface_destroy(image);
@@ -284,7 +284,8 @@ void stroke(cairo_t* cr, double x1, double y1, double x2, double y2, int style, 
 }
 
 void selectFont(cairo_t* cr, const std::string& family, bool bold, double size) {
-  cairo_select_font_face(cr, family.c_str(), CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_select_font_face(cr, family.c_str(), CAIRO_FONT_SLANT_NORMAL,
+                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, size);
 }
 

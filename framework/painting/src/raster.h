@@ -72,9 +72,7 @@ void showText(cairo_t* cr, const std::string& family, bool bold, double size, co
 
 // Pixel arithmetic of cairo's ARGB32: an opaque pixel of colour 0x00BBGGRR, and `dst`
 // moved towards the opaque `src` by `coverage`, rounded as pixman rounds.
-inline uint32_t opaque(uint32_t bgr) {
-  return 0xFF000000u | swapRedBlue(bgr);
-}
+inline uint32_t opaque(uint32_t bgr) { return 0xFF000000u | swapRedBlue(bgr); }
 // src IN coverage OVER dst, channel by channel: each channel a * b / 255 rounded as
 // pixman rounds, the four worked out at once, 16 bits apart, where a * b + 0x80 and the
 // rounding step stay below 2^16. Inline: it runs for every edge pixel of a caption.

@@ -83,8 +83,8 @@ void render(Control& control, PixelTarget& target, int x, int y, const RenderOpt
   const Region* region = regionToPaint(control, options, tpp, print, true);
   const Surface& s = control.UserControl();
   const Scale scale{tpp};
-  const PixelRect extent = intersect(scale.rect(0, 0, s.widthTwips(), s.heightTwips()),
-                                     {-x, -y, target.width() - x, target.height() - y});
+  const PixelRect extent =
+      intersect(scale.rect(0, 0, s.widthTwips(), s.heightTwips()), {-x, -y, target.width() - x, target.height() - y});
   if (!extent.empty()) {
     TargetFallback fallback(target);
     paint::PixelCanvas canvas(target.bits(), target.stride(), x, y, extent, fallback);

@@ -26,9 +26,8 @@ void checkPixels(const uint8_t* bits, int width, int height, int stride) {
     raise(ErrorKind::InvalidPropertyValue, "Invalid property value: no pixels to render into");
   checkPicture(width, height, static_cast<double>(kMaxPictureSide) * kMaxPictureSide);
   if (stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width) || stride % 4 != 0)
-    raise(ErrorKind::InvalidPropertyValue,
-          "Invalid property value: a stride of " + std::to_string(stride) + " bytes does not fit " +
-              std::to_string(width) + " pixels a row");
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: a stride of " + std::to_string(stride) +
+                                               " bytes does not fit " + std::to_string(width) + " pixels a row");
 }
 
 }  // namespace kyv::paint

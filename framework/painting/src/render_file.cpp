@@ -34,7 +34,8 @@ cairo_surface_t* surfaceFor(const std::string& path, const std::string& ext, int
 cairo_status_t finish(cairo_surface_t* surface, const std::string& ext, std::string& bytes) {
   cairo_surface_flush(surface);
   cairo_status_t status = cairo_surface_status(surface);
-  if (status == CAIRO_STATUS_SUCCESS && ext == ".png") status = cairo_surface_write_to_png_stream(surface, append, &bytes);
+  if (status == CAIRO_STATUS_SUCCESS && ext == ".png")
+    status = cairo_surface_write_to_png_stream(surface, append, &bytes);
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   return status;
@@ -67,7 +68,8 @@ void renderToFile(Control& control, const std::string& path, const RenderOptions
   const cairo_status_t status = finish(surface, ext, bytes);
   cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS)
-    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: cannot render " + path + ": " + cairo_status_to_string(status));
+    raise(ErrorKind::InvalidPropertyValue,
+          "Invalid property value: cannot render " + path + ": " + cairo_status_to_string(status));
   writeFileAtomically(path, bytes);
 }
 

@@ -15,7 +15,8 @@ using nlohmann::json;
 // The same documents with numbers held as long double, whose range reaches far beyond a
 // double's: a number a double cannot hold (1e400) is valid JSON all the same, and reads
 // as a number out of every range rather than spoiling the whole document.
-using WideJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
+using WideJson =
+    nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
 
 [[noreturn]] void notABag(const std::string& why) {
   raise(ErrorKind::InvalidPropertyValue, "Invalid property value: not a property bag: " + why);
@@ -90,13 +91,18 @@ size_t nestingDepth(std::string_view text, size_t limit) {
   for (size_t i = 0; i < text.size() && deepest <= limit; ++i) {
     const char c = text[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
       continue;
     }
-    if (c == '"') inString = true;
-    else if (c == '[' || c == '{') deepest = std::max(deepest, ++depth);
-    else if ((c == ']' || c == '}') && depth > 0) --depth;
+    if (c == '"')
+      inString = true;
+    else if (c == '[' || c == '{')
+      deepest = std::max(deepest, ++depth);
+    else if ((c == ']' || c == '}') && depth > 0)
+      --depth;
   }
   return deepest;
 }

@@ -24,10 +24,13 @@ std::string shown(const std::string& path) {
 }
 
 [[noreturn]] void fail(const char* doing, const std::string& path, const std::string& why) {
-  raise(ErrorKind::InvalidPropertyValue, std::string("Invalid property value: cannot ") + doing + " " + shown(path) + ": " + why);
+  raise(ErrorKind::InvalidPropertyValue,
+        std::string("Invalid property value: cannot ") + doing + " " + shown(path) + ": " + why);
 }
 
-[[noreturn]] void fail(const char* doing, const std::string& path, int error) { fail(doing, path, std::strerror(error)); }
+[[noreturn]] void fail(const char* doing, const std::string& path, int error) {
+  fail(doing, path, std::strerror(error));
+}
 
 void refuseNul(const char* doing, const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) fail(doing, path, "not a file name");

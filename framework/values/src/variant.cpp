@@ -14,14 +14,16 @@ namespace {
 
 [[noreturn]] void mismatch(const Variant& v, std::string_view target) {
   const std::string* text = v.get<std::string>();
-  raise(ErrorKind::TypeMismatch, "Type mismatch: " + (text ? quoteForMessage(*text) : v.display()) + " is not " + std::string(target));
+  raise(ErrorKind::TypeMismatch,
+        "Type mismatch: " + (text ? quoteForMessage(*text) : v.display()) + " is not " + std::string(target));
 }
 
 // Rounds half to even and checks the range of the target integer type.
 int64_t roundChecked(double d, double lo, double hi, std::string_view target) {
   if (std::isnan(d)) raise(ErrorKind::Overflow, "Overflow: NaN is not " + std::string(target));
   const double r = std::nearbyint(d);
-  if (r < lo || r > hi) raise(ErrorKind::Overflow, "Overflow: " + formatNumber(d) + " is outside the " + std::string(target) + " range");
+  if (r < lo || r > hi)
+    raise(ErrorKind::Overflow, "Overflow: " + formatNumber(d) + " is outside the " + std::string(target) + " range");
   return static_cast<int64_t>(r);
 }
 

@@ -32,49 +32,48 @@ inline std::atomic<int>& libraryInstances() {
 // The factory of control class C (C(Registry&) and C::classTable()).
 template <class C>
 const ClassFactory* plugin() {
-  static const ClassFactory factory{
-      &C::classTable(),
-      [](Registry& r) -> Control* {
-        Control* c = new C(&r);
-        ++libraryInstances();
-        return c;
-      },
-      [](Control* c) {
-        delete c;
-        --libraryInstances();
-      }};
+  static const ClassFactory factory{&C::classTable(),
+                                    [](Registry& r) -> Control* {
+                                      Control* c = new C(&r);
+                                      ++libraryInstances();
+                                      return c;
+                                    },
+                                    [](Control* c) {
+                                      delete c;
+                                      --libraryInstances();
+                                    }};
   return &factory;
 }
 
 }  // namespace kyv
 
-#define KYV_CONTROL_LIBRARY(...)                                                              \
-  namespace {                                                                                 \
-  const kyv::ClassFactory* const* kyvFactories(int& count) {                                  \
-    static const kyv::ClassFactory* const list[] = {__VA_ARGS__};                             \
-    count = static_cast<int>(sizeof(list) / sizeof(list[0]));                                 \
-    return list;                                                                              \
-  }                                                                                           \
-  }                                                                                           \
-  KYV_PLUGIN_API int kyv_register_server(const char* file) {                                  \
-    int n = 0;                                                                                \
-    try {                                                                                     \
-      const kyv::ClassFactory* const* f = kyvFactories(n);                                    \
+#define KYV_CONTROL_LIBRARY(...)                                                                           \
+  namespace {                                                                                              \
+  const kyv::ClassFactory* const* kyvFactories(int& count) {                                               \
+    static const kyv::ClassFactory* const list[] = {__VA_ARGS__};                                          \
+    count = static_cast<int>(sizeof(list) / sizeof(list[0]));                                              \
+    return list;                                                                                           \
+  }                                                                                                        \
+  }                                                                                                        \
+  KYV_PLUGIN_API int kyv_register_server(const char* file) {                                               \
+    int n = 0;                                                                                             \
+    try {                                                                                                  \
+      const kyv::ClassFactory* const* f = kyvFactories(n);                                                 \
       return kyv::detail::registerServer(file, reinterpret_cast<const void*>(&kyv_register_server), f, n); \
-    } catch (...) {                                                                           \
-      return 1;                                                                               \
-    }                                                                                         \
-  }                                                                                           \
-  KYV_PLUGIN_API int kyv_unregister_server(const char* file) {                                \
-    return kyv::detail::unregisterServer(file, reinterpret_cast<const void*>(&kyv_unregister_server)); \
-  }                                                                                           \
-  KYV_PLUGIN_API int kyv_get_class_object(const char* name, const kyv::ClassFactory** out) {   \
-    int n = 0;                                                                                \
-    try {                                                                                     \
-      const kyv::ClassFactory* const* f = kyvFactories(n);                                    \
-      return kyv::detail::findFactory(name, f, n, out);                                       \
-    } catch (...) {                                                                           \
-      return 1;                                                                               \
-    }                                                                                         \
-  }                                                                                           \
+    } catch (...) {                                                                                        \
+      return 1;                                                                                            \
+    }                                                                                                      \
+  }                                                                                                        \
+  KYV_PLUGIN_API int kyv_unregister_server(const char* file) {                                             \
+    return kyv::detail::unregisterServer(file, reinterpret_cast<const void*>(&kyv_unregister_server));     \
+  }                                                                                                        \
+  KYV_PLUGIN_API int kyv_get_class_object(const char* name, const kyv::ClassFactory** out) {               \
+    int n = 0;                                                                                             \
+    try {                                                                                                  \
+      const kyv::ClassFactory* const* f = kyvFactories(n);                                                 \
+      return kyv::detail::findFactory(name, f, n, out);                                                    \
+    } catch (...) {                                                                                        \
+      return 1;                                                                                            \
+    }                                                                                                      \
+  }                                                                                                        \
   KYV_PLUGIN_API int kyv_can_unload_now() { return kyv::libraryInstances() == 0 ? 0 : 1; }

@@ -83,7 +83,7 @@ class KYV_API Registry {
   RegisteredClass libraryFor(std::string_view className);
 
   std::string file_;
-  std::map<std::string, RegisteredClass> classes_;  // by folded class name, as last read
+  std::map<std::string, RegisteredClass> classes_;             // by folded class name, as last read
   std::map<std::string, std::unique_ptr<Library>> libraries_;  // by path
   std::map<Control*, Instance> instances_;
 };

@@ -27,7 +27,7 @@ struct MemberInfo {
   MemberKind kind;
   VarType type;  // property type, or a method's result type
   DispId id;
-  std::string_view help;              // the help text the class reports
+  std::string_view help;             // the help text the class reports
   VarType argType = VarType::Empty;  // a method's by-reference argument; Empty when none
   // What the help text does not say, in plain words: the reference pages add it, and the
   // typed Qt widgets document the property with it; empty when the help text says it all.
@@ -63,8 +63,8 @@ class KYV_API ClassInfo {
  public:
   ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
             std::vector<EventInfo> events);
-  ClassInfo(std::string_view className, float defaultWidth, float defaultHeight,
-            std::vector<MemberInfo> members, std::vector<EventInfo> events);
+  ClassInfo(std::string_view className, float defaultWidth, float defaultHeight, std::vector<MemberInfo> members,
+            std::vector<EventInfo> events);
   virtual ~ClassInfo();
   ClassInfo(const ClassInfo&) = delete;
   ClassInfo& operator=(const ClassInfo&) = delete;

@@ -74,11 +74,11 @@ class KYV_API Control {
   Registry* registry_;
   Site* site_ = nullptr;
   ControlSlot* slot_ = nullptr;
-  int calls_ = 0;              // late-bound calls under way
-  bool unreported_ = false;    // changed during them
+  int calls_ = 0;            // late-bound calls under way
+  bool unreported_ = false;  // changed during them
   bool dirty_ = true;
-  bool damageKnown_ = false;   // damage_ holds the changes so far
-  double paintedTpp_ = 0;      // 0 before the first paint
+  bool damageKnown_ = false;  // damage_ holds the changes so far
+  double paintedTpp_ = 0;     // 0 before the first paint
   uint64_t paintedPalette_ = 0;
   Region damage_;
   Surface surface_;

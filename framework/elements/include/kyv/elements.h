@@ -80,7 +80,8 @@ class KYV_API Element {
   virtual void keepLook();
 
  private:
-  template <class T> friend class ElementArray;
+  template <class T>
+  friend class ElementArray;
   friend class Surface;
   friend class Container;
   friend struct detail::Tracker;
@@ -203,7 +204,8 @@ class KYV_API Container : public RectElement {
  private:
   friend class Element;
   friend class PictureBox;
-  template <class T> friend class ElementArray;
+  template <class T>
+  friend class ElementArray;
   friend struct detail::Tracker;
   struct Look {
     Colour backColor;
@@ -257,7 +259,8 @@ class KYV_API Surface : public Container {
  private:
   friend class Element;
   friend class Container;
-  template <class T> friend class ElementArray;
+  template <class T>
+  friend class ElementArray;
   friend struct detail::Tracker;
   Control& owner_;
   std::vector<Element*> elements_;
@@ -386,7 +389,9 @@ class KYV_API Shape : public RectElement {
   struct Look {
     Colour fill, border;
     int16_t borderStyle = 0;
-    bool operator==(const Look& o) const { return fill == o.fill && border == o.border && borderStyle == o.borderStyle; }
+    bool operator==(const Look& o) const {
+      return fill == o.fill && border == o.border && borderStyle == o.borderStyle;
+    }
   };
   Look look() const { return {fill_, border_, borderStyle_}; }
   Colour fill_{0x00000000};

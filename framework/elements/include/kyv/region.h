@@ -26,7 +26,8 @@ inline bool overlaps(const PixelRect& a, const PixelRect& b) {
 }
 // Whether every pixel of `inner` lies in `outer` (an empty `inner` lies anywhere).
 inline bool contains(const PixelRect& outer, const PixelRect& inner) {
-  return inner.empty() || (outer.x0 <= inner.x0 && outer.y0 <= inner.y0 && outer.x1 >= inner.x1 && outer.y1 >= inner.y1);
+  return inner.empty() ||
+         (outer.x0 <= inner.x0 && outer.y0 <= inner.y0 && outer.x1 >= inner.x1 && outer.y1 >= inner.y1);
 }
 
 // A set of pixels held as rectangles, which may overlap; the region is their union.

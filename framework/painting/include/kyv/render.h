@@ -113,8 +113,7 @@ KYV_API void renderToPixels(Control& control, uint8_t* bits, int width, int heig
 // pixels, at least 1 x 1. Raises invalid-property-value for another extension, a scale
 // outside kMinTwipsPerPixel .. kMaxTwipsPerPixel, a picture beyond kMaxPictureSide or
 // kMaxPicturePixels, or a file that cannot be written (an old file is then left as it was).
-KYV_API void renderToFile(Control& control, const std::string& path,
-                          double twipsPerPixel = kReferenceTwipsPerPixel);
+KYV_API void renderToFile(Control& control, const std::string& path, double twipsPerPixel = kReferenceTwipsPerPixel);
 // The same at `options.twipsPerPixel`, system colours through `options.palette` (the
 // other options are not used: the file holds the whole picture).
 KYV_API void renderToFile(Control& control, const std::string& path, const RenderOptions& options);

@@ -21,13 +21,15 @@ inline double divide(double a, double b) {
 
 // Narrows to a 16-bit Integer; values outside -32768..32767 raise overflow.
 inline int16_t toInt16(int64_t v) {
-  if (v < INT16_MIN || v > INT16_MAX) raise(ErrorKind::Overflow, "Overflow: " + std::to_string(v) + " is outside the Integer range");
+  if (v < INT16_MIN || v > INT16_MAX)
+    raise(ErrorKind::Overflow, "Overflow: " + std::to_string(v) + " is outside the Integer range");
   return static_cast<int16_t>(v);
 }
 
 // Narrows to a 32-bit Long; values outside its range raise overflow.
 inline int32_t toInt32(int64_t v) {
-  if (v < INT32_MIN || v > INT32_MAX) raise(ErrorKind::Overflow, "Overflow: " + std::to_string(v) + " is outside the Long range");
+  if (v < INT32_MIN || v > INT32_MAX)
+    raise(ErrorKind::Overflow, "Overflow: " + std::to_string(v) + " is outside the Long range");
   return static_cast<int32_t>(v);
 }
 

@@ -26,9 +26,7 @@ constexpr uint32_t blueOf(uint32_t bgr) { return bgr >> 16 & 0xFF; }
 constexpr uint32_t swapRedBlue(uint32_t c) { return packBgr(blueOf(c), greenOf(c), redOf(c)); }
 
 // Whether `c` names an entry of a palette.
-inline bool knownSystemColour(Colour c) {
-  return c.isSystem() && (c.value & 0x00FFFFFFu) < std::tuple_size_v<Palette>;
-}
+inline bool knownSystemColour(Colour c) { return c.isSystem() && (c.value & 0x00FFFFFFu) < std::tuple_size_v<Palette>; }
 
 // The plain 0x00BBGGRR value a colour shows as, through `palette` or the system palette.
 KYV_API uint32_t resolveColour(Colour c);

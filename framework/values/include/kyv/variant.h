@@ -63,7 +63,9 @@ class KYV_API Variant {
   friend bool operator!=(const Variant& a, const Variant& b) { return !(a == b); }
 
   template <class T>
-  const T* get() const { return std::get_if<T>(&v_); }
+  const T* get() const {
+    return std::get_if<T>(&v_);
+  }
 
  private:
   std::variant<std::monostate, int16_t, int32_t, float, double, bool, Colour, std::string> v_;
