@@ -108,12 +108,6 @@ size_t residentKiB() {
   return 0;
 }
 
-void runLoop(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
 // The dashboard in its window, reading a pipe of its own.
 struct Dash {
   QTemporaryDir dir;

@@ -1,15 +1,24 @@
 // The dashboard both kyvdash benchmarks run: 100 controls of five kinds in a grid of ten
-// columns, each fed from standard input under the field "c<index>".
+// columns, each fed from standard input under the field "c<index>", and how they wait.
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 namespace dashbench {
 
 constexpr int kControls = 100;
 constexpr int kColumns = 10;
+
+// Runs the event loop for `ms` milliseconds: kyvdash, its pages and its feed go on meanwhile.
+inline void runLoop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
 
 struct Kind {
   const char* className;

@@ -43,12 +43,6 @@ namespace {
 
 constexpr int kSeconds = 5;
 
-void runLoop(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
 // A live page: counts what it is sent; the one that rebuilds the picture also counts
 // what whole pictures of the changed controls would have taken.
 struct Page {

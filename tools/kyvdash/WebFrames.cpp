@@ -295,6 +295,31 @@ void copyRect(QImage& to, const QImage& from, const QRect& r) {
     std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, size_t(r.width()) * 4);
 }
 
+// `parts` with each rectangle to take from the atlas that is over twice as wide as the
+// square of their area cut into pieces no wider than that, so that one wide change does
+// not widen the atlas for the narrow ones.
+std::vector<WebFrames::Part> narrowed(const std::vector<WebFrames::Part>& parts) {
+  qint64 area = 0;
+  for (const auto& p : parts)
+    if (!p.from) area += qint64(p.to.width()) * p.to.height();
+  const int widest = std::max(1, int(2 * std::ceil(std::sqrt(double(area)))));
+  std::vector<WebFrames::Part> out;
+  out.reserve(parts.size());
+  for (const auto& p : parts) {
+    if (p.from || p.to.width() <= widest) {
+      out.push_back(p);
+      continue;
+    }
+    const int pieces = (p.to.width() + widest - 1) / widest;
+    for (int i = 0, x = p.to.left(); i < pieces; ++i) {
+      const int right = p.to.left() + int(qint64(p.to.width()) * (i + 1) / pieces);
+      out.push_back({QRect(x, p.to.top(), right - x, p.to.height()), std::nullopt});
+      x = right;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 WebFrames::WebFrames(Runner& runner, int fps, QObject* parent) : QObject(parent), runner_(runner) {
@@ -496,31 +521,6 @@ void WebFrames::addReport(const QString& line) {
   reports_ << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) + line;
   while (reports_.size() > kKeptReports) reports_.removeFirst();
   if (active_ && dashboard_) emit stateChanged(stateMessage());
-}
-
-// `parts` with each rectangle to take from the atlas that is over twice as wide as the
-// square of their area cut into pieces no wider than that, so that one wide change does
-// not widen the atlas for the narrow ones.
-static std::vector<WebFrames::Part> narrowed(const std::vector<WebFrames::Part>& parts) {
-  qint64 area = 0;
-  for (const auto& p : parts)
-    if (!p.from) area += qint64(p.to.width()) * p.to.height();
-  const int widest = std::max(1, int(2 * std::ceil(std::sqrt(double(area)))));
-  std::vector<WebFrames::Part> out;
-  out.reserve(parts.size());
-  for (const auto& p : parts) {
-    if (p.from || p.to.width() <= widest) {
-      out.push_back(p);
-      continue;
-    }
-    const int pieces = (p.to.width() + widest - 1) / widest;
-    for (int i = 0, x = p.to.left(); i < pieces; ++i) {
-      const int right = p.to.left() + int(qint64(p.to.width()) * (i + 1) / pieces);
-      out.push_back({QRect(x, p.to.top(), right - x, p.to.height()), std::nullopt});
-      x = right;
-    }
-  }
-  return out;
 }
 
 // The pictures of the parts not moved are packed into one atlas, deflated as a whole, so
