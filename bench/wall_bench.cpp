@@ -225,8 +225,10 @@ void timed(Samples& samples, F&& f) {
 
 class KyvWall {
  public:
-  KyvWall(kyv::Registry& registry, const Grid& grid) {
+  // The wall of every kind, or only of `onlyKind` when it is one.
+  KyvWall(kyv::Registry& registry, const Grid& grid, int onlyKind = -1) {
     for (int k = 0; k < kKinds; ++k) {
+      if (onlyKind >= 0 && k != onlyKind) continue;
       cells_[k].reserve(grid.perKind());
       queued_[k].reserve(grid.perKind());
       for (int i = 0; i < grid.perKind(); ++i) add(registry, static_cast<Kind>(k), i, grid.at(k, i));
@@ -235,7 +237,7 @@ class KyvWall {
 
   // Feeds every control of `kind` its next value, by member index bound at creation.
   void feed(int kind) {
-    for (int i = 0; i < perKind(); ++i) feedOne(kind, i);
+    for (size_t i = 0; i < cells_[kind].size(); ++i) feedOne(kind, static_cast<int>(i));
   }
   void feedOne(int kind, int i) {
     Cell& cell = *cells_[kind][i];
@@ -531,11 +533,13 @@ class QtLevels final : public QWidget {
 
 class QtWall {
  public:
-  explicit QtWall(const Grid& grid) : parent_(std::make_unique<QWidget>()) {
+  // The wall of every kind, or only of `onlyKind` when it is one.
+  explicit QtWall(const Grid& grid, int onlyKind = -1) : parent_(std::make_unique<QWidget>()) {
     parent_->resize(grid.width(), grid.height());
     cells_.reserve(grid.controls());
     for (int k = 0; k < kKinds; ++k)
-      for (int i = 0; i < grid.perKind(); ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
+      if (onlyKind < 0 || k == onlyKind)
+        for (int i = 0; i < grid.perKind(); ++i) add(static_cast<Kind>(k), i, grid.at(k, i));
   }
 
   void feed(int tick) {
@@ -613,6 +617,7 @@ struct Figures {
   std::array<Samples, kKinds> floorKinds;
   std::array<double, kKinds> changedPixels{}, damagedPixels{};
   double kyvBytes = 0, qtBytes = 0;
+  std::array<double, kKinds> kyvKindBytes{}, qtKindBytes{};
   size_t kyvSetup = 0, qtSetup = 0;
   double kyvOne = 0, qtOne = 0;  // one of each kind in a cached image, seconds a tick
 };
@@ -677,6 +682,25 @@ void floorChangedTick(const ChangedPixels& changed, int tick, SharedImage& image
   f.floorChanged.add(sum);
 }
 
+// Heap in use per control after building the wall of `onlyKind` (every kind when -1),
+// filling it and painting it once; the wall is gone again on return.
+double kyvBytes(kyv::Registry& registry, const Grid& grid, kyv::PixelTarget& target, int onlyKind) {
+  const size_t before = heapInUse();
+  KyvWall wall(registry, grid, onlyKind);
+  for (int t = 0; t < kFillTicks; ++t) wall.feedAll();
+  wall.paintAll(target);
+  return static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+}
+
+double qtBytes(const Grid& grid, QImage& target, int onlyKind) {
+  const size_t before = heapInUse();
+  QtWall wall(grid, onlyKind);
+  for (int t = 0; t < kFillTicks; ++t) wall.feed(t);
+  QPainter p(&target);
+  wall.paint(p);
+  return static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+}
+
 // Both walls and the baselines, a tick of each in turn until every one has `ticks`.
 void Wall(benchmark::State& state) {
   Figures& f = figures();
@@ -691,13 +715,17 @@ void Wall(benchmark::State& state) {
   }
 
   kyv::PixelTarget target(kyvImage.bits(), grid.width(), grid.height(), kyvImage.stride());
+  QImage qtTarget = qtImage.image();
+  for (int k = 0; k < kKinds; ++k) {
+    f.kyvKindBytes[k] = kyvBytes(registry, grid, target, k);
+    f.qtKindBytes[k] = qtBytes(grid, qtTarget, k);
+  }
   size_t before = heapInUse();
   auto kyvWall = std::make_unique<KyvWall>(registry, grid);
   for (int t = 0; t < kFillTicks; ++t) kyvWall->feedAll();
   kyvWall->paintAll(target);
   f.kyvBytes = static_cast<double>(heapInUse() - before) / grid.controls();
 
-  QImage qtTarget = qtImage.image();
   before = heapInUse();
   auto qtWall = std::make_unique<QtWall>(grid);
   int qtTicks = 0;
@@ -857,6 +885,10 @@ void summary(const Figures& f, const Grid& grid) {
         "bytes per control: Kyv %.0f, Qt %.0f (ratio %.2f); set-up once per process, counted in neither: "
         "Kyv %zu KiB, Qt %zu KiB\n",
         f.kyvBytes, f.qtBytes, f.kyvBytes / f.qtBytes, f.kyvSetup / 1024, f.qtSetup / 1024);
+    std::printf("bytes per control by kind (a wall of that kind alone):");
+    for (int k = 0; k < kKinds; ++k)
+      std::printf("%s %s Kyv %.0f Qt %.0f", k ? "," : "", kKindNames[k], f.kyvKindBytes[k], f.qtKindBytes[k]);
+    std::printf("\n");
   } else {
     std::printf("memory: not measured under AddressSanitizer\n");
   }

@@ -5,6 +5,7 @@
 
 #include "geometry.h"
 #include "kyv/elements.h"
+#include "look_record.h"
 
 namespace kyv::detail {
 namespace {
@@ -39,6 +40,9 @@ void addMove(const PixelRect& a, const PixelRect& b, int edge, Add&& add) {
   add(b);
 }
 
+// The look of an element that has no record: made since the paint, it showed nothing.
+const LookRecord kNothingShown{};
+
 }  // namespace
 
 // Works out the damage of one control (and the controls embedded in it) at one scale.
@@ -59,12 +63,13 @@ class Tracker::Damage {
   };
 
   struct Change;
+  using Rect = RectLook;
 
   const Where& where(const Container& box);
   Where compute(const Container& box);
   // The damage of one changed element, by kind.
   void element(Element& e);
-  void surface(const Surface& s);
+  void surface(const Surface& s, const LookRecord& look);
   void shape(const Shape& s, const Change& c);
   void image(const Image& i, const Change& c);
   void line(const LineElement& l, const Change& c);
@@ -75,18 +80,20 @@ class Tracker::Damage {
   static bool sameSize(const Control* control);
   // The damage of a control embedded in a slot that stayed in place.
   void embedded(const ControlSlot& slot, const Change& c);
-  PixelRect footprint(const Control* control, const RectElement::Rect& at, bool before, const Where& w) const;
-  void drawnLines(const Container& box);
-  static const RectElement::Rect& paintedRect(const RectElement& e) { return e.painted_.value; }
-  static RectElement::Rect rectOf(const RectElement& e) {
-    return {e.leftTwips(), e.topTwips(), e.widthTwips(), e.heightTwips()};
+  PixelRect footprint(const Control* control, const Rect& at, bool before, const Where& w) const;
+  void drawnLines(const Container& box, const BoxLook& look);
+  // The record of how `e` looked at the paint.
+  static const LookRecord& lookOf(const Element& e) {
+    const LookRecord* look = e.surface().lookOf(e);
+    return look ? *look : kNothingShown;
   }
+  static Rect rectOf(const RectElement& e) { return {e.leftTwips(), e.topTwips(), e.widthTwips(), e.heightTwips()}; }
   void add(const PixelRect& r, const PixelRect& clip) { out_.add(intersect(r, clip)); }
   // A line damages the pixels it may set.
   void add(const paint::DeviceLine& l, const PixelRect& clip) { add(paint::bounds(l), clip); }
   // Adds to the damage within the clip of an element's container.
   auto adder(const Change& c);
-  PixelRect device(const RectElement::Rect& r, const Where& w) const {
+  PixelRect device(const Rect& r, const Where& w) const {
     return scale_.rect(w.ix + r.left, w.iy + r.top, r.width, r.height);
   }
 
@@ -105,6 +112,7 @@ class Tracker::Damage {
 
 // How an element's showing changed since the paint, and where its container paints.
 struct Tracker::Damage::Change {
+  const LookRecord& look;  // how the element looked then
   bool wasShown, isShown;
   bool bothShown;  // shown then and now, in the same place in the stacking order
   const Where& w;
@@ -135,7 +143,7 @@ Tracker::Damage::Where Tracker::Damage::compute(const Container& box) {
     const Where& parent = where(*box.parent());
     x = parent.ix + box.leftTwips();
     y = parent.iy + box.topTwips();
-    shown = parent.shown && box.Visible() && box.track_.value.attached;
+    shown = parent.shown && box.Visible() && box.attached_.value;
   }
   const double edge = box.BorderStyle() ? kBoxBorderTwips : 0;
   w.ix = x + edge;
@@ -157,13 +165,13 @@ void Tracker::Damage::control(Control& control, double x, double y, const PixelR
 }
 
 void Tracker::Damage::element(Element& e) {
-  if (&e == surface_) return surface(static_cast<const Surface&>(e));
-  const Element::Track& t = e.track_.value;
-  const bool wasShown = t.paintedAttached && t.paintedVisible, isShown = t.attached && e.visible_;
+  const LookRecord& look = lookOf(e);
+  if (&e == surface_) return surface(static_cast<const Surface&>(e), look);
+  const bool wasShown = look.attached && look.visible, isShown = e.attached_.value && e.visible_;
   if (!wasShown && !isShown) return;
   const Where& w = where(*e.parent());
   if (!w.shown) return;
-  const Change c{wasShown, isShown, wasShown && isShown && !t.restacked, w};
+  const Change c{look, wasShown, isShown, wasShown && isShown && !look.restacked, w};
   switch (e.kind()) {
     case ElementKind::Shape: return shape(static_cast<const Shape&>(e), c);
     case ElementKind::Image: return image(static_cast<const Image&>(e), c);
@@ -176,18 +184,18 @@ void Tracker::Damage::element(Element& e) {
 }
 
 // The surface resized or restyled damages its old and new extent; else its drawn lines.
-inline void Tracker::Damage::surface(const Surface& s) {
-  const RectElement::Rect& p = paintedRect(s);
-  const bool same = s.painted_.value == Container::Look{s.backColor_, s.borderStyle_} && p == rectOf(s);
-  if (same) return drawnLines(s);
+inline void Tracker::Damage::surface(const Surface& s, const LookRecord& look) {
+  const Rect& p = look.rect;
+  const bool same = look.box.sameStyle(s) && p == rectOf(s);
+  if (same) return drawnLines(s, look.box);
   add(scale_.rect(x_ + p.left, y_ + p.top, p.width, p.height), clip_);
   add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
 }
 
 inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
-  const RectElement::Rect& painted = paintedRect(s);
-  const Shape::Look& look = s.painted_.value;
-  const bool sameLook = look == s.look();
+  const Rect& painted = c.look.rect;
+  const ShapeLook& look = c.look.shape;
+  const bool sameLook = look == ShapeLook{s.FillColor(), s.BorderColor(), s.BorderStyle()};
   if (c.bothShown && sameLook && painted == rectOf(s)) return;
   const PixelRect before = device(painted, c.w), after = device(rectOf(s), c.w);
   if (c.bothShown && sameLook) {
@@ -200,21 +208,23 @@ inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
 
 // An image frame shows only its outline.
 inline void Tracker::Damage::image(const Image& i, const Change& c) {
-  const RectElement::Rect& painted = paintedRect(i);
-  if (c.bothShown && i.painted_.value == i.BorderStyle()) {
+  const Rect& painted = c.look.rect;
+  if (c.bothShown && c.look.imageBorder == i.BorderStyle()) {
     if (i.BorderStyle())
       addMove(device(painted, c.w), device(rectOf(i), c.w), static_cast<int>(scale_.scaled(1)), adder(c));
     return;
   }
-  if (c.wasShown && i.painted_.value)
+  if (c.wasShown && c.look.imageBorder)
     for (const PixelRect& side : paint::outline(scale_, device(painted, c.w)).sides) add(side, c.w.clip);
   if (c.isShown && i.BorderStyle())
     for (const PixelRect& side : paint::outline(scale_, device(rectOf(i), c.w)).sides) add(side, c.w.clip);
 }
 
 inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
-  const LineElement::Look& p = l.painted_.value;
-  if (c.bothShown && p == l.look()) return;
+  const LineLook& p = c.look.line;
+  if (c.bothShown && p == LineLook{l.x1Twips(), l.y1Twips(), l.x2Twips(), l.y2Twips(), l.BorderColor(), l.BorderStyle(),
+                                   l.BorderWidth()})
+    return;
   const Where& w = c.w;
   if (c.wasShown)
     add(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width), w.clip);
@@ -227,9 +237,9 @@ inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
 // A caption damages the pixels its glyphs may touch, where it was and where it is. Its
 // height places nothing: a label that changed only that shows the same.
 inline void Tracker::Damage::label(const Label& l, const Change& c) {
-  const Label::Look& p = l.painted_.value;
-  const RectElement::Rect& rect = paintedRect(l);
-  const RectElement::Rect now = rectOf(l);
+  const LabelLook& p = c.look.label;
+  const Rect& rect = c.look.rect;
+  const Rect now = rectOf(l);
   const bool same = p.caption == l.Caption() && p.fontName == l.FontName() && p.fontSize == l.FontSize() &&
                     p.fontWeight == l.FontWeight() && p.alignment == l.Alignment() && p.foreColor == l.ForeColor() &&
                     rect.left == now.left && rect.top == now.top && rect.width == now.width;
@@ -249,18 +259,18 @@ inline void Tracker::Damage::label(const Label& l, const Change& c) {
 }
 
 inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
-  const RectElement::Rect& painted = paintedRect(b);
-  const RectElement::Rect now = rectOf(b);
+  const Rect& painted = c.look.rect;
+  const Rect now = rectOf(b);
   const PixelRect before = device(painted, c.w), after = device(now, c.w);
-  const Container::Look& look = b.painted_.value;
-  const bool sameLook = look == Container::Look{b.BackColor(), b.BorderStyle()};
+  const BoxLook& look = c.look.box;
+  const bool sameLook = look.sameStyle(b);
   // Resized in place, the box keeps its children where they were; a box with nothing
   // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
   // and moves its edge.
-  const bool empty = b.stacking_.empty() && b.lines_.empty() && !b.erased_.value.any && b.paintedLines_.value == 0;
+  const bool empty = b.stacking_.empty() && b.lines_.empty() && !look.erased.any && look.lines == 0;
   if (c.bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
     addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, adder(c));
-    drawnLines(b);
+    drawnLines(b, look);
     return;
   }
   if (c.wasShown) add(before, c.w.clip);
@@ -270,19 +280,20 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
 // In place and of the same size, the embedded control's own damage is the slot's; else
 // the slot's footprint then and now.
 inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
-  const RectElement::Rect& painted = paintedRect(slot);
+  const Rect& painted = c.look.rect;
   Control* control = slot.control();
-  const bool sameControl = control == slot.painted_.value;
+  const bool sameControl = control == c.look.slotControl;
   const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
   if (c.bothShown && sameControl && samePlace && sameSize(control)) return embedded(slot, c);
-  if (c.wasShown && slot.painted_.value) add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
+  if (c.wasShown && c.look.slotControl) add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
   if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
 }
 
 inline bool Tracker::Damage::sameSize(const Control* control) {
-  if (!control || !control->UserControl().track_.value.changed) return true;
+  if (!control) return true;
   const Surface& s = control->UserControl();
-  return paintedRect(s) == RectElement::Rect{0, 0, s.widthTwips(), s.heightTwips()};
+  const LookRecord* look = s.surface().lookOf(s);
+  return !look || look->rect == Rect{0, 0, s.widthTwips(), s.heightTwips()};
 }
 
 inline void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) {
@@ -296,15 +307,13 @@ inline void Tracker::Damage::embedded(const ControlSlot& slot, const Change& c) 
 }
 
 // An embedded control takes the slot's size; one replaced since the paint is gone.
-inline PixelRect Tracker::Damage::footprint(const Control* control, const RectElement::Rect& at, bool before,
-                                            const Where& w) const {
+inline PixelRect Tracker::Damage::footprint(const Control* control, const Rect& at, bool before, const Where& w) const {
   float width = at.width, height = at.height;
   if (control) {
     const Surface& s = control->UserControl();
-    const bool sizeChanged = before && s.track_.value.changed;
-    const RectElement::Rect& p = paintedRect(s);
-    width = sizeChanged ? p.width : s.widthTwips();
-    height = sizeChanged ? p.height : s.heightTwips();
+    const LookRecord* painted = before ? s.surface().lookOf(s) : nullptr;
+    width = painted ? painted->rect.width : s.widthTwips();
+    height = painted ? painted->rect.height : s.heightTwips();
   }
   return scale_.rect(w.ix + at.left, w.iy + at.top, width, height);
 }
@@ -312,10 +321,10 @@ inline PixelRect Tracker::Damage::footprint(const Control* control, const RectEl
 // Lines cleared since the paint damage the rectangle that held them; lines added
 // since, each its own bounds, or many of them (a trace drawn anew) the rectangle that holds
 // them all, found in twips.
-void Tracker::Damage::drawnLines(const Container& box) {
-  const Container::Erased& erased = box.erased_.value;
+void Tracker::Damage::drawnLines(const Container& box, const BoxLook& look) {
+  const ErasedLines& erased = look.erased;
   const std::vector<DrawnLine>& now = box.lines_;
-  const size_t from = std::min(box.paintedLines_.value, now.size());
+  const size_t from = std::min(look.lines, now.size());
   if (!erased.any && from == now.size()) return;
   const Where& w = where(box);
   if (!w.shown) return;
@@ -328,7 +337,7 @@ void Tracker::Damage::drawnLines(const Container& box) {
     for (size_t i = from; i < now.size(); ++i) add(bounds(now[i].x1, now[i].y1, now[i].x2, now[i].y2), w.clip);
     return;
   }
-  Container::Erased all = erased;
+  ErasedLines all = erased;
   for (size_t i = from; i < now.size(); ++i) all.include(now[i]);
   add(bounds(all.x0, all.y0, all.x1, all.y1), w.clip);
 }
@@ -351,18 +360,12 @@ bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) 
 void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   Surface& s = control.surface_;
   for (Element* e : s.changed_) {
-    Element::Track& t = e->track_.value;
-    t.changed = false;
-    t.restacked = false;
-    if (e->kind() == ElementKind::Surface || e->kind() == ElementKind::PictureBox) {
-      auto& box = static_cast<Container&>(*e);
-      box.erased_.value = {};
-      box.paintedLines_.value = box.lines_.size();
-    } else if (e->kind() == ElementKind::ControlSlot) {
-      if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);
-    }
+    e->look_.value = kUnchanged;
+    if (e->kind() != ElementKind::ControlSlot) continue;
+    if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);
   }
   s.changed_.clear();
+  s.looksUsed_ = 0;
   control.dirty_ = false;
   control.paintedTpp_ = tpp;
   control.paintedPalette_ = palette;

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <set>
 
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
 #include "kyv/text.h"
 #include "kyv/variant.h"
+#include "look_record.h"
 
 namespace kyv {
 namespace {
@@ -26,6 +29,17 @@ void eraseFromBack(std::vector<Element*>& list, Element* e) {
   if (it != list.rend()) list.erase(std::next(it).base());
 }
 
+// Element names are few and repeat in every instance of a control: each is kept once for
+// the life of the process.
+const std::string* sharedName(std::string_view name) {
+  static std::mutex mutex;
+  static std::set<std::string, std::less<>> names;
+  const std::lock_guard lock(mutex);
+  auto it = names.find(name);
+  if (it == names.end()) it = names.emplace(name).first;
+  return &*it;
+}
+
 }  // namespace
 
 void checkColour(Colour c) {
@@ -39,44 +53,44 @@ void checkColour(Colour c) {
 
 // ---- Element ---------------------------------------------------------------------------
 
-Element::Element(ElementKind kind, Container* parent, std::string name, int index)
+Element::Element(ElementKind kind, Container* parent, std::string_view name, int index)
     : kind_(kind),
       parent_(parent),
       surface_(parent ? &parent->surface() : nullptr),
-      name_(std::move(name)),
+      name_(sharedName(name)),
       index_(index) {
+  attached_.value = true;
+  look_.value = detail::kUnchanged;
   if (!parent) return;
   parent->attach(*this);
-  // Never painted: it shows nothing until the next paint.
-  track_.value.changed = true;
+  // Never painted: it showed nothing at the last paint.
+  look_.value = detail::kMadeSincePaint;
   surface_->changed_.push_back(this);
   surface_->invalidate();
 }
 
 Element::~Element() {
-  if (!track_.value.changed || surface_ == this) return;
+  if (look_.value == detail::kUnchanged || surface_ == this) return;
+  surface_->dropLook(*this);
   eraseFromBack(surface_->changed_, this);
 }
 
-std::string Element::path() const { return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")"; }
+std::string Element::path() const { return index_ < 0 ? *name_ : *name_ + "(" + std::to_string(index_) + ")"; }
 
 void Element::setVisible(bool v) { change(visible_, v); }
 
 void Element::touch() {
-  Track& t = track_.value;
-  if (!t.changed) {
-    keepLook();
-    t.changed = true;
-    t.restacked = false;
+  if (look_.value == detail::kUnchanged) {
+    keepLook(surface_->newLook(*this));
     surface_->changed_.push_back(this);
   }
   surface_->invalidate();
 }
 
-void Element::keepLook() {
-  Track& t = track_.value;
-  t.paintedVisible = visible_;
-  t.paintedAttached = t.attached;
+void Element::keepLook(detail::LookRecord& look) const {
+  look.visible = visible_;
+  look.attached = attached_.value;
+  look.restacked = false;
 }
 
 // ---- RectElement ----------------------------------------------------------------------
@@ -86,9 +100,9 @@ float RectElement::Top() const { return parent() ? parent()->toUnitsY(top_) : to
 float RectElement::Width() const { return parent() ? parent()->sizeToUnitsX(width_) : width_; }
 float RectElement::Height() const { return parent() ? parent()->sizeToUnitsY(height_) : height_; }
 
-void RectElement::keepLook() {
-  Element::keepLook();
-  painted_.value = {left_, top_, width_, height_};
+void RectElement::keepLook(detail::LookRecord& look) const {
+  Element::keepLook(look);
+  look.rect = {left_, top_, width_, height_};
 }
 
 void RectElement::setLeft(float v) {
@@ -136,12 +150,12 @@ void RectElement::setRectTwips(float left, float top, float width, float height)
 
 // ---- Container ------------------------------------------------------------------------
 
-Container::Container(ElementKind kind, Container* parent, std::string name, int index)
-    : RectElement(kind, parent, std::move(name), index) {}
+Container::Container(ElementKind kind, Container* parent, std::string_view name, int index)
+    : RectElement(kind, parent, name, index) {}
 
-void Container::keepLook() {
-  RectElement::keepLook();
-  painted_.value = {backColor_, borderStyle_};
+void Container::keepLook(detail::LookRecord& look) const {
+  RectElement::keepLook(look);
+  look.box = {backColor_, borderStyle_, lines_.size(), {}};
 }
 
 void Container::setBackColor(Colour c) {
@@ -234,10 +248,10 @@ void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
 void Container::clearLines() {
   if (lines_.empty()) return;
   touch();
-  size_t& painted = paintedLines_.value;
-  Erased& e = erased_.value;
-  for (size_t i = 0; i < painted; ++i) e.include(lines_[i]);
-  painted = 0;
+  if (detail::LookRecord* look = surface().lookOf(*this)) {
+    for (size_t i = 0; i < look->box.lines; ++i) look->box.erased.include(lines_[i]);
+    look->box.lines = 0;
+  }
   lines_.clear();
 }
 
@@ -246,7 +260,7 @@ void Container::sizeChanged() { clearLines(); }
 // A child that changes place in the stacking order may now show where it was hidden.
 void Container::restack(Element& child) {
   child.touch();
-  child.track_.value.restacked = true;
+  if (detail::LookRecord* look = surface().lookOf(child)) look->restacked = true;
 }
 
 void Container::bringToFront(Element& child) {
@@ -277,13 +291,13 @@ void Container::placeInFrontOf(Element& child, const Element& other) {
 }
 
 void Container::attach(Element& child) {
-  child.track_.value.attached = true;
+  child.attached_.value = true;
   stacking_.push_back(&child);
   surface().elements_.push_back(&child);
 }
 
 void Container::detach(Element& child) {
-  child.track_.value.attached = false;
+  child.attached_.value = false;
   eraseFromBack(stacking_, &child);
   eraseFromBack(surface().elements_, &child);
 }
@@ -294,10 +308,35 @@ Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "Use
   surface_ = this;
 }
 
+Surface::~Surface() = default;
+
+// Records are reused from paint to paint, so that steady changes allocate nothing.
+detail::LookRecord& Surface::newLook(Element& e) {
+  if (looksUsed_ == looks_.size()) looks_.emplace_back();
+  e.look_.value = looksUsed_;
+  detail::LookRecord& look = looks_[looksUsed_++];
+  look.element = &e;
+  return look;
+}
+
+detail::LookRecord* Surface::lookOf(const Element& e) {
+  return e.look_.value < looksUsed_ ? &looks_[e.look_.value] : nullptr;
+}
+
+// The last record in use takes the place of the one let go.
+void Surface::dropLook(const Element& e) {
+  const uint32_t at = e.look_.value;
+  if (at >= looksUsed_) return;
+  const uint32_t last = --looksUsed_;
+  if (at == last) return;
+  std::swap(looks_[at], looks_[last]);
+  looks_[at].element->look_.value = at;
+}
+
 void Surface::invalidate() const { owner_.invalidate(); }
 
-PictureBox::PictureBox(Container& parent, std::string name, int index)
-    : Container(ElementKind::PictureBox, &parent, std::move(name), index) {}
+PictureBox::PictureBox(Container& parent, std::string_view name, int index)
+    : Container(ElementKind::PictureBox, &parent, name, index) {}
 
 PictureBox& PictureBox::operator=(const PictureBox& other) {
   if (this == &other) return *this;
@@ -314,12 +353,12 @@ PictureBox& PictureBox::operator=(const PictureBox& other) {
 
 // ---- Label ------------------------------------------------------------------------------
 
-Label::Label(Container& parent, std::string name, int index)
-    : RectElement(ElementKind::Label, &parent, std::move(name), index) {}
+Label::Label(Container& parent, std::string_view name, int index)
+    : RectElement(ElementKind::Label, &parent, name, index) {}
 
-void Label::keepLook() {
-  RectElement::keepLook();
-  Look& p = painted_.value;
+void Label::keepLook(detail::LookRecord& look) const {
+  RectElement::keepLook(look);
+  detail::LabelLook& p = look.label;
   p.caption.assign(caption_);
   p.fontName.assign(fontName_);
   p.fontSize = fontSize_;
@@ -369,17 +408,17 @@ void Label::fitToCaption() {
 
 // ---- Line -------------------------------------------------------------------------------
 
-LineElement::LineElement(Container& parent, std::string name, int index)
-    : Element(ElementKind::Line, &parent, std::move(name), index) {}
+LineElement::LineElement(Container& parent, std::string_view name, int index)
+    : Element(ElementKind::Line, &parent, name, index) {}
 
 float LineElement::X1() const { return parent()->toUnitsX(x1_); }
 float LineElement::Y1() const { return parent()->toUnitsY(y1_); }
 float LineElement::X2() const { return parent()->toUnitsX(x2_); }
 float LineElement::Y2() const { return parent()->toUnitsY(y2_); }
 
-void LineElement::keepLook() {
-  Element::keepLook();
-  painted_.value = look();
+void LineElement::keepLook(detail::LookRecord& look) const {
+  Element::keepLook(look);
+  look.line = {x1_, y1_, x2_, y2_, colour_, style_, width_};
 }
 
 void LineElement::setEnd(float& end, float twips) { change(end, twips); }
@@ -406,12 +445,12 @@ void LineElement::setBorderWidth(int16_t w) {
 
 // ---- Shape, Image -----------------------------------------------------------------------
 
-Shape::Shape(Container& parent, std::string name, int index)
-    : RectElement(ElementKind::Shape, &parent, std::move(name), index) {}
+Shape::Shape(Container& parent, std::string_view name, int index)
+    : RectElement(ElementKind::Shape, &parent, name, index) {}
 
-void Shape::keepLook() {
-  RectElement::keepLook();
-  painted_.value = look();
+void Shape::keepLook(detail::LookRecord& look) const {
+  RectElement::keepLook(look);
+  look.shape = {fill_, border_, borderStyle_};
 }
 
 void Shape::setFillColor(Colour c) {
@@ -429,12 +468,12 @@ void Shape::setBorderStyle(int16_t s) {
   change(borderStyle_, s);
 }
 
-Image::Image(Container& parent, std::string name, int index)
-    : RectElement(ElementKind::Image, &parent, std::move(name), index) {}
+Image::Image(Container& parent, std::string_view name, int index)
+    : RectElement(ElementKind::Image, &parent, name, index) {}
 
-void Image::keepLook() {
-  RectElement::keepLook();
-  painted_.value = borderStyle_;
+void Image::keepLook(detail::LookRecord& look) const {
+  RectElement::keepLook(look);
+  look.imageBorder = borderStyle_;
 }
 
 void Image::setBorderStyle(int16_t s) {
@@ -444,14 +483,14 @@ void Image::setBorderStyle(int16_t s) {
 
 // ---- ControlSlot ------------------------------------------------------------------------
 
-ControlSlot::ControlSlot(Container& parent, std::string name, int index)
-    : RectElement(ElementKind::ControlSlot, &parent, std::move(name), index) {}
+ControlSlot::ControlSlot(Container& parent, std::string_view name, int index)
+    : RectElement(ElementKind::ControlSlot, &parent, name, index) {}
 
 ControlSlot::~ControlSlot() = default;
 
-void ControlSlot::keepLook() {
-  RectElement::keepLook();
-  painted_.value = control_.get();
+void ControlSlot::keepLook(detail::LookRecord& look) const {
+  RectElement::keepLook(look);
+  look.slotControl = control_.get();
 }
 
 // The embedded control reports its changes to the slot, not to a site.

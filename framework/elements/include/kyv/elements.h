@@ -5,14 +5,14 @@
 // in the interior coordinates of the container; a container with a user scale converts
 // positions and sizes written or read through it at that moment.
 //
-// Every element keeps how it looked when its control was last painted: the first change
-// after a paint records it and puts the element on its surface's list of changed elements,
-// from which the renderer works out which pixels changed. A write that changes nothing
-// records nothing.
-#include <algorithm>
+// The first change to an element after its control was last painted records how the element
+// looked then, with its surface, and puts the element on the surface's list of changed
+// elements, from which the renderer works out which pixels changed. A write that changes
+// nothing records nothing. Those records are the framework's own.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kyv/export.h"
@@ -26,7 +26,8 @@ class Control;
 class Site;
 namespace detail {
 struct Tracker;
-}
+struct LookRecord;
+}  // namespace detail
 
 // State that belongs to one element object and never goes with a copy of its settings
 // (ElementArray::Load copies the first member's settings into a new one).
@@ -51,7 +52,7 @@ class KYV_API Element {
  public:
   virtual ~Element();
   ElementKind kind() const { return kind_; }
-  const std::string& name() const { return name_; }
+  const std::string& name() const { return *name_; }
   int index() const { return index_; }  // -1 for an element outside any array
   std::string path() const;             // "BarSeg(1)" or "holdbar"
   Container* parent() const { return parent_; }
@@ -61,11 +62,11 @@ class KYV_API Element {
   void setVisible(bool v);
 
  protected:
-  Element(ElementKind kind, Container* parent, std::string name, int index);
+  Element(ElementKind kind, Container* parent, std::string_view name, int index);
   Element(const Element&) = default;
   Element& operator=(const Element&) = default;
   // Call before changing anything the element shows: the first change after a paint
-  // keeps the element's look (keepLook) and lists it as changed; every change
+  // records the element's look (keepLook) and lists it as changed; every change
   // invalidates the owning control.
   void touch();
   // A setter's store: `field` takes `value` when they differ, touched first; an equal
@@ -76,8 +77,8 @@ class KYV_API Element {
     touch();
     field = value;
   }
-  // Copies what the element shows into its record of the last paint.
-  virtual void keepLook();
+  // Copies what the element shows into `look`, its record of the last paint.
+  virtual void keepLook(detail::LookRecord& look) const;
 
  private:
   template <class T>
@@ -85,19 +86,15 @@ class KYV_API Element {
   friend class Surface;
   friend class Container;
   friend struct detail::Tracker;
-  struct Track {
-    bool changed = false;    // listed as changed since the last paint
-    bool restacked = false;  // moved in its container's stacking order since then
-    bool attached = true;    // in its container's stacking order
-    bool paintedVisible = false, paintedAttached = false;
-  };
   ElementKind kind_;
+  bool visible_ = true;
+  NotCopied<bool> attached_;  // in its container's stacking order
+  // Which of its surface's look records is the element's while it is listed as changed.
+  NotCopied<uint32_t> look_;
   Container* parent_;
   Surface* surface_;
-  std::string name_;
+  const std::string* name_;  // shared by every element of that name
   int index_;
-  bool visible_ = true;
-  NotCopied<Track> track_;
 };
 
 // An element with a rectangle: Left, Top, Width, Height in the container's scale.
@@ -124,19 +121,11 @@ class KYV_API RectElement : public Element {
   RectElement(const RectElement&) = default;
   RectElement& operator=(const RectElement&) = default;
   virtual void sizeChanged() {}
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
-  struct Rect {
-    float left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const Rect& o) const {
-      return left == o.left && top == o.top && width == o.width && height == o.height;
-    }
-  };
   void storeSize(float& slot, float twips);
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  NotCopied<Rect> painted_;
 };
 
 // A line drawn on a box with its Line method, in twips of the box's interior.
@@ -195,11 +184,11 @@ class KYV_API Container : public RectElement {
   void placeInFrontOf(Element& child, const Element& other);
 
  protected:
-  Container(ElementKind kind, Container* parent, std::string name, int index);
+  Container(ElementKind kind, Container* parent, std::string_view name, int index);
   Container(const Container&) = default;
   Container& operator=(const Container&) = default;
   void sizeChanged() override;
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
   friend class Element;
@@ -207,11 +196,6 @@ class KYV_API Container : public RectElement {
   template <class T>
   friend class ElementArray;
   friend struct detail::Tracker;
-  struct Look {
-    Colour backColor;
-    int16_t borderStyle;
-    bool operator==(const Look& o) const { return backColor == o.backColor && borderStyle == o.borderStyle; }
-  };
   void attach(Element& child);
   void detach(Element& child);
   void restack(Element& child);
@@ -224,29 +208,13 @@ class KYV_API Container : public RectElement {
   float userScaleWidth_ = 0, userScaleHeight_ = 0;  // 0 = no user scale on that axis
   std::vector<Element*> stacking_;
   std::vector<DrawnLine> lines_;
-  NotCopied<Look> painted_;
-  // Twips of the interior that painted lines cleared since the last paint covered, as
-  // the corners of the rectangle holding them.
-  struct Erased {
-    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool any = false;
-    // Grows the rectangle to hold line `s`.
-    void include(const DrawnLine& s) {
-      if (!any) *this = {s.x1, s.y1, s.x1, s.y1, true};
-      x0 = std::min({x0, s.x1, s.x2});
-      y0 = std::min({y0, s.y1, s.y2});
-      x1 = std::max({x1, s.x1, s.x2});
-      y1 = std::max({y1, s.y1, s.y2});
-    }
-  };
-  NotCopied<size_t> paintedLines_;  // lines_ before this index have been painted
-  NotCopied<Erased> erased_;
 };
 
 // The control's own surface. Its Width and Height are the control's extent.
 class KYV_API Surface : public Container {
  public:
   explicit Surface(Control& owner);
+  ~Surface() override;
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
   Control& control() const { return owner_; }
@@ -262,21 +230,30 @@ class KYV_API Surface : public Container {
   template <class T>
   friend class ElementArray;
   friend struct detail::Tracker;
+  // A record for `e`, changed for the first time since it was painted.
+  detail::LookRecord& newLook(Element& e);
+  // The record of `e`, or null when it has none (unchanged, or made since the paint).
+  detail::LookRecord* lookOf(const Element& e);
+  // Lets go of the record of `e`, which is going away.
+  void dropLook(const Element& e);
   Control& owner_;
   std::vector<Element*> elements_;
   std::vector<Element*> changed_;
+  // The first looksUsed_ records are in use; the rest are kept to be reused.
+  std::vector<detail::LookRecord> looks_;
+  uint32_t looksUsed_ = 0;
 };
 
 class KYV_API PictureBox : public Container {
  public:
-  PictureBox(Container& parent, std::string name, int index = -1);
+  PictureBox(Container& parent, std::string_view name, int index = -1);
   PictureBox(const PictureBox&) = default;
   PictureBox& operator=(const PictureBox&);  // copies settings, never drawn lines
 };
 
 class KYV_API Label : public RectElement {
  public:
-  Label(Container& parent, std::string name, int index = -1);
+  Label(Container& parent, std::string_view name, int index = -1);
   Label(const Label&) = default;
   Label& operator=(const Label&) = default;
 
@@ -295,17 +272,9 @@ class KYV_API Label : public RectElement {
   void setFont(std::string family, int weight, float points);
 
  protected:
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
-  struct Look {
-    std::string caption, fontName;
-    float fontSize = 0;
-    int fontWeight = 0;
-    int16_t alignment = 0;
-    Colour foreColor;
-  };
   void fitToCaption();
   std::string caption_;
   std::string fontName_ = "Liberation Sans";
@@ -314,12 +283,11 @@ class KYV_API Label : public RectElement {
   bool autoSize_ = false;
   int16_t alignment_ = 0;
   Colour foreColor_{0x80000012};
-  NotCopied<Look> painted_;
 };
 
 class KYV_API LineElement : public Element {
  public:
-  LineElement(Container& parent, std::string name, int index = -1);
+  LineElement(Container& parent, std::string_view name, int index = -1);
   LineElement(const LineElement&) = default;
   LineElement& operator=(const LineElement&) = default;
 
@@ -346,32 +314,20 @@ class KYV_API LineElement : public Element {
   void setBorderWidth(int16_t w);
 
  protected:
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
-  struct Look {
-    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    Colour colour;
-    int16_t style = 0, width = 0;
-    bool operator==(const Look& o) const {
-      return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 && colour == o.colour && style == o.style &&
-             width == o.width;
-    }
-  };
-  Look look() const { return {x1_, y1_, x2_, y2_, colour_, style_, width_}; }
   void setEnd(float& end, float twips);
   float x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
   Colour colour_{0x80000008};
   int16_t style_ = 1;
   int16_t width_ = 1;
-  NotCopied<Look> painted_;
 };
 
 // A filled rectangle.
 class KYV_API Shape : public RectElement {
  public:
-  Shape(Container& parent, std::string name, int index = -1);
+  Shape(Container& parent, std::string_view name, int index = -1);
   Shape(const Shape&) = default;
   Shape& operator=(const Shape&) = default;
   Colour FillColor() const { return fill_; }
@@ -382,40 +338,28 @@ class KYV_API Shape : public RectElement {
   void setBorderStyle(int16_t s);
 
  protected:
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
-  struct Look {
-    Colour fill, border;
-    int16_t borderStyle = 0;
-    bool operator==(const Look& o) const {
-      return fill == o.fill && border == o.border && borderStyle == o.borderStyle;
-    }
-  };
-  Look look() const { return {fill_, border_, borderStyle_}; }
   Colour fill_{0x00000000};
   Colour border_{0x80000008};
   int16_t borderStyle_ = 0;
-  NotCopied<Look> painted_;
 };
 
 // An image frame; it shows no picture here, only its optional 1-pixel border.
 class KYV_API Image : public RectElement {
  public:
-  Image(Container& parent, std::string name, int index = -1);
+  Image(Container& parent, std::string_view name, int index = -1);
   Image(const Image&) = default;
   Image& operator=(const Image&) = default;
   int16_t BorderStyle() const { return borderStyle_; }
   void setBorderStyle(int16_t s);  // 0 or 1, else invalid-property-value
 
  protected:
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
   int16_t borderStyle_ = 0;
-  NotCopied<int16_t> painted_;
 };
 
 struct ControlDeleter {
@@ -427,7 +371,7 @@ using ControlPtr = std::unique_ptr<Control, ControlDeleter>;
 // extent: changing it resizes that control (which runs its Resize).
 class KYV_API ControlSlot : public RectElement {
  public:
-  ControlSlot(Container& parent, std::string name, int index = -1);
+  ControlSlot(Container& parent, std::string_view name, int index = -1);
   ~ControlSlot() override;
   ControlSlot(const ControlSlot&) = delete;
   ControlSlot& operator=(const ControlSlot&) = delete;
@@ -440,12 +384,10 @@ class KYV_API ControlSlot : public RectElement {
 
  protected:
   void sizeChanged() override;
-  void keepLook() override;
+  void keepLook(detail::LookRecord& look) const override;
 
  private:
-  friend struct detail::Tracker;
   ControlPtr control_;
-  NotCopied<const Control*> painted_;
 };
 
 }  // namespace kyv
