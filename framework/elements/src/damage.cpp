@@ -186,15 +186,15 @@ void Tracker::Damage::element(Element& e) {
 // The surface resized or restyled damages its old and new extent; else its drawn lines.
 inline void Tracker::Damage::surface(const Surface& s, const LookRecord& look) {
   const Rect& p = look.rect;
-  const bool same = look.box.sameStyle(s) && p == rectOf(s);
-  if (same) return drawnLines(s, look.box);
+  const bool same = look.kind.box.sameStyle(s) && p == rectOf(s);
+  if (same) return drawnLines(s, look.kind.box);
   add(scale_.rect(x_ + p.left, y_ + p.top, p.width, p.height), clip_);
   add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
 }
 
 inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
   const Rect& painted = c.look.rect;
-  const ShapeLook& look = c.look.shape;
+  const ShapeLook& look = c.look.kind.shape;
   const bool sameLook = look == ShapeLook{s.FillColor(), s.BorderColor(), s.BorderStyle()};
   if (c.bothShown && sameLook && painted == rectOf(s)) return;
   const PixelRect before = device(painted, c.w), after = device(rectOf(s), c.w);
@@ -209,19 +209,19 @@ inline void Tracker::Damage::shape(const Shape& s, const Change& c) {
 // An image frame shows only its outline.
 inline void Tracker::Damage::image(const Image& i, const Change& c) {
   const Rect& painted = c.look.rect;
-  if (c.bothShown && c.look.imageBorder == i.BorderStyle()) {
+  if (c.bothShown && c.look.kind.imageBorder == i.BorderStyle()) {
     if (i.BorderStyle())
       addMove(device(painted, c.w), device(rectOf(i), c.w), static_cast<int>(scale_.scaled(1)), adder(c));
     return;
   }
-  if (c.wasShown && c.look.imageBorder)
+  if (c.wasShown && c.look.kind.imageBorder)
     for (const PixelRect& side : paint::outline(scale_, device(painted, c.w)).sides) add(side, c.w.clip);
   if (c.isShown && i.BorderStyle())
     for (const PixelRect& side : paint::outline(scale_, device(rectOf(i), c.w)).sides) add(side, c.w.clip);
 }
 
 inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
-  const LineLook& p = c.look.line;
+  const LineLook& p = c.look.kind.line;
   if (c.bothShown && p == LineLook{l.x1Twips(), l.y1Twips(), l.x2Twips(), l.y2Twips(), l.BorderColor(), l.BorderStyle(),
                                    l.BorderWidth()})
     return;
@@ -237,7 +237,7 @@ inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
 // A caption damages the pixels its glyphs may touch, where it was and where it is. Its
 // height places nothing: a label that changed only that shows the same.
 inline void Tracker::Damage::label(const Label& l, const Change& c) {
-  const LabelLook& p = c.look.label;
+  const LabelLook& p = l.surface().labelLookOf(c.look);
   const Rect& rect = c.look.rect;
   const Rect now = rectOf(l);
   const bool same = p.caption == l.Caption() && p.fontName == l.FontName() && p.fontSize == l.FontSize() &&
@@ -262,7 +262,7 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
   const Rect& painted = c.look.rect;
   const Rect now = rectOf(b);
   const PixelRect before = device(painted, c.w), after = device(now, c.w);
-  const BoxLook& look = c.look.box;
+  const BoxLook& look = c.look.kind.box;
   const bool sameLook = look.sameStyle(b);
   // Resized in place, the box keeps its children where they were; a box with nothing
   // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
@@ -282,10 +282,11 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
 inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
   const Rect& painted = c.look.rect;
   Control* control = slot.control();
-  const bool sameControl = control == c.look.slotControl;
+  const bool sameControl = control == c.look.kind.slotControl;
   const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
   if (c.bothShown && sameControl && samePlace && sameSize(control)) return embedded(slot, c);
-  if (c.wasShown && c.look.slotControl) add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
+  if (c.wasShown && c.look.kind.slotControl)
+    add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
   if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
 }
 
@@ -324,7 +325,7 @@ inline PixelRect Tracker::Damage::footprint(const Control* control, const Rect& 
 void Tracker::Damage::drawnLines(const Container& box, const BoxLook& look) {
   const ErasedLines& erased = look.erased;
   const std::vector<DrawnLine>& now = box.lines_;
-  const size_t from = std::min(look.lines, now.size());
+  const size_t from = std::min<size_t>(look.lines, now.size());
   if (!erased.any && from == now.size()) return;
   const Where& w = where(box);
   if (!w.shown) return;
@@ -366,6 +367,7 @@ void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   }
   s.changed_.clear();
   s.looksUsed_ = 0;
+  s.labelLooksUsed_ = 0;
   control.dirty_ = false;
   control.paintedTpp_ = tpp;
   control.paintedPalette_ = palette;

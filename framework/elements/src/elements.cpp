@@ -155,7 +155,7 @@ Container::Container(ElementKind kind, Container* parent, std::string_view name,
 
 void Container::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.box = {backColor_, borderStyle_, lines_.size(), {}};
+  look.kind.box = {backColor_, borderStyle_, static_cast<uint32_t>(lines_.size()), {}};
 }
 
 void Container::setBackColor(Colour c) {
@@ -249,8 +249,8 @@ void Container::clearLines() {
   if (lines_.empty()) return;
   touch();
   if (detail::LookRecord* look = surface().lookOf(*this)) {
-    for (size_t i = 0; i < look->box.lines; ++i) look->box.erased.include(lines_[i]);
-    look->box.lines = 0;
+    for (size_t i = 0; i < look->kind.box.lines; ++i) look->kind.box.erased.include(lines_[i]);
+    look->kind.box.lines = 0;
   }
   lines_.clear();
 }
@@ -319,6 +319,18 @@ detail::LookRecord& Surface::newLook(Element& e) {
   return look;
 }
 
+detail::LabelLook& Surface::newLabelLook(detail::LookRecord& look) {
+  if (labelLooksUsed_ == labelLooks_.size()) labelLooks_.emplace_back();
+  look.kind.label = labelLooksUsed_;
+  return labelLooks_[labelLooksUsed_++];
+}
+
+// A label made since the paint has no record and showed nothing.
+const detail::LabelLook& Surface::labelLookOf(const detail::LookRecord& look) const {
+  static const detail::LabelLook nothing;
+  return look.element ? labelLooks_[look.kind.label] : nothing;
+}
+
 detail::LookRecord* Surface::lookOf(const Element& e) {
   return e.look_.value < looksUsed_ ? &looks_[e.look_.value] : nullptr;
 }
@@ -358,7 +370,7 @@ Label::Label(Container& parent, std::string_view name, int index)
 
 void Label::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  detail::LabelLook& p = look.label;
+  detail::LabelLook& p = surface().newLabelLook(look);
   p.caption.assign(caption_);
   p.fontName.assign(fontName_);
   p.fontSize = fontSize_;
@@ -418,7 +430,7 @@ float LineElement::Y2() const { return parent()->toUnitsY(y2_); }
 
 void LineElement::keepLook(detail::LookRecord& look) const {
   Element::keepLook(look);
-  look.line = {x1_, y1_, x2_, y2_, colour_, style_, width_};
+  look.kind.line = {x1_, y1_, x2_, y2_, colour_, style_, width_};
 }
 
 void LineElement::setEnd(float& end, float twips) { change(end, twips); }
@@ -450,7 +462,7 @@ Shape::Shape(Container& parent, std::string_view name, int index)
 
 void Shape::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.shape = {fill_, border_, borderStyle_};
+  look.kind.shape = {fill_, border_, borderStyle_};
 }
 
 void Shape::setFillColor(Colour c) {
@@ -473,7 +485,7 @@ Image::Image(Container& parent, std::string_view name, int index)
 
 void Image::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.imageBorder = borderStyle_;
+  look.kind.imageBorder = borderStyle_;
 }
 
 void Image::setBorderStyle(int16_t s) {
@@ -490,7 +502,7 @@ ControlSlot::~ControlSlot() = default;
 
 void ControlSlot::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.slotControl = control_.get();
+  look.kind.slotControl = control_.get();
 }
 
 // The embedded control reports its changes to the slot, not to a site.

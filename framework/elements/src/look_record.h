@@ -40,7 +40,7 @@ struct ErasedLines {
 struct BoxLook {
   Colour backColor;
   int16_t borderStyle = 0;
-  size_t lines = 0;    // drawn lines painted: the first `lines` of the box's list
+  uint32_t lines = 0;  // drawn lines painted: the first `lines` of the box's list
   ErasedLines erased;  // painted lines cleared since
   bool sameStyle(const Container& b) const { return backColor == b.BackColor() && borderStyle == b.BorderStyle(); }
 };
@@ -66,18 +66,25 @@ struct LabelLook {
   Colour foreColor;
 };
 
+// What the element's kind shows besides its rectangle: the member of its kind is the one
+// written and read. A new record reads as nothing shown for every kind.
+union KindLook {
+  KindLook() : box{} {}
+  BoxLook box;  // the surface and picture boxes
+  LineLook line;
+  ShapeLook shape;
+  int16_t imageBorder;
+  const Control* slotControl;
+  uint32_t label;  // which of the surface's label looks
+};
+
 struct LookRecord {
   Element* element = nullptr;
   bool visible = false;    // visible then
   bool attached = false;   // in its container's stacking order then
   bool restacked = false;  // moved in that order since
   RectLook rect;           // elements with a rectangle
-  BoxLook box;             // the surface and picture boxes
-  LineLook line;
-  ShapeLook shape;
-  int16_t imageBorder = 0;
-  const Control* slotControl = nullptr;
-  LabelLook label;
+  KindLook kind;
 };
 
 }  // namespace kyv::detail

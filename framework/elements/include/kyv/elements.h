@@ -27,6 +27,7 @@ class Site;
 namespace detail {
 struct Tracker;
 struct LookRecord;
+struct LabelLook;
 }  // namespace detail
 
 // State that belongs to one element object and never goes with a copy of its settings
@@ -227,6 +228,7 @@ class KYV_API Surface : public Container {
  private:
   friend class Element;
   friend class Container;
+  friend class Label;
   template <class T>
   friend class ElementArray;
   friend struct detail::Tracker;
@@ -236,12 +238,16 @@ class KYV_API Surface : public Container {
   detail::LookRecord* lookOf(const Element& e);
   // Lets go of the record of `e`, which is going away.
   void dropLook(const Element& e);
+  // A label's caption and font at the paint, kept apart from its record `look`.
+  detail::LabelLook& newLabelLook(detail::LookRecord& look);
+  const detail::LabelLook& labelLookOf(const detail::LookRecord& look) const;
   Control& owner_;
   std::vector<Element*> elements_;
   std::vector<Element*> changed_;
   // The first looksUsed_ records are in use; the rest are kept to be reused.
   std::vector<detail::LookRecord> looks_;
-  uint32_t looksUsed_ = 0;
+  std::vector<detail::LabelLook> labelLooks_;
+  uint32_t looksUsed_ = 0, labelLooksUsed_ = 0;
 };
 
 class KYV_API PictureBox : public Container {
