@@ -78,6 +78,8 @@ void Control::invalidate() {
 void Control::endCall() {
   if (--calls_ > 0 || !unreported_) return;
   unreported_ = false;
+  // An embedded control's damage is worked out with that of the control holding it.
+  if (slot_) return slot_->contentChanged();
   report(damage());
 }
 
