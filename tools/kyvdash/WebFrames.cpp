@@ -48,13 +48,13 @@ void put(QByteArray& out, T value) {
 QRect differing(const QImage& a, const QImage& b, const QRect& r) {
   QRect box;
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-    const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-    if (std::memcmp(pa + r.left(), pb + r.left(), size_t(r.width()) * 4) == 0) continue;
-    int left = r.left(), right = r.right();
+    const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y)) + r.left();
+    const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y)) + r.left();
+    if (std::memcmp(pa, pb, size_t(r.width()) * 4) == 0) continue;
+    int left = 0, right = r.width() - 1;
     while (pa[left] == pb[left]) ++left;
     while (pa[right] == pb[right]) --right;
-    box |= QRect(left, y, right - left + 1, 1);
+    box |= QRect(r.left() + left, y, right - left + 1, 1);
   }
   return box;
 }
@@ -290,6 +290,41 @@ QImage unpackAtlas(const QByteArray& bytes) {
   return atlas;
 }
 
+// Copies rectangle `r` of `from` (ARGB32 premultiplied) to `to` (RGB32) at `at`: an opaque
+// pixel is the same there. Returns false, with the pixels copied, where one is not opaque.
+bool copyOpaque(QImage& to, QPoint at, const QImage& from, const QRect& r) {
+  QRgb all = 0xffffffff;
+  for (int y = 0; y < r.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(from.constScanLine(r.top() + y)) + r.left();
+    auto* out = reinterpret_cast<QRgb*>(to.scanLine(at.y() + y)) + at.x();
+    for (int x = 0; x < r.width(); ++x) all &= out[x] = in[x];
+  }
+  return qAlpha(all) == 255;
+}
+
+// The union of `rects`, merged in pairs: adding them to a region one by one costs a pass
+// over all it holds for each.
+QRegion unionOf(std::vector<QRect> rects) {
+  std::vector<QRegion> regions;
+  regions.reserve(rects.size());
+  for (const QRect& r : rects)
+    if (!r.isEmpty()) regions.emplace_back(r);
+  while (regions.size() > 1) {
+    size_t kept = 0;
+    for (size_t i = 0; i < regions.size(); i += 2)
+      regions[kept++] = i + 1 < regions.size() ? regions[i].united(regions[i + 1]) : regions[i];
+    regions.resize(kept);
+  }
+  return regions.empty() ? QRegion() : regions.front();
+}
+
+// Whether `rects[i]` overlaps another of `rects`.
+bool overlapsAnother(const std::vector<QRect>& rects, size_t i) {
+  for (size_t j = 0; j < rects.size(); ++j)
+    if (j != i && rects[i].intersects(rects[j])) return true;
+  return false;
+}
+
 void copyRect(QImage& to, const QImage& from, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y)
     std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, size_t(r.width()) * 4);
@@ -355,6 +390,11 @@ void WebFrames::attach(Dashboard* d) {
     tooltips_[i] = d->control(i)->toolTip();
   }
   for (const QLabel* label : d->labels()) labelTexts_.push_back(label->text());
+  std::vector<QRect> places;
+  for (int i = 0; i < d->count(); ++i) places.push_back(d->control(i)->geometry());
+  for (const QLabel* label : d->labels()) places.push_back(label->geometry());
+  alone_.assign(d->count(), 0);
+  for (int i = 0; i < d->count(); ++i) alone_[i] = !overlapsAnother(places, size_t(i));
   if (active_) renderWhole();
 }
 
@@ -396,29 +436,56 @@ void WebFrames::renderInto(QImage& image, const QRegion& region) {
   rendering_ = false;
 }
 
+bool WebFrames::copiesDirectly(int i) const {
+  const Dashboard& d = *dashboard_;
+  const kyvqt::ControlWidget* w = d.control(i);
+  return alone_[i] && !d.isMarked(i) && bool(stale_[i]) == d.isStale(i) && w->control() && w->control()->dirty() &&
+         !w->isHidden();
+}
+
+QRegion WebFrames::copyControlPictures() {
+  Dashboard& d = *dashboard_;
+  if (d.devicePixelRatioF() != 1.0) return {};
+  std::vector<QRect> copied;
+  for (int i = 0; i < d.count(); ++i) {
+    if (!copiesDirectly(i)) continue;
+    kyvqt::ControlWidget* w = d.control(i);
+    QRegion repainted;
+    const QImage& picture = w->upToDatePicture(&repainted);
+    if (picture.isNull() || picture.devicePixelRatio() != 1.0 ||
+        picture.format() != QImage::Format_ARGB32_Premultiplied)
+      continue;
+    const QRect shown = picture.rect() & w->rect() & QRect(-w->pos(), scratch_.size());
+    const QRegion copiedHere = repainted & shown;
+    for (const QRect& r : copiedHere)
+      if (copyOpaque(scratch_, r.topLeft() + w->pos(), picture, r)) copied.push_back(r.translated(w->pos()));
+  }
+  return unionOf(std::move(copied));
+}
+
 // What may look different since the last frame: what Qt painted, the damage of each
 // control with a change not yet painted, each control whose stale mark came or went.
 QRegion WebFrames::changedSinceLastFrame() {
-  QRegion region = painted_;
+  std::vector<QRect> changed(painted_.begin(), painted_.end());
   painted_ = QRegion();
   Dashboard& d = *dashboard_;
+  const qreal ratio = d.devicePixelRatioF();
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget* w = d.control(i);
     if (bool(stale_[i]) != d.isStale(i)) {
-      region += w->geometry();
+      changed.push_back(w->geometry());
       continue;
     }
     if (!w->control() || !w->control()->dirty()) continue;
     const kyv::Region& damage = w->control()->damage();
     if (damage.isEverything()) {
-      region += w->geometry();
+      changed.push_back(w->geometry());
       continue;
     }
-    const qreal ratio = w->devicePixelRatioF();
     for (const kyv::PixelRect& r : damage.rects()) {
       const int x0 = int(std::floor(r.x0 / ratio)), y0 = int(std::floor(r.y0 / ratio));
       const int x1 = int(std::ceil(r.x1 / ratio)), y1 = int(std::ceil(r.y1 / ratio));
-      region += QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry();
+      changed.push_back(QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry());
     }
   }
   // A hidden screen gets no paint events, so a label whose text a reading changed is
@@ -427,9 +494,9 @@ QRegion WebFrames::changedSinceLastFrame() {
     const QLabel* label = d.labels()[i];
     if (label->text() == labelTexts_[i]) continue;
     labelTexts_[i] = label->text();
-    region += label->geometry();
+    changed.push_back(label->geometry());
   }
-  return region & QRect(QPoint(), d.size());
+  return unionOf(std::move(changed)) & QRect(QPoint(), d.size());
 }
 
 QRegion WebFrames::findMoves(const QRegion& region, std::vector<Part>& parts) {
@@ -466,6 +533,7 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
   };
   for (const QRect& area : region) {
     for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
+      if (differing(picture_, scratch_, QRect(area.left(), ty, area.width(), kTile) & area).isNull()) continue;
       QRect run;
       int unchanged = 0;  // tiles since the run's last change
       for (int tx = area.left() / kTile * kTile; tx <= area.right(); tx += kTile) {
@@ -491,10 +559,14 @@ void WebFrames::tick() {
   if (picture_.isNull()) renderWhole();
   const QRegion region = changedSinceLastFrame();
   if (!region.isEmpty()) {
-    renderInto(scratch_, region);
+    // A control's picture made anew is copied whole, beyond its damage.
+    const QRegion copied = copyControlPictures();
+    const QRegion drawnByQt = region - copied;
+    if (!drawnByQt.isEmpty()) renderInto(scratch_, drawnByQt);
+    const QRegion changed = region + copied;
     std::vector<Part> parts;
-    const QRegion moved = findMoves(region, parts);
-    differingTiles(region + moved, parts);
+    const QRegion moved = findMoves(changed, parts);
+    differingTiles(changed + moved, parts);
     if (!parts.empty()) {
       whole_.clear();
       emit frame(encodeFrame(picture_, parts));

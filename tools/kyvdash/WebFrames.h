@@ -80,6 +80,12 @@ class WebFrames : public QObject {
   void tick();
   QRegion changedSinceLastFrame();
   void renderInto(QImage& image, const QRegion& region);
+  // Copies into scratch_ what changed of each control Qt need not draw (the control alone
+  // at its place, unmarked, at one device pixel a pixel, opaque) straight from the
+  // control's own picture; returns the pixels copied.
+  QRegion copyControlPictures();
+  // Whether control `index` has changes copyControlPictures may copy.
+  bool copiesDirectly(int index) const;
   // The picture rendered whole, and the scratch copy made equal to it.
   void renderWhole();
   void differingTiles(const QRegion& region, std::vector<Part>& parts);
@@ -101,6 +107,7 @@ class WebFrames : public QObject {
   std::vector<QString> tooltips_;
   std::vector<QString> labelTexts_;  // by label, as last rendered: a fed label changes no control
   std::vector<int> shifts_;          // by control, the last it scrolled by
+  std::vector<char> alone_;          // by control, no other widget overlaps it
   QStringList reports_;
 };
 

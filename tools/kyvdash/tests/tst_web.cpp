@@ -205,6 +205,54 @@ class TestWeb : public QObject {
     for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
   }
 
+  // The frames add up to the screen as Qt paints it, checked once a change has settled,
+  // with no paint of the screen in between: controls alone at their place are copied
+  // from their own pictures, one under a label is drawn through Qt, a scrolling one moved.
+  void framesAddUpToTheScreenUnpainted() {
+    QFile f(dir.filePath(QStringLiteral("overlap.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"sources": {"in": {"type": "stdin"}},
+      "labels": [{"text": "over the bar", "rect": [60, 900, 1500, 300]}],
+      "controls": [
+        {"name": "bar", "class": "KyvHStatus.Hstat", "rect": [60, 800, 1800, 360], "feed": {"source": "in", "field": "b"}},
+        {"name": "graph", "class": "KyvMovingBars.KyvMovingBar", "rect": [60, 1300, 1800, 1500], "feed": {"source": "in", "field": "g"}},
+        {"name": "trace", "class": "KyvPulse.HeartBeat", "rect": [2000, 1300, 1800, 1500], "feed": {"source": "in", "field": "h"}},
+        {"name": "digits", "class": "Kyv4Digit.fourseg", "rect": [2000, 60, 1800, 585], "feed": {"source": "in", "field": "d"}}
+      ]})");
+    f.close();
+    int pipeFds[2];
+    QCOMPARE(::pipe(pipeFds), 0);
+    Runner own(f.fileName());
+    own.setStdinFd(pipeFds[0]);
+    QStringList errors;
+    QVERIFY2(own.start(&errors), qPrintable(errors.join(u'\n')));
+    WebFrames frames(own, 30);
+    QImage picture;
+    int moves = 0, count = 0;
+    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+      ++count;
+      std::vector<WebFrames::Part> parts;
+      QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+      for (const auto& p : parts) moves += p.from.has_value();
+    });
+    frames.setActive(true);
+    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    for (int round = 0; round < 8; ++round) {
+      const QByteArray lines =
+          "b " + QByteArray::number(round * 37 % 90 + 5) + "\ng " + QByteArray::number(round * 29 % 90 + 5) + "\nh " +
+          QByteArray::number(round * 53 % 90 + 5) + "\nd " + QByteArray::number(round * 1111 + 7) + '\n';
+      const int before = count;
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return count > before; }, 5000));
+      QTest::qWait(200);  // the frame of every value, and then no more
+      QCOMPARE(picture, own.dashboard()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+    QVERIFY(moves > 0);
+    frames.setActive(false);
+    ::close(pipeFds[1]);
+    ::close(pipeFds[0]);
+  }
+
   // --serve and its company on the command line: loopback unless told, a token or
   // --no-token asked for elsewhere, wrong values and combinations refused.
   void serveOptions_data() {
