@@ -182,12 +182,12 @@ void packRgb(const QImage& image, const std::vector<AtlasPlace>& places, QSize s
   }
 }
 
-// `size` bytes at `data` as a zlib stream. Level 7 with zlib's largest hash table: on a
-// frame's few flat colours it costs little more than the default and finds the repeats of
-// glyphs and bars a little further back.
+// `size` bytes at `data` as a zlib stream. zlib's default level with its largest hash
+// table, which finds the repeats of glyphs and bars a little further back; level 7 made
+// frames no smaller, levels 4 and 5 a tenth larger for about the same time.
 QByteArray deflated(const uchar* data, size_t size) {
   z_stream z{};
-  if (deflateInit2(&z, 7, Z_DEFLATED, MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  if (deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
   QByteArray out(qsizetype(deflateBound(&z, uLong(size))), Qt::Uninitialized);
   z.next_in = const_cast<Bytef*>(data);
   z.avail_in = uInt(size);
@@ -353,6 +353,74 @@ std::vector<WebFrames::Part> narrowed(const std::vector<WebFrames::Part>& parts)
     }
   }
   return out;
+}
+
+// Up to 257 distinct colours, looked up in a small open-addressed table.
+class Colours {
+ public:
+  Colours() { used_.fill(false); }
+  bool contains(QRgb c) const { return used_[slotOf(c)]; }
+  void add(QRgb c) {
+    const unsigned slot = slotOf(c);
+    if (used_[slot]) return;
+    used_[slot] = true;
+    keys_[slot] = c;
+    list_.push_back(c);
+  }
+  const std::vector<QRgb>& list() const { return list_; }
+
+ private:
+  static constexpr unsigned kSlots = 1024;  // a power of two, well above 257 colours
+  unsigned slotOf(QRgb c) const {
+    unsigned slot = (c * 2654435761u) >> 22 & (kSlots - 1);
+    while (used_[slot] && keys_[slot] != c) slot = (slot + 1) & (kSlots - 1);
+    return slot;
+  }
+  std::array<QRgb, kSlots> keys_{};
+  std::array<bool, kSlots> used_{};
+  std::vector<QRgb> list_;
+};
+
+// The colours of rectangle `r` of `image`, at most 257 of them (257: more than an atlas
+// of colour indexes holds).
+Colours coloursOf(const QImage& image, const QRect& r) {
+  Colours colours;
+  QRgb last = 0;
+  bool any = false;
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = r.left(); x <= r.right(); ++x) {
+      if (any && row[x] == last) continue;
+      colours.add(row[x]);
+      if (colours.list().size() > 256) return colours;
+      last = row[x];
+      any = true;
+    }
+  }
+  return colours;
+}
+
+// `parts` in groups of at most 256 colours each: parts are added to a group while their
+// colours fit, and start the next when they do not. The moved parts go in the first.
+std::vector<std::vector<WebFrames::Part>> inFramesOfIndexes(const QImage& image,
+                                                            const std::vector<WebFrames::Part>& parts) {
+  std::vector<std::vector<WebFrames::Part>> frames(1);
+  for (const auto& p : parts)
+    if (p.from) frames.back().push_back(p);
+  Colours shared;
+  for (const auto& p : parts) {
+    if (p.from) continue;
+    const Colours own = coloursOf(image, p.to);
+    size_t added = 0;
+    for (QRgb c : own.list()) added += !shared.contains(c);
+    if (shared.list().size() + added > 256 && !shared.list().empty()) {
+      frames.emplace_back();
+      shared = Colours();
+    }
+    for (QRgb c : own.list()) shared.add(c);
+    frames.back().push_back(p);
+  }
+  return frames;
 }
 
 }  // namespace
@@ -569,7 +637,7 @@ void WebFrames::tick() {
     differingTiles(changed + moved, parts);
     if (!parts.empty()) {
       whole_.clear();
-      emit frame(encodeFrame(picture_, parts));
+      for (const QByteArray& message : encodeFrames(picture_, parts)) emit frame(message);
     }
   }
   checkState();
@@ -630,6 +698,12 @@ QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& 
   out += zlibTable;
   put<quint32>(out, atlas.size());
   return out + atlas;
+}
+
+std::vector<QByteArray> WebFrames::encodeFrames(const QImage& image, const std::vector<Part>& parts) {
+  std::vector<QByteArray> messages;
+  for (const std::vector<Part>& some : inFramesOfIndexes(image, parts)) messages.push_back(encodeFrame(image, some));
+  return messages;
 }
 
 QByteArray WebFrames::encodePng(const QImage& image) { return png(fewestBytes(image)); }

@@ -102,6 +102,18 @@ QByteArray rawAnswer(quint16 port, const QByteArray& request, int waitMs = 3000)
   return answer + s.readAll();
 }
 
+// The colour count of frame `frame`'s atlas: 0 for one of RGB, -1 for none.
+int atlasColours(const QByteArray& frame) {
+  const auto* p = reinterpret_cast<const uchar*>(frame.constData());
+  const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
+  const uLong length = qFromBigEndian<quint32>(p + atlasAt);
+  if (length == 0) return -1;
+  std::vector<uchar> atlas(4 << 20);
+  uLongf size = uLongf(atlas.size());
+  if (uncompress(atlas.data(), &size, p + atlasAt + 4, length) != Z_OK || size < 6) return -1;
+  return qFromBigEndian<quint16>(atlas.data() + 4);
+}
+
 QImage rgb(const QByteArray& png) { return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32); }
 
 }  // namespace
@@ -176,6 +188,29 @@ class TestWeb : public QObject {
       altered[altered.size() - 5] = char(altered[altered.size() - 5] ^ 0x5a);
       QVERIFY(!WebFrames::applyFrame(broken, altered));
     }
+  }
+
+  // Parts of more colours between them than an atlas of indexes holds go as several
+  // frames of indexes rather than one of RGB; together they carry every pixel.
+  void manyColoursMakeSeveralFramesOfIndexes() {
+    QImage after(300, 40, QImage::Format_RGB32), before(300, 40, QImage::Format_RGB32);
+    before.fill(Qt::black);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 300; ++x) after.setPixel(x, y, qRgb(x / 50 * 40, x % 50 * 2 + y % 2, 7));  // 100 a part
+    std::vector<WebFrames::Part> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
+    for (int i = 0; i < 6; ++i) parts.push_back({QRect(i * 50, 0, 50, 30), std::nullopt});
+    const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+    QCOMPARE(frames.size(), size_t(3));  // two parts a frame: 200 colours
+    QImage picture = before;
+    for (const QByteArray& f : frames) {
+      QVERIFY(atlasColours(f) > 0);
+      QVERIFY(WebFrames::applyFrame(picture, f));
+    }
+    QCOMPARE(picture.copy(0, 0, 300, 30), after.copy(0, 0, 300, 30));
+    std::vector<WebFrames::Part> first;
+    QVERIFY(WebFrames::applyFrame(picture, frames[0], &first));
+    QVERIFY(first[0].from.has_value());
+    QCOMPARE(WebFrames::encodeFrames(after, {parts[1]}).size(), size_t(1));
   }
 
   // A frame's atlas holds little but the changed pixels: one wide change and many narrow
