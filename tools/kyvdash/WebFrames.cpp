@@ -524,7 +524,7 @@ QRegion WebFrames::copyControlPictures() {
         picture.format() != QImage::Format_ARGB32_Premultiplied)
       continue;
     const QRect shown = picture.rect() & w->rect() & QRect(-w->pos(), scratch_.size());
-    const QRegion copiedHere = repainted & shown;
+    const QRegion copiedHere = shown.contains(repainted.boundingRect()) ? repainted : repainted & shown;
     for (const QRect& r : copiedHere)
       if (copyOpaque(scratch_, r.topLeft() + w->pos(), picture, r)) copied.push_back(r.translated(w->pos()));
   }
@@ -601,10 +601,12 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
   };
   for (const QRect& area : region) {
     for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
-      if (differing(picture_, scratch_, QRect(area.left(), ty, area.width(), kTile) & area).isNull()) continue;
+      // Only the tiles of the band's changes are looked at.
+      const QRect band = differing(picture_, scratch_, QRect(area.left(), ty, area.width(), kTile) & area);
+      if (band.isNull()) continue;
       QRect run;
       int unchanged = 0;  // tiles since the run's last change
-      for (int tx = area.left() / kTile * kTile; tx <= area.right(); tx += kTile) {
+      for (int tx = band.left() / kTile * kTile; tx <= band.right(); tx += kTile) {
         const QRect tile = QRect(tx, ty, kTile, kTile) & area;
         const QRect changed = differing(picture_, scratch_, tile);
         if (!changed.isNull()) {
