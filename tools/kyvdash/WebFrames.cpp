@@ -290,16 +290,35 @@ QImage unpackAtlas(const QByteArray& bytes) {
   return atlas;
 }
 
+// Whether all `count` pixels at `pixels` are opaque: their alpha bytes ANDed two pixels a
+// word, four words a step.
+bool allOpaque(const QRgb* pixels, int count) {
+  constexpr quint64 kAlphas = 0xff000000ff000000ull;
+  quint64 a = kAlphas, b = kAlphas, c = kAlphas, d = kAlphas;
+  int x = 0;
+  for (; x + 8 <= count; x += 8) {
+    quint64 w[4];
+    std::memcpy(w, pixels + x, sizeof w);
+    a &= w[0];
+    b &= w[1];
+    c &= w[2];
+    d &= w[3];
+  }
+  QRgb rest = 0xff000000;
+  for (; x < count; ++x) rest &= pixels[x];
+  return (a & b & c & d & kAlphas) == kAlphas && qAlpha(rest) == 255;
+}
+
 // Copies rectangle `r` of `from` (ARGB32 premultiplied) to `to` (RGB32) at `at`: an opaque
 // pixel is the same there. Returns false, with the pixels copied, where one is not opaque.
 bool copyOpaque(QImage& to, QPoint at, const QImage& from, const QRect& r) {
-  QRgb all = 0xffffffff;
+  bool opaque = true;
   for (int y = 0; y < r.height(); ++y) {
     const auto* in = reinterpret_cast<const QRgb*>(from.constScanLine(r.top() + y)) + r.left();
-    auto* out = reinterpret_cast<QRgb*>(to.scanLine(at.y() + y)) + at.x();
-    for (int x = 0; x < r.width(); ++x) all &= out[x] = in[x];
+    std::memcpy(to.scanLine(at.y() + y) + at.x() * 4, in, size_t(r.width()) * 4);
+    opaque = opaque && allOpaque(in, r.width());
   }
-  return qAlpha(all) == 255;
+  return opaque;
 }
 
 // The union of `rects`, merged in pairs: adding them to a region one by one costs a pass
