@@ -283,6 +283,14 @@ class TestWeb : public QObject {
       QCOMPARE(picture, own.dashboard()->grab().toImage().convertToFormat(QImage::Format_RGB32));
     }
     QVERIFY(moves > 0);
+    // A reading the digits cannot show hatches them in red, and one they show clears the
+    // hatching: both reach the page.
+    for (const QByteArray& lines : {QByteArray("d 123456\n"), QByteArray("d 42\n")}) {
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return own.dashboard()->isUnshown(3) == lines.startsWith("d 1"); }, 5000));
+      QTest::qWait(200);
+      QCOMPARE(picture, own.dashboard()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
     frames.setActive(false);
     ::close(pipeFds[1]);
     ::close(pipeFds[0]);
