@@ -403,18 +403,8 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   }
   try {
     const qreal ratio = devicePixelRatioF();
-    const bool resized = image_.isNull() || image_.devicePixelRatio() != ratio ||
-                         image_.width() != devicePixels(extent().width(), ratio) ||
-                         image_.height() != devicePixels(extent().height(), ratio);
-    if (resized) {
-      image_ = QImage();
-      image_ = renderImage(*control_, ratio, &colourPalette_);
-    } else if (control_->dirty()) {
-      const kyv::Region& damage = control_->damage();
-      const QRegion unshown = (damage.isEverything() ? QRegion(rect()) : logical(damage, ratio)) - event->region();
-      paintInto(image_, *control_, ratio, &colourPalette_, true);
-      if (!unshown.isEmpty()) update(unshown);
-    }
+    const QRegion unshown = refreshImage(ratio) - event->region();
+    if (!unshown.isEmpty()) update(unshown);
     drawExposed(painter, event->region(), ratio);
     paintError_.clear();
     return;
@@ -427,6 +417,36 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   control_->clearDirty();
   painter.setPen(QPen(palette().color(QPalette::Mid), 1));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+QRegion ControlWidget::refreshImage(qreal ratio) {
+  const bool resized = image_.isNull() || image_.devicePixelRatio() != ratio ||
+                       image_.width() != devicePixels(extent().width(), ratio) ||
+                       image_.height() != devicePixels(extent().height(), ratio);
+  if (resized) {
+    image_ = QImage();
+    image_ = renderImage(*control_, ratio, &colourPalette_);
+    return rect();
+  }
+  if (!control_->dirty()) return {};
+  const kyv::Region& damage = control_->damage();
+  const QRegion repainted = damage.isEverything() ? QRegion(rect()) : logical(damage, ratio);
+  paintInto(image_, *control_, ratio, &colourPalette_, true);
+  return repainted;
+}
+
+const QImage& ControlWidget::upToDatePicture(QRegion* repainted) {
+  static const QImage none;
+  if (repainted) *repainted = QRegion();
+  if (!control_) return none;
+  try {
+    const QRegion changed = refreshImage(devicePixelRatioF());
+    if (repainted) *repainted = changed;
+    return image_;
+  } catch (const std::exception&) {
+    image_ = QImage();
+    return none;
+  }
 }
 
 // At a whole-number ratio only the exposed rectangles are copied, each a plain copy of

@@ -25,6 +25,7 @@
 //   bar.call("incbar", reading);                   // throws kyv::Error on failure
 #include <QColor>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -144,6 +145,14 @@ class KYVQT_API ControlWidget : public QWidget {
   // widget's size policy lets layouts shrink it this far and no further.
   QSize minimumSizeHint() const override;
 
+  // The control's picture as the widget shows it (its device pixel ratio, transparent
+  // outside the control's extent), brought up to date now as a paint would: only the
+  // damage repainted. The widget still shows the change at its next paint. `repainted`
+  // receives the logical pixels that changed (the whole widget when the picture was made
+  // anew). Null when there is no control or the picture cannot be made (the next paint
+  // reports why).
+  const QImage& upToDatePicture(QRegion* repainted = nullptr);
+
   // The palette system colours resolve through: systemColours() of the widget's QPalette.
   const kyv::Palette& colourPalette() const { return colourPalette_; }
 
@@ -187,6 +196,10 @@ class KYVQT_API ControlWidget : public QWidget {
   bool attempt(const QString& member, Call&& call);
   QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
+  // Brings image_ up to date at `ratio`: made anew for a new size or ratio, else only the
+  // control's damage repainted. Returns the logical pixels that changed (the widget's
+  // rectangle when made anew). Raises what the renderer raises.
+  QRegion refreshImage(qreal ratio);
   // Copies the exposed part of the control's picture to the widget.
   void drawExposed(QPainter& painter, const QRegion& exposed, qreal ratio);
   void paintFailed(const QString& kind, const QString& message);

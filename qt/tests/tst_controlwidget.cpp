@@ -274,6 +274,36 @@ class TestControlWidget : public QObject {
     for (int y = 0; y < shown.height(); ++y)
       for (int x = 0; x < shown.width(); ++x) QCOMPARE(shown.pixel(x, y), drawn.pixel(x, y));
   }
+
+  // The kept picture brought up to date without a paint: what changed is repainted and
+  // named, the picture is the renderer's whole one, and the widget, hidden meanwhile,
+  // shows the change when it next paints.
+  void bringsItsPictureUpToDateWithoutAPaint() {
+    ControlWidget none;
+    QVERIFY(none.upToDatePicture().isNull());
+    ControlWidget w;
+    QVERIFY(w.create(kBar));
+    Variant first(int16_t(30));
+    w.call("incbar", first);
+    QRegion repainted;
+    const qreal ratio = w.devicePixelRatioF();
+    QCOMPARE(w.upToDatePicture(&repainted).devicePixelRatio(), ratio);
+    QCOMPARE(repainted, QRegion(w.rect()));  // made anew
+    Variant next(int16_t(35));
+    w.call("incbar", next);
+    QVERIFY(w.control()->dirty());
+    const QImage& picture = w.upToDatePicture(&repainted);
+    QVERIFY(!w.control()->dirty());
+    QVERIFY(!repainted.isEmpty());
+    QVERIFY(pixelsIn(repainted) * 5 < w.width() * w.height());
+    const QImage drawn = kyvqt::renderImage(*w.control(), ratio, &w.colourPalette());
+    QCOMPARE(picture, drawn);
+    w.upToDatePicture(&repainted);
+    QVERIFY(repainted.isEmpty());  // nothing changed since
+    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) QCOMPARE(shown.pixel(x, y), drawn.pixel(x, y));
+  }
 };
 
 QTEST_MAIN(TestControlWidget)

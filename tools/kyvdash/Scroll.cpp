@@ -7,19 +7,22 @@ namespace {
 
 constexpr int kSampleRows = 8;
 
-// The share of the sampled rows' pixels of `area` for which after(x, y) == before(x + dx, y).
-double matching(const QImage& before, const QImage& after, const QRect& area, int dx) {
-  int same = 0, compared = 0;
+// The share of the sampled rows' pixels of `area` for which after(x, y) == before(x + dx, y);
+// 0 as soon as more than `1 - atLeast` of them are known to differ.
+double matching(const QImage& before, const QImage& after, const QRect& area, int dx, double atLeast = 0) {
   const int step = std::max(1, area.height() / kSampleRows);
+  const int perRow = std::max(0, area.width() - dx);
+  const int rows = (area.height() - 1 - step / 2) / step + 1;
+  const int allowed = int((1 - atLeast) * rows * perRow + 1e-6);  // differing pixels before giving up
+  int differing = 0, compared = 0;
   for (int y = area.top() + step / 2; y <= area.bottom(); y += step) {
-    const auto* a = reinterpret_cast<const QRgb*>(after.constScanLine(y));
-    const auto* b = reinterpret_cast<const QRgb*>(before.constScanLine(y));
-    for (int x = area.left(); x + dx <= area.right(); ++x) {
-      same += a[x] == b[x + dx];
-      ++compared;
-    }
+    const auto* a = reinterpret_cast<const QRgb*>(after.constScanLine(y)) + area.left();
+    const auto* b = reinterpret_cast<const QRgb*>(before.constScanLine(y)) + area.left() + dx;
+    for (int x = 0; x < perRow; ++x) differing += a[x] != b[x];
+    compared += perRow;
+    if (differing > allowed) return 0;
   }
-  return compared ? double(same) / compared : 0;
+  return compared ? double(compared - differing) / compared : 0;
 }
 
 }  // namespace
@@ -35,7 +38,7 @@ int leftShift(const QImage& before, const QImage& after, const QRect& area, int 
   int best = 0;
   double bestShare = still;
   for (int dx = 1; dx <= std::min(maxShift, area.width() / 2); ++dx) {
-    const double share = matching(before, after, area, dx);
+    const double share = matching(before, after, area, dx, std::max(0.8, bestShare));
     if (share > bestShare) {
       best = dx;
       bestShare = share;

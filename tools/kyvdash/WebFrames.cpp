@@ -48,13 +48,13 @@ void put(QByteArray& out, T value) {
 QRect differing(const QImage& a, const QImage& b, const QRect& r) {
   QRect box;
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-    const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-    if (std::memcmp(pa + r.left(), pb + r.left(), size_t(r.width()) * 4) == 0) continue;
-    int left = r.left(), right = r.right();
+    const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y)) + r.left();
+    const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y)) + r.left();
+    if (std::memcmp(pa, pb, size_t(r.width()) * 4) == 0) continue;
+    int left = 0, right = r.width() - 1;
     while (pa[left] == pb[left]) ++left;
     while (pa[right] == pb[right]) --right;
-    box |= QRect(left, y, right - left + 1, 1);
+    box |= QRect(r.left() + left, y, right - left + 1, 1);
   }
   return box;
 }
@@ -182,12 +182,12 @@ void packRgb(const QImage& image, const std::vector<AtlasPlace>& places, QSize s
   }
 }
 
-// `size` bytes at `data` as a zlib stream. Level 7 with zlib's largest hash table: on a
-// frame's few flat colours it costs little more than the default and finds the repeats of
-// glyphs and bars a little further back.
+// `size` bytes at `data` as a zlib stream. zlib's default level with its largest hash
+// table, which finds the repeats of glyphs and bars a little further back; level 7 made
+// frames no smaller, levels 4 and 5 a tenth larger for about the same time.
 QByteArray deflated(const uchar* data, size_t size) {
   z_stream z{};
-  if (deflateInit2(&z, 7, Z_DEFLATED, MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  if (deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) return {};
   QByteArray out(qsizetype(deflateBound(&z, uLong(size))), Qt::Uninitialized);
   z.next_in = const_cast<Bytef*>(data);
   z.avail_in = uInt(size);
@@ -290,6 +290,60 @@ QImage unpackAtlas(const QByteArray& bytes) {
   return atlas;
 }
 
+// Whether all `count` pixels at `pixels` are opaque: their alpha bytes ANDed two pixels a
+// word, four words a step.
+bool allOpaque(const QRgb* pixels, int count) {
+  constexpr quint64 kAlphas = 0xff000000ff000000ull;
+  quint64 a = kAlphas, b = kAlphas, c = kAlphas, d = kAlphas;
+  int x = 0;
+  for (; x + 8 <= count; x += 8) {
+    quint64 w[4];
+    std::memcpy(w, pixels + x, sizeof w);
+    a &= w[0];
+    b &= w[1];
+    c &= w[2];
+    d &= w[3];
+  }
+  QRgb rest = 0xff000000;
+  for (; x < count; ++x) rest &= pixels[x];
+  return (a & b & c & d & kAlphas) == kAlphas && qAlpha(rest) == 255;
+}
+
+// Copies rectangle `r` of `from` (ARGB32 premultiplied) to `to` (RGB32) at `at`: an opaque
+// pixel is the same there. Returns false, with the pixels copied, where one is not opaque.
+bool copyOpaque(QImage& to, QPoint at, const QImage& from, const QRect& r) {
+  bool opaque = true;
+  for (int y = 0; y < r.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(from.constScanLine(r.top() + y)) + r.left();
+    std::memcpy(to.scanLine(at.y() + y) + at.x() * 4, in, size_t(r.width()) * 4);
+    opaque = opaque && allOpaque(in, r.width());
+  }
+  return opaque;
+}
+
+// The union of `rects`, merged in pairs: adding them to a region one by one costs a pass
+// over all it holds for each.
+QRegion unionOf(std::vector<QRect> rects) {
+  std::vector<QRegion> regions;
+  regions.reserve(rects.size());
+  for (const QRect& r : rects)
+    if (!r.isEmpty()) regions.emplace_back(r);
+  while (regions.size() > 1) {
+    size_t kept = 0;
+    for (size_t i = 0; i < regions.size(); i += 2)
+      regions[kept++] = i + 1 < regions.size() ? regions[i].united(regions[i + 1]) : regions[i];
+    regions.resize(kept);
+  }
+  return regions.empty() ? QRegion() : regions.front();
+}
+
+// Whether `rects[i]` overlaps another of `rects`.
+bool overlapsAnother(const std::vector<QRect>& rects, size_t i) {
+  for (size_t j = 0; j < rects.size(); ++j)
+    if (j != i && rects[i].intersects(rects[j])) return true;
+  return false;
+}
+
 void copyRect(QImage& to, const QImage& from, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y)
     std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, size_t(r.width()) * 4);
@@ -318,6 +372,74 @@ std::vector<WebFrames::Part> narrowed(const std::vector<WebFrames::Part>& parts)
     }
   }
   return out;
+}
+
+// Up to 257 distinct colours, looked up in a small open-addressed table.
+class Colours {
+ public:
+  Colours() { used_.fill(false); }
+  bool contains(QRgb c) const { return used_[slotOf(c)]; }
+  void add(QRgb c) {
+    const unsigned slot = slotOf(c);
+    if (used_[slot]) return;
+    used_[slot] = true;
+    keys_[slot] = c;
+    list_.push_back(c);
+  }
+  const std::vector<QRgb>& list() const { return list_; }
+
+ private:
+  static constexpr unsigned kSlots = 1024;  // a power of two, well above 257 colours
+  unsigned slotOf(QRgb c) const {
+    unsigned slot = (c * 2654435761u) >> 22 & (kSlots - 1);
+    while (used_[slot] && keys_[slot] != c) slot = (slot + 1) & (kSlots - 1);
+    return slot;
+  }
+  std::array<QRgb, kSlots> keys_{};
+  std::array<bool, kSlots> used_{};
+  std::vector<QRgb> list_;
+};
+
+// The colours of rectangle `r` of `image`, at most 257 of them (257: more than an atlas
+// of colour indexes holds).
+Colours coloursOf(const QImage& image, const QRect& r) {
+  Colours colours;
+  QRgb last = 0;
+  bool any = false;
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = r.left(); x <= r.right(); ++x) {
+      if (any && row[x] == last) continue;
+      colours.add(row[x]);
+      if (colours.list().size() > 256) return colours;
+      last = row[x];
+      any = true;
+    }
+  }
+  return colours;
+}
+
+// `parts` in groups of at most 256 colours each: parts are added to a group while their
+// colours fit, and start the next when they do not. The moved parts go in the first.
+std::vector<std::vector<WebFrames::Part>> inFramesOfIndexes(const QImage& image,
+                                                            const std::vector<WebFrames::Part>& parts) {
+  std::vector<std::vector<WebFrames::Part>> frames(1);
+  for (const auto& p : parts)
+    if (p.from) frames.back().push_back(p);
+  Colours shared;
+  for (const auto& p : parts) {
+    if (p.from) continue;
+    const Colours own = coloursOf(image, p.to);
+    size_t added = 0;
+    for (QRgb c : own.list()) added += !shared.contains(c);
+    if (shared.list().size() + added > 256 && !shared.list().empty()) {
+      frames.emplace_back();
+      shared = Colours();
+    }
+    for (QRgb c : own.list()) shared.add(c);
+    frames.back().push_back(p);
+  }
+  return frames;
 }
 
 }  // namespace
@@ -355,6 +477,11 @@ void WebFrames::attach(Dashboard* d) {
     tooltips_[i] = d->control(i)->toolTip();
   }
   for (const QLabel* label : d->labels()) labelTexts_.push_back(label->text());
+  std::vector<QRect> places;
+  for (int i = 0; i < d->count(); ++i) places.push_back(d->control(i)->geometry());
+  for (const QLabel* label : d->labels()) places.push_back(label->geometry());
+  alone_.assign(d->count(), 0);
+  for (int i = 0; i < d->count(); ++i) alone_[i] = !overlapsAnother(places, size_t(i));
   if (active_) renderWhole();
 }
 
@@ -396,29 +523,56 @@ void WebFrames::renderInto(QImage& image, const QRegion& region) {
   rendering_ = false;
 }
 
+bool WebFrames::copiesDirectly(int i) const {
+  const Dashboard& d = *dashboard_;
+  const kyvqt::ControlWidget* w = d.control(i);
+  return alone_[i] && !d.isMarked(i) && bool(stale_[i]) == d.isStale(i) && w->control() && w->control()->dirty() &&
+         !w->isHidden();
+}
+
+QRegion WebFrames::copyControlPictures() {
+  Dashboard& d = *dashboard_;
+  if (d.devicePixelRatioF() != 1.0) return {};
+  std::vector<QRect> copied;
+  for (int i = 0; i < d.count(); ++i) {
+    if (!copiesDirectly(i)) continue;
+    kyvqt::ControlWidget* w = d.control(i);
+    QRegion repainted;
+    const QImage& picture = w->upToDatePicture(&repainted);
+    if (picture.isNull() || picture.devicePixelRatio() != 1.0 ||
+        picture.format() != QImage::Format_ARGB32_Premultiplied)
+      continue;
+    const QRect shown = picture.rect() & w->rect() & QRect(-w->pos(), scratch_.size());
+    const QRegion copiedHere = shown.contains(repainted.boundingRect()) ? repainted : repainted & shown;
+    for (const QRect& r : copiedHere)
+      if (copyOpaque(scratch_, r.topLeft() + w->pos(), picture, r)) copied.push_back(r.translated(w->pos()));
+  }
+  return unionOf(std::move(copied));
+}
+
 // What may look different since the last frame: what Qt painted, the damage of each
 // control with a change not yet painted, each control whose stale mark came or went.
 QRegion WebFrames::changedSinceLastFrame() {
-  QRegion region = painted_;
+  std::vector<QRect> changed(painted_.begin(), painted_.end());
   painted_ = QRegion();
   Dashboard& d = *dashboard_;
+  const qreal ratio = d.devicePixelRatioF();
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget* w = d.control(i);
     if (bool(stale_[i]) != d.isStale(i)) {
-      region += w->geometry();
+      changed.push_back(w->geometry());
       continue;
     }
     if (!w->control() || !w->control()->dirty()) continue;
     const kyv::Region& damage = w->control()->damage();
     if (damage.isEverything()) {
-      region += w->geometry();
+      changed.push_back(w->geometry());
       continue;
     }
-    const qreal ratio = w->devicePixelRatioF();
     for (const kyv::PixelRect& r : damage.rects()) {
       const int x0 = int(std::floor(r.x0 / ratio)), y0 = int(std::floor(r.y0 / ratio));
       const int x1 = int(std::ceil(r.x1 / ratio)), y1 = int(std::ceil(r.y1 / ratio));
-      region += QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry();
+      changed.push_back(QRect(x0, y0, x1 - x0, y1 - y0).translated(w->pos()) & w->geometry());
     }
   }
   // A hidden screen gets no paint events, so a label whose text a reading changed is
@@ -427,9 +581,9 @@ QRegion WebFrames::changedSinceLastFrame() {
     const QLabel* label = d.labels()[i];
     if (label->text() == labelTexts_[i]) continue;
     labelTexts_[i] = label->text();
-    region += label->geometry();
+    changed.push_back(label->geometry());
   }
-  return region & QRect(QPoint(), d.size());
+  return unionOf(std::move(changed)) & QRect(QPoint(), d.size());
 }
 
 QRegion WebFrames::findMoves(const QRegion& region, std::vector<Part>& parts) {
@@ -466,9 +620,12 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<Part>& out) {
   };
   for (const QRect& area : region) {
     for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
+      // Only the tiles of the band's changes are looked at.
+      const QRect band = differing(picture_, scratch_, QRect(area.left(), ty, area.width(), kTile) & area);
+      if (band.isNull()) continue;
       QRect run;
       int unchanged = 0;  // tiles since the run's last change
-      for (int tx = area.left() / kTile * kTile; tx <= area.right(); tx += kTile) {
+      for (int tx = band.left() / kTile * kTile; tx <= band.right(); tx += kTile) {
         const QRect tile = QRect(tx, ty, kTile, kTile) & area;
         const QRect changed = differing(picture_, scratch_, tile);
         if (!changed.isNull()) {
@@ -491,13 +648,17 @@ void WebFrames::tick() {
   if (picture_.isNull()) renderWhole();
   const QRegion region = changedSinceLastFrame();
   if (!region.isEmpty()) {
-    renderInto(scratch_, region);
+    // A control's picture made anew is copied whole, beyond its damage.
+    const QRegion copied = copyControlPictures();
+    const QRegion drawnByQt = region - copied;
+    if (!drawnByQt.isEmpty()) renderInto(scratch_, drawnByQt);
+    const QRegion changed = region + copied;
     std::vector<Part> parts;
-    const QRegion moved = findMoves(region, parts);
-    differingTiles(region + moved, parts);
+    const QRegion moved = findMoves(changed, parts);
+    differingTiles(changed + moved, parts);
     if (!parts.empty()) {
       whole_.clear();
-      emit frame(encodeFrame(picture_, parts));
+      for (const QByteArray& message : encodeFrames(picture_, parts)) emit frame(message);
     }
   }
   checkState();
@@ -558,6 +719,12 @@ QByteArray WebFrames::encodeFrame(const QImage& image, const std::vector<Part>& 
   out += zlibTable;
   put<quint32>(out, atlas.size());
   return out + atlas;
+}
+
+std::vector<QByteArray> WebFrames::encodeFrames(const QImage& image, const std::vector<Part>& parts) {
+  std::vector<QByteArray> messages;
+  for (const std::vector<Part>& some : inFramesOfIndexes(image, parts)) messages.push_back(encodeFrame(image, some));
+  return messages;
 }
 
 QByteArray WebFrames::encodePng(const QImage& image) { return png(fewestBytes(image)); }

@@ -1,11 +1,12 @@
 #pragma once
 // WebFrames: the dashboard's picture as browsers are sent it. It keeps a copy of the
 // picture, learns what changed (paints of the dashboard's widgets, controls waiting to be
-// painted, stale marks coming and going), renders only that, and sends only the tiles
-// whose pixels differ from the copy, at most `fps` times a second, each frame once for all
-// pages. It renders nothing while no page watches.
+// painted, stale marks coming and going), renders only that (a control alone at its place
+// copied from its own picture, the rest through Qt), and sends only the tiles whose pixels
+// differ from the copy, at most `fps` times a second, each frame once for all pages (as
+// several messages when its colours exceed 256). It renders nothing while no page watches.
 //
-// A frame is one binary message: "KYVF", a 16-bit count of rectangles, the 32-bit length
+// A frame message is one binary message: "KYVF", a 16-bit count of rectangles, the 32-bit length
 // of the rectangles' table and the table as a zlib stream, the 32-bit length of an atlas
 // and the atlas as a zlib stream; numbers are big-endian. The table holds per rectangle
 // its x, y, width and height (16 bits each), its kind (8 bits) and an x and y (16 bits
@@ -57,6 +58,10 @@ class WebFrames : public QObject {
   };
   // The frame message of `parts`, the pixels of those not moved taken from `image`.
   static QByteArray encodeFrame(const QImage& image, const std::vector<Part>& parts);
+  // The same as frame messages whose atlases hold at most 256 colours each (colour indexes
+  // being a third of RGB's bytes): one unless the parts have more colours between them.
+  // The moved parts come in the first; a part of over 256 colours alone makes one of RGB.
+  static std::vector<QByteArray> encodeFrames(const QImage& image, const std::vector<Part>& parts);
   // `image` as a PNG, the smallest Qt writes: of 8-bit colour indexes when it has at most
   // 256 colours, else of RGB (the whole-picture baseline the frames are measured against).
   static QByteArray encodePng(const QImage& image);
@@ -80,6 +85,12 @@ class WebFrames : public QObject {
   void tick();
   QRegion changedSinceLastFrame();
   void renderInto(QImage& image, const QRegion& region);
+  // Copies into scratch_ what changed of each control Qt need not draw (the control alone
+  // at its place, unmarked, at one device pixel a pixel, opaque) straight from the
+  // control's own picture; returns the pixels copied.
+  QRegion copyControlPictures();
+  // Whether control `index` has changes copyControlPictures may copy.
+  bool copiesDirectly(int index) const;
   // The picture rendered whole, and the scratch copy made equal to it.
   void renderWhole();
   void differingTiles(const QRegion& region, std::vector<Part>& parts);
@@ -101,6 +112,7 @@ class WebFrames : public QObject {
   std::vector<QString> tooltips_;
   std::vector<QString> labelTexts_;  // by label, as last rendered: a fed label changes no control
   std::vector<int> shifts_;          // by control, the last it scrolled by
+  std::vector<char> alone_;          // by control, no other widget overlaps it
   QStringList reports_;
 };
 

@@ -94,7 +94,7 @@ QByteArray metricsText(const Runner& runner, const WebCounters& c) {
   sample(out, "kyvdash_viewers_refused_total", c.viewersRefused);
   metric(out, "kyvdash_viewers_dropped_total", "counter", "Live pages closed for falling behind.");
   sample(out, "kyvdash_viewers_dropped_total", c.viewersDropped);
-  metric(out, "kyvdash_frames_sent_total", "counter", "Frames sent, counted once a page.");
+  metric(out, "kyvdash_frames_sent_total", "counter", "Frame messages sent, counted once a page.");
   sample(out, "kyvdash_frames_sent_total", c.framesSent);
   metric(out, "kyvdash_frames_skipped_total", "counter", "Frames a page that fell behind did not get.");
   sample(out, "kyvdash_frames_skipped_total", c.framesSkipped);

@@ -102,6 +102,18 @@ QByteArray rawAnswer(quint16 port, const QByteArray& request, int waitMs = 3000)
   return answer + s.readAll();
 }
 
+// The colour count of frame `frame`'s atlas: 0 for one of RGB, -1 for none.
+int atlasColours(const QByteArray& frame) {
+  const auto* p = reinterpret_cast<const uchar*>(frame.constData());
+  const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
+  const uLong length = qFromBigEndian<quint32>(p + atlasAt);
+  if (length == 0) return -1;
+  std::vector<uchar> atlas(4 << 20);
+  uLongf size = uLongf(atlas.size());
+  if (uncompress(atlas.data(), &size, p + atlasAt + 4, length) != Z_OK || size < 6) return -1;
+  return qFromBigEndian<quint16>(atlas.data() + 4);
+}
+
 QImage rgb(const QByteArray& png) { return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32); }
 
 }  // namespace
@@ -178,6 +190,29 @@ class TestWeb : public QObject {
     }
   }
 
+  // Parts of more colours between them than an atlas of indexes holds go as several
+  // frames of indexes rather than one of RGB; together they carry every pixel.
+  void manyColoursMakeSeveralFramesOfIndexes() {
+    QImage after(300, 40, QImage::Format_RGB32), before(300, 40, QImage::Format_RGB32);
+    before.fill(Qt::black);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 300; ++x) after.setPixel(x, y, qRgb(x / 50 * 40, x % 50 * 2 + y % 2, 7));  // 100 a part
+    std::vector<WebFrames::Part> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
+    for (int i = 0; i < 6; ++i) parts.push_back({QRect(i * 50, 0, 50, 30), std::nullopt});
+    const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+    QCOMPARE(frames.size(), size_t(3));  // two parts a frame: 200 colours
+    QImage picture = before;
+    for (const QByteArray& f : frames) {
+      QVERIFY(atlasColours(f) > 0);
+      QVERIFY(WebFrames::applyFrame(picture, f));
+    }
+    QCOMPARE(picture.copy(0, 0, 300, 30), after.copy(0, 0, 300, 30));
+    std::vector<WebFrames::Part> first;
+    QVERIFY(WebFrames::applyFrame(picture, frames[0], &first));
+    QVERIFY(first[0].from.has_value());
+    QCOMPARE(WebFrames::encodeFrames(after, {parts[1]}).size(), size_t(1));
+  }
+
   // A frame's atlas holds little but the changed pixels: one wide change and many narrow
   // tall ones make an atlas about their area, not the widest times their heights.
   void atlasHoldsLittleButTheChanges() {
@@ -203,6 +238,62 @@ class TestWeb : public QObject {
     picture.fill(Qt::black);
     QVERIFY(WebFrames::applyFrame(picture, frame));
     for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
+  }
+
+  // The frames add up to the screen as Qt paints it, checked once a change has settled,
+  // with no paint of the screen in between: controls alone at their place are copied
+  // from their own pictures, one under a label is drawn through Qt, a scrolling one moved.
+  void framesAddUpToTheScreenUnpainted() {
+    QFile f(dir.filePath(QStringLiteral("overlap.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"sources": {"in": {"type": "stdin"}},
+      "labels": [{"text": "over the bar", "rect": [60, 900, 1500, 300]}],
+      "controls": [
+        {"name": "bar", "class": "KyvHStatus.Hstat", "rect": [60, 800, 1800, 360], "feed": {"source": "in", "field": "b"}},
+        {"name": "graph", "class": "KyvMovingBars.KyvMovingBar", "rect": [60, 1300, 1800, 1500], "feed": {"source": "in", "field": "g"}},
+        {"name": "trace", "class": "KyvPulse.HeartBeat", "rect": [2000, 1300, 1800, 1500], "feed": {"source": "in", "field": "h"}},
+        {"name": "digits", "class": "Kyv4Digit.fourseg", "rect": [2000, 60, 1800, 585], "feed": {"source": "in", "field": "d"}}
+      ]})");
+    f.close();
+    int pipeFds[2];
+    QCOMPARE(::pipe(pipeFds), 0);
+    Runner own(f.fileName());
+    own.setStdinFd(pipeFds[0]);
+    QStringList errors;
+    QVERIFY2(own.start(&errors), qPrintable(errors.join(u'\n')));
+    WebFrames frames(own, 30);
+    QImage picture;
+    int moves = 0, count = 0;
+    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+      ++count;
+      std::vector<WebFrames::Part> parts;
+      QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+      for (const auto& p : parts) moves += p.from.has_value();
+    });
+    frames.setActive(true);
+    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    for (int round = 0; round < 8; ++round) {
+      const QByteArray lines =
+          "b " + QByteArray::number(round * 37 % 90 + 5) + "\ng " + QByteArray::number(round * 29 % 90 + 5) + "\nh " +
+          QByteArray::number(round * 53 % 90 + 5) + "\nd " + QByteArray::number(round * 1111 + 7) + '\n';
+      const int before = count;
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return count > before; }, 5000));
+      QTest::qWait(200);  // the frame of every value, and then no more
+      QCOMPARE(picture, own.dashboard()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+    QVERIFY(moves > 0);
+    // A reading the digits cannot show hatches them in red, and one they show clears the
+    // hatching: both reach the page.
+    for (const QByteArray& lines : {QByteArray("d 123456\n"), QByteArray("d 42\n")}) {
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return own.dashboard()->isUnshown(3) == lines.startsWith("d 1"); }, 5000));
+      QTest::qWait(200);
+      QCOMPARE(picture, own.dashboard()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+    frames.setActive(false);
+    ::close(pipeFds[1]);
+    ::close(pipeFds[0]);
   }
 
   // --serve and its company on the command line: loopback unless told, a token or
