@@ -4,38 +4,15 @@
 // damage. Every control of the family is fed through its own feed method.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "alloc_counter.h"
 #include "kyv/control.h"
 #include "kyv/registry.h"
 #include "kyv/render.h"
 #include "kyv/site.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-// The replacements pair malloc with free; GCC cannot see that through the inlining.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-// The library's temporary buffers come from the nothrow form: it is replaced too, so that
-// every block these deletes free came from malloc.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -103,9 +80,9 @@ TEST_P(SteadyState, ValuesAndPaintsAllocateNothing) {
   // Enough values for every graph and trace to fill and scroll, and every element to have
   // changed at least once.
   for (int n = 0; n < 2000; ++n) step(n);
-  const long before = allocations.load();
+  const long before = kyvbench::allocations.load();
   for (int n = 2000; n < 2400; ++n) step(n);
-  EXPECT_EQ(allocations.load() - before, 0) << "heap allocations in 400 values and paints";
+  EXPECT_EQ(kyvbench::allocations.load() - before, 0) << "heap allocations in 400 values and paints";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFeed, SteadyState,
