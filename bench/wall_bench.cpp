@@ -682,23 +682,29 @@ void floorChangedTick(const ChangedPixels& changed, int tick, SharedImage& image
   f.floorChanged.add(sum);
 }
 
-// Heap in use per control after building the wall of `onlyKind` (every kind when -1),
-// filling it and painting it once; the wall is gone again on return.
-double kyvBytes(kyv::Registry& registry, const Grid& grid, kyv::PixelTarget& target, int onlyKind) {
+// The wall of `onlyKind` (every kind when -1) built, filled and painted once, and into
+// `bytes` the heap in use it took a control.
+std::unique_ptr<KyvWall> filledKyvWall(kyv::Registry& registry, const Grid& grid, kyv::PixelTarget& target,
+                                       int onlyKind, double& bytes) {
   const size_t before = heapInUse();
-  KyvWall wall(registry, grid, onlyKind);
-  for (int t = 0; t < kFillTicks; ++t) wall.feedAll();
-  wall.paintAll(target);
-  return static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+  auto wall = std::make_unique<KyvWall>(registry, grid, onlyKind);
+  for (int t = 0; t < kFillTicks; ++t) wall->feedAll();
+  wall->paintAll(target);
+  bytes = static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+  return wall;
 }
 
-double qtBytes(const Grid& grid, QImage& target, int onlyKind) {
+// The same for Qt; the wall has had ticks 0 to kFillTicks - 1.
+std::unique_ptr<QtWall> filledQtWall(const Grid& grid, QImage& target, int onlyKind, double& bytes) {
   const size_t before = heapInUse();
-  QtWall wall(grid, onlyKind);
-  for (int t = 0; t < kFillTicks; ++t) wall.feed(t);
-  QPainter p(&target);
-  wall.paint(p);
-  return static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+  auto wall = std::make_unique<QtWall>(grid, onlyKind);
+  for (int t = 0; t < kFillTicks; ++t) wall->feed(t);
+  {
+    QPainter p(&target);
+    wall->paint(p);
+  }
+  bytes = static_cast<double>(heapInUse() - before) / (onlyKind < 0 ? grid.controls() : grid.perKind());
+  return wall;
 }
 
 // Both walls and the baselines, a tick of each in turn until every one has `ticks`.
@@ -716,25 +722,14 @@ void Wall(benchmark::State& state) {
 
   kyv::PixelTarget target(kyvImage.bits(), grid.width(), grid.height(), kyvImage.stride());
   QImage qtTarget = qtImage.image();
+  // Each kind alone first, each wall gone again before the next.
   for (int k = 0; k < kKinds; ++k) {
-    f.kyvKindBytes[k] = kyvBytes(registry, grid, target, k);
-    f.qtKindBytes[k] = qtBytes(grid, qtTarget, k);
+    filledKyvWall(registry, grid, target, k, f.kyvKindBytes[k]);
+    filledQtWall(grid, qtTarget, k, f.qtKindBytes[k]);
   }
-  size_t before = heapInUse();
-  auto kyvWall = std::make_unique<KyvWall>(registry, grid);
-  for (int t = 0; t < kFillTicks; ++t) kyvWall->feedAll();
-  kyvWall->paintAll(target);
-  f.kyvBytes = static_cast<double>(heapInUse() - before) / grid.controls();
-
-  before = heapInUse();
-  auto qtWall = std::make_unique<QtWall>(grid);
-  int qtTicks = 0;
-  for (; qtTicks < kFillTicks; ++qtTicks) qtWall->feed(qtTicks);
-  {
-    QPainter p(&qtTarget);
-    qtWall->paint(p);
-  }
-  f.qtBytes = static_cast<double>(heapInUse() - before) / grid.controls();
+  auto kyvWall = filledKyvWall(registry, grid, target, -1, f.kyvBytes);
+  auto qtWall = filledQtWall(grid, qtTarget, -1, f.qtBytes);
+  int qtTicks = kFillTicks;
 
   for (auto _ : state) {
     for (int round = 0; round < o.ticks; ++round) {
