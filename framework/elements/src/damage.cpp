@@ -360,7 +360,9 @@ bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) 
 
 void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   Surface& s = control.surface_;
-  for (Element* e : s.changed_) {
+  // Nothing was listed before the first paint: every embedded control is painted with it.
+  const std::vector<Element*>& painted = control.painted() ? s.changed_ : s.elements_;
+  for (Element* e : painted) {
     e->look_.value = kUnchanged;
     if (e->kind() != ElementKind::ControlSlot) continue;
     if (Control* c = static_cast<ControlSlot*>(e)->control()) markPainted(*c, tpp, palette);

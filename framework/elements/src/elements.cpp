@@ -63,10 +63,11 @@ Element::Element(ElementKind kind, Container* parent, std::string_view name, int
   look_.value = detail::kUnchanged;
   if (!parent) return;
   parent->attach(*this);
+  surface_->invalidate();
+  if (!surface_->control().painted()) return;
   // Never painted: it showed nothing at the last paint.
   look_.value = detail::kMadeSincePaint;
   surface_->changed_.push_back(this);
-  surface_->invalidate();
 }
 
 Element::~Element() {
@@ -80,7 +81,7 @@ std::string Element::path() const { return index_ < 0 ? *name_ : *name_ + "(" + 
 void Element::setVisible(bool v) { change(visible_, v); }
 
 void Element::touch() {
-  if (look_.value == detail::kUnchanged) {
+  if (look_.value == detail::kUnchanged && surface_->control().painted()) {
     keepLook(surface_->newLook(*this));
     surface_->changed_.push_back(this);
   }

@@ -56,6 +56,9 @@ class KYV_API Control {
   // paint's twips per pixel, from its top-left corner: every pixel before the first paint.
   // Worked out from the elements changed since then, when asked.
   const Region& damage();
+  // Whether the control has been painted: until then its elements' changes are not
+  // tracked, every pixel being damage anyway.
+  bool painted() const { return paintedTpp_ != 0; }
 
  protected:
   void RaiseEvent(int number);

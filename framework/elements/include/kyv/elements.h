@@ -5,10 +5,11 @@
 // in the interior coordinates of the container; a container with a user scale converts
 // positions and sizes written or read through it at that moment.
 //
-// The first change to an element after its control was last painted records how the element
-// looked then, with its surface, and puts the element on the surface's list of changed
-// elements, from which the renderer works out which pixels changed. A write that changes
-// nothing records nothing. Those records are the framework's own.
+// Once its control has been painted, the first change to an element after the last paint
+// records how the element looked then, with its surface, and puts the element on the
+// surface's list of changed elements, from which the renderer works out which pixels
+// changed. A write that changes nothing records nothing; before the first paint nothing is
+// recorded, every pixel being damage. Those records are the framework's own.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -221,7 +222,8 @@ class KYV_API Surface : public Container {
   Control& control() const { return owner_; }
   // Every element of the control in creation order (the surface itself not included).
   const std::vector<Element*>& elements() const { return elements_; }
-  // Elements changed since the control was last painted, in the order of their first change.
+  // Elements changed since the control was last painted, in the order of their first
+  // change; none before the first paint.
   const std::vector<Element*>& changedElements() const { return changed_; }
   void invalidate() const;
 
