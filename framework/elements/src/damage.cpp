@@ -81,7 +81,7 @@ class Tracker::Damage {
   // The damage of a control embedded in a slot that stayed in place.
   void embedded(const ControlSlot& slot, const Change& c);
   PixelRect footprint(const Control* control, const Rect& at, bool before, const Where& w) const;
-  void drawnLines(const Container& box, const BoxLook& look);
+  void drawnLines(const Container& box, const LookRecord& look);
   // The record of how `e` looked at the paint.
   static const LookRecord& lookOf(const Element& e) {
     const LookRecord* look = e.surface().lookOf(e);
@@ -187,7 +187,7 @@ void Tracker::Damage::element(Element& e) {
 inline void Tracker::Damage::surface(const Surface& s, const LookRecord& look) {
   const Rect& p = look.rect;
   const bool same = look.kind.box.sameStyle(s) && p == rectOf(s);
-  if (same) return drawnLines(s, look.kind.box);
+  if (same) return drawnLines(s, look);
   add(scale_.rect(x_ + p.left, y_ + p.top, p.width, p.height), clip_);
   add(scale_.rect(x_, y_, s.widthTwips(), s.heightTwips()), clip_);
 }
@@ -221,13 +221,14 @@ inline void Tracker::Damage::image(const Image& i, const Change& c) {
 }
 
 inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
-  const LineLook& p = c.look.kind.line;
-  if (c.bothShown && p == LineLook{l.x1Twips(), l.y1Twips(), l.x2Twips(), l.y2Twips(), l.BorderColor(), l.BorderStyle(),
-                                   l.BorderWidth()})
+  const LineEnds& p = c.look.ends;
+  const LineLook& look = c.look.kind.line;
+  if (c.bothShown && p == LineEnds{l.x1Twips(), l.y1Twips(), l.x2Twips(), l.y2Twips()} &&
+      look == LineLook{l.BorderColor(), l.BorderStyle(), l.BorderWidth()})
     return;
   const Where& w = c.w;
   if (c.wasShown)
-    add(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, p.style, p.width), w.clip);
+    add(paint::deviceLine(scale_, w.ix + p.x1, w.iy + p.y1, w.ix + p.x2, w.iy + p.y2, look.style, look.width), w.clip);
   if (c.isShown)
     add(paint::deviceLine(scale_, w.ix + l.x1Twips(), w.iy + l.y1Twips(), w.ix + l.x2Twips(), w.iy + l.y2Twips(),
                           l.BorderStyle(), l.BorderWidth()),
@@ -267,10 +268,10 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
   // Resized in place, the box keeps its children where they were; a box with nothing
   // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
   // and moves its edge.
-  const bool empty = b.stacking_.empty() && b.lines_.empty() && !look.erased.any && look.lines == 0;
+  const bool empty = b.stacking_.empty() && b.lines_.empty() && !c.look.erasedLines && look.lines == 0;
   if (c.bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
     addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, adder(c));
-    drawnLines(b, look);
+    drawnLines(b, c.look);
     return;
   }
   if (c.wasShown) add(before, c.w.clip);
@@ -282,10 +283,11 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
 inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
   const Rect& painted = c.look.rect;
   Control* control = slot.control();
-  const bool sameControl = control == c.look.kind.slotControl;
+  const SlotLook& held = c.look.kind.slot;
+  const bool sameControl = held.placed == slot.placed_ && held.held == (control != nullptr);
   const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
   if (c.bothShown && sameControl && samePlace && sameSize(control)) return embedded(slot, c);
-  if (c.wasShown && c.look.kind.slotControl)
+  if (c.wasShown && held.held)
     add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
   if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
 }
@@ -322,10 +324,11 @@ inline PixelRect Tracker::Damage::footprint(const Control* control, const Rect& 
 // Lines cleared since the paint damage the rectangle that held them; lines added
 // since, each its own bounds, or many of them (a trace drawn anew) the rectangle that holds
 // them all, found in twips.
-void Tracker::Damage::drawnLines(const Container& box, const BoxLook& look) {
-  const ErasedLines& erased = look.erased;
+void Tracker::Damage::drawnLines(const Container& box, const LookRecord& look) {
+  const ErasedLines* cleared = box.surface().erasedLinesOf(look);
+  const ErasedLines erased = cleared ? *cleared : ErasedLines{};
   const std::vector<DrawnLine>& now = box.lines_;
-  const size_t from = std::min<size_t>(look.lines, now.size());
+  const size_t from = std::min<size_t>(look.kind.box.lines, now.size());
   if (!erased.any && from == now.size()) return;
   const Where& w = where(box);
   if (!w.shown) return;
@@ -370,6 +373,7 @@ void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   s.changed_.clear();
   s.looksUsed_ = 0;
   s.labelLooksUsed_ = 0;
+  s.erasedLooks_.clear();
   control.dirty_ = false;
   control.paintedTpp_ = tpp;
   control.paintedPalette_ = palette;

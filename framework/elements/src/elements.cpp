@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "kyv/control.h"
 #include "kyv/error.h"
@@ -92,6 +93,7 @@ void Element::keepLook(detail::LookRecord& look) const {
   look.visible = visible_;
   look.attached = attached_.value;
   look.restacked = false;
+  look.erasedLines = false;
 }
 
 // ---- RectElement ----------------------------------------------------------------------
@@ -156,7 +158,7 @@ Container::Container(ElementKind kind, Container* parent, std::string_view name,
 
 void Container::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.kind.box = {backColor_, borderStyle_, static_cast<uint32_t>(lines_.size()), {}};
+  look.kind.box = {backColor_, borderStyle_, static_cast<uint32_t>(lines_.size())};
 }
 
 void Container::setBackColor(Colour c) {
@@ -249,8 +251,10 @@ void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
 void Container::clearLines() {
   if (lines_.empty()) return;
   touch();
-  if (detail::LookRecord* look = surface().lookOf(*this)) {
-    for (size_t i = 0; i < look->kind.box.lines; ++i) look->kind.box.erased.include(lines_[i]);
+  detail::LookRecord* look = surface().lookOf(*this);
+  if (look && look->kind.box.lines > 0) {
+    detail::ErasedLines& erased = surface().erasedLinesOf(*look);
+    for (size_t i = 0; i < look->kind.box.lines; ++i) erased.include(lines_[i]);
     look->kind.box.lines = 0;
   }
   lines_.clear();
@@ -336,10 +340,28 @@ detail::LookRecord* Surface::lookOf(const Element& e) {
   return e.look_.value < looksUsed_ ? &looks_[e.look_.value] : nullptr;
 }
 
+detail::ErasedLines& Surface::erasedLinesOf(detail::LookRecord& look) {
+  if (!look.erasedLines) {
+    look.erasedLines = true;
+    erasedLooks_.push_back({look.element, {}});
+    return erasedLooks_.back().lines;
+  }
+  return const_cast<detail::ErasedLines&>(*std::as_const(*this).erasedLinesOf(look));
+}
+
+const detail::ErasedLines* Surface::erasedLinesOf(const detail::LookRecord& look) const {
+  if (!look.erasedLines) return nullptr;
+  for (const detail::ErasedLook& e : erasedLooks_)
+    if (e.box == look.element) return &e.lines;
+  return nullptr;
+}
+
 // The last record in use takes the place of the one let go.
 void Surface::dropLook(const Element& e) {
   const uint32_t at = e.look_.value;
   if (at >= looksUsed_) return;
+  if (looks_[at].erasedLines)
+    std::erase_if(erasedLooks_, [&](const detail::ErasedLook& x) { return x.box == &e; });
   const uint32_t last = --looksUsed_;
   if (at == last) return;
   std::swap(looks_[at], looks_[last]);
@@ -431,7 +453,8 @@ float LineElement::Y2() const { return parent()->toUnitsY(y2_); }
 
 void LineElement::keepLook(detail::LookRecord& look) const {
   Element::keepLook(look);
-  look.kind.line = {x1_, y1_, x2_, y2_, colour_, style_, width_};
+  look.ends = {x1_, y1_, x2_, y2_};
+  look.kind.line = {colour_, style_, width_};
 }
 
 void LineElement::setEnd(float& end, float twips) { change(end, twips); }
@@ -503,7 +526,7 @@ ControlSlot::~ControlSlot() = default;
 
 void ControlSlot::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.kind.slotControl = control_.get();
+  look.kind.slot = {placed_, control_ != nullptr};
 }
 
 // The embedded control reports its changes to the slot, not to a site.
@@ -511,6 +534,7 @@ void ControlSlot::setControl(ControlPtr control) {
   touch();
   if (control_) control_->embedIn(nullptr);
   control_ = std::move(control);
+  ++placed_;
   if (!control_) return;
   control_->embedIn(this);
   control_->setExtent(widthTwips(), heightTwips());

@@ -22,8 +22,15 @@ struct RectLook {
   bool operator==(const RectLook&) const = default;
 };
 
+// A line's end points, twips of its container's interior.
+struct LineEnds {
+  float x1, y1, x2, y2;
+  bool operator==(const LineEnds&) const = default;
+};
+
 // Twips of a box's interior that painted lines cleared since the paint covered, as the
-// corners of the rectangle holding them.
+// corners of the rectangle holding them. Few boxes clear lines between two paints: the
+// surface keeps these apart from the records, which stay small.
 struct ErasedLines {
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   bool any = false;
@@ -37,16 +44,19 @@ struct ErasedLines {
   }
 };
 
+struct ErasedLook {
+  const Element* box = nullptr;
+  ErasedLines lines;
+};
+
 struct BoxLook {
   Colour backColor;
   int16_t borderStyle = 0;
   uint32_t lines = 0;  // drawn lines painted: the first `lines` of the box's list
-  ErasedLines erased;  // painted lines cleared since
   bool sameStyle(const Container& b) const { return backColor == b.BackColor() && borderStyle == b.BorderStyle(); }
 };
 
 struct LineLook {
-  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   Colour colour;
   int16_t style = 0, width = 0;
   bool operator==(const LineLook&) const = default;
@@ -58,6 +68,11 @@ struct ShapeLook {
   bool operator==(const ShapeLook&) const = default;
 };
 
+struct SlotLook {
+  uint32_t placed = 0;  // which control the slot held: ControlSlot::placed_ then
+  bool held = false;    // whether it held one
+};
+
 struct LabelLook {
   std::string caption, fontName;
   float fontSize = 0;
@@ -66,7 +81,7 @@ struct LabelLook {
   Colour foreColor;
 };
 
-// What the element's kind shows besides its rectangle: the member of its kind is the one
+// What the element's kind shows besides its place: the member of its kind is the one
 // written and read. A new record reads as nothing shown for every kind.
 union KindLook {
   KindLook() : box{} {}
@@ -74,17 +89,23 @@ union KindLook {
   LineLook line;
   ShapeLook shape;
   int16_t imageBorder;
-  const Control* slotControl;
+  SlotLook slot;
   uint32_t label;  // which of the surface's label looks
 };
 
 struct LookRecord {
   Element* element = nullptr;
-  bool visible = false;    // visible then
-  bool attached = false;   // in its container's stacking order then
-  bool restacked = false;  // moved in that order since
-  RectLook rect;           // elements with a rectangle
+  bool visible = false;       // visible then
+  bool attached = false;      // in its container's stacking order then
+  bool restacked = false;     // moved in that order since
+  bool erasedLines = false;   // a box that cleared painted lines since: see Surface::erasedLinesOf
+  union {
+    RectLook rect{};  // elements with a rectangle
+    LineEnds ends;    // lines
+  };
   KindLook kind;
 };
+// Steady changes keep one record an element: its size is a control's memory.
+static_assert(sizeof(void*) != 8 || sizeof(LookRecord) == 40);
 
 }  // namespace kyv::detail

@@ -29,6 +29,8 @@ namespace detail {
 struct Tracker;
 struct LookRecord;
 struct LabelLook;
+struct ErasedLook;
+struct ErasedLines;
 }  // namespace detail
 
 // State that belongs to one element object and never goes with a copy of its settings
@@ -243,12 +245,16 @@ class KYV_API Surface : public Container {
   // A label's caption and font at the paint, kept apart from its record `look`.
   detail::LabelLook& newLabelLook(detail::LookRecord& look);
   const detail::LabelLook& labelLookOf(const detail::LookRecord& look) const;
+  // The painted lines a box of record `look` cleared since the paint; null when none.
+  detail::ErasedLines& erasedLinesOf(detail::LookRecord& look);
+  const detail::ErasedLines* erasedLinesOf(const detail::LookRecord& look) const;
   Control& owner_;
   std::vector<Element*> elements_;
   std::vector<Element*> changed_;
   // The first looksUsed_ records are in use; the rest are kept to be reused.
   std::vector<detail::LookRecord> looks_;
   std::vector<detail::LabelLook> labelLooks_;
+  std::vector<detail::ErasedLook> erasedLooks_;
   uint32_t looksUsed_ = 0, labelLooksUsed_ = 0;
 };
 
@@ -395,7 +401,9 @@ class KYV_API ControlSlot : public RectElement {
   void keepLook(detail::LookRecord& look) const override;
 
  private:
+  friend struct detail::Tracker;
   ControlPtr control_;
+  uint32_t placed_ = 0;  // counts the controls placed, so that the paint's record knows one
 };
 
 }  // namespace kyv
