@@ -30,18 +30,16 @@ void eraseFromBack(std::vector<Element*>& list, Element* e) {
   if (it != list.rend()) list.erase(std::next(it).base());
 }
 
-// Element names are few and repeat in every instance of a control: each is kept once for
-// the life of the process.
-const std::string* sharedName(std::string_view name) {
+}  // namespace
+
+const std::string& sharedName(std::string_view name) {
   static std::mutex mutex;
   static std::set<std::string, std::less<>> names;
   const std::lock_guard lock(mutex);
   auto it = names.find(name);
   if (it == names.end()) it = names.emplace(name).first;
-  return &*it;
+  return *it;
 }
-
-}  // namespace
 
 void checkColour(Colour c) {
   const uint32_t top = c.value & 0xFF000000u;
@@ -58,7 +56,7 @@ Element::Element(ElementKind kind, Container* parent, std::string_view name, int
     : kind_(kind),
       parent_(parent),
       surface_(parent ? &parent->surface() : nullptr),
-      name_(sharedName(name)),
+      name_(&sharedName(name)),
       index_(index) {
   attached_.value = true;
   look_.value = detail::kUnchanged;

@@ -15,7 +15,7 @@ namespace kyv {
 template <class T>
 class ElementArray {
  public:
-  ElementArray(Container& parent, std::string name) : parent_(parent), name_(std::move(name)) {}
+  ElementArray(Container& parent, std::string_view name) : parent_(parent), name_(&sharedName(name)) {}
   ElementArray(const ElementArray&) = delete;
   ElementArray& operator=(const ElementArray&) = delete;
 
@@ -23,8 +23,8 @@ class ElementArray {
   T& create(int index) {
     checkFree(index);
     grow(index);
-    slots_[index] = std::make_unique<T>(parent_, name_, index);
-    designTime_[index] = true;
+    slots_[index] = std::make_unique<T>(parent_, *name_, index);
+    slots_[index]->designTime_.value = true;
     ++count_;
     return *slots_[index];
   }
@@ -39,7 +39,7 @@ class ElementArray {
     return index >= 0 && index < static_cast<int>(slots_.size()) && slots_[index] != nullptr;
   }
   int Count() const { return count_; }
-  const std::string& name() const { return name_; }
+  const std::string& name() const { return *name_; }
 
   // Adds member `index` as a hidden copy of the lowest-indexed member.
   T& Load(int index) {
@@ -53,13 +53,12 @@ class ElementArray {
       member->touch();
       parent_.attach(*member);
     } else {
-      member = std::make_unique<T>(parent_, name_, index);
+      member = std::make_unique<T>(parent_, *name_, index);
     }
     *member = first;
     member->index_ = index;
     member->visible_ = false;
     slots_[index] = std::move(member);
-    designTime_[index] = false;
     ++count_;
     return *slots_[index];
   }
@@ -67,7 +66,7 @@ class ElementArray {
   // Removes a member added by Load; design-time members cannot be unloaded.
   void Unload(int index) {
     T& member = Item(index);
-    if (designTime_[index])
+    if (member.designTime_.value)
       raise(ErrorKind::InvalidPropertyValue, "Can't unload " + member.path() + ": it is a design-time member");
     member.touch();
     parent_.detach(member);
@@ -85,29 +84,25 @@ class ElementArray {
  private:
   [[noreturn]] void missing(int index) const {
     raise(ErrorKind::SubscriptOutOfRange,
-          "Subscript out of range: " + name_ + "(" + std::to_string(index) + ") does not exist");
+          "Subscript out of range: " + *name_ + "(" + std::to_string(index) + ") does not exist");
   }
   void checkFree(int index) const {
     if (index < 0 || index > 32767) missing(index);
     if (exists(index))
-      raise(ErrorKind::InvalidPropertyValue, name_ + "(" + std::to_string(index) + ") is already loaded");
+      raise(ErrorKind::InvalidPropertyValue, *name_ + "(" + std::to_string(index) + ") is already loaded");
   }
   int lowest() const {
     for (size_t i = 0; i < slots_.size(); ++i)
       if (slots_[i]) return static_cast<int>(i);
-    raise(ErrorKind::SubscriptOutOfRange, "Subscript out of range: " + name_ + " has no members");
+    raise(ErrorKind::SubscriptOutOfRange, "Subscript out of range: " + *name_ + " has no members");
   }
   void grow(int index) {
-    if (index >= static_cast<int>(slots_.size())) {
-      slots_.resize(index + 1);
-      designTime_.resize(index + 1);
-    }
+    if (index >= static_cast<int>(slots_.size())) slots_.resize(index + 1);
   }
 
   Container& parent_;
-  std::string name_;
+  const std::string* name_;  // shared by every array of that name
   std::vector<std::unique_ptr<T>> slots_;
-  std::vector<bool> designTime_;
   std::vector<std::unique_ptr<T>> pool_;
   int count_ = 0;
 };

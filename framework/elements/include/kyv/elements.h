@@ -52,6 +52,10 @@ inline constexpr float kBoxBorderTwips = 30.0f;
 // system colour 0x800000nn.
 KYV_API void checkColour(Colour c);
 
+// Element names are few and repeat in every instance of a control: each is kept once for
+// the life of the process, and this is that copy of `name`.
+KYV_API const std::string& sharedName(std::string_view name);
+
 class KYV_API Element {
  public:
   virtual ~Element();
@@ -92,7 +96,8 @@ class KYV_API Element {
   friend struct detail::Tracker;
   ElementKind kind_;
   bool visible_ = true;
-  NotCopied<bool> attached_;  // in its container's stacking order
+  NotCopied<bool> attached_;    // in its container's stacking order
+  NotCopied<bool> designTime_;  // made by its array's create, not by Load
   // Which of its surface's look records is the element's while it is listed as changed.
   NotCopied<uint32_t> look_;
   Container* parent_;
