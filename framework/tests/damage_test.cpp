@@ -48,6 +48,43 @@ TEST_F(Damage, EverythingBeforeTheFirstPaintAndNothingRightAfterIt) {
   EXPECT_FALSE(gauge.dirty());
 }
 
+// Before the first paint every pixel is damage: changes are not listed, and the first
+// paint leaves an embedded control painted with its host, so that its next change damages
+// only its own pixels.
+TEST_F(Damage, ChangesBeforeTheFirstPaintAreNotListed) {
+  kyv::ControlSlot slot(gauge.box, "slot");
+  slot.setRectTwips(150, 150, 600, 300);  // pixels 10 to 50 across, 10 to 30 down
+  slot.setControl(kyv::ControlPtr(new Gauge()));
+  auto& inner = static_cast<Gauge&>(*slot.control());
+  inner.box.setBackColor(kyv::Colour{0x00FF00});
+  gauge.box.setBorderStyle(0);
+  EXPECT_TRUE(gauge.UserControl().changedElements().empty());
+  EXPECT_TRUE(inner.UserControl().changedElements().empty());
+  EXPECT_FALSE(gauge.painted());
+  paint();
+  EXPECT_TRUE(gauge.painted());
+  EXPECT_TRUE(inner.painted());
+  kyv::Shape dot(inner.box, "dot");
+  dot.setRectTwips(0, 0, 150, 150);  // pixels 10 to 20 across and down in the host
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 20, 20}));
+}
+
+// A slot given another control between two paints damages its whole footprint, even where
+// the new control looks the same.
+TEST_F(Damage, ASlotGivenAnotherControlDamagesItsFootprint) {
+  kyv::ControlSlot slot(gauge.box, "slot");
+  slot.setRectTwips(150, 150, 600, 300);
+  slot.setControl(kyv::ControlPtr(new Gauge()));
+  paint();
+  slot.setControl(kyv::ControlPtr(new Gauge()));
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 50, 30}));
+  paint();
+  slot.setControl(nullptr);
+  EXPECT_EQ(gauge.damage().bounds(), (kyv::PixelRect{10, 10, 50, 30}));
+  paint();
+  EXPECT_TRUE(gauge.damage().empty());
+}
+
 TEST_F(Damage, WritesThatChangeNothingDamageNothingAndAskForNoPaint) {
   kyv::Shape bar(gauge.box, "bar");
   bar.setRectTwips(150, 150, 300, 300);
