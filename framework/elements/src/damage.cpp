@@ -287,8 +287,7 @@ inline void Tracker::Damage::slot(ControlSlot& slot, const Change& c) {
   const bool sameControl = held.placed == slot.placed_ && held.held == (control != nullptr);
   const bool samePlace = painted.left == slot.leftTwips() && painted.top == slot.topTwips();
   if (c.bothShown && sameControl && samePlace && sameSize(control)) return embedded(slot, c);
-  if (c.wasShown && held.held)
-    add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
+  if (c.wasShown && held.held) add(footprint(sameControl ? control : nullptr, painted, true, c.w), c.w.clip);
   if (c.isShown && control) add(footprint(control, rectOf(slot), false, c.w), c.w.clip);
 }
 

@@ -358,8 +358,7 @@ const detail::ErasedLines* Surface::erasedLinesOf(const detail::LookRecord& look
 void Surface::dropLook(const Element& e) {
   const uint32_t at = e.look_.value;
   if (at >= looksUsed_) return;
-  if (looks_[at].erasedLines)
-    std::erase_if(erasedLooks_, [&](const detail::ErasedLook& x) { return x.box == &e; });
+  if (looks_[at].erasedLines) std::erase_if(erasedLooks_, [&](const detail::ErasedLook& x) { return x.box == &e; });
   const uint32_t last = --looksUsed_;
   if (at == last) return;
   std::swap(looks_[at], looks_[last]);

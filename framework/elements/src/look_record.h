@@ -95,10 +95,10 @@ union KindLook {
 
 struct LookRecord {
   Element* element = nullptr;
-  bool visible = false;       // visible then
-  bool attached = false;      // in its container's stacking order then
-  bool restacked = false;     // moved in that order since
-  bool erasedLines = false;   // a box that cleared painted lines since: see Surface::erasedLinesOf
+  bool visible = false;      // visible then
+  bool attached = false;     // in its container's stacking order then
+  bool restacked = false;    // moved in that order since
+  bool erasedLines = false;  // a box that cleared painted lines since: see Surface::erasedLinesOf
   union {
     RectLook rect{};  // elements with a rectangle
     LineEnds ends;    // lines
