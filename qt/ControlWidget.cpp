@@ -14,11 +14,10 @@
 #include "kyv/palette.h"
 #include "kyv/render.h"
 #include "widgets/ControlAccessible.h"
+#include "widgets/Utf8Text.h"
 
 namespace kyvqt {
 namespace {
-
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 int devicePixels(double twips, qreal ratio) {
   return std::max(1, static_cast<int>(std::ceil(twips / kTwipsPerPixel * ratio - 1e-6)));

@@ -9,15 +9,11 @@
 #include <iterator>
 #include <string>
 
+#include "Utf8Text.h"
 #include "kyv/names.h"
 #include "kyv/palette.h"
 
 namespace kyvqt {
-namespace {
-
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
 
 // A typed widget squeezed below its control's smallest extent shows part of the control
 // rather than an error its user did not cause.

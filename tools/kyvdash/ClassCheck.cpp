@@ -1,11 +1,12 @@
 #include "ClassCheck.h"
 
 #include "kyv/error.h"
+#include "widgets/Utf8Text.h"
 
 namespace kyvdash {
 namespace {
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+using kyvqt::text;
 
 bool takesNumber(const kyv::MemberInfo& m) {
   using kyv::VarType;

@@ -5,13 +5,10 @@
 
 #include "ControlWidget.h"
 #include "kyv/error.h"
+#include "widgets/Utf8Text.h"
 
 namespace kyvdash {
-namespace {
-
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
+using kyvqt::text;
 
 std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
   if (std::isnan(reading)) return std::nullopt;
