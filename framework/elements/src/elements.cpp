@@ -5,7 +5,6 @@
 #include <limits>
 #include <mutex>
 #include <set>
-#include <utility>
 
 #include "kyv/control.h"
 #include "kyv/error.h"
@@ -32,7 +31,7 @@ void eraseFromBack(std::vector<Element*>& list, Element* e) {
 
 }  // namespace
 
-const std::string& sharedName(std::string_view name) {
+const std::string& sharedElementName(std::string_view name) {
   static std::mutex mutex;
   static std::set<std::string, std::less<>> names;
   const std::lock_guard lock(mutex);
@@ -56,7 +55,7 @@ Element::Element(ElementKind kind, Container* parent, std::string_view name, int
     : kind_(kind),
       parent_(parent),
       surface_(parent ? &parent->surface() : nullptr),
-      name_(&sharedName(name)),
+      name_(&sharedElementName(name)),
       index_(index) {
   attached_.value = true;
   look_.value = detail::kUnchanged;
@@ -339,12 +338,12 @@ detail::LookRecord* Surface::lookOf(const Element& e) {
 }
 
 detail::ErasedLines& Surface::erasedLinesOf(detail::LookRecord& look) {
-  if (!look.erasedLines) {
-    look.erasedLines = true;
-    erasedLooks_.push_back({look.element, {}});
-    return erasedLooks_.back().lines;
-  }
-  return const_cast<detail::ErasedLines&>(*std::as_const(*this).erasedLinesOf(look));
+  if (look.erasedLines)
+    for (detail::ErasedLook& e : erasedLooks_)
+      if (e.box == look.element) return e.lines;
+  look.erasedLines = true;
+  erasedLooks_.push_back({look.element, {}});
+  return erasedLooks_.back().lines;
 }
 
 const detail::ErasedLines* Surface::erasedLinesOf(const detail::LookRecord& look) const {

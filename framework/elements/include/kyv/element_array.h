@@ -15,7 +15,7 @@ namespace kyv {
 template <class T>
 class ElementArray {
  public:
-  ElementArray(Container& parent, std::string_view name) : parent_(parent), name_(&sharedName(name)) {}
+  ElementArray(Container& parent, std::string_view name) : parent_(parent), name_(&sharedElementName(name)) {}
   ElementArray(const ElementArray&) = delete;
   ElementArray& operator=(const ElementArray&) = delete;
 

@@ -54,7 +54,7 @@ KYV_API void checkColour(Colour c);
 
 // Element names are few and repeat in every instance of a control: each is kept once for
 // the life of the process, and this is that copy of `name`.
-KYV_API const std::string& sharedName(std::string_view name);
+KYV_API const std::string& sharedElementName(std::string_view name);
 
 class KYV_API Element {
  public:
@@ -250,7 +250,8 @@ class KYV_API Surface : public Container {
   // A label's caption and font at the paint, kept apart from its record `look`.
   detail::LabelLook& newLabelLook(detail::LookRecord& look);
   const detail::LabelLook& labelLookOf(const detail::LookRecord& look) const;
-  // The painted lines a box of record `look` cleared since the paint; null when none.
+  // The rectangle holding the painted lines that the box of record `look` cleared since the
+  // paint: the first form makes it when there is none yet, the second gives null then.
   detail::ErasedLines& erasedLinesOf(detail::LookRecord& look);
   const detail::ErasedLines* erasedLinesOf(const detail::LookRecord& look) const;
   Control& owner_;
@@ -408,7 +409,9 @@ class KYV_API ControlSlot : public RectElement {
  private:
   friend struct detail::Tracker;
   ControlPtr control_;
-  uint32_t placed_ = 0;  // counts the controls placed, so that the paint's record knows one
+  // How many times a control was placed here: a record keeps it to tell whether the
+  // control now in the slot is the one painted.
+  uint32_t placed_ = 0;
 };
 
 }  // namespace kyv
