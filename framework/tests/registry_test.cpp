@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "gauge.h"
 #include "kyv/class_info.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
@@ -48,6 +49,17 @@ TEST(Registry, OpensALibraryOnFirstCreateAndClosesItAfterTheLast) {
   a.reset();
   EXPECT_EQ(registry.loadedLibraries(), Names{"KyvTestGauge"});
   b.reset();
+  EXPECT_EQ(registry.loadedLibraries(), Names{});
+}
+
+TEST(Registry, AControlBuiltOutsideItIsDeletedAndLeavesItsLibraryOpen) {
+  kyv::Registry registry(KYV_TEST_REGISTRY);
+  kyv::ControlPtr made = registry.create("KyvTestGauge.Gauge");
+  // Of the same class and naming the registry, but built here: it is not the library's.
+  kyv::ControlPtr built(new Gauge(&registry));
+  built.reset();
+  EXPECT_EQ(registry.loadedLibraries(), Names{"KyvTestGauge"});
+  made.reset();
   EXPECT_EQ(registry.loadedLibraries(), Names{});
 }
 

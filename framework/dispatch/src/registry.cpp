@@ -127,6 +127,9 @@ struct Registry::Library {
   GetClassObject getClassObject = nullptr;
   CanUnloadNow canUnloadNow = nullptr;
   int instances = 0;
+  // The factory of each class the library made instances of, to destroy them with: one
+  // entry a class rather than one an instance.
+  std::map<const ClassInfo*, const ClassFactory*> factories;
 };
 
 Registry::Registry(std::string registrationFile)
@@ -231,21 +234,24 @@ ControlPtr Registry::create(std::string_view className) {
     cannotCreate(std::string(className) + ": " + e.what());
   }
   ++lib.instances;
-  instances_.emplace(control, Instance{&lib, factory});
+  lib.factories.emplace(&control->classInfo(), factory);
+  control->madeByRegistry_ = true;
   return ControlPtr(control);
 }
 
+// A control the registry made goes back to the library that made it; one built
+// otherwise is deleted.
 void Registry::destroy(Control* control) {
-  auto it = instances_.find(control);
-  if (it == instances_.end()) {
-    delete control;
-    return;
-  }
-  const Instance instance = it->second;
-  instances_.erase(it);
-  instance.factory->destroy(control);
-  --instance.library->instances;
-  release(*instance.library);
+  if (control->madeByRegistry_)
+    for (auto& [path, lib] : libraries_) {
+      auto it = lib->factories.find(&control->classInfo());
+      if (it == lib->factories.end()) continue;
+      it->second->destroy(control);
+      --lib->instances;
+      release(*lib);
+      return;
+    }
+  delete control;
 }
 
 // The library counts as one more instance while `fn` runs: an instance `fn` creates and

@@ -72,10 +72,6 @@ class KYV_API Registry {
 
  private:
   struct Library;
-  struct Instance {
-    Library* library;
-    const ClassFactory* factory;
-  };
   friend struct ControlDeleter;
   Library& open(std::string_view className, const ClassFactory*& factory);
   void release(Library& lib);
@@ -85,7 +81,6 @@ class KYV_API Registry {
   std::string file_;
   std::map<std::string, RegisteredClass> classes_;             // by folded class name, as last read
   std::map<std::string, std::unique_ptr<Library>> libraries_;  // by path
-  std::map<Control*, Instance> instances_;
 };
 
 }  // namespace kyv

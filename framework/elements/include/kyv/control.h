@@ -68,6 +68,7 @@ class KYV_API Control {
 
  private:
   friend class ControlSlot;
+  friend class Registry;
   friend struct detail::Tracker;
   // Places the control in `slot` of another control, which then hears of its changes.
   void embedIn(ControlSlot* slot) { slot_ = slot; }
@@ -80,8 +81,9 @@ class KYV_API Control {
   int calls_ = 0;            // late-bound calls under way
   bool unreported_ = false;  // changed during them
   bool dirty_ = true;
-  bool damageKnown_ = false;  // damage_ holds the changes so far
-  double paintedTpp_ = 0;     // 0 before the first paint
+  bool damageKnown_ = false;     // damage_ holds the changes so far
+  bool madeByRegistry_ = false;  // goes back to its library's factory when destroyed
+  double paintedTpp_ = 0;        // 0 before the first paint
   uint64_t paintedPalette_ = 0;
   Region damage_;
   Surface surface_;
