@@ -80,14 +80,26 @@ class TestBrowser : public QObject {
     }
     return same;
   }
+  bool isMarkedStale(const QString& name) {
+    return page(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]').classList.contains('stale')")
+                    .arg(name))
+        .toBool();
+  }
   bool markStale(const QString& name, bool stale, int timeoutMs) {
-    return QTest::qWaitFor(
-        [&] {
-          return page(QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]').classList.contains('stale')")
-                          .arg(name))
-                     .toBool() == stale;
-        },
-        timeoutMs);
+    return QTest::qWaitFor([&] { return isMarkedStale(name) == stale; }, timeoutMs);
+  }
+  // Feeds the vertical bar a reading and returns its picture once the page shows it with
+  // no mark. The mark comes back a second after the reading; when it came before the
+  // picture was taken (a loaded machine), the reading is fed again.
+  QImage freshVbar(const QRect& vbar) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      dash().feed("v 55\n");
+      if (!markStale(QStringLiteral("vbar"), false, 3000) || !showsSnapshot(vbar)) return {};
+      const QImage picture = pagePicture(vbar);
+      // The page takes the mark from the message that follows the frame showing it.
+      if (!markStale(QStringLiteral("vbar"), true, 300)) return picture;
+    }
+    return {};
   }
   bool connectedToNewScreen(int screens) {
     const bool connected = QTest::qWaitFor(
@@ -163,20 +175,15 @@ class TestBrowser : public QObject {
   // tooltip, and the mark goes with the next reading.
   void staleMarksComeAndGo() {
     const QRect vbar = controlRect(QStringLiteral("vbar"));
-    dash().feed("v 55\n");
-    QVERIFY(markStale(QStringLiteral("vbar"), false, 3000));
-    QVERIFY(showsSnapshot(vbar));
-    const QImage fresh = pagePicture(vbar);
+    const QImage fresh = freshVbar(vbar);
+    QVERIFY(!fresh.isNull());
     QVERIFY(markStale(QStringLiteral("vbar"), true, 5000));
     QVERIFY(showsSnapshot(vbar));
     QVERIFY(pagePicture(vbar) != fresh);
     const QString tooltip =
         page(QStringLiteral("document.querySelector('.mark[data-name=\"vbar\"]').title")).toString();
     QVERIFY2(tooltip.startsWith(QLatin1String("No reading from in.v for ")), qPrintable(tooltip));
-    dash().feed("v 55\n");
-    QVERIFY(markStale(QStringLiteral("vbar"), false, 3000));
-    QVERIFY(showsSnapshot(vbar));
-    QCOMPARE(pagePicture(vbar), fresh);
+    QCOMPARE(freshVbar(vbar), fresh);
   }
 
   // kyvdash ends; the page says it is not connected, and once kyvdash serves again on the
