@@ -8,10 +8,8 @@
 # against it with find_package and runs it with ctest; builds a Qt program with every typed
 # widget, whose CMakeLists.txt links Kyv::controls and Kyv::qt and nothing more, as C++17
 # and as C++20 with every warning an error; compiles the installed headers as C++17 and
-# C++20 and builds both examples again with pkg-config alone, and runs them; and builds a
-# parent project that embeds the source tree with add_subdirectory, with GoogleTest and
-# Google Benchmark unavailable, and creates every control through it. Qt programs run on
-# the offscreen platform.
+# C++20 and builds both examples again with pkg-config alone, and runs them. Qt programs
+# run on the offscreen platform.
 set -eu
 source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
@@ -161,11 +159,4 @@ quiet c++ -std=c++20 -fPIC -o qt-window "$source/examples/qt-window/main.cpp" \
 quiet ./qt-window --screenshot window.png
 [ -s window.png ] || fail "qt-window wrote no picture"
 
-step "a parent project embeds the source tree, without GoogleTest and Google Benchmark"
-quiet cmake -S "$source/cmake/tests/parent" -B "$work/parent" -DKYV_SOURCE_DIR="$source" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
-quiet cmake --build "$work/parent" -j2 --target parent_app
-quiet "$work/parent/parent_app"
-grep -q "^event NormalOPs$" "$log" || { cat "$log"; fail "parent_app"; }
-[ "$(grep -c "^created " "$log")" = 8 ] || { cat "$log"; fail "parent_app did not create every control"; }
 echo "PASSED"

@@ -141,8 +141,8 @@ float& HeartBeat::yAt(int i) {
 }
 
 float HeartBeat::xAt(int i) const {
-  if (i < 0 || static_cast<size_t>(i) >= x_.size()) pastArrays(i, x_.size());
-  return x_[i];
+  if (i < 0 || static_cast<size_t>(i) >= y_.size()) pastArrays(i, y_.size());
+  return static_cast<float>(i) * xStep_;
 }
 
 // Draws the trace from point `from` (at height fromY) to point `to`.
@@ -188,11 +188,11 @@ void HeartBeat::layoutTrace() {
   const int n = horizCount_;
   p_ = 0;
   y_.assign(n + 1, 0.0f);
-  x_.resize(n + 1);
   scale_ = height / static_cast<float>(maxLimit_);
   y_[0] = height;
-  const float step = width / static_cast<float>(n);
-  for (int i = 0; i <= n; ++i) x_[i] = static_cast<float>(i) * step;
+  xStep_ = width / static_cast<float>(n);
+  // A trace is at most n segments.
+  Picture1.reserveLines(static_cast<size_t>(n));
 }
 
 // Dotted lines at every tenth of the plot area, each way.

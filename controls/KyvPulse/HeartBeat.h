@@ -73,9 +73,9 @@ class KYV_API HeartBeat : public kyv::Control {
   kyv::Colour lineColour_ = kLineColour;
   int16_t horizCount_ = kHorizCount;
   int16_t maxLimit_ = kMaxLimit;
-  // The trace as of the last good layout: point i lies at (x_[i], y_[i]). Points not
-  // plotted yet read as 0, as an empty entry does.
-  std::vector<float> x_;
+  // The trace as of the last good layout: point i of the y_.size() points lies at
+  // (i * xStep_, y_[i]). Points not plotted yet read as 0, as an empty entry does.
+  float xStep_ = 0;
   std::vector<float> y_;
   int16_t p_ = 0;    // index of the latest point
   float scale_ = 0;  // plot height per unit of value

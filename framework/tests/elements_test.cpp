@@ -103,6 +103,23 @@ TEST_F(Elements, ClearedDrawnLinesKeepTheirStorage) {
   EXPECT_EQ(kindOf([&] { box.Line(0, 0, 1, 1, Colour{0x12345678}); }), kyv::ErrorKind::InvalidPropertyValue);
 }
 
+TEST_F(Elements, RoomForDrawnLinesIsExactAndKeepsTheLines) {
+  box.setRectTwips(0, 0, 1000, 1000);
+  box.reserveLines(30);
+  EXPECT_EQ(box.drawnLines().capacity(), 30u);
+  const kyv::DrawnLine* storage = box.drawnLines().data();
+  for (int i = 0; i < 30; ++i) box.Line(0, 0, float(i), 1, Colour{0xFF00});
+  EXPECT_EQ(box.drawnLines().data(), storage);
+  // Less room than there are lines keeps every line, with no room beyond them.
+  box.reserveLines(10);
+  ASSERT_EQ(box.drawnLines().size(), 30u);
+  EXPECT_EQ(box.drawnLines().capacity(), 30u);
+  EXPECT_EQ(box.drawnLines()[29].x2, 29.0f);
+  box.Refresh();
+  box.reserveLines(5);
+  EXPECT_EQ(box.drawnLines().capacity(), 5u);
+}
+
 TEST_F(Elements, AutoSizeLabelFollowsItsCaption) {
   kyv::Label label(box, "label");
   label.setFont("MS Serif", 400, 6);

@@ -244,6 +244,15 @@ void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
   lines_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
 }
 
+void Container::reserveLines(size_t n) {
+  const size_t room = std::max(n, lines_.size());
+  if (lines_.capacity() == room) return;
+  std::vector<DrawnLine> lines;
+  lines.reserve(room);
+  lines.assign(lines_.begin(), lines_.end());
+  lines_.swap(lines);
+}
+
 // The painted ones among the lines cleared are kept as the rectangle that holds them.
 void Container::clearLines() {
   if (lines_.empty()) return;

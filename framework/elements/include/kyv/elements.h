@@ -172,6 +172,9 @@ class KYV_API Container : public RectElement {
   // Adds a drawn line, coordinates in scale units.
   void Line(float x1, float y1, float x2, float y2, Colour colour);
   const std::vector<DrawnLine>& drawnLines() const { return lines_; }
+  // Keeps room for `n` drawn lines, or for those there are when more: drawing up to that
+  // many allocates nothing, and no more room than that is kept.
+  void reserveLines(size_t n);
 
   float interiorWidth() const;   // twips
   float interiorHeight() const;  // twips
