@@ -9,15 +9,7 @@ rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 log=$work/step.log
-
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-# Runs a command with its output in the log, shown when it fails.
-quiet() {
-  "$@" > "$log" 2>&1 || { cat "$log"; fail "$*"; }
-}
+. "$source/cmake/tests/steps.sh"
 
 quiet cmake -S "$source/cmake/tests/parent" -B "$work/parent" -DKYV_SOURCE_DIR="$source" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON

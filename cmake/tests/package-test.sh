@@ -21,15 +21,7 @@ work=$(cd "$work" && pwd)
 log=$work/step.log
 export QT_QPA_PLATFORM=offscreen
 
-step() { echo "== $*"; }
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-# Runs a command with its output in the log, shown when it fails.
-quiet() {
-  "$@" > "$log" 2>&1 || { cat "$log"; fail "$*"; }
-}
+. "$source/cmake/tests/steps.sh"
 
 step "install, then move the prefix"
 quiet cmake --install "$build" --prefix "$work/installed"
