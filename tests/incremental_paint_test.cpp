@@ -300,7 +300,8 @@ TEST_P(IncrementalPaint, PaintingTheDamageGivesTheFullPicture) {
         if (before.at(x, y) == expected) continue;
         ++differing;
         if (trusted && !damage.contains(x, y))
-          FAIL() << "step " << i << ": changed pixel " << x << ", " << y << " is not in the damage after" << sincePaint_;
+          FAIL() << "step " << i << ": changed pixel " << x << ", " << y << " is not in the damage after"
+                 << sincePaint_;
       }
     if (trusted) {
       kyv::Region inside;
