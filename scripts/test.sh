@@ -21,8 +21,6 @@ for config in Release Debug; do
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=$config -DKYV_BUILD_BENCHMARKS=$benchmarks > "$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log"; exit 1; }
   cmake --build "$dir" -j2
-  # Three tests at a time on two cores: several spend most of their time waiting on a
-  # server, a browser or a timer.
   QT_QPA_PLATFORM=offscreen LSAN_OPTIONS="suppressions=$(pwd)/cmake/lsan.supp:print_suppressions=0" \
-    ctest --test-dir "$dir" -j3 --output-on-failure -E "$skip"
+    ctest --test-dir "$dir" -j2 --output-on-failure -E "$skip"
 done
