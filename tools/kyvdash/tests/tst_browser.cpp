@@ -89,7 +89,7 @@ class TestBrowser : public QObject {
     return QTest::qWaitFor([&] { return isMarkedStale(name) == stale; }, timeoutMs);
   }
   // Feeds the vertical bar a reading and returns its picture once the page shows it with
-  // no mark. The mark comes back a second after the reading; when it came before the
+  // no mark. The mark comes back three seconds after the reading; when it came before the
   // picture was taken (a loaded machine), the reading is fed again.
   QImage freshVbar(const QRect& vbar) {
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -177,7 +177,7 @@ class TestBrowser : public QObject {
     const QRect vbar = controlRect(QStringLiteral("vbar"));
     const QImage fresh = freshVbar(vbar);
     QVERIFY(!fresh.isNull());
-    QVERIFY(markStale(QStringLiteral("vbar"), true, 5000));
+    QVERIFY(markStale(QStringLiteral("vbar"), true, 8000));
     QVERIFY(showsSnapshot(vbar));
     QVERIFY(pagePicture(vbar) != fresh);
     const QString tooltip =
