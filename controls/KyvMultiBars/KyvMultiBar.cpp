@@ -139,7 +139,22 @@ void KyvMultiBar::Value(int16_t& Values) {
                "Invalid property value: Value " + std::to_string(Values) + " is negative");
   const float h = UserControl().ScaleHeight();
   indic(selected_).setHeight(h - (h - Values));
-  layout();
+  if (laidOut_ != basis()) {
+    layout();
+    return;
+  }
+  if (selected_ < columns_) standOnBottom(selected_, h);
+}
+
+KyvMultiBar::LayoutBasis KyvMultiBar::basis() const {
+  const kyv::Surface& s = UserControl();
+  return {columns_,       maxLimit_,       s.BorderStyle(), s.BackColor(),
+          s.widthTwips(), s.heightTwips(), s.ScaleWidth(),  s.ScaleHeight()};
+}
+
+void KyvMultiBar::standOnBottom(int i, float scaleHeight) {
+  kyv::Shape& bar = indic(i);
+  bar.setTop(scaleHeight - bar.Height());
 }
 
 void KyvMultiBar::InitProperties() {
@@ -163,10 +178,9 @@ void KyvMultiBar::layout() {
   const float h = surface.ScaleHeight();
   const float w = surface.ScaleWidth();
   for (int i = 0; i < columns_; ++i) {
-    kyv::Shape& bar = indic(i);
-    bar.setTop(h - bar.Height());
-    bar.setLeft(w / columns_ * i);
-    bar.setWidth(w / columns_);
+    standOnBottom(i, h);
+    indic(i).setLeft(w / columns_ * i);
+    indic(i).setWidth(w / columns_);
   }
   const Colour back = surface.BackColor();
   for (int i = 0; i < kLines; ++i) {
@@ -187,6 +201,7 @@ void KyvMultiBar::layout() {
     line.setX2(x);
     line.setY2(h);
   }
+  laidOut_ = basis();
 }
 
 }  // namespace kyv

@@ -2,8 +2,11 @@
 // KyvMultiBar ("KyvMultiBars.KyvMultiBar"): up to ten level bars side by side, each rising
 // from the bottom edge. Column selects a bar and Value sets its height in units of
 // MaxLimit; lines in the background colour over the bars cut each into ten segments and
-// part the columns. Every Value, every Columns write and every resize runs the whole
-// layout pass, which cannot fail: the values it works from are checked where they enter.
+// part the columns. Every Columns write and every resize runs the whole layout pass, and so
+// does a Value when anything the pass works from (Columns, MaxLimit, the surface's size,
+// border, colour and scale) has changed since the last one; otherwise a Value changes its
+// own bar alone, which is all the pass would change. The pass cannot fail: the values it
+// works from are checked where they enter.
 #include <cstdint>
 
 #include "kyv/control.h"
@@ -41,7 +44,8 @@ class KYV_API KyvMultiBar : public kyv::Control {
   // Selects the bar the next Value sets: 0 to 9, else subscript-out-of-range.
   void Column(int16_t& ColumnNumber);
   // Gives the selected bar a height of Values units of the last layout's scale, then lays
-  // out; a value above MaxLimit shows a full bar. Negative: invalid-property-value.
+  // out as the class comment says; a value above MaxLimit shows a full bar. Negative:
+  // invalid-property-value.
   void Value(int16_t& Values);
 
   void InitProperties() override;
@@ -54,7 +58,18 @@ class KYV_API KyvMultiBar : public kyv::Control {
   kyv::ElementArray<kyv::LineElement> vgrd;  // a line at each column's left edge, 0 to 10
 
  private:
+  // What a layout pass works from besides the bars' heights. A Value that finds it as the
+  // last pass left it changes one bar, and the pass would change nothing else.
+  struct LayoutBasis {
+    int16_t columns = -1, maxLimit = 0, borderStyle = 0;
+    kyv::Colour back{0};
+    float width = 0, height = 0, scaleWidth = 0, scaleHeight = 0;
+    bool operator==(const LayoutBasis&) const = default;
+  };
+  LayoutBasis basis() const;
   void layout();
+  // Stands visible bar `i` on the bottom edge at its height, as the layout pass does.
+  void standOnBottom(int i, float scaleHeight);
 
   // The fields start at their defaults, so a restore that fails part way leaves the
   // fields it did not reach usable.
@@ -62,6 +77,7 @@ class KYV_API KyvMultiBar : public kyv::Control {
   int16_t columns_ = kColumns;
   int16_t maxLimit_ = kMaxLimit;
   int16_t selected_ = 0;
+  LayoutBasis laidOut_;  // the basis of the last layout pass; none before the first
 };
 
 }  // namespace kyv
