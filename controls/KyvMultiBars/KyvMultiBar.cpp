@@ -146,6 +146,11 @@ void KyvMultiBar::Value(int16_t& Values) {
   if (selected_ < columns_) standOnBottom(selected_, h);
 }
 
+bool KyvMultiBar::LayoutBasis::operator==(const LayoutBasis& o) const {
+  return columns == o.columns && maxLimit == o.maxLimit && borderStyle == o.borderStyle && back == o.back &&
+         width == o.width && height == o.height && scaleWidth == o.scaleWidth && scaleHeight == o.scaleHeight;
+}
+
 KyvMultiBar::LayoutBasis KyvMultiBar::basis() const {
   const kyv::Surface& s = UserControl();
   return {columns_,       maxLimit_,       s.BorderStyle(), s.BackColor(),

@@ -64,7 +64,7 @@ class KYV_API KyvMultiBar : public kyv::Control {
     int16_t columns = -1, maxLimit = 0, borderStyle = 0;
     kyv::Colour back{0};
     float width = 0, height = 0, scaleWidth = 0, scaleHeight = 0;
-    bool operator==(const LayoutBasis&) const = default;
+    bool operator==(const LayoutBasis& o) const;
   };
   LayoutBasis basis() const;
   void layout();
