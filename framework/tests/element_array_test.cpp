@@ -54,4 +54,25 @@ TEST_F(ElementArray, UnloadedMembersAreReusedAndLeaveTheTree) {
   EXPECT_EQ(gauge.tick.Count(), 4);
 }
 
+// A box loaded as a copy takes the first box's settings, never what is drawn on it, and a
+// box reused from the pool starts with nothing drawn whatever it held before.
+TEST_F(ElementArray, LoadedBoxesTakeSettingsButNoDrawnLines) {
+  kyv::ElementArray<kyv::PictureBox> boxes(gauge.UserControl(), "pane");
+  kyv::PictureBox& first = boxes.create(0);
+  first.setRectTwips(0, 0, 600, 400);
+  first.setBackColor(Colour{0xFF});
+  first.Line(0, 0, 10, 10, Colour{0xFF00});
+  kyv::PictureBox& copy = boxes.Load(1);
+  EXPECT_EQ(copy.BackColor(), Colour{0xFF});
+  EXPECT_EQ(copy.widthTwips(), 600);
+  EXPECT_TRUE(copy.drawnLines().empty());
+  EXPECT_EQ(first.drawnLines().size(), 1u);
+  copy.Line(0, 0, 5, 5, Colour{0xFF0000});
+  boxes.Unload(1);
+  kyv::PictureBox& again = boxes.Load(2);
+  EXPECT_EQ(&again, &copy);
+  EXPECT_TRUE(again.drawnLines().empty());
+  EXPECT_EQ(first.drawnLines().size(), 1u);
+}
+
 }  // namespace

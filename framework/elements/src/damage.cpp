@@ -268,7 +268,7 @@ inline void Tracker::Damage::pictureBox(const Container& b, const Change& c) {
   // Resized in place, the box keeps its children where they were; a box with nothing
   // in it is a rectangle and its edge wherever it goes. Either gains or loses pixels
   // and moves its edge.
-  const bool empty = b.stacking_.empty() && b.lines_.empty() && !c.look.erasedLines && look.lines == 0;
+  const bool empty = b.stacking_.empty() && b.drawnLines().empty() && !c.look.erasedLines && look.lines == 0;
   if (c.bothShown && sameLook && (empty || (painted.left == now.left && painted.top == now.top))) {
     addMove(before, after, look.borderStyle ? 2 * static_cast<int>(scale_.scaled(1)) : 0, adder(c));
     drawnLines(b, c.look);
@@ -326,7 +326,7 @@ inline PixelRect Tracker::Damage::footprint(const Control* control, const Rect& 
 void Tracker::Damage::drawnLines(const Container& box, const LookRecord& look) {
   const ErasedLines* cleared = box.surface().erasedLinesOf(look);
   const ErasedLines erased = cleared ? *cleared : ErasedLines{};
-  const std::vector<DrawnLine>& now = box.lines_;
+  const std::vector<DrawnLine>& now = box.drawnLines();
   const size_t from = std::min<size_t>(look.kind.box.lines, now.size());
   if (!erased.any && from == now.size()) return;
   const Where& w = where(box);
@@ -371,8 +371,10 @@ void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   }
   s.changed_.clear();
   s.looksUsed_ = 0;
-  s.labelLooksUsed_ = 0;
-  s.erasedLooks_.clear();
+  if (s.side_) {
+    s.side_->labelsUsed = 0;
+    s.side_->erased.clear();
+  }
   control.dirty_ = false;
   control.paintedTpp_ = tpp;
   control.paintedPalette_ = palette;

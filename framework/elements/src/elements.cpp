@@ -155,7 +155,7 @@ Container::Container(ElementKind kind, Container* parent, std::string_view name,
 
 void Container::keepLook(detail::LookRecord& look) const {
   RectElement::keepLook(look);
-  look.kind.box = {backColor_, borderStyle_, static_cast<uint32_t>(lines_.size())};
+  look.kind.box = {backColor_, borderStyle_, static_cast<uint32_t>(drawnLines().size())};
 }
 
 void Container::setBackColor(Colour c) {
@@ -241,29 +241,34 @@ void Container::Refresh() {
 void Container::Line(float x1, float y1, float x2, float y2, Colour colour) {
   checkColour(colour);
   touch();
-  lines_.push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
+  if (!lines_.value) lines_.value = std::make_unique<std::vector<DrawnLine>>();
+  lines_.value->push_back({toTwipsX(x1), toTwipsY(y1), toTwipsX(x2), toTwipsY(y2), colour});
 }
 
 void Container::reserveLines(size_t n) {
-  const size_t room = std::max(n, lines_.size());
-  if (lines_.capacity() == room) return;
-  std::vector<DrawnLine> lines;
-  lines.reserve(room);
-  lines.assign(lines_.begin(), lines_.end());
-  lines_.swap(lines);
+  const std::vector<DrawnLine>& now = drawnLines();
+  const size_t room = std::max(n, now.size());
+  if (now.capacity() == room) return;
+  auto lines = std::make_unique<std::vector<DrawnLine>>();
+  lines->reserve(room);
+  lines->assign(now.begin(), now.end());
+  lines_.value = std::move(lines);
 }
+
+const std::vector<DrawnLine> Container::kNoLines;
 
 // The painted ones among the lines cleared are kept as the rectangle that holds them.
 void Container::clearLines() {
-  if (lines_.empty()) return;
+  if (drawnLines().empty()) return;
+  std::vector<DrawnLine>& lines = *lines_.value;
   touch();
   detail::LookRecord* look = surface().lookOf(*this);
   if (look && look->kind.box.lines > 0) {
     detail::ErasedLines& erased = surface().erasedLinesOf(*look);
-    for (size_t i = 0; i < look->kind.box.lines; ++i) erased.include(lines_[i]);
+    for (size_t i = 0; i < look->kind.box.lines; ++i) erased.include(lines[i]);
     look->kind.box.lines = 0;
   }
-  lines_.clear();
+  lines.clear();
 }
 
 void Container::sizeChanged() { clearLines(); }
@@ -330,16 +335,22 @@ detail::LookRecord& Surface::newLook(Element& e) {
   return look;
 }
 
+detail::SideLooks& Surface::sideLooks() {
+  if (!side_) side_ = std::make_unique<detail::SideLooks>();
+  return *side_;
+}
+
 detail::LabelLook& Surface::newLabelLook(detail::LookRecord& look) {
-  if (labelLooksUsed_ == labelLooks_.size()) labelLooks_.emplace_back();
-  look.kind.label = labelLooksUsed_;
-  return labelLooks_[labelLooksUsed_++];
+  detail::SideLooks& side = sideLooks();
+  if (side.labelsUsed == side.labels.size()) side.labels.emplace_back();
+  look.kind.label = side.labelsUsed;
+  return side.labels[side.labelsUsed++];
 }
 
 // A label made since the paint has no record and showed nothing.
 const detail::LabelLook& Surface::labelLookOf(const detail::LookRecord& look) const {
   static const detail::LabelLook nothing;
-  return look.element ? labelLooks_[look.kind.label] : nothing;
+  return look.element ? side_->labels[look.kind.label] : nothing;
 }
 
 detail::LookRecord* Surface::lookOf(const Element& e) {
@@ -347,17 +358,18 @@ detail::LookRecord* Surface::lookOf(const Element& e) {
 }
 
 detail::ErasedLines& Surface::erasedLinesOf(detail::LookRecord& look) {
+  std::vector<detail::ErasedLook>& erased = sideLooks().erased;
   if (look.erasedLines)
-    for (detail::ErasedLook& e : erasedLooks_)
+    for (detail::ErasedLook& e : erased)
       if (e.box == look.element) return e.lines;
   look.erasedLines = true;
-  erasedLooks_.push_back({look.element, {}});
-  return erasedLooks_.back().lines;
+  erased.push_back({look.element, {}});
+  return erased.back().lines;
 }
 
 const detail::ErasedLines* Surface::erasedLinesOf(const detail::LookRecord& look) const {
   if (!look.erasedLines) return nullptr;
-  for (const detail::ErasedLook& e : erasedLooks_)
+  for (const detail::ErasedLook& e : side_->erased)
     if (e.box == look.element) return &e.lines;
   return nullptr;
 }
@@ -366,7 +378,7 @@ const detail::ErasedLines* Surface::erasedLinesOf(const detail::LookRecord& look
 void Surface::dropLook(const Element& e) {
   const uint32_t at = e.look_.value;
   if (at >= looksUsed_) return;
-  if (looks_[at].erasedLines) std::erase_if(erasedLooks_, [&](const detail::ErasedLook& x) { return x.box == &e; });
+  if (looks_[at].erasedLines) std::erase_if(side_->erased, [&](const detail::ErasedLook& x) { return x.box == &e; });
   const uint32_t last = --looksUsed_;
   if (at == last) return;
   std::swap(looks_[at], looks_[last]);
@@ -384,10 +396,8 @@ PictureBox& PictureBox::operator=(const PictureBox& other) {
   touch();
   clearLines();
   auto stacking = std::move(stacking_);
-  auto lines = std::move(lines_);
   Container::operator=(other);
   stacking_ = std::move(stacking);
-  lines_ = std::move(lines);
   return *this;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kyv/elements.h"
 
@@ -105,6 +106,13 @@ struct LookRecord {
   };
   KindLook kind;
 };
+// What a surface keeps beside its records, for the few elements that need more.
+struct SideLooks {
+  std::vector<LabelLook> labels;  // the first labelsUsed are in use
+  std::vector<ErasedLook> erased;
+  uint32_t labelsUsed = 0;
+};
+
 // Steady changes keep one record an element: its size is a control's memory.
 static_assert(sizeof(void*) != 8 || sizeof(LookRecord) == 40);
 

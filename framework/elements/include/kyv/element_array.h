@@ -47,9 +47,9 @@ class ElementArray {
     const T& first = Item(lowest());
     grow(index);
     std::unique_ptr<T> member;
-    if (!pool_.empty()) {
-      member = std::move(pool_.back());
-      pool_.pop_back();
+    if (pool_ && !pool_->empty()) {
+      member = std::move(pool_->back());
+      pool_->pop_back();
       member->touch();
       parent_.attach(*member);
     } else {
@@ -70,7 +70,8 @@ class ElementArray {
       raise(ErrorKind::InvalidPropertyValue, "Can't unload " + member.path() + ": it is a design-time member");
     member.touch();
     parent_.detach(member);
-    pool_.push_back(std::move(slots_[index]));
+    if (!pool_) pool_ = std::make_unique<std::vector<std::unique_ptr<T>>>();
+    pool_->push_back(std::move(slots_[index]));
     --count_;
   }
 
@@ -103,7 +104,8 @@ class ElementArray {
   Container& parent_;
   const std::string* name_;  // shared by every array of that name
   std::vector<std::unique_ptr<T>> slots_;
-  std::vector<std::unique_ptr<T>> pool_;
+  // Unloaded members, kept for the next Load; made at the first Unload, which few arrays see.
+  std::unique_ptr<std::vector<std::unique_ptr<T>>> pool_;
   int count_ = 0;
 };
 

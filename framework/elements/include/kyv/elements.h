@@ -31,6 +31,7 @@ struct LookRecord;
 struct LabelLook;
 struct ErasedLook;
 struct ErasedLines;
+struct SideLooks;
 }  // namespace detail
 
 // State that belongs to one element object and never goes with a copy of its settings
@@ -171,7 +172,7 @@ class KYV_API Container : public RectElement {
   void Refresh();
   // Adds a drawn line, coordinates in scale units.
   void Line(float x1, float y1, float x2, float y2, Colour colour);
-  const std::vector<DrawnLine>& drawnLines() const { return lines_; }
+  const std::vector<DrawnLine>& drawnLines() const { return lines_.value ? *lines_.value : kNoLines; }
   // Keeps room for `n` drawn lines, or for those there are when more: drawing up to that
   // many allocates nothing, and no more room than that is kept.
   void reserveLines(size_t n);
@@ -214,12 +215,14 @@ class KYV_API Container : public RectElement {
   // Drops the drawn lines; those painted are kept until the next paint, whose damage
   // holds their pixels.
   void clearLines();
+  static const std::vector<DrawnLine> kNoLines;
   Colour backColor_{0x8000000F};
   int16_t borderStyle_ = 0;
   float scaleLeft_ = 0, scaleTop_ = 0;
   float userScaleWidth_ = 0, userScaleHeight_ = 0;  // 0 = no user scale on that axis
   std::vector<Element*> stacking_;
-  std::vector<DrawnLine> lines_;
+  // Most boxes never draw a line: the list is made at the first and is never copied.
+  NotCopied<std::unique_ptr<std::vector<DrawnLine>>> lines_;
 };
 
 // The control's own surface. Its Width and Height are the control's extent.
@@ -250,6 +253,9 @@ class KYV_API Surface : public Container {
   detail::LookRecord* lookOf(const Element& e);
   // Lets go of the record of `e`, which is going away.
   void dropLook(const Element& e);
+  // The side records, made when the first is needed: few surfaces have labels or boxes
+  // with drawn lines.
+  detail::SideLooks& sideLooks();
   // A label's caption and font at the paint, kept apart from its record `look`.
   detail::LabelLook& newLabelLook(detail::LookRecord& look);
   const detail::LabelLook& labelLookOf(const detail::LookRecord& look) const;
@@ -262,9 +268,8 @@ class KYV_API Surface : public Container {
   std::vector<Element*> changed_;
   // The first looksUsed_ records are in use; the rest are kept to be reused.
   std::vector<detail::LookRecord> looks_;
-  std::vector<detail::LabelLook> labelLooks_;
-  std::vector<detail::ErasedLook> erasedLooks_;
-  uint32_t looksUsed_ = 0, labelLooksUsed_ = 0;
+  std::unique_ptr<detail::SideLooks> side_;
+  uint32_t looksUsed_ = 0;
 };
 
 class KYV_API PictureBox : public Container {
