@@ -48,6 +48,31 @@ TEST_F(Damage, EverythingBeforeTheFirstPaintAndNothingRightAfterIt) {
   EXPECT_FALSE(gauge.dirty());
 }
 
+// What a control keeps for good is its lists' room: the lists filled while it was built
+// are cut to size at its first paint, and later growth keeps within a quarter of what a
+// list holds; the records of a tick's changes and its damage are reused tick after tick.
+TEST_F(Damage, ListsKeepLittleMoreRoomThanTheyUse) {
+  kyv::ElementArray<kyv::LineElement> marks(gauge.box, "mark");
+  for (int i = 0; i < 40; ++i) marks.create(i);
+  const kyv::Surface& s = gauge.UserControl();
+  EXPECT_GT(s.elements().capacity(), s.elements().size());  // doubling left room
+  paint();
+  EXPECT_EQ(s.elements().capacity(), s.elements().size());
+  EXPECT_EQ(gauge.box.stacking().capacity(), gauge.box.stacking().size());
+  const auto within = [](const auto& list) { return list.capacity() <= list.size() + list.size() / 4 + 1; };
+  for (int i = 40; i < 300; ++i) marks.Load(i).setVisible(true);
+  EXPECT_TRUE(within(s.elements())) << s.elements().size() << " in room for " << s.elements().capacity();
+  EXPECT_TRUE(within(gauge.box.stacking()));
+  EXPECT_TRUE(within(s.changedElements()));
+  paint();
+  for (int round = 0; round < 3; ++round) {
+    marks.forEach([&](kyv::LineElement& l) { l.setY1(static_cast<float>(round * 15 + 15)); });
+    EXPECT_TRUE(within(s.changedElements()));
+    EXPECT_TRUE(within(gauge.damage().rects()));
+    paint();
+  }
+}
+
 // Before the first paint every pixel is damage: changes are not listed, and the first
 // paint leaves an embedded control painted with its host, so that its next change damages
 // only its own pixels.

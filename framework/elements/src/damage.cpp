@@ -360,8 +360,18 @@ bool Tracker::paintedWith(const Control& control, double tpp, uint64_t palette) 
   return control.paintedTpp_ == tpp && control.paintedPalette_ == palette;
 }
 
+// The lists of elements filled while the control was built are cut to their size at its
+// first paint: most never grow after that, and those that do grow by a quarter.
+void Tracker::settle(Surface& s) {
+  s.elements_.shrink_to_fit();
+  s.stacking_.shrink_to_fit();
+  for (Element* e : s.elements_)
+    if (e->kind() == ElementKind::PictureBox) static_cast<Container*>(e)->stacking_.shrink_to_fit();
+}
+
 void Tracker::markPainted(Control& control, double tpp, uint64_t palette) {
   Surface& s = control.surface_;
+  if (!control.painted()) settle(s);
   // Nothing was listed before the first paint: every embedded control is painted with it.
   const std::vector<Element*>& painted = control.painted() ? s.changed_ : s.elements_;
   for (Element* e : painted) {

@@ -19,6 +19,8 @@ struct Tracker {
 
  private:
   class Damage;
+  // Cuts the element lists of a control being painted for the first time to their size.
+  static void settle(Surface& s);
 };
 
 }  // namespace kyv::detail

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "growth.h"
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
@@ -65,6 +66,7 @@ Element::Element(ElementKind kind, Container* parent, std::string_view name, int
   if (!surface_->control().painted()) return;
   // Never painted: it showed nothing at the last paint.
   look_.value = detail::kMadeSincePaint;
+  detail::roomForOne(surface_->changed_);
   surface_->changed_.push_back(this);
 }
 
@@ -81,6 +83,7 @@ void Element::setVisible(bool v) { change(visible_, v); }
 void Element::touch() {
   if (look_.value == detail::kUnchanged && surface_->control().painted()) {
     keepLook(surface_->newLook(*this));
+    detail::roomForOne(surface_->changed_);
     surface_->changed_.push_back(this);
   }
   surface_->invalidate();
@@ -308,7 +311,9 @@ void Container::placeInFrontOf(Element& child, const Element& other) {
 
 void Container::attach(Element& child) {
   child.attached_.value = true;
+  detail::roomForOne(stacking_);
   stacking_.push_back(&child);
+  detail::roomForOne(surface().elements_);
   surface().elements_.push_back(&child);
 }
 
@@ -328,7 +333,10 @@ Surface::~Surface() = default;
 
 // Records are reused from paint to paint, so that steady changes allocate nothing.
 detail::LookRecord& Surface::newLook(Element& e) {
-  if (looksUsed_ == looks_.size()) looks_.emplace_back();
+  if (looksUsed_ == looks_.size()) {
+    detail::roomForOne(looks_);
+    looks_.emplace_back();
+  }
   e.look_.value = looksUsed_;
   detail::LookRecord& look = looks_[looksUsed_++];
   look.element = &e;

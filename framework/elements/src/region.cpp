@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bands.h"
+#include "growth.h"
 
 namespace kyv {
 
@@ -38,6 +39,7 @@ void Region::add(const PixelRect& r) {
       return;
     }
   }
+  detail::roomForOne(rects_);
   rects_.push_back(r);
 }
 

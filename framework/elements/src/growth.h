@@ -1,0 +1,17 @@
+#pragma once
+// Growth of the lists a control keeps for its whole life (its elements, their stacking,
+// its changes and their records, its damage). They are refilled every tick and never
+// shrink, so their room is memory the control holds for good: growing by a quarter rather
+// than doubling keeps that room within a quarter of the most a list has held, and once a
+// list has reached its size, steady use allocates nothing either way.
+#include <vector>
+
+namespace kyv::detail {
+
+// Makes room for one more item in `list`.
+template <class T>
+void roomForOne(std::vector<T>& list) {
+  if (list.size() == list.capacity()) list.reserve(list.size() + list.size() / 4 + 1);
+}
+
+}  // namespace kyv::detail
