@@ -75,8 +75,8 @@ const kyv::ClassInfo& sseg::classTable() {
 sseg::sseg(kyv::Registry* registry)
     : Control(classTable(), registry),
       Picture1(UserControl(), "Picture1"),
-      digit(Picture1, "digit"),
-      seg(digit.create(0), "seg") {
+      digit(Picture1, "digit", 1),
+      seg(digit.create(0), "seg", kSegments) {
   Picture1.setRectTwips(0, 0, kWidth, kHeight);
   Picture1.setBorderStyle(kBorderStyle);
   digit(0).setRectTwips(0, 0, Picture1.interiorWidth(), Picture1.interiorHeight());

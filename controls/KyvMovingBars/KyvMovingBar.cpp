@@ -77,9 +77,9 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
 KyvMovingBar::KyvMovingBar(kyv::Registry* registry)
     : Control(classTable(), registry),
       schart(UserControl(), "schart"),
-      lvl(UserControl(), "lvl"),
-      grd(UserControl(), "grd"),
-      lbl(UserControl(), "lbl") {
+      lvl(UserControl(), "lvl", 1),
+      grd(UserControl(), "grd", kLines),
+      lbl(UserControl(), "lbl", kLines) {
   schart.setRectTwips(0, 0, 3195, 2475);
   schart.setBorderStyle(kBorderStyle);
   kyv::Shape& first = lvl.create(0);

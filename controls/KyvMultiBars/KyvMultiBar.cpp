@@ -79,9 +79,9 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
 
 KyvMultiBar::KyvMultiBar(kyv::Registry* registry)
     : Control(classTable(), registry),
-      indic(UserControl(), "indic"),
-      hgrd(UserControl(), "hgrd"),
-      vgrd(UserControl(), "vgrd") {
+      indic(UserControl(), "indic", kBars),
+      hgrd(UserControl(), "hgrd", kLines),
+      vgrd(UserControl(), "vgrd", kLines) {
   UserControl().setBorderStyle(kBorderStyle);
   for (int i = 0; i < kBars; ++i) {
     kyv::Shape& bar = indic.create(i);

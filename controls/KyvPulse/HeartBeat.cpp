@@ -79,8 +79,8 @@ const kyv::ClassInfo& HeartBeat::classTable() {
 HeartBeat::HeartBeat(kyv::Registry* registry)
     : Control(classTable(), registry),
       Picture1(UserControl(), "Picture1"),
-      grd(Picture1, "grd"),
-      vgrd(Picture1, "vgrd") {
+      grd(Picture1, "grd", kLines),
+      vgrd(Picture1, "vgrd", kLines) {
   Picture1.setRectTwips(0, 0, 4455, 1425);
   Picture1.setBackColor(kBackColour);
   Picture1.setBorderStyle(kBorderStyle);

@@ -34,7 +34,7 @@ template <int N>
 DigitRow<N>::DigitRow(const kyv::ClassInfo& info, kyv::Registry* registry, const Layout& layout)
     : Control(info, registry),
       Picture1(UserControl(), "Picture1"),
-      digit(Picture1, "digit"),
+      digit(Picture1, "digit", N),
       layout_(layout),
       maxlimit_(layout.maxlimit) {
   Picture1.setRectTwips(layout.frameLeft, layout.frameTop, info.defaultWidth(), info.defaultHeight());

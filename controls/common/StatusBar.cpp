@@ -79,7 +79,7 @@ StatusBar::StatusBar(const kyv::ClassInfo& info, kyv::Registry* registry, float 
       datpict(UserControl(), "datpict"),
       cntlbl(datpict, "cntlbl"),
       holdbar(UserControl(), "holdbar"),
-      BarSeg(holdbar, "BarSeg") {
+      BarSeg(holdbar, "BarSeg", 3) {
   datpict.setBorderStyle(kCaptionBorder);
   cntlbl.setFont("Times New Roman", 700, captionPoints);
   cntlbl.setAlignment(2);

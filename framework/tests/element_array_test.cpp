@@ -75,4 +75,31 @@ TEST_F(ElementArray, LoadedBoxesTakeSettingsButNoDrawnLines) {
   EXPECT_EQ(first.drawnLines().size(), 1u);
 }
 
+// An array told how many members it makes keeps that many side by side; the rest, and
+// those loaded later, live on their own, and every one is let go once with the array
+// (the sanitized build checks that nothing leaks or is freed twice).
+TEST_F(ElementArray, MembersItIsToldOfLieSideBySide) {
+  const size_t before = gauge.UserControl().elements().size();
+  {
+    kyv::ElementArray<kyv::LineElement> marks(box, "mark", 3);
+    for (int i = 0; i < 5; ++i) marks.create(i).setY2(static_cast<float>(i));
+    EXPECT_EQ(&marks(1), &marks(0) + 1);
+    EXPECT_EQ(&marks(2), &marks(0) + 2);
+    EXPECT_EQ(marks(4).Y2(), 4);
+    kyv::LineElement& loaded = marks.Load(7);
+    EXPECT_EQ(loaded.Y2(), 0);  // a copy of the lowest member
+    marks.Load(8);
+    marks.Unload(7);
+    EXPECT_EQ(&marks.Load(9), &loaded);
+    EXPECT_EQ(marks.Count(), 7);
+    EXPECT_EQ(gauge.UserControl().elements().size(), before + 7);
+    EXPECT_EQ(&marks(2).surface(), &gauge.UserControl());
+  }
+  kyv::ElementArray<kyv::PictureBox> panes(gauge.UserControl(), "pane", 2);
+  kyv::ElementArray<kyv::Label> captions(panes.create(0), "caption", 1);
+  captions.create(0).setCaption("inside a box kept in a block");
+  EXPECT_EQ(&captions(0).surface(), &gauge.UserControl());
+  EXPECT_EQ(captions(0).parent(), &panes(0));
+}
+
 }  // namespace

@@ -53,27 +53,25 @@ void checkColour(Colour c) {
 // ---- Element ---------------------------------------------------------------------------
 
 Element::Element(ElementKind kind, Container* parent, std::string_view name, int index)
-    : kind_(kind),
-      parent_(parent),
-      surface_(parent ? &parent->surface() : nullptr),
-      name_(&sharedElementName(name)),
-      index_(index) {
+    : kind_(kind), parent_(parent), name_(&sharedElementName(name)), index_(index) {
   attached_.value = true;
   look_.value = detail::kUnchanged;
   if (!parent) return;
   parent->attach(*this);
-  surface_->invalidate();
-  if (!surface_->control().painted()) return;
+  Surface& s = surface();
+  s.invalidate();
+  if (!s.control().painted()) return;
   // Never painted: it showed nothing at the last paint.
   look_.value = detail::kMadeSincePaint;
-  detail::roomForOne(surface_->changed_);
-  surface_->changed_.push_back(this);
+  detail::roomForOne(s.changed_);
+  s.changed_.push_back(this);
 }
 
 Element::~Element() {
-  if (look_.value == detail::kUnchanged || surface_ == this) return;
-  surface_->dropLook(*this);
-  eraseFromBack(surface_->changed_, this);
+  if (look_.value == detail::kUnchanged || !parent_) return;
+  Surface& s = surface();
+  s.dropLook(*this);
+  eraseFromBack(s.changed_, this);
 }
 
 std::string Element::path() const { return index_ < 0 ? *name_ : *name_ + "(" + std::to_string(index_) + ")"; }
@@ -81,12 +79,13 @@ std::string Element::path() const { return index_ < 0 ? *name_ : *name_ + "(" + 
 void Element::setVisible(bool v) { change(visible_, v); }
 
 void Element::touch() {
-  if (look_.value == detail::kUnchanged && surface_->control().painted()) {
-    keepLook(surface_->newLook(*this));
-    detail::roomForOne(surface_->changed_);
-    surface_->changed_.push_back(this);
+  Surface& s = surface();
+  if (look_.value == detail::kUnchanged && s.control().painted()) {
+    keepLook(s.newLook(*this));
+    detail::roomForOne(s.changed_);
+    s.changed_.push_back(this);
   }
-  surface_->invalidate();
+  s.invalidate();
 }
 
 void Element::keepLook(detail::LookRecord& look) const {
@@ -325,9 +324,7 @@ void Container::detach(Element& child) {
 
 // ---- Surface, PictureBox ----------------------------------------------------------------
 
-Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "UserControl", -1), owner_(owner) {
-  surface_ = this;
-}
+Surface::Surface(Control& owner) : Container(ElementKind::Surface, nullptr, "UserControl", -1), owner_(owner) {}
 
 Surface::~Surface() = default;
 

@@ -3,7 +3,15 @@
 // with `create`; `Load` adds a hidden copy of the first member at run time and `Unload`
 // removes it again. Unloaded members are kept in a pool and reused, so loading and
 // unloading in steady state allocates nothing.
+//
+// An array told how many members it will make keeps the first that many side by side in
+// one block of its own; members beyond those, and every member of an array told nothing,
+// each take a heap block.
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,7 +23,17 @@ namespace kyv {
 template <class T>
 class ElementArray {
  public:
-  ElementArray(Container& parent, std::string_view name) : parent_(parent), name_(&sharedElementName(name)) {}
+  // `designTime`: how many members `create` will make (up to 32767), kept in one block.
+  ElementArray(Container& parent, std::string_view name, int designTime = 0)
+      : parent_(parent),
+        name_(&sharedElementName(name)),
+        blockSize_(static_cast<int16_t>(designTime > 0 ? std::min(designTime, 32767) : 0)) {}
+  ~ElementArray() {
+    for (T* member : slots_) release(member);
+    if (pool_)
+      for (T* member : *pool_) release(member);
+    if (block_) ::operator delete(block_);
+  }
   ElementArray(const ElementArray&) = delete;
   ElementArray& operator=(const ElementArray&) = delete;
 
@@ -23,15 +41,16 @@ class ElementArray {
   T& create(int index) {
     checkFree(index);
     grow(index);
-    slots_[index] = std::make_unique<T>(parent_, *name_, index);
-    slots_[index]->designTime_.value = true;
+    T* member = make(index);
+    member->designTime_.value = true;
+    slots_[index] = member;
     ++count_;
-    return *slots_[index];
+    return *member;
   }
 
   // Member `index`; a missing one raises subscript-out-of-range.
   T& Item(int index) const {
-    if (index < 0 || index >= static_cast<int>(slots_.size()) || !slots_[index]) missing(index);
+    if (!exists(index)) missing(index);
     return *slots_[index];
   }
   T& operator()(int index) const { return Item(index); }
@@ -46,21 +65,21 @@ class ElementArray {
     checkFree(index);
     const T& first = Item(lowest());
     grow(index);
-    std::unique_ptr<T> member;
+    T* member;
     if (pool_ && !pool_->empty()) {
-      member = std::move(pool_->back());
+      member = pool_->back();
       pool_->pop_back();
       member->touch();
       parent_.attach(*member);
     } else {
-      member = std::make_unique<T>(parent_, *name_, index);
+      member = make(index);
     }
     *member = first;
     member->index_ = index;
     member->visible_ = false;
-    slots_[index] = std::move(member);
+    slots_[index] = member;
     ++count_;
-    return *slots_[index];
+    return *member;
   }
 
   // Removes a member added by Load; design-time members cannot be unloaded.
@@ -70,15 +89,16 @@ class ElementArray {
       raise(ErrorKind::InvalidPropertyValue, "Can't unload " + member.path() + ": it is a design-time member");
     member.touch();
     parent_.detach(member);
-    if (!pool_) pool_ = std::make_unique<std::vector<std::unique_ptr<T>>>();
-    pool_->push_back(std::move(slots_[index]));
+    if (!pool_) pool_ = std::make_unique<std::vector<T*>>();
+    pool_->push_back(&member);
+    slots_[index] = nullptr;
     --count_;
   }
 
   // Calls f(member) for every loaded member in index order.
   template <class F>
   void forEach(F&& f) const {
-    for (const auto& s : slots_)
+    for (T* s : slots_)
       if (s) f(*s);
   }
 
@@ -100,12 +120,33 @@ class ElementArray {
   void grow(int index) {
     if (index >= static_cast<int>(slots_.size())) slots_.resize(index + 1);
   }
+  // A new member: in the block while it has room, else on the heap.
+  T* make(int index) {
+    if (blockUsed_ == blockSize_) return new T(parent_, *name_, index);
+    if (!block_) block_ = static_cast<T*>(::operator new(sizeof(T) * static_cast<size_t>(blockSize_)));
+    T* member = new (block_ + blockUsed_) T(parent_, *name_, index);
+    ++blockUsed_;
+    return member;
+  }
+  bool inBlock(const T* member) const {
+    const std::less<const T*> before;
+    return !before(member, block_) && before(member, block_ + blockUsed_);
+  }
+  void release(T* member) {
+    if (!member) return;
+    if (inBlock(member))
+      member->~T();
+    else
+      delete member;
+  }
 
   Container& parent_;
   const std::string* name_;  // shared by every array of that name
-  std::vector<std::unique_ptr<T>> slots_;
+  std::vector<T*> slots_;    // by index; null where no member is loaded
   // Unloaded members, kept for the next Load; made at the first Unload, which few arrays see.
-  std::unique_ptr<std::vector<std::unique_ptr<T>>> pool_;
+  std::unique_ptr<std::vector<T*>> pool_;
+  T* block_ = nullptr;  // room for blockSize_ members, the first blockUsed_ of them made
+  int16_t blockSize_ = 0, blockUsed_ = 0;
   int count_ = 0;
 };
 

@@ -65,7 +65,8 @@ class KYV_API Element {
   int index() const { return index_; }  // -1 for an element outside any array
   std::string path() const;             // "BarSeg(1)" or "holdbar"
   Container* parent() const { return parent_; }
-  Surface& surface() const { return *surface_; }
+  // The surface at the root of the element's tree.
+  Surface& surface() const;
 
   bool Visible() const { return visible_; }
   void setVisible(bool v);
@@ -102,7 +103,6 @@ class KYV_API Element {
   // Which of its surface's look records is the element's while it is listed as changed.
   NotCopied<uint32_t> look_;
   Container* parent_;
-  Surface* surface_;
   const std::string* name_;  // shared by every element of that name
   int index_;
 };
@@ -271,6 +271,13 @@ class KYV_API Surface : public Container {
   std::unique_ptr<detail::SideLooks> side_;
   uint32_t looksUsed_ = 0;
 };
+
+// Boxes nest a few deep: the surface is found by walking up, not kept in every element.
+inline Surface& Element::surface() const {
+  const Element* e = this;
+  while (e->parent_) e = e->parent_;
+  return static_cast<Surface&>(const_cast<Element&>(*e));
+}
 
 class KYV_API PictureBox : public Container {
  public:
