@@ -148,13 +148,12 @@ void KyvMultiBar::Value(int16_t& Values) {
 
 bool KyvMultiBar::LayoutBasis::operator==(const LayoutBasis& o) const {
   return columns == o.columns && maxLimit == o.maxLimit && borderStyle == o.borderStyle && back == o.back &&
-         width == o.width && height == o.height && scaleWidth == o.scaleWidth && scaleHeight == o.scaleHeight;
+         width == o.width && height == o.height;
 }
 
 KyvMultiBar::LayoutBasis KyvMultiBar::basis() const {
   const kyv::Surface& s = UserControl();
-  return {columns_,       maxLimit_,       s.BorderStyle(), s.BackColor(),
-          s.widthTwips(), s.heightTwips(), s.ScaleWidth(),  s.ScaleHeight()};
+  return {columns_, maxLimit_, s.BorderStyle(), s.BackColor(), s.widthTwips(), s.heightTwips()};
 }
 
 void KyvMultiBar::standOnBottom(int i, float scaleHeight) {

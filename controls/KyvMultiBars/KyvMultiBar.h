@@ -4,7 +4,7 @@
 // MaxLimit; lines in the background colour over the bars cut each into ten segments and
 // part the columns. Every Columns write and every resize runs the whole layout pass, and so
 // does a Value when anything the pass works from (Columns, MaxLimit, the surface's size,
-// border, colour and scale) has changed since the last one; otherwise a Value changes its
+// border and colour) has changed since the last one; otherwise a Value changes its
 // own bar alone, which is all the pass would change. The pass cannot fail: the values it
 // works from are checked where they enter.
 #include <cstdint>
@@ -58,12 +58,13 @@ class KYV_API KyvMultiBar : public kyv::Control {
   kyv::ElementArray<kyv::LineElement> vgrd;  // a line at each column's left edge, 0 to 10
 
  private:
-  // What a layout pass works from besides the bars' heights. A Value that finds it as the
-  // last pass left it changes one bar, and the pass would change nothing else.
+  // What a layout pass works from besides the bars' heights (the scale it sets follows
+  // from MaxLimit). A Value that finds it as the last pass left it changes one bar, and the
+  // pass would change nothing else.
   struct LayoutBasis {
     int16_t columns = -1, maxLimit = 0, borderStyle = 0;
     kyv::Colour back{0};
-    float width = 0, height = 0, scaleWidth = 0, scaleHeight = 0;
+    float width = 0, height = 0;
     bool operator==(const LayoutBasis& o) const;
   };
   LayoutBasis basis() const;

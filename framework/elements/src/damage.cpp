@@ -82,9 +82,9 @@ class Tracker::Damage {
   void embedded(const ControlSlot& slot, const Change& c);
   PixelRect footprint(const Control* control, const Rect& at, bool before, const Where& w) const;
   void drawnLines(const Container& box, const LookRecord& look);
-  // The record of how `e` looked at the paint.
-  static const LookRecord& lookOf(const Element& e) {
-    const LookRecord* look = e.surface().lookOf(e);
+  // The record of how `e`, an element of the control being worked on, looked at the paint.
+  const LookRecord& lookOf(const Element& e) const {
+    const LookRecord* look = surface_->lookOf(e);
     return look ? *look : kNothingShown;
   }
   static Rect rectOf(const RectElement& e) { return {e.leftTwips(), e.topTwips(), e.widthTwips(), e.heightTwips()}; }
@@ -100,7 +100,7 @@ class Tracker::Damage {
   const Scale& scale_;
   Region& out_;
   // The control being worked on: its surface and where it is drawn.
-  const Surface* surface_ = nullptr;
+  Surface* surface_ = nullptr;
   double x_ = 0, y_ = 0;
   PixelRect clip_;
   // Recently asked places of containers.
@@ -238,7 +238,7 @@ inline void Tracker::Damage::line(const LineElement& l, const Change& c) {
 // A caption damages the pixels its glyphs may touch, where it was and where it is. Its
 // height places nothing: a label that changed only that shows the same.
 inline void Tracker::Damage::label(const Label& l, const Change& c) {
-  const LabelLook& p = l.surface().labelLookOf(c.look);
+  const LabelLook& p = surface_->labelLookOf(c.look);
   const Rect& rect = c.look.rect;
   const Rect now = rectOf(l);
   const bool same = p.caption == l.Caption() && p.fontName == l.FontName() && p.fontSize == l.FontSize() &&
@@ -324,7 +324,7 @@ inline PixelRect Tracker::Damage::footprint(const Control* control, const Rect& 
 // since, each its own bounds, or many of them (a trace drawn anew) the rectangle that holds
 // them all, found in twips.
 void Tracker::Damage::drawnLines(const Container& box, const LookRecord& look) {
-  const ErasedLines* cleared = box.surface().erasedLinesOf(look);
+  const ErasedLines* cleared = surface_->erasedLinesOf(look);
   const ErasedLines erased = cleared ? *cleared : ErasedLines{};
   const std::vector<DrawnLine>& now = box.drawnLines();
   const size_t from = std::min<size_t>(look.kind.box.lines, now.size());

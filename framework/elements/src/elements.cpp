@@ -63,8 +63,7 @@ Element::Element(ElementKind kind, Container* parent, std::string_view name, int
   if (!s.control().painted()) return;
   // Never painted: it showed nothing at the last paint.
   look_.value = detail::kMadeSincePaint;
-  detail::roomForOne(s.changed_);
-  s.changed_.push_back(this);
+  detail::append<Element*>(s.changed_, this);
 }
 
 Element::~Element() {
@@ -82,8 +81,7 @@ void Element::touch() {
   Surface& s = surface();
   if (look_.value == detail::kUnchanged && s.control().painted()) {
     keepLook(s.newLook(*this));
-    detail::roomForOne(s.changed_);
-    s.changed_.push_back(this);
+    detail::append<Element*>(s.changed_, this);
   }
   s.invalidate();
 }
@@ -310,10 +308,8 @@ void Container::placeInFrontOf(Element& child, const Element& other) {
 
 void Container::attach(Element& child) {
   child.attached_.value = true;
-  detail::roomForOne(stacking_);
-  stacking_.push_back(&child);
-  detail::roomForOne(surface().elements_);
-  surface().elements_.push_back(&child);
+  detail::append(stacking_, &child);
+  detail::append(surface().elements_, &child);
 }
 
 void Container::detach(Element& child) {
@@ -330,10 +326,7 @@ Surface::~Surface() = default;
 
 // Records are reused from paint to paint, so that steady changes allocate nothing.
 detail::LookRecord& Surface::newLook(Element& e) {
-  if (looksUsed_ == looks_.size()) {
-    detail::roomForOne(looks_);
-    looks_.emplace_back();
-  }
+  if (looksUsed_ == looks_.size()) detail::append(looks_, {});
   e.look_.value = looksUsed_;
   detail::LookRecord& look = looks_[looksUsed_++];
   look.element = &e;

@@ -39,8 +39,7 @@ void Region::add(const PixelRect& r) {
       return;
     }
   }
-  detail::roomForOne(rects_);
-  rects_.push_back(r);
+  detail::append(rects_, r);
 }
 
 PixelRect Region::bounds() const {
