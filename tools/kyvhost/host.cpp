@@ -63,16 +63,25 @@ void Host::error(const std::string& who, const std::string& member, const kyv::E
   out_ << "error " << who << '.' << member << ": " << kyv::kindName(e.kind()) << ": " << e.what() << '\n';
 }
 
-void Host::runScript(std::istream& in) {
-  std::streambuf* source = in.rdbuf();
+std::optional<std::string> Host::runScript(std::istream& in) {
+  // A file stream throws when a read fails (a folder gives EISDIR).
+  try {
+    readLines(*in.rdbuf());
+  } catch (const std::ios_base::failure& e) {
+    return e.code().message();
+  }
+  return std::nullopt;
+}
+
+void Host::readLines(std::streambuf& source) {
   std::string text;
   int line = 0;
   for (;;) {
     text.clear();
     bool tooLong = false;
-    int c = source->sbumpc();
+    int c = source.sbumpc();
     if (c == std::char_traits<char>::eof()) return;
-    for (; c != std::char_traits<char>::eof() && c != '\n'; c = source->sbumpc()) {
+    for (; c != std::char_traits<char>::eof() && c != '\n'; c = source.sbumpc()) {
       if (text.size() < kMaxLineBytes)
         text += static_cast<char>(c);
       else

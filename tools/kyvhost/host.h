@@ -75,14 +75,16 @@ class Host {
   ~Host();
 
   // Runs every line of `in`, numbered from 1; a line longer than kMaxLineBytes is refused
-  // with a syntax message (and never held whole).
-  void runScript(std::istream& in);
+  // with a syntax message (and never held whole). Returns why a file stream could not be
+  // read to its end (a folder, an I/O error), or nothing when it was; the lines before ran.
+  std::optional<std::string> runScript(std::istream& in);
   // Runs one script line; `line` numbers it in syntax messages.
   void runLine(std::string_view text, int line);
   // True when every line so far was understood.
   bool understood() const { return understood_; }
 
  private:
+  void readLines(std::streambuf& source);
   friend struct Instance;
   void execute(const Words& w, int line);
   void syntax(int line, const std::string& message);

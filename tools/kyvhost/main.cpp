@@ -2,7 +2,10 @@
 // when none is given or SCRIPT is "-"). Exit status 0 when every line was understood, 1
 // when a line was not, 2 when a script could not be read. --help and --version answer on
 // standard output.
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -31,6 +34,12 @@ std::optional<double> twipsPerPixel(const std::string& value) {
   if (ec != std::errc() || p != value.data() + value.size()) return std::nullopt;
   if (!(tpp >= kyv::kMinTwipsPerPixel && tpp <= kyv::kMaxTwipsPerPixel)) return std::nullopt;
   return tpp;
+}
+
+// Reports a script that failed part way through reading; the lines before it ran.
+int cannotRead(const std::string& what, const std::string& why) {
+  std::cerr << "kyvhost: cannot read " << what << ": " << why << '\n';
+  return 2;
 }
 
 }  // namespace
@@ -77,7 +86,10 @@ int main(int argc, char** argv) {
     kyvhost::Host host(registry, std::cout, tpp);
     for (const std::string& script : scripts) {
       if (script == "-") {
-        host.runScript(std::cin);
+        // Standard input reads through stdio, which keeps a failed read on the FILE.
+        std::optional<std::string> failed = host.runScript(std::cin);
+        if (!failed && std::ferror(stdin)) failed = std::strerror(errno);
+        if (failed) status = cannotRead("standard input", *failed);
         continue;
       }
       std::ifstream in(script);
@@ -86,7 +98,7 @@ int main(int argc, char** argv) {
         status = 2;
         continue;
       }
-      host.runScript(in);
+      if (std::optional<std::string> failed = host.runScript(in)) status = cannotRead(script, *failed);
     }
     if (status == 0 && !host.understood()) status = 1;
   }
