@@ -1,5 +1,7 @@
 #include "WebServer.h"
 
+#include <QHostInfo>
+
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -144,8 +146,12 @@ bool WebServer::listen(QString* error) {
 }
 
 QString WebServer::pageUrl() const {
-  QString host = options_.address.toString();
-  if (options_.address.protocol() == QAbstractSocket::IPv6Protocol) host = u'[' + host + u']';
+  // A server on every address is reached by this machine's name; 0.0.0.0 is no address
+  // a viewer can open.
+  const bool everyAddress = options_.address == QHostAddress::Any || options_.address == QHostAddress::AnyIPv4 ||
+                            options_.address == QHostAddress::AnyIPv6;
+  QString host = everyAddress ? QHostInfo::localHostName() : options_.address.toString();
+  if (!everyAddress && options_.address.protocol() == QAbstractSocket::IPv6Protocol) host = u'[' + host + u']';
   QString url = QStringLiteral("http://%1:%2/").arg(host).arg(port_);
   if (options_.token) url += QStringLiteral("?token=") + QString::fromLatin1(QUrl::toPercentEncoding(*options_.token));
   return url;
@@ -166,8 +172,11 @@ bool WebServer::tokenMatches(const QString& given) const {
 
 bool WebServer::authorised(const QHttpServerRequest& request) const {
   if (!options_.token) return true;
+  // The scheme's name is matched in any case, as HTTP's authentication schemes are.
   const QByteArray header = request.value("authorization");
-  if (header.startsWith("Bearer ") && tokenMatches(QString::fromUtf8(header.mid(7).trimmed()))) return true;
+  if (header.size() > 7 && qstrnicmp(header.constData(), "bearer ", 7) == 0 &&
+      tokenMatches(QString::fromUtf8(header.mid(7).trimmed())))
+    return true;
   const QUrlQuery query = request.query();
   return query.hasQueryItem(QStringLiteral("token")) &&
          tokenMatches(query.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded));
@@ -213,12 +222,17 @@ std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& 
     r.setHeader("Allow", "GET");
     return r;
   }
+  // The page's script and style are the same in every kyvdash and hold no data: the page
+  // asks for them by plain links, which carry no token.
+  const QString path = request.url().path();
+  if (path == QLatin1String("/kyvdash.js"))
+    return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
+  if (path == QLatin1String("/kyvdash.css")) return resource(QStringLiteral("kyvdash.css"), "text/css; charset=utf-8");
   if (!authorised(request)) {
     QHttpServerResponse r = text("a token is required\n", Status::Unauthorized);
     r.setHeader("WWW-Authenticate", "Bearer");
     return r;
   }
-  const QString path = request.url().path();
   Dashboard* d = runner_.dashboard();
   const bool full = static_cast<int>(viewers_.size()) >= options_.maxViewers;
   if (path == QLatin1String("/") || (path == QLatin1String("/live") && isUpgrade(request))) {
@@ -231,9 +245,6 @@ std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& 
     if (path == QLatin1String("/live")) return std::nullopt;
     return resource(QStringLiteral("index.html"), "text/html; charset=utf-8");
   }
-  if (path == QLatin1String("/kyvdash.js"))
-    return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
-  if (path == QLatin1String("/kyvdash.css")) return resource(QStringLiteral("kyvdash.css"), "text/css; charset=utf-8");
   if (path == QLatin1String("/healthz"))
     return text(d ? "ok\n" : "no screen\n", d ? Status::Ok : Status::ServiceUnavailable);
   if (path == QLatin1String("/metrics"))

@@ -122,7 +122,8 @@ class TestBrowser : public QObject {
     if (!browser.start(&why)) QSKIP(qPrintable(QStringLiteral("chromium cannot start here: ") + why));
     QVERIFY2(dash().start(layout), qPrintable(dash().errors()));
     dash().feed("v 40\nh 30\nf 1234\ns 654321\nm 50\np 60\na 20\nb 70\n");
-    QVERIFY(browser.open(dash().url()));
+    // At its own size, so that the page's pixels are the snapshot's; fillsTheWindow scales.
+    QVERIFY(browser.open(dash().url() + QStringLiteral("?fit=none")));
     QVERIFY(connectedToNewScreen(1));
     canvas = rectOf(QStringLiteral("document.getElementById('picture')"));
     const QJsonArray marks =
@@ -214,6 +215,55 @@ class TestBrowser : public QObject {
     qInfo("frames applied: %lld; time to apply one: median %.2f ms, longest %.2f ms", qint64(ms.size()),
           ms[ms.size() / 2].toDouble(), ms.last().toDouble());
     QVERIFY(showsSnapshot());
+  }
+
+  // By default the screen fills the window below the status line, whatever its shape, in
+  // its own proportions and centred across; the marks scale with the picture.
+  void fillsTheWindow() {
+    QVERIFY(browser.open(dash().url()));
+    QVERIFY(connectedToNewScreen(1));
+    const QSize own = snapshot().size();
+    for (const QSize window : {QSize(800, 480), QSize(1920, 1080), QSize(390, 844), QSize(3840, 2160)}) {
+      browser.command(
+          QStringLiteral("Emulation.setDeviceMetricsOverride"),
+          {{"width", window.width()}, {"height", window.height()}, {"deviceScaleFactor", 1}, {"mobile", false}});
+      const int room = window.height() - rectOf(QStringLiteral("document.querySelector('header')")).height();
+      const double scale = std::min(double(window.width()) / own.width(), double(room) / own.height());
+      QRect shown;
+      const bool fits = QTest::qWaitFor(
+          [&] {
+            shown = rectOf(QStringLiteral("document.getElementById('picture')"));
+            return qAbs(shown.width() - own.width() * scale) <= 1 && qAbs(shown.height() - own.height() * scale) <= 1;
+          },
+          5000);
+      QVERIFY2(fits, qPrintable(QStringLiteral("%1x%2: the picture is %3x%4, not %5 times %6x%7")
+                                    .arg(window.width())
+                                    .arg(window.height())
+                                    .arg(shown.width())
+                                    .arg(shown.height())
+                                    .arg(scale)
+                                    .arg(own.width())
+                                    .arg(own.height())));
+      QVERIFY(qAbs(shown.left() - (window.width() - shown.width()) / 2) <= 1);
+      QVERIFY(shown.bottom() < window.height());
+      const QString four = QStringLiteral("document.querySelector('.mark[data-name=\"four\"]')");
+      const double ownWidth = page(four + QStringLiteral(".offsetWidth")).toDouble();
+      QVERIFY(qAbs(rectOf(four).width() - ownWidth * scale) <= 2);
+    }
+    browser.command(QStringLiteral("Emulation.clearDeviceMetricsOverride"));
+  }
+
+  // A server guarded by a token serves a page that a browser opened at the address it
+  // prints can show: the page's script and style come without the token, its picture with.
+  void pageWithToken() {
+    ServedKyvdash guarded;
+    QVERIFY2(guarded.start(layout, {QStringLiteral("--token"), QStringLiteral("s3cret-token")}),
+             qPrintable(guarded.errors()));
+    QVERIFY(guarded.url().endsWith(QLatin1String("?token=s3cret-token")));
+    guarded.feed("v 40\n");
+    QVERIFY(browser.open(guarded.url()));
+    QVERIFY(connectedToNewScreen(1));
+    QVERIFY(page(QStringLiteral("getComputedStyle(document.querySelector('header')).display")).toString() == "flex");
   }
 };
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -484,8 +485,24 @@ class TestWeb : public QObject {
     QCOMPARE(httpGet(base + QStringLiteral("?token=wrong-token!")).status, 401);
     QCOMPARE(httpGet(base, "Bearer s3cret-tokem").status, 401);
     QCOMPARE(httpGet(base, "Bearer s3cret-token").status, 200);
+    QCOMPARE(httpGet(base, "bearer s3cret-token").status, 200);
+    QCOMPARE(httpGet(base, "Basic s3cret-token").status, 401);
     QCOMPARE(httpGet(base + QStringLiteral("?token=s3cret-token")).status, 200);
     QVERIFY(guarded->pageUrl().endsWith(QLatin1String("/?token=s3cret-token")));
+    // The page's script and style carry no data, and the page's plain links no token; the
+    // page itself and everything it shows need the token.
+    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(guarded->port());
+    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.js")).status, 200);
+    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.css")).status, 200);
+    QCOMPARE(httpGet(root).status, 401);
+    QCOMPARE(httpGet(root + QStringLiteral("snapshot.png")).status, 401);
+    // Served on every address, the page is announced at this machine's name.
+    ServeOptions everywhere = o;
+    everywhere.address = QHostAddress::AnyIPv4;
+    const std::unique_ptr<WebServer> wide = serve(everywhere);
+    QVERIFY2(wide->pageUrl().startsWith(
+                 QStringLiteral("http://%1:%2/?token=").arg(QHostInfo::localHostName()).arg(wide->port())),
+             qPrintable(wide->pageUrl()));
     LiveClient without(QStringLiteral("ws://127.0.0.1:%1/live").arg(guarded->port()));
     QVERIFY(QTest::qWaitFor([&] { return without.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(without.frames, 0);

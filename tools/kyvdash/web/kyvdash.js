@@ -1,15 +1,20 @@
 // The live page of kyvdash: shows the screen the server sends (the whole picture first,
 // then the rectangles that changed), each control's stale state and its age in a tooltip,
-// and a status line. Reconnects on its own, and is then sent the whole picture again.
+// and a status line. The screen is scaled to fill the window below the status line,
+// keeping its proportions (`?fit=none` shows it at its own size). Reconnects on its own,
+// and is then sent the whole picture again.
 'use strict';
 (() => {
-  const token = new URLSearchParams(location.search).get('token');
+  const query = new URLSearchParams(location.search);
+  const token = query.get('token');
+  const fitting = query.get('fit') !== 'none';
   const canvas = document.getElementById('picture');
   const context = canvas.getContext('2d', { alpha: false });
   const marks = document.getElementById('marks');
   const screenBox = document.getElementById('screen');
   const statusLine = document.getElementById('status');
   const titleLine = document.getElementById('title');
+  const header = document.querySelector('header');
   const decoder = new TextDecoder();
 
   // What tests and benchmarks read: frames applied and the time each took.
@@ -54,6 +59,7 @@
     }
     screenBox.style.width = screen.width + 'px';
     screenBox.style.height = screen.height + 'px';
+    fit();
     marks.replaceChildren(...screen.controls.map((c) => {
       const mark = document.createElement('div');
       mark.className = 'mark';
@@ -65,6 +71,21 @@
       return mark;
     }));
     page.screens += 1;
+  }
+
+  // Scales the screen, picture and marks alike, to the largest size that fits the room
+  // below the status line, centred across. A whole-number scale keeps pixels sharp; any
+  // other is smoothed, so that text stays readable.
+  function fit() {
+    if (!fitting || !canvas.width || !canvas.height) return;
+    const roomWidth = document.documentElement.clientWidth;
+    const roomHeight = Math.max(1, window.innerHeight - header.offsetHeight);
+    const scale = Math.min(roomWidth / canvas.width, roomHeight / canvas.height);
+    screenBox.style.transform = 'scale(' + scale + ')';
+    screenBox.style.left = Math.max(0, (roomWidth - canvas.width * scale) / 2) + 'px';
+    screenBox.parentElement.style.height = canvas.height * scale + 'px';
+    canvas.style.imageRendering = Number.isInteger(scale) ? 'pixelated' : 'auto';
+    page.scale = scale;
   }
 
   function showState(state) {
@@ -179,6 +200,7 @@
     };
   }
 
+  window.addEventListener('resize', fit);
   showStatus();
   connect();
 })();
