@@ -35,6 +35,8 @@ void FeedMap::deliver(const QString& source, const QString& field, double readin
 void FeedMap::feed(Entry& e, double reading) {
   const Target& t = e.target;
   const double value = reading * t.scale + t.offset;
+  // Not a number (Prometheus's NaN) is no reading: nothing is passed on or marked.
+  if (std::isnan(value)) return;
   if (const bool fits = t.range.contains(value); !fits || e.unshown) {
     e.unshown = !fits;
     if (unshown_) unshown_(t, value, fits);

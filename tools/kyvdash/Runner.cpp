@@ -1,5 +1,7 @@
 #include "Runner.h"
 
+#include <cmath>
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -255,19 +257,28 @@ void Runner::connectSources(Screen& s) {
   }
 }
 
-// A label with a feed shows its reading in its text.
+// A label with a feed shows its reading in its text; a reading that is not a number is not
+// taken. A label whose feed states `stale` is timed as a control's feed is, under the index
+// -1 - its own, and shows no number while stale (see markStale).
 void Runner::connectLabels(Screen& s) {
   Dashboard& d = *s.dashboard;
   for (size_t i = 0; i < d.layout().labels.size(); ++i) {
     const LayoutLabel& label = d.layout().labels[i];
     if (!label.feed) continue;
+    const LayoutFeed& feed = *label.feed;
+    const int staleId = feed.staleAfter ? s.staleness.add(-1 - static_cast<int>(i), feed.source + u'.' + feed.field,
+                                                          static_cast<qint64>(*feed.staleAfter * 1000))
+                                        : -1;
     for (auto& source : s.sources) {
-      if (source->name() != label.feed->source) continue;
-      source->want(label.feed->field);
+      if (source->name() != feed.source) continue;
+      source->want(feed.field);
       connect(source.get(), &Source::reading, d.labels()[i],
-              [shown = d.labels()[i], label](const QString& field, double value) {
-                if (field == label.feed->field)
-                  shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+              [&s, shown = d.labels()[i], label, staleId](const QString& field, double value) {
+                if (field != label.feed->field || std::isnan(value)) return;
+                if (staleId >= 0) s.staleness.fresh(staleId);
+                shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+                shown->setEnabled(true);
+                shown->setToolTip({});
               });
     }
   }
@@ -315,8 +326,21 @@ void Runner::markUnshown(Screen& s, const FeedMap::Target& t, double value, bool
     emit report(QStringLiteral("control %1: its readings are shown again").arg(control.name));
 }
 
+// A stale control is marked; a stale label shows no number (as before its first reading),
+// greyed, with the age of its data in its tooltip, until its next reading.
 void Runner::markStale(Screen& s) {
-  for (const auto& [control, mark] : s.staleness.check()) s.dashboard->setStale(control, mark.stale, mark.tooltip);
+  for (const auto& [index, mark] : s.staleness.check()) {
+    if (index >= 0) {
+      s.dashboard->setStale(index, mark.stale, mark.tooltip);
+      continue;
+    }
+    if (!mark.stale) continue;
+    const size_t i = static_cast<size_t>(-1 - index);
+    QLabel* shown = s.dashboard->labels()[i];
+    shown->setText(formatLabel(s.dashboard->layout().labels[i].text, std::nullopt));
+    shown->setEnabled(false);
+    shown->setToolTip(mark.tooltip);
+  }
 }
 
 }  // namespace kyvdash

@@ -118,6 +118,13 @@ int main(int argc, char** argv) {
     case Parsed::Run: break;
   }
   const bool windowShown = !o.serve.serve || o.serve.window || o.fullscreen || o.kiosk;
+  // Serving with a window asked for: without a display, a snapshot in its place would stop
+  // the serving too, and a service would seem to have ended well.
+  if (!o.snapshot && !o.check && o.serve.serve && windowShown && noDisplay()) {
+    say(stderr, QStringLiteral("no display to show the window on; without --window, --fullscreen and --kiosk, "
+                               "--serve runs without one"));
+    return 1;
+  }
   if (!o.snapshot && !o.check && windowShown && noDisplay()) {
     say(stdout, QStringLiteral("no display; writing one snapshot to kyvdash.png instead of opening a window"));
     o.snapshot = QStringLiteral("kyvdash.png");

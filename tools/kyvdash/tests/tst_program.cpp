@@ -311,6 +311,22 @@ class TestProgram : public QObject {
     QVERIFY(!QImage(here.filePath(QStringLiteral("kyvdash.png"))).isNull());
   }
 
+  // Serving with a window asked for fails without a display, saying why, and serves
+  // nothing; serving alone needs none (the web tests run so).
+  void serveWithWindowWithoutDisplay() {
+    QProcessEnvironment env = environment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QLatin1String(v));
+    QTemporaryDir here;
+    for (const char* window : {"--window", "--kiosk", "--fullscreen"}) {
+      const Run r =
+          runKyvdash({QStringLiteral("--serve"), QStringLiteral("0"), QLatin1String(window), example("system.json")},
+                     here.path(), env);
+      QCOMPARE(r.status, 1);
+      QVERIFY2(r.err.contains(QLatin1String("no display to show the window on")), qPrintable(r.err));
+      QVERIFY(!QFile::exists(here.filePath(QStringLiteral("kyvdash.png"))));
+    }
+  }
+
   // Standard output that nobody reads (a stalled logger) does not hold up the screen: lines
   // are dropped and counted, and said when it is read again; SIGTERM still ends it.
   void stalledOutput() {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -306,19 +307,33 @@ class TestRunner : public QObject {
     QCOMPARE(svg.count("fill=\"url(#unshown)\""), 1);
   }
 
-  // A label with a feed shows the reading scaled, with its unit.
+  // A label with a feed shows the reading scaled, with its unit. Stale, it shows no number,
+  // greyed, with the age of its data in its tooltip, until the next reading. A reading that
+  // is not a number is no reading, for the label and the control alike.
   void labelShowsItsReading() {
     writeLayout(
         j("{'sources': {'in': {'type': 'stdin'}}, 'labels': [{'text': 'in {value:si}B/s', 'rect': [0, 0, 3000, 300],"
-          " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000}}],"
+          " 'feed': {'source': 'in', 'field': 'rx', 'scale': 1000, 'stale': 5}}],"
           " 'controls': [{'name': 'six', 'class': 'Kyv6Digit.sixseg', 'rect': [0, 300, 3000, 600], 'feed': {'source': "
           "'in', 'field': 'rx'}}]}"));
     QStringList errors;
     QVERIFY(startRunner(&errors));
     Dashboard* d = runner->dashboard();
-    QCOMPARE(d->labels().front()->text(), QStringLiteral("in -B/s"));
+    QLabel* label = d->labels().front();
+    QCOMPARE(label->text(), QStringLiteral("in -B/s"));
     send("rx 1234\n");
-    QTRY_COMPARE_WITH_TIMEOUT(d->labels().front()->text(), QStringLiteral("in 1.23 MB/s"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 1.23 MB/s"), kWait);
+    QVERIFY(label->isEnabled());
+    now = 5'000;
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in -B/s"), kWait);
+    QVERIFY(!label->isEnabled());
+    QCOMPARE(label->toolTip(), QStringLiteral("No reading from in.rx for 5 s"));
+    send("rx nan\nrx 2\n");
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 2.00 kB/s"), kWait);
+    QVERIFY(label->isEnabled());
+    QCOMPARE(label->toolTip(), QString());
+    QVERIFY(!d->isUnshown(0));
+    QVERIFY(reports.filter(QStringLiteral("cannot be shown")).isEmpty());
   }
 
   // A broken layout is reported once: files written beside it (snapshots) change nothing;
