@@ -34,6 +34,23 @@ void checkEvents(const kyv::ClassInfo& info, const LayoutControl& c, const QStri
   }
 }
 
+// A property key the class does not store would be read by nothing: a misspelt key would
+// otherwise leave the property at its default without a word.
+void checkPropertyKeys(const kyv::ClassInfo& info, const LayoutControl& c, const QString& owner, QStringList& errors) {
+  const std::vector<kyv::StoredInfo> stored = info.storedReadOrder();
+  QStringList keys;
+  for (const kyv::StoredInfo& s : stored)
+    if (!keys.contains(text(s.key), Qt::CaseInsensitive)) keys << text(s.key);
+  for (const kyv::PropertyBag::Entry& e : c.properties.entries()) {
+    const QString key = QString::fromStdString(e.key);
+    if (keys.contains(key, Qt::CaseInsensitive)) continue;
+    errors << QStringLiteral("%1: properties: %2 stores no property \"%3\" (%4)")
+                  .arg(owner, text(info.className()), key,
+                       keys.isEmpty() ? QStringLiteral("it stores none")
+                                      : QStringLiteral("its keys: ") + keys.join(QStringLiteral(", ")));
+  }
+}
+
 }  // namespace
 
 std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutFeed& feed, QString* field,
@@ -84,6 +101,7 @@ void checkClasses(const Layout& layout, kyv::Registry& registry, QStringList& er
           errors << QStringLiteral("%1: %2%3: %4").arg(owner, c.feeds[i].at, field, problem);
         }
         checkEvents(info, c, owner, errors);
+        checkPropertyKeys(info, c, owner, errors);
       });
     } catch (const kyv::Error& e) {
       errors << QStringLiteral("%1: class: %2").arg(owner, QString::fromUtf8(e.what()));

@@ -397,6 +397,10 @@ class TestLayout : public QObject {
                       "{'print': true}}}")),
         {"control \"t\": on.NormalOPs: KyvPulse.HeartBeat raises no event \"NormalOPs\" (it raises none)"});
     row("events in any case", bar(j("'on': {'maxthreshreached': {'print': true}}")), {});
+    row("an unknown property key", bar(j("'properties': [['MaxThreshhold', 80], ['maxlimit', 200]]")),
+        {"control \"bar\": properties: KyvVStatus.Kyvvstat stores no property \"MaxThreshhold\" (its keys: "
+         "BorderStyle, Bar3D, CaptionVisible, CaptionBorder, BackColor, FillColor, minthreshcolor, maxthreshcolor, "
+         "MinThreshold, MaxThreshold, Maxlimit)"});
     row("the multi-bar's columns",
         withControl(j("{'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [0, 0, 900, 900],"
                       " 'feed': [{'source': 'in', 'field': 'a', 'column': 0},"
