@@ -80,7 +80,12 @@ Parsed parseOptions(const QStringList& arguments, Options& o, QString* message) 
   o.kiosk = p.isSet(kiosk);
   o.dark = p.isSet(dark);
   o.check = p.isSet(check);
-  if (p.isSet(snapshot)) o.snapshot = p.value(snapshot);
+  if (p.isSet(snapshot)) {
+    o.snapshot = p.value(snapshot);
+    if (!o.snapshot->endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !o.snapshot->endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+      return fail(QStringLiteral("--snapshot takes a .png or .svg file"));
+  }
   if (p.isSet(registry)) o.registry = p.value(registry);
   if (p.isSet(every)) {
     o.every = seconds(p.value(every), 0.1);

@@ -127,6 +127,8 @@ std::unique_ptr<Runner::Screen> Runner::load(QStringList* errors) {
   const QByteArray text = file.readAll();
   Layout layout = parseLayout(text, *errors);
   if (!errors->isEmpty()) return nullptr;
+  // The window, the page and the snapshots all name the screen so.
+  if (layout.title.isEmpty()) layout.title = QFileInfo(path_).fileName();
   kyv::Registry& registry = registry_ ? *registry_ : kyvqt::ControlWidget::defaultRegistry();
   checkClasses(layout, registry, *errors);
   if (!errors->isEmpty()) return nullptr;

@@ -95,6 +95,8 @@ class TestProgram : public QObject {
     QTest::newRow("no layout") << QStringList() << "give one layout file";
     QTest::newRow("two layouts") << QStringList({"a.json", "b.json"}) << "give one layout file";
     QTest::newRow("unknown option") << QStringList({"--fast", "a.json"}) << "Unknown option 'fast'.";
+    QTest::newRow("snapshot of another kind")
+        << QStringList({"--snapshot", "a.jpg", "a.json"}) << "--snapshot takes a .png or .svg file";
     QTest::newRow("every alone") << QStringList({"--every", "5", "a.json"}) << "--every and --after go with --snapshot";
     QTest::newRow("every too short") << QStringList({"--snapshot", "a.png", "--every", "0.01", "a.json"})
                                      << "--every takes seconds from 0.1 to 86400";
