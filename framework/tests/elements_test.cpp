@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <utility>
+
 #include "expect_error.h"
 #include "gauge.h"
 #include "kyv/error.h"
@@ -30,6 +34,17 @@ TEST_F(Elements, RejectedValuesLeaveTheElementAsItWas) {
   EXPECT_EQ(kindOf([&] { gauge.tick(1).setBorderWidth(0); }), ErrorKind::InvalidPropertyValue);
   box.setBackColor(Colour{0x80000005});
   EXPECT_EQ(box.BackColor(), Colour{0x80000005});
+}
+
+// An extent that is no number is refused before the control is laid out, and the control
+// keeps the extent it had.
+TEST_F(Elements, AnExtentMustBeFinite) {
+  gauge.setExtent(900, 600);
+  const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
+  for (const auto& [w, h] : {std::pair{nan, 600.0f}, {900.0f, nan}, {inf, 600.0f}, {900.0f, -inf}})
+    EXPECT_EQ(kindOf([&] { gauge.setExtent(w, h); }), ErrorKind::InvalidPropertyValue) << w << " x " << h;
+  EXPECT_EQ(gauge.UserControl().widthTwips(), 900);
+  EXPECT_EQ(gauge.UserControl().heightTwips(), 600);
 }
 
 TEST_F(Elements, GeometryIsStoredExactlyAsWritten) {

@@ -1,5 +1,6 @@
 #include "kyv/control.h"
 
+#include <cmath>
 #include <string>
 
 #include "damage.h"
@@ -18,6 +19,10 @@ void Control::ReadProperties(PropertyBag& bag) { info_.readProperties(*this, bag
 void Control::WriteProperties(PropertyBag& bag) { info_.writeProperties(*this, bag); }
 
 void Control::setExtent(float width, float height) {
+  // A size that is no number would reach every layout rule and every picture size.
+  if (!std::isfinite(width) || !std::isfinite(height))
+    raise(ErrorKind::InvalidPropertyValue, "the extent " + formatNumber(width) + " x " + formatNumber(height) +
+                                               " twips is not a size: both must be finite numbers");
   surface_.setRectTwips(0, 0, width, height);
   Resize();
 }
