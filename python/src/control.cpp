@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +15,24 @@
 namespace kyvpy {
 
 namespace {
+
+// Sets up pybind11's NumPy support, once per process; raises ImportError without NumPy.
+// pybind11 does it in a C++ static initialisation that imports NumPy: the import runs
+// Python code, which lets another thread take the GIL, and that thread, reaching the same
+// initialisation, would wait for it while holding the GIL the importing thread needs.
+// Here a thread waits for another's set-up with the GIL released, before any control's
+// lock is taken.
+void requireNumpy() {
+  static std::atomic<bool> ready{false};
+  static std::once_flag once;
+  if (ready.load(std::memory_order_acquire)) return;
+  py::gil_scoped_release release;
+  std::call_once(once, [] {
+    py::gil_scoped_acquire gil;
+    py::dtype::of<uint8_t>();
+    ready.store(true, std::memory_order_release);
+  });
+}
 
 // Takes `mutex`, waiting without the GIL when another thread holds it.
 std::unique_lock<std::recursive_mutex> lockWithoutBlockingPython(std::recursive_mutex& mutex) {
@@ -247,6 +266,7 @@ std::pair<int, int> PyControl::pictureSize(const kyv::Control& control, double t
 }
 
 py::array_t<uint8_t> PyControl::toArray(double tpp, bool rgba) {
+  requireNumpy();
   Call call(*this, "Paint");
   const auto [w, h] = pictureSize(call.control(), tpp);
   py::array_t<uint8_t> pixels({static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w), py::ssize_t{4}});
@@ -305,7 +325,19 @@ void PyControl::save(const std::string& path, double tpp) {
   if (error) call.fail(*error, "Paint");
 }
 
-py::list PyControl::paint(py::array_t<uint8_t, py::array::c_style> pixels, double tpp, bool onlyDamage) {
+py::list PyControl::paint(py::handle target, double tpp, bool onlyDamage) {
+  using Pixels = py::array_t<uint8_t, py::array::c_style>;
+  requireNumpy();
+  if (!Pixels::check_(target)) {
+    std::string given = target.is_none() ? std::string("None") : std::string("a ") + Py_TYPE(target.ptr())->tp_name;
+    if (py::isinstance<py::array>(target)) {
+      auto array = py::reinterpret_borrow<py::array>(target);
+      given = "an array of " + std::string(py::str(array.dtype())) +
+              (array.flags() & py::array::c_style ? "" : " that is not C-ordered");
+    }
+    throw py::type_error("paint takes a C-ordered NumPy array of uint8, not " + given);
+  }
+  auto pixels = py::reinterpret_borrow<Pixels>(target);
   Call call(*this, "Paint");
   if (pixels.ndim() != 3 || pixels.shape(2) != 4 || pixels.shape(0) < 1 || pixels.shape(1) < 1)
     raiseError(kyv::ErrorKind::InvalidPropertyValue,

@@ -65,7 +65,9 @@ class PyControl final : public kyv::Site {
   void save(const std::string& path, double twipsPerPixel);
   // Paints into `pixels` (height x width x 4 bytes, C order, the renderer's BGRA layout),
   // which must hold the last paint when `onlyDamage` is set; returns the painted rectangles.
-  py::list paint(py::array_t<uint8_t, py::array::c_style> pixels, double twipsPerPixel, bool onlyDamage);
+  // Any other object raises TypeError; it is taken as any object, and checked here, so that
+  // NumPy's support is set up as toArray sets it up (see control.cpp).
+  py::list paint(py::handle pixels, double twipsPerPixel, bool onlyDamage);
   // What changed since the last paint: (x0, y0, x1, y1) device pixels of that paint; the
   // whole picture at the reference scale before the first paint.
   py::list damage();

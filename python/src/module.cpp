@@ -157,8 +157,7 @@ PYBIND11_MODULE(_kyv, m) {
       .def("_to_array", &PyControl::toArray)
       .def("_to_png", &PyControl::toPng)
       .def("_save", &PyControl::save)
-      .def("_paint", &PyControl::paint, py::arg("pixels").noconvert(), py::arg("twips_per_pixel"),
-           py::arg("only_damage"))
+      .def("_paint", &PyControl::paint, py::arg("pixels"), py::arg("twips_per_pixel"), py::arg("only_damage"))
       .def("_damage", &PyControl::damage)
       .def("_save_properties", &PyControl::saveProperties)
       .def("close", &PyControl::close, "Ends the control; later calls raise kyv.CannotCreateObject.")

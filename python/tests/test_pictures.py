@@ -1,4 +1,9 @@
 """Pictures: PNG bytes, files, arrays, damage and painting into a kept picture."""
+import os
+import pathlib
+import subprocess
+import sys
+import textwrap
 import threading
 
 import numpy
@@ -79,6 +84,32 @@ def test_a_thread_feeds_while_another_paints():
     assert errors == []
     bar.incbar(999)
     assert (bar.to_array() == kyv.restore("KyvVStatus.Kyvvstat", bar.save_properties()).to_array()).any()
+
+
+def test_threads_making_the_first_arrays_at_once_do_not_hang():
+    # In a new interpreter that has not imported NumPy, so that the threads reach the
+    # set-up of NumPy's support together; a hang fails the test at the timeout.
+    script = textwrap.dedent("""
+        import threading
+        import kyv
+        controls = [kyv.Kyvvstat(), kyv.Kyvvstat(), kyv.fourseg()]
+        made = []
+        threads = [threading.Thread(target=lambda c=c: made.append(c.to_array())) for c in controls]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        print(len(made))
+    """)
+    package_dir = str(pathlib.Path(kyv.__file__).resolve().parents[1])
+    env = dict(os.environ, PYTHONPATH=package_dir)
+    try:
+        done = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, timeout=60)
+    except subprocess.TimeoutExpired:
+        done = None
+    assert done is not None, "the threads' first to_array() calls hung"
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() == "3"
 
 
 def test_painting_releases_the_gil():
