@@ -22,10 +22,14 @@ def default_registry():
 
 
 def use_registry(registration_file):
-    """Makes the registry of `registration_file` the default one (for controls created
-    from now on) and returns it."""
+    """Makes the registry of `registration_file` (a path) the default one (for controls
+    created from now on) and returns it. A file that is missing, unreadable or not a
+    registration file raises kyv.CannotCreateObject, and the default registry stays."""
     global _default
-    registry = _kyv.Registry(str(registration_file))
+    if not isinstance(registration_file, (str, bytes, os.PathLike)):
+        raise TypeError(f"a registration file is a path, not {type(registration_file).__name__}")
+    registry = _kyv.Registry(os.fsdecode(registration_file))
+    registry.classes()  # reads the file now: raises CannotCreateObject with the reason
     with _lock:
         _default = registry
     return registry

@@ -1,5 +1,6 @@
 """Creating controls, their members, and the errors of bad values."""
 import json
+import pathlib
 
 import numpy
 import pytest
@@ -31,6 +32,24 @@ def test_unknown_class_names_the_class():
     with pytest.raises(kyv.CannotCreateObject) as caught:
         kyv.create("KyvVStatus.Nothing")
     assert "KyvVStatus.Nothing" in str(caught.value) and caught.value.number == 429
+
+
+def test_a_registration_file_that_cannot_be_used_is_refused_and_the_registry_kept(tmp_path, monkeypatch):
+    monkeypatch.setattr(kyv._registry, "_default", kyv.default_registry())
+    kept = kyv.default_registry()
+    corrupt = tmp_path / "corrupt.json"
+    corrupt.write_text("{not json")
+    for path, reason in ((tmp_path / "missing.json", "does not exist"), (corrupt, "corrupt"), (tmp_path, "read")):
+        with pytest.raises(kyv.CannotCreateObject) as caught:
+            kyv.use_registry(path)
+        assert str(path) in str(caught.value) and reason in str(caught.value)
+    for wrong in (None, 3):
+        with pytest.raises(TypeError):
+            kyv.use_registry(wrong)
+    assert kyv.default_registry() is kept
+    kyv.create("KyvVStatus.Kyvvstat")  # created through the kept registry
+    again = kyv.use_registry(pathlib.Path(kept.registration_file))
+    assert kyv.default_registry() is again and again.classes() == kept.classes()
 
 
 def test_properties_read_and_write_in_any_case(bar):
