@@ -3,8 +3,12 @@ document ({"controls": [{"name", "class", "extent": [W, H] twips, "properties": 
 
 import json
 import os
+import string
 
 from . import _kyv
+
+# Form names match in any case of their ASCII letters, as the framework finds them.
+_ASCII_SMALL = str.maketrans(string.ascii_uppercase, string.ascii_lowercase)
 
 
 def _text(source):
@@ -33,12 +37,22 @@ def load_form(source):
 
 def save_form(controls, path=None):
     """The form document of `controls` (a dict {name: control}, or (name, control) pairs)
-    as JSON text; written to `path` too when one is given."""
-    items = controls.items() if isinstance(controls, dict) else controls
+    as JSON text; written to `path` too when one is given. Names are not empty and differ
+    from each other in more than case: ValueError otherwise, before anything is written."""
+    items = [(str(name), control) for name, control in (controls.items() if isinstance(controls, dict) else controls)]
+    seen = {}
+    for name, _control in items:
+        if not name:
+            raise ValueError("a form's control needs a name: one has an empty name")
+        key = name.translate(_ASCII_SMALL)
+        if key in seen:
+            same = repr(name) if seen[key] == name else f"{seen[key]!r} and {name!r}, the same name in any case"
+            raise ValueError(f"two of a form's controls are named {same}")
+        seen[key] = name
     entries = []
     for name, control in items:
         width, height = control.extent
-        entries.append({"name": str(name), "class": control._class_name, "extent": [width, height],
+        entries.append({"name": name, "class": control._class_name, "extent": [width, height],
                         "properties": json.loads(control.save_properties("json"))["properties"]})
     text = _kyv.checked_form(json.dumps({"controls": entries}))
     if path is not None:

@@ -167,6 +167,17 @@ def test_forms_round_trip(tmp_path):
         kyv.load_form('{"controls": [{"name": "x"}]}')
 
 
+def test_a_form_refuses_empty_and_repeated_names_before_writing(tmp_path):
+    path = tmp_path / "form.json"
+    kyv.save_form({"load": kyv.Kyvvstat()}, path)
+    saved = path.read_text()
+    for controls in ([("a", kyv.Kyvvstat()), ("a", kyv.fourseg())], [("Load", kyv.Kyvvstat()), ("load", kyv.fourseg())],
+                     {"": kyv.Kyvvstat()}, [("a", kyv.Kyvvstat()), ("", kyv.fourseg())]):
+        with pytest.raises(ValueError):
+            kyv.save_form(controls, path)
+        assert path.read_text() == saved and list(tmp_path.iterdir()) == [path]
+
+
 def test_help_reads_like_the_reference_page():
     text = kyv.Kyvvstat.__doc__
     for part in ("KyvVStatus.Kyvvstat", "Default extent 465 x 3540 twips", "incbar", "MaxThreshReached",
