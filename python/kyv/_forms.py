@@ -6,6 +6,7 @@ import os
 import string
 
 from . import _kyv
+from ._errors import InvalidPropertyValue
 
 # Form names match in any case of their ASCII letters, as the framework finds them.
 _ASCII_SMALL = str.maketrans(string.ascii_uppercase, string.ascii_lowercase)
@@ -20,12 +21,29 @@ def _text(source):
     return source
 
 
+def _same_names(names):
+    """The text naming the first two of `names` that are the same in any case ("'a'",
+    "'Load' and 'load'"), or None."""
+    seen = {}
+    for name in names:
+        key = name.translate(_ASCII_SMALL)
+        if key in seen:
+            return " and ".join(repr(n) for n in dict.fromkeys((seen[key], name)))
+        seen[key] = name
+    return None
+
+
 def load_form(source):
     """The controls of a form document (a path or the JSON text itself) as a dict
     {name: control}, in the document's order, each restored from its properties at its
-    extent."""
+    extent. A document naming two controls the same in any case raises
+    kyv.InvalidPropertyValue."""
     from . import class_of
     form = json.loads(_kyv.checked_form(_text(source)))
+    same = _same_names(entry["name"] for entry in form["controls"])
+    if same:
+        raise InvalidPropertyValue(f"Invalid property value: not a form document: two controls are named {same}",
+                                   member="ReadProperties")
     controls = {}
     for entry in form["controls"]:
         cls = class_of(entry["class"])
@@ -40,15 +58,11 @@ def save_form(controls, path=None):
     as JSON text; written to `path` too when one is given. Names are not empty and differ
     from each other in more than case: ValueError otherwise, before anything is written."""
     items = [(str(name), control) for name, control in (controls.items() if isinstance(controls, dict) else controls)]
-    seen = {}
-    for name, _control in items:
-        if not name:
-            raise ValueError("a form's control needs a name: one has an empty name")
-        key = name.translate(_ASCII_SMALL)
-        if key in seen:
-            same = repr(name) if seen[key] == name else f"{seen[key]!r} and {name!r}, the same name in any case"
-            raise ValueError(f"two of a form's controls are named {same}")
-        seen[key] = name
+    if any(not name for name, _control in items):
+        raise ValueError("a form's control needs a name: one has an empty name")
+    same = _same_names(name for name, _control in items)
+    if same:
+        raise ValueError(f"two of a form's controls are named {same} (names match in any case)")
     entries = []
     for name, control in items:
         width, height = control.extent

@@ -167,7 +167,7 @@ def test_forms_round_trip(tmp_path):
         kyv.load_form('{"controls": [{"name": "x"}]}')
 
 
-def test_a_form_refuses_empty_and_repeated_names_before_writing(tmp_path):
+def test_forms_refuse_empty_and_repeated_names(tmp_path):
     path = tmp_path / "form.json"
     kyv.save_form({"load": kyv.Kyvvstat()}, path)
     saved = path.read_text()
@@ -175,7 +175,11 @@ def test_a_form_refuses_empty_and_repeated_names_before_writing(tmp_path):
                      {"": kyv.Kyvvstat()}, [("a", kyv.Kyvvstat()), ("", kyv.fourseg())]):
         with pytest.raises(ValueError):
             kyv.save_form(controls, path)
-        assert path.read_text() == saved and list(tmp_path.iterdir()) == [path]
+        assert path.read_text() == saved and list(tmp_path.iterdir()) == [path]  # nothing written
+    document = json.loads(saved)
+    document["controls"].append(dict(document["controls"][0], name="LOAD"))
+    with pytest.raises(kyv.InvalidPropertyValue):
+        kyv.load_form(json.dumps(document))
 
 
 def test_help_reads_like_the_reference_page():
