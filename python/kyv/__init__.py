@@ -12,7 +12,8 @@ methods as methods and its reference page as help(). Errors are kyv.Error, one s
 per kind. kyv.qt holds the typed Qt widgets for PyQt6.
 
 Threads: a control may be used from any thread; calls on one control run one at a time,
-and painting releases the GIL.
+and painting releases the GIL. Event handlers run while the call that raised the event
+holds its control's lock (see Control.on).
 """
 
 import json as _json

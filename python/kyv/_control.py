@@ -50,7 +50,8 @@ class Control(_kyv.Control):
 
     Threads: a control may be used from any thread, and calls on one control run one at a
     time (each takes the control's lock). Painting (to_png, to_array, save, paint) runs
-    without the GIL, so other Python threads go on meanwhile.
+    without the GIL, so other Python threads go on meanwhile. Event handlers run while the
+    call that raised the event holds the lock (see on()).
     """
 
     _class_name = None
@@ -102,8 +103,15 @@ class Control(_kyv.Control):
     def on(self, event, handler=None):
         """Calls `handler()` whenever the control raises `event` (a name of its class, any
         case), inside the call that raised it; returns the handler (so it serves as a
-        decorator: ``@bar.on("MaxThreshReached")``). An exception the handler raises goes
-        to the caller of that call, once the control has finished it."""
+        decorator: ``@bar.on("MaxThreshReached")``). Handlers run in the order they were
+        added. An exception a handler raises goes to the caller of that call, once the
+        control has finished it; the handlers after it for that event, and those of later
+        events in that call, are not called that time.
+
+        The handler runs while that call holds the control's lock, and other threads' calls
+        on the control wait for it. It must therefore not feed, read or paint a second
+        control while another thread may be in a call on that control whose handlers call
+        this one: each thread would hold one control and wait for the other, for ever."""
         if handler is None:
             return lambda fn: self.on(event, fn)
         if not callable(handler):
@@ -150,7 +158,8 @@ class Control(_kyv.Control):
         return (max(1, -int(-w // TWIPS_PER_PIXEL)), max(1, -int(-h // TWIPS_PER_PIXEL)))
 
     def resize(self, width, height, *, twips=False):
-        """A new extent, in pixels (twips with ``twips=True``); the control lays itself out."""
+        """A new extent, in pixels (twips with ``twips=True``); the control lays itself out.
+        A negative size raises kyv.InvalidPropertyValue."""
         w, h = _twips(width, height, twips)
         self._resize(w, h)
 
@@ -175,7 +184,9 @@ class Control(_kyv.Control):
     def paint(self, pixels, only_damage=True, scale=1.0):
         """Paints into `pixels`, a C-ordered uint8 array height x width x 4 in the BGRA layout
         that holds the control's last paint: only what changed since then when
-        `only_damage`. Returns the painted rectangles (x0, y0, x1, y1)."""
+        `only_damage`. Returns the painted rectangles (x0, y0, x1, y1). Anything but a
+        C-ordered uint8 array raises TypeError, one of another shape
+        kyv.InvalidPropertyValue."""
         return self._paint(pixels, TWIPS_PER_PIXEL / scale, only_damage)
 
     def damage(self):
