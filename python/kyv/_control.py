@@ -159,7 +159,8 @@ class Control(_kyv.Control):
 
     def resize(self, width, height, *, twips=False):
         """A new extent, in pixels (twips with ``twips=True``); the control lays itself out.
-        A negative size raises kyv.InvalidPropertyValue."""
+        A negative, NaN or infinite size raises kyv.InvalidPropertyValue and leaves the
+        extent as it was."""
         w, h = _twips(width, height, twips)
         self._resize(w, h)
 

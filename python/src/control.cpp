@@ -121,10 +121,15 @@ PyControl::PyControl(std::shared_ptr<kyv::Registry> registry, const std::string&
   kyv::Control& c = *control_;
   listened_.assign(c.classInfo().events().size() + 1, false);
   c.setSite(this);
+  const float w = width.value_or(c.classInfo().defaultWidth()), h = height.value_or(c.classInfo().defaultHeight());
+  try {
+    kyv::Control::checkExtent(w, h);
+  } catch (const kyv::Error& e) {
+    raiseError(e, "Create");
+  }
   const std::string step = bagJson ? "ReadProperties" : "InitProperties";
   try {
-    c.UserControl().setRectTwips(0, 0, width.value_or(c.classInfo().defaultWidth()),
-                                 height.value_or(c.classInfo().defaultHeight()));
+    c.UserControl().setRectTwips(0, 0, w, h);
     if (bagJson) {
       kyv::PropertyBag bag = kyv::PropertyBag::fromJson(*bagJson);
       c.ReadProperties(bag);

@@ -28,6 +28,16 @@ def test_extent_in_pixels_or_twips_and_the_class_default():
     assert control.size == (50, 300)
 
 
+def test_an_extent_that_is_no_number_is_refused():
+    for size in ((float("nan"), 300), (40, float("inf")), (1e300, 300)):
+        with pytest.raises(kyv.InvalidPropertyValue, match="not a size"):
+            kyv.Kyvvstat(*size)
+        control = kyv.Kyvvstat(40, 200)
+        with pytest.raises(kyv.InvalidPropertyValue, match="not a size"):
+            control.resize(*size)
+        assert control.size == (40, 200)
+
+
 def test_unknown_class_names_the_class():
     with pytest.raises(kyv.CannotCreateObject) as caught:
         kyv.create("KyvVStatus.Nothing")

@@ -18,11 +18,15 @@ Control::~Control() = default;
 void Control::ReadProperties(PropertyBag& bag) { info_.readProperties(*this, bag); }
 void Control::WriteProperties(PropertyBag& bag) { info_.writeProperties(*this, bag); }
 
-void Control::setExtent(float width, float height) {
+void Control::checkExtent(float width, float height) {
   // A size that is no number would reach every layout rule and every picture size.
-  if (!std::isfinite(width) || !std::isfinite(height))
-    raise(ErrorKind::InvalidPropertyValue, "the extent " + formatNumber(width) + " x " + formatNumber(height) +
-                                               " twips is not a size: both must be finite numbers");
+  if (std::isfinite(width) && std::isfinite(height)) return;
+  raise(ErrorKind::InvalidPropertyValue, "the extent " + formatNumber(width) + " x " + formatNumber(height) +
+                                             " twips is not a size: both must be finite numbers");
+}
+
+void Control::setExtent(float width, float height) {
+  checkExtent(width, height);
   surface_.setRectTwips(0, 0, width, height);
   Resize();
 }

@@ -36,8 +36,12 @@ class KYV_API Control {
   virtual void ReadProperties(PropertyBag& bag);
   virtual void WriteProperties(PropertyBag& bag);
   virtual void Resize() {}
-  // Sets the extent in twips, then runs Resize.
+  // Sets the extent in twips, then runs Resize. An extent that is not a finite number
+  // raises invalid-property-value (see checkExtent) and the control keeps the one it had.
   void setExtent(float width, float height);
+  // Raises invalid-property-value unless `width` and `height` are finite numbers of twips,
+  // for hosts that place a new control's surface themselves before its InitProperties.
+  static void checkExtent(float width, float height);
 
   // Late binding. Each raises no-such-member when the member is missing or of the other kind.
   Variant get(std::string_view name);
