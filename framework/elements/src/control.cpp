@@ -21,7 +21,8 @@ void Control::WriteProperties(PropertyBag& bag) { info_.writeProperties(*this, b
 void Control::checkExtent(float width, float height) {
   // A size that is no number would reach every layout rule and every picture size.
   if (std::isfinite(width) && std::isfinite(height)) return;
-  raise(ErrorKind::InvalidPropertyValue, "the extent " + formatNumber(width) + " x " + formatNumber(height) +
+  raise(ErrorKind::InvalidPropertyValue, "Invalid property value: the extent " + formatNumber(width) + " x " +
+                                             formatNumber(height) +
                                              " twips is not a size: both must be finite numbers");
 }
 
