@@ -1,10 +1,9 @@
 #include "Runner.h"
 
-#include <cmath>
-
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "Actions.h"

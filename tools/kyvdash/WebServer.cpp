@@ -1,8 +1,7 @@
 #include "WebServer.h"
 
-#include <QHostInfo>
-
 #include <QFile>
+#include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QLoggingCategory>

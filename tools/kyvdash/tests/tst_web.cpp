@@ -12,6 +12,7 @@
 #include <zlib.h>
 #include <QElapsedTimer>
 #include <QHostInfo>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
