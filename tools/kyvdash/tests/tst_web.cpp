@@ -12,7 +12,6 @@
 #include <zlib.h>
 #include <QElapsedTimer>
 #include <QHostInfo>
-#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
