@@ -160,7 +160,9 @@ class Control(_kyv.Control):
     def resize(self, width, height, *, twips=False):
         """A new extent, in pixels (twips with ``twips=True``); the control lays itself out.
         A negative, NaN or infinite size raises kyv.InvalidPropertyValue and leaves the
-        extent as it was."""
+        extent as it was. A size below the class's smallest extent is taken, and the
+        control's own layout may then refuse it (kyv.InvalidPropertyValue naming the part
+        that would not fit), as it does in any host."""
         w, h = _twips(width, height, twips)
         self._resize(w, h)
 
