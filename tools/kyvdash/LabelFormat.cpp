@@ -34,9 +34,8 @@ QString si(double v) {
 
 QString formatted(double v, const QString& format) {
   if (format == QLatin1String("si")) return si(v);
-  if (format.isEmpty()) return QString::number(v, 'g', 12);
   // Past 15 digits before the point a fixed form is a long row of digits no label holds.
-  if (std::fabs(v) >= 1e15) return QString::number(v, 'g', 12);
+  if (format.isEmpty() || std::fabs(v) >= 1e15) return QString::number(v, 'g', 12);
   return QString::number(v, 'f', format.mid(1, 1).toInt());
 }
 

@@ -25,6 +25,12 @@ namespace {
 
 std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000)); }
 
+// Times `feed` for staleness under `index` when it states a time: its id for fresh(), else -1.
+int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
+  if (!feed.staleAfter) return -1;
+  return staleness.add(index, feed.source + u'.' + feed.field, ms(*feed.staleAfter).count());
+}
+
 }  // namespace
 
 struct Runner::Screen {
@@ -217,9 +223,7 @@ void Runner::connectSources(Screen& s) {
       FeedMap::Target t{d.control(c), c,           f,           members,
                         feed.scale,   feed.offset, feed.column, showRange(control.className, members, info)};
       s.feed.add(feed.source, feed.field, t);
-      staleIds[c].push_back(feed.staleAfter ? s.staleness.add(c, feed.source + u'.' + feed.field,
-                                                              static_cast<qint64>(*feed.staleAfter * 1000))
-                                            : -1);
+      staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)
         if (source->name() == feed.source) source->want(feed.field);
     }
@@ -267,9 +271,7 @@ void Runner::connectLabels(Screen& s) {
     const LayoutLabel& label = d.layout().labels[i];
     if (!label.feed) continue;
     const LayoutFeed& feed = *label.feed;
-    const int staleId = feed.staleAfter ? s.staleness.add(-1 - static_cast<int>(i), feed.source + u'.' + feed.field,
-                                                          static_cast<qint64>(*feed.staleAfter * 1000))
-                                        : -1;
+    const int staleId = timeFeed(s.staleness, -1 - static_cast<int>(i), feed);
     for (auto& source : s.sources) {
       if (source->name() != feed.source) continue;
       source->want(feed.field);
