@@ -17,8 +17,29 @@ holds its control's lock (see Control.on).
 """
 
 import json as _json
+import pathlib as _pathlib
+import re as _re
+import sys as _sys
 
-from . import _kyv
+
+def _built_for():
+    """The CPython version ("3.11") the package's extension was built for, from its name."""
+    for path in _pathlib.Path(__file__).parent.glob("_kyv.*"):
+        found = _re.match(r"_kyv\.cpython-3(\d+)", path.name)
+        if found:
+            return f"3.{found.group(1)}"
+    return None
+
+
+try:
+    from . import _kyv
+except ImportError as _error:
+    _this = f"{_sys.version_info.major}.{_sys.version_info.minor}"
+    _built = _built_for()
+    if _built is None or _built == _this:
+        raise
+    raise ImportError(f"kyv was built for CPython {_built}, not for this CPython {_this}: install it for this "
+                      f"Python (pip install --no-build-isolation .)") from None
 from ._control import Control, Ref, bag_json as _bag_json
 from ._errors import (Error, Overflow, SubscriptOutOfRange, DivisionByZero, TypeMismatch, InvalidPropertyValue,
                       CannotCreateObject, NoSuchMember, ERROR_CLASSES as _ERROR_CLASSES)
@@ -26,6 +47,8 @@ from ._registry import default_registry, use_registry, typed_classes as _typed_c
 from ._forms import load_form, save_form
 
 _kyv._set_error_classes(dict(_ERROR_CLASSES))
+
+__version__ = _kyv.__version__
 
 TWIPS_PER_PIXEL = _kyv.REFERENCE_TWIPS_PER_PIXEL
 

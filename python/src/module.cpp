@@ -16,6 +16,7 @@
 #include "kyv/palette.h"
 #include "kyv/registry.h"
 #include "kyv/render.h"
+#include "kyv/version.h"
 #include "method.h"
 
 namespace py = pybind11;
@@ -124,6 +125,7 @@ void setSystemPalette(const std::vector<uint32_t>& colours) {
 PYBIND11_MODULE(_kyv, m) {
   m.doc() = "Kyv's framework for the kyv package.";
   m.attr("REFERENCE_TWIPS_PER_PIXEL") = kyv::kReferenceTwipsPerPixel;
+  m.attr("__version__") = KYV_VERSION_STRING;
 
   m.def("_set_error_classes", &kyvpy::setErrorClasses);
   m.def("kind_name", [](int number) { return std::string(kyv::kindName(static_cast<kyv::ErrorKind>(number))); });
