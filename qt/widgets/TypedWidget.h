@@ -88,11 +88,10 @@ class KYVQT_API TypedWidget : public ControlWidget {
   void writeInt(std::string_view property, int value);
   void writeBool(std::string_view property, bool value);
   void writeColour(std::string_view property, const QColor& value);
-  // Writes the class's default of stored property `property`.
+  // Writes the class's default of stored property `property`. A write or reset that changed
+  // a property the control takes up at its next layout (MemberInfo::takesEffectAtLayout)
+  // lays the control out again at once (layOutAgain).
   void resetToDefault(std::string_view property);
-  // Called after a typed write or reset changed `property` (its NOTIFY signal emitted), for
-  // a widget that acts on a change; the default does nothing.
-  virtual void propertyWritten([[maybe_unused]] std::string_view property) {}
 
   // Calls feed method `method` with `value`; false, and errorOccurred with the method's
   // name, when the control rejects it.
@@ -136,6 +135,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // Writes through tryPut, hearing the control's own notifications of it as one NOTIFY,
   // emitted when the value read back differs from the one before.
   bool writeVariant(std::string_view property, const kyv::Variant& value);
+  // Whether the control takes up `property` only at its next layout.
+  bool takesEffectAtLayout(std::string_view property) const;
 
   bool keepReadingOnResize_ = false;
   bool shown_ = false;    // the widget has been shown once
