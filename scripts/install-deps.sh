@@ -4,6 +4,7 @@ set -eu
 packages="cmake g++ make pkg-config zlib1g-dev libcairo2-dev nlohmann-json3-dev fonts-liberation fonts-dejavu-core fonts-dejavu-extra fontconfig
 qt6-base-dev qt6-base-private-dev qt6-tools-dev qt6-tools-dev-tools qt6-httpserver-dev qt6-websockets-dev chromium libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
 python3-dev pybind11-dev python3-numpy python3-pytest python3-pyqt6 pyqt6-dev pyqt6-dev-tools sip-tools python3-pyqtbuild
+python3-venv python3-setuptools python3-wheel python3-setuptools-whl python3-wheel-whl python3-build python3-mypy python3-pyqtgraph
 prometheus prometheus-node-exporter clang-format"
 missing=""
 for p in $packages; do

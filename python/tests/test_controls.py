@@ -214,7 +214,8 @@ def test_methods_called_every_way_and_with_wrong_arguments(bar):
     feed(160)
     kyv.Kyvvstat.incbar(bar, 170)
     assert kyv.Kyvvstat.incbar.__name__ == "incbar"
-    for wrong in (lambda: bar.incbar(), lambda: bar.incbar(1, 2), lambda: bar.incbar(value=3),
+    for wrong in (lambda: bar.incbar(), lambda: bar.incbar(1, 2), lambda: bar.incbar(reading=3),
+                  lambda: bar.incbar(3, value=3), lambda: bar.incbar(value=3, other=4),
                   lambda: kyv.Kyvvstat.incbar(object(), 3), lambda: kyv.Kyvvstat.incbar(kyv.fourseg(), 3)):
         with pytest.raises(TypeError):
             wrong()
