@@ -14,6 +14,7 @@ HeartBeatWidget::HeartBeatWidget(kyv::Registry* registry, QWidget* parent) : Typ
 
 // The trace holds HorizCount + 1 points: those are what a new layout must plot again.
 bool HeartBeatWidget::Plot(int Value) {
+  if (queuedFromOtherThread([this, Value] { Plot(Value); })) return true;
   if (!feed("Plot", Value)) return false;
   history_.push_back(Value);
   const size_t points = static_cast<size_t>(std::max(0, HorizCount())) + 1;

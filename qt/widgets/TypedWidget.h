@@ -22,11 +22,14 @@
 // write the stored value itself, system colours included.
 //
 // Feed slots return false, and emit errorOccurred, when the control rejects a reading; the
-// widget goes on. A successful reading is remembered: it is the accessible value of the
-// bars and digits, and keepReadingOnResize re-applies it after a resize.
+// widget goes on. A feed slot called from a thread other than the widget's is queued to the
+// widget's thread, as a queued connection would deliver it, and returns true at once: what
+// the control then refuses is reported through errorOccurred there. A successful reading is remembered: it is the
+// accessible value of the bars and digits, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
 #include <QMetaMethod>
 #include <QString>
+#include <QThread>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -92,6 +95,16 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // a property the control takes up at its next layout (MemberInfo::takesEffectAtLayout)
   // lays the control out again at once (layOutAgain).
   void resetToDefault(std::string_view property);
+
+  // When called from a thread other than the widget's: queues `slot` to the widget's thread
+  // (dropped if the widget is gone by then) and returns true; the feed slot calling it then
+  // returns at once. False in the widget's own thread.
+  template <class Slot>
+  bool queuedFromOtherThread(Slot&& slot) {
+    if (QThread::currentThread() == thread()) return false;
+    QMetaObject::invokeMethod(this, std::forward<Slot>(slot), Qt::QueuedConnection);
+    return true;
+  }
 
   // Calls feed method `method` with `value`; false, and errorOccurred with the method's
   // name, when the control rejects it.
