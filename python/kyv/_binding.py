@@ -54,14 +54,9 @@ def thread_name(thread):
     return f"QThread {thread.objectName()!r}" if thread.objectName() else "another QThread"
 
 
-def in_owning_thread(widget):
-    """Whether the calling thread is the one `widget` belongs to."""
-    return QtCore.QThread.currentThread() is widget.thread()
-
-
 def require_owning_thread(widget, member):
     """Raises RuntimeError when called from a thread other than the one `widget` belongs to."""
-    if in_owning_thread(widget):
+    if QtCore.QThread.currentThread() is widget.thread():
         return
     raise RuntimeError(f"{type(widget).__name__}.{member}() was called from thread "
                        f"{threading.current_thread().name!r}, but the widget belongs to "

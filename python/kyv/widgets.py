@@ -45,10 +45,10 @@ system's PyQt6) stay as they are; these need no compiled Qt module of Kyv's own.
 
 import collections
 import math
+import threading
 
 from . import Color, Error, class_of, classes
-from ._binding import API, QtCore, QtGui, QtWidgets, Signal, Slot, image_bits, in_owning_thread
-from ._binding import require_owning_thread
+from ._binding import API, QtCore, QtGui, QtWidgets, Signal, Slot, image_bits, require_owning_thread
 
 TWIPS_PER_PIXEL = 15.0
 REPLAYED = 4096  # feed calls kept for keepReadingOnResize
@@ -115,9 +115,14 @@ class TypedWidget(QtWidgets.QWidget):
         mw, mh = info["minimum_extent"]
         self._minimum = (min(self._design[0], math.ceil(mw / TWIPS_PER_PIXEL)),
                          min(self._design[1], math.ceil(mh / TWIPS_PER_PIXEL)))
+        # A QWidget lives in the thread that made it (the GUI thread): feeds from any other
+        # are queued there.
+        self._thread = threading.get_ident()
         self._image = QtGui.QImage()
+        self._bits = None
         self._painted_with = None  # (size, ratio, palette) of the image's last full paint
         self._colours = system_colours(self.palette())
+        self._colours_key = tuple(self._colours)
         self._replay = collections.deque(maxlen=REPLAYED)
         self._keep = False
         self._shown = False
@@ -221,21 +226,23 @@ class TypedWidget(QtWidgets.QWidget):
         super().changeEvent(event)
         if event.type() == QtCore.QEvent.Type.PaletteChange:
             self._colours = system_colours(self.palette())
+            self._colours_key = tuple(self._colours)
             self.update()
 
     def _refresh(self):
         ratio = self.devicePixelRatioF()
         width, height = self._control.extent
         size = (max(1, math.ceil(width / TWIPS_PER_PIXEL * ratio)), max(1, math.ceil(height / TWIPS_PER_PIXEL * ratio)))
-        key = (size, ratio, tuple(self._colours))
+        key = (size, ratio, self._colours_key)
         whole = key != self._painted_with
         if whole:
             self._image = QtGui.QImage(size[0], size[1], QtGui.QImage.Format.Format_ARGB32_Premultiplied)
             self._image.fill(0)
             self._image.setDevicePixelRatio(ratio)
+            self._bits = image_bits(self._image)
             self._painted_with = key
         image = self._image
-        self._control._paint_buffer(image_bits(image), image.width(), image.height(), image.bytesPerLine(),
+        self._control._paint_buffer(self._bits, image.width(), image.height(), image.bytesPerLine(),
                                     TWIPS_PER_PIXEL / ratio, not whole, self._colours)
 
     def paintEvent(self, event):
@@ -244,8 +251,12 @@ class TypedWidget(QtWidgets.QWidget):
         except Error as error:
             self._report("Paint", error)
             return
+        exposed = event.rect()
+        ratio = self._image.devicePixelRatio()
+        source = QtCore.QRectF(exposed.x() * ratio, exposed.y() * ratio, exposed.width() * ratio,
+                               exposed.height() * ratio)
         painter = QtGui.QPainter(self)
-        painter.drawImage(QtCore.QPointF(0, 0), self._image)
+        painter.drawImage(QtCore.QRectF(exposed), self._image, source)
         painter.end()
 
     def _show_damage(self):
@@ -334,7 +345,7 @@ class TypedWidget(QtWidgets.QWidget):
 
 def _feed_slot(name):
     def feed(self, value):
-        if not in_owning_thread(self):
+        if threading.get_ident() != self._thread:
             self._queued.emit((name, value))
             return True
         return self._feed(name, _slot_int(value))
