@@ -10,9 +10,16 @@ missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+fi
+# pyright, which the Python package's type test runs, from npm at the version its lock names.
+pyright=$(dirname "$0")/../python/tools/pyright
+if [ ! -x "$pyright/node_modules/.bin/pyright" ]; then
+  command -v npm > /dev/null || { echo "npm is missing: install Node.js with npm"; exit 1; }
+  npm ci --prefix "$pyright" --no-audit --no-fund --silent
+fi

@@ -9,29 +9,31 @@ With --seconds it closes after N seconds and prints the CPU it used, in seconds 
 import argparse
 import math
 import time
+from typing import Any, Callable
+
+import kyv.widgets
+from kyv.widgets import QtCore, QtWidgets
 
 TRACES = 20
 RATE = 50  # readings a second, per trace
 
 
-def widget_module(kind):
+def new_trace(kind: str) -> Any:
+    """A trace widget of kyv.qt ("sip") or of kyv.widgets: both have the same members."""
     if kind == "sip":
-        import kyv.qt
-        return kyv.qt
-    import kyv.widgets
-    return kyv.widgets
+        from kyv import qt
+        return qt.HeartBeatWidget()
+    return kyv.widgets.HeartBeatWidget()
 
 
-def make_panel(kind):
+def make_panel(kind: str) -> tuple[QtWidgets.QWidget, Callable[[], None]]:
     """The panel window and its feed: a function giving every trace its next reading."""
-    module = widget_module(kind)
-    from kyv._binding import QtWidgets
     window = QtWidgets.QWidget()
     window.setWindowTitle(f"{TRACES} traces at {RATE} Hz")
     grid = QtWidgets.QGridLayout(window)
-    traces = []
+    traces: list[Any] = []
     for i in range(TRACES):
-        trace = module.HeartBeatWidget()
+        trace = new_trace(kind)
         trace.setMaxLimit(100)
         trace.setHorizCount(50)
         trace.setLineColor(f"#{(60 + 9 * i) % 256:02x}ff{(200 - 7 * i) % 256:02x}")
@@ -39,7 +41,7 @@ def make_panel(kind):
         traces.append(trace)
     step = [0]
 
-    def feed():
+    def feed() -> None:
         n = step[0]
         for i, trace in enumerate(traces):
             trace.Plot(int(50 + 40 * math.sin((n + 7 * i) / 8)))
@@ -47,10 +49,9 @@ def make_panel(kind):
     return window, feed
 
 
-def run(kind, seconds=None, screenshot=None):
+def run(kind: str, seconds: float | None = None, screenshot: str | None = None) -> float:
     """Shows the panel, fed by a timer, until closed or for `seconds`; returns the CPU seconds
     a second it used while fed."""
-    from kyv._binding import QtCore, QtWidgets
     app = QtWidgets.QApplication.instance() or QtWidgets.QApplication([])
     window, feed = make_panel(kind)
     window.show()
@@ -73,8 +74,8 @@ def run(kind, seconds=None, screenshot=None):
     return cpu
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def main() -> None:
+    parser = argparse.ArgumentParser(description=f"{TRACES} live traces fed at {RATE} Hz")
     parser.add_argument("--widgets", choices=("python", "sip"), default="python")
     parser.add_argument("--seconds", type=float)
     parser.add_argument("--screenshot")

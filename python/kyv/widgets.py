@@ -38,6 +38,8 @@ capital first letter and "Widget" (KyvvstatWidget, SsegWidget, HeartBeatWidget, 
     (the last 4096 feed calls). The layouts before the widget is first shown keep what was
     fed before them either way.
 
+kyv.widgets.QtCore, QtGui and QtWidgets are the binding's modules, and API its name.
+
 The widget paints the control into a QImage once, then only what each change damaged, and
 repaints only those pixels. kyv.qt's widgets (SIP, for Designer and uic.loadUi on the
 system's PyQt6) stay as they are; these need no compiled Qt module of Kyv's own.

@@ -227,7 +227,7 @@ def test_the_package_is_typed_with_stubs_of_every_class():
     assert (folder / "py.typed").exists()
     stubs = (folder / "__init__.pyi").read_text()
     compile(stubs, "__init__.pyi", "exec")
-    assert "class Kyvvstat(Control):" in stubs and "    Maxlimit: int\n" in stubs
+    assert "class Kyvvstat(Control):" in stubs and "    Maxlimit: _Property[int, int]\n" in stubs
     assert "    def incbar(self, value: int | Ref) -> Any: ..." in stubs
     for cls in {kyv.class_of(name) for name in kyv.classes()}:
         assert f"class {cls.__name__}(Control):" in stubs
