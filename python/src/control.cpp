@@ -370,24 +370,28 @@ py::list PyControl::paint(py::handle target, double tpp, bool onlyDamage) {
   pictureSize(call.control(), tpp);
   const int h = static_cast<int>(std::min<py::ssize_t>(pixels.shape(0), kyv::kMaxPictureSide));
   const int w = static_cast<int>(std::min<py::ssize_t>(pixels.shape(1), kyv::kMaxPictureSide));
-  uint8_t* bits = pixels.mutable_data();
+  kyv::RenderOptions options;
+  options.twipsPerPixel = tpp;
+  options.onlyDamage = onlyDamage;
+  return renderPixels(call, pixels.mutable_data(), w, h, w * 4, options);
+}
+
+py::list PyControl::renderPixels(Call& call, uint8_t* bits, int width, int height, int stride,
+                                 const kyv::RenderOptions& options) {
   // What the paint covers: the damage when only that is painted, else the whole picture.
-  kyv::Region painted = onlyDamage ? call.control().damage() : kyv::Region::everything();
+  kyv::Region painted = options.onlyDamage ? call.control().damage() : kyv::Region::everything();
   std::optional<kyv::Error> error;
   {
     py::gil_scoped_release release;
     try {
-      kyv::RenderOptions options;
-      options.twipsPerPixel = tpp;
-      options.onlyDamage = onlyDamage;
-      kyv::PixelTarget target(bits, w, h, w * 4);
+      kyv::PixelTarget target(bits, width, height, stride);
       kyv::render(call.control(), target, 0, 0, options);
     } catch (const kyv::Error& e) {
       error = e;
     }
   }
   if (error) call.fail(*error, "Paint");
-  return rectangles(painted, w, h);
+  return rectangles(painted, width, height);
 }
 
 py::list PyControl::paintBuffer(py::buffer pixels, int width, int height, int stride, double tpp, bool onlyDamage,
@@ -409,23 +413,11 @@ py::list PyControl::paintBuffer(py::buffer pixels, int width, int height, int st
                  "Invalid property value: a palette holds " + std::to_string(colours.size()) + " colours", "Paint");
     std::copy(palette->begin(), palette->end(), colours.begin());
   }
-  kyv::Region painted = onlyDamage ? call.control().damage() : kyv::Region::everything();
-  std::optional<kyv::Error> error;
-  {
-    py::gil_scoped_release release;
-    try {
-      kyv::RenderOptions options;
-      options.twipsPerPixel = tpp;
-      options.onlyDamage = onlyDamage;
-      options.palette = palette ? &colours : nullptr;
-      kyv::PixelTarget target(static_cast<uint8_t*>(buffer.ptr), width, height, stride);
-      kyv::render(call.control(), target, 0, 0, options);
-    } catch (const kyv::Error& e) {
-      error = e;
-    }
-  }
-  if (error) call.fail(*error, "Paint");
-  return rectangles(painted, width, height);
+  kyv::RenderOptions options;
+  options.twipsPerPixel = tpp;
+  options.onlyDamage = onlyDamage;
+  options.palette = palette ? &colours : nullptr;
+  return renderPixels(call, static_cast<uint8_t*>(buffer.ptr), width, height, stride, options);
 }
 
 py::list PyControl::damage() {

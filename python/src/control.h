@@ -29,6 +29,7 @@
 
 #include "kyv/control.h"
 #include "kyv/registry.h"
+#include "kyv/render.h"
 #include "kyv/site.h"
 
 namespace kyvpy {
@@ -95,6 +96,10 @@ class PyControl final : public kyv::Site {
   std::shared_ptr<kyv::Control> require(std::string_view member) const;
   // Lays the control out when a write asked for it since its last layout.
   void layOutIfDue(Call& call);
+  // Renders into `bits` (`height` rows of `stride` bytes) without the GIL; returns the
+  // painted rectangles.
+  py::list renderPixels(Call& call, uint8_t* bits, int width, int height, int stride,
+                        const kyv::RenderOptions& options);
   std::string memberName(const kyv::Control& control, int index) const;
   void checkIndex(const kyv::Control& control, int index) const;
   // The picture's size in device pixels at `twipsPerPixel`; raises for a scale or a size
