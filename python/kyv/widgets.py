@@ -128,6 +128,9 @@ class TypedWidget(QtWidgets.QWidget):
         self._replay = collections.deque(maxlen=REPLAYED)
         self._keep = False
         self._shown = False
+        # Readings fed again after a layout are no new readings: no signal is emitted for them.
+        # (Not blockSignals, which would also drop the feeds other threads queue meanwhile.)
+        self._replaying = False
         self._queued.connect(self._run_queued, QtCore.Qt.ConnectionType.QueuedConnection)
         for event in info["events"]:
             self._control.on(event["name"], self._heard(event["name"], event["number"]))
@@ -140,6 +143,8 @@ class TypedWidget(QtWidgets.QWidget):
         signal_name = _lower_camel(name)
 
         def emit():
+            if self._replaying:
+                return
             signal = getattr(self, signal_name, None)
             if signal is not None:
                 signal.emit()
@@ -188,7 +193,7 @@ class TypedWidget(QtWidgets.QWidget):
         self.update()
 
     def _replay_readings(self):
-        blocked = self.blockSignals(True)
+        self._replaying = True
         failure = None
         try:
             for name, value in list(self._replay):
@@ -198,7 +203,7 @@ class TypedWidget(QtWidgets.QWidget):
                     failure = error
                     break
         finally:
-            self.blockSignals(blocked)
+            self._replaying = False
         if failure is not None:
             self._report("Resize", failure)
 
