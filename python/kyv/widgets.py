@@ -310,11 +310,14 @@ class TypedWidget(QtWidgets.QWidget):
         return _slot_int(value)
 
     def _write(self, member, value, stored=False):
+        """Writes a property: a value of a wrong type raises TypeError or ValueError, as a
+        Qt setter's argument would; one the control refuses is reported."""
         name = member["name"]
         before = getattr(self._control, name)
+        written = value if stored else self._written(member, value)
         try:
-            setattr(self._control, name, value if stored else self._written(member, value))
-        except (Error, TypeError, ValueError) as error:
+            setattr(self._control, name, written)
+        except Error as error:
             self._report(name, error)
             return
         if getattr(self._control, name) == before:

@@ -97,6 +97,11 @@ def test_refused_values_are_reported_and_wrong_types_raise(app, kind):
     for value, error in ((None, TypeError), ("12", TypeError), (2 ** 40, OverflowError)):
         with pytest.raises(error):
             bar.incbar(value)
+        with pytest.raises(error):
+            bar.setMaxlimit(value)
+    with pytest.raises(ValueError):
+        bar.setFillColor("red")
+    assert bar.Maxlimit() == 200
 
 
 @pytest.mark.parametrize("kind", KINDS)
