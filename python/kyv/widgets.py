@@ -121,7 +121,7 @@ class TypedWidget(QtWidgets.QWidget):
         # are queued there.
         self._thread = threading.get_ident()
         self._image = QtGui.QImage()
-        self._bits = None
+        self._target = None        # the image's bits, size, stride and twips a pixel
         self._painted_with = None  # (size, ratio, palette) of the image's last full paint
         self._colours = system_colours(self.palette())
         self._colours_key = tuple(self._colours)
@@ -237,20 +237,23 @@ class TypedWidget(QtWidgets.QWidget):
             self.update()
 
     def _refresh(self):
+        """Brings the image up to date: made and painted anew for a new size, pixel ratio or
+        palette, else only the control's damage painted into it."""
         ratio = self.devicePixelRatioF()
-        width, height = self._control.extent
-        size = (max(1, math.ceil(width / TWIPS_PER_PIXEL * ratio)), max(1, math.ceil(height / TWIPS_PER_PIXEL * ratio)))
-        key = (size, ratio, self._colours_key)
+        key = (self._control.extent, ratio, self._colours_key)
         whole = key != self._painted_with
         if whole:
+            width, height = key[0]
+            size = (max(1, math.ceil(width / TWIPS_PER_PIXEL * ratio)),
+                    max(1, math.ceil(height / TWIPS_PER_PIXEL * ratio)))
             self._image = QtGui.QImage(size[0], size[1], QtGui.QImage.Format.Format_ARGB32_Premultiplied)
             self._image.fill(0)
             self._image.setDevicePixelRatio(ratio)
-            self._bits = image_bits(self._image)
+            self._target = (image_bits(self._image), size[0], size[1], self._image.bytesPerLine(),
+                            TWIPS_PER_PIXEL / ratio)
             self._painted_with = key
-        image = self._image
-        self._control._paint_buffer(self._bits, image.width(), image.height(), image.bytesPerLine(),
-                                    TWIPS_PER_PIXEL / ratio, not whole, self._colours)
+        bits, width, height, stride, twips_per_pixel = self._target
+        self._control._paint_buffer(bits, width, height, stride, twips_per_pixel, not whole, self._colours)
 
     def paintEvent(self, event):
         try:
@@ -259,11 +262,14 @@ class TypedWidget(QtWidgets.QWidget):
             self._report("Paint", error)
             return
         exposed = event.rect()
-        ratio = self._image.devicePixelRatio()
-        source = QtCore.QRectF(exposed.x() * ratio, exposed.y() * ratio, exposed.width() * ratio,
-                               exposed.height() * ratio)
         painter = QtGui.QPainter(self)
-        painter.drawImage(QtCore.QRectF(exposed), self._image, source)
+        ratio = self._image.devicePixelRatio()
+        if ratio == 1:
+            painter.drawImage(exposed.topLeft(), self._image, exposed)
+        else:
+            source = QtCore.QRectF(exposed.x() * ratio, exposed.y() * ratio, exposed.width() * ratio,
+                                   exposed.height() * ratio)
+            painter.drawImage(QtCore.QRectF(exposed), self._image, source)
         painter.end()
 
     def _show_damage(self):
