@@ -89,6 +89,8 @@ def pyright(files, folder):
 
 @pytest.fixture
 def sources(tmp_path):
+    if os.environ.get("KYV_SANITIZED") == "1":
+        pytest.skip("the stubs are the same in every build: the release build checks them")
     pytest.importorskip("PyQt6.QtWidgets")
     (tmp_path / "good.py").write_text(GOOD)
     (tmp_path / "bad.py").write_text(BAD)
