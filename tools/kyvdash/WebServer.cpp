@@ -6,6 +6,7 @@
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
 #include <QUrlQuery>
+#include <algorithm>
 
 #include "Dashboard.h"
 #include "Runner.h"
@@ -206,6 +207,23 @@ bool WebServer::originAllowed(const QHttpServerRequest& request) const {
          authority.compare(QString::fromLatin1(request.value("host")), Qt::CaseInsensitive) == 0;
 }
 
+const std::vector<WebServer::Route>& WebServer::routes() {
+  // The page's script and style are the same in every kyvdash and hold no data: the page
+  // asks for them by plain links, which carry no token. Everything else needs it.
+  static const std::vector<Route> table{
+      {QLatin1StringView("/"), true, &WebServer::page},
+      {QLatin1StringView("/live"), true, &WebServer::liveChannel},
+      {QLatin1StringView("/kyvdash.js"), false, &WebServer::script},
+      {QLatin1StringView("/kyvdash.css"), false, &WebServer::style},
+      {QLatin1StringView("/healthz"), true, &WebServer::health},
+      {QLatin1StringView("/metrics"), true, &WebServer::metrics},
+      {QLatin1StringView("/readings.json"), true, &WebServer::readings},
+      {QLatin1StringView("/snapshot.png"), true, &WebServer::snapshotPng},
+      {QLatin1StringView("/snapshot.svg"), true, &WebServer::snapshotSvg},
+  };
+  return table;
+}
+
 std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& request) {
   ++counters_.requests;
   if (!hostAllowed(request)) {
@@ -221,43 +239,74 @@ std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& 
     r.setHeader("Allow", "GET");
     return r;
   }
-  // The page's script and style are the same in every kyvdash and hold no data: the page
-  // asks for them by plain links, which carry no token.
   const QString path = request.url().path();
-  if (path == QLatin1String("/kyvdash.js"))
-    return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
-  if (path == QLatin1String("/kyvdash.css")) return resource(QStringLiteral("kyvdash.css"), "text/css; charset=utf-8");
-  if (!authorised(request)) {
+  const auto& table = routes();
+  const auto route = std::find_if(table.begin(), table.end(), [&](const Route& r) { return r.path == path; });
+  // An unknown path is answered 404 only to a request that carries the token, so that the
+  // paths a server has tell nothing to one that does not.
+  const bool needsToken = route == table.end() || route->needsToken;
+  if (needsToken && !authorised(request)) {
     QHttpServerResponse r = text("a token is required\n", Status::Unauthorized);
     r.setHeader("WWW-Authenticate", "Bearer");
     return r;
   }
+  if (route == table.end()) return text("not found\n", Status::NotFound);
+  return (this->*route->answer)(request);
+}
+
+std::optional<QHttpServerResponse> WebServer::tooManyViewers() {
+  ++counters_.viewersRefused;
+  QHttpServerResponse r = text("too many viewers; try again later\n", Status::ServiceUnavailable);
+  r.setHeader("Retry-After", "5");
+  return r;
+}
+
+std::optional<QHttpServerResponse> WebServer::page(const QHttpServerRequest&) {
+  if (static_cast<int>(viewers_.size()) >= options_.maxViewers) return tooManyViewers();
+  return resource(QStringLiteral("index.html"), "text/html; charset=utf-8");
+}
+
+// The live channel is a WebSocket: a plain request for it is answered as an unknown path.
+std::optional<QHttpServerResponse> WebServer::liveChannel(const QHttpServerRequest& request) {
+  if (!isUpgrade(request)) return text("not found\n", Status::NotFound);
+  if (static_cast<int>(viewers_.size()) >= options_.maxViewers) return tooManyViewers();
+  return std::nullopt;
+}
+
+std::optional<QHttpServerResponse> WebServer::script(const QHttpServerRequest&) {
+  return resource(QStringLiteral("kyvdash.js"), "text/javascript; charset=utf-8");
+}
+
+std::optional<QHttpServerResponse> WebServer::style(const QHttpServerRequest&) {
+  return resource(QStringLiteral("kyvdash.css"), "text/css; charset=utf-8");
+}
+
+std::optional<QHttpServerResponse> WebServer::health(const QHttpServerRequest&) {
+  if (!runner_.dashboard()) return text("no screen\n", Status::ServiceUnavailable);
+  return text("ok\n", Status::Ok);
+}
+
+std::optional<QHttpServerResponse> WebServer::metrics(const QHttpServerRequest&) {
+  return text(metricsText(runner_, counters()), Status::Ok, "text/plain; version=0.0.4; charset=utf-8");
+}
+
+std::optional<QHttpServerResponse> WebServer::readings(const QHttpServerRequest&) {
+  return text(readingsJson(runner_), Status::Ok, "application/json");
+}
+
+std::optional<QHttpServerResponse> WebServer::snapshotPng(const QHttpServerRequest&) {
+  if (!runner_.dashboard()) return text("no screen\n", Status::ServiceUnavailable);
+  return text(frames_.snapshotPng(), Status::Ok, "image/png");
+}
+
+std::optional<QHttpServerResponse> WebServer::snapshotSvg(const QHttpServerRequest&) {
   Dashboard* d = runner_.dashboard();
-  const bool full = static_cast<int>(viewers_.size()) >= options_.maxViewers;
-  if (path == QLatin1String("/") || (path == QLatin1String("/live") && isUpgrade(request))) {
-    if (full) {
-      ++counters_.viewersRefused;
-      QHttpServerResponse r = text("too many viewers; try again later\n", Status::ServiceUnavailable);
-      r.setHeader("Retry-After", "5");
-      return r;
-    }
-    if (path == QLatin1String("/live")) return std::nullopt;
-    return resource(QStringLiteral("index.html"), "text/html; charset=utf-8");
+  if (!d) return text("no screen\n", Status::ServiceUnavailable);
+  try {
+    return text(dashboardSvg(*d), Status::Ok, "image/svg+xml");
+  } catch (const kyv::Error& e) {
+    return text("cannot draw the dashboard as SVG: " + QByteArray(e.what()) + '\n', Status::InternalServerError);
   }
-  if (path == QLatin1String("/healthz"))
-    return text(d ? "ok\n" : "no screen\n", d ? Status::Ok : Status::ServiceUnavailable);
-  if (path == QLatin1String("/metrics"))
-    return text(metricsText(runner_, counters()), Status::Ok, "text/plain; version=0.0.4; charset=utf-8");
-  if (path == QLatin1String("/readings.json")) return text(readingsJson(runner_), Status::Ok, "application/json");
-  if (path == QLatin1String("/snapshot.png") && d) return text(frames_.snapshotPng(), Status::Ok, "image/png");
-  if (path == QLatin1String("/snapshot.svg") && d) {
-    try {
-      return text(dashboardSvg(*d), Status::Ok, "image/svg+xml");
-    } catch (const kyv::Error& e) {
-      return text("cannot draw the dashboard as SVG: " + QByteArray(e.what()) + '\n', Status::InternalServerError);
-    }
-  }
-  return text("not found\n", Status::NotFound);
 }
 
 bool WebServer::isLive(const QTcpSocket& s) const {

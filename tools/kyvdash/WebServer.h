@@ -47,6 +47,17 @@ class WebServer : public QObject {
   // Connections open now (pages, requests, live channels).
   int connections() { return guard_->open(); }
 
+  // A path the server answers: whether a request for it must carry the token (when the
+  // server has one), and how it is answered (nullopt: a live channel to open).
+  using Answer = std::optional<QHttpServerResponse> (WebServer::*)(const QHttpServerRequest&);
+  struct Route {
+    QLatin1StringView path;
+    bool needsToken;
+    Answer answer;
+  };
+  // Every path the server answers, the live channel's included; any other is 404.
+  static const std::vector<Route>& routes();
+
  private:
   struct Viewer {
     std::unique_ptr<QWebSocket> socket;
@@ -58,6 +69,16 @@ class WebServer : public QObject {
   // The answer to `request`; nullopt for a live channel to open.
   std::optional<QHttpServerResponse> respond(const QHttpServerRequest& request);
   QHttpServerResponse resource(const QString& path, const QByteArray& type);
+  std::optional<QHttpServerResponse> page(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> liveChannel(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> script(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> style(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> health(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> metrics(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> readings(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> snapshotPng(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> snapshotSvg(const QHttpServerRequest& request);
+  std::optional<QHttpServerResponse> tooManyViewers();
   bool authorised(const QHttpServerRequest& request) const;
   bool hostAllowed(const QHttpServerRequest& request) const;
   bool originAllowed(const QHttpServerRequest& request) const;
