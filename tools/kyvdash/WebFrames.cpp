@@ -221,8 +221,8 @@ QByteArray inflated(QByteArrayView bytes, qsizetype limit) {
 
 // The atlas of a frame: the rectangles `places` of `image` where placeInAtlas put them, as
 // bytes: the head putAtlasHead writes (size and colours) and a byte a pixel, its colour's
-// index; or, with a count of 0 (over 256
-// colours), three bytes a pixel, red, green and blue. Pixels no rectangle covers are 0.
+// index; or, with a count of 0 (over 256 colours), three bytes a pixel, red, green and
+// blue. Pixels no rectangle covers are 0.
 void packAtlas(const QImage& image, const std::vector<AtlasPlace>& places, QSize size, std::vector<uchar>& out) {
   constexpr int kSlots = 1024;  // a power of two, well above 256 colours
   std::array<QRgb, kSlots> keys;

@@ -11,10 +11,13 @@
 #include <unistd.h>
 #include <zlib.h>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -27,6 +30,7 @@
 
 #include "Options.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "ServedKyvdash.h"
 #include "WebFrames.h"
 #include "WebServer.h"
@@ -212,6 +216,35 @@ class TestWeb : public QObject {
     QVERIFY(WebFrames::applyFrame(picture, frames[0], &first));
     QVERIFY(first[0].from.has_value());
     QCOMPARE(WebFrames::encodeFrames(after, {parts[1]}).size(), size_t(1));
+  }
+
+  // An atlas of indexes holds 256 colours and no more: a part of exactly 256 goes as one
+  // frame of indexes, one of 257 as a frame of RGB; two parts share a frame while their
+  // colours together are at most 256.
+  void framesSwitchPastExactly256Colours() {
+    QImage after(600, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 600; ++x)
+      for (int y = 0; y < 2; ++y) after.setPixel(x, y, qRgb(x % 256, x / 256 * 60, 9));  // 600 colours a row
+    const auto row = [](int from, int count) { return WebFrames::Part{QRect(from, 0, count, 1), std::nullopt}; };
+    const auto check = [&](const std::vector<WebFrames::Part>& parts, std::vector<int> expected) {
+      const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+      std::vector<int> colours;
+      QImage picture(after.size(), QImage::Format_RGB32);
+      picture.fill(Qt::black);
+      for (const QByteArray& f : frames) {
+        colours.push_back(atlasColours(f));
+        QVERIFY(WebFrames::applyFrame(picture, f));
+      }
+      QCOMPARE(colours, expected);
+      for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
+    };
+    check({row(0, 256)}, {256});
+    check({row(0, 257)}, {0});
+    check({row(0, 200), row(300, 56)}, {256});
+    check({row(0, 200), row(300, 57)}, {200, 57});
+    check({row(0, 200), row(100, 156)}, {256});  // colours they share count once
+    // A part past 256 colours goes as RGB alone, even beside one of the same colours.
+    check({row(0, 257), WebFrames::Part{QRect(0, 1, 10, 1), std::nullopt}}, {0, 10});
   }
 
   // A frame's atlas holds little but the changed pixels: one wide change and many narrow
@@ -456,6 +489,55 @@ class TestWeb : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 
+  // At a scale that puts controls' edges between pixels, every change still reaches the
+  // page whole: a rectangle cut short by rounding would leave a row or column stale, and
+  // the page would differ from the same screen drawn anew.
+  void framesAtAFractionalScale() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    setScreenScale(screen, 1.25);
+    const auto restore = qScopeGuard([screen] { setScreenScale(screen, 1); });
+    QFile f(dir.filePath(QStringLiteral("fractional.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"sources": {"in": {"type": "stdin"}}, "controls": [
+        {"name": "across", "class": "KyvHStatus.Hstat", "rect": [60, 60, 2400, 360], "feed": {"source": "in", "field": "h"}},
+        {"name": "up", "class": "KyvVStatus.Kyvvstat", "rect": [60, 600, 600, 1500], "feed": {"source": "in", "field": "a"}},
+        {"name": "digits", "class": "Kyv4Digit.fourseg", "rect": [900, 600, 1800, 585], "feed": {"source": "in", "field": "d"}}
+      ]})");
+    f.close();
+    int pipeFds[2];
+    QCOMPARE(::pipe(pipeFds), 0);
+    Runner own(f.fileName());
+    own.setStdinFd(pipeFds[0]);
+    QStringList errors;
+    QVERIFY2(own.start(&errors), qPrintable(errors.join(u'\n')));
+    QCOMPARE(own.dashboard()->devicePixelRatioF(), 1.25);
+    WebFrames frames(own, 30);
+    QImage picture;
+    int count = 0;
+    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+      ++count;
+      QVERIFY(WebFrames::applyFrame(picture, m));
+    });
+    frames.setActive(true);
+    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    for (int round = 0; round < 12; ++round) {
+      const QByteArray lines = "h " + QByteArray::number(round * 7 + 3) + "\na " +
+                               QByteArray::number(round * 37 % 97 + 1) + "\nd " +
+                               QByteArray::number(round * 1237 % 9999) + '\n';
+      const int before = count;
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return count > before; }, 5000));
+      QTest::qWait(150);
+      WebFrames anew(own, 30);
+      QImage drawnAnew;
+      QVERIFY(WebFrames::applyFrame(drawnAnew, anew.wholeFrame()));
+      QCOMPARE(picture, drawnAnew);
+    }
+    frames.setActive(false);
+    ::close(pipeFds[1]);
+    ::close(pipeFds[0]);
+  }
+
   // With the window showing the screen too, the window's paints take the controls'
   // changes, and the pages still get every one of them.
   void withTheWindow() {
@@ -476,26 +558,42 @@ class TestWeb : public QObject {
     window.findChild<QScrollArea*>()->takeWidget();  // the screen is the runner's, and goes on hidden
   }
 
+  // Every path the server answers, walked from its own table: each that needs the token
+  // is refused without it and with any token but the right one (wrong, cut short, longer,
+  // in another case, empty), given in the header or the address; only the page's script
+  // and style, which hold no data, are served to anyone.
   void tokens() {
     ServeOptions o;
     o.token = QStringLiteral("s3cret-token");
     const std::unique_ptr<WebServer> guarded = serve(o);
-    const QString base = QStringLiteral("http://127.0.0.1:%1/metrics").arg(guarded->port());
-    QCOMPARE(httpGet(base).status, 401);
-    QCOMPARE(httpGet(base + QStringLiteral("?token=wrong-token!")).status, 401);
-    QCOMPARE(httpGet(base, "Bearer s3cret-tokem").status, 401);
-    QCOMPARE(httpGet(base, "Bearer s3cret-token").status, 200);
-    QCOMPARE(httpGet(base, "bearer s3cret-token").status, 200);
-    QCOMPARE(httpGet(base, "Basic s3cret-token").status, 401);
-    QCOMPARE(httpGet(base + QStringLiteral("?token=s3cret-token")).status, 200);
+    const QString root = QStringLiteral("http://127.0.0.1:%1").arg(guarded->port());
+    QStringList open;
+    for (const WebServer::Route& route : WebServer::routes()) {
+      const QString at = root + route.path;
+      if (!route.needsToken) {
+        open << route.path;
+        QCOMPARE(httpGet(at).status, 200);
+        continue;
+      }
+      QVERIFY2(httpGet(at).status == 401, qPrintable(at));
+      for (const QString& wrong : {QStringLiteral("wrong-token!"), QStringLiteral("s3cret-toke"),
+                                   QStringLiteral("s3cret-token2"), QStringLiteral("s3cret-token-and-more"),
+                                   QStringLiteral("S3CRET-TOKEN"), QStringLiteral("s3cret-tokem"), QString()}) {
+        QVERIFY2(httpGet(at, "Bearer " + wrong.toUtf8()).status == 401, qPrintable(at + u' ' + wrong));
+        QVERIFY2(httpGet(at + QStringLiteral("?token=") + wrong).status == 401, qPrintable(at + u' ' + wrong));
+      }
+      QVERIFY2(httpGet(at, "Basic s3cret-token").status == 401, qPrintable(at));
+      // The right token opens every path; the live channel is no page to a plain request.
+      const int expected = route.path == QLatin1String("/live") ? 404 : 200;
+      QVERIFY2(httpGet(at, "Bearer s3cret-token").status == expected, qPrintable(at));
+      QVERIFY2(httpGet(at, "bearer s3cret-token").status == expected, qPrintable(at));
+      QVERIFY2(httpGet(at + QStringLiteral("?token=s3cret-token")).status == expected, qPrintable(at));
+    }
+    QCOMPARE(open, QStringList({"/kyvdash.js", "/kyvdash.css"}));
+    // A path the server does not have tells nothing without the token.
+    QCOMPARE(httpGet(root + QStringLiteral("/nothing-here")).status, 401);
+    QCOMPARE(httpGet(root + QStringLiteral("/nothing-here"), "Bearer s3cret-token").status, 404);
     QVERIFY(guarded->pageUrl().endsWith(QLatin1String("/?token=s3cret-token")));
-    // The page's script and style carry no data, and the page's plain links no token; the
-    // page itself and everything it shows need the token.
-    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(guarded->port());
-    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.js")).status, 200);
-    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.css")).status, 200);
-    QCOMPARE(httpGet(root).status, 401);
-    QCOMPARE(httpGet(root + QStringLiteral("snapshot.png")).status, 401);
     // Served on every address, the page is announced at this machine's name.
     ServeOptions everywhere = o;
     everywhere.address = QHostAddress::AnyIPv4;
@@ -585,6 +683,22 @@ class TestWeb : public QObject {
     // Huge headers: 431, and the connection closed.
     const QByteArray huge = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + QByteArray(200 * 1024, 'a') + "\r\n\r\n";
     QVERIFY(rawAnswer(web->port(), huge).startsWith("HTTP/1.1 431"));
+    // The same sent in pieces that are each well within the limit: what counts is the
+    // request's total, so it is refused as soon as that passes the limit.
+    QTcpSocket pieces;
+    pieces.connectToHost(QHostAddress::LocalHost, web->port());
+    QVERIFY(connected(pieces));
+    pieces.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    QByteArray refusal;
+    qint64 sent = 0;
+    for (int i = 0; i < 400 && refusal.isEmpty() && pieces.state() == QAbstractSocket::ConnectedState; ++i) {
+      sent += pieces.write("X-Piece-" + QByteArray::number(i) + ": " + QByteArray(80, 'p') + "\r\n");
+      QTest::qWait(1);
+      refusal += pieces.readAll();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return (refusal += pieces.readAll()).contains("\r\n"); }, 3000));
+    QVERIFY2(refusal.startsWith("HTTP/1.1 431"), refusal.constData());
+    QVERIFY2(sent < limits.maxRequestBytes * 2, qPrintable(QString::number(sent)));
     QVERIFY(stillLive(11));
 
     // Slowloris: a request that never ends is closed after the request timeout.
