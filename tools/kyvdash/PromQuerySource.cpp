@@ -110,22 +110,28 @@ void PromQuerySource::ask() {
     q.tooLarge = false;
     q.reply = network_.get(QNetworkRequest(url));
     ++pending_;
-    connect(q.reply, &QNetworkReply::readyRead, this, [this, &q] {
-      if (q.answer.size() + q.reply->bytesAvailable() > maxAnswer_) {
-        q.tooLarge = true;
-        q.reply->abort();
-        return;
-      }
-      q.answer += q.reply->readAll();
-    });
+    connect(q.reply, &QNetworkReply::readyRead, this, [this, &q] { take(q); });
     connect(q.reply, &QNetworkReply::finished, this, [this, &q] { answered(q); });
   }
 }
 
+// What has arrived is counted before it is read, so that an answer is never held beyond
+// its limit, however it arrives: in one piece or in many.
+void PromQuerySource::take(Query& q) {
+  if (q.tooLarge) return;
+  if (q.answer.size() + q.reply->bytesAvailable() <= maxAnswer_) {
+    q.answer += q.reply->readAll();
+    return;
+  }
+  q.tooLarge = true;
+  q.answer.clear();
+  q.reply->abort();
+}
+
 void PromQuerySource::answered(Query& q) {
+  take(q);
   QNetworkReply* reply = std::exchange(q.reply, nullptr);
   reply->deleteLater();
-  if (!q.tooLarge) q.answer += reply->readAll();
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   // The API answers a query it refuses with 400 or 422 and its reason in JSON.
   const bool apiAnswer =

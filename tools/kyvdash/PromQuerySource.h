@@ -44,6 +44,7 @@ class PromQuerySource : public Source {
     QString reported;  // the problem last reported of it, until it answers again
   };
   void ask();
+  void take(Query& q);
   void answered(Query& q);
   void roundDone();
   void abortAll();
