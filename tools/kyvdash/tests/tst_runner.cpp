@@ -163,6 +163,9 @@ class TestRunner : public QObject {
     const int quiet = d->indexOf(QStringLiteral("quiet")), bar = d->indexOf(QStringLiteral("bar"));
     QTest::qWait(100);
     QVERIFY(!d->isStale(quiet));
+    now = 4'990;  // its 5 s are seconds: just short of them, it is fresh
+    QTest::qWait(100);
+    QVERIFY(!d->isStale(quiet));
     now = 5'000;
     QTRY_VERIFY_WITH_TIMEOUT(d->isStale(quiet), kWait);
     QCOMPARE(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 5 s"));
@@ -324,11 +327,18 @@ class TestRunner : public QObject {
     send("rx 1234\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 1.23 MB/s"), kWait);
     QVERIFY(label->isEnabled());
+    now = 4'990;
+    QTest::qWait(100);
+    QCOMPARE(label->text(), QStringLiteral("in 1.23 MB/s"));
     now = 5'000;
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in -B/s"), kWait);
     QVERIFY(!label->isEnabled());
     QCOMPARE(label->toolTip(), QStringLiteral("No reading from in.rx for 5 s"));
-    send("rx nan\nrx 2\n");
+    send("rx nan\n");
+    QTest::qWait(200);
+    QCOMPARE(label->text(), QStringLiteral("in -B/s"));  // no reading: still stale
+    QVERIFY(!label->isEnabled());
+    send("rx 2\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 2.00 kB/s"), kWait);
     QVERIFY(label->isEnabled());
     QCOMPARE(label->toolTip(), QString());
