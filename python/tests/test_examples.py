@@ -6,7 +6,7 @@ import pathlib
 import subprocess
 import sys
 
-import pytest
+from required import need
 
 import kyv
 
@@ -28,8 +28,8 @@ def test_the_headless_script_writes_pictures(tmp_path):
 
 
 def test_the_threaded_window_shows_fed_widgets(tmp_path):
-    pytest.importorskip("PyQt6.QtWidgets")
-    pytest.importorskip("kyv.qt")
+    need("PyQt6.QtWidgets")
+    need("kyv.qt")
     shot = tmp_path / "window.png"
     done = run([str(EXAMPLES / "threaded_window.py"), "--screenshot", str(shot)], tmp_path)
     assert done.returncode == 0, done.stderr

@@ -2,7 +2,7 @@
 import pathlib
 import re
 
-import pytest
+from required import need
 
 README = pathlib.Path(__file__).resolve().parents[2] / "README.md"
 
@@ -20,8 +20,8 @@ def test_the_three_line_script(tmp_path, monkeypatch):
 
 
 def test_the_dark_pyqt6_window(capsys):
-    pytest.importorskip("PyQt6.QtWidgets")
-    pytest.importorskip("kyv.qt")
+    need("PyQt6.QtWidgets")
+    need("kyv.qt")
     script = python_blocks()[1]
     assert len(script.strip().splitlines()) <= 12 and "app.exec()" in script
     scope = {}
