@@ -28,13 +28,13 @@
 #include <memory>
 #include <optional>
 
+#include "DashboardWindow.h"
 #include "Options.h"
 #include "OutputQueue.h"
 #include "Runner.h"
 #include "ScreenScale.h"
 #include "SnapshotTimer.h"
 #include "WebServer.h"
-#include "Window.h"
 #include "kyv/registry.h"
 
 using namespace kyvdash;
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     if (!windowShown) return QApplication::exec();
   }
 
-  Window window(runner, o.layout, o.kiosk);
+  DashboardWindow window(runner, o.layout, o.kiosk);
   if (full) {
     window.fillScreen(screen->geometry());
   } else {

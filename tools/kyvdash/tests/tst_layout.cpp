@@ -2,8 +2,8 @@
 #include <QTest>
 
 #include "ClassCheck.h"
-#include "ControlWidget.h"
 #include "Layout.h"
+#include "kyv/qt/ControlWidget.h"
 
 using namespace kyvdash;
 

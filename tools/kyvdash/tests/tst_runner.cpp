@@ -18,12 +18,12 @@
 #include <atomic>
 #include <thread>
 
+#include "DashboardWindow.h"
 #include "FrameLimiter.h"
 #include "Runner.h"
 #include "ScreenScale.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
-#include "Window.h"
 #include "kyv/elements.h"
 
 using namespace kyvdash;
@@ -447,13 +447,13 @@ class TestRunner : public QObject {
   void windowAndKiosk() {
     QStringList errors;
     QVERIFY(startRunner(&errors));
-    Window window(*runner, layoutPath, false);
+    DashboardWindow window(*runner, layoutPath, false);
     QCOMPARE(window.windowTitle(), QStringLiteral("Plant - kyvdash"));
     QCOMPARE(window.findChild<QScrollArea*>()->widget(), runner->dashboard());
     emit runner->report(QStringLiteral("source in: standard input closed"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("source in: standard input closed"));
 
-    Window kiosk(*runner, layoutPath, true);
+    DashboardWindow kiosk(*runner, layoutPath, true);
     QVERIFY(kiosk.statusBar()->isHidden());
     QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
   }
@@ -462,7 +462,7 @@ class TestRunner : public QObject {
   void windowScalesOnResize() {
     QStringList errors;
     QVERIFY(startRunner(&errors));
-    Window window(*runner, layoutPath, true);
+    DashboardWindow window(*runner, layoutPath, true);
     window.scaleOnResize();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

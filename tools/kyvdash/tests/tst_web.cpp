@@ -28,13 +28,13 @@
 #include <cstring>
 #include <memory>
 
+#include "DashboardWindow.h"
 #include "Options.h"
 #include "Runner.h"
 #include "ScreenScale.h"
 #include "ServedKyvdash.h"
 #include "WebFrames.h"
 #include "WebServer.h"
-#include "Window.h"
 
 using namespace kyvdash;
 
@@ -541,7 +541,7 @@ class TestWeb : public QObject {
   // With the window showing the screen too, the window's paints take the controls'
   // changes, and the pages still get every one of them.
   void withTheWindow() {
-    Window window(*runner, QStringLiteral("web.json"), false);
+    DashboardWindow window(*runner, QStringLiteral("web.json"), false);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     LiveClient page(live());

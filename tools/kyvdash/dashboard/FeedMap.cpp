@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ControlWidget.h"
+#include "Utf8.h"
 #include "kyv/error.h"
-#include "widgets/Utf8Text.h"
+#include "kyv/qt/ControlWidget.h"
 
 namespace kyvdash {
-using kyvqt::text;
 
 std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
   if (std::isnan(reading)) return std::nullopt;
@@ -57,11 +56,11 @@ void FeedMap::feed(Entry& e, double reading) {
     if (e.failing) return;
     e.failing = true;
     const QString member =
-        step ? QString::fromLatin1(step) : text(t.widget->control()->classInfo().members()[t.members.method].name);
+        step ? QString::fromLatin1(step) : utf8(t.widget->control()->classInfo().members()[t.members.method].name);
     if (failed_)
       failed_(
           t,
-          QStringLiteral("%1: %2: %3").arg(member, text(kyv::kindName(error.kind())), QString::fromUtf8(error.what())));
+          QStringLiteral("%1: %2: %3").arg(member, utf8(kyv::kindName(error.kind())), QString::fromUtf8(error.what())));
   }
 }
 

@@ -1,4 +1,4 @@
-#include "Showable.h"
+#include "FeedRange.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -17,11 +17,11 @@ int digitsOf(const QString& className) {
 
 }  // namespace
 
-QString ShowRange::text() const {
+QString FeedRange::text() const {
   return QStringLiteral("%1 to %2").arg(QString::number(low, 'g', 12), QString::number(high, 'g', 12));
 }
 
-ShowRange showRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info) {
+FeedRange feedRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info) {
   const bool send = QString::fromUtf8(info.members()[members.method].name.data(),
                                       static_cast<qsizetype>(info.members()[members.method].name.size()))
                         .compare(QLatin1String("send"), Qt::CaseInsensitive) == 0;

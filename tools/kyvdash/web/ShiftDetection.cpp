@@ -1,4 +1,4 @@
-#include "Scroll.h"
+#include "ShiftDetection.h"
 
 #include <cstring>
 

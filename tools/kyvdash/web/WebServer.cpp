@@ -183,7 +183,7 @@ bool WebServer::authorised(const QHttpServerRequest& request) const {
 }
 
 QHttpServerResponse WebServer::resource(const QString& name, const QByteArray& type) {
-  QFile file(QStringLiteral(":/kyvdash/web/") + name);
+  QFile file(QStringLiteral(":/kyvdash/") + name);
   if (!file.open(QIODevice::ReadOnly)) return text("not found\n", Status::NotFound);
   return text(file.readAll(), Status::Ok, type);
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ClassCheck.h"
-#include "Showable.h"
+#include "FeedRange.h"
 #include "kyv/variant.h"
 
 namespace kyvqt {
@@ -32,7 +32,7 @@ class FeedMap {
     FeedMembers members;
     double scale = 1, offset = 0;
     std::optional<int> column;
-    ShowRange range{-1e308, 1e308};  // what the control shows of the value it is given
+    FeedRange range{-1e308, 1e308};  // what the control shows of the value it is given
   };
   // Runs before each call of a feed method, with the value it is given (as text), so that
   // the control's events know the value that raised them.

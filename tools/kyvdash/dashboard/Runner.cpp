@@ -10,12 +10,12 @@
 #include "ClassCheck.h"
 #include "CommandSource.h"
 #include "FeedMap.h"
+#include "FeedRange.h"
 #include "FileSource.h"
 #include "LabelFormat.h"
 #include "ProcSource.h"
 #include "PromQuerySource.h"
 #include "PromSource.h"
-#include "Showable.h"
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
@@ -33,9 +33,9 @@ int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
 
 }  // namespace
 
-struct Runner::Screen {
-  explicit Screen(const Clock& clock) : staleness(clock), actions(clock) {}
-  ~Screen() {
+struct Runner::Loaded {
+  explicit Loaded(const Clock& clock) : staleness(clock), actions(clock) {}
+  ~Loaded() {
     sources.clear();  // no reading reaches a control that is going
     delete dashboard.data();
   }
@@ -62,17 +62,17 @@ Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
 
 Runner::~Runner() = default;
 
-Dashboard* Runner::dashboard() const { return screen_ ? screen_->dashboard.data() : nullptr; }
+Dashboard* Runner::dashboard() const { return current_ ? current_->dashboard.data() : nullptr; }
 
 Runner::Fed Runner::fed(int index) const {
-  if (!screen_ || index < 0 || index >= static_cast<int>(screen_->lastAt.size())) return {};
-  const qint64 at = screen_->lastAt[index];
-  return {at < 0 ? QString() : QString::fromStdString(screen_->lastValue[index].display()), at};
+  if (!current_ || index < 0 || index >= static_cast<int>(current_->lastAt.size())) return {};
+  const qint64 at = current_->lastAt[index];
+  return {at < 0 ? QString() : QString::fromStdString(current_->lastValue[index].display()), at};
 }
 
 bool Runner::everySourceFailing() const {
-  if (!screen_ || screen_->failing.empty()) return false;
-  return std::all_of(screen_->failing.begin(), screen_->failing.end(), [](bool f) { return f; });
+  if (!current_ || current_->failing.empty()) return false;
+  return std::all_of(current_->failing.begin(), current_->failing.end(), [](bool f) { return f; });
 }
 
 FdReader& Runner::stdinReader() {
@@ -81,20 +81,20 @@ FdReader& Runner::stdinReader() {
 }
 
 bool Runner::start(QStringList* errors) {
-  screen_ = load(errors);
-  if (!screen_) return false;
-  for (const QString& w : layoutWarnings(*screen_->dashboard)) emit report(QStringLiteral("warning: ") + w);
+  current_ = load(errors);
+  if (!current_) return false;
+  for (const QString& w : layoutWarnings(*current_->dashboard)) emit report(QStringLiteral("warning: ") + w);
   watcher_.addPath(path_);
   watcher_.addPath(QFileInfo(path_).absolutePath());
-  run(*screen_);
+  run(*current_);
   return true;
 }
 
 bool Runner::check(QStringList* errors, QStringList* warnings) {
-  const std::unique_ptr<Screen> screen = load(errors);
-  loaded_.clear();
-  if (!screen) return false;
-  if (warnings) *warnings = layoutWarnings(*screen->dashboard);
+  const std::unique_ptr<Loaded> loaded = load(errors);
+  loadedText_.clear();
+  if (!loaded) return false;
+  if (warnings) *warnings = layoutWarnings(*loaded->dashboard);
   return true;
 }
 
@@ -104,26 +104,26 @@ void Runner::reload() {
   if (!file.open(QIODevice::ReadOnly) || file.peek(1).isEmpty()) return;  // being written: a later change follows
   // A change beside the file (a snapshot written there) is not a change of the layout.
   const QByteArray text = file.readAll();
-  if (text == loaded_ || text == rejected_) return;
+  if (text == loadedText_ || text == rejected_) return;
   QStringList errors;
-  std::unique_ptr<Screen> next = load(&errors);
+  std::unique_ptr<Loaded> next = load(&errors);
   if (!next) {
     rejected_ = text;
     emit report(QStringLiteral("%1 not reloaded; the running screen stays:").arg(path_));
     for (const QString& e : errors) emit report(QStringLiteral("  ") + e);
     return;
   }
-  std::unique_ptr<Screen> old = std::move(screen_);
-  screen_ = std::move(next);
-  for (int c : screen_->dashboard->adopt(*old->dashboard))
-    disconnect(screen_->dashboard->control(c), nullptr, this, nullptr);
-  run(*screen_, old.get());
-  emit dashboardReplaced(screen_->dashboard);
+  std::unique_ptr<Loaded> old = std::move(current_);
+  current_ = std::move(next);
+  for (int c : current_->dashboard->adopt(*old->dashboard))
+    disconnect(current_->dashboard->control(c), nullptr, this, nullptr);
+  run(*current_, old.get());
+  emit dashboardReplaced(current_->dashboard);
   old.reset();
   emit report(QStringLiteral("%1 reloaded").arg(path_));
 }
 
-std::unique_ptr<Runner::Screen> Runner::load(QStringList* errors) {
+std::unique_ptr<Runner::Loaded> Runner::load(QStringList* errors) {
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly)) {
     *errors << QStringLiteral("cannot read %1: %2").arg(path_, file.errorString());
@@ -137,16 +137,16 @@ std::unique_ptr<Runner::Screen> Runner::load(QStringList* errors) {
   kyv::Registry& registry = registry_ ? *registry_ : kyvqt::ControlWidget::defaultRegistry();
   checkClasses(layout, registry, *errors);
   if (!errors->isEmpty()) return nullptr;
-  auto screen = std::make_unique<Screen>(clock_);
-  screen->dashboard = new Dashboard(std::move(layout), &registry);
-  *errors << screen->dashboard->build();
+  auto loaded = std::make_unique<Loaded>(clock_);
+  loaded->dashboard = new Dashboard(std::move(layout), &registry);
+  *errors << loaded->dashboard->build();
   if (!errors->isEmpty()) return nullptr;
-  loaded_ = text;
-  return screen;
+  loadedText_ = text;
+  return loaded;
 }
 
 // A source of `previous` that the layout gives exactly as before, taken over running.
-std::unique_ptr<Source> Runner::takeSource(Screen* previous, const LayoutSource& entry) {
+std::unique_ptr<Source> Runner::takeSource(Loaded* previous, const LayoutSource& entry) {
   if (!previous) return nullptr;
   const Layout& before = previous->dashboard->layout();
   for (size_t i = 0; i < previous->sources.size(); ++i) {
@@ -157,7 +157,7 @@ std::unique_ptr<Source> Runner::takeSource(Screen* previous, const LayoutSource&
   return nullptr;
 }
 
-void Runner::run(Screen& s, Screen* previous) {
+void Runner::run(Loaded& s, Loaded* previous) {
   const Layout& layout = s.dashboard->layout();
   std::vector<bool> running;
   for (const LayoutSource& entry : layout.sources) {
@@ -206,7 +206,7 @@ void Runner::run(Screen& s, Screen* previous) {
 }
 
 // Every feed is routed from its source and field to its control, and timed for staleness.
-void Runner::connectSources(Screen& s) {
+void Runner::connectSources(Loaded& s) {
   Dashboard& d = *s.dashboard;
   const Layout& layout = d.layout();
   s.lastValue.resize(layout.controls.size());
@@ -221,7 +221,7 @@ void Runner::connectSources(Screen& s) {
       const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
       const FeedMembers members = *feedMembers(info, feed, &field, &problem);
       FeedMap::Target t{d.control(c), c,           f,           members,
-                        feed.scale,   feed.offset, feed.column, showRange(control.className, members, info)};
+                        feed.scale,   feed.offset, feed.column, feedRange(control.className, members, info)};
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)
@@ -265,7 +265,7 @@ void Runner::connectSources(Screen& s) {
 // A label with a feed shows its reading in its text; a reading that is not a number is not
 // taken. A label whose feed states `stale` is timed as a control's feed is, under the index
 // -1 - its own, and shows no number while stale (see markStale).
-void Runner::connectLabels(Screen& s) {
+void Runner::connectLabels(Loaded& s) {
   Dashboard& d = *s.dashboard;
   for (size_t i = 0; i < d.layout().labels.size(); ++i) {
     const LayoutLabel& label = d.layout().labels[i];
@@ -287,7 +287,7 @@ void Runner::connectLabels(Screen& s) {
   }
 }
 
-void Runner::connectEvents(Screen& s) {
+void Runner::connectEvents(Loaded& s) {
   Dashboard& d = *s.dashboard;
   if (printer_) s.actions.setPrinter(printer_);
   connect(&s.actions, &Actions::problem, this, &Runner::report);
@@ -308,7 +308,7 @@ void Runner::connectEvents(Screen& s) {
 
 // A control given a reading it cannot show is marked, with the reading in its tooltip, and
 // reported once, until it shows its readings again.
-void Runner::markUnshown(Screen& s, const FeedMap::Target& t, double value, bool shown) {
+void Runner::markUnshown(Loaded& s, const FeedMap::Target& t, double value, bool shown) {
   const LayoutControl& control = s.dashboard->layout().controls[t.control];
   const LayoutFeed& feed = control.feeds[t.feed];
   std::map<int, QString>& feeds = s.unshown[t.control];
@@ -331,7 +331,7 @@ void Runner::markUnshown(Screen& s, const FeedMap::Target& t, double value, bool
 
 // A stale control is marked; a stale label shows no number (as before its first reading),
 // greyed, with the age of its data in its tooltip, until its next reading.
-void Runner::markStale(Screen& s) {
+void Runner::markStale(Loaded& s) {
   for (const auto& [index, mark] : s.staleness.check()) {
     if (index >= 0) {
       s.dashboard->setStale(index, mark.stale, mark.tooltip);

@@ -1,12 +1,10 @@
 #include "ClassCheck.h"
 
+#include "Utf8.h"
 #include "kyv/error.h"
-#include "widgets/Utf8Text.h"
 
 namespace kyvdash {
 namespace {
-
-using kyvqt::text;
 
 bool takesNumber(const kyv::MemberInfo& m) {
   using kyv::VarType;
@@ -22,13 +20,13 @@ int namedMethod(const kyv::ClassInfo& info, const QString& name) {
 
 void checkEvents(const kyv::ClassInfo& info, const LayoutControl& c, const QString& owner, QStringList& errors) {
   QStringList names;
-  for (const kyv::EventInfo& e : info.events()) names << text(e.name);
+  for (const kyv::EventInfo& e : info.events()) names << utf8(e.name);
   for (const LayoutEvent& e : c.on) {
     bool found = false;
     for (const QString& n : names) found = found || n.compare(e.event, Qt::CaseInsensitive) == 0;
     if (found) continue;
     errors << QStringLiteral("%1: on.%2: %3 raises no event \"%2\" (%4)")
-                  .arg(owner, e.event, text(info.className()),
+                  .arg(owner, e.event, utf8(info.className()),
                        names.isEmpty() ? QStringLiteral("it raises none")
                                        : QStringLiteral("its events: ") + names.join(QStringLiteral(", ")));
   }
@@ -40,12 +38,12 @@ void checkPropertyKeys(const kyv::ClassInfo& info, const LayoutControl& c, const
   const std::vector<kyv::StoredInfo> stored = info.storedReadOrder();
   QStringList keys;
   for (const kyv::StoredInfo& s : stored)
-    if (!keys.contains(text(s.key), Qt::CaseInsensitive)) keys << text(s.key);
+    if (!keys.contains(utf8(s.key), Qt::CaseInsensitive)) keys << utf8(s.key);
   for (const kyv::PropertyBag::Entry& e : c.properties.entries()) {
     const QString key = QString::fromStdString(e.key);
     if (keys.contains(key, Qt::CaseInsensitive)) continue;
     errors << QStringLiteral("%1: properties: %2 stores no property \"%3\" (%4)")
-                  .arg(owner, text(info.className()), key,
+                  .arg(owner, utf8(info.className()), key,
                        keys.isEmpty() ? QStringLiteral("it stores none")
                                       : QStringLiteral("its keys: ") + keys.join(QStringLiteral(", ")));
   }
@@ -55,7 +53,7 @@ void checkPropertyKeys(const kyv::ClassInfo& info, const LayoutControl& c, const
 
 std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutFeed& feed, QString* field,
                                        QString* problem) {
-  const QString className = text(info.className());
+  const QString className = utf8(info.className());
   FeedMembers m;
   if (!feed.method.isEmpty()) {
     *field = QStringLiteral("method");
@@ -65,7 +63,7 @@ std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutF
       return std::nullopt;
     }
     if (!takesNumber(info.members()[m.method])) {
-      *problem = QStringLiteral("%1.%2 does not take a number").arg(className, text(info.members()[m.method].name));
+      *problem = QStringLiteral("%1.%2 does not take a number").arg(className, utf8(info.members()[m.method].name));
       return std::nullopt;
     }
   } else {

@@ -75,23 +75,23 @@ class Runner : public QObject {
   void report(const QString& line);
 
  private:
-  struct Screen;
-  std::unique_ptr<Screen> load(QStringList* errors);
+  struct Loaded;
+  std::unique_ptr<Loaded> load(QStringList* errors);
   // Starts the screen's sources, taking over those of `previous` that did not change.
-  void run(Screen& screen, Screen* previous = nullptr);
-  std::unique_ptr<Source> takeSource(Screen* previous, const LayoutSource& entry);
-  void connectSources(Screen& screen);
-  void connectEvents(Screen& screen);
-  void connectLabels(Screen& screen);
-  void markStale(Screen& screen);
-  void markUnshown(Screen& screen, const FeedMap::Target& target, double value, bool shown);
+  void run(Loaded& loaded, Loaded* previous = nullptr);
+  std::unique_ptr<Source> takeSource(Loaded* previous, const LayoutSource& entry);
+  void connectSources(Loaded& loaded);
+  void connectEvents(Loaded& loaded);
+  void connectLabels(Loaded& loaded);
+  void markStale(Loaded& loaded);
+  void markUnshown(Loaded& loaded, const FeedMap::Target& target, double value, bool shown);
   FdReader& stdinReader();
 
   QString path_;
   kyv::Registry* registry_;
-  QByteArray loaded_;    // the text of the running layout
-  QByteArray rejected_;  // the text last reported as having errors
-  std::unique_ptr<Screen> screen_;
+  QByteArray loadedText_;  // the text of the running layout
+  QByteArray rejected_;    // the text last reported as having errors
+  std::unique_ptr<Loaded> current_;
   std::unique_ptr<FdReader> stdin_;
   QFileSystemWatcher watcher_;
   QTimer settle_;  // a change is read once the file has been quiet a moment

@@ -9,14 +9,14 @@
 
 namespace kyvdash {
 
-class Window : public QMainWindow {
+class DashboardWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   // The most frames a second the window is painted at.
   static constexpr int kFramesPerSecond = 30;
 
-  Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
+  DashboardWindow(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
   // Shows the window full screen over `screen` (the screen's scale fits the dashboard to it,
   // so a pixel of rounding never calls for scroll bars), also without a window manager.
   void fillScreen(const QRect& screen);

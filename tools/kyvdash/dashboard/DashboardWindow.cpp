@@ -1,4 +1,4 @@
-#include "Window.h"
+#include "DashboardWindow.h"
 
 #include <qpa/qplatformscreen.h>
 #include <QApplication>
@@ -14,7 +14,7 @@
 
 namespace kyvdash {
 
-Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
+DashboardWindow::DashboardWindow(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
     : QMainWindow(parent), area_(new QScrollArea(this)), layoutPath_(std::move(layoutPath)) {
   area_->setAlignment(Qt::AlignCenter);
   area_->setFrameShape(QFrame::NoFrame);
@@ -24,26 +24,26 @@ Window::Window(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent)
     statusBar()->hide();
     setCursor(Qt::BlankCursor);
   }
-  connect(&runner, &Runner::dashboardReplaced, this, &Window::place);
+  connect(&runner, &Runner::dashboardReplaced, this, &DashboardWindow::place);
   connect(&runner, &Runner::report, this, [this](const QString& line) { statusBar()->showMessage(line, 30'000); });
   place(runner.dashboard());
 }
 
-void Window::fillScreen(const QRect& screen) {
+void DashboardWindow::fillScreen(const QRect& screen) {
   area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setGeometry(screen);  // without a window manager nobody else makes it so
   showFullScreen();
 }
 
-void Window::resizeEvent(QResizeEvent* event) {
+void DashboardWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  if (scaleOnResize_) QTimer::singleShot(0, this, &Window::fit);  // once the new size has settled
+  if (scaleOnResize_) QTimer::singleShot(0, this, &DashboardWindow::fit);  // once the new size has settled
 }
 
 // The scale at which the dashboard fits the room the window gives it, in device pixels (which
 // a change of scale leaves as they are, so that a second look finds the same scale).
-void Window::fit() {
+void DashboardWindow::fit() {
   auto* d = qobject_cast<Dashboard*>(area_->widget());
   if (!d || !screen()) return;
   const qreal now = devicePixelRatioF() / screen()->handle()->devicePixelRatio();
@@ -55,7 +55,7 @@ void Window::fit() {
   setScreenScale(screen(), factor);
 }
 
-void Window::place(Dashboard* d) {
+void DashboardWindow::place(Dashboard* d) {
   area_->takeWidget();  // the runner deletes the old screen
   if (!d) return;
   area_->setWidget(d);

@@ -10,7 +10,7 @@
 
 namespace kyvdash {
 
-struct ShowRange {
+struct FeedRange {
   double low = 0, high = 0;
   bool contains(double v) const { return v >= low && v <= high; }  // false for NaN
   // "0 to 999999".
@@ -18,7 +18,7 @@ struct ShowRange {
 };
 
 // What a feed of a control of class `className` through `members` can show.
-ShowRange showRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info);
+FeedRange feedRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info);
 
 // What a reading `field` of a source of kind proc reaches on most machines, when known:
 // shares in % up to 100, network rates up to a 1 Gbit/s link, disk rates up to 1 GB/s.

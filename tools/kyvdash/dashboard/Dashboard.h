@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "ControlWidget.h"
 #include "Layout.h"
+#include "kyv/qt/ControlWidget.h"
 
 namespace kyvdash {
 

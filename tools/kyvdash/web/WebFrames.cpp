@@ -18,7 +18,7 @@
 
 #include "Dashboard.h"
 #include "Runner.h"
-#include "Scroll.h"
+#include "ShiftDetection.h"
 
 namespace kyvdash {
 namespace {
