@@ -71,8 +71,6 @@ void say(FILE* to, const QString& line) {
   (to == stdout ? standardOutput() : standardError()).write(QStringLiteral("kyvdash: ") + line);
 }
 
-std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
-
 // The scale at which the dashboard fills the screen, less the status line outside kiosk mode.
 double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
   const QSize room = screen.geometry().size() * screen.devicePixelRatio() - QSize(0, kiosk ? 0 : 32);
@@ -81,8 +79,8 @@ double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
 
 int snapshots(Runner& runner, const Options& o) {
   const QString path = QDir::toNativeSeparators(QFileInfo(*o.snapshot).absoluteFilePath());
-  SnapshotTimer timer(runner, *o.snapshot, ms(o.after),
-                      o.every ? std::optional<std::chrono::milliseconds>(ms(*o.every)) : std::nullopt);
+  SnapshotTimer timer(runner, *o.snapshot, fromSeconds(o.after),
+                      o.every ? std::optional<std::chrono::milliseconds>(fromSeconds(*o.every)) : std::nullopt);
   QObject::connect(&timer, &SnapshotTimer::wrote, &timer, [&] {
     if (timer.written() == 1)
       say(stdout, o.every ? QStringLiteral("writing %1 every %2 s").arg(path).arg(*o.every)

@@ -8,14 +8,9 @@
 
 #include "Actions.h"
 #include "ClassCheck.h"
-#include "CommandSource.h"
 #include "FeedMap.h"
 #include "FeedRange.h"
-#include "FileSource.h"
 #include "LabelFormat.h"
-#include "ProcSource.h"
-#include "PromQuerySource.h"
-#include "PromSource.h"
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
@@ -23,12 +18,10 @@
 namespace kyvdash {
 namespace {
 
-std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(static_cast<qint64>(seconds * 1000)); }
-
 // Times `feed` for staleness under `index` when it states a time: its id for fresh(), else -1.
 int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
   if (!feed.staleAfter) return -1;
-  return staleness.add(index, feed.source + u'.' + feed.field, ms(*feed.staleAfter).count());
+  return staleness.add(index, feed.source + u'.' + feed.field, fromSeconds(*feed.staleAfter).count());
 }
 
 }  // namespace
@@ -167,30 +160,7 @@ void Runner::run(Loaded& s, Loaded* previous) {
       s.sources.push_back(std::move(source));
       continue;
     }
-    switch (entry.kind) {
-      case SourceKind::Stdin: source = std::make_unique<StdinSource>(entry.name, stdinReader()); break;
-      case SourceKind::File: {
-        auto f = std::make_unique<FileSource>(entry.name, entry.path);
-        if (entry.csv) f->setCsv(entry.separator);
-        f->setPoll(ms(entry.poll));
-        source = std::move(f);
-        break;
-      }
-      case SourceKind::Proc: source = std::make_unique<ProcSource>(entry.name, ms(entry.interval)); break;
-      case SourceKind::Prometheus: {
-        auto p = std::make_unique<PromSource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
-        p->setMaxPage(static_cast<qint64>(entry.limit * 1e6));
-        source = std::move(p);
-        break;
-      }
-      case SourceKind::PrometheusQuery: {
-        auto q = std::make_unique<PromQuerySource>(entry.name, QUrl(entry.url), ms(entry.interval), ms(entry.timeout));
-        q->setMaxAnswer(static_cast<qint64>(entry.limit * 1e6));
-        source = std::move(q);
-        break;
-      }
-      case SourceKind::Command: source = std::make_unique<CommandSource>(entry.name, entry.command); break;
-    }
+    source = entry.settings->make(entry.name, SourceNeeds{[this]() -> FdReader& { return stdinReader(); }});
     source->setRetry(firstRetry_, std::max(firstRetry_, std::chrono::milliseconds(60000)));
     s.sources.push_back(std::move(source));
   }

@@ -19,8 +19,8 @@ void feedWarnings(const Dashboard& d, int c, QStringList& out) {
   const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
   for (const LayoutFeed& feed : control.feeds) {
     const LayoutSource* source = d.layout().source(feed.source);
-    if (!source || source->kind != SourceKind::Proc) continue;
-    const std::optional<FieldReach> reach = procFieldReach(feed.field);
+    if (!source || !source->settings) continue;
+    const std::optional<FieldReach> reach = source->settings->fieldReach(feed.field);
     QString field, problem;
     const std::optional<FeedMembers> members = feedMembers(info, feed, &field, &problem);
     if (!reach || !members) continue;

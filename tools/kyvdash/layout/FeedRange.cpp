@@ -1,6 +1,5 @@
 #include "FeedRange.h"
 
-#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -32,16 +31,6 @@ FeedRange feedRange(const QString& className, const FeedMembers& members, const 
     case kyv::VarType::Single: return {-3.4e38, 3.4e38};
     default: return {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
   }
-}
-
-std::optional<FieldReach> procFieldReach(const QString& field) {
-  static const QRegularExpression share(QStringLiteral("^(cpu[0-9]*|mem|swap)$"));
-  if (share.match(field).hasMatch()) return FieldReach{0, 100, QStringLiteral("%")};
-  if (field.startsWith(QLatin1String("net.")))
-    return FieldReach{0, 125e6, QStringLiteral("bytes a second on a 1 Gbit/s link")};
-  if (field.startsWith(QLatin1String("disk.")))
-    return FieldReach{0, 1e9, QStringLiteral("bytes a second on a fast disk")};
-  return std::nullopt;
 }
 
 }  // namespace kyvdash

@@ -20,12 +20,4 @@ struct FeedRange {
 // What a feed of a control of class `className` through `members` can show.
 FeedRange feedRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info);
 
-// What a reading `field` of a source of kind proc reaches on most machines, when known:
-// shares in % up to 100, network rates up to a 1 Gbit/s link, disk rates up to 1 GB/s.
-struct FieldReach {
-  double low = 0, high = 0;
-  QString why;  // "a 1 Gbit/s link"
-};
-std::optional<FieldReach> procFieldReach(const QString& field);
-
 }  // namespace kyvdash

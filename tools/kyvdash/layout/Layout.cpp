@@ -2,14 +2,11 @@
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QUrl>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "FieldReader.h"
 #include "LabelFormat.h"
-#include "ProcStats.h"
-#include "PromText.h"
-#include "ShellWords.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
 
@@ -18,205 +15,32 @@ namespace {
 
 using nlohmann::json;
 
-constexpr double kMaxTwips = 1e6;
-constexpr double kMaxSeconds = 86400;
-
 QString text(const std::string& s) { return QString::fromStdString(s); }
-QString decimal(double v) { return QString::number(v, 'g', 15); }
 
-// Collects the problems of one owner (a control, a source, a label, or the file itself),
-// each as `OWNER: FIELD: what is wrong`.
-class Problems {
- public:
-  Problems(QStringList& errors, QString owner) : errors_(errors), owner_(std::move(owner)) {}
-
-  void add(const QString& field, const QString& what) const {
-    errors_ << (owner_.isEmpty() ? field : owner_ + QStringLiteral(": ") + field) + QStringLiteral(": ") + what;
-  }
-
-  // Members of `object` outside `known` are mistakes (a misspelt member would do nothing).
-  void unknownMembers(const json& object, const QString& prefix, std::initializer_list<const char*> known) const {
-    for (const auto& [key, value] : object.items()) {
-      bool found = false;
-      for (const char* k : known) found = found || key == k;
-      if (found) continue;
-      QStringList names;
-      for (const char* k : known) names << QLatin1String(k);
-      add(prefix + text(key), QStringLiteral("unknown member (known: %1)").arg(names.join(QStringLiteral(", "))));
-    }
-  }
-
-  std::optional<QString> string(const json& object, const char* key, const QString& field, bool required) const {
-    if (!object.contains(key)) {
-      if (required) add(field, QStringLiteral("missing"));
-      return std::nullopt;
-    }
-    const json& v = object[key];
-    if (!v.is_string() || v.get<std::string>().empty()) {
-      add(field, QStringLiteral("must be a text that is not empty"));
-      return std::nullopt;
-    }
-    return text(v.get<std::string>());
-  }
-
-  // A number from `low` to `high`; `aboveLow` excludes `low` itself.
-  std::optional<double> number(const json& object, const char* key, const QString& field, double low, double high,
-                               bool aboveLow = false) const {
-    if (!object.contains(key)) return std::nullopt;
-    const json& v = object[key];
-    const double n = v.is_number() ? v.get<double>() : std::nan("");
-    if (!v.is_number() || !std::isfinite(n)) {
-      add(field, QStringLiteral("must be a number"));
-      return std::nullopt;
-    }
-    if (n < low || n > high || (aboveLow && n == low)) {
-      add(field, aboveLow ? QStringLiteral("must be above %1 and at most %2").arg(decimal(low), decimal(high))
-                          : QStringLiteral("must be from %1 to %2").arg(decimal(low), decimal(high)));
-      return std::nullopt;
-    }
-    return n;
-  }
-
-  // [left, top, width, height] in twips, or [width, height] with `sizeOnly`.
-  std::optional<QRectF> rect(const json& object, const char* key, const QString& field, bool sizeOnly = false) const {
-    const char* shape = sizeOnly ? "[width, height] in twips" : "[left, top, width, height] in twips";
-    if (!object.contains(key)) {
-      add(field, QStringLiteral("missing; give %1").arg(QLatin1String(shape)));
-      return std::nullopt;
-    }
-    const json& v = object[key];
-    const size_t n = sizeOnly ? 2 : 4;
-    bool ok = v.is_array() && v.size() == n;
-    for (size_t i = 0; ok && i < n; ++i) ok = v[i].is_number() && std::isfinite(v[i].get<double>());
-    if (!ok) {
-      add(field, QStringLiteral("must be %1").arg(QLatin1String(shape)));
-      return std::nullopt;
-    }
-    const double l = sizeOnly ? 0 : v[0].get<double>(), t = sizeOnly ? 0 : v[1].get<double>();
-    const double w = v[n - 2].get<double>(), h = v[n - 1].get<double>();
-    if (l < 0 || t < 0 || l > kMaxTwips || t > kMaxTwips) {
-      add(field, QStringLiteral("left and top must be from 0 to %1 twips").arg(decimal(kMaxTwips)));
-      return std::nullopt;
-    }
-    if (w <= 0 || h <= 0 || w > kMaxTwips || h > kMaxTwips) {
-      add(field, QStringLiteral("width and height must be above 0 and at most %1 twips").arg(decimal(kMaxTwips)));
-      return std::nullopt;
-    }
-    return QRectF(l, t, w, h);
-  }
-
-  // A command as a list of words, or one text split as a shell would (without running one).
-  std::optional<QStringList> command(const json& v, const QString& field) const {
-    QStringList words;
-    if (v.is_string()) {
-      QString problem;
-      std::optional<QStringList> split = splitShellWords(text(v.get<std::string>()), &problem);
-      if (!split) {
-        add(field, QStringLiteral("cannot be split into words: %1").arg(problem));
-        return std::nullopt;
-      }
-      words = *split;
-    } else if (v.is_array())
-      for (const json& w : v) {
-        if (!w.is_string()) {
-          words.clear();
-          break;
-        }
-        words << text(w.get<std::string>());
-      }
-    if (words.isEmpty() || words.front().isEmpty()) {
-      add(field, QStringLiteral("must be a command: a list of words or a text, not empty"));
-      return std::nullopt;
-    }
-    return words;
-  }
-
- private:
-  QStringList& errors_;
-  QString owner_;
-};
-
-const std::map<std::string, SourceKind> kSourceKinds = {{"stdin", SourceKind::Stdin},
-                                                        {"file", SourceKind::File},
-                                                        {"proc", SourceKind::Proc},
-                                                        {"prometheus", SourceKind::Prometheus},
-                                                        {"prometheus-query", SourceKind::PrometheusQuery},
-                                                        {"command", SourceKind::Command}};
-
-void readFileSource(const json& j, const Problems& p, LayoutSource& s) {
-  p.unknownMembers(j, {}, {"type", "path", "format", "separator", "poll"});
-  s.path = p.string(j, "path", QStringLiteral("path"), true).value_or(QString());
-  const QString format =
-      p.string(j, "format", QStringLiteral("format"), false)
-          .value_or(s.path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? QStringLiteral("csv")
-                                                                                : QStringLiteral("lines"));
-  if (format != QLatin1String("csv") && format != QLatin1String("lines"))
-    p.add(QStringLiteral("format"), QStringLiteral("must be \"csv\" or \"lines\""));
-  s.csv = format == QLatin1String("csv");
-  if (std::optional<QString> sep = p.string(j, "separator", QStringLiteral("separator"), false)) {
-    if (sep->size() != 1)
-      p.add(QStringLiteral("separator"), QStringLiteral("must be one character"));
-    else
-      s.separator = sep->front();
-  }
-  s.poll = p.number(j, "poll", QStringLiteral("poll"), 0.05, 3600).value_or(s.poll);
+// "a, b or c".
+QString oneOf(const QStringList& names) {
+  return names.size() < 2
+             ? names.join(QString())
+             : names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + names.back();
 }
 
 void readSource(const std::string& name, const json& j, QStringList& errors, LayoutSource& s) {
   s.name = text(name);
   s.raw = QByteArray::fromStdString(json{{name, j}}.dump());
-  const Problems p(errors, QStringLiteral("source \"%1\"").arg(s.name));
+  const FieldReader p(errors, QStringLiteral("source \"%1\"").arg(s.name));
   if (!j.is_object()) return p.add(QStringLiteral("type"), QStringLiteral("the source must be an object"));
   const std::optional<QString> type = p.string(j, "type", QStringLiteral("type"), true);
   if (!type) return;
-  const auto kind = kSourceKinds.find(type->toStdString());
-  if (kind == kSourceKinds.end())
-    return p.add(QStringLiteral("type"),
-                 QStringLiteral("must be stdin, file, proc, prometheus, prometheus-query or command"));
-  s.kind = kind->second;
-  switch (s.kind) {
-    case SourceKind::Stdin: return p.unknownMembers(j, {}, {"type"});
-    case SourceKind::File: return readFileSource(j, p, s);
-    case SourceKind::Proc:
-      p.unknownMembers(j, {}, {"type", "interval"});
-      s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(s.interval);
-      return;
-    case SourceKind::Prometheus:
-    case SourceKind::PrometheusQuery: {
-      p.unknownMembers(j, {}, {"type", "url", "interval", "timeout", "limit"});
-      s.interval = p.number(j, "interval", QStringLiteral("interval"), 0.1, kMaxSeconds).value_or(5);
-      s.limit = p.number(j, "limit", QStringLiteral("limit"), 0, 10000, true).value_or(s.limit);
-      s.timeout = p.number(j, "timeout", QStringLiteral("timeout"), 0.1, 600).value_or(std::min(10.0, s.interval));
-      s.url = p.string(j, "url", QStringLiteral("url"), true).value_or(QString());
-      const QUrl url(s.url, QUrl::StrictMode);
-      if (!s.url.isEmpty() &&
-          (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
-           url.host().isEmpty()))
-        p.add(QStringLiteral("url"), QStringLiteral("must be an http:// or https:// address"));
-      return;
-    }
-    case SourceKind::Command:
-      p.unknownMembers(j, {}, {"type", "command"});
-      if (!j.contains("command")) return p.add(QStringLiteral("command"), QStringLiteral("missing"));
-      s.command = p.command(j["command"], QStringLiteral("command")).value_or(QStringList());
-      return;
+  s.kind = findSourceKind(*type);
+  if (!s.kind) {
+    QStringList names;
+    for (const SourceKind& k : sourceKinds()) names << k.name;
+    return p.add(QStringLiteral("type"), QStringLiteral("must be %1").arg(oneOf(names)));
   }
+  s.settings = s.kind->read(j, p);
 }
 
-// The field must make sense for the kind of source it is read from.
-void checkField(const LayoutSource& source, const LayoutFeed& f, const Problems& p, const QString& prefix) {
-  QString problem;
-  if (source.kind == SourceKind::Proc && !isProcField(f.field))
-    p.add(prefix + QStringLiteral("field"),
-          QStringLiteral("\"%1\" is not a reading of a proc source (cpu, cpuN, mem, swap, load1, load5, load15, "
-                         "net.rx, net.tx, net.IFACE.rx, net.IFACE.tx, disk.read, disk.write, disk.DEV.read, "
-                         "disk.DEV.write)")
-              .arg(f.field));
-  else if (source.kind == SourceKind::Prometheus && !parseScrapeField(f.field, &problem))
-    p.add(prefix + QStringLiteral("field"), QStringLiteral("not a metric selector: %1").arg(problem));
-}
-
-void readFeed(const json& j, const Layout& layout, const Problems& p, const QString& prefix, LayoutFeed& f) {
+void readFeed(const json& j, const Layout& layout, const FieldReader& p, const QString& prefix, LayoutFeed& f) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("must be an object"));
   f.at = prefix;
   p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale"});
@@ -230,7 +54,9 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
               .arg(f.source, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
   }
   f.field = p.string(j, "field", prefix + QStringLiteral("field"), true).value_or(QString());
-  if (source && !f.field.isEmpty()) checkField(*source, f, p, prefix);
+  if (source && source->settings && !f.field.isEmpty())
+    if (const QString problem = source->settings->fieldProblem(f.field); !problem.isEmpty())
+      p.add(prefix + QStringLiteral("field"), problem);
   f.scale = p.number(j, "scale", prefix + QStringLiteral("scale"), -1e12, 1e12).value_or(1);
   f.offset = p.number(j, "offset", prefix + QStringLiteral("offset"), -1e12, 1e12).value_or(0);
   f.method = p.string(j, "method", prefix + QStringLiteral("method"), false).value_or(QString());
@@ -241,9 +67,8 @@ void readFeed(const json& j, const Layout& layout, const Problems& p, const QStr
       f.column = static_cast<int>(*c);
   }
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
-  // A server's answers go stale after three rounds without one, unless the feed says otherwise.
-  if (!j.contains("stale") && source && source->kind == SourceKind::PrometheusQuery)
-    f.staleAfter = 3 * source->interval;
+  // A source may go stale by its nature (a server's answers after a few rounds without one).
+  if (!j.contains("stale") && source && source->settings) f.staleAfter = source->settings->staleAfter();
 }
 
 // `{NAME}` in an action's text or command word must be one of the placeholders; braces
@@ -260,7 +85,7 @@ QStringList unknownPlaceholders(const QString& text) {
   return unknown;
 }
 
-void checkPlaceholders(const LayoutAction& a, const Problems& p, const QString& field) {
+void checkPlaceholders(const LayoutAction& a, const FieldReader& p, const QString& field) {
   QStringList unknown;
   for (const QString& text : a.kind == LayoutAction::Kind::Run ? a.command : QStringList{a.text})
     unknown << unknownPlaceholders(text);
@@ -269,7 +94,7 @@ void checkPlaceholders(const LayoutAction& a, const Problems& p, const QString& 
                      .arg(unknown.join(QStringLiteral(", "))));
 }
 
-void readAction(const json& j, const Problems& p, const QString& prefix, LayoutAction& a) {
+void readAction(const json& j, const FieldReader& p, const QString& prefix, LayoutAction& a) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("an action must be an object"));
   p.unknownMembers(j, prefix, {"print", "log", "run", "text", "timeout", "holdoff"});
   const int kinds = int(j.contains("print")) + int(j.contains("log")) + int(j.contains("run"));
@@ -302,7 +127,7 @@ void readAction(const json& j, const Problems& p, const QString& prefix, LayoutA
   checkPlaceholders(a, p, prefix + QLatin1String(textField));
 }
 
-void readEvents(const json& j, const Problems& p, LayoutControl& c) {
+void readEvents(const json& j, const FieldReader& p, LayoutControl& c) {
   if (!j.is_object()) return p.add(QStringLiteral("on"), QStringLiteral("must be an object of EVENT: action(s)"));
   for (const auto& [event, actions] : j.items()) {
     LayoutEvent e;
@@ -332,7 +157,7 @@ json colourValues(json list) {
   return list;
 }
 
-void readProperties(const json& j, const Problems& p, LayoutControl& c) {
+void readProperties(const json& j, const FieldReader& p, LayoutControl& c) {
   try {
     c.properties = kyv::PropertyBag::fromJson(json{{"properties", colourValues(j)}}.dump());
   } catch (const kyv::Error& e) {
@@ -347,8 +172,8 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
       j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
   c.raw = QByteArray::fromStdString(j.dump());
-  const Problems p(errors,
-                   named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
+  const FieldReader p(errors,
+                      named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
   if (!named)
     p.add(QStringLiteral("name"),
@@ -374,7 +199,7 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
 }
 
 void readLabel(const json& j, size_t index, const Layout& layout, QStringList& errors, LayoutLabel& l) {
-  const Problems p(errors, QStringLiteral("labels[%1]").arg(index));
+  const FieldReader p(errors, QStringLiteral("labels[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
   p.unknownMembers(j, {}, {"text", "rect", "feed"});
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
@@ -384,7 +209,7 @@ void readLabel(const json& j, size_t index, const Layout& layout, QStringList& e
     p.add(QStringLiteral("text"), problem);
 }
 
-void readSources(const json& j, Layout& layout, const Problems& file, QStringList& errors) {
+void readSources(const json& j, Layout& layout, const FieldReader& file, QStringList& errors) {
   if (!j.is_object()) return file.add(QStringLiteral("sources"), QStringLiteral("must be an object of NAME: source"));
   for (const auto& [name, source] : j.items()) readSource(name, source, errors, layout.sources.emplace_back());
 }
@@ -422,7 +247,7 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
     errors << QStringLiteral("the file is not JSON: ") + parseMessage(e);
     return layout;
   }
-  const Problems file(errors, QString());
+  const FieldReader file(errors, QString());
   if (!doc.is_object()) {
     errors << QStringLiteral("the file is not a JSON object");
     return layout;

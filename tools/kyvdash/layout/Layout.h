@@ -7,29 +7,22 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "SourceKind.h"
 #include "kyv/bag.h"
 #include "kyv/registry.h"
 
 namespace kyvdash {
 
-enum class SourceKind { Stdin, File, Proc, Prometheus, PrometheusQuery, Command };
-
+// A source as the layout gives it: its kind reads its settings and makes it.
 struct LayoutSource {
   QString name;
-  SourceKind kind = SourceKind::Stdin;
-  QString path;            // file: the followed file
-  bool csv = false;        // file: a CSV with a header line (else NAME VALUE / JSON lines)
-  QChar separator = u',';  // file: the CSV column separator
-  double interval = 1;     // proc, prometheus: seconds between two readings or scrapes
-  double poll = 1;         // file: seconds between two looks at the file when nothing told of a change
-  QString url;             // prometheus: the page scraped; prometheus-query: the server
-  double timeout = 10;     // prometheus: seconds a scrape may take
-  double limit = 10;       // prometheus: the most megabytes (10^6 bytes) a page may have
-  QStringList command;     // command: program and arguments
-  QByteArray raw;          // its name and its JSON text: sources with the same are the same
+  const SourceKind* kind = nullptr;                // null when the layout names no kind known
+  std::shared_ptr<const SourceSettings> settings;  // what its kind read of it
+  QByteArray raw;                                  // its name and its JSON text: sources with the same are the same
 };
 
 struct LayoutFeed {

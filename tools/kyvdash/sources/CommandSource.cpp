@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "ProcessGroup.h"
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -50,6 +51,22 @@ void CommandSource::ended(const QString& how) {
   if (gotReading_ && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0)
     return again([this] { start(); });
   fail(QStringLiteral("command %1 %2").arg(command_.front(), how), [this] { start(); });
+}
+
+std::unique_ptr<Source> CommandSettings::make(const QString& name, const SourceNeeds&) const {
+  return std::make_unique<CommandSource>(name, command);
+}
+
+SourceKind commandSourceKind() {
+  return {QStringLiteral("command"), [](const nlohmann::json& j, const FieldReader& p) {
+            auto s = std::make_unique<CommandSettings>();
+            p.unknownMembers(j, {}, {"type", "command"});
+            if (!j.contains("command"))
+              p.add(QStringLiteral("command"), QStringLiteral("missing"));
+            else
+              s->command = p.command(j["command"], QStringLiteral("command")).value_or(QStringList());
+            return s;
+          }};
 }
 
 }  // namespace kyvdash

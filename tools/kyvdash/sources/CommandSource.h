@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "Source.h"
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -24,6 +25,12 @@ class CommandSource : public LineSource {
   QProcess process_;
   pid_t group_ = 0;  // the process group of the running command
   bool gotReading_ = false;
+};
+
+// A command source as a layout gives it.
+struct CommandSettings final : SourceSettings {
+  QStringList command;  // program and arguments
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
 };
 
 }  // namespace kyvdash

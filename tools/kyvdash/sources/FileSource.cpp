@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "SourceKind.h"
+
 namespace kyvdash {
 namespace {
 
@@ -129,6 +131,36 @@ void FileSource::look() {
   }
   succeed();
   readOn();
+}
+
+std::unique_ptr<Source> FileSettings::make(const QString& name, const SourceNeeds&) const {
+  auto f = std::make_unique<FileSource>(name, path);
+  if (csv) f->setCsv(separator);
+  f->setPoll(fromSeconds(poll));
+  return f;
+}
+
+SourceKind fileSourceKind() {
+  return {QStringLiteral("file"), [](const nlohmann::json& j, const FieldReader& p) {
+            auto s = std::make_unique<FileSettings>();
+            p.unknownMembers(j, {}, {"type", "path", "format", "separator", "poll"});
+            s->path = p.string(j, "path", QStringLiteral("path"), true).value_or(QString());
+            const QString format =
+                p.string(j, "format", QStringLiteral("format"), false)
+                    .value_or(s->path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? QStringLiteral("csv")
+                                                                                           : QStringLiteral("lines"));
+            if (format != QLatin1String("csv") && format != QLatin1String("lines"))
+              p.add(QStringLiteral("format"), QStringLiteral("must be \"csv\" or \"lines\""));
+            s->csv = format == QLatin1String("csv");
+            if (std::optional<QString> sep = p.string(j, "separator", QStringLiteral("separator"), false)) {
+              if (sep->size() != 1)
+                p.add(QStringLiteral("separator"), QStringLiteral("must be one character"));
+              else
+                s->separator = sep->front();
+            }
+            s->poll = p.number(j, "poll", QStringLiteral("poll"), 0.05, 3600).value_or(s->poll);
+            return s;
+          }};
 }
 
 }  // namespace kyvdash

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "Source.h"
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -41,6 +42,15 @@ class FileSource : public LineSource {
   bool retryPending_ = false;
   QTimer poll_;
   QFileSystemWatcher watcher_;
+};
+
+// A file source as a layout gives it.
+struct FileSettings final : SourceSettings {
+  QString path;
+  bool csv = false;        // a CSV with a header line; else NAME VALUE or JSON lines
+  QChar separator = u',';  // the CSV's column separator
+  double poll = 1;         // seconds between two looks when nothing told of a change
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
 };
 
 }  // namespace kyvdash

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "ProcStats.h"
 #include "Source.h"
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -29,6 +30,15 @@ class ProcSource : public Source {
   QTimer timer_;
   Clock clock_ = steadyClock();
   std::optional<ProcSnapshot> last_;
+};
+
+// A proc source as a layout gives it; it knows its fields and what they reach.
+struct ProcSettings final : SourceSettings {
+  double interval = 1;  // seconds between two readings
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
+  QString fieldProblem(const QString& field) const override;
+  // Shares in % up to 100, network rates up to a 1 Gbit/s link, disk rates up to 1 GB/s.
+  std::optional<FieldReach> fieldReach(const QString& field) const override;
 };
 
 }  // namespace kyvdash

@@ -1,9 +1,10 @@
 #include "PromQuerySource.h"
 
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <limits>
 #include <nlohmann/json.hpp>
+
+#include "SourceKind.h"
 
 namespace kyvdash {
 namespace {
@@ -65,28 +66,21 @@ PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::millise
                     QStringLiteral("/api/v1/query"));
   timer_.setInterval(interval);
   connect(&timer_, &QTimer::timeout, this, &PromQuerySource::ask);
-  deadline_.setSingleShot(true);
-  connect(&deadline_, &QTimer::timeout, this, [this] {
-    roundFailure_ = QStringLiteral("queries to %1 timed out after %2 s")
-                        .arg(endpoint_.toDisplayString())
-                        .arg(double(timeout_.count()) / 1000.0);
-    abortAll();
-  });
-}
-
-PromQuerySource::~PromQuerySource() {
-  for (Query& q : queries_) {
-    if (!q.reply) continue;
-    q.reply->disconnect(this);
-    q.reply->abort();
-    q.reply->deleteLater();
-  }
 }
 
 void PromQuerySource::want(const QString& field) {
   for (const Query& q : queries_)
     if (q.expression == field) return;
-  queries_.emplace_back().expression = field;
+  Query& q = queries_.emplace_back();
+  q.expression = field;
+  q.fetch = std::make_unique<HttpFetch>(network_);
+  q.fetch->setMaxBytes(maxAnswer_);
+  connect(q.fetch.get(), &HttpFetch::answered, this, [this, &q](const HttpAnswer& a) { answered(q, a); });
+}
+
+void PromQuerySource::setMaxAnswer(qint64 bytes) {
+  maxAnswer_ = bytes;
+  for (Query& q : queries_) q.fetch->setMaxBytes(bytes);
 }
 
 void PromQuerySource::start() {
@@ -94,63 +88,42 @@ void PromQuerySource::start() {
   ask();
 }
 
-void PromQuerySource::abortAll() {
-  for (Query& q : queries_)
-    if (q.reply) q.reply->abort();
-}
-
 void PromQuerySource::ask() {
-  if (pending_ > 0 || queries_.empty()) return;  // the last round is still running: its deadline ends it
+  if (pending_ > 0 || queries_.empty()) return;  // the last round is still running: its timeout ends it
   roundFailure_.clear();
-  deadline_.start(timeout_);
   for (Query& q : queries_) {
     QUrl url = endpoint_;
     url.setQuery(QStringLiteral("query=") + QString::fromLatin1(QUrl::toPercentEncoding(q.expression)));
-    q.answer.clear();
-    q.tooLarge = false;
-    q.reply = network_.get(QNetworkRequest(url));
     ++pending_;
-    connect(q.reply, &QNetworkReply::readyRead, this, [this, &q] { take(q); });
-    connect(q.reply, &QNetworkReply::finished, this, [this, &q] { answered(q); });
+    q.fetch->get(QNetworkRequest(url), timeout_);
   }
 }
 
-// What has arrived is counted before it is read, so that an answer is never held beyond
-// its limit, however it arrives: in one piece or in many.
-void PromQuerySource::take(Query& q) {
-  if (q.tooLarge) return;
-  if (q.answer.size() + q.reply->bytesAvailable() <= maxAnswer_) {
-    q.answer += q.reply->readAll();
-    return;
-  }
-  q.tooLarge = true;
-  q.answer.clear();
-  q.reply->abort();
-}
-
-void PromQuerySource::answered(Query& q) {
-  take(q);
-  QNetworkReply* reply = std::exchange(q.reply, nullptr);
-  reply->deleteLater();
-  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   // The API answers a query it refuses with 400 or 422 and its reason in JSON.
-  const bool apiAnswer =
-      (status == 200 || status == 400 || status == 422) && reply->error() != QNetworkReply::OperationCanceledError;
-  if (q.tooLarge && roundFailure_.isEmpty())
-    roundFailure_ = QStringLiteral("an answer of %1 is larger than its limit of %2 MB")
-                        .arg(endpoint_.toDisplayString())
-                        .arg(double(maxAnswer_) / 1e6);
-  else if (!apiAnswer && roundFailure_.isEmpty())
-    roundFailure_ = status > 0
-                        ? QStringLiteral("cannot query %1: HTTP %2 %3")
-                              .arg(endpoint_.toDisplayString())
-                              .arg(status)
-                              .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
-                        : QStringLiteral("cannot query %1: %2").arg(endpoint_.toDisplayString(), reply->errorString());
-  if (apiAnswer && !q.tooLarge) {
+  const bool apiAnswer = answer.ending == HttpAnswer::Ending::Answered &&
+                         (answer.status == 200 || answer.status == 400 || answer.status == 422);
+  const QString endpoint = endpoint_.toDisplayString();
+  if (!apiAnswer && roundFailure_.isEmpty()) {
+    switch (answer.ending) {
+      case HttpAnswer::Ending::TimedOut:
+        roundFailure_ =
+            QStringLiteral("queries to %1 timed out after %2 s").arg(endpoint).arg(double(timeout_.count()) / 1000.0);
+        break;
+      case HttpAnswer::Ending::TooLarge:
+        roundFailure_ = QStringLiteral("an answer of %1 is larger than its limit of %2 MB")
+                            .arg(endpoint)
+                            .arg(double(maxAnswer_) / 1e6);
+        break;
+      case HttpAnswer::Ending::Answered:
+      case HttpAnswer::Ending::Failed:
+        roundFailure_ = QStringLiteral("cannot query %1: %2").arg(endpoint, answer.failure());
+    }
+  }
+  if (apiAnswer) {
     QString problem;
     int series = 0;
-    const std::optional<double> value = queryValue(q.answer, &problem, &series);
+    const std::optional<double> value = queryValue(answer.body, &problem, &series);
     if (value && series > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(series);
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
@@ -161,10 +134,24 @@ void PromQuerySource::answered(Query& q) {
 }
 
 void PromQuerySource::roundDone() {
-  deadline_.stop();
   if (roundFailure_.isEmpty()) return succeed();
   timer_.stop();
   fail(roundFailure_, [this] { start(); });
+}
+
+std::unique_ptr<Source> PrometheusQuerySettings::make(const QString& name, const SourceNeeds&) const {
+  auto q =
+      std::make_unique<PromQuerySource>(name, QUrl(http.url), fromSeconds(http.interval), fromSeconds(http.timeout));
+  q->setMaxAnswer(static_cast<qint64>(http.limit * 1e6));
+  return q;
+}
+
+SourceKind prometheusQuerySourceKind() {
+  return {QStringLiteral("prometheus-query"), [](const nlohmann::json& j, const FieldReader& p) {
+            auto s = std::make_unique<PrometheusQuerySettings>();
+            s->http = readHttpSettings(j, p);
+            return s;
+          }};
 }
 
 }  // namespace kyvdash

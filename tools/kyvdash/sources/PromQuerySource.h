@@ -6,16 +6,15 @@
 // feed goes stale); one the server refuses is reported with the server's own words, once
 // until it answers again. A server that cannot be reached, answers too slowly, or sends
 // more than the limit is a failure of the source, retried with back-off.
-#include <QElapsedTimer>
-#include <QHash>
 #include <QNetworkAccessManager>
 #include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <memory>
 
+#include "HttpFetch.h"
 #include "Source.h"
-
-class QNetworkReply;
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -29,34 +28,37 @@ class PromQuerySource : public Source {
  public:
   PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval, std::chrono::milliseconds timeout,
                   QObject* parent = nullptr);
-  ~PromQuerySource() override;
   void start() override;
   void want(const QString& field) override;
   // The most bytes an answer may have.
-  void setMaxAnswer(qint64 bytes) { maxAnswer_ = bytes; }
+  void setMaxAnswer(qint64 bytes);
 
  private:
   struct Query {
     QString expression;
-    QNetworkReply* reply = nullptr;
-    QByteArray answer;
-    bool tooLarge = false;
+    std::unique_ptr<HttpFetch> fetch;
     QString reported;  // the problem last reported of it, until it answers again
   };
   void ask();
-  void take(Query& q);
-  void answered(Query& q);
+  void answered(Query& q, const HttpAnswer& answer);
   void roundDone();
-  void abortAll();
 
   QUrl endpoint_;
   std::chrono::milliseconds timeout_;
   qint64 maxAnswer_ = 10'000'000;
   QNetworkAccessManager network_;
-  QTimer timer_, deadline_;
-  std::deque<Query> queries_;  // a deque: replies hold on to their query while more are added
+  QTimer timer_;
+  std::deque<Query> queries_;  // a deque: answers hold on to their query while more are added
   int pending_ = 0;
   QString roundFailure_;  // the first failure of the round in flight
+};
+
+// A Prometheus server as a layout gives it; its feeds go stale after three rounds
+// without an answer unless they say otherwise.
+struct PrometheusQuerySettings final : SourceSettings {
+  HttpSettings http;
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
+  std::optional<double> staleAfter() const override { return 3 * http.interval; }
 };
 
 }  // namespace kyvdash

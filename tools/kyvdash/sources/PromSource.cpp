@@ -1,7 +1,8 @@
 #include "PromSource.h"
 
-#include <QNetworkReply>
 #include <QNetworkRequest>
+
+#include "SourceKind.h"
 
 namespace kyvdash {
 
@@ -10,15 +11,7 @@ PromSource::PromSource(QString name, QUrl url, std::chrono::milliseconds interva
     : Source(std::move(name), parent), url_(std::move(url)), timeout_(timeout) {
   timer_.setInterval(interval);
   connect(&timer_, &QTimer::timeout, this, &PromSource::scrape);
-  deadline_.setSingleShot(true);
-  connect(&deadline_, &QTimer::timeout, this, [this] { stop(Stopped::TimedOut); });
-}
-
-// A scrape in flight is dropped without a report.
-PromSource::~PromSource() {
-  if (!inFlight_) return;
-  inFlight_->disconnect(this);
-  inFlight_->abort();
+  connect(&fetch_, &HttpFetch::answered, this, &PromSource::scraped);
 }
 
 void PromSource::want(const QString& field) {
@@ -35,65 +28,34 @@ void PromSource::start() {
 }
 
 void PromSource::scrape() {
-  if (inFlight_) return;  // the last scrape is still running: its deadline ends it
+  if (fetch_.busy()) return;  // the last scrape is still running: its timeout ends it
   QNetworkRequest request(url_);
   request.setRawHeader("Accept", "text/plain;version=0.0.4");
-  page_.clear();
-  stopped_ = Stopped::No;
-  inFlight_ = network_.get(request);
-  deadline_.start(timeout_);
-  QNetworkReply* reply = inFlight_;
-  connect(reply, &QNetworkReply::readyRead, this, [this, reply] { readSome(reply); });
-  connect(reply, &QNetworkReply::finished, this, [this, reply] { scraped(reply); });
+  fetch_.get(request, timeout_);
 }
 
-// The page is read as it comes, and no further than the limit.
-void PromSource::readSome(QNetworkReply* reply) {
-  if (stopped_ != Stopped::No) return;
-  const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-  if (announced > maxPage_ || page_.size() + reply->bytesAvailable() > maxPage_) return stop(Stopped::TooLarge);
-  page_ += reply->readAll();
-}
-
-void PromSource::stop(Stopped why) {
-  if (!inFlight_ || stopped_ != Stopped::No) return;
-  stopped_ = why;
-  inFlight_->abort();
-}
-
-QString PromSource::failure(QNetworkReply* reply) const {
+QString PromSource::failure(const HttpAnswer& answer) const {
   const QString url = url_.toDisplayString();
-  switch (stopped_) {
-    case Stopped::TimedOut:
+  switch (answer.ending) {
+    case HttpAnswer::Ending::TimedOut:
       return QStringLiteral("scrape of %1 timed out after %2 s").arg(url).arg(double(timeout_.count()) / 1000.0);
-    case Stopped::TooLarge:
+    case HttpAnswer::Ending::TooLarge:
       return QStringLiteral("the page of %1 is larger than its limit of %2 MB; not read further")
           .arg(url)
-          .arg(double(maxPage_) / 1e6);
-    case Stopped::No: break;
+          .arg(double(fetch_.maxBytes()) / 1e6);
+    case HttpAnswer::Ending::Answered:
+    case HttpAnswer::Ending::Failed: break;
   }
-  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  if (status >= 400) {
-    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    return QStringLiteral("cannot scrape %1: HTTP %2%3")
-        .arg(url)
-        .arg(status)
-        .arg(reason.isEmpty() ? QString() : u' ' + reason);
-  }
-  return QStringLiteral("cannot scrape %1: %2").arg(url, reply->errorString());
+  return QStringLiteral("cannot scrape %1: %2").arg(url, answer.failure());
 }
 
-void PromSource::scraped(QNetworkReply* reply) {
-  reply->deleteLater();
-  inFlight_.clear();
-  deadline_.stop();
-  if (stopped_ == Stopped::No && reply->error() == QNetworkReply::NoError) readSome(reply);
-  if (stopped_ != Stopped::No || reply->error() != QNetworkReply::NoError) {
+void PromSource::scraped(const HttpAnswer& answer) {
+  if (answer.ending != HttpAnswer::Ending::Answered || answer.status >= 400) {
     timer_.stop();
-    fail(failure(reply), [this] { start(); });
+    fail(failure(answer), [this] { start(); });
     return;
   }
-  take(std::exchange(page_, QByteArray()));
+  take(answer.body);
 }
 
 void PromSource::take(const QByteArray& page) {
@@ -128,6 +90,26 @@ void PromSource::take(const QByteArray& page) {
     const std::optional<double> before = std::exchange(w.last, match->value);
     if (before) emit reading(w.field, counterRate(*before, match->value, seconds));
   }
+}
+
+std::unique_ptr<Source> PrometheusSettings::make(const QString& name, const SourceNeeds&) const {
+  auto p = std::make_unique<PromSource>(name, QUrl(http.url), fromSeconds(http.interval), fromSeconds(http.timeout));
+  p->setMaxPage(static_cast<qint64>(http.limit * 1e6));
+  return p;
+}
+
+QString PrometheusSettings::fieldProblem(const QString& field) const {
+  QString problem;
+  if (parseScrapeField(field, &problem)) return {};
+  return QStringLiteral("not a metric selector: %1").arg(problem);
+}
+
+SourceKind prometheusSourceKind() {
+  return {QStringLiteral("prometheus"), [](const nlohmann::json& j, const FieldReader& p) {
+            auto s = std::make_unique<PrometheusSettings>();
+            s->http = readHttpSettings(j, p);
+            return s;
+          }};
 }
 
 }  // namespace kyvdash

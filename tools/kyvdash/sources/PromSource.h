@@ -8,19 +8,16 @@
 // memory; either, an HTTP error and a page that is not in the format are failures.
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <QUrl>
 
+#include "HttpFetch.h"
 #include "PromText.h"
 #include "Source.h"
-
-class QNetworkReply;
+#include "SourceKind.h"
 
 namespace kyvdash {
-
-inline constexpr qint64 kDefaultMaxPage = 10'000'000;
 
 class PromSource : public Source {
   Q_OBJECT
@@ -28,30 +25,22 @@ class PromSource : public Source {
  public:
   PromSource(QString name, QUrl url, std::chrono::milliseconds interval, std::chrono::milliseconds timeout,
              QObject* parent = nullptr);
-  ~PromSource() override;
   void start() override;
   void want(const QString& field) override;
   // The most bytes a page may have.
-  void setMaxPage(qint64 bytes) { maxPage_ = bytes; }
+  void setMaxPage(qint64 bytes) { fetch_.setMaxBytes(bytes); }
 
  private:
-  enum class Stopped { No, TimedOut, TooLarge };
   void scrape();
-  void readSome(QNetworkReply* reply);
-  void stop(Stopped why);
-  void scraped(QNetworkReply* reply);
-  QString failure(QNetworkReply* reply) const;
+  void scraped(const HttpAnswer& answer);
+  QString failure(const HttpAnswer& answer) const;
   void take(const QByteArray& page);
 
   QUrl url_;
   std::chrono::milliseconds timeout_;
   QNetworkAccessManager network_;
-  QPointer<QNetworkReply> inFlight_;
+  HttpFetch fetch_{network_};
   QTimer timer_;
-  QTimer deadline_;  // ends a scrape at its timeout
-  qint64 maxPage_ = kDefaultMaxPage;
-  QByteArray page_;  // what came of the page so far
-  Stopped stopped_ = Stopped::No;
   struct Wanted {
     QString field;
     ScrapeField read;
@@ -60,6 +49,13 @@ class PromSource : public Source {
   std::vector<Wanted> wanted_;
   QElapsedTimer sinceLast_;  // time since the last page read
   QSet<QString> missing_;    // selectors reported as matching nothing
+};
+
+// A scraped page as a layout gives it; its fields are metric selectors.
+struct PrometheusSettings final : SourceSettings {
+  HttpSettings http;
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
+  QString fieldProblem(const QString& field) const override;
 };
 
 }  // namespace kyvdash

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "SourceKind.h"
+
 namespace kyvdash {
 
 FdReader::FdReader(int fd, QObject* parent) : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read) {
@@ -31,6 +33,24 @@ void StdinSource::start() {
   connect(&reader_, &FdReader::finished, this,
           [this](const QString& why) { emit problem(QStringLiteral("standard input closed (%1)").arg(why)); });
   if (reader_.closed()) emit problem(QStringLiteral("standard input is closed"));
+}
+
+namespace {
+
+class StdinSettings final : public SourceSettings {
+ public:
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override {
+    return std::make_unique<StdinSource>(name, needs.standardInput());
+  }
+};
+
+}  // namespace
+
+SourceKind stdinSourceKind() {
+  return {QStringLiteral("stdin"), [](const nlohmann::json& j, const FieldReader& p) {
+            p.unknownMembers(j, {}, {"type"});
+            return std::make_unique<StdinSettings>();
+          }};
 }
 
 }  // namespace kyvdash

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <thread>
 
+#include "CounterSource.h"
 #include "DashboardWindow.h"
 #include "FrameLimiter.h"
 #include "Runner.h"
@@ -177,6 +178,32 @@ class TestRunner : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!d->isStale(quiet), kWait);
     QCOMPARE(d->control(quiet)->toolTip(), QString());
     QCOMPARE(caption(d, "quiet"), QStringLiteral("3"));
+  }
+
+  // A kind of source added to the list is read from a layout, checked and run as any
+  // other: its members and fields are checked by its own rules, and its readings reach
+  // the controls.
+  void addedSourceKind() {
+    addSourceKind(counterSourceKind());
+    const QByteArray control =
+        j("'controls': [{'name': 'n', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+          " 'feed': {'source': 'c', 'field': 'count'}}]}");
+    writeLayout(j("{'sources': {'c': {'type': 'counter', 'stepp': 2}},") +
+                QByteArray(control).replace("count", "total"));
+    QStringList errors;
+    QVERIFY(!startRunner(&errors));
+    QCOMPARE(errors, QStringList({"source \"c\": stepp: unknown member (known: type, step, interval)",
+                                  "control \"n\": feed.field: a counter gives only \"count\""}));
+    writeLayout(j("{'sources': {'c': {'type': 'counters'}},") + control);
+    errors.clear();
+    QVERIFY(!startRunner(&errors));
+    QCOMPARE(errors, QStringList({"source \"c\": type: must be stdin, file, proc, prometheus, prometheus-query, "
+                                  "command or counter"}));
+    writeLayout(j("{'sources': {'c': {'type': 'counter', 'step': 7, 'interval': 0.02}},") + control);
+    errors.clear();
+    QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
+    QTRY_VERIFY_WITH_TIMEOUT(caption(runner->dashboard(), "n").toInt() >= 21, kWait);
+    QCOMPARE(caption(runner->dashboard(), "n").toInt() % 7, 0);
   }
 
   // A control that fails on a value is reported once, not at every value.
