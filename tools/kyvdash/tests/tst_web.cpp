@@ -68,10 +68,10 @@ class LiveClient : public QObject {
   void apply(const QByteArray& m) {
     ++frames;
     lastFrameBytes = m.size();
-    std::vector<WebFrames::Part> parts;
-    QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+    std::vector<FramePart> parts;
+    QVERIFY(applyFrame(picture, m, &parts));
     rects.clear();
-    for (const WebFrames::Part& p : parts) {
+    for (const FramePart& p : parts) {
       rects.push_back(p.to);
       moves += p.from.has_value();
     }
@@ -180,18 +180,17 @@ class TestWeb : public QObject {
       after.fill(Qt::white);
       for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) after.setPixel(x, y, qRgb((x * 40 + y) % colours, y * 7 % 256, 255 - x));
-      const std::vector<WebFrames::Part> parts{{QRect(2, 3, 10, 20), std::nullopt},
-                                               {QRect(20, 0, 20, 30), std::nullopt}};
-      const QByteArray frame = WebFrames::encodeFrame(after, parts);
+      const std::vector<FramePart> parts{{QRect(2, 3, 10, 20), std::nullopt}, {QRect(20, 0, 20, 30), std::nullopt}};
+      const QByteArray frame = encodeFrame(after, parts);
       QImage picture = before;
-      QVERIFY(WebFrames::applyFrame(picture, frame));
+      QVERIFY(applyFrame(picture, frame));
       for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
       QCOMPARE(picture.pixel(0, 0), qRgb(255, 255, 255));
       QImage broken = before;
-      QVERIFY(!WebFrames::applyFrame(broken, frame.left(frame.size() - 3)));
+      QVERIFY(!applyFrame(broken, frame.left(frame.size() - 3)));
       QByteArray altered = frame;
       altered[altered.size() - 5] = char(altered[altered.size() - 5] ^ 0x5a);
-      QVERIFY(!WebFrames::applyFrame(broken, altered));
+      QVERIFY(!applyFrame(broken, altered));
     }
   }
 
@@ -202,20 +201,20 @@ class TestWeb : public QObject {
     before.fill(Qt::black);
     for (int y = 0; y < 40; ++y)
       for (int x = 0; x < 300; ++x) after.setPixel(x, y, qRgb(x / 50 * 40, x % 50 * 2 + y % 2, 7));  // 100 a part
-    std::vector<WebFrames::Part> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
+    std::vector<FramePart> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
     for (int i = 0; i < 6; ++i) parts.push_back({QRect(i * 50, 0, 50, 30), std::nullopt});
-    const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+    const std::vector<QByteArray> frames = encodeFrames(after, parts);
     QCOMPARE(frames.size(), size_t(3));  // two parts a frame: 200 colours
     QImage picture = before;
     for (const QByteArray& f : frames) {
       QVERIFY(atlasColours(f) > 0);
-      QVERIFY(WebFrames::applyFrame(picture, f));
+      QVERIFY(applyFrame(picture, f));
     }
     QCOMPARE(picture.copy(0, 0, 300, 30), after.copy(0, 0, 300, 30));
-    std::vector<WebFrames::Part> first;
-    QVERIFY(WebFrames::applyFrame(picture, frames[0], &first));
+    std::vector<FramePart> first;
+    QVERIFY(applyFrame(picture, frames[0], &first));
     QVERIFY(first[0].from.has_value());
-    QCOMPARE(WebFrames::encodeFrames(after, {parts[1]}).size(), size_t(1));
+    QCOMPARE(encodeFrames(after, {parts[1]}).size(), size_t(1));
   }
 
   // An atlas of indexes holds 256 colours and no more: a part of exactly 256 goes as one
@@ -225,15 +224,15 @@ class TestWeb : public QObject {
     QImage after(600, 2, QImage::Format_RGB32);
     for (int x = 0; x < 600; ++x)
       for (int y = 0; y < 2; ++y) after.setPixel(x, y, qRgb(x % 256, x / 256 * 60, 9));  // 600 colours a row
-    const auto row = [](int from, int count) { return WebFrames::Part{QRect(from, 0, count, 1), std::nullopt}; };
-    const auto check = [&](const std::vector<WebFrames::Part>& parts, std::vector<int> expected) {
-      const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+    const auto row = [](int from, int count) { return FramePart{QRect(from, 0, count, 1), std::nullopt}; };
+    const auto check = [&](const std::vector<FramePart>& parts, std::vector<int> expected) {
+      const std::vector<QByteArray> frames = encodeFrames(after, parts);
       std::vector<int> colours;
       QImage picture(after.size(), QImage::Format_RGB32);
       picture.fill(Qt::black);
       for (const QByteArray& f : frames) {
         colours.push_back(atlasColours(f));
-        QVERIFY(WebFrames::applyFrame(picture, f));
+        QVERIFY(applyFrame(picture, f));
       }
       QCOMPARE(colours, expected);
       for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
@@ -244,7 +243,7 @@ class TestWeb : public QObject {
     check({row(0, 200), row(300, 57)}, {200, 57});
     check({row(0, 200), row(100, 156)}, {256});  // colours they share count once
     // A part past 256 colours goes as RGB alone, even beside one of the same colours.
-    check({row(0, 257), WebFrames::Part{QRect(0, 1, 10, 1), std::nullopt}}, {0, 10});
+    check({row(0, 257), FramePart{QRect(0, 1, 10, 1), std::nullopt}}, {0, 10});
   }
 
   // A frame's atlas holds little but the changed pixels: one wide change and many narrow
@@ -253,13 +252,13 @@ class TestWeb : public QObject {
     QImage after(800, 600, QImage::Format_RGB32);
     for (int y = 0; y < 600; ++y)
       for (int x = 0; x < 800; ++x) after.setPixel(x, y, qRgb(x % 7 * 30, y % 5 * 40, (x + y) % 3 * 80));
-    std::vector<WebFrames::Part> parts{{QRect(0, 0, 800, 2), std::nullopt}};
+    std::vector<FramePart> parts{{QRect(0, 0, 800, 2), std::nullopt}};
     qint64 area = 1600;
     for (int i = 0; i < 40; ++i) {
       parts.push_back({QRect(i * 19, 10 + i * 3, 8 + i % 3, 40 + i % 9), std::nullopt});
       area += qint64(parts.back().to.width()) * parts.back().to.height();
     }
-    const QByteArray frame = WebFrames::encodeFrame(after, parts);
+    const QByteArray frame = encodeFrame(after, parts);
     const auto* p = reinterpret_cast<const uchar*>(frame.constData());
     const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
     std::vector<uchar> atlas(4 << 20);
@@ -270,7 +269,7 @@ class TestWeb : public QObject {
              qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
     QImage picture(800, 600, QImage::Format_RGB32);
     picture.fill(Qt::black);
-    QVERIFY(WebFrames::applyFrame(picture, frame));
+    QVERIFY(applyFrame(picture, frame));
     for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
   }
 
@@ -300,12 +299,12 @@ class TestWeb : public QObject {
     int moves = 0, count = 0;
     connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
       ++count;
-      std::vector<WebFrames::Part> parts;
-      QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+      std::vector<FramePart> parts;
+      QVERIFY(applyFrame(picture, m, &parts));
       for (const auto& p : parts) moves += p.from.has_value();
     });
     frames.setActive(true);
-    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    QVERIFY(applyFrame(picture, frames.wholeFrame()));
     for (int round = 0; round < 8; ++round) {
       const QByteArray lines =
           "b " + QByteArray::number(round * 37 % 90 + 5) + "\ng " + QByteArray::number(round * 29 % 90 + 5) + "\nh " +
@@ -516,10 +515,10 @@ class TestWeb : public QObject {
     int count = 0;
     connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
       ++count;
-      QVERIFY(WebFrames::applyFrame(picture, m));
+      QVERIFY(applyFrame(picture, m));
     });
     frames.setActive(true);
-    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    QVERIFY(applyFrame(picture, frames.wholeFrame()));
     for (int round = 0; round < 12; ++round) {
       const QByteArray lines = "h " + QByteArray::number(round * 7 + 3) + "\na " +
                                QByteArray::number(round * 37 % 97 + 1) + "\nd " +
@@ -530,7 +529,7 @@ class TestWeb : public QObject {
       QTest::qWait(150);
       WebFrames anew(own, 30);
       QImage drawnAnew;
-      QVERIFY(WebFrames::applyFrame(drawnAnew, anew.wholeFrame()));
+      QVERIFY(applyFrame(drawnAnew, anew.wholeFrame()));
       QCOMPARE(picture, drawnAnew);
     }
     frames.setActive(false);

@@ -4,25 +4,16 @@
 // painted, stale marks coming and going), renders only that (a control alone at its place
 // copied from its own picture, the rest through Qt), and sends only the tiles whose pixels
 // differ from the copy, at most `fps` times a second, each frame once for all pages (as
-// several messages when its colours exceed 256). It renders nothing while no page watches.
-//
-// A frame message is one binary message: "KYVF", a 16-bit count of rectangles, the 32-bit length
-// of the rectangles' table and the table as a zlib stream, the 32-bit length of an atlas
-// and the atlas as a zlib stream; numbers are big-endian. The table holds per rectangle
-// its x, y, width and height (16 bits each), its kind (8 bits) and an x and y (16 bits
-// each): kind 0 takes the rectangle's pixels from the atlas at that x and y, kind 1 from
-// the picture as it is at that x and y (a control that scrolled; these come first). The
-// atlas is its width, height and colour count (16 bits each), the colours in ascending
-// order (red, green and blue bytes, each the difference from the colour before, modulo
-// 256) and a byte a pixel, its colour's index; with no colours, RGB bytes a pixel. The
-// screen and the controls' state go as JSON text.
+// several messages when its colours exceed 256; FrameCodec.h says how a frame is made).
+// It renders nothing while no page watches.
 #include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
 #include <QTimer>
-#include <optional>
 #include <vector>
+
+#include "FrameCodec.h"
 
 namespace kyvdash {
 
@@ -51,26 +42,6 @@ class WebFrames : public QObject {
   // A line kyvdash reports, shown on the pages' status line (the last few are kept).
   void addReport(const QString& line);
 
-  // A rectangle of a frame: pixels `to` moved from `from`, or taken from the picture.
-  struct Part {
-    QRect to;
-    std::optional<QPoint> from;
-  };
-  // The frame message of `parts`, the pixels of those not moved taken from `image`.
-  static QByteArray encodeFrame(const QImage& image, const std::vector<Part>& parts);
-  // The same as frame messages whose atlases hold at most 256 colours each (colour indexes
-  // being a third of RGB's bytes): one unless the parts have more colours between them.
-  // The moved parts come in the first; a part of over 256 colours alone makes one of RGB.
-  static std::vector<QByteArray> encodeFrames(const QImage& image, const std::vector<Part>& parts);
-  // `image` as a PNG, the smallest Qt writes: of 8-bit colour indexes when it has at most
-  // 256 colours, else of RGB (the whole-picture baseline the frames are measured against).
-  static QByteArray encodePng(const QImage& image);
-  // Applies frame message `frame` to `picture` as a page does (a null picture takes the
-  // size of the first rectangle, as the whole picture comes first). Returns false, with
-  // `picture` partly changed, for a message that is not a frame; `parts`, when given,
-  // receives the frame's rectangles.
-  static bool applyFrame(QImage& picture, const QByteArray& frame, std::vector<Part>* parts = nullptr);
-
  signals:
   // A new screen (a reloaded layout): its message; the whole picture follows as a frame.
   void screenChanged(const QByteArray& screen);
@@ -93,10 +64,10 @@ class WebFrames : public QObject {
   bool copiesDirectly(int index) const;
   // The picture rendered whole, and the scratch copy made equal to it.
   void renderWhole();
-  void differingTiles(const QRegion& region, std::vector<Part>& parts);
+  void differingTiles(const QRegion& region, std::vector<FramePart>& parts);
   // Moves the picture of each scrolled control in `region` as scratch_ shows it moved;
   // returns the controls' rectangles moved, to be compared whole.
-  QRegion findMoves(const QRegion& region, std::vector<Part>& parts);
+  QRegion findMoves(const QRegion& region, std::vector<FramePart>& parts);
   void checkState();
 
   Runner& runner_;
