@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Limits.h"
-#include "QtWidget.h"
+#include "QtWidgetSection.h"
 #include "TypedCalls.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"

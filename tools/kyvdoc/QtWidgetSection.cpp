@@ -1,4 +1,4 @@
-#include "QtWidget.h"
+#include "QtWidgetSection.h"
 
 #include <QMetaMethod>
 #include <QMetaProperty>
