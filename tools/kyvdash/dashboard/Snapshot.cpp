@@ -5,11 +5,12 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "Dashboard.h"
 #include "kyv/error.h"
+#include "kyv/files.h"
 #include "kyv/render.h"
 
 namespace kyvdash {
@@ -68,12 +69,15 @@ QString label(const QLabel& l) {
 }
 
 bool saveAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-  QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-    *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+  try {
+    kyv::writeFileAtomically(QFile::encodeName(path).toStdString(),
+                             std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return true;
+  } catch (const kyv::Error& e) {
+    // The framework words a file it cannot write as a value it refuses; a snapshot is none.
+    *error = QString::fromUtf8(e.what()).remove(QRegularExpression(QStringLiteral("^Invalid property value: ")));
     return false;
   }
-  return true;
 }
 
 }  // namespace
