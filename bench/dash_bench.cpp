@@ -33,8 +33,8 @@
 #include <ctime>
 #include <memory>
 
+#include "DashboardWindow.h"
 #include "Runner.h"
-#include "Window.h"
 #include "dash_layout.h"
 
 using namespace kyvdash;
@@ -113,7 +113,7 @@ struct Dash {
   QTemporaryDir dir;
   int fds[2] = {-1, -1};
   std::unique_ptr<Runner> runner;
-  std::unique_ptr<Window> window;
+  std::unique_ptr<DashboardWindow> window;
   int lines = 0;
 
   Dash() {
@@ -130,7 +130,7 @@ struct Dash {
     }
     QObject::connect(runner.get(), &Runner::report,
                      [](const QString& r) { std::fprintf(stderr, "%s\n", qPrintable(r)); });
-    window = std::make_unique<Window>(*runner, f.fileName(), false);
+    window = std::make_unique<DashboardWindow>(*runner, f.fileName(), false);
     window->show();
     runLoop(200);
   }

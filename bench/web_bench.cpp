@@ -71,8 +71,8 @@ struct Page {
     bytes += m.size();
     ++frames;
     if (!rebuild) return;
-    std::vector<kyvdash::WebFrames::Part> parts;
-    if (!kyvdash::WebFrames::applyFrame(picture, m, &parts)) std::abort();
+    std::vector<kyvdash::FramePart> parts;
+    if (!kyvdash::applyFrame(picture, m, &parts)) std::abort();
     if (frames == 1) return;  // the whole picture, not a change
     for (int c = 0; c < kControls; ++c) {
       const QRect control = controlRect(c);
@@ -84,7 +84,7 @@ struct Page {
   void countWhole() {
     QElapsedTimer clock;
     clock.start();
-    for (int c : touched) wholeBytes += 13 + kyvdash::WebFrames::encodePng(picture.copy(controlRect(c))).size();
+    for (int c : touched) wholeBytes += 13 + kyvdash::encodePng(picture.copy(controlRect(c))).size();
     wholeEncodeSeconds += clock.nsecsElapsed() / 1e9;
     touched.clear();
   }

@@ -223,6 +223,25 @@ TEST(ClassTable, AStoredRowSavesThroughItsGetterAndReadsAsItsType) {
 
 }  // namespace
 
+// Two members of one dispatch id would bind only the first: the class is refused when it
+// is described, naming both.
+TEST(ClassTable, ARepeatedDispatchIdIsRefused) {
+  using T = kyv::ClassTable<Counter>;
+  try {
+    T("Test.Twice", 1, 1,
+      {T::property<&Counter::Reads, &Counter::setReads>("Reads", 0x68030001),
+       T::property<&Counter::Limit, &Counter::setLimit>("Limit", 0x68030001)},
+      {}, {});
+    FAIL() << "a repeated dispatch id was taken";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_STREQ(e.what(), "Test.Twice: Reads and Limit have the same dispatch id 0x68030001");
+  }
+  EXPECT_NO_THROW(T("Test.Apart", 1, 1,
+                    {T::property<&Counter::Reads, &Counter::setReads>("Reads", 0x68030001),
+                     T::property<&Counter::Limit, &Counter::setLimit>("Limit", 0x68030101)},
+                    {}, {}));
+}
+
 // A table states the smallest extent its class lays out next to the default one; a table
 // given only the default accepts any extent.
 TEST(ClassTable, TheSmallestExtentSitsBesideTheDefault) {

@@ -359,6 +359,25 @@ TEST_F(DamageHoldsTheChange, AnOutlinedShapeMovingAnySide) {
   check("top side in", [&] { bar.setRectTwips(330, 210, 510, 300); });
 }
 
+// A slot that moved or changed size shows its control elsewhere or otherwise: whatever
+// side of it changed, where it was and where it is are repainted, not only what its
+// control changed. Its left edge alone staying put is no reason to think it in place.
+TEST_F(DamageHoldsTheChange, AControlSlotMovedOrResizedAnyWay) {
+  kyv::ControlSlot slot(gauge.box, "slot");
+  slot.setRectTwips(300, 150, 600, 300);  // pixels 20 to 60 across, 10 to 30 down
+  auto* inner = new Gauge();
+  slot.setControl(kyv::ControlPtr(inner));
+  inner->box.setBackColor(kyv::Colour{0x0000FF});
+  inner->tick.forEach([](kyv::LineElement& l) { l.setVisible(false); });
+  check("moved down", [&] { slot.setTop(210); });
+  check("moved up", [&] { slot.setTop(150); });
+  check("moved right", [&] { slot.setLeft(360); });
+  check("made shorter", [&] { slot.setHeight(240); });
+  check("made taller", [&] { slot.setHeight(330); });
+  check("made narrower", [&] { slot.setWidth(450); });
+  check("made wider", [&] { slot.setWidth(630); });
+}
+
 // Brought in front of the shape it overlaps, a shape shows its colour over the overlap.
 TEST_F(DamageHoldsTheChange, ARestackedElementRepaintsTheOverlap) {
   kyv::Shape back(gauge.box, "back"), front(gauge.box, "front");

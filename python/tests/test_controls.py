@@ -87,7 +87,11 @@ def test_a_misspelt_member_is_refused_not_stored(bar):
 
 
 @pytest.mark.parametrize("value, error, builtin", [
+    (32768, kyv.Overflow, OverflowError),  # just past the Integer range, where 16 bits would wrap
+    (40000, kyv.Overflow, OverflowError),
+    (65535, kyv.Overflow, OverflowError),
     (70000, kyv.Overflow, OverflowError),
+    (-32769, kyv.Overflow, OverflowError),
     (-40000, kyv.Overflow, OverflowError),
     (2 ** 80, kyv.Overflow, OverflowError),
     (None, kyv.TypeMismatch, TypeError),

@@ -6,7 +6,7 @@ import pathlib
 import subprocess
 import sys
 
-import pytest
+from required import need
 
 import kyv
 
@@ -28,8 +28,8 @@ def test_the_headless_script_writes_pictures(tmp_path):
 
 
 def test_the_threaded_window_shows_fed_widgets(tmp_path):
-    pytest.importorskip("PyQt6.QtWidgets")
-    pytest.importorskip("kyv.qt")
+    need("PyQt6.QtWidgets")
+    need("kyv.qt")
     shot = tmp_path / "window.png"
     done = run([str(EXAMPLES / "threaded_window.py"), "--screenshot", str(shot)], tmp_path)
     assert done.returncode == 0, done.stderr
@@ -55,7 +55,7 @@ def test_the_notebook_cells_run_and_show_controls(capsys):
 
 
 def test_the_trace_panel_runs_with_the_python_widgets_without_the_sip_module(tmp_path):
-    pytest.importorskip("PyQt6.QtWidgets")
+    need("PyQt6.QtWidgets")
     shot = tmp_path / "panel.png"
     prelude = "import sys, runpy; sys.modules['kyv._qt'] = None; sys.argv = sys.argv[1:]; "
     done = run(["-c", prelude + "runpy.run_path(sys.argv[0], run_name='__main__')", str(EXAMPLES / "trace_panel.py"),

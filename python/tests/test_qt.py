@@ -3,8 +3,9 @@ import os
 import threading
 
 import pytest
+from required import need
 
-QtWidgets = pytest.importorskip("PyQt6.QtWidgets")
+QtWidgets = need("PyQt6.QtWidgets")
 from PyQt6 import QtCore, QtGui, sip  # noqa: E402
 
 if os.environ.get("KYV_EXPECT_QT") != "1":

@@ -6,7 +6,7 @@ import subprocess
 import sys
 import textwrap
 
-import pytest
+from required import need
 
 import kyv
 
@@ -53,7 +53,7 @@ window.close()
 
 
 def test_the_dark_window_with_the_python_widgets_and_no_sip_module(tmp_path):
-    pytest.importorskip("PyQt6.QtWidgets")
+    need("PyQt6.QtWidgets")
     script = python_blocks()[1]
     assert len(script.strip().splitlines()) <= 12 and "app.exec()" in script and "import kyv.widgets" in script
     program = "import sys\nsys.modules['kyv._qt'] = None  # as where kyv.qt's module is not there\n" + \
@@ -67,9 +67,8 @@ def test_the_dark_window_with_the_python_widgets_and_no_sip_module(tmp_path):
 
 
 def test_the_dark_window_with_kyv_qt(capsys):
-    pytest.importorskip("PyQt6.QtWidgets")
-    if os.environ.get("KYV_EXPECT_QT") != "1":
-        pytest.importorskip("kyv._qt")
+    need("PyQt6.QtWidgets")
+    need("kyv.qt")
     script = python_blocks()[1].replace("kyv.widgets", "kyv.qt")
     scope = {}
     exec(script.replace("app.exec()", "app.processEvents()"), scope)

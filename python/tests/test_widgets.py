@@ -5,8 +5,9 @@ import threading
 import time
 
 import pytest
+from required import need
 
-QtWidgets = pytest.importorskip("PyQt6.QtWidgets")
+QtWidgets = need("PyQt6.QtWidgets")
 from PyQt6 import QtCore, QtGui  # noqa: E402
 
 import kyv  # noqa: E402

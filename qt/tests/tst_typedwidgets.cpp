@@ -18,6 +18,7 @@
 #include "kyv/palette.h"
 #include "kyv/qt/Widgets.h"
 #include "kyv/registry.h"
+#include "required_tool.h"
 
 using kyvqt::TypedWidget;
 using kyvqt::WidgetEntry;
@@ -512,7 +513,7 @@ class TestTypedWidgets : public QObject {
     QVERIFY(platform);
     platform->setActive(true);
 #else
-    QSKIP("Qt's private headers (qt6-base-private-dev) are needed to activate accessibility");
+    KYV_MISSING_TOOL("Qt's private headers (qt6-base-private-dev) are needed to activate accessibility");
 #endif
     kyvqt::KyvvstatWidget bar;
     kyvqt::SixsegWidget digits;

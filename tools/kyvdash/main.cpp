@@ -28,13 +28,13 @@
 #include <memory>
 #include <optional>
 
+#include "DashboardWindow.h"
 #include "Options.h"
 #include "OutputQueue.h"
 #include "Runner.h"
 #include "ScreenScale.h"
 #include "SnapshotTimer.h"
 #include "WebServer.h"
-#include "Window.h"
 #include "kyv/registry.h"
 
 using namespace kyvdash;
@@ -71,8 +71,6 @@ void say(FILE* to, const QString& line) {
   (to == stdout ? standardOutput() : standardError()).write(QStringLiteral("kyvdash: ") + line);
 }
 
-std::chrono::milliseconds ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
-
 // The scale at which the dashboard fills the screen, less the status line outside kiosk mode.
 double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
   const QSize room = screen.geometry().size() * screen.devicePixelRatio() - QSize(0, kiosk ? 0 : 32);
@@ -81,8 +79,8 @@ double fullScreenFactor(const Dashboard& d, const QScreen& screen, bool kiosk) {
 
 int snapshots(Runner& runner, const Options& o) {
   const QString path = QDir::toNativeSeparators(QFileInfo(*o.snapshot).absoluteFilePath());
-  SnapshotTimer timer(runner, *o.snapshot, ms(o.after),
-                      o.every ? std::optional<std::chrono::milliseconds>(ms(*o.every)) : std::nullopt);
+  SnapshotTimer timer(runner, *o.snapshot, fromSeconds(o.after),
+                      o.every ? std::optional<std::chrono::milliseconds>(fromSeconds(*o.every)) : std::nullopt);
   QObject::connect(&timer, &SnapshotTimer::wrote, &timer, [&] {
     if (timer.written() == 1)
       say(stdout, o.every ? QStringLiteral("writing %1 every %2 s").arg(path).arg(*o.every)
@@ -104,6 +102,69 @@ int snapshots(Runner& runner, const Options& o) {
   return status;
 }
 
+// Where the screen goes when there is no display to show it on: a snapshot instead of a
+// window, or nowhere (serving with a window asked for cannot go on without one). Returns
+// the exit status when it cannot go on.
+std::optional<int> placeWithoutDisplay(Options& o, bool windowShown) {
+  if (o.snapshot || o.check || !windowShown || !noDisplay()) return std::nullopt;
+  // Serving with a window asked for: a snapshot in its place would stop the serving too, and
+  // a service would seem to have ended well.
+  if (o.serve.serve) {
+    say(stderr, QStringLiteral("no display to show the window on; without --window, --fullscreen and --kiosk, "
+                               "--serve runs without one"));
+    return 1;
+  }
+  say(stdout, QStringLiteral("no display; writing one snapshot to kyvdash.png instead of opening a window"));
+  o.snapshot = QStringLiteral("kyvdash.png");
+  return std::nullopt;
+}
+
+// Checks the layout and says what it found: exit status 0 when it has no errors, else 1.
+int checkOnly(Runner& runner, const Options& o) {
+  QStringList errors, warnings;
+  if (!runner.check(&errors, &warnings)) {
+    for (const QString& e : errors) say(stderr, o.layout + QStringLiteral(": ") + e);
+    return 1;
+  }
+  for (const QString& w : warnings) say(stdout, o.layout + QStringLiteral(": warning: ") + w);
+  say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors")
+                                             : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
+  return 0;
+}
+
+// Starts serving the screen; null, having said why, when it cannot.
+std::unique_ptr<WebServer> serve(Runner& runner, const ServeOptions& options) {
+  auto web = std::make_unique<WebServer>(runner, options);
+  QString error;
+  if (!web->listen(&error)) {
+    say(stderr, error);
+    return nullptr;
+  }
+  say(stdout, QStringLiteral("serving %1 (%2)")
+                  .arg(web->pageUrl(), options.token     ? QStringLiteral("a token is required")
+                                       : options.noToken ? QStringLiteral("no token: anyone who reaches it may look")
+                                                         : QStringLiteral("loopback only")));
+  return web;
+}
+
+// Runs the screen in a window (and served, when asked) until it is ended.
+int showAndServe(Runner& runner, const Options& o, bool windowShown) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const bool full = o.fullscreen || o.kiosk;
+  setScreenScale(screen, o.scale ? *o.scale : full ? fullScreenFactor(*runner.dashboard(), *screen, o.kiosk) : 1);
+  std::unique_ptr<WebServer> web;
+  if (o.serve.serve && !(web = serve(runner, o.serve))) return 1;
+  if (!windowShown) return QApplication::exec();
+  DashboardWindow window(runner, o.layout, o.kiosk);
+  if (full) {
+    window.fillScreen(screen->geometry());
+  } else {
+    if (!o.scale) window.scaleOnResize();
+    window.show();
+  }
+  return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,17 +179,7 @@ int main(int argc, char** argv) {
     case Parsed::Run: break;
   }
   const bool windowShown = !o.serve.serve || o.serve.window || o.fullscreen || o.kiosk;
-  // Serving with a window asked for: without a display, a snapshot in its place would stop
-  // the serving too, and a service would seem to have ended well.
-  if (!o.snapshot && !o.check && o.serve.serve && windowShown && noDisplay()) {
-    say(stderr, QStringLiteral("no display to show the window on; without --window, --fullscreen and --kiosk, "
-                               "--serve runs without one"));
-    return 1;
-  }
-  if (!o.snapshot && !o.check && windowShown && noDisplay()) {
-    say(stdout, QStringLiteral("no display; writing one snapshot to kyvdash.png instead of opening a window"));
-    o.snapshot = QStringLiteral("kyvdash.png");
-  }
+  if (const std::optional<int> status = placeWithoutDisplay(o, windowShown)) return *status;
   if ((o.snapshot || o.check || !windowShown) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -144,46 +195,15 @@ int main(int argc, char** argv) {
   QObject::connect(&runner, &Runner::report, [](const QString& line) {
     say(stderr, QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line);
   });
-  QStringList errors, warnings;
-  if (o.check ? !runner.check(&errors, &warnings) : !runner.start(&errors)) {
+  if (o.check) return checkOnly(runner, o);
+  QStringList errors;
+  if (!runner.start(&errors)) {
     for (const QString& e : errors) say(stderr, o.layout + QStringLiteral(": ") + e);
     return 1;
   }
-  if (o.check) {
-    for (const QString& w : warnings) say(stdout, o.layout + QStringLiteral(": warning: ") + w);
-    say(stdout, o.layout + (warnings.isEmpty() ? QStringLiteral(": no errors")
-                                               : QStringLiteral(": no errors, %1 warnings").arg(warnings.size())));
-    return 0;
-  }
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (o.snapshot) {
-    setScreenScale(screen, o.scale ? *o.scale : o.size ? fitFactor(runner.dashboard()->sizeHint(), *o.size) : 1);
-    return snapshots(runner, o);
-  }
-  const bool full = o.fullscreen || o.kiosk;
-  setScreenScale(screen, o.scale ? *o.scale : full ? fullScreenFactor(*runner.dashboard(), *screen, o.kiosk) : 1);
-
-  std::unique_ptr<WebServer> web;
-  if (o.serve.serve) {
-    web = std::make_unique<WebServer>(runner, o.serve);
-    QString error;
-    if (!web->listen(&error)) {
-      say(stderr, error);
-      return 1;
-    }
-    say(stdout, QStringLiteral("serving %1 (%2)")
-                    .arg(web->pageUrl(), o.serve.token     ? QStringLiteral("a token is required")
-                                         : o.serve.noToken ? QStringLiteral("no token: anyone who reaches it may look")
-                                                           : QStringLiteral("loopback only")));
-    if (!windowShown) return QApplication::exec();
-  }
-
-  Window window(runner, o.layout, o.kiosk);
-  if (full) {
-    window.fillScreen(screen->geometry());
-  } else {
-    if (!o.scale) window.scaleOnResize();
-    window.show();
-  }
-  return QApplication::exec();
+  if (!o.snapshot) return showAndServe(runner, o, windowShown);
+  setScreenScale(QGuiApplication::primaryScreen(), o.scale  ? *o.scale
+                                                   : o.size ? fitFactor(runner.dashboard()->sizeHint(), *o.size)
+                                                            : 1);
+  return snapshots(runner, o);
 }

@@ -5,17 +5,17 @@
 #include <QApplication>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "Limits.h"
-#include "QtWidget.h"
+#include "QtWidgetSection.h"
 #include "TypedCalls.h"
 #include "kyv/class_info.h"
 #include "kyv/error.h"
+#include "kyv/files.h"
 #include "kyv/registry.h"
 #include "kyv/version.h"
 
@@ -188,12 +188,13 @@ std::string page(kyv::Registry& registry, const kyv::RegisteredClass& registered
 }
 
 bool writeFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (file.good()) return true;
-  std::cerr << "kyvdoc: cannot write " << path << '\n';
-  return false;
+  try {
+    kyv::writeFileAtomically(path, text);
+    return true;
+  } catch (const kyv::Error& e) {
+    std::cerr << "kyvdoc: " << e.what() << '\n';
+    return false;
+  }
 }
 
 // Writes the unit that checks every class's typed calls against its header.

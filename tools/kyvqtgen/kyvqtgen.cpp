@@ -4,13 +4,13 @@
 // properties as their class tables give them (the control libraries are loaded through the
 // registry). OUTPUT is left untouched when its text is already the one written, so that
 // what includes it is not rebuilt. Exit status 0 on success, 1 on an error, 2 on bad usage.
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 
 #include "Declarations.h"
 #include "TableProperties.h"
+#include "kyv/error.h"
+#include "kyv/files.h"
 #include "kyv/registry.h"
 
 namespace {
@@ -19,20 +19,27 @@ const char* const kUsage = "usage: kyvqtgen [--registry FILE] --header|--sip TEM
 
 std::string fileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
+// The whole of a template or of a file written before (a few kilobytes each).
 bool readFile(const std::string& path, std::string& text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return true;
+  try {
+    text = kyv::readFileAtMost(path, 16 << 20);
+    return true;
+  } catch (const kyv::Error&) {
+    return false;
+  }
 }
 
+// Rewrites `path` only when `text` differs, so that what includes it is not rebuilt for nothing.
 bool writeIfChanged(const std::string& path, const std::string& text) {
   std::string current;
   if (readFile(path, current) && current == text) return true;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  return file.good();
+  try {
+    kyv::writeFileAtomically(path, text);
+    return true;
+  } catch (const kyv::Error& e) {
+    std::cerr << "kyvqtgen: " << e.what() << '\n';
+    return false;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "kyv/class_info.h"
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "kyv/error.h"
@@ -19,6 +20,20 @@ ClassInfo::ClassInfo(std::string_view className, DesignExtent extent, std::vecto
     int16_t& slot = byId_[slotOf(members_[i].id)];
     slot = slot == 0 ? static_cast<int16_t>(i + 1) : -1;
   }
+  refuseRepeatedIds();
+}
+
+// Two members of one id would make binding by id find only the first: the class's table
+// is wrong, and says so when the class is first described.
+void ClassInfo::refuseRepeatedIds() const {
+  for (size_t i = 0; i < members_.size(); ++i)
+    for (size_t j = i + 1; j < members_.size(); ++j) {
+      if (members_[i].id != members_[j].id) continue;
+      char id[16];
+      std::snprintf(id, sizeof id, "0x%08X", static_cast<unsigned>(members_[i].id));
+      throw std::invalid_argument(std::string(className_) + ": " + std::string(members_[i].name) + " and " +
+                                  std::string(members_[j].name) + " have the same dispatch id " + id);
+    }
 }
 
 ClassInfo::~ClassInfo() = default;

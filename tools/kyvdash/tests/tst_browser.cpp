@@ -14,6 +14,7 @@
 
 #include "HeadlessChromium.h"
 #include "ServedKyvdash.h"
+#include "required_tool.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ class TestBrowser : public QObject {
  private slots:
   void initTestCase() {
     QString why;
-    if (!browser.start(&why)) QSKIP(qPrintable(QStringLiteral("chromium cannot start here: ") + why));
+    if (!browser.start(&why)) KYV_MISSING_TOOL(qPrintable(QStringLiteral("chromium cannot start here: ") + why));
     QVERIFY2(dash().start(layout), qPrintable(dash().errors()));
     dash().feed("v 40\nh 30\nf 1234\ns 654321\nm 50\np 60\na 20\nb 70\n");
     // At its own size, so that the page's pixels are the snapshot's; fillsTheWindow scales.

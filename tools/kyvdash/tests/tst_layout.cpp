@@ -2,12 +2,22 @@
 #include <QTest>
 
 #include "ClassCheck.h"
-#include "ControlWidget.h"
+#include "CommandSource.h"
+#include "FileSource.h"
 #include "Layout.h"
+#include "ProcSource.h"
+#include "PromSource.h"
+#include "kyv/qt/ControlWidget.h"
 
 using namespace kyvdash;
 
 namespace {
+
+// What the kind of source `name` read of it.
+template <class Settings>
+const Settings& settingsOf(const Layout& l, const char* name) {
+  return dynamic_cast<const Settings&>(*l.source(QLatin1String(name))->settings);
+}
 
 // JSON written with ' for " so that it reads without escapes (\\' in C++ gives \" in JSON).
 QByteArray j(const char* text) { return QByteArray(text).replace('\'', '"'); }
@@ -80,14 +90,14 @@ class TestLayout : public QObject {
     QCOMPARE(l.extent(), QSizeF(9000, 6000));
     QCOMPARE(*l.background, QColor(0x10, 0x20, 0x30));
     QCOMPARE(l.sources.size(), size_t(6));
-    QVERIFY(l.source(QStringLiteral("log"))->csv);  // by its extension
-    QCOMPARE(l.source(QStringLiteral("log"))->poll, 0.5);
-    QVERIFY(l.source(QStringLiteral("tail"))->csv);
-    QCOMPARE(l.source(QStringLiteral("tail"))->separator, QChar(u';'));
-    QCOMPARE(l.source(QStringLiteral("box"))->interval, 1.0);
-    QCOMPARE(l.source(QStringLiteral("prom"))->interval, 15.0);
-    QCOMPARE(l.source(QStringLiteral("prom"))->timeout, 10.0);
-    QCOMPARE(l.source(QStringLiteral("cmd"))->command, QStringList({"vmstat", "-n", "1"}));
+    QVERIFY(settingsOf<FileSettings>(l, "log").csv);  // by its extension
+    QCOMPARE(settingsOf<FileSettings>(l, "log").poll, 0.5);
+    QVERIFY(settingsOf<FileSettings>(l, "tail").csv);
+    QCOMPARE(settingsOf<FileSettings>(l, "tail").separator, QChar(u';'));
+    QCOMPARE(settingsOf<ProcSettings>(l, "box").interval, 1.0);
+    QCOMPARE(settingsOf<PrometheusSettings>(l, "prom").http.interval, 15.0);
+    QCOMPARE(settingsOf<PrometheusSettings>(l, "prom").http.timeout, 10.0);
+    QCOMPARE(settingsOf<CommandSettings>(l, "cmd").command, QStringList({"vmstat", "-n", "1"}));
     QCOMPARE(l.labels.front().rect, QRectF(0, 0, 900, 300));
 
     const LayoutControl& p = l.controls[0];

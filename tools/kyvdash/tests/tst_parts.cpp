@@ -1,12 +1,16 @@
 // The parts that need no event loop: lines and their readings, CSV rows, the Prometheus
 // text format, /proc texts, the argument a feed method is given, staleness and back-off.
+#include <unistd.h>
+#include <QScopeGuard>
 #include <QTest>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "Backoff.h"
 #include "FeedMap.h"
 #include "LabelFormat.h"
+#include "OutputQueue.h"
 #include "ProcStats.h"
 #include "PromQuerySource.h"
 #include "PromText.h"
@@ -88,6 +92,9 @@ class TestParts : public QObject {
     QCOMPARE(formatLabel(QStringLiteral("in: {value:si}B/s"), std::nullopt), QStringLiteral("in: -B/s"));
     // A number too long for a fixed form is written with an exponent.
     QCOMPARE(formatLabel(QStringLiteral("{value:.2f} J"), 1e300), QStringLiteral("1e+300 J"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:.2f} J"), -1e300), QStringLiteral("-1e+300 J"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:.2f} J"), -1e15), QStringLiteral("-1e+15 J"));
+    QCOMPARE(formatLabel(QStringLiteral("{value:.2f} J"), 1e15), QStringLiteral("1e+15 J"));
     QCOMPARE(formatLabel(QStringLiteral("{value:.2f} J"), -123456789012345.0), QStringLiteral("-123456789012345.00 J"));
     QCOMPARE(labelTextProblem(QStringLiteral("{value:.2f} {value:si} {value}"), true), QString());
     QCOMPARE(
@@ -377,6 +384,34 @@ class TestParts : public QObject {
     QCOMPARE(formatAge(59'999), QStringLiteral("59 s"));
     QCOMPARE(formatAge(61'000), QStringLiteral("1 min 1 s"));
     QCOMPARE(formatAge(3'723'000), QStringLiteral("1 h 2 min"));
+  }
+
+  // A queue whose reader keeps up passes on many times its size in all, and drops nothing:
+  // what it wrote no longer counts against it.
+  void outputQueueKeepsUpWithItsReader() {
+    int fds[2];
+    QCOMPARE(::pipe(fds), 0);
+    QByteArray heard;
+    std::thread reader([&heard, fd = fds[0]] {
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) heard.append(buffer, n);
+    });
+    {
+      const auto ended = qScopeGuard([&] {  // once the queue is gone, however the block ends
+        ::close(fds[1]);
+        reader.join();
+        ::close(fds[0]);
+      });
+      OutputQueue queue(fds[1], 1024);
+      for (int i = 0; i < 300; ++i) {
+        queue.write(QStringLiteral("line %1 of a reader that keeps up").arg(i, 3, 10, QLatin1Char('0')));
+        QVERIFY(queue.flush(milliseconds(5000)));
+      }
+      QCOMPARE(queue.dropped(), 0);
+    }
+    const QList<QByteArray> lines = heard.split('\n');
+    QCOMPARE(lines.size(), 301);  // and the empty piece after the last newline
+    QCOMPARE(lines[299], QByteArray("line 299 of a reader that keeps up"));
   }
 
   void backoff() {

@@ -16,6 +16,7 @@
 #include <csignal>
 
 #include "Options.h"
+#include "required_tool.h"
 
 using namespace kyvdash;
 
@@ -284,7 +285,7 @@ class TestProgram : public QObject {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
                   xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
     if (xvfb.isEmpty() || xwininfo.isEmpty())
-      QSKIP("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
+      KYV_MISSING_TOOL("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
     QProcess p;
     QProcessEnvironment env = environment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));

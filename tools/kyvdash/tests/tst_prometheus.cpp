@@ -18,6 +18,7 @@
 
 #include "PromQuerySource.h"
 #include "PromSource.h"
+#include "required_tool.h"
 
 using namespace kyvdash;
 using std::chrono::milliseconds;
@@ -72,7 +73,8 @@ class TestPrometheus : public QObject {
   void initTestCase() {
     for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) qunsetenv(v);
     if (!QFile::exists(kExporter) || !QFile::exists(kPrometheus))
-      QSKIP("prometheus and prometheus-node-exporter are not installed (scripts/install-deps.sh installs them)");
+      KYV_MISSING_TOOL(
+          "prometheus and prometheus-node-exporter are not installed (scripts/install-deps.sh installs them)");
     const quint16 exporterPort = freePort(), serverPort = freePort();
     metrics = QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(exporterPort));
     server = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort));
@@ -92,9 +94,10 @@ class TestPrometheus : public QObject {
                                    QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
                                    QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(serverPort)});
     if (!exporter.waitForStarted(kWait) || !answers(metrics, kWait))
-      QSKIP(qPrintable(QStringLiteral("prometheus-node-exporter did not start on %1").arg(metrics.toString())));
+      KYV_MISSING_TOOL(
+          qPrintable(QStringLiteral("prometheus-node-exporter did not start on %1").arg(metrics.toString())));
     if (!prometheus.waitForStarted(kWait) || !answers(server.resolved(QUrl(QStringLiteral("/-/ready"))), kWait))
-      QSKIP(qPrintable(QStringLiteral("prometheus did not start on %1").arg(server.toString())));
+      KYV_MISSING_TOOL(qPrintable(QStringLiteral("prometheus did not start on %1").arg(server.toString())));
   }
 
   void cleanupTestCase() {

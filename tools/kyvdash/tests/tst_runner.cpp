@@ -18,12 +18,13 @@
 #include <atomic>
 #include <thread>
 
+#include "CounterSource.h"
+#include "DashboardWindow.h"
 #include "FrameLimiter.h"
 #include "Runner.h"
 #include "ScreenScale.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
-#include "Window.h"
 #include "kyv/elements.h"
 
 using namespace kyvdash;
@@ -163,6 +164,9 @@ class TestRunner : public QObject {
     const int quiet = d->indexOf(QStringLiteral("quiet")), bar = d->indexOf(QStringLiteral("bar"));
     QTest::qWait(100);
     QVERIFY(!d->isStale(quiet));
+    now = 4'990;  // its 5 s are seconds: just short of them, it is fresh
+    QTest::qWait(100);
+    QVERIFY(!d->isStale(quiet));
     now = 5'000;
     QTRY_VERIFY_WITH_TIMEOUT(d->isStale(quiet), kWait);
     QCOMPARE(d->control(quiet)->toolTip(), QStringLiteral("No reading from in.y for 5 s"));
@@ -174,6 +178,32 @@ class TestRunner : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!d->isStale(quiet), kWait);
     QCOMPARE(d->control(quiet)->toolTip(), QString());
     QCOMPARE(caption(d, "quiet"), QStringLiteral("3"));
+  }
+
+  // A kind of source added to the list is read from a layout, checked and run as any
+  // other: its members and fields are checked by its own rules, and its readings reach
+  // the controls.
+  void addedSourceKind() {
+    addSourceKind(counterSourceKind());
+    const QByteArray control =
+        j("'controls': [{'name': 'n', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+          " 'feed': {'source': 'c', 'field': 'count'}}]}");
+    writeLayout(j("{'sources': {'c': {'type': 'counter', 'stepp': 2}},") +
+                QByteArray(control).replace("count", "total"));
+    QStringList errors;
+    QVERIFY(!startRunner(&errors));
+    QCOMPARE(errors, QStringList({"source \"c\": stepp: unknown member (known: type, step, interval)",
+                                  "control \"n\": feed.field: a counter gives only \"count\""}));
+    writeLayout(j("{'sources': {'c': {'type': 'counters'}},") + control);
+    errors.clear();
+    QVERIFY(!startRunner(&errors));
+    QCOMPARE(errors, QStringList({"source \"c\": type: must be stdin, file, proc, prometheus, prometheus-query, "
+                                  "command or counter"}));
+    writeLayout(j("{'sources': {'c': {'type': 'counter', 'step': 7, 'interval': 0.02}},") + control);
+    errors.clear();
+    QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
+    QTRY_VERIFY_WITH_TIMEOUT(caption(runner->dashboard(), "n").toInt() >= 21, kWait);
+    QCOMPARE(caption(runner->dashboard(), "n").toInt() % 7, 0);
   }
 
   // A control that fails on a value is reported once, not at every value.
@@ -324,11 +354,18 @@ class TestRunner : public QObject {
     send("rx 1234\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 1.23 MB/s"), kWait);
     QVERIFY(label->isEnabled());
+    now = 4'990;
+    QTest::qWait(100);
+    QCOMPARE(label->text(), QStringLiteral("in 1.23 MB/s"));
     now = 5'000;
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in -B/s"), kWait);
     QVERIFY(!label->isEnabled());
     QCOMPARE(label->toolTip(), QStringLiteral("No reading from in.rx for 5 s"));
-    send("rx nan\nrx 2\n");
+    send("rx nan\n");
+    QTest::qWait(200);
+    QCOMPARE(label->text(), QStringLiteral("in -B/s"));  // no reading: still stale
+    QVERIFY(!label->isEnabled());
+    send("rx 2\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 2.00 kB/s"), kWait);
     QVERIFY(label->isEnabled());
     QCOMPARE(label->toolTip(), QString());
@@ -437,13 +474,13 @@ class TestRunner : public QObject {
   void windowAndKiosk() {
     QStringList errors;
     QVERIFY(startRunner(&errors));
-    Window window(*runner, layoutPath, false);
+    DashboardWindow window(*runner, layoutPath, false);
     QCOMPARE(window.windowTitle(), QStringLiteral("Plant - kyvdash"));
     QCOMPARE(window.findChild<QScrollArea*>()->widget(), runner->dashboard());
     emit runner->report(QStringLiteral("source in: standard input closed"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("source in: standard input closed"));
 
-    Window kiosk(*runner, layoutPath, true);
+    DashboardWindow kiosk(*runner, layoutPath, true);
     QVERIFY(kiosk.statusBar()->isHidden());
     QCOMPARE(kiosk.cursor().shape(), Qt::BlankCursor);
   }
@@ -452,7 +489,7 @@ class TestRunner : public QObject {
   void windowScalesOnResize() {
     QStringList errors;
     QVERIFY(startRunner(&errors));
-    Window window(*runner, layoutPath, true);
+    DashboardWindow window(*runner, layoutPath, true);
     window.scaleOnResize();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -5,15 +5,21 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
 
 #include "CommandSource.h"
 #include "FileSource.h"
 #include "ProcSource.h"
+#include "ProcessGroup.h"
+#include "PromQuerySource.h"
 #include "PromSource.h"
 #include "StdinSource.h"
 
@@ -122,6 +128,49 @@ class EndlessServer : public QObject {
   }
   QTcpServer server_;
 };
+
+// Answers every request with `body` as JSON, written in `pieces` pieces a few
+// milliseconds apart (a large answer arriving over time).
+class PiecesServer : public QObject {
+ public:
+  QByteArray body;
+  int pieces = 1;
+
+  PiecesServer() {
+    server_.listen(QHostAddress::LocalHost, 0);
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        connect(s, &QTcpSocket::readyRead, s, [this, s] {
+          if (!s->peek(65536).contains("\r\n\r\n")) return;
+          s->readAll();
+          s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                   QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
+          send(s, 0);
+        });
+      }
+    });
+  }
+  QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort())); }
+
+ private:
+  void send(QPointer<QTcpSocket> s, int piece) {
+    if (!s || s->state() != QAbstractSocket::ConnectedState) return;
+    const qsizetype size = (body.size() + pieces - 1) / pieces;
+    s->write(body.mid(piece * size, size));
+    s->flush();
+    if (piece + 1 < pieces) return QTimer::singleShot(2, s, [this, s, piece] { send(s, piece + 1); });
+    s->disconnectFromHost();
+  }
+  QTcpServer server_;
+};
+
+// An answer of the query API of about `size` bytes giving one series of value 42.
+QByteArray queryAnswer(qsizetype size) {
+  const QByteArray head = R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"pad":")";
+  const QByteArray tail = R"("},"value":[1700000000,"42"]}]}})";
+  return head + QByteArray(size - head.size() - tail.size(), 'x') + tail;
+}
 
 // Whether process `pid` runs (an ended one that nobody reaped yet does not).
 bool running(qint64 pid) {
@@ -369,6 +418,34 @@ class TestSources : public QObject {
     QVERIFY2(heard.problems.front().contains(QLatin1String("refused")), qPrintable(heard.problems.front()));
   }
 
+  // A query's answer is read no further than its limit, whether it comes in one piece or
+  // in many; one within the limit is read.
+  void prometheusQueryAnswerTooLarge() {
+    for (const int pieces : {1, 60}) {
+      for (const qsizetype size : {qsizetype(3000), qsizetype(6000)}) {
+        PiecesServer server;
+        server.body = queryAnswer(size);
+        server.pieces = pieces;
+        PromQuerySource source(QStringLiteral("prom"), server.url(), milliseconds(60'000), milliseconds(10'000));
+        source.setMaxAnswer(4000);
+        source.want(QStringLiteral("up"));
+        Heard heard(source);
+        source.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty() || !heard.readings.isEmpty(), kWait);
+        const QString what = QStringLiteral("%1 bytes in %2 pieces").arg(size).arg(pieces);
+        if (size < 4000) {
+          QVERIFY2(heard.problems.isEmpty(), qPrintable(what + u' ' + heard.problems.join(u'\n')));
+          QCOMPARE(heard.readings, QStringList({"up=42"}));
+          continue;
+        }
+        QVERIFY2(heard.readings.isEmpty(), qPrintable(what));
+        QCOMPARE(heard.problems.front(),
+                 QStringLiteral("an answer of %1/api/v1/query is larger than its limit of 0.004 MB; retrying in 1 s")
+                     .arg(server.url().toString()));
+      }
+    }
+  }
+
   // A command that ends is started again; its output lines are readings each time.
   void commandRestarted() {
     CommandSource source(QStringLiteral("cmd"), {"sh", "-c", "echo a 1; echo b 2; exit 3"});
@@ -403,6 +480,30 @@ class TestSources : public QObject {
     QVERIFY(child > 0 && running(child));
     source.reset();
     QTRY_VERIFY_WITH_TIMEOUT(!running(child), 5000);
+  }
+
+  // A child that ignores SIGTERM is killed with the rest of its group once the grace is
+  // over, whether the caller waits for it or not.
+  void groupEndsAChildThatIgnoresTerm() {
+    for (const bool waiting : {true, false}) {
+      const QString pidFile = path(waiting ? "stubborn-waited.pid" : "stubborn-later.pid");
+      QProcess command;
+      startInOwnGroup(command);
+      command.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"), "(trap '' TERM; exec sleep 300) & echo $! > " + pidFile + "; wait"});
+      QVERIFY(command.waitForStarted());
+      QTRY_VERIFY_WITH_TIMEOUT(pidIn(pidFile) > 0, kWait);
+      const qint64 child = pidIn(pidFile);
+      const auto cleanUp = qScopeGuard([child] { ::kill(static_cast<pid_t>(child), SIGKILL); });
+      QTest::qWait(100);  // the child's trap is set before it becomes sleep
+      const auto group = static_cast<pid_t>(command.processId());
+      if (waiting)
+        endGroup(group, milliseconds(300));
+      else
+        endGroupLater(group, milliseconds(300));
+      QTRY_VERIFY_WITH_TIMEOUT(!running(child), 5000);
+      QTRY_COMPARE_WITH_TIMEOUT(command.state(), QProcess::NotRunning, 5000);
+    }
   }
 
   void commandMissing() {

@@ -11,10 +11,13 @@
 #include <unistd.h>
 #include <zlib.h>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -25,12 +28,13 @@
 #include <cstring>
 #include <memory>
 
+#include "DashboardWindow.h"
 #include "Options.h"
 #include "Runner.h"
+#include "ScreenScale.h"
 #include "ServedKyvdash.h"
 #include "WebFrames.h"
 #include "WebServer.h"
-#include "Window.h"
 
 using namespace kyvdash;
 
@@ -64,10 +68,10 @@ class LiveClient : public QObject {
   void apply(const QByteArray& m) {
     ++frames;
     lastFrameBytes = m.size();
-    std::vector<WebFrames::Part> parts;
-    QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+    std::vector<FramePart> parts;
+    QVERIFY(applyFrame(picture, m, &parts));
     rects.clear();
-    for (const WebFrames::Part& p : parts) {
+    for (const FramePart& p : parts) {
       rects.push_back(p.to);
       moves += p.from.has_value();
     }
@@ -176,18 +180,17 @@ class TestWeb : public QObject {
       after.fill(Qt::white);
       for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) after.setPixel(x, y, qRgb((x * 40 + y) % colours, y * 7 % 256, 255 - x));
-      const std::vector<WebFrames::Part> parts{{QRect(2, 3, 10, 20), std::nullopt},
-                                               {QRect(20, 0, 20, 30), std::nullopt}};
-      const QByteArray frame = WebFrames::encodeFrame(after, parts);
+      const std::vector<FramePart> parts{{QRect(2, 3, 10, 20), std::nullopt}, {QRect(20, 0, 20, 30), std::nullopt}};
+      const QByteArray frame = encodeFrame(after, parts);
       QImage picture = before;
-      QVERIFY(WebFrames::applyFrame(picture, frame));
+      QVERIFY(applyFrame(picture, frame));
       for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
       QCOMPARE(picture.pixel(0, 0), qRgb(255, 255, 255));
       QImage broken = before;
-      QVERIFY(!WebFrames::applyFrame(broken, frame.left(frame.size() - 3)));
+      QVERIFY(!applyFrame(broken, frame.left(frame.size() - 3)));
       QByteArray altered = frame;
       altered[altered.size() - 5] = char(altered[altered.size() - 5] ^ 0x5a);
-      QVERIFY(!WebFrames::applyFrame(broken, altered));
+      QVERIFY(!applyFrame(broken, altered));
     }
   }
 
@@ -198,20 +201,49 @@ class TestWeb : public QObject {
     before.fill(Qt::black);
     for (int y = 0; y < 40; ++y)
       for (int x = 0; x < 300; ++x) after.setPixel(x, y, qRgb(x / 50 * 40, x % 50 * 2 + y % 2, 7));  // 100 a part
-    std::vector<WebFrames::Part> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
+    std::vector<FramePart> parts{{QRect(0, 30, 10, 10), QPoint(1, 30)}};
     for (int i = 0; i < 6; ++i) parts.push_back({QRect(i * 50, 0, 50, 30), std::nullopt});
-    const std::vector<QByteArray> frames = WebFrames::encodeFrames(after, parts);
+    const std::vector<QByteArray> frames = encodeFrames(after, parts);
     QCOMPARE(frames.size(), size_t(3));  // two parts a frame: 200 colours
     QImage picture = before;
     for (const QByteArray& f : frames) {
       QVERIFY(atlasColours(f) > 0);
-      QVERIFY(WebFrames::applyFrame(picture, f));
+      QVERIFY(applyFrame(picture, f));
     }
     QCOMPARE(picture.copy(0, 0, 300, 30), after.copy(0, 0, 300, 30));
-    std::vector<WebFrames::Part> first;
-    QVERIFY(WebFrames::applyFrame(picture, frames[0], &first));
+    std::vector<FramePart> first;
+    QVERIFY(applyFrame(picture, frames[0], &first));
     QVERIFY(first[0].from.has_value());
-    QCOMPARE(WebFrames::encodeFrames(after, {parts[1]}).size(), size_t(1));
+    QCOMPARE(encodeFrames(after, {parts[1]}).size(), size_t(1));
+  }
+
+  // An atlas of indexes holds 256 colours and no more: a part of exactly 256 goes as one
+  // frame of indexes, one of 257 as a frame of RGB; two parts share a frame while their
+  // colours together are at most 256.
+  void framesSwitchPastExactly256Colours() {
+    QImage after(600, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 600; ++x)
+      for (int y = 0; y < 2; ++y) after.setPixel(x, y, qRgb(x % 256, x / 256 * 60, 9));  // 600 colours a row
+    const auto row = [](int from, int count) { return FramePart{QRect(from, 0, count, 1), std::nullopt}; };
+    const auto check = [&](const std::vector<FramePart>& parts, std::vector<int> expected) {
+      const std::vector<QByteArray> frames = encodeFrames(after, parts);
+      std::vector<int> colours;
+      QImage picture(after.size(), QImage::Format_RGB32);
+      picture.fill(Qt::black);
+      for (const QByteArray& f : frames) {
+        colours.push_back(atlasColours(f));
+        QVERIFY(applyFrame(picture, f));
+      }
+      QCOMPARE(colours, expected);
+      for (const auto& p : parts) QCOMPARE(picture.copy(p.to), after.copy(p.to));
+    };
+    check({row(0, 256)}, {256});
+    check({row(0, 257)}, {0});
+    check({row(0, 200), row(300, 56)}, {256});
+    check({row(0, 200), row(300, 57)}, {200, 57});
+    check({row(0, 200), row(100, 156)}, {256});  // colours they share count once
+    // A part past 256 colours goes as RGB alone, even beside one of the same colours.
+    check({row(0, 257), FramePart{QRect(0, 1, 10, 1), std::nullopt}}, {0, 10});
   }
 
   // A frame's atlas holds little but the changed pixels: one wide change and many narrow
@@ -220,13 +252,13 @@ class TestWeb : public QObject {
     QImage after(800, 600, QImage::Format_RGB32);
     for (int y = 0; y < 600; ++y)
       for (int x = 0; x < 800; ++x) after.setPixel(x, y, qRgb(x % 7 * 30, y % 5 * 40, (x + y) % 3 * 80));
-    std::vector<WebFrames::Part> parts{{QRect(0, 0, 800, 2), std::nullopt}};
+    std::vector<FramePart> parts{{QRect(0, 0, 800, 2), std::nullopt}};
     qint64 area = 1600;
     for (int i = 0; i < 40; ++i) {
       parts.push_back({QRect(i * 19, 10 + i * 3, 8 + i % 3, 40 + i % 9), std::nullopt});
       area += qint64(parts.back().to.width()) * parts.back().to.height();
     }
-    const QByteArray frame = WebFrames::encodeFrame(after, parts);
+    const QByteArray frame = encodeFrame(after, parts);
     const auto* p = reinterpret_cast<const uchar*>(frame.constData());
     const qsizetype atlasAt = 10 + qFromBigEndian<quint32>(p + 6);
     std::vector<uchar> atlas(4 << 20);
@@ -237,7 +269,7 @@ class TestWeb : public QObject {
              qPrintable(QStringLiteral("%1 atlas pixels for %2 changed").arg(pixels).arg(area)));
     QImage picture(800, 600, QImage::Format_RGB32);
     picture.fill(Qt::black);
-    QVERIFY(WebFrames::applyFrame(picture, frame));
+    QVERIFY(applyFrame(picture, frame));
     for (const auto& part : parts) QCOMPARE(picture.copy(part.to), after.copy(part.to));
   }
 
@@ -267,12 +299,12 @@ class TestWeb : public QObject {
     int moves = 0, count = 0;
     connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
       ++count;
-      std::vector<WebFrames::Part> parts;
-      QVERIFY(WebFrames::applyFrame(picture, m, &parts));
+      std::vector<FramePart> parts;
+      QVERIFY(applyFrame(picture, m, &parts));
       for (const auto& p : parts) moves += p.from.has_value();
     });
     frames.setActive(true);
-    QVERIFY(WebFrames::applyFrame(picture, frames.wholeFrame()));
+    QVERIFY(applyFrame(picture, frames.wholeFrame()));
     for (int round = 0; round < 8; ++round) {
       const QByteArray lines =
           "b " + QByteArray::number(round * 37 % 90 + 5) + "\ng " + QByteArray::number(round * 29 % 90 + 5) + "\nh " +
@@ -456,10 +488,59 @@ class TestWeb : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 
+  // At a scale that puts controls' edges between pixels, every change still reaches the
+  // page whole: a rectangle cut short by rounding would leave a row or column stale, and
+  // the page would differ from the same screen drawn anew.
+  void framesAtAFractionalScale() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    setScreenScale(screen, 1.25);
+    const auto restore = qScopeGuard([screen] { setScreenScale(screen, 1); });
+    QFile f(dir.filePath(QStringLiteral("fractional.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"sources": {"in": {"type": "stdin"}}, "controls": [
+        {"name": "across", "class": "KyvHStatus.Hstat", "rect": [60, 60, 2400, 360], "feed": {"source": "in", "field": "h"}},
+        {"name": "up", "class": "KyvVStatus.Kyvvstat", "rect": [60, 600, 600, 1500], "feed": {"source": "in", "field": "a"}},
+        {"name": "digits", "class": "Kyv4Digit.fourseg", "rect": [900, 600, 1800, 585], "feed": {"source": "in", "field": "d"}}
+      ]})");
+    f.close();
+    int pipeFds[2];
+    QCOMPARE(::pipe(pipeFds), 0);
+    Runner own(f.fileName());
+    own.setStdinFd(pipeFds[0]);
+    QStringList errors;
+    QVERIFY2(own.start(&errors), qPrintable(errors.join(u'\n')));
+    QCOMPARE(own.dashboard()->devicePixelRatioF(), 1.25);
+    WebFrames frames(own, 30);
+    QImage picture;
+    int count = 0;
+    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+      ++count;
+      QVERIFY(applyFrame(picture, m));
+    });
+    frames.setActive(true);
+    QVERIFY(applyFrame(picture, frames.wholeFrame()));
+    for (int round = 0; round < 12; ++round) {
+      const QByteArray lines = "h " + QByteArray::number(round * 7 + 3) + "\na " +
+                               QByteArray::number(round * 37 % 97 + 1) + "\nd " +
+                               QByteArray::number(round * 1237 % 9999) + '\n';
+      const int before = count;
+      QCOMPARE(::write(pipeFds[1], lines.constData(), lines.size()), lines.size());
+      QVERIFY(QTest::qWaitFor([&] { return count > before; }, 5000));
+      QTest::qWait(150);
+      WebFrames anew(own, 30);
+      QImage drawnAnew;
+      QVERIFY(applyFrame(drawnAnew, anew.wholeFrame()));
+      QCOMPARE(picture, drawnAnew);
+    }
+    frames.setActive(false);
+    ::close(pipeFds[1]);
+    ::close(pipeFds[0]);
+  }
+
   // With the window showing the screen too, the window's paints take the controls'
   // changes, and the pages still get every one of them.
   void withTheWindow() {
-    Window window(*runner, QStringLiteral("web.json"), false);
+    DashboardWindow window(*runner, QStringLiteral("web.json"), false);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     LiveClient page(live());
@@ -476,26 +557,42 @@ class TestWeb : public QObject {
     window.findChild<QScrollArea*>()->takeWidget();  // the screen is the runner's, and goes on hidden
   }
 
+  // Every path the server answers, walked from its own table: each that needs the token
+  // is refused without it and with any token but the right one (wrong, cut short, longer,
+  // in another case, empty), given in the header or the address; only the page's script
+  // and style, which hold no data, are served to anyone.
   void tokens() {
     ServeOptions o;
     o.token = QStringLiteral("s3cret-token");
     const std::unique_ptr<WebServer> guarded = serve(o);
-    const QString base = QStringLiteral("http://127.0.0.1:%1/metrics").arg(guarded->port());
-    QCOMPARE(httpGet(base).status, 401);
-    QCOMPARE(httpGet(base + QStringLiteral("?token=wrong-token!")).status, 401);
-    QCOMPARE(httpGet(base, "Bearer s3cret-tokem").status, 401);
-    QCOMPARE(httpGet(base, "Bearer s3cret-token").status, 200);
-    QCOMPARE(httpGet(base, "bearer s3cret-token").status, 200);
-    QCOMPARE(httpGet(base, "Basic s3cret-token").status, 401);
-    QCOMPARE(httpGet(base + QStringLiteral("?token=s3cret-token")).status, 200);
+    const QString root = QStringLiteral("http://127.0.0.1:%1").arg(guarded->port());
+    QStringList open;
+    for (const WebServer::Route& route : WebServer::routes()) {
+      const QString at = root + route.path;
+      if (!route.needsToken) {
+        open << route.path;
+        QCOMPARE(httpGet(at).status, 200);
+        continue;
+      }
+      QVERIFY2(httpGet(at).status == 401, qPrintable(at));
+      for (const QString& wrong : {QStringLiteral("wrong-token!"), QStringLiteral("s3cret-toke"),
+                                   QStringLiteral("s3cret-token2"), QStringLiteral("s3cret-token-and-more"),
+                                   QStringLiteral("S3CRET-TOKEN"), QStringLiteral("s3cret-tokem"), QString()}) {
+        QVERIFY2(httpGet(at, "Bearer " + wrong.toUtf8()).status == 401, qPrintable(at + u' ' + wrong));
+        QVERIFY2(httpGet(at + QStringLiteral("?token=") + wrong).status == 401, qPrintable(at + u' ' + wrong));
+      }
+      QVERIFY2(httpGet(at, "Basic s3cret-token").status == 401, qPrintable(at));
+      // The right token opens every path; the live channel is no page to a plain request.
+      const int expected = route.path == QLatin1String("/live") ? 404 : 200;
+      QVERIFY2(httpGet(at, "Bearer s3cret-token").status == expected, qPrintable(at));
+      QVERIFY2(httpGet(at, "bearer s3cret-token").status == expected, qPrintable(at));
+      QVERIFY2(httpGet(at + QStringLiteral("?token=s3cret-token")).status == expected, qPrintable(at));
+    }
+    QCOMPARE(open, QStringList({"/kyvdash.js", "/kyvdash.css"}));
+    // A path the server does not have tells nothing without the token.
+    QCOMPARE(httpGet(root + QStringLiteral("/nothing-here")).status, 401);
+    QCOMPARE(httpGet(root + QStringLiteral("/nothing-here"), "Bearer s3cret-token").status, 404);
     QVERIFY(guarded->pageUrl().endsWith(QLatin1String("/?token=s3cret-token")));
-    // The page's script and style carry no data, and the page's plain links no token; the
-    // page itself and everything it shows need the token.
-    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(guarded->port());
-    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.js")).status, 200);
-    QCOMPARE(httpGet(root + QStringLiteral("kyvdash.css")).status, 200);
-    QCOMPARE(httpGet(root).status, 401);
-    QCOMPARE(httpGet(root + QStringLiteral("snapshot.png")).status, 401);
     // Served on every address, the page is announced at this machine's name.
     ServeOptions everywhere = o;
     everywhere.address = QHostAddress::AnyIPv4;
@@ -585,6 +682,22 @@ class TestWeb : public QObject {
     // Huge headers: 431, and the connection closed.
     const QByteArray huge = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + QByteArray(200 * 1024, 'a') + "\r\n\r\n";
     QVERIFY(rawAnswer(web->port(), huge).startsWith("HTTP/1.1 431"));
+    // The same sent in pieces that are each well within the limit: what counts is the
+    // request's total, so it is refused as soon as that passes the limit.
+    QTcpSocket pieces;
+    pieces.connectToHost(QHostAddress::LocalHost, web->port());
+    QVERIFY(connected(pieces));
+    pieces.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    QByteArray refusal;
+    qint64 sent = 0;
+    for (int i = 0; i < 400 && refusal.isEmpty() && pieces.state() == QAbstractSocket::ConnectedState; ++i) {
+      sent += pieces.write("X-Piece-" + QByteArray::number(i) + ": " + QByteArray(80, 'p') + "\r\n");
+      QTest::qWait(1);
+      refusal += pieces.readAll();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return (refusal += pieces.readAll()).contains("\r\n"); }, 3000));
+    QVERIFY2(refusal.startsWith("HTTP/1.1 431"), refusal.constData());
+    QVERIFY2(sent < limits.maxRequestBytes * 2, qPrintable(QString::number(sent)));
     QVERIFY(stillLive(11));
 
     // Slowloris: a request that never ends is closed after the request timeout.

@@ -64,6 +64,7 @@ struct DesignExtent {
 
 class KYV_API ClassInfo {
  public:
+  // Raises std::invalid_argument when two members have the same dispatch id.
   ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
             std::vector<EventInfo> events);
   ClassInfo(std::string_view className, float defaultWidth, float defaultHeight, std::vector<MemberInfo> members,
@@ -104,6 +105,7 @@ class KYV_API ClassInfo {
 
  private:
   static int slotOf(DispId id);
+  void refuseRepeatedIds() const;
   int bound(int index, std::optional<MemberKind> kind, const std::string& shown) const;
   std::string_view className_;
   DesignExtent extent_;

@@ -1,0 +1,66 @@
+#pragma once
+// Dashboard: the screen a layout describes. Each control is a kyvqt::ControlWidget at its
+// rectangle (15 twips a pixel), restored from its stored properties; labels are plain
+// text. A control marked stale is dimmed and hatched, with the age of its data in its
+// tooltip; one given a reading it cannot show is hatched in red, with the reading in its
+// tooltip.
+#include <QLabel>
+#include <QWidget>
+#include <vector>
+
+#include "Layout.h"
+#include "kyv/qt/ControlWidget.h"
+
+namespace kyvdash {
+
+class Dashboard : public QWidget {
+  Q_OBJECT
+
+ public:
+  Dashboard(Layout layout, kyv::Registry* registry = nullptr, QWidget* parent = nullptr);
+
+  // Creates every control. Returns the problems of their creation (a class that cannot be
+  // created, properties it refuses, a size it cannot be laid out at), written as layout
+  // errors; the dashboard is only usable when there are none.
+  QStringList build();
+
+  // Takes over from `previous` each control that the layout gives exactly as before, in place
+  // of the one built for it, so that what it shows (a trace's history) stays. Returns the
+  // indexes of the controls taken over; `previous` is only fit to be deleted afterwards.
+  std::vector<int> adopt(Dashboard& previous);
+
+  const Layout& layout() const { return layout_; }
+  int count() const { return static_cast<int>(controls_.size()); }
+  kyvqt::ControlWidget* control(int index) const { return controls_[index]; }
+  int indexOf(const QString& name) const;
+
+  // Marks control `index` stale, or fresh again; `tooltip` says since when.
+  void setStale(int index, bool stale, const QString& tooltip);
+  bool isStale(int index) const;
+  // Marks control `index` as given a reading it cannot show, or not; `tooltip` says which.
+  void setUnshown(int index, bool unshown, const QString& tooltip);
+  bool isUnshown(int index) const;
+  // Whether control `index` is marked (stale or unshown).
+  bool isMarked(int index) const;
+  const std::vector<QLabel*>& labels() const { return labels_; }
+
+  QSize sizeHint() const override;
+
+ private:
+  Layout layout_;
+  kyv::Registry* registry_;
+  std::vector<kyvqt::ControlWidget*> controls_;
+  struct Marks {
+    bool stale = false, unshown = false;
+    QString staleTip, unshownTip;
+  };
+  void showMarks(int index);
+  std::vector<QWidget*> staleMarks_;
+  std::vector<Marks> marks_;
+  std::vector<QLabel*> labels_;
+};
+
+// A rectangle in twips as whole pixels at 15 twips a pixel.
+QRect pixels(const QRectF& twips);
+
+}  // namespace kyvdash

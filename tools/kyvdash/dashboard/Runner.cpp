@@ -1,0 +1,319 @@
+#include "Runner.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "Actions.h"
+#include "ClassCheck.h"
+#include "FeedMap.h"
+#include "FeedRange.h"
+#include "LabelFormat.h"
+#include "Staleness.h"
+#include "StdinSource.h"
+#include "Warnings.h"
+
+namespace kyvdash {
+namespace {
+
+// Times `feed` for staleness under `index` when it states a time: its id for fresh(), else -1.
+int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
+  if (!feed.staleAfter) return -1;
+  return staleness.add(index, feed.source + u'.' + feed.field, fromSeconds(*feed.staleAfter).count());
+}
+
+}  // namespace
+
+struct Runner::Loaded {
+  explicit Loaded(const Clock& clock) : staleness(clock), actions(clock) {}
+  ~Loaded() {
+    sources.clear();  // no reading reaches a control that is going
+    delete dashboard.data();
+  }
+  QPointer<Dashboard> dashboard;
+  std::vector<std::unique_ptr<Source>> sources;
+  FeedMap feed;
+  Staleness staleness;
+  Actions actions;
+  QTimer staleTimer;
+  std::vector<kyv::Variant> lastValue;          // by control: what its feed method was last given
+  std::vector<qint64> lastAt;                   // by control: when, -1 before the first
+  std::vector<bool> failing;                    // by source: reported a problem and gave nothing since
+  std::vector<std::map<int, QString>> unshown;  // by control: its feeds given what it cannot show, and what
+};
+
+Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
+    : QObject(parent), path_(std::move(layoutPath)), registry_(registry) {
+  settle_.setSingleShot(true);
+  settle_.setInterval(300);
+  connect(&settle_, &QTimer::timeout, this, &Runner::reload);
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_, qOverload<>(&QTimer::start));
+}
+
+Runner::~Runner() = default;
+
+Dashboard* Runner::dashboard() const { return current_ ? current_->dashboard.data() : nullptr; }
+
+Runner::Fed Runner::fed(int index) const {
+  if (!current_ || index < 0 || index >= static_cast<int>(current_->lastAt.size())) return {};
+  const qint64 at = current_->lastAt[index];
+  return {at < 0 ? QString() : QString::fromStdString(current_->lastValue[index].display()), at};
+}
+
+bool Runner::everySourceFailing() const {
+  if (!current_ || current_->failing.empty()) return false;
+  return std::all_of(current_->failing.begin(), current_->failing.end(), [](bool f) { return f; });
+}
+
+FdReader& Runner::stdinReader() {
+  if (!stdin_) stdin_ = std::make_unique<FdReader>(stdinFd_);
+  return *stdin_;
+}
+
+bool Runner::start(QStringList* errors) {
+  current_ = load(errors);
+  if (!current_) return false;
+  for (const QString& w : layoutWarnings(*current_->dashboard)) emit report(QStringLiteral("warning: ") + w);
+  watcher_.addPath(path_);
+  watcher_.addPath(QFileInfo(path_).absolutePath());
+  run(*current_);
+  return true;
+}
+
+bool Runner::check(QStringList* errors, QStringList* warnings) {
+  const std::unique_ptr<Loaded> loaded = load(errors);
+  loadedText_.clear();
+  if (!loaded) return false;
+  if (warnings) *warnings = layoutWarnings(*loaded->dashboard);
+  return true;
+}
+
+void Runner::reload() {
+  if (!watcher_.files().contains(path_)) watcher_.addPath(path_);  // replaced by an editor
+  QFile file(path_);
+  if (!file.open(QIODevice::ReadOnly) || file.peek(1).isEmpty()) return;  // being written: a later change follows
+  // A change beside the file (a snapshot written there) is not a change of the layout.
+  const QByteArray text = file.readAll();
+  if (text == loadedText_ || text == rejected_) return;
+  QStringList errors;
+  std::unique_ptr<Loaded> next = load(&errors);
+  if (!next) {
+    rejected_ = text;
+    emit report(QStringLiteral("%1 not reloaded; the running screen stays:").arg(path_));
+    for (const QString& e : errors) emit report(QStringLiteral("  ") + e);
+    return;
+  }
+  std::unique_ptr<Loaded> old = std::move(current_);
+  current_ = std::move(next);
+  for (int c : current_->dashboard->adopt(*old->dashboard))
+    disconnect(current_->dashboard->control(c), nullptr, this, nullptr);
+  run(*current_, old.get());
+  emit dashboardReplaced(current_->dashboard);
+  old.reset();
+  emit report(QStringLiteral("%1 reloaded").arg(path_));
+}
+
+std::unique_ptr<Runner::Loaded> Runner::load(QStringList* errors) {
+  QFile file(path_);
+  if (!file.open(QIODevice::ReadOnly)) {
+    *errors << QStringLiteral("cannot read %1: %2").arg(path_, file.errorString());
+    return nullptr;
+  }
+  const QByteArray text = file.readAll();
+  Layout layout = parseLayout(text, *errors);
+  if (!errors->isEmpty()) return nullptr;
+  // The window, the page and the snapshots all name the screen so.
+  if (layout.title.isEmpty()) layout.title = QFileInfo(path_).fileName();
+  kyv::Registry& registry = registry_ ? *registry_ : kyvqt::ControlWidget::defaultRegistry();
+  checkClasses(layout, registry, *errors);
+  if (!errors->isEmpty()) return nullptr;
+  auto loaded = std::make_unique<Loaded>(clock_);
+  loaded->dashboard = new Dashboard(std::move(layout), &registry);
+  *errors << loaded->dashboard->build();
+  if (!errors->isEmpty()) return nullptr;
+  loadedText_ = text;
+  return loaded;
+}
+
+// A source of `previous` that the layout gives exactly as before, taken over running.
+std::unique_ptr<Source> Runner::takeSource(Loaded* previous, const LayoutSource& entry) {
+  if (!previous) return nullptr;
+  const Layout& before = previous->dashboard->layout();
+  for (size_t i = 0; i < previous->sources.size(); ++i) {
+    if (!previous->sources[i] || before.sources[i].raw != entry.raw) continue;
+    disconnect(previous->sources[i].get(), nullptr, this, nullptr);
+    return std::move(previous->sources[i]);
+  }
+  return nullptr;
+}
+
+void Runner::run(Loaded& s, Loaded* previous) {
+  const Layout& layout = s.dashboard->layout();
+  std::vector<bool> running;
+  for (const LayoutSource& entry : layout.sources) {
+    std::unique_ptr<Source> source = takeSource(previous, entry);
+    running.push_back(source != nullptr);
+    if (source) {
+      s.sources.push_back(std::move(source));
+      continue;
+    }
+    source = entry.settings->make(entry.name, SourceNeeds{[this]() -> FdReader& { return stdinReader(); }});
+    source->setRetry(firstRetry_, std::max(firstRetry_, std::chrono::milliseconds(60000)));
+    s.sources.push_back(std::move(source));
+  }
+  connectSources(s);
+  connectEvents(s);
+  if (!s.staleness.empty()) {
+    s.staleTimer.setInterval(staleCheck_);
+    connect(&s.staleTimer, &QTimer::timeout, this, [this, &s] { markStale(s); });
+    s.staleTimer.start();
+  }
+  for (size_t i = 0; i < s.sources.size(); ++i)
+    if (!running[i]) s.sources[i]->start();
+}
+
+// Every feed is routed from its source and field to its control, and timed for staleness.
+void Runner::connectSources(Loaded& s) {
+  Dashboard& d = *s.dashboard;
+  const Layout& layout = d.layout();
+  s.lastValue.resize(layout.controls.size());
+  s.lastAt.assign(layout.controls.size(), -1);
+  health_.sourceUp.clear();
+  std::vector<std::vector<int>> staleIds(layout.controls.size());
+  for (int c = 0; c < d.count(); ++c) {
+    const LayoutControl& control = layout.controls[c];
+    for (int f = 0; f < static_cast<int>(control.feeds.size()); ++f) {
+      const LayoutFeed& feed = control.feeds[f];
+      QString field, problem;
+      const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
+      const FeedMembers members = *feedMembers(info, feed, &field, &problem);
+      FeedMap::Target t{d.control(c), c,           f,           members,
+                        feed.scale,   feed.offset, feed.column, feedRange(control.className, members, info)};
+      s.feed.add(feed.source, feed.field, t);
+      staleIds[c].push_back(timeFeed(s.staleness, c, feed));
+      for (auto& source : s.sources)
+        if (source->name() == feed.source) source->want(feed.field);
+    }
+  }
+  s.feed.setFed([this, &s, staleIds](const FeedMap::Target& t, const kyv::Variant& shown) {
+    s.lastValue[t.control] = shown;
+    s.lastAt[t.control] = clock_();
+    if (const int id = staleIds[t.control][t.feed]; id >= 0) s.staleness.fresh(id);
+  });
+  s.unshown.resize(layout.controls.size());
+  s.feed.setUnshown(
+      [this, &s](const FeedMap::Target& t, double value, bool shown) { markUnshown(s, t, value, shown); });
+  s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
+    emit report(QStringLiteral("control %1: %2").arg(s.dashboard->layout().controls[t.control].name, message));
+  });
+  connectLabels(s);
+  s.failing.assign(s.sources.size(), false);
+  for (size_t i = 0; i < s.sources.size(); ++i) {
+    Source* src = s.sources[i].get();
+    health_.sourceUp[src->name()] = true;
+    connect(src, &Source::reading, this, [&s, i, name = src->name()](const QString& field, double value) {
+      s.failing[i] = false;
+      s.feed.deliver(name, field, value);
+    });
+    connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
+      s.failing[i] = true;
+      health_.sourceUp[name] = false;
+      ++health_.sourceErrors;
+      emit report(QStringLiteral("source %1: %2").arg(name, m));
+    });
+    connect(src, &Source::recovered, this, [this, &s, i, name = src->name()] {
+      s.failing[i] = false;
+      health_.sourceUp[name] = true;
+      emit report(QStringLiteral("source %1: reading again").arg(name));
+    });
+  }
+}
+
+// A label with a feed shows its reading in its text; a reading that is not a number is not
+// taken. A label whose feed states `stale` is timed as a control's feed is, under the index
+// -1 - its own, and shows no number while stale (see markStale).
+void Runner::connectLabels(Loaded& s) {
+  Dashboard& d = *s.dashboard;
+  for (size_t i = 0; i < d.layout().labels.size(); ++i) {
+    const LayoutLabel& label = d.layout().labels[i];
+    if (!label.feed) continue;
+    const LayoutFeed& feed = *label.feed;
+    const int staleId = timeFeed(s.staleness, -1 - static_cast<int>(i), feed);
+    for (auto& source : s.sources) {
+      if (source->name() != feed.source) continue;
+      source->want(feed.field);
+      connect(source.get(), &Source::reading, d.labels()[i],
+              [&s, shown = d.labels()[i], label, staleId](const QString& field, double value) {
+                if (field != label.feed->field || std::isnan(value)) return;
+                if (staleId >= 0) s.staleness.fresh(staleId);
+                shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
+                shown->setEnabled(true);
+                shown->setToolTip({});
+              });
+    }
+  }
+}
+
+void Runner::connectEvents(Loaded& s) {
+  Dashboard& d = *s.dashboard;
+  if (printer_) s.actions.setPrinter(printer_);
+  connect(&s.actions, &Actions::problem, this, &Runner::report);
+  connect(&s.actions, &Actions::acted, this, [this] { ++health_.actionsRun; });
+  for (int c = 0; c < d.count(); ++c) {
+    const LayoutControl& control = d.layout().controls[c];
+    connect(d.control(c), &kyvqt::ControlWidget::errorOccurred, this,
+            [this, name = control.name](const QString& step, const QString& kind, const QString& message) {
+              emit report(QStringLiteral("control %1: %2: %3: %4").arg(name, step, kind, message));
+            });
+    if (control.on.empty()) continue;
+    for (const LayoutEvent& e : control.on) s.actions.add(control.name, e);
+    connect(d.control(c), &kyvqt::ControlWidget::eventRaised, this, [&s, c, name = control.name](const QString& event) {
+      s.actions.fire(name, event, QString::fromStdString(s.lastValue[c].display()));
+    });
+  }
+}
+
+// A control given a reading it cannot show is marked, with the reading in its tooltip, and
+// reported once, until it shows its readings again.
+void Runner::markUnshown(Loaded& s, const FeedMap::Target& t, double value, bool shown) {
+  const LayoutControl& control = s.dashboard->layout().controls[t.control];
+  const LayoutFeed& feed = control.feeds[t.feed];
+  std::map<int, QString>& feeds = s.unshown[t.control];
+  const bool before = !feeds.empty(), feedBefore = feeds.count(t.feed) > 0;
+  if (shown) {
+    feeds.erase(t.feed);
+  } else {
+    feeds[t.feed] =
+        QStringLiteral("Reading %1 from %2.%3 cannot be shown: %4 shows %5")
+            .arg(QString::number(value, 'g', 12), feed.source, feed.field, control.className, t.range.text());
+  }
+  QStringList tips;
+  for (const auto& [index, tip] : feeds) tips << tip;
+  s.dashboard->setUnshown(t.control, !feeds.empty(), tips.join(u'\n'));
+  if (!shown && !feedBefore)
+    emit report(QStringLiteral("control %1: %2").arg(control.name, feeds[t.feed]));
+  else if (before && feeds.empty())
+    emit report(QStringLiteral("control %1: its readings are shown again").arg(control.name));
+}
+
+// A stale control is marked; a stale label shows no number (as before its first reading),
+// greyed, with the age of its data in its tooltip, until its next reading.
+void Runner::markStale(Loaded& s) {
+  for (const auto& [index, mark] : s.staleness.check()) {
+    if (index >= 0) {
+      s.dashboard->setStale(index, mark.stale, mark.tooltip);
+      continue;
+    }
+    if (!mark.stale) continue;
+    const size_t i = static_cast<size_t>(-1 - index);
+    QLabel* shown = s.dashboard->labels()[i];
+    shown->setText(formatLabel(s.dashboard->layout().labels[i].text, std::nullopt));
+    shown->setEnabled(false);
+    shown->setToolTip(mark.tooltip);
+  }
+}
+
+}  // namespace kyvdash

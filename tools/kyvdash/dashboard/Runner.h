@@ -1,0 +1,106 @@
+#pragma once
+// Runner: a dashboard running from its layout file. It reads and checks the file, builds
+// the screen, starts the sources, routes their readings to the controls, runs the events'
+// actions and marks stale controls. When the file changes it is read again; a file with
+// errors is reported (once, until it changes again) and the running screen stays; a good
+// one replaces it, keeping the sources and controls it gives exactly as before.
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "Clock.h"
+#include "Dashboard.h"
+#include "FeedMap.h"
+
+namespace kyvdash {
+
+class FdReader;
+class Source;
+
+class Runner : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Runner(QString layoutPath, kyv::Registry* registry = nullptr, QObject* parent = nullptr);
+  ~Runner() override;
+
+  // Reads the layout and starts it. Returns false, with every problem of the file in
+  // `errors`, when it cannot; then nothing is started. Its warnings are reported.
+  bool start(QStringList* errors);
+  // Reads and checks the layout, builds its screen and drops it again, starting nothing.
+  // Returns false, with every problem in `errors`, when the layout has any; else true, with
+  // what may show wrong in `warnings` when given.
+  bool check(QStringList* errors, QStringList* warnings = nullptr);
+  // The screen running now (replaced by a reload).
+  Dashboard* dashboard() const;
+  // Whether the layout has sources and each has reported a problem and given nothing since.
+  bool everySourceFailing() const;
+
+  // Settings for tests, given before start(): the clock of staleness and hold-offs, the
+  // file descriptor standard input sources read, how often staleness is looked at, the
+  // first retry delay of every source, and where printed lines go.
+  void setClock(Clock clock) { clock_ = std::move(clock); }
+  void setStdinFd(int fd) { stdinFd_ = fd; }
+  void setStaleCheckInterval(std::chrono::milliseconds interval) { staleCheck_ = interval; }
+  void setFirstRetry(std::chrono::milliseconds delay) { firstRetry_ = delay; }
+  void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
+
+  // Reads the layout file again now (a change of the file does this on its own).
+  void reload();
+
+  // kyvdash's own health: each source's state, failures reported, actions taken.
+  struct Health {
+    std::map<QString, bool> sourceUp;  // by source name: read since its last failure
+    quint64 sourceErrors = 0;
+    quint64 actionsRun = 0;
+  };
+  const Health& health() const { return health_; }
+  // What control `index` of the running screen was last given, and when (the clock's ms,
+  // -1 before its first reading).
+  struct Fed {
+    QString value;
+    qint64 at = -1;
+  };
+  Fed fed(int index) const;
+  qint64 now() const { return clock_(); }
+
+ signals:
+  // A new screen replaced the old one, which is deleted after this signal.
+  void dashboardReplaced(kyvdash::Dashboard* dashboard);
+  // Something worth a line: a source failing or coming back, an action or a control call
+  // failing, a reload done or refused.
+  void report(const QString& line);
+
+ private:
+  struct Loaded;
+  std::unique_ptr<Loaded> load(QStringList* errors);
+  // Starts the screen's sources, taking over those of `previous` that did not change.
+  void run(Loaded& loaded, Loaded* previous = nullptr);
+  std::unique_ptr<Source> takeSource(Loaded* previous, const LayoutSource& entry);
+  void connectSources(Loaded& loaded);
+  void connectEvents(Loaded& loaded);
+  void connectLabels(Loaded& loaded);
+  void markStale(Loaded& loaded);
+  void markUnshown(Loaded& loaded, const FeedMap::Target& target, double value, bool shown);
+  FdReader& stdinReader();
+
+  QString path_;
+  kyv::Registry* registry_;
+  QByteArray loadedText_;  // the text of the running layout
+  QByteArray rejected_;    // the text last reported as having errors
+  std::unique_ptr<Loaded> current_;
+  std::unique_ptr<FdReader> stdin_;
+  QFileSystemWatcher watcher_;
+  QTimer settle_;  // a change is read once the file has been quiet a moment
+  Clock clock_ = steadyClock();
+  int stdinFd_ = 0;
+  std::chrono::milliseconds staleCheck_{1000};
+  std::chrono::milliseconds firstRetry_{1000};
+  std::function<void(const QString&)> printer_;
+  Health health_;
+};
+
+}  // namespace kyvdash

@@ -1,0 +1,89 @@
+#include "Warnings.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+
+#include "Dashboard.h"
+#include "FeedRange.h"
+#include "kyv/control.h"
+#include "kyv/elements.h"
+#include "kyv/text.h"
+
+namespace kyvdash {
+namespace {
+
+QString number(double v) { return QString::number(v, 'g', 12); }
+
+void feedWarnings(const Dashboard& d, int c, QStringList& out) {
+  const LayoutControl& control = d.layout().controls[c];
+  const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
+  for (const LayoutFeed& feed : control.feeds) {
+    const LayoutSource* source = d.layout().source(feed.source);
+    if (!source || !source->settings) continue;
+    const std::optional<FieldReach> reach = source->settings->fieldReach(feed.field);
+    QString field, problem;
+    const std::optional<FeedMembers> members = feedMembers(info, feed, &field, &problem);
+    if (!reach || !members) continue;
+    const FeedRange range = feedRange(control.className, *members, info);
+    const double a = reach->low * feed.scale + feed.offset, b = reach->high * feed.scale + feed.offset;
+    if (range.contains(a) && range.contains(b)) continue;
+    out << QStringLiteral("control \"%1\": %2scale: %3.%4 reaches %5 (%6), shown as %7; %8 shows %9")
+               .arg(control.name, feed.at, feed.source, feed.field, number(reach->high), reach->why,
+                    number(std::max(a, b)), control.className, range.text());
+  }
+}
+
+// The control's own captions (an axis's numbers, a caption) measured as the renderer draws them.
+void captionWarnings(const Dashboard& d, int c, QStringList& out) {
+  const kyv::Control* control = d.control(c)->control();
+  if (!control) return;
+  const QString name = d.layout().controls[c].name;
+  QStringList beyond;
+  for (const kyv::Element* e : control->UserControl().elements()) {
+    if (e->kind() != kyv::ElementKind::Label || !e->Visible()) continue;
+    const auto* label = static_cast<const kyv::Label*>(e);
+    if (label->Caption().empty()) continue;
+    const kyv::TextSize size =
+        kyv::measureText(label->Caption(), label->FontName(), label->FontWeight(), label->FontSize());
+    // Where the text is drawn: aligned in the label's rectangle, and spilling out of it
+    // evenly when centred; only the label's container cuts it.
+    const float room = label->widthTwips() - size.width;
+    const float left = label->leftTwips() + (label->Alignment() == 1 ? room : label->Alignment() == 2 ? room / 2 : 0);
+    const float right = left + size.width;
+    if (left < -1 || right > label->parent()->interiorWidth() + 1)
+      beyond << u'"' + QString::fromStdString(label->Caption()) + u'"';
+  }
+  if (!beyond.isEmpty())
+    out << QStringLiteral("control \"%1\": rect: captions that reach beyond their box are cut: %2")
+               .arg(name, beyond.join(QStringLiteral(", ")));
+}
+
+void labelWarnings(const Dashboard& d, QStringList& out) {
+  for (size_t i = 0; i < d.labels().size(); ++i) {
+    const QLabel* l = d.labels()[i];
+    if (d.layout().labels[i].feed) continue;  // its text changes with its reading
+    const QSize needs = QFontMetrics(l->font()).size(0, l->text());
+    if (needs.width() <= l->width() && needs.height() <= l->height()) continue;
+    out << QStringLiteral("labels[%1]: rect: \"%2\" needs %3 x %4 twips and has %5 x %6; it is cut")
+               .arg(i)
+               .arg(l->text())
+               .arg(needs.width() * kyvqt::kTwipsPerPixel)
+               .arg(needs.height() * kyvqt::kTwipsPerPixel)
+               .arg(l->width() * kyvqt::kTwipsPerPixel)
+               .arg(l->height() * kyvqt::kTwipsPerPixel);
+  }
+}
+
+}  // namespace
+
+QStringList layoutWarnings(const Dashboard& d) {
+  QStringList out;
+  for (int c = 0; c < d.count(); ++c) {
+    feedWarnings(d, c, out);
+    captionWarnings(d, c, out);
+  }
+  labelWarnings(d, out);
+  return out;
+}
+
+}  // namespace kyvdash

@@ -1,0 +1,284 @@
+#include "Layout.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "FieldReader.h"
+#include "LabelFormat.h"
+#include "kyv/error.h"
+#include "kyv/palette.h"
+
+namespace kyvdash {
+namespace {
+
+using nlohmann::json;
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+// "a, b or c".
+QString oneOf(const QStringList& names) {
+  return names.size() < 2
+             ? names.join(QString())
+             : names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + names.back();
+}
+
+void readSource(const std::string& name, const json& j, QStringList& errors, LayoutSource& s) {
+  s.name = text(name);
+  s.raw = QByteArray::fromStdString(json{{name, j}}.dump());
+  const FieldReader p(errors, QStringLiteral("source \"%1\"").arg(s.name));
+  if (!j.is_object()) return p.add(QStringLiteral("type"), QStringLiteral("the source must be an object"));
+  const std::optional<QString> type = p.string(j, "type", QStringLiteral("type"), true);
+  if (!type) return;
+  s.kind = findSourceKind(*type);
+  if (!s.kind) {
+    QStringList names;
+    for (const SourceKind& k : sourceKinds()) names << k.name;
+    return p.add(QStringLiteral("type"), QStringLiteral("must be %1").arg(oneOf(names)));
+  }
+  s.settings = s.kind->read(j, p);
+}
+
+void readFeed(const json& j, const Layout& layout, const FieldReader& p, const QString& prefix, LayoutFeed& f) {
+  if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("must be an object"));
+  f.at = prefix;
+  p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale"});
+  f.source = p.string(j, "source", prefix + QStringLiteral("source"), true).value_or(QString());
+  const LayoutSource* source = f.source.isEmpty() ? nullptr : layout.source(f.source);
+  if (!f.source.isEmpty() && !source) {
+    QStringList names;
+    for (const LayoutSource& s : layout.sources) names << s.name;
+    p.add(prefix + QStringLiteral("source"),
+          QStringLiteral("no source is named \"%1\" (sources: %2)")
+              .arg(f.source, names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+  }
+  f.field = p.string(j, "field", prefix + QStringLiteral("field"), true).value_or(QString());
+  if (source && source->settings && !f.field.isEmpty())
+    if (const QString problem = source->settings->fieldProblem(f.field); !problem.isEmpty())
+      p.add(prefix + QStringLiteral("field"), problem);
+  f.scale = p.number(j, "scale", prefix + QStringLiteral("scale"), -1e12, 1e12).value_or(1);
+  f.offset = p.number(j, "offset", prefix + QStringLiteral("offset"), -1e12, 1e12).value_or(0);
+  f.method = p.string(j, "method", prefix + QStringLiteral("method"), false).value_or(QString());
+  if (std::optional<double> c = p.number(j, "column", prefix + QStringLiteral("column"), -32768, 32767)) {
+    if (*c != std::floor(*c))
+      p.add(prefix + QStringLiteral("column"), QStringLiteral("must be a whole number"));
+    else
+      f.column = static_cast<int>(*c);
+  }
+  f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
+  // A source may go stale by its nature (a server's answers after a few rounds without one).
+  if (!j.contains("stale") && source && source->settings) f.staleAfter = source->settings->staleAfter();
+}
+
+// `{NAME}` in an action's text or command word must be one of the placeholders; braces
+// around anything else (`{print $1}`) are text.
+QStringList unknownPlaceholders(const QString& text) {
+  static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
+  QStringList unknown;
+  for (const QRegularExpressionMatch& m : placeholder.globalMatch(text)) {
+    const QString name = m.captured(1);
+    if (name != QLatin1String("time") && name != QLatin1String("control") && name != QLatin1String("event") &&
+        name != QLatin1String("value"))
+      unknown << m.captured(0);
+  }
+  return unknown;
+}
+
+void checkPlaceholders(const LayoutAction& a, const FieldReader& p, const QString& field) {
+  QStringList unknown;
+  for (const QString& text : a.kind == LayoutAction::Kind::Run ? a.command : QStringList{a.text})
+    unknown << unknownPlaceholders(text);
+  if (!unknown.isEmpty())
+    p.add(field, QStringLiteral("unknown placeholder %1 (known: {time}, {control}, {event}, {value})")
+                     .arg(unknown.join(QStringLiteral(", "))));
+}
+
+void readAction(const json& j, const FieldReader& p, const QString& prefix, LayoutAction& a) {
+  if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("an action must be an object"));
+  p.unknownMembers(j, prefix, {"print", "log", "run", "text", "timeout", "holdoff"});
+  const int kinds = int(j.contains("print")) + int(j.contains("log")) + int(j.contains("run"));
+  if (kinds != 1)
+    return p.add(prefix.chopped(1), QStringLiteral("an action must have exactly one of print, log and run"));
+  a.holdoff = p.number(j, "holdoff", prefix + QStringLiteral("holdoff"), 0, kMaxSeconds).value_or(a.holdoff);
+  a.text = QString::fromLatin1(kDefaultActionText);
+  if (j.contains("print")) {
+    a.kind = LayoutAction::Kind::Print;
+    if (!j["print"].is_boolean() || !j["print"].get<bool>())
+      a.text = p.string(j, "print", prefix + QStringLiteral("print"), true).value_or(a.text);
+    if (j.contains("text"))
+      p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log; print takes its text itself"));
+  } else if (j.contains("log")) {
+    a.kind = LayoutAction::Kind::Log;
+    a.path = p.string(j, "log", prefix + QStringLiteral("log"), true).value_or(QString());
+    a.text = p.string(j, "text", prefix + QStringLiteral("text"), false).value_or(a.text);
+  } else {
+    a.kind = LayoutAction::Kind::Run;
+    a.command = p.command(j["run"], prefix + QStringLiteral("run")).value_or(QStringList());
+    a.timeout = p.number(j, "timeout", prefix + QStringLiteral("timeout"), 0, 3600, true).value_or(a.timeout);
+    if (j.contains("text")) p.add(prefix + QStringLiteral("text"), QStringLiteral("goes with log, not with run"));
+  }
+  if (a.kind != LayoutAction::Kind::Run && j.contains("timeout"))
+    p.add(prefix + QStringLiteral("timeout"), QStringLiteral("goes with run"));
+  const char* textField = a.kind == LayoutAction::Kind::Run                         ? "run"
+                          : a.kind == LayoutAction::Kind::Log && j.contains("text") ? "text"
+                          : a.kind == LayoutAction::Kind::Log                       ? "log"
+                                                                                    : "print";
+  checkPlaceholders(a, p, prefix + QLatin1String(textField));
+}
+
+void readEvents(const json& j, const FieldReader& p, LayoutControl& c) {
+  if (!j.is_object()) return p.add(QStringLiteral("on"), QStringLiteral("must be an object of EVENT: action(s)"));
+  for (const auto& [event, actions] : j.items()) {
+    LayoutEvent e;
+    e.event = text(event);
+    const QString base = QStringLiteral("on.") + e.event;
+    if (actions.is_array()) {
+      if (actions.empty()) p.add(base, QStringLiteral("must hold at least one action"));
+      for (size_t i = 0; i < actions.size(); ++i)
+        readAction(actions[i], p, QStringLiteral("%1[%2].").arg(base).arg(i), e.actions.emplace_back());
+    } else {
+      readAction(actions, p, base + QStringLiteral("."), e.actions.emplace_back());
+    }
+    c.on.push_back(std::move(e));
+  }
+}
+
+// "#RRGGBB" in a property's value is the colour 0x00BBGGRR, as the controls store colours.
+json colourValues(json list) {
+  if (!list.is_array()) return list;
+  for (json& pair : list) {
+    if (!pair.is_array() || pair.size() != 2 || !pair[1].is_string()) continue;
+    const QString v = text(pair[1].get<std::string>());
+    bool ok = v.size() == 7 && v.startsWith(u'#');
+    const uint rgb = ok ? v.mid(1).toUInt(&ok, 16) : 0;
+    if (ok) pair[1] = kyv::swapRedBlue(rgb);
+  }
+  return list;
+}
+
+void readProperties(const json& j, const FieldReader& p, LayoutControl& c) {
+  try {
+    c.properties = kyv::PropertyBag::fromJson(json{{"properties", colourValues(j)}}.dump());
+  } catch (const kyv::Error& e) {
+    const QString why = QString::fromUtf8(e.what());
+    p.add(QStringLiteral("properties"), why.mid(why.indexOf(QLatin1String("bag: ")) + 5));
+  }
+}
+
+void readControl(const json& j, size_t index, const Layout& layout, QSet<QString>& names, QStringList& errors,
+                 LayoutControl& c) {
+  const bool named =
+      j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
+  c.name = named ? text(j["name"].get<std::string>()) : QString();
+  c.raw = QByteArray::fromStdString(j.dump());
+  const FieldReader p(errors,
+                      named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
+  if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
+  if (!named)
+    p.add(QStringLiteral("name"),
+          j.contains("name") ? QStringLiteral("must be a text that is not empty") : QStringLiteral("missing"));
+  else if (names.contains(c.name.toLower()))
+    p.add(QStringLiteral("name"), QStringLiteral("used by an earlier control"));
+  names.insert(c.name.toLower());
+  p.unknownMembers(j, {}, {"name", "class", "rect", "properties", "feed", "on"});
+  c.className = p.string(j, "class", QStringLiteral("class"), true).value_or(QString());
+  c.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
+  if (j.contains("properties")) readProperties(j["properties"], p, c);
+  if (j.contains("feed")) {
+    const json& feed = j["feed"];
+    if (feed.is_array()) {
+      if (feed.empty()) p.add(QStringLiteral("feed"), QStringLiteral("must hold at least one feed"));
+      for (size_t i = 0; i < feed.size(); ++i)
+        readFeed(feed[i], layout, p, QStringLiteral("feed[%1].").arg(i), c.feeds.emplace_back());
+    } else {
+      readFeed(feed, layout, p, QStringLiteral("feed."), c.feeds.emplace_back());
+    }
+  }
+  if (j.contains("on")) readEvents(j["on"], p, c);
+}
+
+void readLabel(const json& j, size_t index, const Layout& layout, QStringList& errors, LayoutLabel& l) {
+  const FieldReader p(errors, QStringLiteral("labels[%1]").arg(index));
+  if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
+  p.unknownMembers(j, {}, {"text", "rect", "feed"});
+  l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
+  l.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
+  if (j.contains("feed")) readFeed(j["feed"], layout, p, QStringLiteral("feed."), l.feed.emplace());
+  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty())
+    p.add(QStringLiteral("text"), problem);
+}
+
+void readSources(const json& j, Layout& layout, const FieldReader& file, QStringList& errors) {
+  if (!j.is_object()) return file.add(QStringLiteral("sources"), QStringLiteral("must be an object of NAME: source"));
+  for (const auto& [name, source] : j.items()) readSource(name, source, errors, layout.sources.emplace_back());
+}
+
+// nlohmann's message without its "[json.exception.parse_error.101] " prefix.
+QString parseMessage(const json::parse_error& e) {
+  const QString what = QString::fromUtf8(e.what());
+  const qsizetype end = what.indexOf(QLatin1String("] "));
+  return end < 0 ? what : what.mid(end + 2);
+}
+
+}  // namespace
+
+const LayoutSource* Layout::source(const QString& name) const {
+  for (const LayoutSource& s : sources)
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+QSizeF Layout::extent() const {
+  if (size) return *size;
+  constexpr double kMargin = 120;
+  QRectF all;
+  for (const LayoutControl& c : controls) all = all.united(c.rect);
+  for (const LayoutLabel& l : labels) all = all.united(l.rect);
+  return QSizeF(all.right() + kMargin, all.bottom() + kMargin);
+}
+
+Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
+  Layout layout;
+  json doc;
+  try {
+    doc = json::parse(bytes.begin(), bytes.end());
+  } catch (const json::parse_error& e) {
+    errors << QStringLiteral("the file is not JSON: ") + parseMessage(e);
+    return layout;
+  }
+  const FieldReader file(errors, QString());
+  if (!doc.is_object()) {
+    errors << QStringLiteral("the file is not a JSON object");
+    return layout;
+  }
+  file.unknownMembers(doc, {}, {"title", "size", "background", "sources", "controls", "labels"});
+  layout.title = file.string(doc, "title", QStringLiteral("title"), false).value_or(QString());
+  if (doc.contains("size"))
+    if (std::optional<QRectF> r = file.rect(doc, "size", QStringLiteral("size"), true)) layout.size = r->size();
+  if (std::optional<QString> bg = file.string(doc, "background", QStringLiteral("background"), false)) {
+    if (QColor::isValidColorName(*bg))
+      layout.background = QColor::fromString(*bg);
+    else
+      file.add(QStringLiteral("background"), QStringLiteral("must be a colour such as \"#203040\" or \"black\""));
+  }
+  if (doc.contains("sources")) readSources(doc["sources"], layout, file, errors);
+  if (!doc.contains("controls") || !doc["controls"].is_array() || doc["controls"].empty()) {
+    file.add(QStringLiteral("controls"), QStringLiteral("must be a list of at least one control"));
+  } else {
+    QSet<QString> names;
+    const json& list = doc["controls"];
+    for (size_t i = 0; i < list.size(); ++i)
+      readControl(list[i], i, layout, names, errors, layout.controls.emplace_back());
+  }
+  if (doc.contains("labels")) {
+    const json& list = doc["labels"];
+    if (!list.is_array())
+      file.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
+    else
+      for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, layout, errors, layout.labels.emplace_back());
+  }
+  return layout;
+}
+
+}  // namespace kyvdash
