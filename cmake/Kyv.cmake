@@ -32,9 +32,11 @@ function(kyv_install target)
   if(arg_PLUGIN)
     set(library_dir ${KYV_PLUGIN_INSTALL_DIR})
   endif()
+  # The shared libraries are the component Runtime (what the Python wheel takes), their
+  # development links (libNAME.so) Development.
   install(TARGETS ${target} ${export}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-    LIBRARY DESTINATION ${library_dir})
+    LIBRARY DESTINATION ${library_dir} COMPONENT Runtime NAMELINK_COMPONENT Development)
 endfunction()
 
 # kyv_public_headers(TARGET [SUBDIR DIR] HEADERS...): HEADERS (relative to the current

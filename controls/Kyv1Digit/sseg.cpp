@@ -2,7 +2,6 @@
 
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
-#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -51,9 +50,9 @@ const kyv::ClassInfo& sseg::classTable() {
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Border of the digit's frame: 0 none, 1 sunken."),
-          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, kyv::help::kBackColor),
-          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, kyv::help::kBorderColor,
-                                                             "The colour of the lit segments."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002,
+                                                       "Colour of the digit's face behind the segments."),
+          T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, "Colour of the lit segments."),
           T::property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000,
                                                      "A stored number; it does not change what the digit shows."),
           T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),

@@ -5,7 +5,6 @@
 #include "kyv/arith.h"
 #include "kyv/class_table.h"
 #include "kyv/plugin.h"
-#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -37,18 +36,17 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
       {
           T::method<&K::MoveBar>("MoveBar", 0x60030007,
                                  "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),
-          T::property<&K::value, &K::setvalue>("value", 0x68030006, "data value to be sent to bar chart",
+          T::property<&K::value, &K::setvalue>("value", 0x68030006,
                                                "A stored number; it draws nothing (MoveBar feeds the graph)."),
           T::property<&K::MaxLimit, &K::setMaxLimit>(
-              "MaxLimit", 0x68030005, "sets the maximum grid limit",
-              "The value of a bar as high as the chart, and of the grid labels at the next layout."),
+              "MaxLimit", 0x68030005, "The value of a bar as high as the chart, and of the top grid label.",
+              "Bars fed from now on take it at once; the grid labels take it at the next layout."),
           T::property<&K::showgrid, &K::setshowgrid>("showgrid", 0x68030004, "Shows or hides the grid lines."),
           T::property<&K::showLabel, &K::setshowLabel>("showLabel", 0x68030003, "Shows or hides the grid labels."),
-          T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030002, kyv::help::kFillColor,
-              "The colour of the bars (their fill); the background behind them is `FillColor`."),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001, kyv::help::kBorderStyle,
-                                                           "The border of the chart frame: 0 none, 1 fixed single."),
+          T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030002, "Colour of the bars (their fill).",
+                                                       "The background behind the bars is `FillColor`."),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030001,
+                                                           "Border of the chart frame: 0 none, 1 fixed single."),
           T::property<&K::FillColor, &K::setFillColor>("FillColor", 0x68030000,
                                                        "Colour of the background behind the bars."),
       },

@@ -5,7 +5,6 @@
 #include "kyv/class_table.h"
 #include "kyv/error.h"
 #include "kyv/plugin.h"
-#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -44,19 +43,15 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
       {4170, 1425, 900, 450},
       {
           T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030004, kyv::help::kBackColor,
-              "The colour of the surface and of the lines that cut the bars into segments."),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle,
-                                                           "The border of the surface: 0 none, 1 sunken."),
-          T::property<&K::BarColor, &K::setBarColor>(
-              "BarColor", 0x68030002, kyv::help::kBackColor,
-              "The colour of the lit segments of every bar (the help text the class reports for it is "
-              "`BackColor`'s; `BackColor` is the colour behind the bars)."),
-          T::property<&K::Columns, &K::setColumns>("Columns", 0x68030001, "Amount of Columns being plotted",
-                                                   "The number of bars shown, from bar 0: 0 to 10."),
-          T::property<&K::MaxLimit, &K::setMaxLimit>(
-              "MaxLimit", 0x68030000, "Maximum possible Value to be plotted",
-              "The value that fills a bar's whole height, above 0; it takes effect at the next layout."),
+              "BackColor", 0x68030004, "Colour of the surface and of the lines that cut the bars into segments."),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
+                                                           "Border of the surface: 0 none, 1 sunken."),
+          T::property<&K::BarColor, &K::setBarColor>("BarColor", 0x68030002,
+                                                     "Colour of the lit segments of every bar."),
+          T::property<&K::Columns, &K::setColumns>("Columns", 0x68030001, "Number of bars shown, from bar 0: 0 to 10."),
+          T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030000,
+                                                     "The value that fills a bar's whole height, above 0.",
+                                                     "It takes effect at the next layout."),
           T::method<&K::Column>("Column", 0x60030006, "Selects the bar, 0 to 9, that the next Value sets."),
           T::method<&K::Value>("Value", 0x60030007, "Sets the height of the selected bar and lays the bars out."),
       },

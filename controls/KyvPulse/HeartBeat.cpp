@@ -6,7 +6,6 @@
 #include "kyv/class_table.h"
 #include "kyv/error.h"
 #include "kyv/plugin.h"
-#include "kyv/standard_help.h"
 
 namespace kyv {
 
@@ -33,26 +32,24 @@ const kyv::ClassInfo& HeartBeat::classTable() {
       "KyvPulse.HeartBeat",
       {4515, 1515, 900, 450},
       {
-          T::property<&K::HorizCount, &K::setHorizCount>(
-              "HorizCount", 0x68030006, "Number Of Horizontal Tics",
-              "Steps across the width (the trace has HorizCount + 1 points); it takes effect at the next layout."),
-          T::property<&K::MaxLimit, &K::setMaxLimit>(
-              "MaxLimit", 0x68030005, "Number Of Vertical Tics",
-              "The value drawn at the top edge of the plot area (a point of value v is drawn MaxLimit - v "
-              "below it), not a count of tics; it takes effect at the next layout."),
+          T::layoutProperty<&K::HorizCount, &K::setHorizCount>(
+              "HorizCount", 0x68030006, "Steps across the width: the trace holds HorizCount + 1 points.",
+              "It takes effect at the next layout, which every host gives the control after the write."),
+          T::layoutProperty<&K::MaxLimit, &K::setMaxLimit>(
+              "MaxLimit", 0x68030005, "The value drawn at the top edge of the plot area; not a count of tics.",
+              "A point of value v is drawn MaxLimit - v below the top edge. It takes effect at the next layout, "
+              "which every host gives the control after the write."),
           T::method<&K::Plot>("Plot", 0x6003000C,
                               "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
           T::property<&K::BackColor, &K::setBackColor>(
-              "BackColor", 0x68030004, kyv::help::kBackColor,
-              "The background of the plot area; a write also clears the drawn trace."),
-          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003, kyv::help::kBorderStyle,
-                                                           "The border of the plot area: 0 none, 1 fixed single."),
+              "BackColor", 0x68030004, "Colour of the plot area's background; a write clears the drawn trace."),
+          T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
+                                                           "Border of the plot area: 0 none, 1 fixed single."),
           T::property<&K::LineColor, &K::setLineColor>("LineColor", 0x68030002,
                                                        "Colour of the trace drawn from now on."),
           T::property<&K::GridVisible, &K::setGridVisible>("GridVisible", 0x68030001,
                                                            "Shows or hides the dotted grid."),
-          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, kyv::help::kBorderColor,
-                                                       "The colour of the dotted grid lines."),
+          T::property<&K::GridColor, &K::setGridColor>("GridColor", 0x68030000, "Colour of the dotted grid lines."),
       },
       {},
       {

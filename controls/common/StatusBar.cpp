@@ -95,7 +95,10 @@ void StatusBar::setBorderStyle(int16_t style) {
   PropertyChanged("BorderStyle");
 }
 
+// Checked here, so that the error names Bar3D rather than the segments' BorderStyle.
 void StatusBar::setBar3D(int16_t style) {
+  if (style != 0 && style != 1)
+    raise(ErrorKind::InvalidPropertyValue, "Invalid property value: Bar3D " + std::to_string(style) + " is not 0 or 1");
   for (int i = 0; i < 3; ++i) BarSeg(i).setBorderStyle(style);
   PropertyChanged("Bar3D");
 }

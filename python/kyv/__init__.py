@@ -17,8 +17,30 @@ holds its control's lock (see Control.on).
 """
 
 import json as _json
+import pathlib as _pathlib
+import re as _re
+import sys as _sys
 
-from . import _kyv
+
+def _built_for():
+    """The CPython version ("3.11") the package's extension was built for, from its name."""
+    for path in _pathlib.Path(__file__).parent.glob("_kyv.*"):
+        found = _re.match(r"_kyv\.cpython-3(\d+)", path.name)
+        if found:
+            return f"3.{found.group(1)}"
+    return None
+
+
+try:
+    from . import _kyv
+except ImportError as _error:
+    _this = f"{_sys.version_info.major}.{_sys.version_info.minor}"
+    _built = _built_for()
+    if _built is None or _built == _this:
+        raise
+    raise ImportError(f"kyv was built for CPython {_built}, not for this CPython {_this}: install it for this "
+                      f"Python (pip install --no-build-isolation .)") from None
+from ._color import Color
 from ._control import Control, Ref, bag_json as _bag_json
 from ._errors import (Error, Overflow, SubscriptOutOfRange, DivisionByZero, TypeMismatch, InvalidPropertyValue,
                       CannotCreateObject, NoSuchMember, ERROR_CLASSES as _ERROR_CLASSES)
@@ -26,6 +48,9 @@ from ._registry import default_registry, use_registry, typed_classes as _typed_c
 from ._forms import load_form, save_form
 
 _kyv._set_error_classes(dict(_ERROR_CLASSES))
+_kyv._set_color_class(Color)
+
+__version__ = _kyv.__version__
 
 TWIPS_PER_PIXEL = _kyv.REFERENCE_TWIPS_PER_PIXEL
 
@@ -57,11 +82,11 @@ def class_of(class_name):
     return cls
 
 
-def create(class_name, width=None, height=None, *, twips=False):
+def create(class_name, width=None, height=None, *, twips=False, **properties):
     """A new control of `class_name` ("KyvVStatus.Kyvvstat"), `width` x `height` pixels
     (twips with ``twips=True``; the class's default extent when not given), with its
-    default properties."""
-    return class_of(class_name)(width, height, twips=twips)
+    default properties, then `properties` set in the order written."""
+    return class_of(class_name)(width, height, twips=twips, **properties)
 
 
 def restore(class_name, bag, width=None, height=None, *, twips=False):
@@ -81,18 +106,19 @@ def bag_from_json(text):
 
 
 def system_palette():
-    """The 31 colours (0x00BBGGRR) that system colours 0x80000000 + n resolve to."""
-    return _kyv.system_palette()
+    """The 31 colours (kyv.Color) that system colours kyv.Color.system(n) resolve to."""
+    return [Color(c) for c in _kyv.system_palette()]
 
 
 def set_system_palette(colours):
-    """Replaces the system palette (31 colours 0x00BBGGRR) for every later paint."""
-    _kyv.set_system_palette(list(colours))
+    """Replaces the system palette (31 colours, each as kyv.Color takes one) for every later
+    paint."""
+    _kyv.set_system_palette([int(Color(c)) for c in colours])
 
 
 _load_classes()
 
-__all__ = ["Control", "Ref", "Error", "Overflow", "SubscriptOutOfRange", "DivisionByZero", "TypeMismatch",
+__all__ = ["Color", "Control", "Ref", "Error", "Overflow", "SubscriptOutOfRange", "DivisionByZero", "TypeMismatch",
            "InvalidPropertyValue", "CannotCreateObject", "NoSuchMember", "classes", "class_of", "create", "restore",
            "load_form", "save_form", "bag_to_json", "bag_from_json", "default_registry", "use_registry",
            "system_palette", "set_system_palette", "TWIPS_PER_PIXEL"] + [cls.__name__ for cls in _classes.values()]

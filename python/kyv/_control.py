@@ -1,10 +1,12 @@
 """Control: what every Kyv control offers in Python, and the typed class of each control
 class, made from the class's table when the package is imported."""
 
+import inspect
 import json
+import math
 
 from . import _kyv
-from ._errors import NoSuchMember
+from ._errors import InvalidPropertyValue, NoSuchMember
 
 TWIPS_PER_PIXEL = _kyv.REFERENCE_TWIPS_PER_PIXEL
 
@@ -27,6 +29,35 @@ class Ref:
 def _twips(width, height, twips):
     scale = 1 if twips else TWIPS_PER_PIXEL
     return (None if width is None else float(width) * scale, None if height is None else float(height) * scale)
+
+
+def _twips_per_pixel(scale):
+    """The renderer's twips per pixel for a picture `scale` times the control's pixel size."""
+    if isinstance(scale, bool) or not isinstance(scale, (int, float)) and not hasattr(scale, "__float__"):
+        raise TypeError(f"a scale is a number, not {type(scale).__name__}")
+    value = float(scale)
+    if not (value > 0 and math.isfinite(value)):
+        raise InvalidPropertyValue(f"Invalid property value: a scale is a number above 0, not {scale!r}",
+                                   member="Paint")
+    return TWIPS_PER_PIXEL / value
+
+
+def _handler_arguments(handler):
+    """How many of (control, event name) `handler` takes: 2, 1 or 0, the most it accepts.
+    A handler that can take neither none, one nor two arguments raises TypeError; one whose
+    signature cannot be read is called with none."""
+    try:
+        signature = inspect.signature(handler)
+    except (TypeError, ValueError):
+        return 0
+    for count in (2, 1, 0):
+        try:
+            signature.bind(*range(count))
+        except TypeError:
+            continue
+        return count
+    raise TypeError(f"an event handler takes no argument, the control, or the control and the event's name: "
+                    f"{getattr(handler, '__qualname__', handler)!r} has the signature {signature}")
 
 
 def bag_json(bag):
@@ -57,11 +88,14 @@ class Control(_kyv.Control):
     _class_name = None
     _members = {}        # folded member name -> (index, member description)
     _events = {}         # folded event name -> (number, name)
+    _event_names = {}    # event number -> name
 
-    def __init__(self, width=None, height=None, *, twips=False, bag=None, registry=None, class_name=None):
+    def __init__(self, width=None, height=None, *, twips=False, bag=None, registry=None, class_name=None,
+                 **properties):
         """A new control, `width` x `height` pixels (twips with ``twips=True``; the class's
         default extent when not given), restored from `bag` (pairs, a dict or JSON text)
-        or initialised with its defaults."""
+        or initialised with its defaults, then given `properties` in the order written:
+        ``kyv.Kyvvstat(Maxlimit=200, FillColor="#00ff00")``."""
         from . import _registry
         name = class_name or self._class_name
         if name is None:
@@ -71,6 +105,19 @@ class Control(_kyv.Control):
         object.__setattr__(self, "_handlers", {})
         if class_name is not None:
             object.__setattr__(self, "_class_name", name)
+        try:
+            self._set_properties(properties)
+        except BaseException:
+            self.close()
+            raise
+
+    def _set_properties(self, properties):
+        for key, value in properties.items():
+            entry = type(self)._members.get(key.lower())
+            if entry is None or entry[1]["kind"] != "property":
+                raise TypeError(f"{type(self).__name__}() got an unexpected keyword argument {key!r}: "
+                                f"{self._class_name} has no property {key}")
+            self._put(entry[0], value)
 
     # Members reached by name in any case; other attribute names are refused on the typed
     # classes themselves, so a misspelt property fails instead of being stored aside.
@@ -99,14 +146,29 @@ class Control(_kyv.Control):
         w, h = self.size
         return f"<kyv.{type(self).__name__} {self._class_name} {w}x{h}>"
 
+    # ``with kyv.Kyvvstat() as bar:`` closes the control at the end of the block.
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+        return False
+
+    def __reduce_ex__(self, protocol):
+        raise TypeError(f"a kyv control is not pickled: save {self._class_name}'s properties with "
+                        f"save_properties() and make it again with kyv.restore(class_name, bag), or save "
+                        f"several with kyv.save_form() and kyv.load_form()")
+
     # Events
     def on(self, event, handler=None):
-        """Calls `handler()` whenever the control raises `event` (a name of its class, any
+        """Calls `handler` whenever the control raises `event` (a name of its class, any
         case), inside the call that raised it; returns the handler (so it serves as a
-        decorator: ``@bar.on("MaxThreshReached")``). Handlers run in the order they were
-        added. An exception a handler raises goes to the caller of that call, once the
-        control has finished it; the handlers after it for that event, and those of later
-        events in that call, are not called that time.
+        decorator: ``@bar.on("MaxThreshReached")``). The handler takes no argument, the
+        control, or the control and the event's name as the class spells it: it gets as many
+        of those as it accepts. One that accepts none of those shapes raises TypeError here.
+        Handlers run in the order they were added. An exception a handler raises goes to the
+        caller of that call, once the control has finished it; the handlers after it for
+        that event, and those of later events in that call, are not called that time.
 
         The handler runs while that call holds the control's lock, and other threads' calls
         on the control wait for it. It must therefore not feed, read or paint a second
@@ -117,7 +179,8 @@ class Control(_kyv.Control):
         if not callable(handler):
             raise TypeError(f"an event handler must be callable, not {type(handler).__name__}")
         number = self._event_number(event)
-        self._handlers.setdefault(number, []).append(handler)
+        arguments = _handler_arguments(handler)
+        self._handlers.setdefault(number, []).append((handler, arguments))
         self._listen(number, True)
         return handler
 
@@ -125,10 +188,11 @@ class Control(_kyv.Control):
         """Stops calling `handler` for `event` (every handler of it when none is given)."""
         number = self._event_number(event)
         handlers = self._handlers.get(number, [])
+        added = [entry for entry in handlers if entry[0] == handler]
         if handler is None:
             handlers.clear()
-        elif handler in handlers:
-            handlers.remove(handler)
+        elif added:
+            handlers.remove(added[0])
         else:
             raise ValueError(f"{handler!r} does not handle {event}")
         if not handlers:
@@ -142,8 +206,9 @@ class Control(_kyv.Control):
         return entry[0]
 
     def _dispatch(self, number):
-        for handler in list(self._handlers.get(number, ())):
-            handler()
+        name = type(self)._event_names[number]
+        for handler, arguments in list(self._handlers.get(number, ())):
+            handler(*(self, name)[:arguments])
 
     # Extent
     @property
@@ -168,13 +233,14 @@ class Control(_kyv.Control):
 
     # Pictures
     def to_png(self, scale=1.0):
-        """The control painted as a PNG file's bytes, `scale` times its pixel size."""
-        return self._to_png(TWIPS_PER_PIXEL / scale)
+        """The control painted as a PNG file's bytes, `scale` times its pixel size. A scale
+        that is not above 0 raises kyv.InvalidPropertyValue (a ValueError)."""
+        return self._to_png(_twips_per_pixel(scale))
 
     def save(self, path, scale=1.0):
         """Paints the control into a .png, .svg or .pdf file (replaced whole, or left as it
         was when it cannot be written)."""
-        self._save(str(path), TWIPS_PER_PIXEL / scale)
+        self._save(str(path), _twips_per_pixel(scale))
 
     def to_array(self, scale=1.0, order="RGBA"):
         """The control painted into a new NumPy uint8 array, height x width x 4: "RGBA"
@@ -182,7 +248,7 @@ class Control(_kyv.Control):
         Format_ARGB32_Premultiplied), painted into the array as it is."""
         if order not in ("RGBA", "BGRA"):
             raise ValueError(f'order is "RGBA" or "BGRA", not {order!r}')
-        return self._to_array(TWIPS_PER_PIXEL / scale, order == "RGBA")
+        return self._to_array(_twips_per_pixel(scale), order == "RGBA")
 
     def paint(self, pixels, only_damage=True, scale=1.0):
         """Paints into `pixels`, a C-ordered uint8 array height x width x 4 in the BGRA layout
@@ -190,15 +256,16 @@ class Control(_kyv.Control):
         `only_damage`. Returns the painted rectangles (x0, y0, x1, y1). Anything but a
         C-ordered uint8 array raises TypeError, one of another shape
         kyv.InvalidPropertyValue."""
-        return self._paint(pixels, TWIPS_PER_PIXEL / scale, only_damage)
+        return self._paint(pixels, _twips_per_pixel(scale), only_damage)
 
     def damage(self):
         """The rectangles (x0, y0, x1, y1) of device pixels, in the last paint, whose picture
         may differ from it now; the whole picture before the first paint."""
         return self._damage()
 
+    # A notebook shows the picture, or for a closed control the text of repr().
     def _repr_png_(self):
-        return self.to_png()
+        return None if self.closed else self.to_png()
 
     # Persistence
     def save_properties(self, format="pairs"):
@@ -212,12 +279,25 @@ class Control(_kyv.Control):
         return [tuple(pair) for pair in json.loads(text)["properties"]]
 
 
+PYTHON_TYPES = {"Integer": int, "Long": int, "Single": float, "Double": float, "Boolean": bool, "Colour": "kyv.Color",
+                "String": str}
+
+
+def _signature(member):
+    self = inspect.Parameter("self", inspect.Parameter.POSITIONAL_OR_KEYWORD)
+    parameters = [self]
+    if member["arg_type"]:
+        kind = PYTHON_TYPES.get(member["arg_type"], inspect.Parameter.empty)
+        parameters.append(inspect.Parameter("value", inspect.Parameter.POSITIONAL_OR_KEYWORD, annotation=kind))
+    return inspect.Signature(parameters)
+
+
 def _method(index, member):
     name, arg = member["name"], member["arg_type"]
     doc = f"{name}({'value: ' + arg if arg else ''}) -> {member['type']}\n\n{member['help']}".rstrip()
     if arg:
         doc += "\n\nThe argument is passed by reference: give a kyv.Ref to see what the method writes back."
-    return _kyv.method(index, arg is not None, name, doc, Ref)
+    return _kyv.method(index, arg is not None, name, doc, Ref, _signature(member))
 
 
 def _property(index, member):
@@ -239,7 +319,8 @@ def reference_text(info, library):
         lines.append(f"  {shape:44} {m['kind']}, id 0x{m['id'] & 0xFFFFFFFF:08X}")
         if m["help"]:
             lines.append(f"      {m['help']}")
-    lines += ["", "Events (on(name, handler); the handler takes no argument):", ""]
+    lines += ["", "Events (on(name, handler); the handler takes no argument, the control, or the control and the "
+                  "event's name):", ""]
     lines += [f"  {e['name']}" + (f": {e['help']}" if e["help"] else "") for e in info["events"]] or ["  None."]
     lines += ["", "Stored properties (save_properties(); a key listed n times holds n entries):", ""]
     for s in info["stored"]:
@@ -262,6 +343,7 @@ def make_class(info, library):
         "_generated": True,
         "_members": {m["name"].lower(): (i, m) for i, m in enumerate(info["members"])},
         "_events": {e["name"].lower(): (e["number"], e["name"]) for e in info["events"]},
+        "_event_names": {e["number"]: e["name"] for e in info["events"]},
     }
     for index, member in enumerate(info["members"]):
         maker = _property if member["kind"] == "property" else _method

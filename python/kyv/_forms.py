@@ -13,9 +13,16 @@ _ASCII_SMALL = str.maketrans(string.ascii_uppercase, string.ascii_lowercase)
 
 
 def _text(source):
+    """The document's text: `source` itself (JSON text, str or bytes), or the file it names
+    (a path, or a str that is not JSON text and names a file that exists). A str that is
+    neither raises kyv.InvalidPropertyValue: it is not a form document."""
     if isinstance(source, (bytes, bytearray)):
         return source.decode("utf-8")
-    if isinstance(source, os.PathLike) or (isinstance(source, str) and not source.lstrip().startswith("{")):
+    if isinstance(source, str) and not source.lstrip().startswith("{") and not os.path.isfile(source):
+        shown = source if len(source) <= 40 else source[:37] + "..."
+        raise InvalidPropertyValue(f"Invalid property value: not a form document: {shown!r} is neither JSON text "
+                                   f"nor a file that exists", member="ReadProperties")
+    if isinstance(source, os.PathLike) or not source.lstrip().startswith("{"):
         with open(source, encoding="utf-8") as f:
             return f.read()
     return source

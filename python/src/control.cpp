@@ -188,12 +188,26 @@ void PyControl::put(int index, py::handle value) {
   } catch (const kyv::Error& e) {
     call.fail(e, info.name);
   }
+  layoutDue_ = layoutDue_ || info.takesEffectAtLayout;
   call.finish();
+}
+
+// A layout raises no event: nothing waits to be raised after it.
+void PyControl::layOutIfDue(Call& call) {
+  if (!layoutDue_) return;
+  layoutDue_ = false;
+  kyv::Control& c = call.control();
+  try {
+    c.setExtent(c.UserControl().widthTwips(), c.UserControl().heightTwips());
+  } catch (const kyv::Error& e) {
+    call.fail(e, "Resize");
+  }
 }
 
 py::object PyControl::call(int index, py::handle value) {
   Call call(*this, "call");
   checkIndex(call.control(), index);
+  layOutIfDue(call);
   const kyv::MemberInfo& info = call.control().classInfo().members()[index];
   kyv::Variant arg = value ? toVariant(value, info.argType, info.name) : kyv::Variant();
   try {
@@ -208,6 +222,7 @@ py::object PyControl::call(int index, py::handle value) {
 py::tuple PyControl::callRef(int index, py::handle value) {
   Call call(*this, "call");
   checkIndex(call.control(), index);
+  layOutIfDue(call);
   const kyv::MemberInfo& info = call.control().classInfo().members()[index];
   kyv::Variant arg = value ? toVariant(value, info.argType, info.name) : kyv::Variant();
   try {
@@ -248,6 +263,7 @@ void PyControl::resize(float width, float height) {
   Call call(*this, "Resize");
   try {
     call.control().setExtent(width, height);
+    layoutDue_ = false;
   } catch (const kyv::Error& e) {
     call.fail(e, "Resize");
   }
@@ -273,6 +289,7 @@ std::pair<int, int> PyControl::pictureSize(const kyv::Control& control, double t
 py::array_t<uint8_t> PyControl::toArray(double tpp, bool rgba) {
   requireNumpy();
   Call call(*this, "Paint");
+  layOutIfDue(call);
   const auto [w, h] = pictureSize(call.control(), tpp);
   py::array_t<uint8_t> pixels({static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w), py::ssize_t{4}});
   uint8_t* bits = pixels.mutable_data();
@@ -293,6 +310,7 @@ py::array_t<uint8_t> PyControl::toArray(double tpp, bool rgba) {
 
 py::bytes PyControl::toPng(double tpp) {
   Call call(*this, "Paint");
+  layOutIfDue(call);
   const auto [w, h] = pictureSize(call.control(), tpp);
   std::string png;
   std::optional<kyv::Error> error;
@@ -317,6 +335,7 @@ py::bytes PyControl::toPng(double tpp) {
 
 void PyControl::save(const std::string& path, double tpp) {
   Call call(*this, "Paint");
+  layOutIfDue(call);
   pictureSize(call.control(), tpp);
   std::optional<kyv::Error> error;
   {
@@ -344,34 +363,66 @@ py::list PyControl::paint(py::handle target, double tpp, bool onlyDamage) {
   }
   auto pixels = py::reinterpret_borrow<Pixels>(target);
   Call call(*this, "Paint");
+  layOutIfDue(call);
   if (pixels.ndim() != 3 || pixels.shape(2) != 4 || pixels.shape(0) < 1 || pixels.shape(1) < 1)
     raiseError(kyv::ErrorKind::InvalidPropertyValue,
                "Invalid property value: paint takes a height x width x 4 array of uint8", "Paint");
   pictureSize(call.control(), tpp);
   const int h = static_cast<int>(std::min<py::ssize_t>(pixels.shape(0), kyv::kMaxPictureSide));
   const int w = static_cast<int>(std::min<py::ssize_t>(pixels.shape(1), kyv::kMaxPictureSide));
-  uint8_t* bits = pixels.mutable_data();
+  kyv::RenderOptions options;
+  options.twipsPerPixel = tpp;
+  options.onlyDamage = onlyDamage;
+  return renderPixels(call, pixels.mutable_data(), w, h, w * 4, options);
+}
+
+py::list PyControl::renderPixels(Call& call, uint8_t* bits, int width, int height, int stride,
+                                 const kyv::RenderOptions& options) {
   // What the paint covers: the damage when only that is painted, else the whole picture.
-  kyv::Region painted = onlyDamage ? call.control().damage() : kyv::Region::everything();
+  kyv::Region painted = options.onlyDamage ? call.control().damage() : kyv::Region::everything();
   std::optional<kyv::Error> error;
   {
     py::gil_scoped_release release;
     try {
-      kyv::RenderOptions options;
-      options.twipsPerPixel = tpp;
-      options.onlyDamage = onlyDamage;
-      kyv::PixelTarget target(bits, w, h, w * 4);
+      kyv::PixelTarget target(bits, width, height, stride);
       kyv::render(call.control(), target, 0, 0, options);
     } catch (const kyv::Error& e) {
       error = e;
     }
   }
   if (error) call.fail(*error, "Paint");
-  return rectangles(painted, w, h);
+  return rectangles(painted, width, height);
+}
+
+py::list PyControl::paintBuffer(py::buffer pixels, int width, int height, int stride, double tpp, bool onlyDamage,
+                                const std::optional<std::vector<uint32_t>>& palette) {
+  py::buffer_info buffer = pixels.request(true);
+  Call call(*this, "Paint");
+  layOutIfDue(call);
+  const auto size = static_cast<py::ssize_t>(stride) * height;
+  if (width < 1 || height < 1 || stride < width * 4 || buffer.itemsize * buffer.size < size)
+    raiseError(kyv::ErrorKind::InvalidPropertyValue,
+               "Invalid property value: a buffer of " + std::to_string(buffer.itemsize * buffer.size) +
+                   " bytes does not hold " + std::to_string(height) + " rows of " + std::to_string(stride) + " bytes",
+               "Paint");
+  pictureSize(call.control(), tpp);
+  kyv::Palette colours{};
+  if (palette) {
+    if (palette->size() != colours.size())
+      raiseError(kyv::ErrorKind::InvalidPropertyValue,
+                 "Invalid property value: a palette holds " + std::to_string(colours.size()) + " colours", "Paint");
+    std::copy(palette->begin(), palette->end(), colours.begin());
+  }
+  kyv::RenderOptions options;
+  options.twipsPerPixel = tpp;
+  options.onlyDamage = onlyDamage;
+  options.palette = palette ? &colours : nullptr;
+  return renderPixels(call, static_cast<uint8_t*>(buffer.ptr), width, height, stride, options);
 }
 
 py::list PyControl::damage() {
   Call call(*this, "damage");
+  layOutIfDue(call);
   const auto [w, h] = pictureSize(call.control(), kyv::kReferenceTwipsPerPixel);
   return rectangles(call.control().damage(), w, h);
 }

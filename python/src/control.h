@@ -13,6 +13,10 @@
 //
 // Closing: close() ends the control; one under way (a handler closing its own control)
 // finishes its call first. Every later call raises kyv.CannotCreateObject.
+//
+// Layout: after a write to a property the control takes up only at its next layout
+// (MemberInfo::takesEffectAtLayout), the control lays itself out (Resize at its extent)
+// before it is next fed, called or painted, as the Qt widgets do at once.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -25,6 +29,7 @@
 
 #include "kyv/control.h"
 #include "kyv/registry.h"
+#include "kyv/render.h"
 #include "kyv/site.h"
 
 namespace kyvpy {
@@ -68,6 +73,12 @@ class PyControl final : public kyv::Site {
   // Any other object raises TypeError; it is taken as any object, and checked here, so that
   // NumPy's support is set up as toArray sets it up (see control.cpp).
   py::list paint(py::handle pixels, double twipsPerPixel, bool onlyDamage);
+  // The same into any writable buffer of `height` rows of `stride` bytes, `width` pixels a
+  // row in the same layout (a QImage's bits, Format_ARGB32_Premultiplied), with system
+  // colours resolved through `palette` (31 colours 0x00BBGGRR; the system palette when not
+  // given). A buffer too small for that raises kyv.InvalidPropertyValue.
+  py::list paintBuffer(py::buffer pixels, int width, int height, int stride, double twipsPerPixel, bool onlyDamage,
+                       const std::optional<std::vector<uint32_t>>& palette);
   // What changed since the last paint: (x0, y0, x1, y1) device pixels of that paint; the
   // whole picture at the reference scale before the first paint.
   py::list damage();
@@ -83,6 +94,12 @@ class PyControl final : public kyv::Site {
  private:
   class Call;
   std::shared_ptr<kyv::Control> require(std::string_view member) const;
+  // Lays the control out when a write asked for it since its last layout.
+  void layOutIfDue(Call& call);
+  // Renders into `bits` (`height` rows of `stride` bytes) without the GIL; returns the
+  // painted rectangles.
+  py::list renderPixels(Call& call, uint8_t* bits, int width, int height, int stride,
+                        const kyv::RenderOptions& options);
   std::string memberName(const kyv::Control& control, int index) const;
   void checkIndex(const kyv::Control& control, int index) const;
   // The picture's size in device pixels at `twipsPerPixel`; raises for a scale or a size
@@ -94,6 +111,7 @@ class PyControl final : public kyv::Site {
   std::recursive_mutex mutex_;
   std::vector<bool> listened_;                    // by event number
   std::optional<py::error_already_set> pending_;  // raised by a handler during the call
+  bool layoutDue_ = false;                        // a write waits for the next layout
 };
 
 }  // namespace kyvpy

@@ -16,9 +16,13 @@ struct Method {
   int takesArgument;
   PyObject* name;
   PyObject* doc;
-  PyObject* refType;  // kyv.Ref
-  PyObject* owner;    // the typed class, set when the class is made (__set_name__)
+  PyObject* refType;    // kyv.Ref
+  PyObject* owner;      // the typed class, set when the class is made (__set_name__)
+  PyObject* signature;  // inspect.Signature of (self, value) or (self), for inspect and help()
 };
+
+// The argument's one keyword, as the signature names it.
+constexpr const char* kArgumentName = "value";
 
 PyTypeObject* controlType = nullptr;
 
@@ -50,14 +54,31 @@ PyObject* callMethod(Method* m, PyObject* self, PyObject* value) {
   return nullptr;
 }
 
+// The argument given by keyword (value=...): the only keyword a method takes, once.
+bool takesKeyword(Method* m, PyObject* kwnames, Py_ssize_t positional) {
+  const Py_ssize_t keywords = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+  if (keywords == 0) return true;
+  PyObject* first = PyTuple_GET_ITEM(kwnames, 0);
+  if (!m->takesArgument || keywords > 1 || PyUnicode_CompareWithASCIIString(first, kArgumentName) != 0) {
+    PyErr_Format(PyExc_TypeError, "%U() got an unexpected keyword argument %R", m->name,
+                 PyUnicode_CompareWithASCIIString(first, kArgumentName) == 0 && keywords > 1
+                     ? PyTuple_GET_ITEM(kwnames, 1)
+                     : first);
+    return false;
+  }
+  if (positional == 2) {
+    PyErr_Format(PyExc_TypeError, "%U() got multiple values for argument '%s'", m->name, kArgumentName);
+    return false;
+  }
+  return true;
+}
+
 PyObject* vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf, PyObject* kwnames) {
   Method* m = reinterpret_cast<Method*>(callable);
-  const Py_ssize_t n = PyVectorcall_NARGS(nargsf);
+  const Py_ssize_t positional = PyVectorcall_NARGS(nargsf);
+  if (!takesKeyword(m, kwnames, positional)) return nullptr;
+  const Py_ssize_t n = positional + (kwnames ? PyTuple_GET_SIZE(kwnames) : 0);
   const Py_ssize_t wanted = m->takesArgument ? 2 : 1;
-  if (kwnames && PyTuple_GET_SIZE(kwnames) > 0) {
-    PyErr_Format(PyExc_TypeError, "%U() takes no keyword arguments", m->name);
-    return nullptr;
-  }
   if (n != wanted) {
     PyErr_Format(PyExc_TypeError, "%U() takes %zd argument%s (%zd given)", m->name, wanted - 1, wanted == 2 ? "" : "s",
                  n - 1);
@@ -77,6 +98,7 @@ void dealloc(PyObject* self) {
   Py_XDECREF(m->doc);
   Py_XDECREF(m->refType);
   Py_XDECREF(m->owner);
+  Py_XDECREF(m->signature);
   Py_TYPE(self)->tp_free(self);
 }
 
@@ -102,6 +124,7 @@ PyMemberDef members[] = {
     {"__name__", T_OBJECT, offsetof(Method, name), READONLY, nullptr},
     {"__doc__", T_OBJECT, offsetof(Method, doc), READONLY, nullptr},
     {"index", T_INT, offsetof(Method, index), READONLY, nullptr},
+    {"__signature__", T_OBJECT, offsetof(Method, signature), READONLY, nullptr},
     {nullptr, 0, 0, 0, nullptr},
 };
 
@@ -122,7 +145,7 @@ PyTypeObject methodType = [] {
 }();
 
 py::object makeMethod(int index, bool takesArgument, const std::string& name, const std::string& doc,
-                      py::handle refType) {
+                      py::handle refType, py::handle signature) {
   Method* m = PyObject_New(Method, &methodType);
   if (!m) throw py::error_already_set();
   m->vectorcall = vectorcall;
@@ -132,6 +155,7 @@ py::object makeMethod(int index, bool takesArgument, const std::string& name, co
   m->doc = py::str(doc).release().ptr();
   m->refType = refType.inc_ref().ptr();
   m->owner = nullptr;
+  m->signature = signature.inc_ref().ptr();
   return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(m));
 }
 
@@ -142,7 +166,8 @@ void addMethodType(py::module_& module, py::handle control) {
   if (PyType_Ready(&methodType) < 0) throw py::error_already_set();
   module.attr("Method") = py::handle(reinterpret_cast<PyObject*>(&methodType));
   module.def("method", &makeMethod, py::arg("index"), py::arg("takes_argument"), py::arg("name"), py::arg("doc"),
-             py::arg("ref_type"), "A method descriptor calling member `index` of the control it is called on.");
+             py::arg("ref_type"), py::arg("signature"),
+             "A method descriptor calling member `index` of the control it is called on.");
 }
 
 }  // namespace kyvpy

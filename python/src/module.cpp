@@ -16,6 +16,7 @@
 #include "kyv/palette.h"
 #include "kyv/registry.h"
 #include "kyv/render.h"
+#include "kyv/version.h"
 #include "method.h"
 
 namespace py = pybind11;
@@ -33,6 +34,8 @@ py::dict describeMember(const kyv::MemberInfo& m) {
   d["id"] = m.id;
   d["help"] = std::string(m.help);
   d["arg_type"] = m.argType == kyv::VarType::Empty ? py::object(py::none()) : py::object(typeText(m.argType));
+  d["note"] = std::string(m.note);
+  d["layout"] = m.takesEffectAtLayout;
   return d;
 }
 
@@ -124,8 +127,10 @@ void setSystemPalette(const std::vector<uint32_t>& colours) {
 PYBIND11_MODULE(_kyv, m) {
   m.doc() = "Kyv's framework for the kyv package.";
   m.attr("REFERENCE_TWIPS_PER_PIXEL") = kyv::kReferenceTwipsPerPixel;
+  m.attr("__version__") = KYV_VERSION_STRING;
 
   m.def("_set_error_classes", &kyvpy::setErrorClasses);
+  m.def("_set_color_class", &kyvpy::setColorClass);
   m.def("kind_name", [](int number) { return std::string(kyv::kindName(static_cast<kyv::ErrorKind>(number))); });
   m.def("checked_bag", &checkedBag, "The bag JSON document `text` as the framework writes it.");
   m.def("checked_form", &checkedForm, "The form JSON document `text` as the framework writes it.");
@@ -158,6 +163,8 @@ PYBIND11_MODULE(_kyv, m) {
       .def("_to_png", &PyControl::toPng)
       .def("_save", &PyControl::save)
       .def("_paint", &PyControl::paint, py::arg("pixels"), py::arg("twips_per_pixel"), py::arg("only_damage"))
+      .def("_paint_buffer", &PyControl::paintBuffer, py::arg("pixels"), py::arg("width"), py::arg("height"),
+           py::arg("stride"), py::arg("twips_per_pixel"), py::arg("only_damage"), py::arg("palette") = py::none())
       .def("_damage", &PyControl::damage)
       .def("_save_properties", &PyControl::saveProperties)
       .def("close", &PyControl::close, "Ends the control; later calls raise kyv.CannotCreateObject.")

@@ -218,7 +218,8 @@ def test_methods_called_every_way_and_with_wrong_arguments(bar):
     feed(160)
     kyv.Kyvvstat.incbar(bar, 170)
     assert kyv.Kyvvstat.incbar.__name__ == "incbar"
-    for wrong in (lambda: bar.incbar(), lambda: bar.incbar(1, 2), lambda: bar.incbar(value=3),
+    for wrong in (lambda: bar.incbar(), lambda: bar.incbar(1, 2), lambda: bar.incbar(reading=3),
+                  lambda: bar.incbar(3, value=3), lambda: bar.incbar(value=3, other=4),
                   lambda: kyv.Kyvvstat.incbar(object(), 3), lambda: kyv.Kyvvstat.incbar(kyv.fourseg(), 3)):
         with pytest.raises(TypeError):
             wrong()
@@ -230,7 +231,7 @@ def test_the_package_is_typed_with_stubs_of_every_class():
     assert (folder / "py.typed").exists()
     stubs = (folder / "__init__.pyi").read_text()
     compile(stubs, "__init__.pyi", "exec")
-    assert "class Kyvvstat(Control):" in stubs and "    Maxlimit: int\n" in stubs
+    assert "class Kyvvstat(Control):" in stubs and "    Maxlimit: _Property[int, int]\n" in stubs
     assert "    def incbar(self, value: int | Ref) -> Any: ..." in stubs
     for cls in {kyv.class_of(name) for name in kyv.classes()}:
         assert f"class {cls.__name__}(Control):" in stubs

@@ -52,3 +52,17 @@ def test_the_notebook_cells_run_and_show_controls(capsys):
         if hasattr(value, "_repr_png_"):
             shown.append(value._repr_png_())
     assert len(shown) == 2 and all(png.startswith(b"\x89PNG") for png in shown)
+
+
+def test_the_trace_panel_runs_with_the_python_widgets_without_the_sip_module(tmp_path):
+    need("PyQt6.QtWidgets")
+    shot = tmp_path / "panel.png"
+    prelude = "import sys, runpy; sys.modules['kyv._qt'] = None; sys.argv = sys.argv[1:]; "
+    done = run(["-c", prelude + "runpy.run_path(sys.argv[0], run_name='__main__')", str(EXAMPLES / "trace_panel.py"),
+                "--widgets", "python", "--seconds", "0.5", "--screenshot", str(shot)], tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert "python widgets:" in done.stdout
+    from PyQt6 import QtGui
+    picture = QtGui.QImage(str(shot))
+    colours = {picture.pixel(x, y) for x in range(0, picture.width(), 5) for y in range(0, picture.height(), 5)}
+    assert picture.width() > 400 and len(colours) > 20  # 20 traces of their own colours over their grids

@@ -17,6 +17,7 @@ std::optional<TypedWidget::Reading> DigitsWidget::reading() const {
 
 // The control leaves the display as it is for a number it cannot show; the widget says so.
 bool DigitsWidget::send(int amount) {
+  if (queuedFromOtherThread([this, amount] { send(amount); })) return true;
   if (amount < lowest_ || amount > highest_) {
     reject("send", kyv::ErrorKind::Overflow,
            QStringLiteral("Overflow: %1 is not between %2 and %3; the display keeps what it shows")

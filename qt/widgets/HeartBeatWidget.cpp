@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "kyv/names.h"
-
 namespace kyvqt {
 
 HeartBeatWidget::HeartBeatWidget(QWidget* parent) : HeartBeatWidget(nullptr, parent) {}
@@ -16,16 +14,12 @@ HeartBeatWidget::HeartBeatWidget(kyv::Registry* registry, QWidget* parent) : Typ
 
 // The trace holds HorizCount + 1 points: those are what a new layout must plot again.
 bool HeartBeatWidget::Plot(int Value) {
+  if (queuedFromOtherThread([this, Value] { Plot(Value); })) return true;
   if (!feed("Plot", Value)) return false;
   history_.push_back(Value);
   const size_t points = static_cast<size_t>(std::max(0, HorizCount())) + 1;
   while (history_.size() > points) history_.pop_front();
   return true;
-}
-
-// The control takes the new scale at its next layout; the widget gives it one now.
-void HeartBeatWidget::propertyWritten(std::string_view property) {
-  if (kyv::sameName(property, "HorizCount") || kyv::sameName(property, "MaxLimit")) layOutAgain();
 }
 
 // A value that fails (HorizCount raised since) ends the replay: the rest would fail too.

@@ -9,6 +9,9 @@ KyvMovingBarWidget::KyvMovingBarWidget(kyv::Registry* registry, QWidget* parent)
   create(QString::fromLatin1(kClassName));
 }
 
-bool KyvMovingBarWidget::MoveBar(int x) { return feed("MoveBar", x); }
+bool KyvMovingBarWidget::MoveBar(int x) {
+  if (queuedFromOtherThread([this, x] { MoveBar(x); })) return true;
+  return feed("MoveBar", x);
+}
 
 }  // namespace kyvqt

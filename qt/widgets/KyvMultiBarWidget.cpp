@@ -10,18 +10,24 @@ KyvMultiBarWidget::KyvMultiBarWidget(kyv::Registry* registry, QWidget* parent) :
 }
 
 bool KyvMultiBarWidget::Column(int ColumnNumber) {
+  if (queuedFromOtherThread([this, ColumnNumber] { Column(ColumnNumber); })) return true;
   if (!feed("Column", ColumnNumber)) return false;
   selected_ = ColumnNumber;
   return true;
 }
 
 bool KyvMultiBarWidget::Value(int Values) {
+  if (queuedFromOtherThread([this, Values] { Value(Values); })) return true;
   if (!feed("Value", Values)) return false;
   values_[static_cast<size_t>(selected_)] = Values;
   return true;
 }
 
-bool KyvMultiBarWidget::Value(int column, int value) { return Column(column) && Value(value); }
+// Queued as one call, so that no other thread's Column comes between the two.
+bool KyvMultiBarWidget::Value(int column, int value) {
+  if (queuedFromOtherThread([this, column, value] { Value(column, value); })) return true;
+  return Column(column) && Value(value);
+}
 
 void KyvMultiBarWidget::reapplyReadings() {
   for (size_t column = 0; column < values_.size(); ++column) {

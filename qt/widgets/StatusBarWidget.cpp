@@ -12,6 +12,7 @@ std::optional<TypedWidget::Reading> StatusBarWidget::reading() const {
 }
 
 bool StatusBarWidget::incbar(int BarData) {
+  if (queuedFromOtherThread([this, BarData] { incbar(BarData); })) return true;
   if (!feed("incbar", BarData)) return false;
   last_ = BarData;
   announceReading();

@@ -137,8 +137,15 @@ bool TypedWidget::writeVariant(std::string_view property, const kyv::Variant& va
   writing_ = false;
   if (!written || quietGet(property) == before) return written;
   emitNotify(text(property));
-  if (alive) propertyWritten(property);
+  if (alive && takesEffectAtLayout(property)) layOutAgain();
   return written;
+}
+
+bool TypedWidget::takesEffectAtLayout(std::string_view property) const {
+  const kyv::Control* c = control();
+  if (!c) return false;
+  const int index = c->classInfo().find(property);
+  return index >= 0 && c->classInfo().members()[static_cast<size_t>(index)].takesEffectAtLayout;
 }
 
 bool TypedWidget::feed(std::string_view method, int value) { return tryCall(method, kyv::Variant(int32_t(value))); }

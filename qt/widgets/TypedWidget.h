@@ -22,11 +22,14 @@
 // write the stored value itself, system colours included.
 //
 // Feed slots return false, and emit errorOccurred, when the control rejects a reading; the
-// widget goes on. A successful reading is remembered: it is the accessible value of the
-// bars and digits, and keepReadingOnResize re-applies it after a resize.
+// widget goes on. A feed slot called from a thread other than the widget's is queued to the
+// widget's thread, as a queued connection would deliver it, and returns true at once: what
+// the control then refuses is reported through errorOccurred there. A successful reading is remembered: it is the
+// accessible value of the bars and digits, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
 #include <QMetaMethod>
 #include <QString>
+#include <QThread>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -88,11 +91,20 @@ class KYVQT_API TypedWidget : public ControlWidget {
   void writeInt(std::string_view property, int value);
   void writeBool(std::string_view property, bool value);
   void writeColour(std::string_view property, const QColor& value);
-  // Writes the class's default of stored property `property`.
+  // Writes the class's default of stored property `property`. A write or reset that changed
+  // a property the control takes up at its next layout (MemberInfo::takesEffectAtLayout)
+  // lays the control out again at once (layOutAgain).
   void resetToDefault(std::string_view property);
-  // Called after a typed write or reset changed `property` (its NOTIFY signal emitted), for
-  // a widget that acts on a change; the default does nothing.
-  virtual void propertyWritten([[maybe_unused]] std::string_view property) {}
+
+  // When called from a thread other than the widget's: queues `slot` to the widget's thread
+  // (dropped if the widget is gone by then) and returns true; the feed slot calling it then
+  // returns at once. False in the widget's own thread.
+  template <class Slot>
+  bool queuedFromOtherThread(Slot&& slot) {
+    if (QThread::currentThread() == thread()) return false;
+    QMetaObject::invokeMethod(this, std::forward<Slot>(slot), Qt::QueuedConnection);
+    return true;
+  }
 
   // Calls feed method `method` with `value`; false, and errorOccurred with the method's
   // name, when the control rejects it.
@@ -136,6 +148,8 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // Writes through tryPut, hearing the control's own notifications of it as one NOTIFY,
   // emitted when the value read back differs from the one before.
   bool writeVariant(std::string_view property, const kyv::Variant& value);
+  // Whether the control takes up `property` only at its next layout.
+  bool takesEffectAtLayout(std::string_view property) const;
 
   bool keepReadingOnResize_ = false;
   bool shown_ = false;    // the widget has been shown once

@@ -106,6 +106,16 @@ class ClassTable final : public ClassInfo {
             nullptr};
   }
 
+  // The same row for a property the control takes up only at its next layout (see
+  // MemberInfo::takesEffectAtLayout).
+  template <auto Get, auto Set>
+  static Member layoutProperty(std::string_view name, DispId id, std::string_view help = {},
+                               std::string_view note = {}) {
+    Member row = property<Get, Set>(name, id, help, note);
+    row.info.takesEffectAtLayout = true;
+    return row;
+  }
+
   template <auto Get>
   using StoredValue = typename GetterFn<decltype(Get)>::Value;
 

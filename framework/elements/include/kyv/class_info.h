@@ -32,6 +32,9 @@ struct MemberInfo {
   // What the help text does not say, in plain words: the reference pages add it, and the
   // typed Qt widgets document the property with it; empty when the help text says it all.
   std::string_view note = {};
+  // A property the control takes up only at its next layout (Resize): a host lays the
+  // control out again after writing it, before the control paints or is fed.
+  bool takesEffectAtLayout = false;
 };
 
 struct EventInfo {
