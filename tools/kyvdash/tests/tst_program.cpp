@@ -185,11 +185,12 @@ class TestProgram : public QObject {
                 "  {'name': 'cpu', 'class': 'Kyv4Digit.fourseg', 'rect': [3000, 300, 2400, 600],"
                 "   'feed': {'source': 'm', 'field': 'cpu', 'scale': 100}},"
                 "  {'name': 'graph', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [0, 1200, 4950, 2250],"
-                "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}}]}"));
+                "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}},"
+                "  {'name': 'tiny', 'class': 'Kyv4Digit.fourseg', 'rect': [5400, 300, 1800, 405]}]}"));
     const Run r = runKyvdash({"--check", layout});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
     QCOMPARE(lines[0],
              QStringLiteral(
                  "kyvdash: %1: warning: control \"net\": feed.scale: m.net.rx reaches 125000000 (bytes a second on a "
@@ -204,11 +205,15 @@ class TestProgram : public QObject {
                                 "are cut: \"360\", ")
                      .arg(layout)),
              qPrintable(lines[2]));
-    QVERIFY2(lines[3].startsWith(
+    // Digits 27 pixels high run together.
+    QCOMPARE(lines[3], QStringLiteral("kyvdash: %1: warning: control \"tiny\": rect: 1800 x 405 twips is smaller than "
+                                      "Kyv4Digit.fourseg draws legibly (1260 x 480 at least)")
+                           .arg(layout));
+    QVERIFY2(lines[4].startsWith(
                  QStringLiteral("kyvdash: %1: warning: labels[0]: rect: \"A label far too long for its place\" needs ")
                      .arg(layout)),
-             qPrintable(lines[3]));
-    QCOMPARE(lines[4], QStringLiteral("kyvdash: %1: no errors, 4 warnings").arg(layout));
+             qPrintable(lines[4]));
+    QCOMPARE(lines[5], QStringLiteral("kyvdash: %1: no errors, 5 warnings").arg(layout));
   }
 
   // The system monitor runs with no setup at all and gives its snapshot.
