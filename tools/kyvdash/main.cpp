@@ -140,10 +140,11 @@ std::unique_ptr<WebServer> serve(Runner& runner, const ServeOptions& options) {
     say(stderr, error);
     return nullptr;
   }
-  say(stdout, QStringLiteral("serving %1 (%2)")
-                  .arg(web->pageUrl(), options.token     ? QStringLiteral("a token is required")
-                                       : options.noToken ? QStringLiteral("no token: anyone who reaches it may look")
-                                                         : QStringLiteral("loopback only")));
+  say(stdout,
+      QStringLiteral("serving %1 (%2)")
+          .arg(web->pageUrl(), options.token     ? QStringLiteral("a token is required: the whole of it after ?token=")
+                               : options.noToken ? QStringLiteral("no token: anyone who reaches it may look")
+                                                 : QStringLiteral("loopback only")));
   return web;
 }
 
