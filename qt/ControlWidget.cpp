@@ -1,6 +1,7 @@
 #include "ControlWidget.h"
 
 #include <QEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -402,6 +403,12 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   }
   try {
     const qreal ratio = devicePixelRatioF();
+    const qreal target = painter.paintEngine()->paintDevice()->devicePixelRatio();
+    if (std::abs(target - ratio) > 1e-9) {
+      drawAtRatio(painter, target);
+      paintError_.clear();
+      return;
+    }
     const QRegion unshown = refreshImage(ratio) - event->region();
     if (!unshown.isEmpty()) update(unshown);
     drawExposed(painter, event->region(), ratio);
@@ -446,6 +453,15 @@ const QImage& ControlWidget::upToDatePicture(QRegion* repainted) {
     image_ = QImage();
     return none;
   }
+}
+
+// Rendered into a device of another pixel ratio (QWidget::render into a picture twice the
+// size), the control is drawn whole at that ratio, sharp, rather than its kept image
+// stretched. The kept image does not show changes this drawing takes from the control, so
+// it is made anew at the next paint when there were any.
+void ControlWidget::drawAtRatio(QPainter& painter, qreal ratio) {
+  if (control_->dirty()) image_ = QImage();
+  painter.drawImage(QPoint(0, 0), renderImage(*control_, ratio, &colourPalette_));
 }
 
 // At a whole-number ratio only the exposed rectangles are copied, each a plain copy of

@@ -196,6 +196,9 @@ class KYVQT_API ControlWidget : public QWidget {
   bool attempt(const QString& member, Call&& call);
   QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
+  // Draws the control whole at `ratio` with `painter`, leaving image_ to be made anew when
+  // the control had changes it did not show yet.
+  void drawAtRatio(QPainter& painter, qreal ratio);
   // Brings image_ up to date at `ratio`: made anew for a new size or ratio, else only the
   // control's damage repainted. Returns the logical pixels that changed (the widget's
   // rectangle when made anew). Raises what the renderer raises.

@@ -1,9 +1,14 @@
 #include "Dashboard.h"
 
+#include <QFontInfo>
 #include <QPainter>
+
+#include <algorithm>
 
 #include <cmath>
 #include "LabelFormat.h"
+#include "kyv/control.h"
+#include "kyv/elements.h"
 
 namespace kyvdash {
 namespace {
@@ -31,6 +36,26 @@ class StaleMark final : public QWidget {
 };
 
 int px(double twips) { return static_cast<int>(std::lround(twips / kyvqt::kTwipsPerPixel)); }
+
+// `rects` in groups that bands of at least `gap` pixels part along one axis (x when
+// `across`, else y), each group's bounding rectangle with its members.
+std::vector<std::pair<QRect, std::vector<QRect>>> partedGroups(std::vector<QRect> rects, bool across, int gap) {
+  const auto start = [across](const QRect& r) { return across ? r.left() : r.top(); };
+  const auto end = [across](const QRect& r) { return across ? r.right() : r.bottom(); };
+  std::sort(rects.begin(), rects.end(), [&](const QRect& a, const QRect& b) { return start(a) < start(b); });
+  std::vector<std::pair<QRect, std::vector<QRect>>> groups;
+  int reach = 0;  // the last pixel of the group so far
+  for (const QRect& r : rects) {
+    if (groups.empty() || start(r) - reach - 1 >= gap) {
+      groups.emplace_back();
+      reach = end(r);
+    }
+    groups.back().first |= r;
+    groups.back().second.push_back(r);
+    reach = std::max(reach, end(r));
+  }
+  return groups;
+}
 
 }  // namespace
 
@@ -151,5 +176,39 @@ void Dashboard::showMarks(int index) {
 bool Dashboard::isStale(int index) const { return marks_[index].stale; }
 bool Dashboard::isUnshown(int index) const { return marks_[index].unshown; }
 bool Dashboard::isMarked(int index) const { return !staleMarks_[index]->isHidden(); }
+
+}  // namespace kyvdash
+
+namespace kyvdash {
+
+double Dashboard::smallestTextHeight() const {
+  double smallest = 0;
+  const auto take = [&smallest](double height) {
+    if (height > 0 && (smallest == 0 || height < smallest)) smallest = height;
+  };
+  for (const QLabel* label : labels_) take(QFontInfo(label->font()).pixelSize());
+  for (const kyvqt::ControlWidget* w : controls_) {
+    if (!w->control()) continue;
+    for (const kyv::Element* e : w->control()->UserControl().elements()) {
+      if (e->kind() != kyv::ElementKind::Label || !e->Visible()) continue;
+      const auto* caption = static_cast<const kyv::Label*>(e);
+      // Points are 20 twips each.
+      if (!caption->Caption().empty()) take(caption->FontSize() * 20 / kyvqt::kTwipsPerPixel);
+    }
+  }
+  return smallest;
+}
+
+std::vector<QRect> Dashboard::blocks() const {
+  if (!blocks_.empty()) return blocks_;
+  std::vector<QRect> places;
+  for (const kyvqt::ControlWidget* w : controls_) places.push_back(w->geometry());
+  for (const QLabel* label : labels_) places.push_back(label->geometry());
+  std::vector<QRect> found;
+  for (auto& row : partedGroups(places, false, kBlockGap))
+    for (auto& block : partedGroups(row.second, true, kBlockGap)) found.push_back(block.first);
+  if (found.size() < 2) return {};
+  return found;
+}
 
 }  // namespace kyvdash
