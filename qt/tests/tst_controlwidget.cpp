@@ -250,6 +250,28 @@ class TestControlWidget : public QObject {
     QCOMPARE(QColor(single.pixel(15, 200)), QColor(0, 255, 0));  // the green segment
   }
 
+  // Rendered into a picture of another pixel ratio (a host drawing its screen for a
+  // larger display), the widget draws the control at that ratio, sharp, not its own
+  // picture stretched; and a change the widget had not shown yet still shows afterwards.
+  void rendersAtTheRatioOfThePictureItIsRenderedInto() {
+    ControlWidget w;
+    QVERIFY(w.create(kBar));
+    Variant reading(int16_t(30));
+    w.call("incbar", reading);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const qreal ratio = w.devicePixelRatioF() * 2.5;
+    QImage picture(w.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    picture.setDevicePixelRatio(ratio);
+    Variant next(int16_t(70));
+    w.call("incbar", next);
+    w.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    QCOMPARE(picture, kyvqt::renderImage(*w.control(), ratio, &w.colourPalette()));
+    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(shown, kyvqt::renderImage(*w.control(), w.devicePixelRatioF(), &w.colourPalette()));
+  }
+
   // A new reading repaints the rows the bar gains and the caption's digits, a small part
   // of the widget; what the widget shows then is the whole picture the renderer makes.
   void repaintsOnlyWhatChanged() {
