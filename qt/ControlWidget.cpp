@@ -1,7 +1,6 @@
 #include "ControlWidget.h"
 
 #include <QEvent>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -96,9 +95,9 @@ class ControlWidget::Site final : public kyv::Site {
   // The damage is in the pixels of the last paint, the image's.
   void invalidated(kyv::Control&, const kyv::Region& damage) override {
     if (damage.isEverything() || widget_.image_.isNull())
-      widget_.update();
+      widget_.repaintDamage(widget_.rect());
     else
-      widget_.update(logical(damage, widget_.image_.devicePixelRatio()));
+      widget_.repaintDamage(logical(damage, widget_.image_.devicePixelRatio()));
   }
 
  private:
@@ -403,7 +402,9 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   }
   try {
     const qreal ratio = devicePixelRatioF();
-    const qreal target = painter.paintEngine()->paintDevice()->devicePixelRatio();
+    // Device pixels a logical pixel where this paint lands: the widget's own ratio on its
+    // window, another when it is rendered into a picture of another ratio.
+    const qreal target = painter.deviceTransform().m11();
     if (std::abs(target - ratio) > 1e-9) {
       drawAtRatio(painter, target);
       paintError_.clear();

@@ -178,6 +178,11 @@ class KYVQT_API ControlWidget : public QWidget {
   // resolved through the widget's palette (an unknown one is black).
   QColor shownColour(kyv::Colour colour) const;
 
+  // Asks for `region` (logical pixels) to be repainted, as the control's damage calls for:
+  // update(region). A host that shows many controls at once may gather these requests and
+  // repaint them together, in a region of its own.
+  virtual void repaintDamage(const QRegion& region) { update(region); }
+
   // Off (the default): the control is laid out at the widget's size, and a size its class
   // refuses is reported ("Resize"). On: a widget smaller than the smallest extent of its
   // control's class lays the control out at that extent, in the dimension that is short,

@@ -35,6 +35,22 @@ class StaleMark final : public QWidget {
   }
 };
 
+// A control that leaves its repaints to the dashboard it is on, which gathers them.
+class DashboardControl final : public kyvqt::ControlWidget {
+ public:
+  DashboardControl(Dashboard* dashboard, kyv::Registry* registry) : ControlWidget(dashboard, registry) {}
+
+ protected:
+  void repaintDamage(const QRegion& region) override {
+    auto* dashboard = qobject_cast<Dashboard*>(parentWidget());
+    if (!dashboard) {
+      update(region);
+      return;
+    }
+    dashboard->repaintCells(region.translated(pos()) & geometry());
+  }
+};
+
 int px(double twips) { return static_cast<int>(std::lround(twips / kyvqt::kTwipsPerPixel)); }
 
 // `rects` in groups that bands of at least `gap` pixels part along one axis (x when
@@ -90,7 +106,7 @@ QStringList Dashboard::build() {
     labels_.push_back(label);
   }
   for (const LayoutControl& control : layout_.controls) {
-    auto* w = new kyvqt::ControlWidget(this, registry_);
+    auto* w = new DashboardControl(this, registry_);
     w->setObjectName(control.name);
     const QString owner = QStringLiteral("control \"%1\"").arg(control.name);
     connect(w, &kyvqt::ControlWidget::errorOccurred, this,
@@ -197,6 +213,31 @@ double Dashboard::smallestTextHeight() const {
     }
   }
   return smallest;
+}
+
+void Dashboard::repaintCells(const QRegion& region) {
+  const QRect bounds = region.boundingRect() & rect();
+  if (bounds.isEmpty()) return;
+  const int cellWidth = (width() + kRepaintCells - 1) / kRepaintCells;
+  const int cellHeight = (height() + kRepaintCells - 1) / kRepaintCells;
+  for (const QRect& r : region) {
+    const QRect within = r & rect();
+    if (within.isEmpty()) continue;
+    for (int row = within.top() / cellHeight; row <= within.bottom() / cellHeight; ++row) {
+      for (int column = within.left() / cellWidth; column <= within.right() / cellWidth; ++column) {
+        const quint64 bit = quint64(1) << (row * kRepaintCells + column);
+        if (cellsToRepaint_ & bit) continue;
+        cellsToRepaint_ |= bit;
+        update(QRect(column * cellWidth, row * cellHeight, cellWidth, cellHeight) & rect());
+      }
+    }
+  }
+}
+
+// A paint takes every cell asked for until now.
+void Dashboard::paintEvent(QPaintEvent* event) {
+  cellsToRepaint_ = 0;
+  QWidget::paintEvent(event);
 }
 
 std::vector<QRect> Dashboard::blocks() const {

@@ -61,6 +61,17 @@ class Dashboard : public QWidget {
 
   QSize sizeHint() const override;
 
+  // Controls' repaints are gathered into cells of a grid of kRepaintCells x kRepaintCells
+  // over the screen: the screen is repainted in a region of at most that many rectangles
+  // however many controls changed, so that Qt's work on the region, which grows with its
+  // rectangles for every widget it paints, stays in step with the controls.
+  static constexpr int kRepaintCells = 8;
+  // Repaints the cells `region` (the screen's pixels) touches, each once a frame.
+  void repaintCells(const QRegion& region);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   Layout layout_;
   kyv::Registry* registry_;
@@ -74,6 +85,7 @@ class Dashboard : public QWidget {
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;
   std::vector<QRect> blocks_;
+  quint64 cellsToRepaint_ = 0;  // a bit a cell, row by row: asked for since the last paint
 };
 
 // A rectangle in twips as whole pixels at 15 twips a pixel.
