@@ -158,7 +158,7 @@ int showAndServe(Runner& runner, const Options& o, bool windowShown) {
   if (!windowShown) return QApplication::exec();
   DashboardWindow window(runner, o.layout, o.kiosk);
   if (full) {
-    window.fillScreen(screen->geometry());
+    window.fillScreen(screen);
   } else {
     if (!o.scale) window.scaleOnResize();
     window.show();
