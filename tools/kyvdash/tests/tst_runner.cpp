@@ -353,7 +353,7 @@ class TestRunner : public QObject {
     QVERIFY(startRunner(&errors));
     Dashboard* d = runner->dashboard();
     QLabel* label = d->labels().front();
-    QCOMPARE(label->text(), QStringLiteral("in -B/s"));
+    QCOMPARE(label->text(), QStringLiteral("in - B/s"));
     send("rx 1234\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 1.23 MB/s"), kWait);
     QVERIFY(label->isEnabled());
@@ -361,12 +361,12 @@ class TestRunner : public QObject {
     QTest::qWait(100);
     QCOMPARE(label->text(), QStringLiteral("in 1.23 MB/s"));
     now = 5'000;
-    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in -B/s"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in - B/s"), kWait);
     QVERIFY(!label->isEnabled());
     QCOMPARE(label->toolTip(), QStringLiteral("No reading from in.rx for 5 s"));
     send("rx nan\n");
     QTest::qWait(200);
-    QCOMPARE(label->text(), QStringLiteral("in -B/s"));  // no reading: still stale
+    QCOMPARE(label->text(), QStringLiteral("in - B/s"));  // no reading: still stale
     QVERIFY(!label->isEnabled());
     send("rx 2\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 2.00 kB/s"), kWait);
