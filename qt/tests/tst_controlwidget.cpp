@@ -50,6 +50,15 @@ struct PaintRegion : QObject {
   }
 };
 
+// Makes `w` a vertical bar given `value`, shown; false when it cannot.
+bool showBar(kyvqt::ControlWidget& w, int16_t value) {
+  if (!w.create(kBar)) return false;
+  kyv::Variant reading(value);
+  w.call("incbar", reading);
+  w.show();
+  return QTest::qWaitForWindowExposed(&w);
+}
+
 int pixelsIn(const QRegion& region) {
   int n = 0;
   for (const QRect& r : region) n += r.width() * r.height();
@@ -255,11 +264,7 @@ class TestControlWidget : public QObject {
   // picture stretched; and a change the widget had not shown yet still shows afterwards.
   void rendersAtTheRatioOfThePictureItIsRenderedInto() {
     ControlWidget w;
-    QVERIFY(w.create(kBar));
-    Variant reading(int16_t(30));
-    w.call("incbar", reading);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(showBar(w, 30));
     const qreal ratio = w.devicePixelRatioF() * 2.5;
     QImage picture(w.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
@@ -276,11 +281,7 @@ class TestControlWidget : public QObject {
   // of the widget; what the widget shows then is the whole picture the renderer makes.
   void repaintsOnlyWhatChanged() {
     ControlWidget w;
-    QVERIFY(w.create(kBar));
-    Variant first(int16_t(30));
-    w.call("incbar", first);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(showBar(w, 30));
     QCoreApplication::processEvents();
     PaintRegion painted;
     w.installEventFilter(&painted);

@@ -110,31 +110,21 @@ class TestBrowser : public QObject {
         QStringLiteral("Emulation.setDeviceMetricsOverride"),
         {{"width", window.width()}, {"height", window.height()}, {"deviceScaleFactor", ratio}, {"mobile", mobile}});
   }
+  // Waits until `expression` holds in the page; says what `shown` evaluates to when not.
+  bool pageComesTo(const QString& expression, int timeoutMs, const QString& shown) {
+    const bool came = QTest::qWaitFor([&] { return page(expression).toBool(); }, timeoutMs);
+    if (!came) qWarning("the page says: %s", qPrintable(page(shown).toString()));
+    return came;
+  }
   // Waits until the page shows the picture drawn at `scale` device pixels a layout pixel.
   bool shownAtScale(double scale) {
-    const bool shown = QTest::qWaitFor(
-        [&] {
-          return page(QStringLiteral("kyvdash.scale === %1 && kyvdash.connected && kyvdash.frames > 0").arg(scale))
-              .toBool();
-        },
-        10'000);
-    if (!shown)
-      qWarning("the page shows a scale of %s", qPrintable(page(QStringLiteral("String(kyvdash.scale)")).toString()));
-    return shown;
+    return pageComesTo(QStringLiteral("kyvdash.scale === %1 && kyvdash.connected && kyvdash.frames > 0").arg(scale),
+                       10'000, QStringLiteral("String(kyvdash.scale)"));
   }
   bool connectedToNewScreen(int screens) {
-    const bool connected = QTest::qWaitFor(
-        [&] {
-          return page(QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens))
-              .toBool();
-        },
-        20'000);
-    if (!connected)
-      qWarning("the page says: %s",
-               qPrintable(page(QStringLiteral(
-                                   "JSON.stringify([location.href, document.getElementById('status').textContent])"))
-                              .toString()));
-    return connected;
+    return pageComesTo(
+        QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens), 20'000,
+        QStringLiteral("JSON.stringify([location.href, document.getElementById('status').textContent])"));
   }
 
  private slots:

@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QWebSocket>
 #include <QtEndian>
+#include <QtMath>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -523,6 +524,43 @@ class TestWeb : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 
+  // A page is sent the picture at the scale it asks for (quarter steps, down), drawn for
+  // that scale and shared by the pages that ask for it; a page that asks for none gets the
+  // screen's own. At most four scales are drawn: a page asking for a fifth gets the nearest.
+  void picturesAtThePagesScales() {
+    ServeOptions o;
+    o.maxViewers = 8;
+    const std::unique_ptr<WebServer> server = serve(o);
+    const QString channel = QStringLiteral("ws://127.0.0.1:%1/live").arg(server->port());
+    const auto at = [&](const QString& scale) {
+      return std::make_unique<LiveClient>(channel + (scale.isEmpty() ? QString() : QStringLiteral("?scale=") + scale));
+    };
+    auto twice = at(QStringLiteral("2.1")), again = at(QStringLiteral("2")), own = at(QString());
+    for (auto* page : {twice.get(), again.get(), own.get()}) QVERIFY(page->waitForPicture());
+    const QSize size = runner->dashboard()->size();
+    QCOMPARE(twice->texts[0]["scale"].toDouble(), 2.0);
+    QCOMPARE(own->texts[0]["scale"].toDouble(), 1.0);
+    QCOMPARE(twice->picture.size(), size * 2);
+    QCOMPARE(own->picture.size(), size);
+    for (int i = 0; i < 4; ++i) {
+      feed("a " + QByteArray::number(i * 23 % 100) + "\nd " + QByteArray::number(i * 977) + '\n');
+      QTest::qWait(150);
+    }
+    WebFrames anew(*runner, 30);
+    QImage drawn;
+    QVERIFY(applyFrame(drawn, anew.wholeFrame(2.0)));
+    QVERIFY(QTest::qWaitFor([&] { return twice->picture == drawn && again->picture == drawn; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return own->picture == snapshot(); }, 5000));
+    std::vector<std::unique_ptr<LiveClient>> more;
+    for (const char* scale : {"3", "4.5"}) {
+      more.push_back(at(QLatin1String(scale)));
+      QVERIFY(more.back()->waitForPicture());
+    }
+    auto fifth = at(QStringLiteral("6"));
+    QVERIFY(fifth->waitForPicture());
+    QCOMPARE(fifth->texts[0]["scale"].toDouble(), 4.5);
+  }
+
   // At a scale that puts controls' edges between pixels, every change still reaches the
   // page whole: a rectangle cut short by rounding would leave a row or column stale, and
   // the page would differ from the same screen drawn anew.
@@ -554,6 +592,8 @@ class TestWeb : public QObject {
     });
     frames.setActive(true);
     QVERIFY(applyFrame(picture, frames.wholeFrame()));
+    // The screen's own scale (--scale) is the picture's: it reaches the pages.
+    QCOMPARE(picture.size(), QSize(qCeil(own.dashboard()->width() * 1.25), qCeil(own.dashboard()->height() * 1.25)));
     for (int round = 0; round < 12; ++round) {
       const QByteArray lines = "h " + QByteArray::number(round * 7 + 3) + "\na " +
                                QByteArray::number(round * 37 % 97 + 1) + "\nd " +
