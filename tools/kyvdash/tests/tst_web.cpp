@@ -559,6 +559,19 @@ class TestWeb : public QObject {
     auto fifth = at(QStringLiteral("6"));
     QVERIFY(fifth->waitForPicture());
     QCOMPARE(fifth->texts[0]["scale"].toDouble(), 4.5);
+
+    // No picture beyond a 4K screen's pixels: a 1920x1080 screen is drawn at twice its size
+    // at most.
+    QFile f(dir.filePath(QStringLiteral("wall.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"size": [28800, 16200], "sources": {},
+                "controls": [{"name": "one", "class": "Kyv1Digit.sseg", "rect": [60, 60, 600, 900]}]})");
+    f.close();
+    Runner wall(f.fileName());
+    QStringList errors;
+    QVERIFY2(wall.start(&errors), qPrintable(errors.join(u'\n')));
+    WebFrames frames(wall, 30);
+    QCOMPARE(frames.join(8), 2.0);
   }
 
   // At a scale that puts controls' edges between pixels, every change still reaches the

@@ -34,9 +34,9 @@ class WebFrames : public QObject {
   static constexpr int kMaxScales = 4;
   // Scales are drawn in steps of this, from one step to kLargestScale.
   static constexpr double kScaleStep = 0.25, kLargestScale = 8;
-  // No picture is drawn larger than this many pixels (64 MiB); a scale that would be is
+  // No picture is drawn larger than this many pixels (a 4K screen, 32 MiB); a scale that would be is
   // lowered by steps until it is not.
-  static constexpr double kMostPixels = 1 << 24;
+  static constexpr double kMostPixels = 1 << 23;
 
   WebFrames(Runner& runner, int fps, QObject* parent = nullptr);
   ~WebFrames() override;
