@@ -15,8 +15,18 @@
 //              dashboard takes them, painting as it goes; heap in use and resident memory
 //              after the first minute's worth and at the end
 //
+//   Wall/N/MODE
+//              kyvdash itself (the program, a process of its own) showing a 1920x1080 wall
+//              of N controls (200 or 1,000), every control fed 5 values a second through
+//              its standard input: in its window on the offscreen platform (MODE 0), full
+//              screen (--kiosk) on an X server of its own, Xvfb (MODE 1), or served to one
+//              live page, headless (MODE 2, 1,000 controls); the page is a WebSocket client
+//              of this process that reads every message. kyvdash's CPU time a second, and
+//              per control.
+//
 // Each timed benchmark runs the event loop for one second per iteration; its CPU column is
-// the CPU time of that second. The summary at the end gives the ratios.
+// the CPU time of that second. The summary at the end gives the ratios: the window's cost a
+// control at 1,000 over its cost at 200 (flat is 1), and the window over the served page.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -25,6 +35,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebSocket>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,6 +47,7 @@
 #include "DashboardWindow.h"
 #include "Runner.h"
 #include "dash_layout.h"
+#include "dash_process.h"
 
 using namespace kyvdash;
 using namespace dashbench;
@@ -193,7 +205,78 @@ void HourOfFeeding(benchmark::State& state) {
   state.counters["rss_growth_KiB"] = double(figures.rssHour) - double(figures.rssMinute);
 }
 
+// The wall's figures, kyvdash's CPU seconds a second: [controls == 1000][mode].
+enum WallMode { kOffscreen, kXvfb, kServed };
+double wallCpu[2][3] = {{-1, -1, -1}, {-1, -1, -1}};
+
+void Wall(benchmark::State& state) {
+  const int controls = static_cast<int>(state.range(0));
+  const auto mode = static_cast<WallMode>(state.range(1));
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("wall.json"));
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(wallLayoutText(controls, controls == 1000 ? 40 : 20)) < 0) std::abort();
+  f.close();
+  std::unique_ptr<VirtualScreen> screen;
+  if (mode == kXvfb) {
+    screen = std::make_unique<VirtualScreen>(QSize(1920, 1080));
+    if (screen->display().isEmpty()) {
+      state.SkipWithError("Xvfb is not installed or does not start");
+      return;
+    }
+  }
+  const QStringList arguments = mode == kServed ? QStringList{"--serve", "0", path}
+                                : mode == kXvfb ? QStringList{"--kiosk", path}
+                                                : QStringList{"--scale", "1", path};
+  // Its warnings of controls too small to read are what this wall is made of.
+  DashProcess dash(arguments, screen ? screen->display() : QString(), true);
+  std::unique_ptr<QWebSocket> page;
+  if (mode == kServed) {
+    page = std::make_unique<QWebSocket>();
+    QObject::connect(page.get(), &QWebSocket::binaryMessageReceived, [](const QByteArray&) {});
+    page->open(QUrl(dash.liveUrl()));
+  }
+  QTimer feeder;
+  int tick = 0;
+  QObject::connect(&feeder, &QTimer::timeout, [&] {
+    QByteArray lines;
+    for (int i = 0; i < controls; ++i)
+      lines += "c" + QByteArray::number(i) + ' ' + QByteArray::number((tick * 7 + i * 13) % 100) + '\n';
+    dash.write(lines);
+    ++tick;
+  });
+  feeder.start(200);
+  runLoop(3000);  // started, and every graph and trace scrolling
+  const double cpu0 = dash.cpuSeconds();
+  for (auto _ : state) runLoop(1000);
+  const double cpu = (dash.cpuSeconds() - cpu0) / double(state.iterations());
+  wallCpu[controls == 1000][mode] = cpu;
+  state.counters["cpu_ms_per_s"] = cpu * 1000;
+  state.counters["cpu_us_per_s_a_control"] = cpu * 1e6 / controls;
+}
+
+void wallSummary() {
+  const char* modes[] = {"window, offscreen", "window, Xvfb (--kiosk)", "served to 1 page"};
+  std::printf("\nkyvdash: a 1920x1080 wall, every control fed 5 values a second; CPU time a second (per control)\n");
+  for (int m = 0; m < 3; ++m) {
+    std::printf("%-24s", modes[m]);
+    for (int big = 0; big < 2; ++big)
+      if (wallCpu[big][m] >= 0)
+        std::printf("  %4d controls %6.1f ms (%.1f us)", big ? 1000 : 200, wallCpu[big][m] * 1000,
+                    wallCpu[big][m] * 1e6 / (big ? 1000 : 200));
+    if (wallCpu[0][m] > 0 && wallCpu[1][m] > 0)
+      std::printf("  a control at 1,000 / at 200 = %.2f (at most 1.2)", wallCpu[1][m] / 1000 / (wallCpu[0][m] / 200));
+    std::printf("\n");
+  }
+  for (const int m : {kOffscreen, kXvfb})
+    if (wallCpu[1][m] > 0 && wallCpu[1][kServed] > 0)
+      std::printf("1,000 controls: %s / served to 1 page = %.2f (at most 1)\n", modes[m],
+                  wallCpu[1][m] / wallCpu[1][kServed]);
+}
+
 void summary() {
+  wallSummary();
+  if (figures.idle < 0 && figures.fed1 < 0 && figures.fed100 < 0 && figures.hourWall <= 0) return;
   std::printf("\nkyvdash: %d controls fed through standard input, painted in their window (offscreen)\n", kControls);
   std::printf(
       "CPU time per second: idle %.2f ms, 1 value/s a control %.2f ms (%.2f %% of a core), "
@@ -218,6 +301,12 @@ void summary() {
 BENCHMARK(Idle)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(Fed1Hz)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 BENCHMARK(Fed100Hz)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
+BENCHMARK(Wall)
+    ->ArgsProduct({{200, 1000}, {kOffscreen, kXvfb}})
+    ->Args({1000, kServed})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(4);
 BENCHMARK(HourOfFeeding)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 int main(int argc, char** argv) {

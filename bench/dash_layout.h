@@ -61,4 +61,29 @@ inline QByteArray layoutText() {
   return R"({"sources": {"in": {"type": "stdin"}}, "controls": [)" + controls + "]}";
 }
 
+// A 1920x1080 wall of `controls` controls of the five kinds in `columns` columns, each
+// filling its cell less a gap of 4 pixels (small ones, as a thousand on one wall are) and
+// fed under the field "c<index>" from standard input.
+inline QByteArray wallLayoutText(int controls, int columns) {
+  const int rows = (controls + columns - 1) / columns;
+  const int cellWidth = 1920 * 15 / columns, cellHeight = 1080 * 15 / rows, gap = 60;
+  QByteArray out;
+  for (int i = 0; i < controls; ++i) {
+    const Kind& k = kKinds[i % 5];
+    out += QStringLiteral(R"(%1{"name": "c%2", "class": "%3", "rect": [%4, %5, %6, %7], "properties": %8,
+                             "feed": {"source": "in", "field": "c%2"}})")
+               .arg(i ? "," : "")
+               .arg(i)
+               .arg(QLatin1String(k.className))
+               .arg(i % columns * cellWidth + gap / 2)
+               .arg(i / columns * cellHeight + gap / 2)
+               .arg(cellWidth - gap)
+               .arg(cellHeight - gap)
+               .arg(QLatin1String(k.properties))
+               .toUtf8();
+  }
+  return R"({"size": [28800, 16200], "background": "#203040", "sources": {"in": {"type": "stdin"}}, "controls": [)" +
+         out + "]}";
+}
+
 }  // namespace dashbench

@@ -95,9 +95,9 @@ class ControlWidget::Site final : public kyv::Site {
   // The damage is in the pixels of the last paint, the image's.
   void invalidated(kyv::Control&, const kyv::Region& damage) override {
     if (damage.isEverything() || widget_.image_.isNull())
-      widget_.update();
+      widget_.repaintDamage(widget_.rect());
     else
-      widget_.update(logical(damage, widget_.image_.devicePixelRatio()));
+      widget_.repaintDamage(logical(damage, widget_.image_.devicePixelRatio()));
   }
 
  private:
@@ -402,6 +402,14 @@ void ControlWidget::paintEvent(QPaintEvent* event) {
   }
   try {
     const qreal ratio = devicePixelRatioF();
+    // Device pixels a logical pixel where this paint lands: the widget's own ratio on its
+    // window, another when it is rendered into a picture of another ratio.
+    const qreal target = painter.deviceTransform().m11();
+    if (std::abs(target - ratio) > 1e-9) {
+      drawAtRatio(painter, target);
+      paintError_.clear();
+      return;
+    }
     const QRegion unshown = refreshImage(ratio) - event->region();
     if (!unshown.isEmpty()) update(unshown);
     drawExposed(painter, event->region(), ratio);
@@ -446,6 +454,15 @@ const QImage& ControlWidget::upToDatePicture(QRegion* repainted) {
     image_ = QImage();
     return none;
   }
+}
+
+// Rendered into a device of another pixel ratio (QWidget::render into a picture twice the
+// size), the control is drawn whole at that ratio, sharp, rather than its kept image
+// stretched. The kept image does not show changes this drawing takes from the control, so
+// it is made anew at the next paint when there were any.
+void ControlWidget::drawAtRatio(QPainter& painter, qreal ratio) {
+  if (control_->dirty()) image_ = QImage();
+  painter.drawImage(QPoint(0, 0), renderImage(*control_, ratio, &colourPalette_));
 }
 
 // At a whole-number ratio only the exposed rectangles are copied, each a plain copy of

@@ -178,6 +178,11 @@ class KYVQT_API ControlWidget : public QWidget {
   // resolved through the widget's palette (an unknown one is black).
   QColor shownColour(kyv::Colour colour) const;
 
+  // Asks for `region` (logical pixels) to be repainted, as the control's damage calls for:
+  // update(region). A host that shows many controls at once may gather these requests and
+  // repaint them together, in a region of its own.
+  virtual void repaintDamage(const QRegion& region) { update(region); }
+
   // Off (the default): the control is laid out at the widget's size, and a size its class
   // refuses is reported ("Resize"). On: a widget smaller than the smallest extent of its
   // control's class lays the control out at that extent, in the dimension that is short,
@@ -196,6 +201,9 @@ class KYVQT_API ControlWidget : public QWidget {
   bool attempt(const QString& member, Call&& call);
   QString memberName(std::string_view member) const;
   void onEvent(const kyv::EventInfo& event);
+  // Draws the control whole at `ratio` with `painter`, leaving image_ to be made anew when
+  // the control had changes it did not show yet.
+  void drawAtRatio(QPainter& painter, qreal ratio);
   // Brings image_ up to date at `ratio`: made anew for a new size or ratio, else only the
   // control's damage repainted. Returns the logical pixels that changed (the widget's
   // rectangle when made anew). Raises what the renderer raises.

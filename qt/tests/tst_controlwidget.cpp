@@ -50,6 +50,15 @@ struct PaintRegion : QObject {
   }
 };
 
+// Makes `w` a vertical bar given `value`, shown; false when it cannot.
+bool showBar(kyvqt::ControlWidget& w, int16_t value) {
+  if (!w.create(kBar)) return false;
+  kyv::Variant reading(value);
+  w.call("incbar", reading);
+  w.show();
+  return QTest::qWaitForWindowExposed(&w);
+}
+
 int pixelsIn(const QRegion& region) {
   int n = 0;
   for (const QRect& r : region) n += r.width() * r.height();
@@ -250,15 +259,29 @@ class TestControlWidget : public QObject {
     QCOMPARE(QColor(single.pixel(15, 200)), QColor(0, 255, 0));  // the green segment
   }
 
+  // Rendered into a picture of another pixel ratio (a host drawing its screen for a
+  // larger display), the widget draws the control at that ratio, sharp, not its own
+  // picture stretched; and a change the widget had not shown yet still shows afterwards.
+  void rendersAtTheRatioOfThePictureItIsRenderedInto() {
+    ControlWidget w;
+    QVERIFY(showBar(w, 30));
+    const qreal ratio = w.devicePixelRatioF() * 2.5;
+    QImage picture(w.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    picture.setDevicePixelRatio(ratio);
+    Variant next(int16_t(70));
+    w.call("incbar", next);
+    w.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    QCOMPARE(picture, kyvqt::renderImage(*w.control(), ratio, &w.colourPalette()));
+    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(shown, kyvqt::renderImage(*w.control(), w.devicePixelRatioF(), &w.colourPalette()));
+  }
+
   // A new reading repaints the rows the bar gains and the caption's digits, a small part
   // of the widget; what the widget shows then is the whole picture the renderer makes.
   void repaintsOnlyWhatChanged() {
     ControlWidget w;
-    QVERIFY(w.create(kBar));
-    Variant first(int16_t(30));
-    w.call("incbar", first);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(showBar(w, 30));
     QCoreApplication::processEvents();
     PaintRegion painted;
     w.installEventFilter(&painted);

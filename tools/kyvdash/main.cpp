@@ -140,10 +140,11 @@ std::unique_ptr<WebServer> serve(Runner& runner, const ServeOptions& options) {
     say(stderr, error);
     return nullptr;
   }
-  say(stdout, QStringLiteral("serving %1 (%2)")
-                  .arg(web->pageUrl(), options.token     ? QStringLiteral("a token is required")
-                                       : options.noToken ? QStringLiteral("no token: anyone who reaches it may look")
-                                                         : QStringLiteral("loopback only")));
+  say(stdout,
+      QStringLiteral("serving %1 (%2)")
+          .arg(web->pageUrl(), options.token     ? QStringLiteral("a token is required: the whole of it after ?token=")
+                               : options.noToken ? QStringLiteral("no token: anyone who reaches it may look")
+                                                 : QStringLiteral("loopback only")));
   return web;
 }
 
@@ -157,7 +158,7 @@ int showAndServe(Runner& runner, const Options& o, bool windowShown) {
   if (!windowShown) return QApplication::exec();
   DashboardWindow window(runner, o.layout, o.kiosk);
   if (full) {
-    window.fillScreen(screen->geometry());
+    window.fillScreen(screen);
   } else {
     if (!o.scale) window.scaleOnResize();
     window.show();

@@ -1,9 +1,14 @@
 #include "Dashboard.h"
 
+#include <QFontInfo>
 #include <QPainter>
+
+#include <algorithm>
 
 #include <cmath>
 #include "LabelFormat.h"
+#include "kyv/control.h"
+#include "kyv/elements.h"
 
 namespace kyvdash {
 namespace {
@@ -30,7 +35,43 @@ class StaleMark final : public QWidget {
   }
 };
 
+// A control that leaves its repaints to the dashboard it is on, which gathers them.
+class DashboardControl final : public kyvqt::ControlWidget {
+ public:
+  DashboardControl(Dashboard* dashboard, kyv::Registry* registry) : ControlWidget(dashboard, registry) {}
+
+ protected:
+  void repaintDamage(const QRegion& region) override {
+    auto* dashboard = qobject_cast<Dashboard*>(parentWidget());
+    if (!dashboard) {
+      update(region);
+      return;
+    }
+    dashboard->repaintCells(region.translated(pos()) & geometry());
+  }
+};
+
 int px(double twips) { return static_cast<int>(std::lround(twips / kyvqt::kTwipsPerPixel)); }
+
+// `rects` in groups that bands of at least `gap` pixels part along one axis (x when
+// `across`, else y), each group's bounding rectangle with its members.
+std::vector<std::pair<QRect, std::vector<QRect>>> partedGroups(std::vector<QRect> rects, bool across, int gap) {
+  const auto start = [across](const QRect& r) { return across ? r.left() : r.top(); };
+  const auto end = [across](const QRect& r) { return across ? r.right() : r.bottom(); };
+  std::sort(rects.begin(), rects.end(), [&](const QRect& a, const QRect& b) { return start(a) < start(b); });
+  std::vector<std::pair<QRect, std::vector<QRect>>> groups;
+  int reach = 0;  // the last pixel of the group so far
+  for (const QRect& r : rects) {
+    if (groups.empty() || start(r) - reach - 1 >= gap) {
+      groups.emplace_back();
+      reach = end(r);
+    }
+    groups.back().first |= r;
+    groups.back().second.push_back(r);
+    reach = std::max(reach, end(r));
+  }
+  return groups;
+}
 
 }  // namespace
 
@@ -65,7 +106,7 @@ QStringList Dashboard::build() {
     labels_.push_back(label);
   }
   for (const LayoutControl& control : layout_.controls) {
-    auto* w = new kyvqt::ControlWidget(this, registry_);
+    auto* w = new DashboardControl(this, registry_);
     w->setObjectName(control.name);
     const QString owner = QStringLiteral("control \"%1\"").arg(control.name);
     connect(w, &kyvqt::ControlWidget::errorOccurred, this,
@@ -151,5 +192,64 @@ void Dashboard::showMarks(int index) {
 bool Dashboard::isStale(int index) const { return marks_[index].stale; }
 bool Dashboard::isUnshown(int index) const { return marks_[index].unshown; }
 bool Dashboard::isMarked(int index) const { return !staleMarks_[index]->isHidden(); }
+
+}  // namespace kyvdash
+
+namespace kyvdash {
+
+double Dashboard::smallestTextHeight() const {
+  double smallest = 0;
+  const auto take = [&smallest](double height) {
+    if (height > 0 && (smallest == 0 || height < smallest)) smallest = height;
+  };
+  for (const QLabel* label : labels_) take(QFontInfo(label->font()).pixelSize());
+  for (const kyvqt::ControlWidget* w : controls_) {
+    if (!w->control()) continue;
+    for (const kyv::Element* e : w->control()->UserControl().elements()) {
+      if (e->kind() != kyv::ElementKind::Label || !e->Visible()) continue;
+      const auto* caption = static_cast<const kyv::Label*>(e);
+      // Points are 20 twips each.
+      if (!caption->Caption().empty()) take(caption->FontSize() * 20 / kyvqt::kTwipsPerPixel);
+    }
+  }
+  return smallest;
+}
+
+void Dashboard::repaintCells(const QRegion& region) {
+  const QRect bounds = region.boundingRect() & rect();
+  if (bounds.isEmpty()) return;
+  const int cellWidth = (width() + kRepaintCells - 1) / kRepaintCells;
+  const int cellHeight = (height() + kRepaintCells - 1) / kRepaintCells;
+  for (const QRect& r : region) {
+    const QRect within = r & rect();
+    if (within.isEmpty()) continue;
+    for (int row = within.top() / cellHeight; row <= within.bottom() / cellHeight; ++row) {
+      for (int column = within.left() / cellWidth; column <= within.right() / cellWidth; ++column) {
+        const quint64 bit = quint64(1) << (row * kRepaintCells + column);
+        if (cellsToRepaint_ & bit) continue;
+        cellsToRepaint_ |= bit;
+        update(QRect(column * cellWidth, row * cellHeight, cellWidth, cellHeight) & rect());
+      }
+    }
+  }
+}
+
+// A paint takes every cell asked for until now.
+void Dashboard::paintEvent(QPaintEvent* event) {
+  cellsToRepaint_ = 0;
+  QWidget::paintEvent(event);
+}
+
+std::vector<QRect> Dashboard::blocks() const {
+  if (!blocks_.empty()) return blocks_;
+  std::vector<QRect> places;
+  for (const kyvqt::ControlWidget* w : controls_) places.push_back(w->geometry());
+  for (const QLabel* label : labels_) places.push_back(label->geometry());
+  std::vector<QRect> found;
+  for (auto& row : partedGroups(places, false, kBlockGap))
+    for (auto& block : partedGroups(row.second, true, kBlockGap)) found.push_back(block.first);
+  if (found.size() < 2) return {};
+  return found;
+}
 
 }  // namespace kyvdash

@@ -44,7 +44,33 @@ class Dashboard : public QWidget {
   bool isMarked(int index) const;
   const std::vector<QLabel*>& labels() const { return labels_; }
 
+  // The height of the smallest text on the screen (a label's, a control's own caption's),
+  // in layout pixels: the em of its font; 0 when there is none.
+  double smallestTextHeight() const;
+  // The blocks the screen is made of, in layout pixels, for a narrow page to lay out in a
+  // column: those set with setBlocks, or else the groups of controls and labels that bands
+  // of background at least kBlockGap wide part from each other (rows, then the blocks of
+  // each row). Empty when the screen is one block.
+  std::vector<QRect> blocks() const;
+  // Sets the blocks the screen is made of (a layout of repeated blocks knows them); an
+  // empty list has them found by their gaps again.
+  void setBlocks(std::vector<QRect> blocks) { blocks_ = std::move(blocks); }
+  // The least background between two blocks, in layout pixels (120 twips, the screen's
+  // own margin).
+  static constexpr int kBlockGap = 8;
+
   QSize sizeHint() const override;
+
+  // Controls' repaints are gathered into cells of a grid of kRepaintCells x kRepaintCells
+  // over the screen: the screen is repainted in a region of at most that many rectangles
+  // however many controls changed, so that Qt's work on the region, which grows with its
+  // rectangles for every widget it paints, stays in step with the controls.
+  static constexpr int kRepaintCells = 8;
+  // Repaints the cells `region` (the screen's pixels) touches, each once a frame.
+  void repaintCells(const QRegion& region);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   Layout layout_;
@@ -58,6 +84,8 @@ class Dashboard : public QWidget {
   std::vector<QWidget*> staleMarks_;
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;
+  std::vector<QRect> blocks_;
+  quint64 cellsToRepaint_ = 0;  // a bit a cell, row by row: asked for since the last paint
 };
 
 // A rectangle in twips as whole pixels at 15 twips a pixel.

@@ -29,10 +29,16 @@ DashboardWindow::DashboardWindow(Runner& runner, QString layoutPath, bool kiosk,
   place(runner.dashboard());
 }
 
-void DashboardWindow::fillScreen(const QRect& screen) {
+void DashboardWindow::fillScreen(QScreen* screen) {
   area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setGeometry(screen);  // without a window manager nobody else makes it so
+  // Without a window manager nobody else makes it so. The screen's size in logical pixels
+  // is rounded to whole ones, which at a scale such as 2.25 come a pixel short of the
+  // screen: the window takes enough of them to cover all its device pixels.
+  const QSizeF device = screen->handle()->geometry().size();
+  const qreal ratio = screen->devicePixelRatio();
+  setGeometry(QRect(screen->geometry().topLeft(),
+                    QSize(int(std::ceil(device.width() / ratio)), int(std::ceil(device.height() / ratio)))));
   showFullScreen();
 }
 
@@ -59,6 +65,11 @@ void DashboardWindow::place(Dashboard* d) {
   area_->takeWidget();  // the runner deletes the old screen
   if (!d) return;
   area_->setWidget(d);
+  // Whatever of the window the screen does not cover (the bands of a layout of another
+  // aspect than the window's) shows the screen's background.
+  QPalette around = area_->palette();
+  around.setColor(QPalette::Window, d->palette().color(QPalette::Window));
+  area_->setPalette(around);
   area_->setBackgroundRole(QPalette::Window);
   const QString title = d->layout().title.isEmpty() ? QFileInfo(layoutPath_).fileName() : d->layout().title;
   setWindowTitle(title + QStringLiteral(" - kyvdash"));

@@ -17,9 +17,10 @@ class DashboardWindow : public QMainWindow {
   static constexpr int kFramesPerSecond = 30;
 
   DashboardWindow(Runner& runner, QString layoutPath, bool kiosk, QWidget* parent = nullptr);
-  // Shows the window full screen over `screen` (the screen's scale fits the dashboard to it,
-  // so a pixel of rounding never calls for scroll bars), also without a window manager.
-  void fillScreen(const QRect& screen);
+  // Shows the window full screen over `screen`, every device pixel of it (the screen's
+  // scale fits the dashboard to it, so a pixel of rounding never calls for scroll bars),
+  // also without a window manager.
+  void fillScreen(QScreen* screen);
   // From now on a resize scales the dashboard to fit the window, as full screen does.
   void scaleOnResize() { scaleOnResize_ = true; }
 

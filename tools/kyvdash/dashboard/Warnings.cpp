@@ -58,6 +58,24 @@ void captionWarnings(const Dashboard& d, int c, QStringList& out) {
                .arg(name, beyond.join(QStringLiteral(", ")));
 }
 
+// A control laid out smaller than the smallest extent its class shows its parts readably
+// at (digits under about 32 pixels high run together). Drawn at a larger scale it is
+// larger too, but the layout is made for its own size.
+void sizeWarnings(const Dashboard& d, int c, QStringList& out) {
+  const kyv::Control* control = d.control(c)->control();
+  if (!control) return;
+  const kyv::ClassInfo& info = control->classInfo();
+  const QSizeF has = d.layout().controls[c].rect.size();
+  if (has.width() >= info.minimumWidth() && has.height() >= info.minimumHeight()) return;
+  out << QStringLiteral("control \"%1\": rect: %2 x %3 twips is smaller than %4 draws legibly (%5 x %6 at least)")
+             .arg(d.layout().controls[c].name)
+             .arg(has.width())
+             .arg(has.height())
+             .arg(d.layout().controls[c].className)
+             .arg(info.minimumWidth())
+             .arg(info.minimumHeight());
+}
+
 void labelWarnings(const Dashboard& d, QStringList& out) {
   for (size_t i = 0; i < d.labels().size(); ++i) {
     const QLabel* l = d.labels()[i];
@@ -80,6 +98,7 @@ QStringList layoutWarnings(const Dashboard& d) {
   QStringList out;
   for (int c = 0; c < d.count(); ++c) {
     feedWarnings(d, c, out);
+    sizeWarnings(d, c, out);
     captionWarnings(d, c, out);
   }
   labelWarnings(d, out);

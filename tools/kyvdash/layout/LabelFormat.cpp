@@ -39,6 +39,12 @@ QString formatted(double v, const QString& format) {
   return QString::number(v, 'f', format.mid(1, 1).toInt());
 }
 
+// What stands for a number not yet read: a dash, with the space the SI form puts before
+// its unit, so that "{value:si}B/s" reads "- B/s".
+QString noValue(const QString& format) {
+  return format == QLatin1String("si") ? QStringLiteral("- ") : QStringLiteral("-");
+}
+
 }  // namespace
 
 QString labelTextProblem(const QString& text, bool fed) {
@@ -59,7 +65,7 @@ QString formatLabel(const QString& text, std::optional<double> value) {
   qsizetype from = 0;
   for (const QRegularExpressionMatch& m : placeholder().globalMatch(text)) {
     out += QStringView(text).mid(from, m.capturedStart() - from);
-    out += value ? formatted(*value, m.captured(2)) : QStringLiteral("-");
+    out += value ? formatted(*value, m.captured(2)) : noValue(m.captured(2));
     from = m.capturedEnd();
   }
   out += QStringView(text).mid(from);

@@ -71,11 +71,14 @@ class ServedKyvdash {
     if (!process_.waitForFinished(10'000)) process_.kill();
     process_.waitForFinished(5000);
   }
-  // The page's address, with its token if any ("http://127.0.0.1:PORT/").
+  // The page's address as kyvdash printed it ("http://127.0.0.1:PORT/"; with a token, its
+  // first characters).
   const QString& url() const { return url_; }
+  // The address of `path`, without the printed token.
   QString at(const QString& path) const {
     QUrl u(url_);
     u.setPath(path);
+    u.setQuery(QString());
     return u.toString();
   }
   quint16 port() const { return static_cast<quint16>(QUrl(url_).port()); }

@@ -7,9 +7,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "HeadlessChromium.h"
@@ -41,7 +43,8 @@ class TestBrowser : public QObject {
   ServedKyvdash& dash() { return *served; }
   QString layout = dataFile("browser.json");
   QStringList names;
-  QRect canvas;  // where the picture is in the page
+  QRect canvas;   // where the picture is in the page
+  QRect fourOwn;  // the four-digit display at the screen's own size
 
   QJsonValue page(const QString& expression) { return browser.evaluate(expression); }
 
@@ -102,19 +105,26 @@ class TestBrowser : public QObject {
     }
     return {};
   }
+  void emulate(QSize window, double ratio, bool mobile) {
+    browser.command(
+        QStringLiteral("Emulation.setDeviceMetricsOverride"),
+        {{"width", window.width()}, {"height", window.height()}, {"deviceScaleFactor", ratio}, {"mobile", mobile}});
+  }
+  // Waits until `expression` holds in the page; says what `shown` evaluates to when not.
+  bool pageComesTo(const QString& expression, int timeoutMs, const QString& shown) {
+    const bool came = QTest::qWaitFor([&] { return page(expression).toBool(); }, timeoutMs);
+    if (!came) qWarning("the page says: %s", qPrintable(page(shown).toString()));
+    return came;
+  }
+  // Waits until the page shows the picture drawn at `scale` device pixels a layout pixel.
+  bool shownAtScale(double scale) {
+    return pageComesTo(QStringLiteral("kyvdash.scale === %1 && kyvdash.connected && kyvdash.frames > 0").arg(scale),
+                       10'000, QStringLiteral("String(kyvdash.scale)"));
+  }
   bool connectedToNewScreen(int screens) {
-    const bool connected = QTest::qWaitFor(
-        [&] {
-          return page(QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens))
-              .toBool();
-        },
-        20'000);
-    if (!connected)
-      qWarning("the page says: %s",
-               qPrintable(page(QStringLiteral(
-                                   "JSON.stringify([location.href, document.getElementById('status').textContent])"))
-                              .toString()));
-    return connected;
+    return pageComesTo(
+        QStringLiteral("kyvdash.connected && kyvdash.screens >= %1 && kyvdash.frames > 0").arg(screens), 20'000,
+        QStringLiteral("JSON.stringify([location.href, document.getElementById('status').textContent])"));
   }
 
  private slots:
@@ -130,6 +140,7 @@ class TestBrowser : public QObject {
     const QJsonArray marks =
         page(QStringLiteral("[...document.querySelectorAll('.mark')].map(m => m.dataset.name)")).toArray();
     for (const QJsonValue& m : marks) names << m.toString();
+    fourOwn = controlRect(QStringLiteral("four"));
   }
 
   // Every control is in the page, where the layout puts it, and the page's pixels are the
@@ -219,50 +230,122 @@ class TestBrowser : public QObject {
   }
 
   // By default the screen fills the window below the status line, whatever its shape, in
-  // its own proportions and centred across; the marks scale with the picture.
+  // its own proportions and centred across: drawn by the server at the scale the window
+  // needs, the largest quarter step that fits, and shown one device pixel a pixel.
   void fillsTheWindow() {
     QVERIFY(browser.open(dash().url()));
     QVERIFY(connectedToNewScreen(1));
     const QSize own = snapshot().size();
-    for (const QSize window : {QSize(800, 480), QSize(1920, 1080), QSize(390, 844), QSize(3840, 2160)}) {
-      browser.command(
-          QStringLiteral("Emulation.setDeviceMetricsOverride"),
-          {{"width", window.width()}, {"height", window.height()}, {"deviceScaleFactor", 1}, {"mobile", false}});
+    for (const QSize window : {QSize(800, 480), QSize(1920, 1080)}) {
+      emulate(window, 1, false);
       const int room = window.height() - rectOf(QStringLiteral("document.querySelector('header')")).height();
-      const double scale = std::min(double(window.width()) / own.width(), double(room) / own.height());
-      QRect shown;
-      const bool fits = QTest::qWaitFor(
-          [&] {
-            shown = rectOf(QStringLiteral("document.getElementById('picture')"));
-            return qAbs(shown.width() - own.width() * scale) <= 1 && qAbs(shown.height() - own.height() * scale) <= 1;
-          },
-          5000);
-      QVERIFY2(fits, qPrintable(QStringLiteral("%1x%2: the picture is %3x%4, not %5 times %6x%7")
-                                    .arg(window.width())
-                                    .arg(window.height())
-                                    .arg(shown.width())
-                                    .arg(shown.height())
-                                    .arg(scale)
-                                    .arg(own.width())
-                                    .arg(own.height())));
+      const double scale =
+          std::floor(std::min(double(window.width()) / own.width(), double(room) / own.height()) * 4) / 4;
+      QVERIFY2(shownAtScale(scale), qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
+      const QRect shown = rectOf(QStringLiteral("document.getElementById('picture')"));
+      QCOMPARE(shown.size(), QSize(qRound(own.width() * scale), qRound(own.height() * scale)));
+      QCOMPARE(page(QStringLiteral("document.getElementById('picture').width")).toInt(), shown.width());
       QVERIFY(qAbs(shown.left() - (window.width() - shown.width()) / 2) <= 1);
       QVERIFY(shown.bottom() < window.height());
-      const QString four = QStringLiteral("document.querySelector('.mark[data-name=\"four\"]')");
-      const double ownWidth = page(four + QStringLiteral(".offsetWidth")).toDouble();
-      QVERIFY(qAbs(rectOf(four).width() - ownWidth * scale) <= 2);
+      const QRect four = rectOf(QStringLiteral("document.querySelector('.mark[data-name=\"four\"]')"));
+      QVERIFY(qAbs(four.width() - fourOwn.width() * scale) <= 1);
     }
     browser.command(QStringLiteral("Emulation.clearDeviceMetricsOverride"));
   }
 
-  // A server guarded by a token serves a page that a browser opened at the address it
-  // prints can show: the page's script and style come without the token, its picture with.
+  // On a 4K wall the page is drawn at the wall's pixels: the picture is not a smaller one
+  // stretched (whose edges would be smoothed across every control's border), but the same
+  // pixels kyvdash draws for a snapshot at that scale.
+  void sharpOnA4KWall() {
+    QVERIFY(browser.open(dash().url()));
+    QVERIFY(connectedToNewScreen(1));
+    emulate(QSize(3840, 2160), 1, false);
+    const QSize own = snapshot().size();
+    const int room = 2160 - rectOf(QStringLiteral("document.querySelector('header')")).height();
+    const double scale = std::floor(std::min(3840.0 / own.width(), double(room) / own.height()) * 4) / 4;
+    QVERIFY(scale > 4);
+    QVERIFY(shownAtScale(scale));
+    // The seven-segment digit has no feed: it shows the same in every kyvdash.
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("one.png"));
+    QProcess snap;
+    snap.start(QStringLiteral(KYVDASH_PROGRAM),
+               {"--snapshot", file, "--after", "0", "--scale", QString::number(scale), layout});
+    QVERIFY(snap.waitForFinished(30'000));
+    const QImage reference = rgb(QImage(file));
+    QVERIFY(!reference.isNull());
+    const QRect one = rectOf(QStringLiteral("document.querySelector('.mark[data-name=\"one\"]')"));
+    const QRect picture = rectOf(QStringLiteral("document.getElementById('picture')"));
+    // The digit and a band of the background around it, borders and all.
+    const QRect around = one.adjusted(-12, -12, 12, 12);
+    const QImage shown = rgb(browser.screenshot(around));
+    const QImage expected = reference.copy(around.translated(-picture.topLeft()));
+    if (shown != expected) {
+      shown.save(QDir::temp().filePath(QStringLiteral("kyvdash-4k-page.png")));
+      expected.save(QDir::temp().filePath(QStringLiteral("kyvdash-4k-snapshot.png")));
+    }
+    QVERIFY2(shown == expected, qPrintable(QStringLiteral("%1 pixels differ").arg(differing(shown, expected))));
+    browser.command(QStringLiteral("Emulation.clearDeviceMetricsOverride"));
+  }
+
+  // On a phone the screen's text stays at least 9 CSS pixels high: the screen is drawn
+  // larger and scrolls, its blocks one below the other, and every control can be reached.
+  void readableOnAPhone() {
+    QVERIFY(browser.open(dash().url()));
+    QVERIFY(connectedToNewScreen(1));
+    emulate(QSize(390, 844), 3, true);
+    QVERIFY(QTest::qWaitFor([&] { return page(QStringLiteral("kyvdash.column === true")).toBool(); }, 10'000));
+    QVERIFY(QTest::qWaitFor([&] { return page(QStringLiteral("kyvdash.frames > 0")).toBool(); }, 10'000));
+    const double text = page(QStringLiteral("kyvdash.textPx")).toDouble();
+    QVERIFY2(text >= 9, qPrintable(QString::number(text)));
+    // Shown one device pixel a pixel: the canvases are three times their CSS size (which
+    // the page lays out in 64ths of a pixel).
+    QVERIFY(page(QStringLiteral("[...document.querySelectorAll('canvas')].every(c => "
+                                "Math.abs(c.width - c.getBoundingClientRect().width * 3) < 0.1)"))
+                .toBool());
+    // The blocks, one below the other, each within the width of the phone.
+    const QJsonArray blocks = page(QStringLiteral("[...document.querySelectorAll('.block')].map(b => "
+                                                  "JSON.parse(JSON.stringify(b.getBoundingClientRect())))"))
+                                  .toArray();
+    QVERIFY(blocks.size() >= 2);
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+      const QJsonObject b = blocks[i].toObject();
+      QVERIFY(b["left"].toDouble() >= 0 && b["right"].toDouble() <= 390.01);
+      if (i > 0) QVERIFY(b["top"].toDouble() >= blocks[i - 1].toObject()["bottom"].toDouble());
+    }
+    for (const QString& name : names) {
+      const QString mark = QStringLiteral("document.querySelector('.mark[data-name=\"%1\"]')").arg(name);
+      page(mark + QStringLiteral(".scrollIntoView({block: 'center', inline: 'center'})"));
+      const QRect r = rectOf(mark);
+      const int top = rectOf(QStringLiteral("document.querySelector('header')")).bottom();
+      QVERIFY2(r.left() >= 0 && r.right() <= 390 && r.top() >= top && r.bottom() <= 844, qPrintable(name));
+    }
+    // Zoomed a step: the picture is drawn a quarter of a device pixel a layout pixel larger.
+    const double before = page(QStringLiteral("kyvdash.scale")).toDouble();
+    page(QStringLiteral("document.getElementById('zoom-in').click()"));
+    QVERIFY(QTest::qWaitFor([&] { return page(QStringLiteral("kyvdash.scale")).toDouble() == before + 0.25; }, 10'000));
+    browser.command(QStringLiteral("Emulation.clearDeviceMetricsOverride"));
+  }
+
+  // A server guarded by a token serves a page that a browser opened at its address with
+  // the token can show: the page's script and style come without the token, its picture
+  // with. The token comes from a file, so that the process list does not show it, and the
+  // line kyvdash prints shows only its first characters.
   void pageWithToken() {
+    QTemporaryDir secrets;
+    const QString tokenFile = secrets.filePath(QStringLiteral("token"));
+    QFile f(tokenFile);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("s3cret-token\n");
+    f.close();
     ServedKyvdash guarded;
-    QVERIFY2(guarded.start(layout, {QStringLiteral("--token"), QStringLiteral("s3cret-token")}),
-             qPrintable(guarded.errors()));
-    QVERIFY(guarded.url().endsWith(QLatin1String("?token=s3cret-token")));
+    QVERIFY2(guarded.start(layout, {QStringLiteral("--token-file"), tokenFile}), qPrintable(guarded.errors()));
+    QVERIFY2(guarded.url().endsWith(QLatin1String("?token=s3c...")), qPrintable(guarded.url()));
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(guarded.pid()));
+    QVERIFY(commandLine.open(QIODevice::ReadOnly));
+    QVERIFY(!commandLine.readAll().contains("s3cret-token"));
     guarded.feed("v 40\n");
-    QVERIFY(browser.open(guarded.url()));
+    QVERIFY(browser.open(guarded.at(QStringLiteral("/")) + QStringLiteral("?token=s3cret-token")));
     QVERIFY(connectedToNewScreen(1));
     QVERIFY(page(QStringLiteral("getComputedStyle(document.querySelector('header')).display")).toString() == "flex");
   }

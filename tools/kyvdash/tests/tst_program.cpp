@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <csignal>
 
 #include "Options.h"
@@ -63,6 +64,23 @@ void writeFile(const QString& path, const QByteArray& text) {
 QByteArray j(QByteArray text) { return text.replace('\'', '"'); }
 
 QString example(const char* name) { return QStringLiteral(KYVDASH_EXAMPLES "/") + QLatin1String(name); }
+
+// An X window dump as Xvfb keeps its screen (-fbdir): a header of big-endian 32-bit
+// fields, a colour map, then the pixels, 32 bits each in the byte order the header names.
+QImage xwdImage(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QByteArray d = f.readAll();
+  if (d.size() < 100) return {};
+  const auto field = [&](int i) { return qFromBigEndian<quint32>(d.constData() + 4 * i); };
+  const quint32 headerSize = field(0), width = field(4), height = field(5), bitsPerPixel = field(11),
+                bytesPerLine = field(12), colours = field(19);
+  const qint64 pixels = qint64(headerSize) + qint64(colours) * 12;
+  if (bitsPerPixel != 32 || field(7) != 0 || pixels + qint64(bytesPerLine) * height > d.size()) return {};
+  return QImage(reinterpret_cast<const uchar*>(d.constData() + pixels), int(width), int(height), int(bytesPerLine),
+                QImage::Format_RGB32)
+      .copy();
+}
 
 Parsed parse(const QStringList& args, Options& o, QString* message = nullptr) {
   QString ignored;
@@ -185,11 +203,12 @@ class TestProgram : public QObject {
                 "  {'name': 'cpu', 'class': 'Kyv4Digit.fourseg', 'rect': [3000, 300, 2400, 600],"
                 "   'feed': {'source': 'm', 'field': 'cpu', 'scale': 100}},"
                 "  {'name': 'graph', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [0, 1200, 4950, 2250],"
-                "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}}]}"));
+                "   'properties': [['MaxLimit', 400]], 'feed': {'source': 'm', 'field': 'load1', 'scale': 100}},"
+                "  {'name': 'tiny', 'class': 'Kyv4Digit.fourseg', 'rect': [5400, 300, 1800, 405]}]}"));
     const Run r = runKyvdash({"--check", layout});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
     QCOMPARE(lines[0],
              QStringLiteral(
                  "kyvdash: %1: warning: control \"net\": feed.scale: m.net.rx reaches 125000000 (bytes a second on a "
@@ -204,11 +223,15 @@ class TestProgram : public QObject {
                                 "are cut: \"360\", ")
                      .arg(layout)),
              qPrintable(lines[2]));
-    QVERIFY2(lines[3].startsWith(
+    // Digits 27 pixels high run together.
+    QCOMPARE(lines[3], QStringLiteral("kyvdash: %1: warning: control \"tiny\": rect: 1800 x 405 twips is smaller than "
+                                      "Kyv4Digit.fourseg draws legibly (1260 x 480 at least)")
+                           .arg(layout));
+    QVERIFY2(lines[4].startsWith(
                  QStringLiteral("kyvdash: %1: warning: labels[0]: rect: \"A label far too long for its place\" needs ")
                      .arg(layout)),
-             qPrintable(lines[3]));
-    QCOMPARE(lines[4], QStringLiteral("kyvdash: %1: no errors, 4 warnings").arg(layout));
+             qPrintable(lines[4]));
+    QCOMPARE(lines[5], QStringLiteral("kyvdash: %1: no errors, 5 warnings").arg(layout));
   }
 
   // The system monitor runs with no setup at all and gives its snapshot.
@@ -280,26 +303,35 @@ class TestProgram : public QObject {
     QCOMPARE(QImage(png).size(), QSize(400, 240));
   }
 
-  // On a bare X server without a window manager, --kiosk covers the whole screen.
+  // On a bare X server without a window manager, --kiosk covers the whole screen, and a
+  // layout of another aspect than the screen's has its bands in the layout's background.
   void kioskWithoutWindowManager() {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")),
                   xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
     if (xvfb.isEmpty() || xwininfo.isEmpty())
       KYV_MISSING_TOOL("xvfb-run or xwininfo is not installed (scripts/install-deps.sh installs xvfb)");
+    QTemporaryDir screen;
     QProcess p;
     QProcessEnvironment env = environment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     p.setProcessEnvironment(env);
-    p.start(xvfb, {"-a", "-s", "-screen 0 1920x1080x24", "sh", "-c",
-                   QStringLiteral("\"$0\" --kiosk \"$1\" & sleep 4; xwininfo -root -tree; kill $!; wait $!"),
-                   QStringLiteral(KYVDASH_PROGRAM), example("wall-1920x1080.json")});
+    // Xvfb keeps its screen in a file of the X window dump format in -fbdir.
+    p.start(xvfb, {"-a", "-s", "-screen 0 1920x1080x24 -fbdir " + screen.path(), "sh", "-c",
+                   QStringLiteral("\"$0\" --kiosk \"$1\" & sleep 4; xwininfo -root -tree; cp \"$2\"/Xvfb_screen0 "
+                                  "\"$2\"/shown; kill $!; wait $!"),
+                   QStringLiteral(KYVDASH_PROGRAM), example("panel-800x480.json"), screen.path()});
     QVERIFY(p.waitForFinished(kWait));
     const QString tree = QString::fromLocal8Bit(p.readAllStandardOutput());
     const QRegularExpression window(
-        QStringLiteral("\"This machine, on a 1920x1080 wall - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
+        QStringLiteral("\"This machine, on an 800x480 panel - kyvdash\".*\\s(\\d+)x(\\d+)\\+0\\+0"));
     const QRegularExpressionMatch m = window.match(tree);
     QVERIFY2(m.hasMatch(), qPrintable(tree + QString::fromLocal8Bit(p.readAllStandardError())));
     QVERIFY2(m.captured(1).toInt() >= 1920 && m.captured(2).toInt() >= 1080, qPrintable(m.captured(0)));
+    const QImage shown = xwdImage(screen.filePath(QStringLiteral("shown")));
+    QCOMPARE(shown.size(), QSize(1920, 1080));
+    // The panel, 5:3, is 1800 pixels wide at the screen's height: a band of 60 each side.
+    for (const QPoint at : {QPoint(5, 540), QPoint(55, 10), QPoint(1914, 540), QPoint(1870, 1075)})
+      QCOMPARE(QColor(shown.pixel(at)).name(), QStringLiteral("#15191d"));
   }
 
   // Started without a display it writes one snapshot to kyvdash.png and says so.

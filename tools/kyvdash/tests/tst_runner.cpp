@@ -9,13 +9,16 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
+#include <set>
 #include <thread>
 
 #include "CounterSource.h"
@@ -350,7 +353,7 @@ class TestRunner : public QObject {
     QVERIFY(startRunner(&errors));
     Dashboard* d = runner->dashboard();
     QLabel* label = d->labels().front();
-    QCOMPARE(label->text(), QStringLiteral("in -B/s"));
+    QCOMPARE(label->text(), QStringLiteral("in - B/s"));
     send("rx 1234\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 1.23 MB/s"), kWait);
     QVERIFY(label->isEnabled());
@@ -358,12 +361,12 @@ class TestRunner : public QObject {
     QTest::qWait(100);
     QCOMPARE(label->text(), QStringLiteral("in 1.23 MB/s"));
     now = 5'000;
-    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in -B/s"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in - B/s"), kWait);
     QVERIFY(!label->isEnabled());
     QCOMPARE(label->toolTip(), QStringLiteral("No reading from in.rx for 5 s"));
     send("rx nan\n");
     QTest::qWait(200);
-    QCOMPARE(label->text(), QStringLiteral("in -B/s"));  // no reading: still stale
+    QCOMPARE(label->text(), QStringLiteral("in - B/s"));  // no reading: still stale
     QVERIFY(!label->isEnabled());
     send("rx 2\n");
     QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("in 2.00 kB/s"), kWait);
@@ -531,6 +534,58 @@ class TestRunner : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(counter.paints > during, kWait);
     QTest::qWait(300);
     QVERIFY(counter.paints <= during + 2);
+  }
+
+  // A frame after every one of 300 controls changed repaints the screen in a region of at
+  // most a cell of a fixed grid a rectangle, not one a control: Qt's work on the region
+  // grows with its rectangles for every widget it paints, and would grow with the square
+  // of the controls. Every change is still shown.
+  void windowRepaintsAFewCells() {
+    QByteArray controls;
+    for (int i = 0; i < 300; ++i)
+      controls += QStringLiteral(
+                      "%1{'name': 'c%2', 'class': 'KyvHStatus.Hstat', 'rect': [%3, %4, 1050, 330],"
+                      " 'feed': {'source': 'in', 'field': 'c%2'}}")
+                      .arg(i ? "," : "")
+                      .arg(i)
+                      .arg(i % 20 * 1200)
+                      .arg(i / 20 * 450)
+                      .toUtf8();
+    writeLayout(j("{'sources': {'in': {'type': 'stdin'}}, 'controls': [" + controls + "]}"));
+    QStringList errors;
+    QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
+    DashboardWindow window(*runner, layoutPath, false);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The rectangles of the screen's paints, and the controls painted.
+    struct Regions : QObject {
+      QObject* screen = nullptr;
+      int paints = 0, mostRects = 0;
+      std::set<QObject*> painted;
+      bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::Paint) return false;
+        if (watched != screen) {
+          painted.insert(watched);
+          return false;
+        }
+        ++paints;
+        mostRects = std::max(mostRects, int(static_cast<QPaintEvent*>(e)->region().rectCount()));
+        return false;
+      }
+    } regions;
+    Dashboard* d = runner->dashboard();
+    QTest::qWait(200);
+    regions.screen = d;
+    d->installEventFilter(&regions);
+    for (int i = 0; i < d->count(); ++i) d->control(i)->installEventFilter(&regions);
+    QByteArray lines;
+    for (int i = 0; i < 300; ++i) lines += "c" + QByteArray::number(i) + ' ' + QByteArray::number(i % 90 + 5) + '\n';
+    send(lines);
+    QTRY_VERIFY_WITH_TIMEOUT(regions.paints > 0, kWait);
+    QTest::qWait(200);
+    QVERIFY2(regions.mostRects <= Dashboard::kRepaintCells * Dashboard::kRepaintCells,
+             qPrintable(QString::number(regions.mostRects)));
+    QCOMPARE(int(regions.painted.size()), 300);
   }
 
   // Last: it changes the application's palette for good.

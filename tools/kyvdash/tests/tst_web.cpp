@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QWebSocket>
 #include <QtEndian>
+#include <QtMath>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -160,7 +161,6 @@ class TestWeb : public QObject {
     limits.maxConnections = 64;
     limits.maxRequestBytes = 8 * 1024;
     limits.requestTimeout = std::chrono::milliseconds(600);
-    limits.idleTimeout = std::chrono::milliseconds(1500);
     limits.viewerBacklog = 16 * 1024;
     limits.viewerBehind = std::chrono::milliseconds(1500);
     limits.sendBuffer = 8 * 1024;
@@ -297,7 +297,7 @@ class TestWeb : public QObject {
     WebFrames frames(own, 30);
     QImage picture;
     int moves = 0, count = 0;
-    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+    connect(&frames, &WebFrames::frame, this, [&](double, const QByteArray& m) {
       ++count;
       std::vector<FramePart> parts;
       QVERIFY(applyFrame(picture, m, &parts));
@@ -351,13 +351,22 @@ class TestWeb : public QObject {
     QTest::newRow("bad address") << QStringList({"--serve", "example.org:80"})
                                  << "--serve takes [address:]port, such as 8080 or 0.0.0.0:8080";
     QTest::newRow("short token") << QStringList({"--serve", "80", "--token", "abc"})
-                                 << "--token takes at least 8 characters and no spaces";
+                                 << "the token takes at least 8 characters and no spaces";
     QTest::newRow("both") << QStringList({"--serve", "80", "--token", "abcdefgh", "--no-token"})
-                          << "--token and --no-token exclude each other";
+                          << "--token and --token-file exclude --no-token";
+    QTest::newRow("token and file") << QStringList({"--serve", "80", "--token", "abcdefgh", "--token-file", "t"})
+                                    << "--token and --token-file exclude each other";
+    QTest::newRow("no token file") << QStringList({"--serve", "80", "--token-file", "/nonexistent/token"})
+                                   << "--token-file: cannot read /nonexistent/token: No such file or directory";
+    QTest::newRow("allowed host") << QStringList(
+                                         {"--serve", "0.0.0.0:80", "--no-token", "--allow-host", "Wall.Example"})
+                                  << "0.0.0.0 80 - 0 16 30 wall.example";
     QTest::newRow("fps") << QStringList({"--serve", "80", "--fps", "0"}) << "--fps takes 1 to 60";
     QTest::newRow("viewers") << QStringList({"--serve", "80", "--max-viewers", "x"}) << "--max-viewers takes 1 to 1000";
-    QTest::newRow("token alone") << QStringList({"--token", "abcdefgh"})
-                                 << "--token, --no-token, --window, --max-viewers and --fps go with --serve";
+    QTest::newRow("token alone")
+        << QStringList({"--token", "abcdefgh"})
+        << "--token, --token-file, --no-token, --allow-host, --window, --max-viewers and --fps "
+           "go with --serve";
     QTest::newRow("with snapshot") << QStringList({"--serve", "80", "--snapshot", "a.png"})
                                    << "--serve goes without --snapshot and --check";
   }
@@ -374,19 +383,46 @@ class TestWeb : public QObject {
     QCOMPARE(parsed, Parsed::Run);
     QVERIFY(o.serve.serve);
     QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
-                 .arg(o.serve.address.toString())
-                 .arg(o.serve.port)
-                 .arg(o.serve.token.value_or(QStringLiteral("-")))
-                 .arg(int(o.serve.window))
-                 .arg(o.serve.maxViewers)
-                 .arg(o.serve.fps),
+                     .arg(o.serve.address.toString())
+                     .arg(o.serve.port)
+                     .arg(o.serve.token.value_or(QStringLiteral("-")))
+                     .arg(int(o.serve.window))
+                     .arg(o.serve.maxViewers)
+                     .arg(o.serve.fps) +
+                 (o.serve.allowedHosts.isEmpty() ? QString() : u' ' + o.serve.allowedHosts.join(u',')),
              result);
+  }
+
+  // The token may come from a file's first line or from the environment, kept out of the
+  // process list; --token and --no-token each go before the environment.
+  void tokenFromFileOrEnvironment() {
+    const QString file = dir.filePath(QStringLiteral("token"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("s3cret-from-file \nsecond line\n");
+    f.close();
+    const auto tokenOf = [](const QStringList& arguments) {
+      Options o;
+      QString message;
+      const Parsed parsed =
+          parseOptions(QStringList({"kyvdash", "--serve", "80"}) + arguments + QStringList({"x.json"}), o, &message);
+      return parsed == Parsed::Run ? o.serve.token.value_or(QStringLiteral("-")) : message.section(u'\n', 0, 0);
+    };
+    QCOMPARE(tokenOf({"--token-file", file}), QStringLiteral("s3cret-from-file"));
+    qputenv("KYVDASH_TOKEN", "s3cret-from-environment");
+    const auto unset = qScopeGuard([] { qunsetenv("KYVDASH_TOKEN"); });
+    QCOMPARE(tokenOf({}), QStringLiteral("s3cret-from-environment"));
+    QCOMPARE(tokenOf({"--token", "s3cret-given"}), QStringLiteral("s3cret-given"));
+    QCOMPARE(tokenOf({"--token-file", file}), QStringLiteral("s3cret-from-file"));
+    QCOMPARE(tokenOf({"--no-token"}), QStringLiteral("-"));
+    qputenv("KYVDASH_TOKEN", "short");
+    QCOMPARE(tokenOf({}), QStringLiteral("the token takes at least 8 characters and no spaces"));
   }
 
   void endpoints() {
     const HttpAnswer page = httpGet(url(QStringLiteral("/")));
     QCOMPARE(page.status, 200);
-    QVERIFY(page.body.contains("<canvas id=\"picture\""));
+    QVERIFY(page.body.contains("<div id=\"screen\">"));
     QVERIFY(page.headers["content-security-policy"].contains("default-src 'none'"));
     QVERIFY(page.headers["content-security-policy"].contains("script-src 'self'"));
     QCOMPARE(page.headers["x-content-type-options"], QByteArray("nosniff"));
@@ -488,6 +524,56 @@ class TestWeb : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 
+  // A page is sent the picture at the scale it asks for (quarter steps, down), drawn for
+  // that scale and shared by the pages that ask for it; a page that asks for none gets the
+  // screen's own. At most four scales are drawn: a page asking for a fifth gets the nearest.
+  void picturesAtThePagesScales() {
+    ServeOptions o;
+    o.maxViewers = 8;
+    const std::unique_ptr<WebServer> server = serve(o);
+    const QString channel = QStringLiteral("ws://127.0.0.1:%1/live").arg(server->port());
+    const auto at = [&](const QString& scale) {
+      return std::make_unique<LiveClient>(channel + (scale.isEmpty() ? QString() : QStringLiteral("?scale=") + scale));
+    };
+    auto twice = at(QStringLiteral("2.1")), again = at(QStringLiteral("2")), own = at(QString());
+    for (auto* page : {twice.get(), again.get(), own.get()}) QVERIFY(page->waitForPicture());
+    const QSize size = runner->dashboard()->size();
+    QCOMPARE(twice->texts[0]["scale"].toDouble(), 2.0);
+    QCOMPARE(own->texts[0]["scale"].toDouble(), 1.0);
+    QCOMPARE(twice->picture.size(), size * 2);
+    QCOMPARE(own->picture.size(), size);
+    for (int i = 0; i < 4; ++i) {
+      feed("a " + QByteArray::number(i * 23 % 100) + "\nd " + QByteArray::number(i * 977) + '\n');
+      QTest::qWait(150);
+    }
+    WebFrames anew(*runner, 30);
+    QImage drawn;
+    QVERIFY(applyFrame(drawn, anew.wholeFrame(2.0)));
+    QVERIFY(QTest::qWaitFor([&] { return twice->picture == drawn && again->picture == drawn; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return own->picture == snapshot(); }, 5000));
+    std::vector<std::unique_ptr<LiveClient>> more;
+    for (const char* scale : {"3", "4.5"}) {
+      more.push_back(at(QLatin1String(scale)));
+      QVERIFY(more.back()->waitForPicture());
+    }
+    auto fifth = at(QStringLiteral("6"));
+    QVERIFY(fifth->waitForPicture());
+    QCOMPARE(fifth->texts[0]["scale"].toDouble(), 4.5);
+
+    // No picture beyond a 4K screen's pixels: a 1920x1080 screen is drawn at twice its size
+    // at most.
+    QFile f(dir.filePath(QStringLiteral("wall.json")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"size": [28800, 16200], "sources": {},
+                "controls": [{"name": "one", "class": "Kyv1Digit.sseg", "rect": [60, 60, 600, 900]}]})");
+    f.close();
+    Runner wall(f.fileName());
+    QStringList errors;
+    QVERIFY2(wall.start(&errors), qPrintable(errors.join(u'\n')));
+    WebFrames frames(wall, 30);
+    QCOMPARE(frames.join(8), 2.0);
+  }
+
   // At a scale that puts controls' edges between pixels, every change still reaches the
   // page whole: a rectangle cut short by rounding would leave a row or column stale, and
   // the page would differ from the same screen drawn anew.
@@ -513,12 +599,14 @@ class TestWeb : public QObject {
     WebFrames frames(own, 30);
     QImage picture;
     int count = 0;
-    connect(&frames, &WebFrames::frame, this, [&](const QByteArray& m) {
+    connect(&frames, &WebFrames::frame, this, [&](double, const QByteArray& m) {
       ++count;
       QVERIFY(applyFrame(picture, m));
     });
     frames.setActive(true);
     QVERIFY(applyFrame(picture, frames.wholeFrame()));
+    // The screen's own scale (--scale) is the picture's: it reaches the pages.
+    QCOMPARE(picture.size(), QSize(qCeil(own.dashboard()->width() * 1.25), qCeil(own.dashboard()->height() * 1.25)));
     for (int round = 0; round < 12; ++round) {
       const QByteArray lines = "h " + QByteArray::number(round * 7 + 3) + "\na " +
                                QByteArray::number(round * 37 % 97 + 1) + "\nd " +
@@ -560,7 +648,8 @@ class TestWeb : public QObject {
   // Every path the server answers, walked from its own table: each that needs the token
   // is refused without it and with any token but the right one (wrong, cut short, longer,
   // in another case, empty), given in the header or the address; only the page's script
-  // and style, which hold no data, are served to anyone.
+  // and style, which hold no data, and the health check, which says only "ok", are
+  // served to anyone.
   void tokens() {
     ServeOptions o;
     o.token = QStringLiteral("s3cret-token");
@@ -571,7 +660,10 @@ class TestWeb : public QObject {
       const QString at = root + route.path;
       if (!route.needsToken) {
         open << route.path;
-        QCOMPARE(httpGet(at).status, 200);
+        const HttpAnswer answer = httpGet(at);
+        QCOMPARE(answer.status, 200);
+        // The health check tells one without the token nothing but that the screen runs.
+        if (route.path == QLatin1String("/healthz")) QCOMPARE(answer.body, QByteArray("ok\n"));
         continue;
       }
       QVERIFY2(httpGet(at).status == 401, qPrintable(at));
@@ -588,11 +680,13 @@ class TestWeb : public QObject {
       QVERIFY2(httpGet(at, "bearer s3cret-token").status == expected, qPrintable(at));
       QVERIFY2(httpGet(at + QStringLiteral("?token=s3cret-token")).status == expected, qPrintable(at));
     }
-    QCOMPARE(open, QStringList({"/kyvdash.js", "/kyvdash.css"}));
+    QCOMPARE(open, QStringList({"/kyvdash.js", "/kyvdash.css", "/healthz"}));
     // A path the server does not have tells nothing without the token.
     QCOMPARE(httpGet(root + QStringLiteral("/nothing-here")).status, 401);
     QCOMPARE(httpGet(root + QStringLiteral("/nothing-here"), "Bearer s3cret-token").status, 404);
-    QVERIFY(guarded->pageUrl().endsWith(QLatin1String("/?token=s3cret-token")));
+    // The address printed carries the token's first characters only: a printed line ends
+    // up in logs.
+    QVERIFY2(guarded->pageUrl().endsWith(QLatin1String("/?token=s3c...")), qPrintable(guarded->pageUrl()));
     // Served on every address, the page is announced at this machine's name.
     ServeOptions everywhere = o;
     everywhere.address = QHostAddress::AnyIPv4;
@@ -639,6 +733,22 @@ class TestWeb : public QObject {
                origin.constData());
     QVERIFY(
         rawAnswer(web->port(), upgrade + "Origin: http://127.0.0.1:" + port + "\r\n\r\n").startsWith("HTTP/1.1 101"));
+
+    // Serving every address without a token, the names answered are this machine's own and
+    // those given with --allow-host: a rebound name is refused there too.
+    ServeOptions everywhere;
+    everywhere.address = QHostAddress::AnyIPv4;
+    everywhere.noToken = true;
+    everywhere.allowedHosts = {QStringLiteral("wall.example")};
+    const std::unique_ptr<WebServer> wide = serve(everywhere);
+    const auto getWide = [&](const QByteArray& host) {
+      return rawAnswer(wide->port(), "GET /readings.json HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
+    };
+    for (const QByteArray& host : {QByteArray("wall.example:8080"), QHostInfo::localHostName().toUtf8(),
+                                   QByteArray("127.0.0.1"), QByteArray("localhost")})
+      QVERIFY2(getWide(host).startsWith("HTTP/1.1 200"), host.constData());
+    for (const QByteArray& host : {QByteArray("evil.example"), QByteArray("wall.example.evil.example"), QByteArray()})
+      QVERIFY2(getWide(host).startsWith("HTTP/1.1 403"), host.constData());
 
     // A token guards a server by itself: any name is answered to a request that carries it.
     ServeOptions o;
@@ -714,11 +824,13 @@ class TestWeb : public QObject {
         },
         5000));
     QVERIFY(clock.elapsed() < 3000);
-    // A connection that says nothing is closed after the idle timeout.
+    // A connection that says nothing is closed after the same time.
     QTcpSocket idle;
     idle.connectToHost(QHostAddress::LocalHost, web->port());
     QVERIFY(connected(idle));
+    clock.restart();
     QVERIFY(QTest::qWaitFor([&] { return idle.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    QVERIFY(clock.elapsed() < 3000);
     QVERIFY(stillLive(12));
 
     // A flood: 2,000 connections at once; at most the limit stay open, the rest are told
@@ -773,6 +885,92 @@ class TestWeb : public QObject {
     }
     QVERIFY(stillLive(14));
     QVERIFY(watcher.socket.state() == QAbstractSocket::ConnectedState);
+  }
+
+  // Connections that send no request hold no place anyone needs. A flood of idle
+  // connections is met by closing the oldest that never showed the token, so that a health
+  // probe and a real page get in at once, long before the flood would time out; one
+  // address holds at most its share of the connections; a connection that showed the
+  // token is never closed to make room.
+  void idleFloodsLockNobodyOut() {
+    ConnectionLimits patient = limits;
+    patient.requestTimeout = std::chrono::milliseconds(30'000);  // the flood stays unless pushed out
+    const auto flood = [](quint16 port, const QHostAddress& from, int count) {
+      std::vector<std::unique_ptr<QTcpSocket>> sockets;
+      for (int i = 0; i < count; ++i) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        sockets.back()->bind(from);
+        sockets.back()->connectToHost(QHostAddress::LocalHost, port);
+      }
+      QTest::qWait(300);
+      return sockets;
+    };
+    // Whether at most `most` of `sockets` stay open once the server has taken them all in
+    // (until it has, those it has not accepted yet look open too).
+    const auto openAtMost = [](const std::vector<std::unique_ptr<QTcpSocket>>& sockets, int most) {
+      qsizetype open = 0;
+      const bool held = QTest::qWaitFor(
+          [&] {
+            open = std::count_if(sockets.begin(), sockets.end(), [](const auto& s) {
+              s->readAll();
+              return s->state() == QAbstractSocket::ConnectedState;
+            });
+            return open <= most;
+          },
+          5000);
+      if (!held) qWarning("%lld connections of the flood are open", qint64(open));
+      return held;
+    };
+    const int share = int(patient.maxConnections * patient.addressShare);
+
+    // Without a token, on loopback: every client is 127.0.0.1, the flood's and the page's.
+    ServeOptions open;
+    open.maxViewers = 4;
+    const std::unique_ptr<WebServer> loopback = std::make_unique<WebServer>(*runner, open, patient);
+    QString error;
+    QVERIFY2(loopback->listen(&error), qPrintable(error));
+    const QString at = QStringLiteral("http://127.0.0.1:%1").arg(loopback->port());
+    auto idle = flood(loopback->port(), QHostAddress::LocalHost, 200);
+    QVERIFY(openAtMost(idle, share));
+    QElapsedTimer clock;
+    clock.start();
+    const HttpAnswer health = httpGet(at + QStringLiteral("/healthz"), {}, 3000);
+    QCOMPARE(health.status, 200);
+    QCOMPARE(health.body, QByteArray("ok\n"));
+    LiveClient page(QStringLiteral("ws://127.0.0.1:%1/live").arg(loopback->port()));
+    QVERIFY(page.waitForPicture());
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    idle.clear();
+
+    // With a token: a flood from one address keeps none of ten viewers from another out,
+    // nor the health probe, which needs no token and says only "ok".
+    ServeOptions guardedOptions;
+    guardedOptions.token = QStringLiteral("s3cret-token");
+    guardedOptions.maxViewers = 16;
+    const std::unique_ptr<WebServer> guarded = std::make_unique<WebServer>(*runner, guardedOptions, patient);
+    QVERIFY2(guarded->listen(&error), qPrintable(error));
+    const QString guardedAt = QStringLiteral("http://127.0.0.1:%1").arg(guarded->port());
+    // A connection that showed the token, kept open between its requests.
+    QTcpSocket trusted;
+    trusted.connectToHost(QHostAddress::LocalHost, guarded->port());
+    QVERIFY(connected(trusted));
+    const QByteArray request = "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer s3cret-token\r\n\r\n";
+    trusted.write(request);
+    QVERIFY(QTest::qWaitFor([&] { return trusted.readAll().startsWith("HTTP/1.1 200"); }, 3000));
+    auto other = flood(guarded->port(), QHostAddress(QStringLiteral("127.0.0.2")), 70);
+    QVERIFY(openAtMost(other, share));
+    auto same = flood(guarded->port(), QHostAddress::LocalHost, 70);
+    std::vector<std::unique_ptr<LiveClient>> viewers;
+    for (int i = 0; i < 10; ++i)
+      viewers.push_back(std::make_unique<LiveClient>(
+          QStringLiteral("ws://127.0.0.1:%1/live?token=s3cret-token").arg(guarded->port())));
+    for (const auto& v : viewers) QVERIFY(v->waitForPicture());
+    const HttpAnswer probe = httpGet(guardedAt + QStringLiteral("/healthz"), {}, 3000);
+    QCOMPARE(probe.status, 200);
+    QCOMPARE(probe.body, QByteArray("ok\n"));
+    QCOMPARE(trusted.state(), QAbstractSocket::ConnectedState);
+    trusted.write(request);
+    QVERIFY(QTest::qWaitFor([&] { return trusted.readAll().startsWith("HTTP/1.1 200"); }, 3000));
   }
 
   // A page that does not read is skipped once its backlog is full, never buffered without

@@ -1,5 +1,7 @@
 #include "ConnectionGuard.h"
 
+#include <algorithm>
+
 namespace kyvdash {
 namespace {
 
@@ -9,7 +11,7 @@ constexpr int kLingerMs = 2000;
 }  // namespace
 
 ConnectionGuard::ConnectionGuard(ConnectionLimits limits, QObject* parent) : QTcpServer(parent), limits_(limits) {
-  sweeper_.setInterval(500);
+  sweeper_.setInterval(std::clamp(static_cast<int>(limits_.requestTimeout.count() / 4), 50, 500));
   connect(&sweeper_, &QTimer::timeout, this, &ConnectionGuard::sweep);
   sweeper_.start();
 }
@@ -19,19 +21,37 @@ int ConnectionGuard::open() {
   return static_cast<int>(connections_.size());
 }
 
+int ConnectionGuard::openFrom(const QHostAddress& address) {
+  open();
+  return static_cast<int>(
+      std::count_if(connections_.begin(), connections_.end(), [&](const auto& c) { return c->peer == address; }));
+}
+
+int ConnectionGuard::addressLimit() const {
+  return std::max(1, static_cast<int>(limits_.maxConnections * limits_.addressShare));
+}
+
+void ConnectionGuard::trust(const QTcpSocket& socket) {
+  for (auto& c : connections_)
+    if (c->socket == &socket) c->trusted = true;
+}
+
 void ConnectionGuard::incomingConnection(qintptr handle) {
-  if (open() >= limits_.maxConnections) {
-    refuse(handle);
-    return;
-  }
   auto* socket = new QTcpSocket(this);
   if (!socket->setSocketDescriptor(handle)) {
     delete socket;
     return;
   }
+  const QHostAddress peer = socket->peerAddress();
+  if ((openFrom(peer) >= addressLimit() && !makeRoom(&peer)) ||
+      (open() >= limits_.maxConnections && !makeRoom(nullptr))) {
+    refuse(socket);
+    return;
+  }
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, limits_.sendBuffer);
   auto c = std::make_unique<Connection>();
   c->socket = socket;
+  c->peer = peer;
   c->since.start();
   Connection* conn = c.get();
   connections_.push_back(std::move(c));
@@ -45,19 +65,29 @@ void ConnectionGuard::incomingConnection(qintptr handle) {
   emit newConnection();
 }
 
-void ConnectionGuard::refuse(qintptr handle) {
-  ++refused_;
-  auto* socket = new QTcpSocket(this);
-  if (!socket->setSocketDescriptor(handle)) {
-    delete socket;
-    return;
+bool ConnectionGuard::makeRoom(const QHostAddress* from) {
+  Connection* oldest = nullptr;
+  for (auto& c : connections_) {
+    QTcpSocket* s = c->socket;
+    if (!s || c->trusted || (from && c->peer != *from) || (isLive_ && isLive_(*s))) continue;
+    if (!oldest || c->since.elapsed() > oldest->since.elapsed()) oldest = c.get();
   }
+  if (!oldest) return false;
+  ++refused_;
+  oldest->socket->abort();
+  oldest->socket->deleteLater();
+  oldest->socket = nullptr;
+  open();
+  return true;
+}
+
+void ConnectionGuard::refuse(QTcpSocket* socket) {
+  ++refused_;
   close(*socket, "503 Service Unavailable");
 }
 
 void ConnectionGuard::received(Connection& c) {
   if (isLive_ && isLive_(*c.socket)) return;
-  if (c.received == 0) c.since.start();
   c.received += c.socket->bytesAvailable();
   if (c.received <= limits_.maxRequestBytes) return;
   ++refused_;
@@ -77,15 +107,14 @@ void ConnectionGuard::close(QTcpSocket& socket, const char* status) {
   });
 }
 
+// Closes each connection that has not sent a whole request in time: one that began a
+// request is told 408, one that sent nothing is closed without a word.
 void ConnectionGuard::sweep() {
   for (auto& c : connections_) {
     QTcpSocket* s = c->socket;
-    if (!s || (isLive_ && isLive_(*s))) continue;
-    const bool midRequest = c->received > 0;
-    const auto allowed = midRequest ? limits_.requestTimeout : limits_.idleTimeout;
-    if (c->since.elapsed() < allowed.count()) continue;
+    if (!s || (isLive_ && isLive_(*s)) || c->since.elapsed() < limits_.requestTimeout.count()) continue;
     ++refused_;
-    if (midRequest)
+    if (c->received > 0)
       close(*s, "408 Request Timeout");
     else {
       s->abort();

@@ -95,6 +95,38 @@ bool overlapsAnother(const std::vector<QRect>& rects, size_t i) {
   return false;
 }
 
+// The device pixels of logical rectangle `r` at `scale`: every pixel it touches.
+QRect toDevice(const QRect& r, double scale) {
+  if (scale == 1) return r;
+  const int x0 = int(std::floor(r.left() * scale + 1e-9)), y0 = int(std::floor(r.top() * scale + 1e-9));
+  const int x1 = int(std::ceil((r.right() + 1) * scale - 1e-9)), y1 = int(std::ceil((r.bottom() + 1) * scale - 1e-9));
+  return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+QRegion toDevice(const QRegion& region, double scale) {
+  if (scale == 1) return region;
+  std::vector<QRect> rects;
+  for (const QRect& r : region) rects.push_back(toDevice(r, scale));
+  return unionOf(std::move(rects));
+}
+
+QSize pictureSize(QSize logical, double scale) {
+  return QSize(int(std::ceil(logical.width() * scale - 1e-9)), int(std::ceil(logical.height() * scale - 1e-9)));
+}
+
+// The step of the scales drawn at most `requested`, within the steps drawn.
+double scaleStep(double requested) {
+  const double steps = std::floor(requested / WebFrames::kScaleStep + 1e-6);
+  return std::clamp(steps * WebFrames::kScaleStep, WebFrames::kScaleStep, WebFrames::kLargestScale);
+}
+
+QJsonObject rectObject(const QRect& r) {
+  return QJsonObject{{QStringLiteral("x"), r.x()},
+                     {QStringLiteral("y"), r.y()},
+                     {QStringLiteral("width"), r.width()},
+                     {QStringLiteral("height"), r.height()}};
+}
+
 void copyRect(QImage& to, const QImage& from, const QRect& r) {
   for (int y = r.top(); y <= r.bottom(); ++y)
     std::memcpy(to.scanLine(y) + r.left() * 4, from.constScanLine(y) + r.left() * 4, size_t(r.width()) * 4);
@@ -102,33 +134,84 @@ void copyRect(QImage& to, const QImage& from, const QRect& r) {
 
 }  // namespace
 
+// The picture of one scale: what its pages show, and the dashboard now in what changed.
+struct WebFrames::Picture {
+  double scale = 1;
+  int pages = 0;
+  QImage image;             // what the pages show, device pixels
+  QImage scratch;           // the dashboard now, in the changed region
+  QByteArray whole;         // the whole picture encoded, empty when outdated
+  std::vector<int> shifts;  // by control, the last it scrolled by
+};
+
 WebFrames::WebFrames(Runner& runner, int fps, QObject* parent) : QObject(parent), runner_(runner) {
   timer_.setInterval(1000 / fps);
   connect(&timer_, &QTimer::timeout, this, &WebFrames::tick);
   connect(&runner, &Runner::dashboardReplaced, this, [this](Dashboard* d) {
     attach(d);
-    if (!active_) return;
-    emit screenChanged(screenMessage());
-    emit frame(wholeFrame());
-    emit stateChanged(stateMessage());
+    if (!pictures_.empty()) emit screenChanged();
   });
   connect(&runner, &Runner::report, this, &WebFrames::addReport);
   attach(runner.dashboard());
 }
 
+WebFrames::~WebFrames() = default;
+
+double WebFrames::ownScale() const { return dashboard_ ? dashboard_->devicePixelRatioF() : 1.0; }
+
+WebFrames::Picture* WebFrames::pictureAt(double scale) const {
+  for (const auto& p : pictures_)
+    if (std::abs(p->scale - scale) < 1e-9) return p.get();
+  return nullptr;
+}
+
+double WebFrames::join(std::optional<double> requested) {
+  double scale = requested ? scaleStep(*requested) : ownScale();
+  const QSize layout = dashboard_ ? dashboard_->size() : QSize(1, 1);
+  while (scale > kScaleStep && double(layout.width()) * layout.height() * scale * scale > kMostPixels)
+    scale -= kScaleStep;
+  Picture* p = pictureAt(scale);
+  if (!p && int(pictures_.size()) >= kMaxScales)
+    p = std::min_element(pictures_.begin(), pictures_.end(), [scale](const auto& a, const auto& b) {
+          return std::abs(a->scale - scale) < std::abs(b->scale - scale);
+        })->get();
+  if (!p) {
+    pictures_.push_back(std::make_unique<Picture>());
+    p = pictures_.back().get();
+    p->scale = scale;
+    if (pictures_.size() == 1) attach(dashboard_);  // the state as it is now
+    if (dashboard_) renderWhole(*p);
+  }
+  ++p->pages;
+  if (!timer_.isActive()) timer_.start();
+  return p->scale;
+}
+
+void WebFrames::leave(double scale) {
+  Picture* p = pictureAt(scale);
+  if (!p || --p->pages > 0) return;
+  std::erase_if(pictures_, [p](const auto& q) { return q.get() == p; });
+  if (pictures_.empty()) timer_.stop();
+}
+
+void WebFrames::setActive(bool active) {
+  if (active && !activeScale_) activeScale_ = join(std::nullopt);
+  if (active || !activeScale_) return;
+  leave(*activeScale_);
+  activeScale_.reset();
+}
+
 void WebFrames::attach(Dashboard* d) {
   dashboard_ = d;
-  picture_ = QImage();
-  whole_.clear();
   painted_ = QRegion();
   stale_.clear();
   tooltips_.clear();
   labelTexts_.clear();
+  for (auto& p : pictures_) p->image = QImage();
   if (!d) return;
   d->installEventFilter(this);
   for (QWidget* child : d->findChildren<QWidget*>()) child->installEventFilter(this);
   stale_.assign(d->count(), 0);
-  shifts_.assign(d->count(), 0);
   tooltips_.assign(d->count(), QString());
   for (int i = 0; i < d->count(); ++i) {
     stale_[i] = d->isStale(i);
@@ -140,42 +223,36 @@ void WebFrames::attach(Dashboard* d) {
   for (const QLabel* label : d->labels()) places.push_back(label->geometry());
   alone_.assign(d->count(), 0);
   for (int i = 0; i < d->count(); ++i) alone_[i] = !overlapsAnother(places, size_t(i));
-  if (active_) renderWhole();
+  for (auto& p : pictures_) renderWhole(*p);
 }
 
-void WebFrames::renderWhole() {
-  renderInto(picture_, QRegion(QRect(QPoint(), dashboard_->size())));
-  scratch_ = picture_.copy();
-  whole_.clear();
-}
-
-void WebFrames::setActive(bool active) {
-  if (active == active_) return;
-  active_ = active;
-  if (!active) {
-    timer_.stop();
-    return;
-  }
-  attach(dashboard_);
-  timer_.start();
+void WebFrames::renderWhole(Picture& p) {
+  renderInto(p, p.image, QRegion(QRect(QPoint(), dashboard_->size())));
+  p.scratch = p.image.copy();
+  p.whole.clear();
+  p.shifts.assign(dashboard_->count(), 0);
 }
 
 // Paints Qt makes of the dashboard's widgets (a window showing it) are noted; the frame
 // then takes their pixels from the dashboard.
 bool WebFrames::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::Paint || rendering_ || !active_ || !dashboard_) return false;
+  if (event->type() != QEvent::Paint || rendering_ || pictures_.empty() || !dashboard_) return false;
   auto* w = static_cast<QWidget*>(watched);
   const QRegion region = static_cast<QPaintEvent*>(event)->region();
   painted_ += w == dashboard_ ? region : region.translated(w->mapTo(dashboard_.data(), QPoint(0, 0)));
   return false;
 }
 
-void WebFrames::renderInto(QImage& image, const QRegion& region) {
+// Renders `region` (layout pixels) of the dashboard into `image` at the picture's scale:
+// at another scale than the screen's own, each control is drawn whole at that scale.
+void WebFrames::renderInto(Picture& p, QImage& image, const QRegion& region) {
   Dashboard& d = *dashboard_;
-  if (image.size() != d.size()) {
-    image = QImage(d.size(), QImage::Format_RGB32);
+  const QSize size = pictureSize(d.size(), p.scale);
+  if (image.size() != size) {
+    image = QImage(size, QImage::Format_RGB32);
     image.fill(d.palette().color(QPalette::Window));
   }
+  image.setDevicePixelRatio(p.scale);
   rendering_ = true;
   d.render(&image, region.boundingRect().topLeft(), region, QWidget::DrawWindowBackground | QWidget::DrawChildren);
   rendering_ = false;
@@ -188,22 +265,25 @@ bool WebFrames::copiesDirectly(int i) const {
          !w->isHidden();
 }
 
-QRegion WebFrames::copyControlPictures() {
+QRegion WebFrames::copyControlPictures(Picture& p) {
   Dashboard& d = *dashboard_;
-  if (d.devicePixelRatioF() != 1.0) return {};
+  const double ratio = d.devicePixelRatioF();
+  if (ratio != std::floor(ratio) || p.scale != ratio) return {};
+  const int k = int(ratio);
   std::vector<QRect> copied;
   for (int i = 0; i < d.count(); ++i) {
     if (!copiesDirectly(i)) continue;
     kyvqt::ControlWidget* w = d.control(i);
     QRegion repainted;
     const QImage& picture = w->upToDatePicture(&repainted);
-    if (picture.isNull() || picture.devicePixelRatio() != 1.0 ||
+    if (picture.isNull() || picture.devicePixelRatio() != ratio ||
         picture.format() != QImage::Format_ARGB32_Premultiplied)
       continue;
-    const QRect shown = picture.rect() & w->rect() & QRect(-w->pos(), scratch_.size());
+    const QRect shown = w->rect() & QRect(QPoint(), picture.size() / k) & QRect(-w->pos(), d.size());
     const QRegion copiedHere = shown.contains(repainted.boundingRect()) ? repainted : repainted & shown;
     for (const QRect& r : copiedHere)
-      if (copyOpaque(scratch_, r.topLeft() + w->pos(), picture, r)) copied.push_back(r.translated(w->pos()));
+      if (copyOpaque(p.scratch, (r.topLeft() + w->pos()) * k, picture, QRect(r.topLeft() * k, r.size() * k)))
+        copied.push_back(r.translated(w->pos()));
   }
   return unionOf(std::move(copied));
 }
@@ -244,27 +324,27 @@ QRegion WebFrames::changedSinceLastFrame() {
   return unionOf(std::move(changed)) & QRect(QPoint(), d.size());
 }
 
-QRegion WebFrames::findMoves(const QRegion& region, std::vector<FramePart>& parts) {
+QRegion WebFrames::findMoves(Picture& p, const QRegion& region, std::vector<FramePart>& parts) {
   Dashboard& d = *dashboard_;
   QRegion moved;
   for (int i = 0; i < d.count(); ++i) {
-    const QRect area = d.control(i)->geometry() & picture_.rect();
+    const QRect area = toDevice(d.control(i)->geometry(), p.scale) & p.image.rect();
     if (!region.intersects(area)) continue;
-    const int dx = leftShift(picture_, scratch_, area, shifts_[i]);
+    const int dx = leftShift(p.image, p.scratch, area, p.shifts[i]);
     if (dx == 0) continue;
-    shifts_[i] = dx;
-    shiftLeft(picture_, area, dx);
+    p.shifts[i] = dx;
+    shiftLeft(p.image, area, dx);
     parts.push_back({QRect(area.topLeft(), QSize(area.width() - dx, area.height())), area.topLeft() + QPoint(dx, 0)});
     moved += area;
   }
   return moved;
 }
 
-// The pixels of `region` that differ in scratch_ from the picture, copied into the
+// The pixels of `region` that differ in the scratch from the picture, copied into the
 // picture and sent as rectangles: per tile of the grid the smallest rectangle holding its
 // changes, joined with those in a row at most kJoinedGap tiles away, and with a rectangle
 // of the row above of the same width.
-void WebFrames::differingTiles(const QRegion& region, std::vector<FramePart>& out) {
+void WebFrames::differingTiles(Picture& p, const QRegion& region, std::vector<FramePart>& out) {
   const size_t firstTile = out.size();
   const auto add = [&](const QRect& run) {
     for (size_t i = firstTile; i < out.size(); ++i) {
@@ -279,15 +359,15 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<FramePart>& ou
   for (const QRect& area : region) {
     for (int ty = area.top() / kTile * kTile; ty <= area.bottom(); ty += kTile) {
       // Only the tiles of the band's changes are looked at.
-      const QRect band = differing(picture_, scratch_, QRect(area.left(), ty, area.width(), kTile) & area);
+      const QRect band = differing(p.image, p.scratch, QRect(area.left(), ty, area.width(), kTile) & area);
       if (band.isNull()) continue;
       QRect run;
       int unchanged = 0;  // tiles since the run's last change
       for (int tx = band.left() / kTile * kTile; tx <= band.right(); tx += kTile) {
         const QRect tile = QRect(tx, ty, kTile, kTile) & area;
-        const QRect changed = differing(picture_, scratch_, tile);
+        const QRect changed = differing(p.image, p.scratch, tile);
         if (!changed.isNull()) {
-          copyRect(picture_, scratch_, tile);
+          copyRect(p.image, p.scratch, tile);
           run |= changed;
           unchanged = 0;
           continue;
@@ -301,23 +381,31 @@ void WebFrames::differingTiles(const QRegion& region, std::vector<FramePart>& ou
   }
 }
 
+void WebFrames::sendChanges(Picture& p, const QRegion& changed, const QRegion& copied) {
+  const QRegion drawnByQt = changed - copied;
+  if (!drawnByQt.isEmpty()) renderInto(p, p.scratch, drawnByQt);
+  const QRegion device = toDevice(changed + copied, p.scale) & p.image.rect();
+  std::vector<FramePart> parts;
+  const QRegion moved = findMoves(p, device, parts);
+  differingTiles(p, device + moved, parts);
+  if (parts.empty()) return;
+  p.whole.clear();
+  for (const QByteArray& message : encodeFrames(p.image, parts)) emit frame(p.scale, message);
+}
+
 void WebFrames::tick() {
   if (!dashboard_) return;
-  if (picture_.isNull()) renderWhole();
+  for (auto& p : pictures_)
+    if (p->image.isNull()) renderWhole(*p);
   const QRegion region = changedSinceLastFrame();
   if (!region.isEmpty()) {
-    // A control's picture made anew is copied whole, beyond its damage.
-    const QRegion copied = copyControlPictures();
-    const QRegion drawnByQt = region - copied;
-    if (!drawnByQt.isEmpty()) renderInto(scratch_, drawnByQt);
-    const QRegion changed = region + copied;
-    std::vector<FramePart> parts;
-    const QRegion moved = findMoves(changed, parts);
-    differingTiles(changed + moved, parts);
-    if (!parts.empty()) {
-      whole_.clear();
-      for (const QByteArray& message : encodeFrames(picture_, parts)) emit frame(message);
-    }
+    // The picture of the screen's own scale first: a control's picture made anew is
+    // copied whole, beyond its damage, and brought up to date for the others.
+    Picture* own = pictureAt(ownScale());
+    const QRegion copied = own ? copyControlPictures(*own) : QRegion();
+    if (own) sendChanges(*own, region, copied);
+    for (auto& p : pictures_)
+      if (p.get() != own) sendChanges(*p, region, {});
   }
   checkState();
 }
@@ -339,14 +427,21 @@ void WebFrames::checkState() {
 void WebFrames::addReport(const QString& line) {
   reports_ << QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) + line;
   while (reports_.size() > kKeptReports) reports_.removeFirst();
-  if (active_ && dashboard_) emit stateChanged(stateMessage());
+  if (!pictures_.empty() && dashboard_) emit stateChanged(stateMessage());
 }
 
-QByteArray WebFrames::wholeFrame() {
+QByteArray WebFrames::wholeFrame(std::optional<double> scale) {
   if (!dashboard_) return {};
-  if (picture_.isNull()) renderWhole();
-  if (whole_.isEmpty()) whole_ = encodeFrame(picture_, {{picture_.rect(), std::nullopt}});
-  return whole_;
+  Picture* p = pictureAt(scale.value_or(ownScale()));
+  if (!p) {  // a scale no page watches: drawn for this once
+    Picture once;
+    once.scale = scale.value_or(ownScale());
+    renderWhole(once);
+    return encodeFrame(once.image, {{once.image.rect(), std::nullopt}});
+  }
+  if (p->image.isNull()) renderWhole(*p);
+  if (p->whole.isEmpty()) p->whole = encodeFrame(p->image, {{p->image.rect(), std::nullopt}});
+  return p->whole;
 }
 
 // Grabbing paints the controls' changes: the paints are noted like a window's, so that
@@ -356,24 +451,30 @@ QByteArray WebFrames::snapshotPng() {
   return pngOf(dashboard_->grab().toImage());
 }
 
-QByteArray WebFrames::screenMessage() const {
+QByteArray WebFrames::screenMessage(double scale) const {
   QJsonObject screen{{QStringLiteral("type"), QStringLiteral("screen")}};
   if (!dashboard_) return QJsonDocument(screen).toJson(QJsonDocument::Compact);
   const Dashboard& d = *dashboard_;
   QJsonArray controls;
   for (int i = 0; i < d.count(); ++i) {
-    const QRect g = d.control(i)->geometry();
-    controls.append(QJsonObject{{QStringLiteral("name"), d.control(i)->objectName()},
-                                {QStringLiteral("x"), g.x()},
-                                {QStringLiteral("y"), g.y()},
-                                {QStringLiteral("width"), g.width()},
-                                {QStringLiteral("height"), g.height()}});
+    QJsonObject c = rectObject(d.control(i)->geometry());
+    c.insert(QStringLiteral("name"), d.control(i)->objectName());
+    controls.append(c);
   }
+  QJsonArray blocks;
+  for (const QRect& b : d.blocks()) blocks.append(rectObject(b));
+  const QSize picture = pictureSize(d.size(), scale);
   screen.insert(QStringLiteral("title"), d.layout().title);
   screen.insert(QStringLiteral("width"), d.width());
   screen.insert(QStringLiteral("height"), d.height());
+  screen.insert(QStringLiteral("scale"), scale);
+  screen.insert(QStringLiteral("ownScale"), ownScale());
+  screen.insert(QStringLiteral("pictureWidth"), picture.width());
+  screen.insert(QStringLiteral("pictureHeight"), picture.height());
+  screen.insert(QStringLiteral("smallestText"), d.smallestTextHeight());
   screen.insert(QStringLiteral("background"), d.palette().color(QPalette::Window).name());
   screen.insert(QStringLiteral("controls"), controls);
+  screen.insert(QStringLiteral("blocks"), blocks);
   return QJsonDocument(screen).toJson(QJsonDocument::Compact);
 }
 

@@ -5,6 +5,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
+#include <QNetworkInterface>
 #include <QUrlQuery>
 #include <algorithm>
 
@@ -74,6 +75,29 @@ QString originAuthority(const QByteArray& origin) {
   return url.port() < 0 ? host : host + u':' + QString::number(url.port());
 }
 
+// The names this machine is reached by: its host name, with its domain when it has one, and
+// each of its addresses, in lower case.
+QStringList machineNames() {
+  QStringList names{QHostInfo::localHostName().toLower()};
+  if (!QHostInfo::localDomainName().isEmpty())
+    names << (QHostInfo::localHostName() + u'.' + QHostInfo::localDomainName()).toLower();
+  for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+    QHostAddress plain = a;
+    plain.setScopeId({});
+    names << plain.toString().toLower();
+  }
+  return names;
+}
+
+// The scale a page asks for in its live channel's address (`?scale=2`), device pixels a
+// layout pixel; nullopt when it asks for none or for no sensible one.
+std::optional<double> requestedScale(const QUrlQuery& query) {
+  bool ok = false;
+  const double scale = query.queryItemValue(QStringLiteral("scale")).toDouble(&ok);
+  if (!ok || !(scale > 0 && scale < 1000)) return std::nullopt;
+  return scale;
+}
+
 }  // namespace
 
 // The HTTP side: each request is answered by respond(). Qt hands a WebSocket request on
@@ -86,6 +110,7 @@ class WebServer::Http final : public QAbstractHttpServer {
  protected:
   bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
     std::optional<QHttpServerResponse> response = server_.respond(request);
+    if (server_.hostAllowed(request) && server_.authorised(request)) server_.guard_->trust(*socket);
     if (!response) return true;
     secure(*response);
     if (isUpgrade(request)) {
@@ -117,13 +142,16 @@ WebServer::WebServer(Runner& runner, const ServeOptions& options, ConnectionLimi
       guard_(new ConnectionGuard(limits, this)),
       http_(std::make_unique<Http>(*this)),
       frames_(runner, options.fps) {
+  machineNames_ = machineNames();
   guard_->setLiveCheck([this](const QTcpSocket& s) { return isLive(s); });
   // Qt's server warns of every live channel kyvdash refuses as if it were a mistake; the
   // refusals are counted in the metrics instead of filling the log.
   QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
   connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::acceptViewers);
-  connect(&frames_, &WebFrames::frame, this, [this](const QByteArray& m) { broadcast(m, true); });
-  connect(&frames_, &WebFrames::screenChanged, this, [this](const QByteArray& m) { broadcast(m, false); });
+  connect(&frames_, &WebFrames::frame, this, [this](double scale, const QByteArray& m) { broadcast(m, true, scale); });
+  connect(&frames_, &WebFrames::screenChanged, this, [this] {
+    for (auto& v : viewers_) welcome(*v);
+  });
   connect(&frames_, &WebFrames::stateChanged, this, [this](const QByteArray& m) { broadcast(m, false); });
   stallCheck_.setInterval(1000);
   connect(&stallCheck_, &QTimer::timeout, this, &WebServer::dropStalled);
@@ -153,7 +181,8 @@ QString WebServer::pageUrl() const {
   QString host = everyAddress ? QHostInfo::localHostName() : options_.address.toString();
   if (!everyAddress && options_.address.protocol() == QAbstractSocket::IPv6Protocol) host = u'[' + host + u']';
   QString url = QStringLiteral("http://%1:%2/").arg(host).arg(port_);
-  if (options_.token) url += QStringLiteral("?token=") + QString::fromLatin1(QUrl::toPercentEncoding(*options_.token));
+  if (options_.token)
+    url += QStringLiteral("?token=") + QString::fromLatin1(QUrl::toPercentEncoding(maskedToken(*options_.token)));
   return url;
 }
 
@@ -188,13 +217,15 @@ QHttpServerResponse WebServer::resource(const QString& name, const QByteArray& t
   return text(file.readAll(), Status::Ok, type);
 }
 
-// Without a token, a server on loopback answers only requests addressed to this machine by
-// a loopback name, so that a page of another site whose name was made to resolve to
-// 127.0.0.1 cannot read the dashboard. With a token, or serving another address on
-// purpose without one, any name is answered.
+// Without a token, the server answers only requests addressed to it by a name of this
+// machine (a loopback name, its host name, one of its addresses) or one given with
+// --allow-host, so that a page of another site whose name was made to resolve to this
+// machine (DNS rebinding) cannot read the dashboard. With a token, any name is answered.
 bool WebServer::hostAllowed(const QHttpServerRequest& request) const {
-  if (options_.token || !options_.address.isLoopback()) return true;
-  return isLoopbackName(hostName(QString::fromLatin1(request.value("host"))));
+  if (options_.token) return true;
+  const QString name = hostName(QString::fromLatin1(request.value("host"))).toLower();
+  if (isLoopbackName(name) || options_.allowedHosts.contains(name)) return true;
+  return !options_.address.isLoopback() && machineNames_.contains(name);
 }
 
 // A live channel opened by a page is opened by this server's own page: a browser names the
@@ -209,13 +240,14 @@ bool WebServer::originAllowed(const QHttpServerRequest& request) const {
 
 const std::vector<WebServer::Route>& WebServer::routes() {
   // The page's script and style are the same in every kyvdash and hold no data: the page
-  // asks for them by plain links, which carry no token. Everything else needs it.
+  // asks for them by plain links, which carry no token. The health check says only "ok",
+  // so that a probe needs no token. Everything else needs it.
   static const std::vector<Route> table{
       {QLatin1StringView("/"), true, &WebServer::page},
       {QLatin1StringView("/live"), true, &WebServer::liveChannel},
       {QLatin1StringView("/kyvdash.js"), false, &WebServer::script},
       {QLatin1StringView("/kyvdash.css"), false, &WebServer::style},
-      {QLatin1StringView("/healthz"), true, &WebServer::health},
+      {QLatin1StringView("/healthz"), false, &WebServer::health},
       {QLatin1StringView("/metrics"), true, &WebServer::metrics},
       {QLatin1StringView("/readings.json"), true, &WebServer::readings},
       {QLatin1StringView("/snapshot.png"), true, &WebServer::snapshotPng},
@@ -228,7 +260,9 @@ std::optional<QHttpServerResponse> WebServer::respond(const QHttpServerRequest& 
   ++counters_.requests;
   if (!hostAllowed(request)) {
     ++counters_.requestsForbidden;
-    return text("this server answers only requests addressed to localhost or a loopback address\n", Status::Forbidden);
+    return text(
+        "this server answers only requests addressed to this machine's names or those given with --allow-host\n",
+        Status::Forbidden);
   }
   if (isUpgrade(request) && !originAllowed(request)) {
     ++counters_.requestsForbidden;
@@ -328,7 +362,7 @@ void WebServer::acceptViewers() {
     else if (static_cast<int>(viewers_.size()) >= options_.maxViewers)
       refuse(std::move(socket), QWebSocketProtocol::CloseCode(1013), QStringLiteral("too many viewers"));
     else
-      addViewer(std::move(socket));
+      addViewer(std::move(socket), requestedScale(query));
   }
 }
 
@@ -344,7 +378,7 @@ void WebServer::refuse(std::unique_ptr<QWebSocket> socket, QWebSocketProtocol::C
   s->close(code, reason);
 }
 
-void WebServer::addViewer(std::unique_ptr<QWebSocket> socket) {
+void WebServer::addViewer(std::unique_ptr<QWebSocket> socket, std::optional<double> scale) {
   // A page only listens: one that sends a message is closed, one that sends more than
   // a little is cut off by the socket itself.
   socket->setMaxAllowedIncomingFrameSize(1024);
@@ -362,8 +396,8 @@ void WebServer::addViewer(std::unique_ptr<QWebSocket> socket) {
   // Removed later: a socket may go while the viewers are being gone through.
   connect(
       s, &QWebSocket::disconnected, this, [this, s] { removeViewer(s); }, Qt::QueuedConnection);
+  viewer->scale = frames_.join(scale);
   viewers_.push_back(std::move(v));
-  frames_.setActive(true);
   welcome(*viewer);
 }
 
@@ -372,15 +406,15 @@ void WebServer::removeViewer(QWebSocket* socket) {
       std::find_if(viewers_.begin(), viewers_.end(), [socket](const auto& v) { return v->socket.get() == socket; });
   if (at == viewers_.end()) return;
   (*at)->socket.release()->deleteLater();  // it is still emitting
+  frames_.leave((*at)->scale);
   viewers_.erase(at);
-  if (viewers_.empty()) frames_.setActive(false);
 }
 
 // The screen, the whole picture and the state: what a page needs to show everything.
 void WebServer::welcome(Viewer& v) {
   v.behind = false;
-  send(v, frames_.screenMessage(), false);
-  send(v, frames_.wholeFrame(), true);
+  send(v, frames_.screenMessage(v.scale), false);
+  send(v, frames_.wholeFrame(v.scale), true);
   send(v, frames_.stateMessage(), false);
 }
 
@@ -397,8 +431,9 @@ bool WebServer::send(Viewer& v, const QByteArray& message, bool binary) {
 }
 
 // A page too far behind is skipped; it is owed the whole picture once it caught up.
-void WebServer::broadcast(const QByteArray& message, bool binary) {
+void WebServer::broadcast(const QByteArray& message, bool binary, std::optional<double> scale) {
   for (auto& v : viewers_) {
+    if (scale && v->scale != *scale) continue;
     if (!v->behind && v->backlog > limits_.viewerBacklog) {
       v->behind = true;
       v->behindSince.start();

@@ -5,8 +5,9 @@
 // `/healthz` and `/metrics` answer what they say. Every request only reads: nothing a
 // page sends changes a source, a control or the layout.
 //
-// Safe by default: without a token on loopback, only requests addressed to a loopback name
-// are answered (a rebound name of another site is refused 403); a live channel opened by a
+// Safe by default: without a token, only requests addressed to this machine's own names or
+// those given with --allow-host are answered (a rebound name of another site is refused
+// 403); a live channel opened by a
 // browser must come from the page of the host it addresses (403 otherwise); with a token, each request must carry it
 // (Authorization: Bearer, or ?token=); answers carry a strict Content-Security-Policy; unknown paths are 404, other
 // methods than GET 405; at most `maxViewers` live pages, the page and the live channel
@@ -40,7 +41,8 @@ class WebServer : public QObject {
 
   // Starts listening. Returns false, with the reason in `error`, when it cannot.
   bool listen(QString* error);
-  // The page's address (with the token when there is one).
+  // The page's address to print: with a token, its first characters and "...", since a
+  // printed line ends up in logs.
   QString pageUrl() const;
   quint16 port() const { return port_; }
   const WebCounters& counters();
@@ -64,6 +66,7 @@ class WebServer : public QObject {
     qint64 backlog = 0;   // bytes sent but not yet written to the network
     bool behind = false;  // frames were skipped; the whole picture is owed
     QElapsedTimer behindSince;
+    double scale = 1;  // of the picture it is sent
   };
   class Http;
   // The answer to `request`; nullopt for a live channel to open.
@@ -85,11 +88,13 @@ class WebServer : public QObject {
   bool tokenMatches(const QString& given) const;
   void acceptViewers();
   void refuse(std::unique_ptr<QWebSocket> socket, QWebSocketProtocol::CloseCode code, const QString& reason);
-  void addViewer(std::unique_ptr<QWebSocket> socket);
+  // Adds a live page, sent the picture at the scale it asked for (WebFrames::join).
+  void addViewer(std::unique_ptr<QWebSocket> socket, std::optional<double> scale);
   void removeViewer(QWebSocket* socket);
   void welcome(Viewer& v);
   bool send(Viewer& v, const QByteArray& message, bool binary);
-  void broadcast(const QByteArray& message, bool binary);
+  // Sends `message` to every page, or to those of `scale` when given.
+  void broadcast(const QByteArray& message, bool binary, std::optional<double> scale = std::nullopt);
   void written(Viewer& v, qint64 bytes);
   void dropStalled();
   bool isLive(const QTcpSocket& socket) const;
@@ -104,6 +109,7 @@ class WebServer : public QObject {
   WebCounters counters_;
   QTimer stallCheck_;
   quint16 port_ = 0;
+  QStringList machineNames_;  // what a Host may name without a token, beyond loopback names
 };
 
 }  // namespace kyvdash

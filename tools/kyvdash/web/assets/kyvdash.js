@@ -1,36 +1,59 @@
 // The live page of kyvdash: shows the screen the server sends (the whole picture first,
 // then the rectangles that changed), each control's stale state and its age in a tooltip,
-// and a status line. The screen is scaled to fill the window below the status line,
-// keeping its proportions (`?fit=none` shows it at its own size). Reconnects on its own,
-// and is then sent the whole picture again.
+// and a status line.
+//
+// The picture is drawn by the server at the scale this screen needs, in device pixels a
+// layout pixel (its pixel ratio included), a multiple of a quarter: the page asks for it in
+// its live channel's address and shows it one device pixel a pixel, never stretched. The
+// screen fills the window below the status line, in its own proportions (`?fit=none`
+// shows it at its own size). Where that would make its smallest text less than 9 CSS
+// pixels high (a phone), it is shown larger and scrolls, its blocks one below the other
+// when the server names blocks. The zoom buttons make it a step larger or smaller.
+// Reconnects on its own, and is then sent the whole picture again.
 'use strict';
 (() => {
+  const STEP = 0.25;
+  const LARGEST = 8;
+  const LEGIBLE = 9;  // CSS pixels the smallest text is shown at, at least
+  const GAP = 8;      // CSS pixels between blocks in a column
   const query = new URLSearchParams(location.search);
   const token = query.get('token');
   const fitting = query.get('fit') !== 'none';
-  const canvas = document.getElementById('picture');
-  const context = canvas.getContext('2d', { alpha: false });
-  const marks = document.getElementById('marks');
+  const room = document.getElementById('room');
   const screenBox = document.getElementById('screen');
   const statusLine = document.getElementById('status');
   const titleLine = document.getElementById('title');
   const header = document.querySelector('header');
   const decoder = new TextDecoder();
+  // The whole picture as the frames draw it; the blocks shown copy from it.
+  const picture = document.createElement('canvas');
+  const context = picture.getContext('2d', { alpha: false });
 
-  // What tests and benchmarks read: frames applied and the time each took.
+  // What tests and benchmarks read: frames applied and the time each took, the scale of
+  // the picture, the CSS pixels a layout pixel and the smallest text's CSS pixels.
   const page = { connected: false, frames: 0, applyMs: [], screens: 0 };
   window.kyvdash = page;
 
+  let screen = null;
+  let shown = [];     // the blocks shown: {rect, canvas, context, at}
+  let marks = [];     // by control
+  let wanted = null;  // the scale asked of the server
+  let zoom = 0;       // steps the user zoomed by
   let lastUpdate = null;
   let reports = [];
   let retryMs = 250;
   let queue = Promise.resolve();
   let closeReason = '';
+  let socket = null;
+  let switching = false;  // the channel is closed to ask for another scale
 
   function liveUrl() {
     const url = new URL('live', location.href);
     url.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
-    url.search = token ? '?token=' + encodeURIComponent(token) : '';
+    const search = new URLSearchParams();
+    if (token) search.set('token', token);
+    if (wanted) search.set('scale', String(wanted));
+    url.search = search.toString();
     return url.href;
   }
 
@@ -49,54 +72,141 @@
     statusLine.className = page.connected ? 'on' : 'off';
   }
 
-  function showScreen(screen) {
+  const stepDown = (s) => Math.min(LARGEST, Math.max(STEP, Math.floor(s / STEP + 1e-6) * STEP));
+  const stepUp = (s) => Math.min(LARGEST, Math.max(STEP, Math.ceil(s / STEP - 1e-6) * STEP));
+
+  // How the screen is shown in the room there is: the blocks, one below the other when the
+  // whole screen would not show its text legibly and the server names blocks, and the
+  // scale of the picture in device pixels a layout pixel.
+  function plan() {
+    const ratio = window.devicePixelRatio || 1;
+    const whole = { x: 0, y: 0, width: screen.width, height: screen.height };
+    const roomWidth = document.documentElement.clientWidth;
+    const roomHeight = Math.max(1, window.innerHeight - header.offsetHeight);
+    const legible = screen.smallestText > 0 ? LEGIBLE / screen.smallestText : 0;
+    if (!fitting) return { blocks: [whole], scale: stepDown(screen.ownScale * ratio + zoom * STEP), column: false };
+    const fit = Math.min(roomWidth / screen.width, roomHeight / screen.height);
+    if (fit >= legible) return { blocks: [whole], scale: stepDown(fit * ratio + zoom * STEP), column: false };
+    // As wide as the room, the widest block's text legible all the same.
+    const blocks = screen.blocks.length > 1 ? screen.blocks : [whole];
+    const widest = Math.max(...blocks.map((b) => b.width));
+    const across = Math.max(stepUp(legible * ratio), stepDown(Math.min(roomWidth / widest, fit * 4) * ratio));
+    return { blocks, scale: stepDown(across + zoom * STEP), column: blocks.length > 1 };
+  }
+
+  // Lays the blocks out at the scale the server draws: each at whole device pixels, centred
+  // across, in a column when there are several.
+  function build() {
+    const ratio = window.devicePixelRatio || 1;
+    const scale = screen.scale;
+    const { blocks, column } = plan();
+    const roomWidth = document.documentElement.clientWidth * ratio;
+    const device = (v) => Math.round(v * scale);
+    let top = 0;
+    let widest = 0;
+    shown = blocks.map((b) => {
+      const x0 = device(b.x);
+      const y0 = device(b.y);
+      const width = device(b.x + b.width) - x0;
+      const height = device(b.y + b.height) - y0;
+      const left = Math.max(0, Math.round((roomWidth - width) / 2));
+      const block = { rect: b, x0, y0, width, height, left, top };
+      top += height + (column ? Math.round(GAP * ratio) : 0);
+      widest = Math.max(widest, left + width);
+      return block;
+    });
+    room.style.height = Math.max(1, window.innerHeight - header.offsetHeight) + 'px';
+    screenBox.style.width = widest / ratio + 'px';
+    screenBox.style.height = top / ratio + 'px';
+    marks = [];
+    screenBox.replaceChildren(...shown.map((s, n) => {
+      const box = document.createElement('div');
+      box.className = 'block';
+      box.style.left = s.left / ratio + 'px';
+      box.style.top = s.top / ratio + 'px';
+      const canvas = document.createElement('canvas');
+      if (n === 0) canvas.id = 'picture';
+      canvas.width = s.width;
+      canvas.height = s.height;
+      canvas.style.width = s.width / ratio + 'px';
+      canvas.style.height = s.height / ratio + 'px';
+      s.context = canvas.getContext('2d', { alpha: false });
+      const layer = document.createElement('div');
+      layer.className = 'marks';
+      screen.controls.forEach((c, i) => {
+        const cx = c.x + c.width / 2;
+        const cy = c.y + c.height / 2;
+        if (marks[i] || cx < s.rect.x || cy < s.rect.y || cx >= s.rect.x + s.rect.width || cy >= s.rect.y + s.rect.height) return;
+        const mark = document.createElement('div');
+        mark.className = 'mark';
+        mark.dataset.name = c.name;
+        mark.style.left = (device(c.x) - s.x0) / ratio + 'px';
+        mark.style.top = (device(c.y) - s.y0) / ratio + 'px';
+        mark.style.width = (device(c.x + c.width) - device(c.x)) / ratio + 'px';
+        mark.style.height = (device(c.y + c.height) - device(c.y)) / ratio + 'px';
+        marks[i] = mark;
+        layer.append(mark);
+      });
+      box.append(canvas, layer);
+      return box;
+    }));
+    copyToBlocks([{ x: 0, y: 0, width: picture.width, height: picture.height }]);
+    page.scale = scale;
+    page.cssScale = scale / ratio;
+    page.textPx = screen.smallestText * scale / ratio;
+    page.column = column;
+  }
+
+  // Asks the server for the picture at the scale the room calls for, when it is another.
+  function arrange() {
+    if (!screen) return;
+    const { scale } = plan();
+    if (scale !== wanted) {
+      wanted = scale;
+      if (socket) {
+        switching = true;
+        socket.close(1000, 'another scale');
+      }
+      return;
+    }
+    build();
+  }
+
+  function showScreen(message) {
+    screen = message;
     document.title = (screen.title || 'kyvdash') + ' - kyvdash';
     titleLine.textContent = screen.title || 'kyvdash';
     document.body.style.background = screen.background;
-    if (canvas.width !== screen.width || canvas.height !== screen.height) {
-      canvas.width = screen.width;
-      canvas.height = screen.height;
-    }
-    screenBox.style.width = screen.width + 'px';
-    screenBox.style.height = screen.height + 'px';
-    fit();
-    marks.replaceChildren(...screen.controls.map((c) => {
-      const mark = document.createElement('div');
-      mark.className = 'mark';
-      mark.dataset.name = c.name;
-      mark.style.left = c.x + 'px';
-      mark.style.top = c.y + 'px';
-      mark.style.width = c.width + 'px';
-      mark.style.height = c.height + 'px';
-      return mark;
-    }));
+    picture.width = screen.pictureWidth;
+    picture.height = screen.pictureHeight;
     page.screens += 1;
-  }
-
-  // Scales the screen, picture and marks alike, to the largest size that fits the room
-  // below the status line, centred across. A whole-number scale keeps pixels sharp; any
-  // other is smoothed, so that text stays readable.
-  function fit() {
-    if (!fitting || !canvas.width || !canvas.height) return;
-    const roomWidth = document.documentElement.clientWidth;
-    const roomHeight = Math.max(1, window.innerHeight - header.offsetHeight);
-    const scale = Math.min(roomWidth / canvas.width, roomHeight / canvas.height);
-    screenBox.style.transform = 'scale(' + scale + ')';
-    screenBox.style.left = Math.max(0, (roomWidth - canvas.width * scale) / 2) + 'px';
-    screenBox.parentElement.style.height = canvas.height * scale + 'px';
-    canvas.style.imageRendering = Number.isInteger(scale) ? 'pixelated' : 'auto';
-    page.scale = scale;
+    if (wanted === null) wanted = screen.scale;
+    arrange();
   }
 
   function showState(state) {
     state.controls.forEach((c, i) => {
-      const mark = marks.children[i];
+      const mark = marks[i];
       if (!mark) return;
       mark.title = c.tooltip;
       mark.classList.toggle('stale', c.stale);
     });
     reports = state.reports;
     showStatus();
+  }
+
+  // Copies the rectangles of the picture that changed to the blocks that show them.
+  function copyToBlocks(rects) {
+    for (const s of shown) {
+      for (const r of rects) {
+        const x0 = Math.max(r.x, s.x0);
+        const y0 = Math.max(r.y, s.y0);
+        const x1 = Math.min(r.x + r.width, s.x0 + s.width);
+        const y1 = Math.min(r.y + r.height, s.y0 + s.height);
+        if (x1 <= x0 || y1 <= y0) continue;
+        s.context.drawImage(picture, x0, y0, x1 - x0, y1 - y0, x0 - s.x0, y0 - s.y0, x1 - x0, y1 - y0);
+      }
+    }
   }
 
   async function inflate(bytes) {
@@ -160,9 +270,10 @@
       ? atlasImage(new Uint8Array(await inflate(new Uint8Array(buffer, at + 4, length))))
       : null;
     for (const p of parts) {
-      if (p.moved) context.drawImage(canvas, p.fromX, p.fromY, p.width, p.height, p.x, p.y, p.width, p.height);
+      if (p.moved) context.drawImage(picture, p.fromX, p.fromY, p.width, p.height, p.x, p.y, p.width, p.height);
       else if (atlas) context.putImageData(atlas, p.x - p.fromX, p.y - p.fromY, p.fromX, p.fromY, p.width, p.height);
     }
+    copyToBlocks(parts);
     page.frames += 1;
     page.applyMs.push(performance.now() - started);
     if (page.applyMs.length > 1000) page.applyMs.shift();
@@ -179,19 +290,27 @@
   }
 
   function connect() {
-    const socket = new WebSocket(liveUrl());
-    socket.binaryType = 'arraybuffer';
-    socket.onopen = () => {
+    const live = new WebSocket(liveUrl());
+    socket = live;
+    live.binaryType = 'arraybuffer';
+    live.onopen = () => {
       page.connected = true;
       closeReason = '';
       retryMs = 250;
       showStatus();
     };
     // Messages are shown in order, each once the one before is drawn.
-    socket.onmessage = (event) => {
+    live.onmessage = (event) => {
       queue = queue.then(() => take(event.data)).catch(() => {});
     };
-    socket.onclose = (event) => {
+    live.onclose = (event) => {
+      socket = null;
+      // Closed to ask for another scale: again at once, still connected as far as anyone sees.
+      if (switching) {
+        switching = false;
+        connect();
+        return;
+      }
       page.connected = false;
       closeReason = event.reason;
       showStatus();
@@ -200,7 +319,18 @@
     };
   }
 
-  window.addEventListener('resize', fit);
+  function zoomBy(steps) {
+    zoom += steps;
+    arrange();
+  }
+
+  let resizing = null;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizing);
+    resizing = setTimeout(arrange, 100);
+  });
+  document.getElementById('zoom-in').addEventListener('click', () => zoomBy(1));
+  document.getElementById('zoom-out').addEventListener('click', () => zoomBy(-1));
   showStatus();
   connect();
 })();
