@@ -204,7 +204,7 @@ void PyControl::layOutIfDue(Call& call) {
   }
 }
 
-py::object PyControl::call(int index, py::handle value) {
+py::object PyControl::call(int index, py::handle value, py::object* writtenBack) {
   Call call(*this, "call");
   checkIndex(call.control(), index);
   layOutIfDue(call);
@@ -213,22 +213,8 @@ py::object PyControl::call(int index, py::handle value) {
   try {
     kyv::Variant result = call.control().invoke(index, kyv::Invoke::Call, &arg);
     call.finish();
+    if (writtenBack) *writtenBack = fromVariant(arg);
     return fromVariant(result);
-  } catch (const kyv::Error& e) {
-    call.fail(e, info.name);
-  }
-}
-
-py::tuple PyControl::callRef(int index, py::handle value) {
-  Call call(*this, "call");
-  checkIndex(call.control(), index);
-  layOutIfDue(call);
-  const kyv::MemberInfo& info = call.control().classInfo().members()[index];
-  kyv::Variant arg = value ? toVariant(value, info.argType, info.name) : kyv::Variant();
-  try {
-    kyv::Variant result = call.control().invoke(index, kyv::Invoke::Call, &arg);
-    call.finish();
-    return py::make_tuple(fromVariant(result), fromVariant(arg));
   } catch (const kyv::Error& e) {
     call.fail(e, info.name);
   }
