@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "gauge.h"
 #include "kyv/error.h"
@@ -113,6 +115,32 @@ TEST_F(Render, AFileTakesTheOptionsPaletteAndScale) {
   EXPECT_EQ(img.at(150, 40), 0x302010u);
   EXPECT_EQ(img.at(50, 40), 0x0000FFu);
   EXPECT_EQ(kyv::resolveColour(gauge.UserControl().BackColor()), face);
+}
+
+// A PNG made in memory holds the bytes of the file renderToFile writes for the same options;
+// a scale the file refuses is refused the same way.
+TEST_F(Render, APngInMemoryIsTheFileRenderToFileWrites) {
+  gauge.box.setRectTwips(0, 0, 750, 600);  // the control's face shows beside the box
+  kyv::Palette dark = kyv::systemPalette();
+  dark[gauge.UserControl().BackColor().value & 0xFF] = 0x302010;
+  kyv::RenderOptions options;
+  options.palette = &dark;
+  options.twipsPerPixel = 7.5;
+  const std::string path = std::string(KYV_TEST_DIR) + "/render-memory.png";
+  kyv::renderToFile(gauge, path, options);
+  std::ifstream file(path, std::ios::binary);
+  const std::string written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(kyv::renderToPng(gauge, options), written);
+  kyv::renderToFile(gauge, path);
+  std::ifstream atReference(path, std::ios::binary);
+  EXPECT_EQ(kyv::renderToPng(gauge),
+            std::string(std::istreambuf_iterator<char>(atReference), std::istreambuf_iterator<char>()));
+  try {
+    kyv::renderToPng(gauge, 1e-300);
+    FAIL() << "a scale outside the renderer's was taken";
+  } catch (const kyv::Error& e) {
+    EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue);
+  }
 }
 
 TEST(Text, MeasuresWithTheFontAtTheReferenceResolution) {
