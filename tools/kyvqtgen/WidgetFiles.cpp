@@ -29,7 +29,7 @@ std::string list(const std::vector<std::string>& names) {
   return text;
 }
 
-// "the vertical status bar KyvVStatus.Kyvvstat as a typed Qt widget: a vertical bar ...".
+// "the level gauge Lib.Gauge as a typed Qt widget: a bar that ...": the title and the line.
 std::string whatItIs(const ClassWidget& c) {
   std::string text = "the " + (c.title.empty() ? std::string("control") : lowerFirst(c.title)) + " " + c.className +
                      " as a typed Qt widget";

@@ -1,7 +1,7 @@
 #pragma once
 // The typed Qt widgets of a list of control libraries, read from their classes' tables
 // through the registry: one widget a class, named as the class with a capital first letter
-// and "Widget" (KyvvstatWidget), and one base a family of classes that present the same
+// and "Widget" (GaugeWidget for Lib.Gauge), and one base a family of classes that present the same
 // members (kyv::Presentation::family: StatusBarWidget for the family "StatusBar").
 #include <optional>
 #include <string>
@@ -45,8 +45,8 @@ struct Declaring {
 
 // The widget of one control class.
 struct ClassWidget {
-  std::string widget;     // "KyvvstatWidget"
-  std::string className;  // "KyvVStatus.Kyvvstat"
+  std::string widget;     // "GaugeWidget"
+  std::string className;  // "Lib.Gauge"
   std::string base;       // its family's base widget; empty for a class alone
   std::string title, description;
   kyv::PictureKind picture = kyv::PictureKind::Chart;
@@ -59,7 +59,7 @@ struct WidgetSet {
   std::vector<ClassWidget> classes;  // every class, in the order of `libraries`
 };
 
-// The widget of class `className`: "KyvvstatWidget" for "KyvVStatus.Kyvvstat".
+// The widget of class `className`: "GaugeWidget" for "Lib.Gauge", "LampWidget" for "Lib.lamp".
 std::string widgetName(const std::string& className);
 
 // The widgets of the classes of `libraries`, in that order (each library's classes in the

@@ -19,9 +19,9 @@ class QWidget;
 namespace kyvqt {
 
 struct WidgetEntry {
-  const char* qtClassName;       // the widget's Qt class name, "kyvqt::KyvvstatWidget"
-  const char* header;            // the header that declares it, "kyv/qt/KyvvstatWidget.h"
-  const char* controlClassName;  // the control it hosts, "KyvVStatus.Kyvvstat"
+  const char* qtClassName;       // the widget's Qt class name, "kyvqt::GaugeWidget"
+  const char* header;            // the header that declares it, "kyv/qt/GaugeWidget.h"
+  const char* controlClassName;  // the control it hosts, "Lib.Gauge"
   const char* displayName;       // what it is, "Vertical status bar": its accessible name
   const char* toolTip;           // one line for a tooltip or what's-this text
   QAccessible::Role role;        // its accessible role
