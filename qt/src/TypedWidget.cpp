@@ -244,34 +244,35 @@ void TypedWidget::remember(const kyv::MemberInfo& row, int value) {
 
 // A trace's point that fails (HorizCount raised since) ends its replay: the rest would fail
 // too. Every item is set again, then the item selected last is selected again.
-void TypedWidget::reapplyReadings() {
+template <class Fn>
+void TypedWidget::forEachKept(Fn&& fn) {
   const kyv::Control* c = control();
   if (!c) return;
   for (const kyv::MemberInfo& row : c->classInfo().members()) {
     const auto kept = kept_->feeds.find(row.name);
-    if (kept == kept_->feeds.end()) continue;
-    const Kept::Feed& feed = kept->second;
+    if (kept != kept_->feeds.end()) fn(row, kept->second);
+  }
+}
+
+void TypedWidget::reapplyReadings() {
+  forEachKept([this](const kyv::MemberInfo& row, const Kept::Feed& feed) {
     if (row.feed.replay == kyv::Replay::LastReading && feed.last) refeed(row.name, *feed.last);
     for (const int point : feed.trace)
       if (!refeed(row.name, point)) break;
-    if (row.feed.replay != kyv::Replay::EveryItem) continue;
+    if (row.feed.replay != kyv::Replay::EveryItem) return;
     for (const auto& [item, value] : feed.items)
       if (refeed(row.feed.selector, item)) refeed(row.name, value);
     const auto selected = kept_->selected.find(row.feed.selector);
     refeed(row.feed.selector, selected == kept_->selected.end() ? 0 : selected->second);
-  }
+  });
 }
 
 // What the layout did not empty stays remembered: the items, a picture kept by the control.
 void TypedWidget::forgetReadings() {
-  const kyv::Control* c = control();
-  if (!c) return;
-  for (const kyv::MemberInfo& row : c->classInfo().members()) {
-    const auto kept = kept_->feeds.find(row.name);
-    if (kept == kept_->feeds.end()) continue;
-    if (row.feed.replay == kyv::Replay::LastReading || row.feed.replay == kyv::Replay::Trace) kept->second.last.reset();
-    kept->second.trace.clear();
-  }
+  forEachKept([](const kyv::MemberInfo& row, Kept::Feed& feed) {
+    if (row.feed.replay == kyv::Replay::LastReading || row.feed.replay == kyv::Replay::Trace) feed.last.reset();
+    feed.trace.clear();
+  });
 }
 
 std::optional<TypedWidget::Reading> TypedWidget::reading() const {

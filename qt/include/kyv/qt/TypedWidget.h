@@ -181,6 +181,9 @@ class KYVQT_API TypedWidget : public ControlWidget {
   void remember(const kyv::MemberInfo& row, int value);
 
   struct Kept;  // the readings remembered for replay, by feed method
+  // Runs fn(row, kept) for each feed method of the control with readings remembered.
+  template <class Fn>
+  void forEachKept(Fn&& fn);
 
   bool keepReadingOnResize_ = false;
   bool shown_ = false;    // the widget has been shown once
