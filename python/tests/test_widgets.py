@@ -218,7 +218,10 @@ print(json.dumps({"widgets": [w.__name__ for w in kyv.widgets.WIDGETS], "fed": f
 
 
 def test_a_control_kind_of_the_tests_reaches_kyv_widgets():
-    env = dict(os.environ, KYV_REGISTRY=os.environ["KYV_SAMPLE_REGISTRY"], QT_QPA_PLATFORM="offscreen")
+    registry = os.environ.get("KYV_SAMPLE_REGISTRY")
+    if not registry:
+        pytest.skip("KYV_SAMPLE_REGISTRY names no registration file of the sample control (the build's test sets it)")
+    env = dict(os.environ, KYV_REGISTRY=registry, QT_QPA_PLATFORM="offscreen")
     done = subprocess.run([sys.executable, "-c", SAMPLE_PROGRAM], env=env, capture_output=True, text=True, timeout=60)
     assert done.returncode == 0, done.stderr
     seen = json.loads(done.stdout.splitlines()[-1])

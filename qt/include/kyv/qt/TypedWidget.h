@@ -24,7 +24,7 @@
 // write the stored value itself, system colours included.
 //
 // Feed slots return false, and emit errorOccurred, when the control rejects a reading; the
-// widget goes on. A reading outside the numbers the feed takes (kyv::FeedInfo::takes: 0 to
+// widget goes on. A reading outside the numbers the feed takes (kyv::FeedInfo::takes: -999 to
 // 9999 on four digits) is refused with "overflow" before it reaches the control, which would
 // leave its picture as it was. A feed slot called from a thread other than the widget's is
 // queued to the widget's thread, as a queued connection would deliver it, and returns true
