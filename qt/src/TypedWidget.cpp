@@ -244,24 +244,33 @@ void TypedWidget::remember(const kyv::MemberInfo& row, int value) {
 
 // A trace's point that fails (HorizCount raised since) ends its replay: the rest would fail
 // too. Every item is set again, then the item selected last is selected again.
+// A handler of a reading fed again may destroy the widget or replace its control (whose
+// class, and so the rows, may go with it): the walk stops there.
 template <class Fn>
 void TypedWidget::forEachKept(Fn&& fn) {
   const kyv::Control* c = control();
   if (!c) return;
+  const QPointer<TypedWidget> alive(this);
   for (const kyv::MemberInfo& row : c->classInfo().members()) {
     const auto kept = kept_->feeds.find(row.name);
     if (kept != kept_->feeds.end()) fn(row, kept->second);
+    if (!alive || control() != c) return;
   }
 }
 
 void TypedWidget::reapplyReadings() {
-  forEachKept([this](const kyv::MemberInfo& row, const Kept::Feed& feed) {
+  const QPointer<TypedWidget> alive(this);
+  const kyv::Control* fed = control();
+  const auto gone = [&] { return !alive || control() != fed; };
+  forEachKept([&](const kyv::MemberInfo& row, const Kept::Feed& feed) {
     if (row.feed.replay == kyv::Replay::LastReading && feed.last) refeed(row.name, *feed.last);
     for (const int point : feed.trace)
-      if (!refeed(row.name, point)) break;
-    if (row.feed.replay != kyv::Replay::EveryItem) return;
-    for (const auto& [item, value] : feed.items)
-      if (refeed(row.feed.selector, item)) refeed(row.name, value);
+      if (!refeed(row.name, point) || gone()) return;
+    if (gone() || row.feed.replay != kyv::Replay::EveryItem) return;
+    for (const auto& [item, value] : feed.items) {
+      if (refeed(row.feed.selector, item) && !gone()) refeed(row.name, value);
+      if (gone()) return;
+    }
     const auto selected = kept_->selected.find(row.feed.selector);
     refeed(row.feed.selector, selected == kept_->selected.end() ? 0 : selected->second);
   });
