@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "AboutBox.h"
-#include "ControlWidget.h"
 #include "kyv/error.h"
+#include "kyv/qt/ControlWidget.h"
 #include "kyv/registry.h"
 
 namespace kyvdemo {

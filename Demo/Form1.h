@@ -13,10 +13,10 @@
 #include <memory>
 #include <optional>
 
-#include "ControlWidget.h"
 #include "Services.h"
 #include "StatusLine.h"
 #include "kyv/bag.h"
+#include "kyv/qt/ControlWidget.h"
 
 class QCheckBox;
 class QComboBox;

@@ -3,7 +3,7 @@
 #include <QColorDialog>
 #include <chrono>
 
-#include "ControlWidget.h"
+#include "kyv/qt/ControlWidget.h"
 
 namespace kyvdemo {
 

@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "ControlWidget.h"
 #include "Form1.h"
+#include "kyv/qt/ControlWidget.h"
 
 using kyv::Variant;
 

@@ -21,7 +21,6 @@
 // before and counted in neither wall; what is set up once per process (fontconfig, Qt's
 // application, fonts and style) is paid by a warm-up before both and reported on its own.
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 #include <malloc.h>
 
 #include <qdrawutil.h>
@@ -118,34 +117,25 @@ class Grid {
   std::array<std::vector<QPoint>, kKinds> cells_;
 };
 
-// One pixel buffer, seen by cairo as an ARGB32 image surface and by Qt as a premultiplied
-// ARGB32 QImage (the same layout).
+// One pixel buffer in the renderer's layout (native-endian premultiplied ARGB words, cairo's
+// ARGB32), which is a premultiplied ARGB32 QImage's.
 class SharedImage {
  public:
   explicit SharedImage(const Grid& grid)
       : width_(grid.width()),
         height_(grid.height()),
-        stride_(cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_)),
-        bits_(static_cast<size_t>(stride_) * height_) {
-    surface_ = cairo_image_surface_create_for_data(bits_.data(), CAIRO_FORMAT_ARGB32, width_, height_, stride_);
-  }
-  ~SharedImage() { cairo_surface_destroy(surface_); }
-  SharedImage(const SharedImage&) = delete;
-  SharedImage& operator=(const SharedImage&) = delete;
+        stride_(width_ * 4),
+        bits_(static_cast<size_t>(stride_) * height_) {}
 
-  cairo_surface_t* surface() const { return surface_; }
   uint8_t* bits() { return bits_.data(); }
   int stride() const { return stride_; }
   QImage image() { return QImage(bits_.data(), width_, height_, stride_, QImage::Format_ARGB32_Premultiplied); }
   uint32_t* row(int y) { return reinterpret_cast<uint32_t*>(bits_.data() + static_cast<size_t>(stride_) * y); }
   // Writes the pixels as they stand to a PNG file, when a folder for them was given.
-  void save(const std::string& folder, const char* name) const {
+  void save(const std::string& folder, const char* name) {
     if (folder.empty()) return;
-    cairo_surface_flush(surface_);
-    cairo_surface_mark_dirty(surface_);
     const std::string path = folder + "/" + name;
-    if (cairo_surface_write_to_png(surface_, path.c_str()) != CAIRO_STATUS_SUCCESS)
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    if (!image().save(QString::fromStdString(path), "PNG")) std::fprintf(stderr, "cannot write %s\n", path.c_str());
   }
   int width() const { return width_; }
   int height() const { return height_; }
@@ -153,7 +143,6 @@ class SharedImage {
  private:
   int width_, height_, stride_;
   std::vector<unsigned char> bits_;
-  cairo_surface_t* surface_;
 };
 
 // ---- What the walls are fed ---------------------------------------------------------------

@@ -47,6 +47,13 @@ const kyv::ClassInfo& sseg::classTable() {
   static const T table{
       "Kyv1Digit.sseg",
       {kWidth, kHeight, kMinimumWidth, kMinimumHeight},
+      {.title = "Seven-segment digit",
+       .description = "One seven-segment digit, 0 to 9",
+       .picture = PictureKind::Number,
+       .growsAcross = false,
+       .growsDown = false,
+       .keepsFaceDark = true,
+       .family = "Digits"},
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,
                                                            "Border of the digit's frame: 0 none, 1 sunken."),
@@ -55,7 +62,12 @@ const kyv::ClassInfo& sseg::classTable() {
           T::property<&K::DisplayColor, &K::setDisplayColor>("DisplayColor", 0x68030001, "Colour of the lit segments."),
           T::property<&K::maxlimit, &K::setmaxlimit>("maxlimit", 0x68030000,
                                                      "A stored number; it does not change what the digit shows."),
-          T::method<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is."),
+          T::feed<&K::send>("send", 0x60030006, "Shows the digit 0 to 9; any other value leaves the digit as it is.",
+                            {.argument = "amount",
+                             .shows = ReadingRange{0, 9},
+                             .takes = ReadingRange{0, 9},
+                             .replay = Replay::LastReading,
+                             .samples = {7}}),
       },
       {},
       {

@@ -27,7 +27,14 @@ constexpr DigitRowLayout<4> kLayout{
 fourseg::fourseg(kyv::Registry* registry) : DigitRow(classTable(), registry, kLayout) {}
 
 const kyv::ClassInfo& fourseg::classTable() {
-  static const Table table{"Kyv4Digit.fourseg", {2745, 1065, 1260, 480}, members(0x60030004), {}, persisted(kLayout)};
+  static const Table table{"Kyv4Digit.fourseg",
+                           {2745, 1065, 1260, 480},
+                           presentation("Four-digit display",
+                                        "A whole number of up to four characters on seven-segment digits, with "
+                                        "leading zeros"),
+                           members(0x60030004),
+                           {},
+                           persisted(kLayout)};
   return table;
 }
 

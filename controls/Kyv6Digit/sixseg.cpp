@@ -29,7 +29,14 @@ constexpr DigitRowLayout<6> kLayout{
 sixseg::sixseg(kyv::Registry* registry) : DigitRow(classTable(), registry, kLayout) {}
 
 const kyv::ClassInfo& sixseg::classTable() {
-  static const Table table{"Kyv6Digit.sixseg", {3405, 1050, 1860, 480}, members(0x60030005), {}, persisted(kLayout)};
+  static const Table table{"Kyv6Digit.sixseg",
+                           {3405, 1050, 1860, 480},
+                           presentation("Six-digit display",
+                                        "A whole number of up to six characters on seven-segment digits, with "
+                                        "leading zeros"),
+                           members(0x60030005),
+                           {},
+                           persisted(kLayout)};
   return table;
 }
 

@@ -5,7 +5,13 @@
 namespace kyv {
 
 const kyv::ClassInfo& Hstat::classTable() {
-  static const Table table = makeTable({"KyvHStatus.Hstat", {4035, 510, 1050, 330}, int16_t(1)});
+  static const Table table = makeTable({"KyvHStatus.Hstat",
+                                        {4035, 510, 1050, 330},
+                                        int16_t(1),
+                                        "Horizontal status bar",
+                                        "A horizontal bar coloured by threshold band, with the reading at its left end",
+                                        true,
+                                        false});
   return table;
 }
 

@@ -33,9 +33,12 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
   static const T table{
       "KyvMovingBars.KyvMovingBar",
       {3285, 2580, 1200, 1500},  // smallest: room for the ten grid labels
+      {.title = "Scrolling bar graph",
+       .description = "The recent history of a value as a row of bars over a labelled grid"},
       {
-          T::method<&K::MoveBar>("MoveBar", 0x60030007,
-                                 "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs."),
+          T::feed<&K::MoveBar>("MoveBar", 0x60030007,
+                               "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs.",
+                               {.argument = "x", .samples = {30, 55, 40, 70, 60, 85, 50, 65}}),
           T::property<&K::value, &K::setvalue>("value", 0x68030006,
                                                "A stored number; it draws nothing (MoveBar feeds the graph)."),
           T::property<&K::MaxLimit, &K::setMaxLimit>(

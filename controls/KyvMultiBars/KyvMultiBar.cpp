@@ -41,6 +41,8 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
   static const T table{
       "KyvMultiBars.KyvMultiBar",
       {4170, 1425, 900, 450},
+      {.title = "Multi-column level display",
+       .description = "Up to ten level bars side by side, cut into ten segments each"},
       {
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030004, "Colour of the surface and of the lines that cut the bars into segments."),
@@ -52,8 +54,10 @@ const kyv::ClassInfo& KyvMultiBar::classTable() {
           T::property<&K::MaxLimit, &K::setMaxLimit>("MaxLimit", 0x68030000,
                                                      "The value that fills a bar's whole height, above 0.",
                                                      "It takes effect at the next layout."),
-          T::method<&K::Column>("Column", 0x60030006, "Selects the bar, 0 to 9, that the next Value sets."),
-          T::method<&K::Value>("Value", 0x60030007, "Sets the height of the selected bar and lays the bars out."),
+          T::feed<&K::Column>("Column", 0x60030006, "Selects the bar, 0 to 9, that the next Value sets.",
+                              {.argument = "ColumnNumber"}),
+          T::feed<&K::Value>("Value", 0x60030007, "Sets the height of the selected bar and lays the bars out.",
+                             {.argument = "Values", .replay = Replay::EveryItem, .selector = "Column"}),
       },
       {},
       {

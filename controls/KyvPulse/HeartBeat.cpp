@@ -31,6 +31,9 @@ const kyv::ClassInfo& HeartBeat::classTable() {
   static const T table{
       "KyvPulse.HeartBeat",
       {4515, 1515, 900, 450},
+      {.title = "Scrolling trace",
+       .description = "Successive values as one continuous trace over a dotted grid",
+       .keepsFaceDark = true},
       {
           T::layoutProperty<&K::HorizCount, &K::setHorizCount>(
               "HorizCount", 0x68030006, "Steps across the width: the trace holds HorizCount + 1 points.",
@@ -39,8 +42,12 @@ const kyv::ClassInfo& HeartBeat::classTable() {
               "MaxLimit", 0x68030005, "The value drawn at the top edge of the plot area; not a count of tics.",
               "A point of value v is drawn MaxLimit - v below the top edge. It takes effect at the next layout, "
               "which every host gives the control after the write."),
-          T::method<&K::Plot>("Plot", 0x6003000C,
-                              "Adds one point to the trace; Value comes back as MaxLimit minus Value."),
+          T::feed<&K::Plot>("Plot", 0x6003000C,
+                            "Adds one point to the trace; Value comes back as MaxLimit minus Value.",
+                            {.argument = "Value",
+                             .replay = Replay::Trace,
+                             .traceLength = "HorizCount",
+                             .samples = {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3}}),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030004, "Colour of the plot area's background; a write clears the drawn trace."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,

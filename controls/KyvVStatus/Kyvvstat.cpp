@@ -5,7 +5,13 @@
 namespace kyv {
 
 const kyv::ClassInfo& Kyvvstat::classTable() {
-  static const Table table = makeTable({"KyvVStatus.Kyvvstat", {465, 3540, 240, 750}, true});
+  static const Table table = makeTable({"KyvVStatus.Kyvvstat",
+                                        {465, 3540, 240, 750},
+                                        true,
+                                        "Vertical status bar",
+                                        "A vertical bar coloured by threshold band, with the reading below it",
+                                        false,
+                                        true});
   return table;
 }
 

@@ -74,6 +74,8 @@ class KYV_API DigitRow : public kyv::Control {
   // stored properties in their order, for the display's class table.
   static std::vector<typename Table::Member> members(kyv::DispId sendId);
   static std::vector<typename Table::Persist> persisted(const Layout& layout);
+  // How hosts present the display: a number of one family with the single digit.
+  static kyv::Presentation presentation(std::string_view title, std::string_view description);
 
   // Elements, in creation order: the frame and the digits inside it.
   kyv::PictureBox Picture1;
@@ -81,6 +83,9 @@ class KYV_API DigitRow : public kyv::Control {
 
  private:
   enum DigitMember { Send, DigitBackColor, DigitDisplayColor, kDigitMembers };
+  // What send shows: 0 to N nines as they are, negative numbers of up to N characters
+  // without their sign; the sample lights every digit differently (1234).
+  static kyv::FeedInfo sendShows();
   kyv::ControlPtr createDigit();
   kyv::Variant invokeDigit(int index, DigitMember member, kyv::Invoke how, kyv::Variant* arg);
   kyv::Colour digitColour(int index, DigitMember member);

@@ -166,6 +166,31 @@ void DigitRow<N>::Resize() {
 }
 
 template <int N>
+kyv::FeedInfo DigitRow<N>::sendShows() {
+  int64_t nines = 0, sample = 0;
+  for (int i = 1; i <= N; ++i) {
+    nines = nines * 10 + 9;
+    sample = sample * 10 + i;
+  }
+  return {.argument = "amount",
+          .shows = kyv::ReadingRange{0, nines},
+          .takes = kyv::ReadingRange{-(nines / 10), nines},
+          .replay = kyv::Replay::LastReading,
+          .samples = {static_cast<int32_t>(sample)}};
+}
+
+template <int N>
+kyv::Presentation DigitRow<N>::presentation(std::string_view title, std::string_view description) {
+  return {.title = title,
+          .description = description,
+          .picture = kyv::PictureKind::Number,
+          .growsAcross = false,
+          .growsDown = false,
+          .keepsFaceDark = true,
+          .family = "Digits"};
+}
+
+template <int N>
 std::vector<typename DigitRow<N>::Table::Member> DigitRow<N>::members(kyv::DispId sendId) {
   using K = DigitRow;
   return {
@@ -178,8 +203,9 @@ std::vector<typename DigitRow<N>::Table::Member> DigitRow<N>::members(kyv::DispI
                                                                       "The colour of the lit segments of every digit."),
       Table::template property<&K::maxlimit, &K::setmaxlimit>(
           "maxlimit", 0x68030000, "A stored number; it does not change what the display shows."),
-      Table::template method<&K::send>(
-          "send", sendId, "Shows a whole number right-aligned with leading zeros; a longer one changes nothing."),
+      Table::template feed<&K::send>(
+          "send", sendId, "Shows a whole number right-aligned with leading zeros; a longer one changes nothing.",
+          sendShows()),
   };
 }
 

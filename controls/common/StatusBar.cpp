@@ -19,9 +19,13 @@ constexpr Colour kBandColours[] = {Colour{0xFF00}, Colour{0xFF0000}, Colour{0xFF
 StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
   using T = Table;
   using K = StatusBar;
+  // Both bars show one reading as a level and share their members: one family.
+  const Presentation presentation{
+      design.title, design.description, PictureKind::Level, design.growsAcross, design.growsDown, false, "StatusBar"};
   return T{
       design.className,
       design.extent,
+      presentation,
       {
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x6803000A,
                                                            "Border of the bar holder: 0 none, 1 sunken."),
@@ -44,8 +48,9 @@ StatusBar::Table StatusBar::makeTable(const ClassDesign& design) {
           T::property<&K::Maxlimit, &K::setMaxlimit>("Maxlimit", 0x68030001, "The reading that fills the bar."),
           T::property<&K::minthreshcolor, &K::setminthreshcolor>(
               "minthreshcolor", 0x68030000, "Colour of the bar for a reading at or below MinThreshold."),
-          T::method<&K::incbar>("incbar", 0x6003000F,
-                                "Shows a reading in the colour of its band and raises the band's event."),
+          T::feed<&K::incbar>(
+              "incbar", 0x6003000F, "Shows a reading in the colour of its band and raises the band's event.",
+              {.argument = "BarData", .fullScale = "Maxlimit", .replay = Replay::LastReading, .samples = {30}}),
       },
       {{"MinThreshReached", MinThreshReached, "Raised by incbar for a reading at or below MinThreshold."},
        {"MaxThreshReached", MaxThreshReached, "Raised by incbar for a reading above MaxThreshold."},

@@ -67,8 +67,10 @@ class KYV_API StatusBar : public kyv::Control {
   // What one status bar class declares beyond the shared table.
   struct ClassDesign {
     std::string_view className;
-    kyv::DesignExtent extent;            // default and smallest extent, twips
-    kyv::Variant captionVisibleDefault;  // the bag default of "CaptionVisible"
+    kyv::DesignExtent extent;             // default and smallest extent, twips
+    kyv::Variant captionVisibleDefault;   // the bag default of "CaptionVisible"
+    std::string_view title, description;  // how hosts present it (kyv::Presentation)
+    bool growsAcross, growsDown;          // the bar grows along its length, not across it
   };
   using Table = kyv::ClassTable<StatusBar>;
   static Table makeTable(const ClassDesign& design);

@@ -1,6 +1,6 @@
 # Builds each layer probe: those of painting must compile, the others must fail because
-# the header they include is not found. Then checks that no source outside painting
-# includes cairo. Run by ctest (framework_layers).
+# the header they include is not found. Then checks that no source of the project outside
+# the painting layer includes cairo. Run by ctest (framework_layers).
 foreach(probe ${PROBES})
   string(REPLACE "|" ";" parts "${probe}")
   list(GET parts 0 name)
@@ -20,12 +20,28 @@ foreach(probe ${PROBES})
   endif()
 endforeach()
 
-foreach(layer values elements persistence dispatch)
-  file(GLOB_RECURSE sources ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
-  foreach(source ${sources})
-    file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"]cairo")
-    if(hits)
-      message(FATAL_ERROR "${source} includes cairo; only the painting layer may")
-    endif()
-  endforeach()
+# Every C++ and SIP source of the project, but those of the painting layer and of build
+# folders (a folder holding CMakeCache.txt, or one named build*).
+file(GLOB entries LIST_DIRECTORIES true ${PROJECT_DIR}/*)
+set(sources)
+foreach(entry ${entries})
+  get_filename_component(name ${entry} NAME)
+  if(NOT IS_DIRECTORY ${entry} OR name MATCHES "^(build|\\.)" OR EXISTS ${entry}/CMakeCache.txt)
+    continue()
+  endif()
+  file(GLOB_RECURSE found ${entry}/*.h ${entry}/*.hpp ${entry}/*.cpp ${entry}/*.cc ${entry}/*.c ${entry}/*.sip
+       ${entry}/*.in)
+  list(APPEND sources ${found})
 endforeach()
+list(FILTER sources EXCLUDE REGEX "^${PROJECT_DIR}/framework/painting/")
+list(LENGTH sources count)
+if(count LESS 100)
+  message(FATAL_ERROR "only ${count} sources found under ${PROJECT_DIR}: the check would prove nothing")
+endif()
+foreach(source ${sources})
+  file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"]cairo")
+  if(hits)
+    message(FATAL_ERROR "${source} includes cairo; only the painting layer (framework/painting/) may")
+  endif()
+endforeach()
+message(STATUS "none of ${count} sources outside framework/painting/ includes cairo")

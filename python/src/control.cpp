@@ -1,7 +1,5 @@
 #include "control.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -61,11 +59,6 @@ void toStraightRgba(uint8_t* bytes, size_t pixels) {
     bytes[2] = static_cast<uint8_t>(std::min(b, 255u));
     bytes[3] = static_cast<uint8_t>(a);
   }
-}
-
-cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
 }
 
 py::list rectangles(const kyv::Region& region, int width, int height) {
@@ -204,7 +197,7 @@ void PyControl::layOutIfDue(Call& call) {
   }
 }
 
-py::object PyControl::call(int index, py::handle value) {
+py::object PyControl::call(int index, py::handle value, py::object* writtenBack) {
   Call call(*this, "call");
   checkIndex(call.control(), index);
   layOutIfDue(call);
@@ -213,22 +206,8 @@ py::object PyControl::call(int index, py::handle value) {
   try {
     kyv::Variant result = call.control().invoke(index, kyv::Invoke::Call, &arg);
     call.finish();
+    if (writtenBack) *writtenBack = fromVariant(arg);
     return fromVariant(result);
-  } catch (const kyv::Error& e) {
-    call.fail(e, info.name);
-  }
-}
-
-py::tuple PyControl::callRef(int index, py::handle value) {
-  Call call(*this, "call");
-  checkIndex(call.control(), index);
-  layOutIfDue(call);
-  const kyv::MemberInfo& info = call.control().classInfo().members()[index];
-  kyv::Variant arg = value ? toVariant(value, info.argType, info.name) : kyv::Variant();
-  try {
-    kyv::Variant result = call.control().invoke(index, kyv::Invoke::Call, &arg);
-    call.finish();
-    return py::make_tuple(fromVariant(result), fromVariant(arg));
   } catch (const kyv::Error& e) {
     call.fail(e, info.name);
   }
@@ -311,23 +290,16 @@ py::array_t<uint8_t> PyControl::toArray(double tpp, bool rgba) {
 py::bytes PyControl::toPng(double tpp) {
   Call call(*this, "Paint");
   layOutIfDue(call);
-  const auto [w, h] = pictureSize(call.control(), tpp);
+  pictureSize(call.control(), tpp);
   std::string png;
   std::optional<kyv::Error> error;
   {
     py::gil_scoped_release release;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(surface);
     try {
-      kyv::render(call.control(), cr, tpp);
-      cairo_surface_flush(surface);
-      if (cairo_surface_write_to_png_stream(surface, appendToString, &png) != CAIRO_STATUS_SUCCESS)
-        error = kyv::Error(kyv::ErrorKind::InvalidPropertyValue, "Invalid property value: the PNG could not be made");
+      png = kyv::renderToPng(call.control(), tpp);
     } catch (const kyv::Error& e) {
       error = e;
     }
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
   }
   if (error) call.fail(*error, "Paint");
   return py::bytes(png);

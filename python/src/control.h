@@ -48,12 +48,11 @@ class PyControl final : public kyv::Site {
   PyControl& operator=(const PyControl&) = delete;
 
   // Member `index` (in interface order): read, write, or call with one argument (none when
-  // `value` is null); call returns the result, callRef the result and the argument as the
-  // method left it.
+  // `value` is null); call returns the result, and puts the argument as the method left it
+  // in `writtenBack` when that is given.
   py::object get(int index);
   void put(int index, py::handle value);
-  py::object call(int index, py::handle value);
-  py::tuple callRef(int index, py::handle value);
+  py::object call(int index, py::handle value, py::object* writtenBack = nullptr);
 
   // Whether the Python object hears event `number` (from 1).
   void listen(int number, bool on);

@@ -43,9 +43,10 @@ PyObject* callMethod(Method* m, PyObject* self, PyObject* value) {
     if (Py_TYPE(value) != reinterpret_cast<PyTypeObject*>(m->refType))
       return control->call(m->index, value).release().ptr();
     py::object ref = py::reinterpret_borrow<py::object>(value);
-    py::tuple out = control->callRef(m->index, ref.attr("value"));
-    ref.attr("value") = out[1];
-    return py::object(out[0]).release().ptr();
+    py::object writtenBack;
+    py::object result = control->call(m->index, ref.attr("value"), &writtenBack);
+    ref.attr("value") = writtenBack;
+    return result.release().ptr();
   } catch (py::error_already_set& e) {
     e.restore();
   } catch (const std::exception& e) {

@@ -1,6 +1,9 @@
 """The widgets of both kinds: kyv.qt's (SIP, over libkyvqt) and kyv.widgets' (Python, over the
 core) offer the same members, show the same pictures and behave the same across threads."""
+import json
 import os
+import subprocess
+import sys
 import threading
 import time
 
@@ -192,3 +195,35 @@ def test_a_worker_feeds_at_a_kilohertz_while_the_gui_resizes(app, kind):
         assert image(widget) == image(expected), f"{kind} {type(widget).__name__} shows the last reading"
         widget.close()
         expected.close()
+
+
+# A control kind of the tests, registered in a registration file of its own, as a Python
+# program that uses that file sees it: kyv.widgets makes its widget from its class table as
+# it does the family's, in a program of its own (the registry is chosen when kyv starts).
+SAMPLE_PROGRAM = """
+import json, sys
+from PyQt6 import QtWidgets
+app = QtWidgets.QApplication([])
+import kyv.widgets
+lamp = kyv.widgets.LampWidget()
+heard = []
+lamp.switched.connect(lambda: heard.append("switched"))
+lamp.OnColorChanged.connect(lambda: heard.append("OnColorChanged"))
+fed = lamp.Switch(1)
+lamp.setOnColor("#ff0000")
+print(json.dumps({"widgets": [w.__name__ for w in kyv.widgets.WIDGETS], "fed": fed, "lit": lamp.Lit(),
+                  "colour": lamp.OnColor().name(), "heard": heard, "size": [lamp.sizeHint().width(),
+                  lamp.sizeHint().height()], "properties": sorted(lamp._properties)}))
+"""
+
+
+def test_a_control_kind_of_the_tests_reaches_kyv_widgets():
+    registry = os.environ.get("KYV_SAMPLE_REGISTRY")
+    if not registry:
+        pytest.skip("KYV_SAMPLE_REGISTRY names no registration file of the sample control (the build's test sets it)")
+    env = dict(os.environ, KYV_REGISTRY=registry, QT_QPA_PLATFORM="offscreen")
+    done = subprocess.run([sys.executable, "-c", SAMPLE_PROGRAM], env=env, capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    seen = json.loads(done.stdout.splitlines()[-1])
+    assert seen == {"widgets": ["LampWidget"], "fed": True, "lit": True, "colour": "#ff0000",
+                    "heard": ["switched", "OnColorChanged"], "size": [40, 40], "properties": ["Lit", "OnColor"]}

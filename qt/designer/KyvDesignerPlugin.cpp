@@ -14,32 +14,20 @@ constexpr int kIconSide = 64;
 
 QString latin(const char* s) { return QString::fromLatin1(s); }
 
-// The class name without its namespace: "KyvvstatWidget".
+// The class name without its namespace: "NAMEWidget".
 QString shortName(const WidgetEntry& entry) {
   const QString name = latin(entry.qtClassName);
   return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1);
 }
 
-// Readings that show what a control is for: a bar in its normal band, digits, a row of
-// bars, a pulse. The multi-bar display shows its default levels. A reading the control
-// refuses leaves the picture as it was.
+// The sample readings its class table gives each feed (a bar in its normal band, digits, a
+// row of bars, a pulse), in order. A class that names none shows its default picture; a
+// reading the control refuses leaves the picture as it was.
 void feedSample(ControlWidget& widget) {
-  const QString cls = widget.className();
-  const auto feed = [&](const char* method, std::initializer_list<int> values) {
-    for (int v : values) widget.tryCall(method, kyv::Variant(int32_t{v}));
-  };
-  if (cls == QLatin1String("KyvVStatus.Kyvvstat") || cls == QLatin1String("KyvHStatus.Hstat"))
-    feed("incbar", {30});
-  else if (cls == QLatin1String("Kyv1Digit.sseg"))
-    feed("send", {7});
-  else if (cls == QLatin1String("Kyv4Digit.fourseg"))
-    feed("send", {1234});
-  else if (cls == QLatin1String("Kyv6Digit.sixseg"))
-    feed("send", {123456});
-  else if (cls == QLatin1String("KyvMovingBars.KyvMovingBar"))
-    feed("MoveBar", {30, 55, 40, 70, 60, 85, 50, 65});
-  else if (cls == QLatin1String("KyvPulse.HeartBeat"))
-    feed("Plot", {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3});
+  const kyv::Control* control = widget.control();
+  if (!control) return;
+  for (const kyv::MemberInfo& member : control->classInfo().members())
+    for (const int32_t reading : member.feed.samples) widget.tryCall(member.name, kyv::Variant(reading));
 }
 
 // `picture` scaled to fit a transparent square, centred.

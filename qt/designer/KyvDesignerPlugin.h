@@ -3,8 +3,8 @@
 // kyvqt::widgetCatalog(), all in the widget box's "Kyv" group. Each shows an icon the
 // control paints itself, is placed at its class's design size, and has every Q_PROPERTY
 // of its widget in Designer's property editor (Designer reads them from the widget's
-// meta-object). Forms refer to the widgets by their Qt class names (kyvqt::KyvvstatWidget)
-// and headers (<kyv/qt/KyvvstatWidget.h>), so uic and QUiLoader both build them.
+// meta-object). Forms refer to the widgets by their Qt class names (kyvqt::NAMEWidget) and
+// headers (<kyv/qt/NAMEWidget.h>), so uic and QUiLoader both build them.
 #include <QIcon>
 #include <QSize>
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
@@ -49,7 +49,7 @@ class DesignerWidget final : public QDesignerCustomWidgetInterface {
   mutable QSize designSize_;
 };
 
-// The collection Designer loads: the eight typed widgets.
+// The collection Designer loads: every typed widget of the catalog.
 class DesignerWidgets final : public QObject, public QDesignerCustomWidgetCollectionInterface {
   Q_OBJECT
   Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QDesignerCustomWidgetCollectionInterface")

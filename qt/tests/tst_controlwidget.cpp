@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "ControlWidget.h"
 #include "kyv/elements.h"
+#include "kyv/qt/ControlWidget.h"
 
 using kyv::Variant;
 using kyvqt::ControlWidget;

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <cmath>
 
-#include "ControlWidget.h"
+#include "kyv/qt/ControlWidget.h"
 
 using kyvqt::ControlWidget;
 

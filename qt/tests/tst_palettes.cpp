@@ -2,8 +2,8 @@
 // widget's own QPalette, a palette change repaints, and the global palette stays as it is.
 #include <QTest>
 
-#include "ControlWidget.h"
 #include "kyv/palette.h"
+#include "kyv/qt/ControlWidget.h"
 
 using kyv::Variant;
 using kyvqt::ControlWidget;

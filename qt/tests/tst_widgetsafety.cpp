@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <cmath>
 
-#include "ControlWidget.h"
 #include "kyv/elements.h"
+#include "kyv/qt/ControlWidget.h"
 #include "kyv/render.h"
 
 using kyv::Variant;

@@ -1,30 +1,10 @@
 #include "Declarations.h"
 
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 
 namespace kyvqtgen {
 namespace {
-
-constexpr std::string_view kMarker = "@PROPERTIES";
-constexpr size_t kCommentWidth = 96;  // of a comment line, its indentation included
-
-// `text` as comment lines of at most kCommentWidth characters, indented by two.
-std::string comment(std::string_view text) {
-  std::ostringstream out;
-  std::string line = "  //";
-  std::istringstream words{std::string(text)};
-  for (std::string word; words >> word;) {
-    if (line.size() > 4 && line.size() + 1 + word.size() > kCommentWidth) {
-      out << line << '\n';
-      line = "  //";
-    }
-    line += ' ' + word;
-  }
-  out << line << '\n';
-  return out.str();
-}
 
 std::string classList(const std::vector<std::string>& classNames) {
   std::string list = classNames.front();
@@ -32,26 +12,25 @@ std::string classList(const std::vector<std::string>& classNames) {
   return list;
 }
 
-std::string_view trimmed(std::string_view line) {
-  const size_t first = line.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const size_t last = line.find_last_not_of(" \t\r\n");
-  return line.substr(first, last - first + 1);
-}
-
-// The class names of a marker line; nullopt for any other line.
-std::optional<std::vector<std::string>> markerClasses(std::string_view line) {
-  const std::string_view body = trimmed(line);
-  if (body.size() <= kMarker.size() || body.substr(0, kMarker.size()) != kMarker || body.back() != '@')
-    return std::nullopt;
-  std::istringstream names{std::string(body.substr(kMarker.size(), body.size() - kMarker.size() - 1))};
-  std::vector<std::string> classNames;
-  for (std::string name; names >> name;) classNames.push_back(name);
-  if (classNames.empty()) throw std::runtime_error("a marker line names no class: " + std::string(body));
-  return classNames;
-}
-
 }  // namespace
+
+// Words are never cut: a word longer than a line has a line of its own.
+std::string comment(std::string_view text, std::string_view indent) {
+  constexpr size_t kCommentWidth = 96;  // of a comment line, its indentation included
+  const std::string opening = std::string(indent) + "//";
+  std::ostringstream out;
+  std::string line = opening;
+  std::istringstream words{std::string(text)};
+  for (std::string word; words >> word;) {
+    if (line.size() > opening.size() && line.size() + 1 + word.size() > kCommentWidth) {
+      out << line << '\n';
+      line = opening;
+    }
+    line += ' ' + word;
+  }
+  out << line << '\n';
+  return out.str();
+}
 
 std::string headerDeclarations(const std::vector<std::string>& classNames,
                                const std::vector<TableProperty>& properties) {
@@ -91,23 +70,25 @@ std::string sipDeclarations(const std::vector<TableProperty>& properties) {
   return out.str();
 }
 
-std::string expandTemplate(std::string_view text,
-                           const std::function<std::string(const std::vector<std::string>& classNames)>& declare) {
+std::string expandTemplate(std::string_view text, std::string_view marker, const std::string& replacement) {
   std::string out;
-  bool marked = false;
+  int marked = 0;
   while (!text.empty()) {
     const size_t end = text.find('\n');
     const std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
     text.remove_prefix(line.size());
-    const std::optional<std::vector<std::string>> classNames = markerClasses(line);
-    if (!classNames) {
+    const size_t first = line.find_first_not_of(" \t");
+    const size_t last = line.find_last_not_of(" \t\r\n");
+    if (first == std::string_view::npos || line.substr(first, last - first + 1) != marker) {
       out += line;
       continue;
     }
-    marked = true;
-    out += declare(*classNames);
+    ++marked;
+    out += replacement;
   }
-  if (!marked) throw std::runtime_error("the template has no line \"@PROPERTIES Lib.Class ...@\"");
+  if (marked != 1)
+    throw std::runtime_error("the template must have one line \"" + std::string(marker) + "\", not " +
+                             std::to_string(marked));
   return out;
 }
 

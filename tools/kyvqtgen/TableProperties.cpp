@@ -1,6 +1,5 @@
 #include "TableProperties.h"
 
-#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -26,6 +25,8 @@ bool stored(const kyv::ClassInfo& info, std::string_view name) {
   return false;
 }
 
+}  // namespace
+
 std::vector<TableProperty> propertiesOf(const kyv::ClassInfo& info) {
   std::vector<TableProperty> properties;
   for (const kyv::MemberInfo& m : info.members()) {
@@ -44,34 +45,6 @@ std::vector<TableProperty> propertiesOf(const kyv::ClassInfo& info) {
 
 std::string described(const TableProperty& p) {
   return std::string(p.name) + " (" + std::string(p.type.cxx) + (p.resettable ? ", stored" : ", not stored") + ")";
-}
-
-// Raises when `other`'s properties differ from `first`'s in anything the widget declares.
-void checkAgree(const std::string& firstClass, const std::vector<TableProperty>& first, const std::string& otherClass,
-                const std::vector<TableProperty>& other) {
-  const size_t n = std::max(first.size(), other.size());
-  for (size_t i = 0; i < n; ++i) {
-    const std::string a = i < first.size() ? described(first[i]) : "nothing";
-    const std::string b = i < other.size() ? described(other[i]) : "nothing";
-    if (a != b)
-      throw std::runtime_error("the classes of one widget disagree: property " + std::to_string(i + 1) + " of " +
-                               firstClass + " is " + a + ", of " + otherClass + " " + b);
-  }
-}
-
-}  // namespace
-
-std::vector<TableProperty> tableProperties(kyv::Registry& registry, const std::vector<std::string>& classNames) {
-  std::vector<TableProperty> first;
-  for (size_t i = 0; i < classNames.size(); ++i) {
-    std::vector<TableProperty> properties;
-    registry.describe(classNames[i], [&](const kyv::ClassInfo& info) { properties = propertiesOf(info); });
-    if (i == 0)
-      first = std::move(properties);
-    else
-      checkAgree(classNames[0], first, classNames[i], properties);
-  }
-  return first;
 }
 
 }  // namespace kyvqtgen

@@ -1,11 +1,11 @@
 #pragma once
-// The properties a typed Qt widget carries, read from the class tables of the controls it
+// The properties a typed Qt widget carries, read from the class table of the control it
 // hosts: one entry per property row, in interface order.
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "kyv/registry.h"
+#include "kyv/class_info.h"
 
 namespace kyvqtgen {
 
@@ -24,10 +24,10 @@ struct TableProperty {
   bool resettable = false;  // the class stores the property, with a default to reset to
 };
 
-// The properties of `classNames`, which must agree on every property's name, Qt type and
-// resettability (a widget shared by several classes); the doc lines are the first class's.
-// Raises kyv::Error for a class the registry cannot describe, and std::runtime_error for a
-// property of a type no typed widget carries or classes that disagree, saying which.
-std::vector<TableProperty> tableProperties(kyv::Registry& registry, const std::vector<std::string>& classNames);
+// The properties of a class, one per property row in interface order. Raises
+// std::runtime_error for a property of a type no typed widget carries, saying which.
+std::vector<TableProperty> propertiesOf(const kyv::ClassInfo& info);
+// A property as the widgets of several classes must agree on it: "Maxlimit (int, stored)".
+std::string described(const TableProperty& property);
 
 }  // namespace kyvqtgen

@@ -11,9 +11,11 @@ std::vector<ProbeDigit::Send>& ProbeDigit::log() {
 const kyv::ClassInfo& ProbeDigit::classTable() {
   using T = kyv::ClassTable<ProbeDigit>;
   using K = ProbeDigit;
+  // It presents itself as one of the digits' family, as the digit it stands in for does, so
+  // that a host meeting it beside a display sees a family whose members disagree.
   static const T table{"Kyv1Digit.sseg",
-                       870,
-                       1125,
+                       {870, 1125},
+                       {.family = "Digits"},
                        {T::method<&K::send>("send", 0x60030001),
                         T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030007),
                         T::property<&K::BackColor, &K::setBackColor>("BackColor", 0x68030009)},

@@ -1,6 +1,8 @@
 #pragma once
 // Lamp ("KyvSample.Lamp"): a control of the tests, added the way a new control kind is. A
 // face that fills the control and shows OnColor while Lit, its off colour otherwise.
+// Switch feeds it 0 or 1; its class table says what every host makes of that, so the lamp
+// reaches the Qt widgets and Python as a kind of the family does.
 #include "kyv/control.h"
 #include "kyv/elements.h"
 
@@ -17,6 +19,10 @@ class KYV_API Lamp : public kyv::Control {
   // The colour of the face while lit.
   kyv::Colour OnColor() const { return on_; }
   void setOnColor(kyv::Colour c);
+
+  // Lights the lamp for 1 and puts it out for 0, notifying Lit and raising Switched; any
+  // other value leaves the lamp as it is. Returns nothing and keeps `on`.
+  void Switch(int16_t& on);
 
   void Resize() override;
 

@@ -56,7 +56,7 @@ fs::path baseFolder(const std::string& file) {
   return ec ? folder : real;
 }
 
-// "KyvVStatus" for ".../libKyvVStatus.so".
+// "Lib" for ".../libLib.so".
 std::string libraryName(const std::string& path) {
   std::string base = path.substr(path.find_last_of('/') + 1);
   if (base.rfind("lib", 0) == 0) base = base.substr(3);

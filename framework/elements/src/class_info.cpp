@@ -14,8 +14,12 @@ ClassInfo::ClassInfo(std::string_view className, float defaultWidth, float defau
     : ClassInfo(className, DesignExtent{defaultWidth, defaultHeight}, std::move(members), std::move(events)) {}
 
 ClassInfo::ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
-                     std::vector<EventInfo> events)
-    : className_(className), extent_(extent), members_(std::move(members)), events_(std::move(events)) {
+                     std::vector<EventInfo> events, Presentation presentation)
+    : className_(className),
+      extent_(extent),
+      members_(std::move(members)),
+      events_(std::move(events)),
+      presentation_(presentation) {
   for (size_t i = 0; i < members_.size(); ++i) {
     int16_t& slot = byId_[slotOf(members_[i].id)];
     slot = slot == 0 ? static_cast<int16_t>(i + 1) : -1;

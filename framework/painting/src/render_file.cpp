@@ -1,4 +1,5 @@
-// File output: a control rendered whole into a PNG, SVG or PDF file, written atomically.
+// File output: a control rendered whole into a PNG, SVG or PDF file, written atomically,
+// or into a PNG's bytes in memory.
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
@@ -41,22 +42,16 @@ cairo_status_t finish(cairo_surface_t* surface, const std::string& ext, std::str
   return status;
 }
 
-}  // namespace
-
-void renderToFile(Control& control, const std::string& path, double tpp) {
-  RenderOptions options;
-  options.twipsPerPixel = tpp;
-  renderToFile(control, path, options);
-}
-
-void renderToFile(Control& control, const std::string& path, const RenderOptions& options) {
+// The picture's bytes in the format of extension `ext` (".png", ".svg", ".pdf"); `path`
+// names the file in messages.
+std::string renderBytes(Control& control, const std::string& path, const std::string& ext,
+                        const RenderOptions& options) {
   const double tpp = options.twipsPerPixel;
   paint::checkScale(tpp);
   const Surface& s = control.UserControl();
   const double width = std::max(1.0, std::ceil(s.widthTwips() / tpp));
   const double height = std::max(1.0, std::ceil(s.heightTwips() / tpp));
   paint::checkPicture(width, height, kMaxPicturePixels);
-  const std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
   std::string bytes;
   cairo_surface_t* surface = surfaceFor(path, ext, static_cast<int>(width), static_cast<int>(height), bytes);
   cairo_t* cr = cairo_create(surface);
@@ -70,7 +65,28 @@ void renderToFile(Control& control, const std::string& path, const RenderOptions
   if (status != CAIRO_STATUS_SUCCESS)
     raise(ErrorKind::InvalidPropertyValue,
           "Invalid property value: cannot render " + path + ": " + cairo_status_to_string(status));
-  writeFileAtomically(path, bytes);
+  return bytes;
+}
+
+RenderOptions atScale(double tpp) {
+  RenderOptions options;
+  options.twipsPerPixel = tpp;
+  return options;
+}
+
+}  // namespace
+
+void renderToFile(Control& control, const std::string& path, double tpp) { renderToFile(control, path, atScale(tpp)); }
+
+void renderToFile(Control& control, const std::string& path, const RenderOptions& options) {
+  const std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+  writeFileAtomically(path, renderBytes(control, path, ext, options));
+}
+
+std::string renderToPng(Control& control, double tpp) { return renderToPng(control, atScale(tpp)); }
+
+std::string renderToPng(Control& control, const RenderOptions& options) {
+  return renderBytes(control, "a PNG", ".png", options);
 }
 
 }  // namespace kyv

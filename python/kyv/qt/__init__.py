@@ -42,22 +42,16 @@ from .. import _qt
 from .._binding import require_owning_thread as _require_owning_thread
 from .._color import Color as _Color
 from .._qt import kyvqt
+from . import _widgets
 
 ControlWidget = kyvqt.ControlWidget
 TypedWidget = kyvqt.TypedWidget
-StatusBarWidget = kyvqt.StatusBarWidget
-DigitsWidget = kyvqt.DigitsWidget
-KyvvstatWidget = kyvqt.KyvvstatWidget
-HstatWidget = kyvqt.HstatWidget
-SsegWidget = kyvqt.SsegWidget
-FoursegWidget = kyvqt.FoursegWidget
-SixsegWidget = kyvqt.SixsegWidget
-KyvMovingBarWidget = kyvqt.KyvMovingBarWidget
-HeartBeatWidget = kyvqt.HeartBeatWidget
-KyvMultiBarWidget = kyvqt.KyvMultiBarWidget
+# The typed widgets and the bases several of them share, named as in C++: written by the
+# build from the list of controls, in its order.
+globals().update({name: getattr(kyvqt, name) for name in _widgets.BASES + _widgets.WIDGETS})
 
-WIDGETS = (KyvvstatWidget, HstatWidget, SsegWidget, FoursegWidget, SixsegWidget, KyvMovingBarWidget,
-           HeartBeatWidget, KyvMultiBarWidget)
+WIDGETS = tuple(getattr(kyvqt, name) for name in _widgets.WIDGETS)
+_BASES = tuple(getattr(kyvqt, name) for name in _widgets.BASES)
 
 
 def _forward(setter):
@@ -136,7 +130,7 @@ def _guard_members():
     # Every member the binding adds to QWidget, but the feed slots (which queue themselves),
     # checks the calling thread; colour setters read every colour spelling. The typed
     # widgets come before their bases, so that each wraps the binding's own member once.
-    classes = WIDGETS + (StatusBarWidget, DigitsWidget, TypedWidget, ControlWidget)
+    classes = WIDGETS + _BASES + (TypedWidget, ControlWidget)
     slots = set().union(*(_feed_slots(cls) for cls in classes))
     qwidget = set(dir(_QtWidgets.QWidget))
     for cls in classes:
@@ -156,5 +150,4 @@ _add_uic_setters()
 _register_with_uic()
 _guard_members()
 
-__all__ = ["ControlWidget", "TypedWidget", "StatusBarWidget", "DigitsWidget", "WIDGETS", "kyvqt"] + [
-    w.__name__ for w in WIDGETS]
+__all__ = ["ControlWidget", "TypedWidget", "WIDGETS", "kyvqt"] + list(_widgets.BASES + _widgets.WIDGETS)

@@ -190,8 +190,7 @@ void Runner::connectSources(Loaded& s) {
       QString field, problem;
       const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
       const FeedMembers members = *feedMembers(info, feed, &field, &problem);
-      FeedMap::Target t{d.control(c), c,           f,           members,
-                        feed.scale,   feed.offset, feed.column, feedRange(control.className, members, info)};
+      FeedMap::Target t{d.control(c), c, f, members, feed.scale, feed.offset, feed.column, feedRange(members, info)};
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)

@@ -24,7 +24,7 @@ void feedWarnings(const Dashboard& d, int c, QStringList& out) {
     QString field, problem;
     const std::optional<FeedMembers> members = feedMembers(info, feed, &field, &problem);
     if (!reach || !members) continue;
-    const FeedRange range = feedRange(control.className, *members, info);
+    const FeedRange range = feedRange(*members, info);
     const double a = reach->low * feed.scale + feed.offset, b = reach->high * feed.scale + feed.offset;
     if (range.contains(a) && range.contains(b)) continue;
     out << QStringLiteral("control \"%1\": %2scale: %3.%4 reaches %5 (%6), shown as %7; %8 shows %9")

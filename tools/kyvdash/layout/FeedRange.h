@@ -17,7 +17,7 @@ struct FeedRange {
   QString text() const;
 };
 
-// What a feed of a control of class `className` through `members` can show.
-FeedRange feedRange(const QString& className, const FeedMembers& members, const kyv::ClassInfo& info);
+// What a feed through `members` of a control of class `info` can show.
+FeedRange feedRange(const FeedMembers& members, const kyv::ClassInfo& info);
 
 }  // namespace kyvdash

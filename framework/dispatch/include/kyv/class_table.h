@@ -10,7 +10,14 @@
 //       {T::stored<&Gauge::Maxlimit>("Maxlimit", kMaxlimit, [](Gauge& g, int16_t v) { g.maxlimit_ = v; })}};
 //
 // The extent after the class name is the default one, or {width, height, minimumWidth,
-// minimumHeight} for a class whose layout needs a smallest size (DesignExtent).
+// minimumHeight} for a class whose layout needs a smallest size (DesignExtent). A
+// Presentation may follow it: how hosts present the class (title, kind of picture, ...).
+//
+// A method that takes a reading may be a feed row, which says what the method shows of it
+// (FeedInfo), for the hosts that feed it:
+//
+//   T::feed<&Gauge::incbar>("incbar", 0x6003000F, "Shows a reading.",
+//                           {.argument = "BarData", .fullScale = "Maxlimit", .replay = kyv::Replay::LastReading})
 //
 // A property row may add a note to its help text: what the help text does not say, for
 // the reference pages and the typed Qt widgets' documentation.
@@ -167,16 +174,30 @@ class ClassTable final : public ClassInfo {
             }};
   }
 
+  // A method row that also says what the method shows of the reading it takes.
+  template <auto Fn>
+  static Member feed(std::string_view name, DispId id, std::string_view help, FeedInfo shown) {
+    Member row = method<Fn>(name, id, help);
+    row.info.feed = std::move(shown);
+    return row;
+  }
+
   // `writeOrder` names every persist row once, by key, in the order WriteProperties
   // writes them; empty means the order of `persist`. Raises std::invalid_argument when it
   // names a key twice, misses one or names one that has no row.
-  ClassTable(std::string_view className, DesignExtent extent, std::vector<Member> members,
+  ClassTable(std::string_view className, DesignExtent extent, Presentation presentation, std::vector<Member> members,
              std::vector<EventInfo> events, std::vector<Persist> persist,
              const std::vector<std::string_view>& writeOrder = {})
-      : ClassInfo(className, extent, infos(members), std::move(events)),
+      : ClassInfo(className, extent, infos(members), std::move(events), presentation),
         members_(std::move(members)),
         persist_(std::move(persist)),
         writeOrder_(rowsInOrder(persist_, writeOrder)) {}
+  // The same for a class presented with no more than its name.
+  ClassTable(std::string_view className, DesignExtent extent, std::vector<Member> members,
+             std::vector<EventInfo> events, std::vector<Persist> persist,
+             const std::vector<std::string_view>& writeOrder = {})
+      : ClassTable(className, extent, Presentation{}, std::move(members), std::move(events), std::move(persist),
+                   writeOrder) {}
   // The same for a class whose layout accepts any extent.
   ClassTable(std::string_view className, float width, float height, std::vector<Member> members,
              std::vector<EventInfo> events, std::vector<Persist> persist,

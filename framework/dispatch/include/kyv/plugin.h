@@ -1,7 +1,7 @@
 #pragma once
 // The four C entry points of a control library. A library lists its classes once:
 //
-//   KYV_CONTROL_LIBRARY(kyv::plugin<Kyvvstat>())
+//   KYV_CONTROL_LIBRARY(kyv::plugin<Gauge>())
 //
 // kyv_register_server(file) writes the library's classes into a registration file,
 // kyv_unregister_server(file) removes them, kyv_get_class_object(name, &factory) hands

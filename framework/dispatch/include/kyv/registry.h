@@ -1,5 +1,5 @@
 #pragma once
-// Registry: creates controls by class name ("KyvVStatus.Kyvvstat"). Class names map to
+// Registry: creates controls by class name ("Lib.Gauge"). Class names map to
 // control libraries through a registration file that the libraries' own entry points
 // write (see plugin.h and the kyvreg tool); it records each library's path relative to
 // its own folder. A library is opened when its first instance is created and closed when
@@ -32,8 +32,8 @@ struct ClassFactory {
 
 // One class of a registration file.
 struct RegisteredClass {
-  std::string className;  // as registered: "KyvVStatus.Kyvvstat"
-  std::string library;    // the library's name: "KyvVStatus"
+  std::string className;  // as registered: "Lib.Gauge"
+  std::string library;    // the library's name: "Lib"
   std::string path;       // the library file, resolved against the registration file's folder
 };
 
@@ -58,7 +58,7 @@ class KYV_API Registry {
   // Runs `fn` on the class's type info; the library is closed again afterwards unless
   // instances of it live.
   void describe(std::string_view className, const std::function<void(const ClassInfo&)>& fn);
-  // Names of the libraries open now ("KyvVStatus"), sorted.
+  // Names of the libraries open now ("Lib"), sorted.
   std::vector<std::string> loadedLibraries() const;
   // The classes the registration file lists now, sorted by class name; raises
   // cannot-create-object when the file is missing, unreadable or corrupt.

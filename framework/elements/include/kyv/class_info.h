@@ -1,8 +1,8 @@
 #pragma once
 // Type info and late binding: a class publishes its name, default extent, members in
 // interface order with dispatch ids, kinds, types and help texts, its events and its
-// stored properties. Hosts
-// bind a member once (by name, case-insensitively, or by id) and then invoke it by index.
+// stored properties, and how hosts present it and feed it. Hosts bind a member once (by
+// name, case-insensitively, or by id) and then invoke it by index.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -22,6 +22,40 @@ using DispId = int32_t;
 enum class MemberKind : uint8_t { Property, Method };
 enum class Invoke : uint8_t { Get, Put, Call };
 
+// What a host feeds a control again after the control's layout emptied its picture, so
+// that the picture shows the same readings at the new size.
+enum class Replay : uint8_t {
+  Nothing,      // the control keeps its picture through a layout by itself
+  LastReading,  // the last reading: the layout shows none until the next
+  Trace,        // the readings of the trace, oldest first: as many as FeedInfo::traceLength's value + 1
+  EveryItem,    // each item's last reading (FeedInfo::selector selects the item), then the item last
+                // selected; the control keeps its items through a layout, measured as they were
+};
+
+// Whole readings from `low` to `high`.
+struct ReadingRange {
+  int64_t low = 0, high = 0;
+};
+
+// What a method that takes a reading (its by-reference argument) shows of it, for hosts
+// that feed it, check a reading before the control gets it, or describe what is shown.
+// Every field may stay empty: a feed of every value of its argument's type.
+struct FeedInfo {
+  std::string_view argument = {};  // the reading's name, "BarData"; empty: "value"
+  // The readings shown as they are; none: every value of the argument's type.
+  std::optional<ReadingRange> shows = {};
+  // The readings that change the picture (a negative number may show without its sign);
+  // the control leaves its picture as it was for any other. None: every reading the
+  // control accepts.
+  std::optional<ReadingRange> takes = {};
+  // A level's full scale: the property whose value fills the picture (readings from 0 to it).
+  std::string_view fullScale = {};
+  Replay replay = Replay::Nothing;
+  std::string_view traceLength = {};  // Replay::Trace: the property of the trace's length
+  std::string_view selector = {};     // the method that selects the item this one sets
+  std::vector<int32_t> samples = {};  // readings that show what the control is for (an icon, a preview)
+};
+
 struct MemberInfo {
   std::string_view name;
   MemberKind kind;
@@ -35,6 +69,8 @@ struct MemberInfo {
   // A property the control takes up only at its next layout (Resize): a host lays the
   // control out again after writing it, before the control paints or is fed.
   bool takesEffectAtLayout = false;
+  // A method that takes a reading: what it shows of it (see FeedInfo).
+  FeedInfo feed = {};
 };
 
 struct EventInfo {
@@ -62,11 +98,32 @@ struct DesignExtent {
   float minimumWidth = 0, minimumHeight = 0;
 };
 
+// The kind of picture a class shows, for hosts that describe it (assistive technology): one
+// reading as a level from 0 to a full scale, one reading as a number, or many as a chart.
+enum class PictureKind : uint8_t { Chart, Level, Number };
+
+// How hosts present a class: a catalog's title and line, the kind of picture, the room it
+// takes in a layout, its face's colours, and the classes it shares its members with.
+struct Presentation {
+  std::string_view title = {};        // what it is, in a few words: "Vertical status bar"
+  std::string_view description = {};  // what it shows, in one line
+  PictureKind picture = PictureKind::Chart;
+  // Whether the class takes the room a layout offers across and down; else it keeps to its
+  // design extent at most.
+  bool growsAcross = true, growsDown = true;
+  // Whether BackColor keeps the dark colour its class default shows under the classic light
+  // palette (a digit's face, a trace's background), whatever palette the host has.
+  bool keepsFaceDark = false;
+  // The name of the classes of several libraries that present the same members
+  // ("StatusBar"): hosts make one base for them. Empty: the class stands alone.
+  std::string_view family = {};
+};
+
 class KYV_API ClassInfo {
  public:
   // Raises std::invalid_argument when two members have the same dispatch id.
   ClassInfo(std::string_view className, DesignExtent extent, std::vector<MemberInfo> members,
-            std::vector<EventInfo> events);
+            std::vector<EventInfo> events, Presentation presentation = {});
   ClassInfo(std::string_view className, float defaultWidth, float defaultHeight, std::vector<MemberInfo> members,
             std::vector<EventInfo> events);
   virtual ~ClassInfo();
@@ -81,6 +138,7 @@ class KYV_API ClassInfo {
   float minimumHeight() const { return extent_.minimumHeight; }
   const std::vector<MemberInfo>& members() const { return members_; }
   const std::vector<EventInfo>& events() const { return events_; }
+  const Presentation& presentation() const { return presentation_; }
 
   // Member index for a name (any case) or a dispatch id; -1 when there is none.
   int find(std::string_view name) const;
@@ -111,6 +169,7 @@ class KYV_API ClassInfo {
   DesignExtent extent_;
   std::vector<MemberInfo> members_;
   std::vector<EventInfo> events_;
+  Presentation presentation_;
   std::array<int16_t, 512> byId_{};  // member index + 1 by id slot; 0 empty, -1 shared
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // The renderer: one walk of a control's element tree paints it into a plain 32-bit image
 // (writing the pixels itself, the same pixels cairo sets) or into any cairo context (a
-// PNG, SVG or PDF file, a pushed group, a transformed context). Shapes and lines are drawn
+// PNG, SVG or PDF file, a PNG in memory, a pushed group, a transformed context). Shapes and lines are drawn
 // without anti-aliasing for the classic pixel look; text uses fontconfig fonts.
 //
 // A render may paint only a region, and a host that keeps a control's picture may paint
@@ -117,5 +117,11 @@ KYV_API void renderToFile(Control& control, const std::string& path, double twip
 // The same at `options.twipsPerPixel`, system colours through `options.palette` (the
 // other options are not used: the file holds the whole picture).
 KYV_API void renderToFile(Control& control, const std::string& path, const RenderOptions& options);
+
+// The bytes of the PNG file renderToFile writes for the same picture, made in memory.
+// Raises invalid-property-value as renderToFile does for the scale and the picture's size,
+// and when the PNG cannot be made.
+KYV_API std::string renderToPng(Control& control, double twipsPerPixel = kReferenceTwipsPerPixel);
+KYV_API std::string renderToPng(Control& control, const RenderOptions& options);
 
 }  // namespace kyv

@@ -1,4 +1,4 @@
-#include "ControlWidget.h"
+#include "kyv/qt/ControlWidget.h"
 
 #include <QEvent>
 #include <QPaintEvent>
@@ -11,10 +11,10 @@
 #include <iterator>
 #include <string>
 
+#include "ControlAccessible.h"
+#include "Utf8Text.h"
 #include "kyv/palette.h"
 #include "kyv/render.h"
-#include "widgets/ControlAccessible.h"
-#include "widgets/Utf8Text.h"
 
 namespace kyvqt {
 namespace {

@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <algorithm>
+#include <deque>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "Utf8Text.h"
@@ -15,14 +17,29 @@
 
 namespace kyvqt {
 
+// What a widget feeds again after a layout, by feed method name (names, not rows: the
+// widget may host a control of another class later).
+struct TypedWidget::Kept {
+  struct Feed {
+    std::optional<int> last;   // the last reading, until a layout empties the picture
+    std::deque<int> trace;     // Replay::Trace, oldest first
+    std::map<int, int> items;  // Replay::EveryItem: each item's last reading
+  };
+  std::map<std::string, Feed, std::less<>> feeds;
+  std::map<std::string, int, std::less<>> selected;  // by selector method: the item it selected last
+};
+
 // A typed widget squeezed below its control's smallest extent shows part of the control
 // rather than an error its user did not cause.
-TypedWidget::TypedWidget(QWidget* parent, kyv::Registry* registry) : ControlWidget(parent, registry) {
+TypedWidget::TypedWidget(const char* className, kyv::Registry* registry, QWidget* parent)
+    : ControlWidget(parent, registry), kept_(std::make_unique<Kept>()) {
   setLayoutNoSmallerThanMinimum(true);
   connect(this, &ControlWidget::eventRaised, this, &TypedWidget::emitEventSignal);
   connect(this, &ControlWidget::propertyChanged, this, [this](const QString& name) {
     if (!writing_) emitNotify(name);
   });
+  create(QString::fromLatin1(className));
+  if (control() && control()->classInfo().presentation().keepsFaceDark) keepFaceDark();
 }
 
 TypedWidget::~TypedWidget() = default;
@@ -149,6 +166,136 @@ bool TypedWidget::takesEffectAtLayout(std::string_view property) const {
 }
 
 bool TypedWidget::feed(std::string_view method, int value) { return tryCall(method, kyv::Variant(int32_t(value))); }
+
+const kyv::MemberInfo* TypedWidget::feedRow(std::string_view method) const {
+  const kyv::Control* c = control();
+  if (!c) return nullptr;
+  const int index = c->classInfo().find(method);
+  if (index < 0) return nullptr;
+  const kyv::MemberInfo& row = c->classInfo().members()[static_cast<size_t>(index)];
+  return row.kind == kyv::MemberKind::Method ? &row : nullptr;
+}
+
+// The control would leave its picture as it was for a reading its feed does not take; the
+// widget says so. A handler of the reading's events may replace the control or destroy the
+// widget: there is then nothing to remember.
+bool TypedWidget::takeReading(std::string_view method, int value) {
+  if (queuedFromOtherThread([this, name = std::string(method), value] { takeReading(name, value); })) return true;
+  const kyv::MemberInfo* row = feedRow(method);
+  if (row && row->feed.takes && (value < row->feed.takes->low || value > row->feed.takes->high)) {
+    reject(method, kyv::ErrorKind::Overflow,
+           QStringLiteral("Overflow: %1 is not between %2 and %3; the display keeps what it shows")
+               .arg(value)
+               .arg(row->feed.takes->low)
+               .arg(row->feed.takes->high));
+    return false;
+  }
+  const QPointer<TypedWidget> alive(this);
+  const kyv::Control* fed = control();
+  if (!feed(method, value)) return false;
+  if (!alive || !row || control() != fed) return true;
+  remember(*row, value);
+  announceReading();
+  return true;
+}
+
+// Queued as one call, so that no other thread's selection comes between the two.
+bool TypedWidget::takeItemReading(std::string_view selector, int item, std::string_view method, int value) {
+  if (queuedFromOtherThread([this, selector = std::string(selector), item, method = std::string(method), value] {
+        takeItemReading(selector, item, method, value);
+      }))
+    return true;
+  return takeReading(selector, item) && takeReading(method, value);
+}
+
+int TypedWidget::lowestReading(std::string_view method) const {
+  const kyv::MemberInfo* row = feedRow(method);
+  return row && row->feed.takes ? static_cast<int>(row->feed.takes->low) : 0;
+}
+
+int TypedWidget::highestReading(std::string_view method) const {
+  const kyv::MemberInfo* row = feedRow(method);
+  return row && row->feed.takes ? static_cast<int>(row->feed.takes->high) : 0;
+}
+
+// A trace keeps the points it plots: HorizCount + 1 of them on the scrolling trace.
+void TypedWidget::remember(const kyv::MemberInfo& row, int value) {
+  const std::string name(row.name);
+  for (const kyv::MemberInfo& other : control()->classInfo().members())
+    if (kyv::sameName(other.feed.selector, name)) kept_->selected[name] = value;
+  Kept::Feed& kept = kept_->feeds[name];
+  kept.last = value;
+  switch (row.feed.replay) {
+    case kyv::Replay::Trace: {
+      kept.trace.push_back(value);
+      const size_t points = static_cast<size_t>(std::max(0, readInt(row.feed.traceLength))) + 1;
+      while (kept.trace.size() > points) kept.trace.pop_front();
+      break;
+    }
+    case kyv::Replay::EveryItem: {
+      const auto selected = kept_->selected.find(row.feed.selector);
+      kept.items[selected == kept_->selected.end() ? 0 : selected->second] = value;
+      break;
+    }
+    case kyv::Replay::LastReading:
+    case kyv::Replay::Nothing: break;
+  }
+}
+
+// A trace's point that fails (HorizCount raised since) ends its replay: the rest would fail
+// too. Every item is set again, then the item selected last is selected again.
+// A handler of a reading fed again may destroy the widget or replace its control (whose
+// class, and so the rows, may go with it): the walk stops there.
+template <class Fn>
+void TypedWidget::forEachKept(Fn&& fn) {
+  const kyv::Control* c = control();
+  if (!c) return;
+  const QPointer<TypedWidget> alive(this);
+  for (const kyv::MemberInfo& row : c->classInfo().members()) {
+    const auto kept = kept_->feeds.find(row.name);
+    if (kept != kept_->feeds.end()) fn(row, kept->second);
+    if (!alive || control() != c) return;
+  }
+}
+
+void TypedWidget::reapplyReadings() {
+  const QPointer<TypedWidget> alive(this);
+  const kyv::Control* fed = control();
+  const auto gone = [&] { return !alive || control() != fed; };
+  forEachKept([&](const kyv::MemberInfo& row, const Kept::Feed& feed) {
+    if (row.feed.replay == kyv::Replay::LastReading && feed.last) refeed(row.name, *feed.last);
+    for (const int point : feed.trace)
+      if (!refeed(row.name, point) || gone()) return;
+    if (gone() || row.feed.replay != kyv::Replay::EveryItem) return;
+    for (const auto& [item, value] : feed.items) {
+      if (refeed(row.feed.selector, item) && !gone()) refeed(row.name, value);
+      if (gone()) return;
+    }
+    const auto selected = kept_->selected.find(row.feed.selector);
+    refeed(row.feed.selector, selected == kept_->selected.end() ? 0 : selected->second);
+  });
+}
+
+// What the layout did not empty stays remembered: the items, a picture kept by the control.
+void TypedWidget::forgetReadings() {
+  forEachKept([](const kyv::MemberInfo& row, Kept::Feed& feed) {
+    if (row.feed.replay == kyv::Replay::LastReading || row.feed.replay == kyv::Replay::Trace) feed.last.reset();
+    feed.trace.clear();
+  });
+}
+
+std::optional<TypedWidget::Reading> TypedWidget::reading() const {
+  const kyv::Control* c = control();
+  if (!c || c->classInfo().presentation().picture == kyv::PictureKind::Chart) return std::nullopt;
+  for (const kyv::MemberInfo& row : c->classInfo().members()) {
+    if (row.feed.fullScale.empty() && !row.feed.takes) continue;
+    const auto kept = kept_->feeds.find(row.name);
+    const int current = kept == kept_->feeds.end() ? 0 : kept->second.last.value_or(0);
+    if (!row.feed.fullScale.empty()) return Reading{current, 0, readInt(row.feed.fullScale)};
+    return Reading{current, static_cast<int>(row.feed.takes->low), static_cast<int>(row.feed.takes->high)};
+  }
+  return std::nullopt;
+}
 
 bool TypedWidget::refeed(std::string_view method, int value) {
   const QPointer<TypedWidget> alive(this);

@@ -17,7 +17,7 @@
 // No exception leaves the widget's event handlers (paint, resize).
 //
 //   kyvqt::ControlWidget bar;
-//   bar.create("KyvVStatus.Kyvvstat");            // or restore(className, bag)
+//   bar.create("Lib.Gauge");                       // or restore(className, bag)
 //   QObject::connect(&bar, &kyvqt::ControlWidget::eventRaised,
 //                    [](const QString& name, int) { qDebug() << name; });
 //   bar.tryCall("incbar", 42);                     // false, and errorOccurred, on failure
@@ -40,10 +40,9 @@ class QPainter;
 #include "kyv/control.h"
 #include "kyv/error.h"
 #include "kyv/palette.h"
+#include "kyv/qt/export.h"
 #include "kyv/registry.h"
 #include "kyv/site.h"
-
-#define KYVQT_API __attribute__((visibility("default")))
 
 namespace kyvqt {
 

@@ -1,11 +1,13 @@
 #pragma once
-// TypedWidget: what the eight typed Kyv widgets share. Each typed widget hosts one control
+// TypedWidget: what every typed Kyv widget shares. Each typed widget hosts one control
 // class and shows the control's members as Qt members: a Q_PROPERTY per property (int,
 // bool or QColor, named exactly as the control's member), a slot per feed method and a
 // signal per event, so Designer, QUiLoader, QObject::setProperty and queued signal-slot
-// connections reach the control without kyv::Variant or member names as strings. The
-// properties, with their getters, setters, resets and NOTIFY signals, are declared at build
-// time from the control's class table (kyvqtgen writes them into the widget's header).
+// connections reach the control without kyv::Variant or member names as strings. The typed
+// widgets are written at build time from their controls' class tables (kyvqtgen): their
+// properties, with getters, setters, resets and NOTIFY signals, their feed slots and event
+// signals; what a feed shows, what a widget feeds again after a resize and how it sits in a
+// layout are the class table's too, and TypedWidget acts on them.
 //
 // Property reads and writes never throw. A write the control rejects (70000 for an
 // Integer, a Columns of 11, an invalid QColor) is reported through errorOccurred(member,
@@ -22,14 +24,18 @@
 // write the stored value itself, system colours included.
 //
 // Feed slots return false, and emit errorOccurred, when the control rejects a reading; the
-// widget goes on. A feed slot called from a thread other than the widget's is queued to the
-// widget's thread, as a queued connection would deliver it, and returns true at once: what
-// the control then refuses is reported through errorOccurred there. A successful reading is remembered: it is the
-// accessible value of the bars and digits, and keepReadingOnResize re-applies it after a resize.
+// widget goes on. A reading outside the numbers the feed takes (kyv::FeedInfo::takes: -999 to
+// 9999 on four digits) is refused with "overflow" before it reaches the control, which would
+// leave its picture as it was. A feed slot called from a thread other than the widget's is
+// queued to the widget's thread, as a queued connection would deliver it, and returns true
+// at once: what the control then refuses is reported through errorOccurred there. A
+// successful reading is remembered as the class's kyv::Replay says: it is the accessible
+// value of a level or a number, and keepReadingOnResize re-applies it after a resize.
 #include <QColor>
 #include <QMetaMethod>
 #include <QString>
 #include <QThread>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -72,15 +78,33 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // colour is invalid-property-value). Emits the property's NOTIFY signal when it changed.
   bool setColour(std::string_view property, kyv::Colour colour);
 
-  // The reading shown and the range the control shows, for the status bars and the digits;
-  // nullopt for a widget that shows no single value (the charts).
-  virtual std::optional<Reading> reading() const { return std::nullopt; }
+  // The reading shown and the range the control shows, for a class whose picture is a
+  // level or a number: the last reading of its first feed that declares a full scale (the
+  // range is 0 to it) or the readings it takes, 0 before the first and after a resize that
+  // emptied the picture. Nullopt for a widget that shows no single value (a chart) or has
+  // no control.
+  virtual std::optional<Reading> reading() const;
 
  signals:
   void keepReadingOnResizeChanged();
 
  protected:
-  TypedWidget(QWidget* parent, kyv::Registry* registry);
+  // Creates the control of class `className` through `registry` (the default one when
+  // null), its face kept dark when its class says so. A control that cannot be created is
+  // reported ("Create") and every later call through the widget reports it again.
+  TypedWidget(const char* className, kyv::Registry* registry, QWidget* parent);
+
+  // What a feed slot does: feeds `value` to feed method `method` when its class's feed
+  // takes it, and remembers it as the class's kyv::Replay says. False, and errorOccurred
+  // with the method's name, for a reading refused; from another thread, queued (true).
+  bool takeReading(std::string_view method, int value);
+  // Selects item `item` through feed method `selector`, then feeds `value` to `method`, as
+  // one call (queued as one from another thread); false when either step fails.
+  bool takeItemReading(std::string_view selector, int item, std::string_view method, int value);
+  // The lowest and highest reading feed method `method` takes (kyv::FeedInfo::takes); 0
+  // when it declares none or there is no control.
+  int lowestReading(std::string_view method) const;
+  int highestReading(std::string_view method) const;
 
   // Typed property access for the generated getters, setters and resets. A read that
   // fails gives 0, false or an invalid QColor without a report; a write or reset that
@@ -126,12 +150,12 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // or forgotten alike), for a property that takes effect at the next layout; a failure
   // is reported through errorOccurred with the step "Resize".
   void layOutAgain();
-  // Feeds the control its last reading(s) again, through refeed; called after a resize
-  // when keepReadingOnResize is on. The default does nothing.
-  virtual void reapplyReadings() {}
+  // Feeds the control its remembered readings again, through refeed, as each feed's
+  // kyv::Replay says; called after a resize when keepReadingOnResize is on.
+  virtual void reapplyReadings();
   // The control's own Resize has cleared what it showed (keepReadingOnResize off): the
-  // widget forgets the readings it would re-apply. The default does nothing.
-  virtual void forgetReadings() {}
+  // widget forgets the readings the layout emptied (the last reading, a trace).
+  virtual void forgetReadings();
 
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -150,6 +174,16 @@ class KYVQT_API TypedWidget : public ControlWidget {
   bool writeVariant(std::string_view property, const kyv::Variant& value);
   // Whether the control takes up `property` only at its next layout.
   bool takesEffectAtLayout(std::string_view property) const;
+  // The row of feed method `method` in the control's class table; null without a control
+  // or such a method.
+  const kyv::MemberInfo* feedRow(std::string_view method) const;
+  // Remembers `value`, which feed method `row` has just taken, as its replay says.
+  void remember(const kyv::MemberInfo& row, int value);
+
+  struct Kept;  // the readings remembered for replay, by feed method
+  // Runs fn(row, kept) for each feed method of the control with readings remembered.
+  template <class Fn>
+  void forEachKept(Fn&& fn);
 
   bool keepReadingOnResize_ = false;
   bool shown_ = false;    // the widget has been shown once
@@ -157,6 +191,7 @@ class KYVQT_API TypedWidget : public ControlWidget {
   // The typed signal of each event heard so far (invalid when the class declares none),
   // found once: an event then costs no lookup.
   std::vector<std::pair<QString, QMetaMethod>> eventSignals_;
+  std::unique_ptr<Kept> kept_;
 };
 
 }  // namespace kyvqt

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "gauge.h"
 #include "kyv/error.h"
@@ -33,7 +35,19 @@ struct Render : ::testing::Test {
     gauge.box.setBackColor(kyv::Colour{0x0000FF});
     gauge.tick.forEach([](kyv::LineElement& l) { l.setVisible(false); });
   }
+  // Options of a picture at twice the reference size whose face, shown beside the box
+  // (which the picture's left half holds), resolves through a palette of its own.
+  kyv::RenderOptions darkAtDoubleSize() {
+    gauge.box.setRectTwips(0, 0, 750, 600);
+    dark = kyv::systemPalette();
+    dark[gauge.UserControl().BackColor().value & 0xFF] = 0x302010;
+    kyv::RenderOptions options;
+    options.palette = &dark;
+    options.twipsPerPixel = 7.5;
+    return options;
+  }
   Gauge gauge;
+  kyv::Palette dark{};
 };
 
 TEST_F(Render, PaintsBackgroundsElementsAndBorders) {
@@ -94,13 +108,8 @@ TEST_F(Render, WritesPngSvgAndPdfFilesAndRefusesOtherNames) {
 // A file rendered with a palette of its own shows the system colours through it, at the
 // scale asked for; the system palette stays as it was.
 TEST_F(Render, AFileTakesTheOptionsPaletteAndScale) {
-  gauge.box.setRectTwips(0, 0, 750, 600);
   const uint32_t face = kyv::resolveColour(gauge.UserControl().BackColor());
-  kyv::Palette dark = kyv::systemPalette();
-  dark[gauge.UserControl().BackColor().value & 0xFF] = 0x302010;
-  kyv::RenderOptions options;
-  options.palette = &dark;
-  options.twipsPerPixel = 7.5;
+  const kyv::RenderOptions options = darkAtDoubleSize();
   const std::string path = std::string(KYV_TEST_DIR) + "/render-palette.png";
   kyv::renderToFile(gauge, path, options);
   cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
@@ -113,6 +122,27 @@ TEST_F(Render, AFileTakesTheOptionsPaletteAndScale) {
   EXPECT_EQ(img.at(150, 40), 0x302010u);
   EXPECT_EQ(img.at(50, 40), 0x0000FFu);
   EXPECT_EQ(kyv::resolveColour(gauge.UserControl().BackColor()), face);
+}
+
+// A PNG made in memory holds the bytes of the file renderToFile writes for the same options;
+// a scale the file refuses is refused the same way.
+TEST_F(Render, APngInMemoryIsTheFileRenderToFileWrites) {
+  const kyv::RenderOptions options = darkAtDoubleSize();
+  const std::string path = std::string(KYV_TEST_DIR) + "/render-memory.png";
+  kyv::renderToFile(gauge, path, options);
+  std::ifstream file(path, std::ios::binary);
+  const std::string written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(kyv::renderToPng(gauge, options), written);
+  kyv::renderToFile(gauge, path);
+  std::ifstream atReference(path, std::ios::binary);
+  EXPECT_EQ(kyv::renderToPng(gauge),
+            std::string(std::istreambuf_iterator<char>(atReference), std::istreambuf_iterator<char>()));
+  try {
+    kyv::renderToPng(gauge, 1e-300);
+    FAIL() << "a scale outside the renderer's was taken";
+  } catch (const kyv::Error& e) {
+    EXPECT_EQ(e.kind(), kyv::ErrorKind::InvalidPropertyValue);
+  }
 }
 
 TEST(Text, MeasuresWithTheFontAtTheReferenceResolution) {

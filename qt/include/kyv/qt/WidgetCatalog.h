@@ -1,7 +1,7 @@
 #pragma once
-// The catalog of the typed Kyv widgets: one entry per widget, in a fixed order, for tools
-// that offer them all (the Designer plugin, form loaders, tests, accessibility). Nothing
-// else lists the typed widgets.
+// The catalog of the typed Kyv widgets: one entry per widget, in the order of the list of
+// controls, for tools that offer them all (the Designer plugin, form loaders, tests,
+// accessibility). kyvqtgen writes it from the list of controls and their class tables.
 //
 //   for (const kyvqt::WidgetEntry& entry : kyvqt::widgetCatalog()) {
 //     QWidget* widget = entry.create(parent);   // a kyvqt::TypedWidget holding its control
@@ -19,15 +19,19 @@ class QWidget;
 namespace kyvqt {
 
 struct WidgetEntry {
-  const char* qtClassName;       // the widget's Qt class name, "kyvqt::KyvvstatWidget"
-  const char* header;            // the header that declares it, "kyv/qt/KyvvstatWidget.h"
-  const char* controlClassName;  // the control it hosts, "KyvVStatus.Kyvvstat"
+  const char* qtClassName;       // the widget's Qt class name, "kyvqt::GaugeWidget"
+  const char* header;            // the header that declares it, "kyv/qt/GaugeWidget.h"
+  const char* controlClassName;  // the control it hosts, "Lib.Gauge"
   const char* displayName;       // what it is, "Vertical status bar": its accessible name
   const char* toolTip;           // one line for a tooltip or what's-this text
   QAccessible::Role role;        // its accessible role
   // A new widget with `parent`, holding a new control made through the default registry.
   QWidget* (*create)(QWidget* parent);
 };
+
+// The accessible role of a control whose picture is `picture`: a progress bar for a level,
+// static text for a number, a chart for a chart.
+KYVQT_API QAccessible::Role accessibleRole(kyv::PictureKind picture);
 
 // Every typed widget, one entry each, one for each control library.
 KYVQT_API const std::array<WidgetEntry, kyv::kControlCount>& widgetCatalog();

@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 
+#include "Utf8Text.h"
 #include "kyv/qt/TypedWidget.h"
 #include "kyv/qt/WidgetCatalog.h"
 
@@ -21,6 +22,7 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
   }
 
   QAccessible::Role role() const override {
+    if (const kyv::Presentation* p = presentation()) return accessibleRole(p->picture);
     const WidgetEntry* entry = catalogEntry();
     return entry ? entry->role : QAccessible::Client;
   }
@@ -31,17 +33,17 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
     return state;
   }
 
-  // The name set on the widget, else what the control is; the value as text for the bars
-  // and digits; the catalog's line as description when the widget has none.
+  // The name set on the widget, else what the control is; the value as text for a level or
+  // a number; the class's line as description when the widget has none.
   QString text(QAccessible::Text t) const override {
-    const WidgetEntry* entry = catalogEntry();
+    const kyv::Presentation* p = presentation();
     switch (t) {
       case QAccessible::Name:
         if (!widget()->accessibleName().isEmpty()) return widget()->accessibleName();
-        return entry ? QString::fromUtf8(entry->displayName) : hosted()->className();
+        return p ? kyvqt::text(p->title) : hosted()->className();
       case QAccessible::Description:
         if (!widget()->accessibleDescription().isEmpty()) return widget()->accessibleDescription();
-        return entry ? QString::fromUtf8(entry->toolTip) : QString();
+        return p ? kyvqt::text(p->description) : QString();
       case QAccessible::Value:
         if (const std::optional<TypedWidget::Reading> r = reading()) return QString::number(r->current);
         return QString();
@@ -67,6 +69,13 @@ class ControlAccessible final : public QAccessibleWidget, public QAccessibleValu
  private:
   ControlWidget* hosted() const { return static_cast<ControlWidget*>(widget()); }
   const WidgetEntry* catalogEntry() const { return findWidget(hosted()->className().toStdString()); }
+  // How the hosted control's class is presented; null without a control or for a class
+  // that gives no title.
+  const kyv::Presentation* presentation() const {
+    const kyv::Control* control = hosted()->control();
+    if (!control || control->classInfo().presentation().title.empty()) return nullptr;
+    return &control->classInfo().presentation();
+  }
   std::optional<TypedWidget::Reading> reading() const {
     const auto* typed = qobject_cast<const TypedWidget*>(widget());
     return typed ? typed->reading() : std::nullopt;
