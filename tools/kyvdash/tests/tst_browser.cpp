@@ -1,17 +1,20 @@
 // kyvdash's live page in a real browser: Debian's chromium, headless, driven through its
 // DevTools protocol, against kyvdash serving a layout fed from standard input. The page
 // shows every control, pixel for pixel as the PNG snapshot; a value fed shows within a
-// second; stale marks come and go; the page recovers when kyvdash is restarted. Skipped,
+// second; stale marks come and go; the page recovers when kyvdash is restarted, and marks
+// its whole picture stale within two seconds of kyvdash being killed or stopped. Skipped,
 // saying why, only where chromium cannot start.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <memory>
 
 #include "HeadlessChromium.h"
@@ -32,6 +35,30 @@ qint64 differing(const QImage& a, const QImage& b) {
     for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
   return n;
 }
+
+// Pixels of `image` with a colour, not a grey: channels more than 20 apart.
+qint64 colourful(const QImage& image) {
+  qint64 n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      n += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 20;
+    }
+  return n;
+}
+
+// Steps of brightness of more than 16 between neighbours along row `y` of `image`.
+int brightnessSteps(const QImage& image, int y) {
+  int steps = 0;
+  for (int x = 1; x < image.width(); ++x)
+    steps += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x - 1, y))) > 16;
+  return steps;
+}
+
+// A screen on which nothing changes once fed: no feed is timed for staleness.
+const char* const kQuietLayout = R"({"background": "#203040", "sources": {"in": {"type": "stdin"}}, "controls": [
+      {"name": "four", "class": "Kyv4Digit.fourseg", "rect": [60, 60, 1800, 585], "feed": {"source": "in", "field": "f"}},
+      {"name": "bar", "class": "KyvVStatus.Kyvvstat", "rect": [60, 2000, 600, 1500], "feed": {"source": "in", "field": "v"}}]})";
 
 }  // namespace
 
@@ -120,6 +147,26 @@ class TestBrowser : public QObject {
   bool shownAtScale(double scale) {
     return pageComesTo(QStringLiteral("kyvdash.scale === %1 && kyvdash.connected && kyvdash.frames > 0").arg(scale),
                        10'000, QStringLiteral("String(kyvdash.scale)"));
+  }
+  // Waits until the page marks its picture stale; returns the milliseconds it took, or -1.
+  qint64 msUntilStale(const QElapsedTimer& since) {
+    if (!QTest::qWaitFor([&] { return page(QStringLiteral("kyvdash.stale")).toBool(); }, 10'000)) return -1;
+    return since.elapsed();
+  }
+  // The stale mark as the page shows it: over the whole room below the header, its age
+  // in large type within the window, saying how long nothing came.
+  void checkStaleMark() {
+    const QSize window(page(QStringLiteral("document.documentElement.clientWidth")).toInt(),
+                       page(QStringLiteral("window.innerHeight")).toInt());
+    QVERIFY(!page(QStringLiteral("document.getElementById('stale').hidden")).toBool());
+    const QRect mark = rectOf(QStringLiteral("document.getElementById('stale')"));
+    const QRect header = rectOf(QStringLiteral("document.querySelector('header')"));
+    QCOMPARE(mark, QRect(0, header.bottom() + 1, window.width(), window.height() - header.height()));
+    const QRect age = rectOf(QStringLiteral("document.getElementById('stale-age')"));
+    QVERIFY2(mark.contains(age) && age.height() >= 24, qPrintable(QStringLiteral("%1 px high").arg(age.height())));
+    const QString text = page(QStringLiteral("document.getElementById('stale-age').textContent")).toString();
+    QVERIFY2(QRegularExpression(QStringLiteral("^no data for \\d+ s$")).match(text).hasMatch(), qPrintable(text));
+    QVERIFY(page(QStringLiteral("document.getElementById('status').className === 'off'")).toBool());
   }
   bool connectedToNewScreen(int screens) {
     return pageComesTo(
@@ -348,6 +395,87 @@ class TestBrowser : public QObject {
     QVERIFY(browser.open(guarded.at(QStringLiteral("/")) + QStringLiteral("?token=s3cret-token")));
     QVERIFY(connectedToNewScreen(1));
     QVERIFY(page(QStringLiteral("getComputedStyle(document.querySelector('header')).display")).toString() == "flex");
+  }
+
+  // kyvdash stopped (SIGSTOP: the channel stays open, nothing comes) under a page on a
+  // phone: a screen where nothing changes stays live on heartbeats alone; within about two
+  // seconds of the stop the page marks the whole picture stale, over the room it shows,
+  // and clears the mark when kyvdash goes on.
+  void markedStaleWhileSilent() {
+    QTemporaryDir dir;
+    const QString quiet = dir.filePath(QStringLiteral("quiet.json"));
+    QFile f(quiet);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(kQuietLayout);
+    f.close();
+    ServedKyvdash stopped;
+    QVERIFY2(stopped.start(quiet), qPrintable(stopped.errors()));
+    stopped.feed("f 1234\nv 50\n");
+    QVERIFY(browser.open(stopped.url()));
+    QVERIFY(connectedToNewScreen(1));
+    emulate(QSize(390, 844), 3, true);
+    // Once the page has its picture at the phone's scale, nothing more is sent but heartbeats.
+    int frames = -1;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          const int before = std::exchange(frames, page(QStringLiteral("kyvdash.frames")).toInt());
+          QTest::qWait(700);
+          return before == frames && page(QStringLiteral("kyvdash.connected && innerWidth === 390")).toBool();
+        },
+        20'000));
+    QVERIFY(!QTest::qWaitFor([&] { return page(QStringLiteral("kyvdash.stale")).toBool(); }, 3000));
+    QCOMPARE(page(QStringLiteral("kyvdash.frames")).toInt(), frames);
+    const auto pid = static_cast<pid_t>(stopped.pid());
+    auto resume = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+    QElapsedTimer clock;
+    ::kill(pid, SIGSTOP);
+    clock.start();
+    const qint64 ms = msUntilStale(clock);
+    qInfo("marked stale %lld ms after kyvdash stopped", ms);
+    QVERIFY2(ms >= 0 && ms <= 2500, qPrintable(QString::number(ms)));
+    checkStaleMark();
+    QVERIFY(page(QStringLiteral("kyvdash.connected")).toBool());
+    const QImage shown = rgb(browser.screenshot(rectOf(QStringLiteral("document.getElementById('stale')"))));
+    QCOMPARE(colourful(shown), 0);
+    resume.dismiss();
+    ::kill(pid, SIGCONT);
+    QVERIFY(pageComesTo(QStringLiteral("!kyvdash.stale && document.getElementById('stale').hidden"), 10'000,
+                        QStringLiteral("document.getElementById('status').textContent")));
+    browser.command(QStringLiteral("Emulation.clearDeviceMetricsOverride"));
+  }
+
+  // kyvdash killed under an open page: within two seconds its whole picture is greyed and
+  // hatched, its age in large type, counting on; when kyvdash serves again on the same
+  // port the mark goes and the page shows the new picture.
+  void markedStaleWhenKilled() {
+    QVERIFY(browser.open(dash().url() + QStringLiteral("?fit=none")));
+    QVERIFY(connectedToNewScreen(1));
+    QVERIFY(showsSnapshot());
+    const QImage live = pagePicture();
+    const int row = live.height() - 3;  // the background below the controls
+    QVERIFY(colourful(live) > live.width() * live.height() / 4);
+    QVERIFY(brightnessSteps(live, row) < 4);
+    const quint16 port = dash().port();
+    QElapsedTimer clock;
+    ::kill(static_cast<pid_t>(dash().pid()), SIGKILL);
+    clock.start();
+    const qint64 ms = msUntilStale(clock);
+    qInfo("marked stale %lld ms after kyvdash was killed", ms);
+    QVERIFY2(ms >= 0 && ms <= 2000, qPrintable(QString::number(ms)));
+    checkStaleMark();
+    const QImage stale = pagePicture();
+    QCOMPARE(colourful(stale), 0);
+    QVERIFY2(brightnessSteps(stale, row) > stale.width() / 16,
+             qPrintable(QString::number(brightnessSteps(stale, row))));
+    QVERIFY(pageComesTo(QStringLiteral("document.getElementById('stale-age').textContent === 'no data for 3 s'"),
+                        10'000, QStringLiteral("document.getElementById('stale-age').textContent")));
+    served = std::make_unique<ServedKyvdash>();
+    QVERIFY2(dash().start(layout, {}, port), qPrintable(dash().errors()));
+    dash().feed("v 20\nh 70\nf 77\ns 2\nm 15\np 85\na 60\nb 30\n");
+    QVERIFY(
+        pageComesTo(QStringLiteral("kyvdash.connected && !kyvdash.stale && document.getElementById('stale').hidden"),
+                    20'000, QStringLiteral("document.getElementById('status').textContent")));
+    QVERIFY(showsSnapshot());
   }
 };
 

@@ -156,6 +156,9 @@ WebServer::WebServer(Runner& runner, const ServeOptions& options, ConnectionLimi
   stallCheck_.setInterval(1000);
   connect(&stallCheck_, &QTimer::timeout, this, &WebServer::dropStalled);
   stallCheck_.start();
+  heartbeat_.setInterval(kHeartbeat);
+  connect(&heartbeat_, &QTimer::timeout, this, [this] { broadcast(R"({"type":"beat"})", false); });
+  heartbeat_.start();
 }
 
 WebServer::~WebServer() = default;

@@ -13,12 +13,15 @@
 // methods than GET 405; at most `maxViewers` live pages, the page and the live channel
 // answered 503 beyond; a page that falls behind gets no more frames until it has caught
 // up, then the whole picture, and is closed when it stays behind. Connection limits are
-// ConnectionGuard's.
+// ConnectionGuard's. Every page hears from the server at least every kHeartbeat (a
+// heartbeat message when nothing else went), so that it notices a server that stopped
+// or a network cut, which close nothing, as well as a closed channel.
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
 #include <QHttpServerResponse>
 #include <QTimer>
 #include <QWebSocket>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,6 +39,9 @@ class WebServer : public QObject {
   Q_OBJECT
 
  public:
+  // How often a live page is sent a heartbeat: `{"type": "beat"}`.
+  static constexpr std::chrono::milliseconds kHeartbeat{500};
+
   WebServer(Runner& runner, const ServeOptions& options, ConnectionLimits limits = {}, QObject* parent = nullptr);
   ~WebServer() override;
 
@@ -108,6 +114,7 @@ class WebServer : public QObject {
   std::vector<std::unique_ptr<Viewer>> viewers_;
   WebCounters counters_;
   QTimer stallCheck_;
+  QTimer heartbeat_;
   quint16 port_ = 0;
   QStringList machineNames_;  // what a Host may name without a token, beyond loopback names
 };

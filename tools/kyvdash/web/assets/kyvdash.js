@@ -10,12 +10,22 @@
 // pixels high (a phone), it is shown larger and scrolls, its blocks one below the other
 // when the server names blocks. The zoom buttons make it a step larger or smaller.
 // Reconnects on its own, and is then sent the whole picture again.
+//
+// The server sends something at least every half second (a heartbeat when nothing else
+// goes). When the channel closes, or nothing comes for 1.5 s (a server stopped, a network
+// cut that closes nothing), the whole picture is marked stale: greyed, hatched, and the
+// time since the page last heard from the server in large type over it. The mark goes
+// once a new channel has brought the whole picture again. A channel silent for 10 s is
+// given up and opened anew.
 'use strict';
 (() => {
   const STEP = 0.25;
   const LARGEST = 8;
   const LEGIBLE = 9;  // CSS pixels the smallest text is shown at, at least
   const GAP = 8;      // CSS pixels between blocks in a column
+  const SILENT_MS = 1500;    // nothing heard this long: the picture is marked stale
+  const GIVE_UP_MS = 10000;  // nothing heard this long: the channel is opened anew
+  const WATCH_MS = 200;      // how often silence is looked for
   const query = new URLSearchParams(location.search);
   const token = query.get('token');
   const fitting = query.get('fit') !== 'none';
@@ -24,14 +34,17 @@
   const statusLine = document.getElementById('status');
   const titleLine = document.getElementById('title');
   const header = document.querySelector('header');
+  const staleBox = document.getElementById('stale');
+  const staleAge = document.getElementById('stale-age');
   const decoder = new TextDecoder();
   // The whole picture as the frames draw it; the blocks shown copy from it.
   const picture = document.createElement('canvas');
   const context = picture.getContext('2d', { alpha: false });
 
   // What tests and benchmarks read: frames applied and the time each took, the scale of
-  // the picture, the CSS pixels a layout pixel and the smallest text's CSS pixels.
-  const page = { connected: false, frames: 0, applyMs: [], screens: 0 };
+  // the picture, the CSS pixels a layout pixel, the smallest text's CSS pixels, and
+  // whether the picture is marked stale.
+  const page = { connected: false, frames: 0, applyMs: [], screens: 0, stale: false };
   window.kyvdash = page;
 
   let screen = null;
@@ -46,6 +59,9 @@
   let closeReason = '';
   let socket = null;
   let switching = false;  // the channel is closed to ask for another scale
+  let heardAt = 0;        // performance.now() of the last message, or of opening the channel
+  let current = false;    // the picture shown is the server's: a channel brought it whole
+  let freshAt = null;     // performance.now() when the picture was last known current
 
   function liveUrl() {
     const url = new URL('live', location.href);
@@ -59,7 +75,10 @@
 
   function showStatus() {
     const parts = [];
-    if (page.connected) {
+    if (page.connected && page.stale) {
+      parts.push('connected, but nothing comes; waiting');
+      if (lastUpdate) parts.push('picture from ' + lastUpdate.toLocaleTimeString());
+    } else if (page.connected) {
       parts.push('connected');
       if (lastUpdate) parts.push('last update ' + lastUpdate.toLocaleTimeString());
     } else {
@@ -69,7 +88,33 @@
     if (reports.length) parts.push(reports[reports.length - 1]);
     statusLine.textContent = parts.join(' \u00b7 ');
     statusLine.title = reports.join('\n');
-    statusLine.className = page.connected ? 'on' : 'off';
+    statusLine.className = page.connected && !page.stale ? 'on' : 'off';
+  }
+
+  // A time in words: "12 s", "3 min 5 s", "2 h 4 min".
+  function duration(ms) {
+    const s = Math.max(0, Math.floor(ms / 1000));
+    if (s < 60) return s + ' s';
+    if (s < 3600) return Math.floor(s / 60) + ' min ' + (s % 60) + ' s';
+    return Math.floor(s / 3600) + ' h ' + Math.floor((s % 3600) / 60) + ' min';
+  }
+
+  // Marks the whole picture stale while it is not known to be the server's now: no channel
+  // has brought it since the last one was lost, or nothing came for SILENT_MS. The mark
+  // covers the room below the header whatever the scale, and says how old the picture is.
+  function showStale() {
+    const now = performance.now();
+    const stale = screen !== null && freshAt !== null && (!current || now - heardAt > SILENT_MS);
+    if (stale !== page.stale) {
+      page.stale = stale;
+      document.body.classList.toggle('stale', stale);
+      staleBox.hidden = !stale;
+      showStatus();
+    }
+    page.staleMs = stale ? now - freshAt : 0;
+    if (!stale) return;
+    staleBox.style.top = header.offsetHeight + 'px';
+    staleAge.textContent = 'no data for ' + duration(now - freshAt);
   }
 
   const stepDown = (s) => Math.min(LARGEST, Math.max(STEP, Math.floor(s / STEP + 1e-6) * STEP));
@@ -278,7 +323,10 @@
     page.applyMs.push(performance.now() - started);
     if (page.applyMs.length > 1000) page.applyMs.shift();
     lastUpdate = new Date();
+    current = true;
+    freshAt = performance.now();
     showStatus();
+    showStale();
   }
 
   function take(data) {
@@ -289,9 +337,27 @@
     return undefined;
   }
 
+  // The channel `live` is lost (closed, or silent too long): the picture is marked stale
+  // and a new channel is opened after the retry delay.
+  function lose(live, reason) {
+    if (live !== socket) return;
+    socket = null;
+    switching = false;
+    live.onopen = live.onmessage = live.onclose = null;
+    if (live.readyState !== WebSocket.CLOSED) live.close();
+    page.connected = false;
+    current = false;
+    closeReason = reason;
+    showStatus();
+    showStale();
+    setTimeout(connect, retryMs);
+    retryMs = Math.min(retryMs * 2, 5000);
+  }
+
   function connect() {
     const live = new WebSocket(liveUrl());
     socket = live;
+    heardAt = performance.now();
     live.binaryType = 'arraybuffer';
     live.onopen = () => {
       page.connected = true;
@@ -299,24 +365,30 @@
       retryMs = 250;
       showStatus();
     };
-    // Messages are shown in order, each once the one before is drawn.
+    // Messages are shown in order, each once the one before is drawn; those of a channel
+    // given up are dropped. Anything heard, a heartbeat too, says the picture is current.
     live.onmessage = (event) => {
-      queue = queue.then(() => take(event.data)).catch(() => {});
+      heardAt = performance.now();
+      if (current) freshAt = heardAt;
+      queue = queue.then(() => (live === socket ? take(event.data) : undefined)).catch(() => {});
     };
     live.onclose = (event) => {
-      socket = null;
       // Closed to ask for another scale: again at once, still connected as far as anyone sees.
-      if (switching) {
+      if (switching && live === socket) {
+        socket = null;
         switching = false;
         connect();
         return;
       }
-      page.connected = false;
-      closeReason = event.reason;
-      showStatus();
-      setTimeout(connect, retryMs);
-      retryMs = Math.min(retryMs * 2, 5000);
+      lose(live, event.reason);
     };
+  }
+
+  // Looks for silence: the picture is marked stale after SILENT_MS, and the channel opened
+  // anew after GIVE_UP_MS (a network cut may leave it open for minutes).
+  function watch() {
+    if (socket && performance.now() - heardAt > GIVE_UP_MS) lose(socket, 'nothing came for ' + duration(GIVE_UP_MS));
+    showStale();
   }
 
   function zoomBy(steps) {
@@ -333,4 +405,5 @@
   document.getElementById('zoom-out').addEventListener('click', () => zoomBy(-1));
   showStatus();
   connect();
+  setInterval(watch, WATCH_MS);
 })();
