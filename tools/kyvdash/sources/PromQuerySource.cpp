@@ -25,38 +25,43 @@ std::optional<double> sampleValue(const json& pair) {
 
 }  // namespace
 
-std::optional<double> queryValue(const QByteArray& answer, QString* problem, int* series) {
-  *series = 0;
+std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
   const json doc = json::parse(answer.begin(), answer.end(), nullptr, false);
   if (doc.is_discarded() || !doc.is_object() || !doc.contains("status")) {
     *problem = QStringLiteral("the answer is not the JSON of the Prometheus HTTP API");
-    return std::nullopt;
+    return {};
   }
   if (doc["status"] != "success") {
     const std::string type = doc.value("errorType", std::string("error")), error = doc.value("error", std::string());
     *problem = QStringLiteral("%1: %2").arg(QString::fromStdString(type), QString::fromStdString(error));
-    return std::nullopt;
+    return {};
   }
   const json data = doc.value("data", json::object());
   const std::string type = data.value("resultType", std::string());
   const json result = data.value("result", json());
+  std::vector<Series> all;
   if (type == "scalar") {
-    *series = 1;
-    if (std::optional<double> v = sampleValue(result)) return v;
+    if (std::optional<double> v = sampleValue(result)) all.push_back({{}, *v});
   } else if (type == "vector" && result.is_array()) {
-    *series = static_cast<int>(result.size());
     if (result.empty()) {
       *problem = QStringLiteral("no data");
-      return std::nullopt;
+      return {};
     }
-    if (result[0].is_object() && result[0].contains("value"))
-      if (std::optional<double> v = sampleValue(result[0]["value"])) return v;
+    for (const json& entry : result) {
+      if (!entry.is_object()) continue;
+      std::optional<double> v = sampleValue(entry.value("value", json()));
+      if (!v) continue;
+      Series& s = all.emplace_back(Series{{}, *v});
+      const json metric = entry.value("metric", json::object());
+      for (const auto& [name, text] : metric.items())
+        if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
+    }
   } else {
     *problem = QStringLiteral("gives a %1, not a number or an instant vector").arg(QString::fromStdString(type));
-    return std::nullopt;
+    return {};
   }
-  *problem = QStringLiteral("the answer holds no value");
-  return std::nullopt;
+  if (all.empty()) *problem = QStringLiteral("the answer holds no value");
+  return all;
 }
 
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
@@ -122,13 +127,15 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   }
   if (apiAnswer) {
     QString problem;
-    int series = 0;
-    const std::optional<double> value = queryValue(answer.body, &problem, &series);
-    if (value && series > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(series);
+    const std::vector<Series> all = querySeries(answer.body, &problem);
+    if (all.size() > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(all.size());
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
     q.reported = problem;
-    if (value) emit reading(q.expression, *value);
+    if (!all.empty()) {
+      emit series(q.expression, all);
+      emit reading(q.expression, all.front().value);
+    }
   }
   if (--pending_ == 0) roundDone();
 }

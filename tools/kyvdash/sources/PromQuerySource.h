@@ -1,8 +1,9 @@
 #pragma once
 // A Prometheus server asked through its HTTP API (`/api/v1/query`) every `interval`: each
 // field a feed reads is a PromQL expression (`rate(node_network_receive_bytes_total[1m])`,
-// `sum by (instance) (...)`), whose value is the reading. An expression giving a vector of
-// several series gives its first (reported once); one giving none gives no reading (its
+// `sum by (instance) (...)`), whose value is the reading. Every answer's series are emitted
+// with their labels; the reading is the first series' value (an expression giving several
+// is reported once, as the first is all a plain feed shows); one giving none gives no reading (its
 // feed goes stale); one the server refuses is reported with the server's own words, once
 // until it answers again. A server that cannot be reached, answers too slowly, or sends
 // more than the limit is a failure of the source, retried with back-off.
@@ -18,9 +19,10 @@
 
 namespace kyvdash {
 
-// The reading of a query's answer (the JSON of /api/v1/query): its value, or nothing with
-// what the server said or what is wrong in `problem`; `series` is how many it gave.
-std::optional<double> queryValue(const QByteArray& answer, QString* problem, int* series);
+// The series of a query's answer (the JSON of /api/v1/query), in the server's order: a
+// scalar is one series without labels. None, with what the server said or what is wrong in
+// `problem`, when it gives no value.
+std::vector<Series> querySeries(const QByteArray& answer, QString* problem);
 
 class PromQuerySource : public Source {
   Q_OBJECT

@@ -15,12 +15,12 @@
 
 namespace kyvdash {
 
-// A sample's labels or a selector's, in the order the text gives them.
-using LabelList = std::vector<std::pair<QString, QString>>;
+// A sample's labels in the order the page writes them.
+using SampleLabels = std::vector<std::pair<QString, QString>>;
 
 struct PromSample {
   QString name;
-  LabelList labels;
+  SampleLabels labels;
   double value = 0;
 };
 
@@ -30,7 +30,7 @@ std::vector<PromSample> parseExposition(const QByteArray& text, int* badLines = 
 
 struct Selector {
   QString name;
-  LabelList labels;
+  SampleLabels labels;
   bool matches(const PromSample& sample) const;
 };
 

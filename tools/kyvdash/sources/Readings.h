@@ -8,12 +8,22 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace kyvdash {
 
 struct Reading {
   QString field;
+  double value = 0;
+};
+
+// The labels of a series, by name (`instance` -> `host3`).
+using Labels = std::map<QString, QString>;
+
+// One series of a field that gives several (a query's instant vector): its labels and value.
+struct Series {
+  Labels labels;
   double value = 0;
 };
 

@@ -32,6 +32,9 @@ class Source : public QObject {
 
  signals:
   void reading(const QString& field, double value);
+  // Every series `field` gave in one answer, in the order the source gave them (only sources
+  // whose fields may give several, such as a Prometheus query, emit it; before `reading`).
+  void series(const QString& field, const std::vector<kyvdash::Series>& all);
   // Something went wrong (the message says what, and when it is tried again).
   void problem(const QString& message);
   // Readings come again after a failure.

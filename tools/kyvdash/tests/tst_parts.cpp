@@ -117,30 +117,35 @@ class TestParts : public QObject {
     QVERIFY(!parseScrapeField(QStringLiteral("rate(x_total{a=})"), &problem));
   }
 
-  // Answers of the query API: the value of a scalar or of a vector's first series, or what
-  // the server said.
+  // Answers of the query API: every series of a vector with its labels, a scalar as one
+  // series, or what the server said.
   void queryAnswers() {
     QString problem;
-    int series = 0;
-    QCOMPARE(
-        *queryValue(
-            R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"a":"1"},"value":[1.5,"42.25"]},)"
-            R"({"metric":{"a":"2"},"value":[1.5,"7"]}]}})",
-            &problem, &series),
-        42.25);
-    QCOMPARE(series, 2);
-    QCOMPARE(
-        *queryValue(R"({"status":"success","data":{"resultType":"scalar","result":[1.5,"+Inf"]}})", &problem, &series),
-        std::numeric_limits<double>::infinity());
-    QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"vector","result":[]}})", &problem, &series));
+    const std::vector<Series> two = querySeries(
+        R"({"status":"success","data":{"resultType":"vector","result":[{"metric":{"a":"1","i":"h2"},"value":[1.5,"42.25"]},)"
+        R"({"metric":{"a":"2"},"value":[1.5,"7"]},{"metric":{"a":"3"},"value":[1.5,"x"]}]}})",
+        &problem);
+    QCOMPARE(two.size(), size_t(2));
+    QCOMPARE(two[0].value, 42.25);
+    QCOMPARE(two[0].labels, (Labels{{"a", "1"}, {"i", "h2"}}));
+    QCOMPARE(two[1].value, 7.0);
+    QCOMPARE(two[1].labels, (Labels{{"a", "2"}}));
+    QVERIFY(problem.isEmpty());
+    const std::vector<Series> scalar =
+        querySeries(R"({"status":"success","data":{"resultType":"scalar","result":[1.5,"+Inf"]}})", &problem);
+    QCOMPARE(scalar.size(), size_t(1));
+    QCOMPARE(scalar[0].value, std::numeric_limits<double>::infinity());
+    QVERIFY(scalar[0].labels.empty());
+    QVERIFY(querySeries(R"({"status":"success","data":{"resultType":"vector","result":[]}})", &problem).empty());
     QCOMPARE(problem, QStringLiteral("no data"));
-    QVERIFY(!queryValue(
-        R"({"status":"error","errorType":"bad_data","error":"1:11: parse error: unclosed left parenthesis"})", &problem,
-        &series));
+    QVERIFY(querySeries(
+                R"({"status":"error","errorType":"bad_data","error":"1:11: parse error: unclosed left parenthesis"})",
+                &problem)
+                .empty());
     QCOMPARE(problem, QStringLiteral("bad_data: 1:11: parse error: unclosed left parenthesis"));
-    QVERIFY(!queryValue(R"({"status":"success","data":{"resultType":"matrix","result":[]}})", &problem, &series));
+    QVERIFY(querySeries(R"({"status":"success","data":{"resultType":"matrix","result":[]}})", &problem).empty());
     QCOMPARE(problem, QStringLiteral("gives a matrix, not a number or an instant vector"));
-    QVERIFY(!queryValue("<html>", &problem, &series));
+    QVERIFY(querySeries("<html>", &problem).empty());
     QCOMPARE(problem, QStringLiteral("the answer is not the JSON of the Prometheus HTTP API"));
   }
 
@@ -227,10 +232,10 @@ class TestParts : public QObject {
     QCOMPARE(bad, 2);
     QCOMPARE(s.size(), size_t(8));
     QCOMPARE(s[0].name, QStringLiteral("http_requests_total"));
-    QCOMPARE(s[0].labels, Labels({{"method", "post"}, {"code", "200"}}));
+    QCOMPARE(s[0].labels, SampleLabels({{"method", "post"}, {"code", "200"}}));
     QCOMPARE(s[0].value, 1027.0);
-    QCOMPARE(s[2].labels, Labels({{"method", "get"}, {"code", "200"}}));
-    QCOMPARE(s[3].labels, Labels({{"path", "C:\\DIR\\FILE.TXT"}, {"error", "Cannot find file:\n\"FILE.TXT\""}}));
+    QCOMPARE(s[2].labels, SampleLabels({{"method", "get"}, {"code", "200"}}));
+    QCOMPARE(s[3].labels, SampleLabels({{"path", "C:\\DIR\\FILE.TXT"}, {"error", "Cannot find file:\n\"FILE.TXT\""}}));
     QCOMPARE(s[3].value, 1.458255915e9);
     QCOMPARE(s[4].value, 12.47);
     QVERIFY(std::isnan(s[5].value));

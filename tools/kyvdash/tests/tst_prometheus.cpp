@@ -1,4 +1,4 @@
-// Prometheus as operators run it: Debian's prometheus-node-exporter and prometheus,
+// Prometheus as operators run it: Debian's prometheus scraping two hosts' node exporters,
 // started on free loopback ports with data directories of their own and stopped after.
 // A query source asks the server PromQL; a scrape source takes the rate of a counter;
 // the example layout runs against them. Skipped, saying why, only where they cannot start.
@@ -18,6 +18,7 @@
 
 #include "PromQuerySource.h"
 #include "PromSource.h"
+#include "PrometheusFleet.h"
 #include "required_tool.h"
 
 using namespace kyvdash;
@@ -25,31 +26,9 @@ using std::chrono::milliseconds;
 
 namespace {
 
-constexpr int kWait = 30'000;
-const QString kExporter = QStringLiteral("/usr/bin/prometheus-node-exporter");
-const QString kPrometheus = QStringLiteral("/usr/bin/prometheus");
-
-// A loopback port nobody listens on now.
-quint16 freePort() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  return probe.serverPort();
-}
-
-// Whether `url` answers 200 within `ms`.
-bool answers(const QUrl& url, int ms) {
-  QNetworkAccessManager network;
-  QElapsedTimer waited;
-  waited.start();
-  while (waited.elapsed() < ms) {
-    std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(url)));
-    QSignalSpy done(reply.get(), &QNetworkReply::finished);
-    done.wait(2000);
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) return true;
-    QTest::qWait(200);
-  }
-  return false;
-}
+using kyvdash::testing::freePort;
+using kyvdash::testing::PrometheusFleet;
+constexpr int kWait = PrometheusFleet::kWait;
 
 struct Heard {
   QHash<QString, double> last;
@@ -66,60 +45,40 @@ class TestPrometheus : public QObject {
   Q_OBJECT
 
   QTemporaryDir dir;
-  QProcess exporter, prometheus;
+  std::unique_ptr<PrometheusFleet> fleet;
   QUrl metrics, server;
 
  private slots:
   void initTestCase() {
-    for (const char* v : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) qunsetenv(v);
-    if (!QFile::exists(kExporter) || !QFile::exists(kPrometheus))
-      KYV_MISSING_TOOL(
-          "prometheus and prometheus-node-exporter are not installed (scripts/install-deps.sh installs them)");
-    const quint16 exporterPort = freePort(), serverPort = freePort();
-    metrics = QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(exporterPort));
-    server = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort));
-    exporter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    exporter.setStandardErrorFile(dir.filePath(QStringLiteral("exporter.log")));
-    exporter.start(kExporter, {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(exporterPort)});
-    QFile config(dir.filePath(QStringLiteral("prometheus.yml")));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QStringLiteral("global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nscrape_configs:\n"
-                                "  - job_name: node\n    static_configs:\n      - targets: ['127.0.0.1:%1']\n")
-                     .arg(exporterPort)
-                     .toUtf8());
-    config.close();
-    prometheus.setStandardOutputFile(QProcess::nullDevice());
-    prometheus.setStandardErrorFile(dir.filePath(QStringLiteral("prometheus.log")));
-    prometheus.start(kPrometheus, {QStringLiteral("--config.file=") + config.fileName(),
-                                   QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
-                                   QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(serverPort)});
-    if (!exporter.waitForStarted(kWait) || !answers(metrics, kWait))
-      KYV_MISSING_TOOL(
-          qPrintable(QStringLiteral("prometheus-node-exporter did not start on %1").arg(metrics.toString())));
-    if (!prometheus.waitForStarted(kWait) || !answers(server.resolved(QUrl(QStringLiteral("/-/ready"))), kWait))
-      KYV_MISSING_TOOL(qPrintable(QStringLiteral("prometheus did not start on %1").arg(server.toString())));
+    fleet = std::make_unique<PrometheusFleet>(PrometheusFleet::Options{.hosts = 2});
+    if (!fleet->problem().isEmpty()) KYV_MISSING_TOOL(qPrintable(fleet->problem()));
+    metrics = fleet->metrics(1);
+    server = fleet->server();
+    QTRY_VERIFY_WITH_TIMEOUT(fleet->up(1) == 1 && fleet->up(2) == 1, kWait);
   }
 
-  void cleanupTestCase() {
-    for (QProcess* p : {&prometheus, &exporter}) {
-      if (p->state() == QProcess::NotRunning) continue;
-      p->terminate();
-      if (!p->waitForFinished(kWait)) p->kill();
-    }
-  }
+  void cleanupTestCase() { fleet.reset(); }
 
-  // PromQL asked of the server: values, a query it refuses, one without data, one with
-  // several series; each problem said once.
+  // PromQL asked of the server: values, every series of a vector with its labels, a query it
+  // refuses, one without data, one with several series; each problem said once.
   void queries() {
     PromQuerySource source(QStringLiteral("prom"), server, milliseconds(300), milliseconds(5000));
     const QString up = QStringLiteral("up{job=\"node\"}"),
-                  cpus = QStringLiteral("count(node_cpu_seconds_total{mode=\"idle\"})"),
+                  cpus = QStringLiteral("count(node_cpu_seconds_total{mode=\"idle\",instance=\"host1\"})"),
                   broken = QStringLiteral("rate(up[1m]"), none = QStringLiteral("no_such_metric_anywhere"),
                   many = QStringLiteral("node_cpu_seconds_total");
     for (const QString& q : {up, cpus, broken, none, many}) source.want(q);
     Heard heard(source);
+    std::vector<Series> ups;
+    connect(&source, &Source::series, this, [&](const QString& field, const std::vector<Series>& all) {
+      if (field == up) ups = all;
+    });
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.last.value(up) == 1 && heard.last.contains(cpus), kWait);
+    QStringList instances;
+    for (const Series& s : ups) instances << s.labels.at(QStringLiteral("instance")) + '=' + QString::number(s.value);
+    instances.sort();
+    QCOMPARE(instances, QStringList({"host1=1", "host2=1"}));
     QFile stat(QStringLiteral("/proc/stat"));
     QVERIFY(stat.open(QIODevice::ReadOnly));
     const int cpuLines = QString::fromLatin1(stat.readAll()).count(QRegularExpression(QStringLiteral("\\ncpu[0-9]+ ")));
