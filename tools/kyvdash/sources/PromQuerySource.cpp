@@ -67,10 +67,14 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
                                  std::chrono::milliseconds timeout, QObject* parent)
     : Source(std::move(name), parent), endpoint_(std::move(server)), timeout_(timeout) {
-  endpoint_.setPath(endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0) +
-                    QStringLiteral("/api/v1/query"));
+  const QString base = endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0);
+  ready_ = endpoint_;
+  ready_.setPath(base + QStringLiteral("/-/ready"));
+  endpoint_.setPath(base + QStringLiteral("/api/v1/query"));
   timer_.setInterval(interval);
-  connect(&timer_, &QTimer::timeout, this, &PromQuerySource::ask);
+  connect(&timer_, &QTimer::timeout, this, &PromQuerySource::tick);
+  probe_.setMaxBytes(maxAnswer_);
+  connect(&probe_, &HttpFetch::answered, this, &PromQuerySource::probed);
 }
 
 void PromQuerySource::want(const QString& field) {
@@ -85,12 +89,63 @@ void PromQuerySource::want(const QString& field) {
 
 void PromQuerySource::setMaxAnswer(qint64 bytes) {
   maxAnswer_ = bytes;
+  probe_.setMaxBytes(bytes);
   for (Query& q : queries_) q.fetch->setMaxBytes(bytes);
 }
 
 void PromQuerySource::start() {
   timer_.start();
   ask();
+}
+
+void PromQuerySource::tick() {
+  if (isDown()) return probe();
+  ask();
+}
+
+// One request, of which the server does next to nothing: its readiness check, or, on a
+// server of the API that has none, the query `1`, whose answer is a constant.
+void PromQuerySource::probe() {
+  if (probe_.busy() || pending_ > 0) return;  // the last probe or round is still running: its timeout ends it
+  probe_.get(QNetworkRequest(probeUrl()), timeout_);
+}
+
+QUrl PromQuerySource::probeUrl() const {
+  if (hasReady_) return ready_;
+  QUrl url = endpoint_;
+  url.setQuery(QStringLiteral("query=1"));
+  return url;
+}
+
+void PromQuerySource::probed(const HttpAnswer& answer) {
+  const bool answered = answer.ending == HttpAnswer::Ending::Answered;
+  if (answered && answer.status == 200) return ask();
+  if (answered && answer.status == 404 && hasReady_) {
+    hasReady_ = false;
+    return probe();
+  }
+  goneDown(failure(answer));
+}
+
+QString PromQuerySource::failure(const HttpAnswer& answer) const {
+  const QString endpoint = endpoint_.toDisplayString();
+  switch (answer.ending) {
+    case HttpAnswer::Ending::TimedOut:
+      return QStringLiteral("queries to %1 timed out after %2 s").arg(endpoint).arg(double(timeout_.count()) / 1000.0);
+    case HttpAnswer::Ending::TooLarge:
+      return QStringLiteral("an answer of %1 is larger than its limit of %2 MB")
+          .arg(endpoint)
+          .arg(double(maxAnswer_) / 1e6);
+    case HttpAnswer::Ending::Answered:
+    case HttpAnswer::Ending::Failed: break;
+  }
+  return QStringLiteral("cannot query %1: %2").arg(endpoint, answer.failure());
+}
+
+void PromQuerySource::goneDown(const QString& what) {
+  down(QStringLiteral("%1; probing %2 every %3 s")
+           .arg(what, probeUrl().toDisplayString())
+           .arg(double(timer_.interval()) / 1000.0));
 }
 
 void PromQuerySource::ask() {
@@ -108,23 +163,7 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   // The API answers a query it refuses with 400 or 422 and its reason in JSON.
   const bool apiAnswer = answer.ending == HttpAnswer::Ending::Answered &&
                          (answer.status == 200 || answer.status == 400 || answer.status == 422);
-  const QString endpoint = endpoint_.toDisplayString();
-  if (!apiAnswer && roundFailure_.isEmpty()) {
-    switch (answer.ending) {
-      case HttpAnswer::Ending::TimedOut:
-        roundFailure_ =
-            QStringLiteral("queries to %1 timed out after %2 s").arg(endpoint).arg(double(timeout_.count()) / 1000.0);
-        break;
-      case HttpAnswer::Ending::TooLarge:
-        roundFailure_ = QStringLiteral("an answer of %1 is larger than its limit of %2 MB")
-                            .arg(endpoint)
-                            .arg(double(maxAnswer_) / 1e6);
-        break;
-      case HttpAnswer::Ending::Answered:
-      case HttpAnswer::Ending::Failed:
-        roundFailure_ = QStringLiteral("cannot query %1: %2").arg(endpoint, answer.failure());
-    }
-  }
+  if (!apiAnswer && roundFailure_.isEmpty()) roundFailure_ = failure(answer);
   if (apiAnswer) {
     QString problem;
     const std::vector<Series> all = querySeries(answer.body, &problem);
@@ -142,8 +181,7 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
 
 void PromQuerySource::roundDone() {
   if (roundFailure_.isEmpty()) return succeed();
-  timer_.stop();
-  fail(roundFailure_, [this] { start(); });
+  goneDown(roundFailure_);
 }
 
 std::unique_ptr<Source> PrometheusQuerySettings::make(const QString& name, const SourceNeeds&) const {

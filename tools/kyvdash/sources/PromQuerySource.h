@@ -6,7 +6,11 @@
 // is reported once, as the first is all a plain feed shows); one giving none gives no reading (its
 // feed goes stale); one the server refuses is reported with the server's own words, once
 // until it answers again. A server that cannot be reached, answers too slowly, or sends
-// more than the limit is a failure of the source, retried with back-off.
+// more than the limit is a failure of the source, reported once until it changes. While
+// it fails, the server is probed at each tick with one cheap request (its readiness
+// check `/-/ready`, or the query `1` on a server without one), and asked every query
+// again as soon as a probe is answered, so that a server back is read within an interval
+// and a server down is sent one request an interval, never a whole round.
 #include <QNetworkAccessManager>
 #include <QTimer>
 #include <QUrl>
@@ -41,14 +45,25 @@ class PromQuerySource : public Source {
     std::unique_ptr<HttpFetch> fetch;
     QString reported;  // the problem last reported of it, until it answers again
   };
+  void tick();
   void ask();
   void answered(Query& q, const HttpAnswer& answer);
   void roundDone();
+  void probe();
+  QUrl probeUrl() const;
+  void probed(const HttpAnswer& answer);
+  // What went wrong with a request, for a report.
+  QString failure(const HttpAnswer& answer) const;
+  // Reports `what` (once, until it changes) and probes at each tick until answered.
+  void goneDown(const QString& what);
 
   QUrl endpoint_;
+  QUrl ready_;            // the server's readiness check
+  bool hasReady_ = true;  // false once the server answered 404 to it
   std::chrono::milliseconds timeout_;
   qint64 maxAnswer_ = 10'000'000;
   QNetworkAccessManager network_;
+  HttpFetch probe_{network_};
   QTimer timer_;
   std::deque<Query> queries_;  // a deque: answers hold on to their query while more are added
   int pending_ = 0;

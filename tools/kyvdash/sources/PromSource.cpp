@@ -49,26 +49,25 @@ QString PromSource::failure(const HttpAnswer& answer) const {
   return QStringLiteral("cannot scrape %1: %2").arg(url, answer.failure());
 }
 
+// While the page fails, the scrape itself is the probe, at each tick as before: one
+// request of which at most one is in flight, so a page that is down is asked no more
+// often than one that is up, and one that is back is read within an interval.
 void PromSource::scraped(const HttpAnswer& answer) {
-  if (answer.ending != HttpAnswer::Ending::Answered || answer.status >= 400) {
-    timer_.stop();
-    fail(failure(answer), [this] { start(); });
-    return;
-  }
+  if (answer.ending != HttpAnswer::Ending::Answered || answer.status >= 400) return goneDown(failure(answer));
   take(answer.body);
+}
+
+void PromSource::goneDown(const QString& what) {
+  down(QStringLiteral("%1; scraping it again every %2 s").arg(what).arg(double(timer_.interval()) / 1000.0));
 }
 
 void PromSource::take(const QByteArray& page) {
   int bad = 0;
   const std::vector<PromSample> samples = parseExposition(page, &bad);
-  if (samples.empty() && bad > 0) {
-    timer_.stop();
-    fail(QStringLiteral("the page of %1 is not in the Prometheus text format (%2 lines not understood)")
-             .arg(url_.toDisplayString())
-             .arg(bad),
-         [this] { start(); });
-    return;
-  }
+  if (samples.empty() && bad > 0)
+    return goneDown(QStringLiteral("the page of %1 is not in the Prometheus text format (%2 lines not understood)")
+                        .arg(url_.toDisplayString())
+                        .arg(bad));
   succeed();
   const double seconds = sinceLast_.isValid() ? double(sinceLast_.nsecsElapsed()) / 1e9 : 0;
   sinceLast_.start();

@@ -5,7 +5,9 @@
 // counter's rate a second between the last two scrapes (from the second scrape on). A selector that matches nothing is
 // reported once, until it matches again. A scrape is given up after its timeout, and a page
 // is read no further than a limit (10 MB unless set), so that a wrong address cannot fill
-// memory; either, an HTTP error and a page that is not in the format are failures.
+// memory; either, an HTTP error and a page that is not in the format are failures. While
+// it fails, the page is scraped at each tick all the same (the scrape is the cheapest
+// request an exporter answers), and a failure is reported once until it changes.
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QSet>
@@ -33,6 +35,7 @@ class PromSource : public Source {
  private:
   void scrape();
   void scraped(const HttpAnswer& answer);
+  void goneDown(const QString& what);
   QString failure(const HttpAnswer& answer) const;
   void take(const QByteArray& page);
 

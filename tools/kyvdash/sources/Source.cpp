@@ -24,9 +24,17 @@ void Source::again(std::function<void()> retry) {
   backoff_.reset();
 }
 
+void Source::down(const QString& what) {
+  failing_ = true;
+  if (what == lastDown_) return;
+  lastDown_ = what;
+  emit problem(what);
+}
+
 void Source::succeed() {
   if (!failing_) return;
   failing_ = false;
+  lastDown_.clear();
   backoff_.reset();
   emit recovered();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Source: where readings come from. Each source runs on its own inside the event loop and
-// emits its readings as they come; a failure is reported and retried after a back-off
-// delay, and never stops another source.
+// emits its readings as they come; a failure is reported and retried (after a back-off
+// delay, or, for a server read on a timer, at each of its ticks by a cheap probe), and
+// never stops another source.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -46,6 +47,11 @@ class Source : public QObject {
   // Runs `retry` after the first back-off delay, without a report: what ended is expected
   // to end (a command that printed its readings and exited).
   void again(std::function<void()> retry);
+  // Marks the source down, for a source that tries again on its own (a server read on a
+  // timer probes it at each tick): `what` is reported when the source goes down and again
+  // only when it says something else, so that a probe failing as the last did is not.
+  void down(const QString& what);
+  bool isDown() const { return failing_; }
   // Marks the end of a run of failures: the back-off starts again from its first delay.
   void succeed();
   void emitReadings(const std::vector<Reading>& readings);
@@ -56,6 +62,7 @@ class Source : public QObject {
   QTimer retry_;
   std::function<void()> retryAction_;
   bool failing_ = false;
+  QString lastDown_;  // what down() last reported, until the source succeeds
 };
 
 // A source whose bytes are lines: `NAME VALUE` or JSON lines, or the rows of a CSV file

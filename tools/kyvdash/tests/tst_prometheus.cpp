@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -33,10 +34,40 @@ constexpr int kWait = PrometheusFleet::kWait;
 struct Heard {
   QHash<QString, double> last;
   QStringList problems;
+  int readings = 0;
+  int recovered = 0;
   explicit Heard(Source& s) {
-    QObject::connect(&s, &Source::reading, &s, [this](const QString& f, double v) { last[f] = v; });
+    QObject::connect(&s, &Source::reading, &s, [this](const QString& f, double v) {
+      last[f] = v;
+      ++readings;
+    });
     QObject::connect(&s, &Source::problem, &s, [this](const QString& m) { problems << m; });
+    QObject::connect(&s, &Source::recovered, &s, [this] { ++recovered; });
   }
+};
+
+// Stands on a port in place of a server that is down, as a proxy before it would: answers
+// every request 503 and keeps its path.
+class DownPort : public QObject {
+ public:
+  QStringList paths;
+  bool listen(quint16 port) {
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        connect(s, &QTcpSocket::readyRead, s, [this, s] {
+          if (!s->peek(65536).contains("\r\n\r\n")) return;
+          paths << QString::fromLatin1(s->readAll().split(' ').value(1));
+          s->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+          s->disconnectFromHost();
+        });
+      }
+    });
+    return server_.listen(QHostAddress::LocalHost, port);
+  }
+
+ private:
+  QTcpServer server_;
 };
 
 }  // namespace
@@ -94,18 +125,54 @@ class TestPrometheus : public QObject {
     QVERIFY(!heard.last.contains(broken) && !heard.last.contains(none));
   }
 
-  // A server that is gone is a failure of the source, retried with back-off.
+  // A server that is gone is a failure of the source, probed at each tick.
   void serverGone() {
     PromQuerySource source(QStringLiteral("prom"), QUrl(QStringLiteral("http://127.0.0.1:%1").arg(freePort())),
                            milliseconds(300), milliseconds(5000));
-    source.setRetry(milliseconds(50), milliseconds(100));
     source.want(QStringLiteral("up"));
     Heard heard(source);
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
     QVERIFY2(heard.problems.front().startsWith(QLatin1String("cannot query http://127.0.0.1:")) &&
-                 heard.problems.front().endsWith(QLatin1String("; retrying in 0.05 s")),
+                 heard.problems.front().endsWith(QLatin1String("/-/ready every 0.3 s")),
              qPrintable(heard.problems.front()));
+  }
+
+  // Prometheus stopped and started again. While it is down, the source sends its port (on
+  // which the test answers 503 meanwhile) one readiness probe an interval, never a round of
+  // its queries; once the server is ready again, it is read within an interval. Each
+  // problem of the outage is reported once.
+  void serverStoppedAndStarted() {
+    PromQuerySource source(QStringLiteral("prom"), server, milliseconds(1000), milliseconds(1000));
+    const QString now = QStringLiteral("time()");
+    for (const QString& q : {now, QStringLiteral("up{instance=\"host1\"}"), QStringLiteral("count(up)"),
+                             QStringLiteral("sum(node_load1)")})
+      source.want(q);
+    Heard heard(source);
+    source.start();
+    QTRY_VERIFY_WITH_TIMEOUT(heard.last.contains(now), kWait);
+    QCOMPARE(heard.problems, QStringList());
+    fleet->stopServer();
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
+    QVERIFY2(heard.problems.front().startsWith(QStringLiteral("cannot query %1/api/v1/query: ").arg(server.toString())),
+             qPrintable(heard.problems.front()));
+    {
+      DownPort down;
+      QVERIFY(down.listen(quint16(server.port())));
+      QTest::qWait(5000);  // five intervals
+      QVERIFY2(down.paths.size() >= 3 && down.paths.size() <= 6, qPrintable(down.paths.join(u' ')));
+      QCOMPARE(down.paths, QStringList(down.paths.size(), QStringLiteral("/-/ready")));
+    }
+    const int before = heard.readings;
+    QVERIFY2(fleet->startServer(), qPrintable(fleet->problem()));
+    QElapsedTimer back;
+    back.start();
+    QTRY_VERIFY_WITH_TIMEOUT(heard.readings > before, kWait);
+    qInfo("read %lld ms after the server was ready again", back.elapsed());
+    QVERIFY2(back.elapsed() <= 1000 + 1500, qPrintable(QString::number(back.elapsed())));
+    QTRY_COMPARE_WITH_TIMEOUT(heard.recovered, 1, kWait);
+    QCOMPARE(heard.problems.size(), QSet<QString>(heard.problems.begin(), heard.problems.end()).size());
+    QVERIFY2(heard.problems.size() <= 3, qPrintable(heard.problems.join(u'\n')));
   }
 
   // The rate of a counter scraped straight from the exporter: CPU 0's idle seconds a

@@ -4,6 +4,7 @@
 // may be busy.
 #include <unistd.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QScopeGuard>
@@ -59,12 +60,14 @@ void write(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mod
   QCOMPARE(f.write(bytes), bytes.size());
 }
 
-// Serves one page over HTTP on 127.0.0.1, with the status it is told.
+// Serves one page over HTTP on 127.0.0.1, with the status it is told; keeps the path and
+// query of each request.
 class PageServer : public QObject {
  public:
   QByteArray body;
   int status = 200;
   int requests = 0;
+  QStringList paths;
 
   PageServer() {
     server_.listen(QHostAddress::LocalHost, 0);
@@ -72,13 +75,13 @@ class PageServer : public QObject {
       while (QTcpSocket* s = server_.nextPendingConnection()) {
         connect(s, &QTcpSocket::readyRead, s, [this, s] {
           if (!s->peek(65536).contains("\r\n\r\n")) return;
-          s->readAll();
+          paths << QString::fromLatin1(s->readAll().split(' ').value(1));
           ++requests;
           const QByteArray head = QStringLiteral(
                                       "HTTP/1.1 %1 %2\r\nContent-Type: text/plain; version=0.0.4\r\n"
                                       "Content-Length: %3\r\nConnection: close\r\n\r\n")
                                       .arg(status)
-                                      .arg(QLatin1String(status == 200 ? "OK" : "Internal Server Error"))
+                                      .arg(QLatin1String(reason()))
                                       .arg(body.size())
                                       .toLatin1();
           s->write(head + body);
@@ -89,23 +92,41 @@ class PageServer : public QObject {
     });
   }
   QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(server_.serverPort())); }
+  QUrl root() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort())); }
   void close() { server_.close(); }
 
  private:
+  const char* reason() const {
+    switch (status) {
+      case 200: return "OK";
+      case 404: return "Not Found";
+      case 503: return "Service Unavailable";
+      default: return "Internal Server Error";
+    }
+  }
   QTcpServer server_;
 };
 
+// Requests `server` is sent over `ms` milliseconds.
+int requestsOver(const PageServer& server, int ms) {
+  const int before = server.requests;
+  QTest::qWait(ms);
+  return server.requests - before;
+}
+
 // Serves an endless page on 127.0.0.1 (as a wrong address may), or, with `silent`, never
-// answers at all; counts the bytes it sent.
+// answers at all; counts the bytes it sent and the connections opened to it.
 class EndlessServer : public QObject {
  public:
   qint64 sent = 0;
   bool silent = false;
+  int connections = 0;
 
   EndlessServer() {
     server_.listen(QHostAddress::LocalHost, 0);
     connect(&server_, &QTcpServer::newConnection, this, [this] {
       while (QTcpSocket* s = server_.nextPendingConnection()) {
+        ++connections;
         connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
         if (silent) continue;
         connect(s, &QTcpSocket::bytesWritten, s, [this, s] {
@@ -348,24 +369,74 @@ class TestSources : public QObject {
              QStringList({QStringLiteral("no sample of %1 matches node_absent").arg(server.url().toString())}));
   }
 
-  // A scrape that fails is retried with back-off until the page is back.
+  // A scrape that fails is reported once and tried again at each tick, no more often: a
+  // page that is back is read within an interval.
   void prometheusFailing() {
     PageServer server;
     server.body = "up 1\n";
     server.status = 500;
-    PromSource source(QStringLiteral("prom"), server.url(), milliseconds(100), milliseconds(5000));
-    source.setRetry(milliseconds(50), milliseconds(100));
+    PromSource source(QStringLiteral("prom"), server.url(), milliseconds(200), milliseconds(5000));
     source.want(QStringLiteral("up"));
     Heard heard(source);
     source.start();
-    QTRY_VERIFY_WITH_TIMEOUT(heard.problems.size() >= 2, kWait);
-    QCOMPARE(heard.problems.front(),
-             QStringLiteral("cannot scrape %1: HTTP 500 Internal Server Error; retrying in 0.05 s")
-                 .arg(server.url().toString()));
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
+    const int asked = requestsOver(server, 2000);  // ten intervals
+    QVERIFY2(asked >= 5 && asked <= 11, qPrintable(QString::number(asked)));
+    QCOMPARE(
+        heard.problems,
+        QStringList(QStringLiteral("cannot scrape %1: HTTP 500 Internal Server Error; scraping it again every 0.2 s")
+                        .arg(server.url().toString())));
     QVERIFY(heard.readings.isEmpty());
     server.status = 200;
-    QTRY_COMPARE_WITH_TIMEOUT(heard.recovered, 1, kWait);
+    QElapsedTimer back;
+    back.start();
     QTRY_VERIFY_WITH_TIMEOUT(heard.readings.contains(QStringLiteral("up=1")), kWait);
+    QVERIFY2(back.elapsed() < 200 + 1500, qPrintable(QString::number(back.elapsed())));
+    QCOMPARE(heard.recovered, 1);
+  }
+
+  // A query server that is down (answering 503, as one starting or a proxy before one
+  // does) is sent one cheap probe an interval, its readiness check, never a whole round;
+  // one without that check (404) is probed with the query `1`. Either is reported once.
+  void prometheusQueryServerDown() {
+    for (const int status : {503, 404}) {
+      PageServer server;
+      server.status = status;
+      PromQuerySource source(QStringLiteral("prom"), server.root(), milliseconds(200), milliseconds(5000));
+      for (const char* q : {"up", "node_load1", "rate(x[1m])", "sum(y)"}) source.want(QString::fromLatin1(q));
+      Heard heard(source);
+      source.start();
+      QTRY_VERIFY_WITH_TIMEOUT(heard.problems.size() == (status == 503 ? 1 : 2), kWait);
+      const int before = server.requests;
+      const int asked = requestsOver(server, 2000);
+      QVERIFY2(asked >= 5 && asked <= 11, qPrintable(QString::number(asked)));
+      const QString probe = status == 503 ? QStringLiteral("/-/ready") : QStringLiteral("/api/v1/query?query=1");
+      QCOMPARE(server.paths.mid(before, asked), QStringList(asked, probe));
+      QCOMPARE(heard.problems.size(), status == 503 ? 1 : 2);
+      QCOMPARE(
+          heard.problems.back(),
+          QStringLiteral("cannot query %1/api/v1/query: HTTP %2; probing %1%3 every 0.2 s")
+              .arg(server.root().toString(),
+                   status == 503 ? QStringLiteral("503 Service Unavailable") : QStringLiteral("404 Not Found"), probe));
+    }
+  }
+
+  // A query server that accepts connections and never answers is sent at most one probe
+  // at a time, each ended by its timeout.
+  void prometheusQueryServerSilent() {
+    EndlessServer silent;
+    silent.silent = true;
+    PromQuerySource source(QStringLiteral("prom"), QUrl(silent.url().toString().remove(QStringLiteral("/metrics"))),
+                           milliseconds(200), milliseconds(300));
+    for (const char* q : {"up", "node_load1", "rate(x[1m])", "sum(y)"}) source.want(QString::fromLatin1(q));
+    Heard heard(source);
+    source.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
+    const int before = silent.connections;
+    QTest::qWait(2000);
+    const int asked = silent.connections - before;
+    QVERIFY2(asked >= 3 && asked <= 7, qPrintable(QString::number(asked)));
+    QCOMPARE(heard.problems.size(), 1);
   }
 
   // A page is read no further than its limit, 10 MB unless set, and that is a failure.
@@ -377,7 +448,8 @@ class TestSources : public QObject {
     source.start();
     QTRY_VERIFY_WITH_TIMEOUT(!heard.problems.isEmpty(), kWait);
     QCOMPARE(heard.problems.front(),
-             QStringLiteral("the page of %1 is larger than its limit of 10 MB; not read further; retrying in 1 s")
+             QStringLiteral(
+                 "the page of %1 is larger than its limit of 10 MB; not read further; scraping it again every 60 s")
                  .arg(server.url().toString()));
     QVERIFY(heard.readings.isEmpty());
     QVERIFY2(server.sent < 100 << 20, qPrintable(QString::number(server.sent)));
@@ -391,7 +463,8 @@ class TestSources : public QObject {
     slow.start();
     QTRY_VERIFY_WITH_TIMEOUT(!slowHeard.problems.isEmpty(), kWait);
     QCOMPARE(slowHeard.problems.front(),
-             QStringLiteral("scrape of %1 timed out after 0.3 s; retrying in 1 s").arg(silent.url().toString()));
+             QStringLiteral("scrape of %1 timed out after 0.3 s; scraping it again every 60 s")
+                 .arg(silent.url().toString()));
 
     PageServer server;
     for (int i = 0; i < 4096; ++i) server.body += char((i * 7919) % 251);
@@ -440,7 +513,8 @@ class TestSources : public QObject {
         }
         QVERIFY2(heard.readings.isEmpty(), qPrintable(what));
         QCOMPARE(heard.problems.front(),
-                 QStringLiteral("an answer of %1/api/v1/query is larger than its limit of 0.004 MB; retrying in 1 s")
+                 QStringLiteral("an answer of %1/api/v1/query is larger than its limit of 0.004 MB; probing %1/-/ready "
+                                "every 60 s")
                      .arg(server.url().toString()));
       }
     }
