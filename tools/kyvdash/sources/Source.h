@@ -26,7 +26,7 @@ class Source : public QObject {
   virtual void start() = 0;
   // A field some feed reads (sources that must look for each field, such as a scrape, keep it).
   virtual void want(const QString& field) { Q_UNUSED(field) }
-  // Retries wait `first`, then twice as long after each failure, up to `ceiling`.
+  // Retries by fail() wait `first`, then twice as long after each failure, up to `ceiling`.
   void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) {
     backoff_ = Backoff(first, ceiling);
   }

@@ -111,7 +111,6 @@
       staleBox.hidden = !stale;
       showStatus();
     }
-    page.staleMs = stale ? now - freshAt : 0;
     if (!stale) return;
     staleBox.style.top = header.offsetHeight + 'px';
     staleAge.textContent = 'no data for ' + duration(now - freshAt);
