@@ -1,5 +1,6 @@
 #include "PromQuerySource.h"
 
+#include <QEventLoop>
 #include <QNetworkRequest>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -52,7 +53,8 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
       std::optional<double> v = sampleValue(entry.value("value", json()));
       if (!v) continue;
       Series& s = all.emplace_back(Series{{}, *v});
-      for (const auto& [name, text] : entry.value("metric", json::object()).items())
+      const json metric = entry.value("metric", json::object());  // items() does not keep a temporary
+      for (const auto& [name, text] : metric.items())
         if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
     }
   } else {
@@ -63,11 +65,45 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
   return all;
 }
 
+QUrl queryUrl(const QUrl& server, const QString& expression) {
+  QUrl url = server;
+  url.setPath(url.path().chopped(url.path().endsWith(u'/') ? 1 : 0) + QStringLiteral("/api/v1/query"));
+  url.setQuery(QStringLiteral("query=") + QString::fromLatin1(QUrl::toPercentEncoding(expression)));
+  return url;
+}
+
+std::map<QString, std::vector<Series>> askOnce(const QUrl& server, const QStringList& expressions,
+                                               std::chrono::milliseconds timeout, QString* failure) {
+  QNetworkAccessManager network;
+  std::vector<std::unique_ptr<HttpFetch>> fetches;
+  std::map<QString, std::vector<Series>> found;
+  QEventLoop loop;
+  int pending = 0;
+  for (const QString& expression : expressions) {
+    auto& fetch = fetches.emplace_back(std::make_unique<HttpFetch>(network));
+    QObject::connect(fetch.get(), &HttpFetch::answered, &loop, [&, expression](const HttpAnswer& a) {
+      if (a.ending == HttpAnswer::Ending::Answered && a.status == 200) {
+        QString problem;
+        found[expression] = querySeries(a.body, &problem);
+      } else if (const bool refused = a.status == 400 || a.status == 422;
+                 failure->isEmpty() && (a.ending != HttpAnswer::Ending::Answered || !refused)) {
+        *failure = a.ending == HttpAnswer::Ending::TimedOut
+                       ? QStringLiteral("no answer within %1 s").arg(double(timeout.count()) / 1000.0)
+                       : a.failure();
+      }
+      if (--pending == 0) loop.quit();
+    });
+    ++pending;
+    fetch->get(QNetworkRequest(queryUrl(server, expression)), timeout);
+  }
+  if (pending > 0) loop.exec();
+  if (!failure->isEmpty()) found.clear();
+  return found;
+}
+
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
                                  std::chrono::milliseconds timeout, QObject* parent)
-    : Source(std::move(name), parent), endpoint_(std::move(server)), timeout_(timeout) {
-  endpoint_.setPath(endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0) +
-                    QStringLiteral("/api/v1/query"));
+    : Source(std::move(name), parent), server_(std::move(server)), timeout_(timeout) {
   timer_.setInterval(interval);
   connect(&timer_, &QTimer::timeout, this, &PromQuerySource::ask);
 }
@@ -96,10 +132,8 @@ void PromQuerySource::ask() {
   if (pending_ > 0 || queries_.empty()) return;  // the last round is still running: its timeout ends it
   roundFailure_.clear();
   for (Query& q : queries_) {
-    QUrl url = endpoint_;
-    url.setQuery(QStringLiteral("query=") + QString::fromLatin1(QUrl::toPercentEncoding(q.expression)));
     ++pending_;
-    q.fetch->get(QNetworkRequest(url), timeout_);
+    q.fetch->get(QNetworkRequest(queryUrl(server_, q.expression)), timeout_);
   }
 }
 
@@ -107,7 +141,7 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   // The API answers a query it refuses with 400 or 422 and its reason in JSON.
   const bool apiAnswer = answer.ending == HttpAnswer::Ending::Answered &&
                          (answer.status == 200 || answer.status == 400 || answer.status == 422);
-  const QString endpoint = endpoint_.toDisplayString();
+  const QString endpoint = queryUrl(server_, {}).adjusted(QUrl::RemoveQuery).toDisplayString();
   if (!apiAnswer && roundFailure_.isEmpty()) {
     switch (answer.ending) {
       case HttpAnswer::Ending::TimedOut:
@@ -127,7 +161,6 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   if (apiAnswer) {
     QString problem;
     const std::vector<Series> all = querySeries(answer.body, &problem);
-    if (all.size() > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(all.size());
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
     q.reported = problem;

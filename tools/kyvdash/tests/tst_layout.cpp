@@ -188,7 +188,7 @@ class TestLayout : public QObject {
     row("not an object", "3", {"source \"s\": type: the source must be an object"});
     row("no type", "{}", {"source \"s\": type: missing"});
     row("unknown type", j("{'type': 'ftp'}"),
-        {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
+        {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query, prometheus-alerts or command"});
     row("stdin member", j("{'type': 'stdin', 'path': 'x'}"), {"source \"s\": path: unknown member (known: type)"});
     row("file without path", j("{'type': 'file'}"), {"source \"s\": path: missing"});
     row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"),
@@ -285,7 +285,8 @@ class TestLayout : public QObject {
     row("method", j("{'source': 'in', 'field': 'x', 'method': 3}"),
         {"control \"a\": feed.method: must be a text that is not empty"});
     row("misspelt", j("{'source': 'in', 'feild': 'x'}"),
-        {"control \"a\": feed.feild: unknown member (known: source, field, scale, offset, method, column, stale)",
+        {"control \"a\": feed.feild: unknown member (known: source, field, scale, offset, method, column, stale, "
+         "match, columns)",
          "control \"a\": feed.field: missing"});
     row("second of a list", j("[{'source': 'in', 'field': 'x'}, {'source': 'in', 'field': 'y', 'scale': null}]"),
         {"control \"a\": feed[1].scale: must be a number"});

@@ -101,7 +101,7 @@ class TestParts : public QObject {
         labelTextProblem(QStringLiteral("{value:.2e}"), true),
         QStringLiteral("unknown format in {value:.2e} (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})"));
     QCOMPARE(labelTextProblem(QStringLiteral("{time}"), true),
-             QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f} or {value:si})"));
+             QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f}, {value:si} or {alerts})"));
     QCOMPARE(labelTextProblem(QStringLiteral("{value} MB"), false),
              QStringLiteral("{value} needs the label to have a feed"));
   }
