@@ -21,7 +21,9 @@ std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
 }
 
 void FeedMap::add(const QString& source, const QString& field, const Target& target) {
-  routes_[source][field].push_back({target});
+  // Every column of a feed of columns is given a series or 0 by the first answer: none
+  // keeps what the control showed before it.
+  routes_[source][field].push_back({target, false, false, target.columnsBy ? target.columns : 0});
 }
 
 void FeedMap::deliver(const QString& source, const QString& field, double reading) {

@@ -74,7 +74,7 @@ class FeedMap {
     Target target;
     bool failing = false;
     bool unshown = false;
-    int columnsFed = 0;  // columns given a series by the last answer
+    int columnsFed = 0;  // columns given a series by the last answer (before the first: all)
   };
   void feed(Entry& entry, double reading, std::optional<int> column = std::nullopt);
   void give(Entry& entry, double value, std::optional<int> column);

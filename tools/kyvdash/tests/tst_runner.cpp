@@ -262,7 +262,10 @@ class TestRunner : public QObject {
           "  {'name': 'eth0', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 1800, 405, 4260],"
           "   'feed': {'source': 'v', 'field': 'rx', 'match': {'device': 'eth0'}, 'stale': 5}},"
           "  {'name': 'first', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 1800, 405, 4260],"
-          "   'feed': {'source': 'v', 'field': 'rx'}}]}"));
+          "   'feed': {'source': 'v', 'field': 'rx'}},"
+          "  {'name': 'one', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [3000, 600, 2100, 1305],"
+          "   'properties': [['Columns', 3]], 'feed': {'source': 'v', 'field': 'rx', 'match': {'device': 'eth2'},"
+          "   'columns': {'by': 'instance', 'names': [3000, 2000, 2100, 300]}}}]}"));
     QStringList errors;
     QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
     Dashboard* d = runner->dashboard();
@@ -288,6 +291,12 @@ class TestRunner : public QObject {
     QCOMPARE(heightOf(d, "net", "indic(2)"), 498.0f);
     QCOMPARE(caption(d, "eth0"), QStringLiteral("10"));
     QCOMPARE(caption(d, "first"), QStringLiteral("40"));
+    // One series matches: the columns without one are empty from the first answer on.
+    QCOMPARE(heightOf(d, "one", "indic(0)"), 249.0f);
+    QCOMPARE(heightOf(d, "one", "indic(1)"), 0.0f);
+    QCOMPARE(heightOf(d, "one", "indic(2)"), 0.0f);
+    QCOMPARE(d->columnNames(d->indexOf(QStringLiteral("one")))[0]->text(), QStringLiteral("h1"));
+    QCOMPARE(d->columnNames(d->indexOf(QStringLiteral("one")))[0]->geometry(), QRect(200, 133, 46, 20));
     QCOMPARE(d->labels()[0]->text(), QStringLiteral("eth1 -"));
     QCOMPARE(reports, QStringList({"control \"net\": feed.columns: rx gives 4 series and the control shows 3 "
                                    "columns; 1 are left out",
@@ -357,11 +366,16 @@ class TestRunner : public QObject {
     QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: 3 firing: DiskFull (host2), HostDown (host2, host9)"));
     QCOMPARE(runner->firingFor({{"instance", "host2"}}), QStringList({"DiskFull", "HostDown"}));
     QCOMPARE(runner->firingFor({{"instance", "host1"}}), QStringList());
+    // The SVG snapshot draws the mark too, once, with its tooltip.
+    const QString svg = QString::fromUtf8(dashboardSvg(*d));
+    QCOMPARE(svg.count(QLatin1String("stroke=\"url(#alert)\"")), 1);
+    QVERIFY(svg.contains(QLatin1String("<g><title>Alert firing: DiskFull, HostDown</title>")));
     // The series a control shows changes: its mark follows it.
     values->give(QStringLiteral("load"), {series({{"instance", "host2"}, {"job", "other"}}, 4)}, 4);
     QCOMPARE(d->control(h2)->toolTip(), QStringLiteral("Alert firing: DiskFull"));
     alerts->give(QStringLiteral("firing"), {}, 0);
     QVERIFY(!d->isAlerting(h2) && !d->isMarked(h2));
+    QVERIFY(!QString::fromUtf8(dashboardSvg(*d)).contains(QLatin1String("stroke=\"url(#alert)\"")));
     QCOMPARE(d->control(h2)->toolTip(), QString());
     QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: no alert firing"));
   }
