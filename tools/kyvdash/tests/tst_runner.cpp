@@ -325,6 +325,13 @@ class TestRunner : public QObject {
                                    "is shown",
                                    "control \"first\": feed.field: rx gives 2 series; the first is shown "
                                    "(\"match\" chooses one)"}));
+    // A name too long for its column is cut short, whole in its tooltip.
+    const QString longName = QStringLiteral("enp0s31f6-of-a-long-name");
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), rx({{longName, 1}}), 1);
+    const QLabel* name = d->columnNames(d->indexOf(QStringLiteral("net")))[0];
+    QVERIFY2(name->text().endsWith(QChar(0x2026)) && longName.startsWith(name->text().chopped(1)),
+             qPrintable(name->text()));
+    QCOMPARE(name->toolTip(), longName);
   }
 
   // Firing alerts mark the controls showing a series they concern, with their names in the
