@@ -33,10 +33,10 @@ class FeedMap {
     FeedMembers members;
     double scale = 1, offset = 0;
     std::optional<int> column;
-    FeedRange range{-1e308, 1e308};    // what the control shows of the value it is given
-    Labels match;                      // fed the first series whose labels include these (see deliverSeries)
-    std::optional<QString> columnsBy;  // fed one column a series, in the natural order of this label
-    int columns = 0;                   // with columnsBy: the columns the control shows
+    FeedRange range{-1e308, 1e308};         // what the control shows of the value it is given
+    Labels match = {};                      // fed the first series whose labels include these (see deliverSeries)
+    std::optional<QString> columnsBy = {};  // fed one column a series, in the natural order of this label
+    int columns = 0;                        // with columnsBy: the columns the control shows
     // Whether it is fed from the series of its field rather than from its plain reading.
     bool bySeries() const { return !match.empty() || columnsBy.has_value(); }
   };

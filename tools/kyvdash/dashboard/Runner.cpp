@@ -196,18 +196,10 @@ void Runner::connectSources(Loaded& s) {
       QString field, problem;
       const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
       const FeedMembers members = *feedMembers(info, feed, &field, &problem);
-      FeedMap::Target t{d.control(c),
-                        c,
-                        f,
-                        members,
-                        feed.scale,
-                        feed.offset,
-                        feed.column,
-                        feedRange(members, info),
-                        feed.match,
-                        std::nullopt,
-                        static_cast<int>(d.columnNames(c).size())};
+      FeedMap::Target t{d.control(c), c, f, members, feed.scale, feed.offset, feed.column, feedRange(members, info)};
+      t.match = feed.match;
       if (feed.columns) t.columnsBy = feed.columns->by;
+      t.columns = static_cast<int>(d.columnNames(c).size());
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)
