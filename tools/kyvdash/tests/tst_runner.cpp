@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPointer>
@@ -30,6 +33,7 @@
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
 #include "SourceKind.h"
+#include "WebReports.h"
 #include "kyv/elements.h"
 
 using namespace kyvdash;
@@ -373,6 +377,9 @@ class TestRunner : public QObject {
     QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: 3 firing: DiskFull (host2), HostDown (host2, host9)"));
     QCOMPARE(runner->firingFor({{"instance", "host2"}}), QStringList({"DiskFull", "HostDown"}));
     QCOMPARE(runner->firingFor({{"instance", "host1"}}), QStringList());
+    const QJsonArray readings = QJsonDocument::fromJson(readingsJson(*runner)).object()["controls"].toArray();
+    QCOMPARE(readings[h2].toObject()["alerting"], QJsonValue(true));
+    QCOMPARE(readings[h1].toObject()["alerting"], QJsonValue(false));
     // The SVG snapshot draws the mark too, once, with its tooltip.
     const QString svg = QString::fromUtf8(dashboardSvg(*d));
     QCOMPARE(svg.count(QLatin1String("stroke=\"url(#alert)\"")), 1);
