@@ -134,14 +134,22 @@ class TestPrometheus : public QObject {
 
   // The example layout of this machine through node-exporter and Prometheus, pointed at
   // the servers of the test, gives a snapshot with no report of failure.
+  void exampleLayout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("fleet");  // made for a fleet: nothing to say of its feeds either
+    QTest::newRow("this machine") << QStringLiteral("node-prometheus") << false;
+    QTest::newRow("a fleet's alerts") << QStringLiteral("fleet-alerts") << true;
+  }
   void exampleLayout() {
-    QFile example(QStringLiteral(KYVDASH_EXAMPLES "/node-prometheus.json"));
+    QFETCH(QString, name);
+    QFETCH(bool, fleet);
+    QFile example(QStringLiteral(KYVDASH_EXAMPLES "/%1.json").arg(name));
     QVERIFY(example.open(QIODevice::ReadOnly));
     QByteArray text = example.readAll();
     text.replace("http://127.0.0.1:9090", server.toString().toUtf8())
         .replace("http://127.0.0.1:9100/metrics", metrics.toString().toUtf8());
-    const QString layout = dir.filePath(QStringLiteral("node-prometheus.json")),
-                  png = dir.filePath(QStringLiteral("node.png"));
+    const QString layout = dir.filePath(name + QStringLiteral(".json")),
+                  png = dir.filePath(name + QStringLiteral(".png"));
     QFile copy(layout);
     QVERIFY(copy.open(QIODevice::WriteOnly));
     copy.write(text);
@@ -152,8 +160,14 @@ class TestPrometheus : public QObject {
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     QCOMPARE(p.exitCode(), 0);
     QVERIFY2(!err.contains(QLatin1String("source ")), qPrintable(err));
+    if (fleet) QVERIFY2(!err.contains(QLatin1String("control ")), qPrintable(err));
     QVERIFY(!QImage(png).isNull());
+    if (!fleet) return;
+    p.start(QStringLiteral(KYVDASH_PROGRAM), {"--check", layout});
+    QVERIFY(p.waitForFinished(kWait));
+    QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()), QStringLiteral("kyvdash: %1: no errors\n").arg(layout));
   }
+
   // --check asks the server once what each query gives: a query of several series to a
   // control that shows one, a match that nothing meets, more series than columns are
   // warned of; a server that cannot be reached is a warning too, not an error.
