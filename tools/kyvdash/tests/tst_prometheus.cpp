@@ -68,6 +68,9 @@ class TestPrometheus : public QObject {
     metrics = fleet->metrics(1);
     server = fleet->server();
     QTRY_VERIFY_WITH_TIMEOUT(fleet->up(1) == 1 && fleet->up(2) == 1, kWait);
+    // Rates need two scrapes: until then the examples' rates give no data.
+    const QUrlQuery rate({{QStringLiteral("query"), QStringLiteral("rate(node_cpu_seconds_total[1m])")}});
+    QTRY_VERIFY_WITH_TIMEOUT(!fleet->api(QStringLiteral("/api/v1/query"), rate).contains("\"result\":[]"), kWait);
   }
 
   void cleanupTestCase() { fleet.reset(); }
