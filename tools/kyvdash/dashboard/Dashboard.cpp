@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 
@@ -21,8 +22,9 @@ class StaleMark final : public QWidget {
     hide();
   }
 
-  bool stale = false;    // dimmed and hatched grey
-  bool unshown = false;  // hatched red across
+  bool stale = false;     // dimmed and hatched grey
+  bool unshown = false;   // hatched red across
+  bool alerting = false;  // framed in stripes, with a "!" badge
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -32,6 +34,38 @@ class StaleMark final : public QWidget {
       p.fillRect(rect(), QBrush(QColor(40, 40, 40, 170), Qt::BDiagPattern));
     }
     if (unshown) p.fillRect(rect(), QBrush(QColor(230, 30, 30, 220), Qt::DiagCrossPattern));
+    if (alerting) paintAlert(p);
+  }
+
+ private:
+  // A frame of black and yellow stripes, read as a warning without its colours, and a round
+  // "!" badge in the top right corner.
+  void paintAlert(QPainter& p) const {
+    const int side = std::min(width(), height());
+    const int band = std::clamp(side / 12, 3, 8), stripe = 2 * band;
+    QPainterPath frame;
+    frame.addRect(rect());
+    frame.addRect(rect().adjusted(band, band, -band, -band));
+    p.save();
+    p.setClipPath(frame);
+    p.fillRect(rect(), QColor(255, 204, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    for (int x = -height(); x < width(); x += 2 * stripe)
+      p.drawPolygon(QPolygon({QPoint(x, height()), QPoint(x + stripe, height()), QPoint(x + stripe + height(), 0),
+                              QPoint(x + height(), 0)}));
+    p.restore();
+    const int badge = std::clamp(side / 3, 14, 28);
+    const QRect at(width() - band - badge - 1, band + 1, badge, badge);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(QColor(200, 0, 0));
+    p.drawEllipse(at);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPixelSize(badge * 3 / 4);
+    p.setFont(bold);
+    p.drawText(at, Qt::AlignCenter, QStringLiteral("!"));
   }
 };
 
@@ -127,8 +161,41 @@ QStringList Dashboard::build() {
     staleMarks_.push_back(new StaleMark(this));
     marks_.emplace_back();
     staleMarks_.back()->setGeometry(at);
+    addColumnNames(control, *w);
   }
   return errors;
+}
+
+// A label a column the control shows, across the strip its feed's columns give.
+void Dashboard::addColumnNames(const LayoutControl& control, kyvqt::ControlWidget& widget) {
+  std::vector<QLabel*>& names = columnNames_.emplace_back();
+  const auto feed =
+      std::find_if(control.feeds.begin(), control.feeds.end(), [](const LayoutFeed& f) { return f.columns; });
+  if (feed == control.feeds.end() || !widget.control()) return;
+  const std::optional<kyv::Variant> shown = widget.tryGet("Columns");
+  const int columns = shown ? static_cast<int>(shown->toLong()) : 0;
+  const QRect strip = pixels(feed->columns->names);
+  for (int i = 0; i < columns; ++i) {
+    auto* name = new QLabel(this);
+    name->setTextFormat(Qt::PlainText);
+    name->setAlignment(Qt::AlignCenter);
+    const int left = strip.left() + strip.width() * i / columns,
+              right = strip.left() + strip.width() * (i + 1) / columns;
+    name->setGeometry(left, strip.top(), right - left, strip.height());
+    names.push_back(name);
+    labels_.push_back(name);
+  }
+}
+
+void Dashboard::setColumnNames(int index, const QStringList& names) {
+  const std::vector<QLabel*>& shown = columnNames_[index];
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const QString name = i < size_t(names.size()) ? names[qsizetype(i)] : QString();
+    const QString fits = shown[i]->fontMetrics().elidedText(name, Qt::ElideRight, shown[i]->width());
+    if (shown[i]->text() != fits) shown[i]->setText(fits);
+    const QString tip = fits == name ? QString() : name;
+    if (shown[i]->toolTip() != tip) shown[i]->setToolTip(tip);
+  }
 }
 
 std::vector<int> Dashboard::adopt(Dashboard& previous) {
@@ -169,13 +236,21 @@ void Dashboard::setUnshown(int index, bool unshown, const QString& tooltip) {
   showMarks(index);
 }
 
+void Dashboard::setAlerting(int index, bool alerting, const QString& tooltip) {
+  if (marks_[index].alerting == alerting && marks_[index].alertTip == tooltip) return;
+  marks_[index].alerting = alerting;
+  marks_[index].alertTip = tooltip;
+  showMarks(index);
+}
+
 void Dashboard::showMarks(int index) {
   const Marks& m = marks_[index];
   auto* mark = static_cast<StaleMark*>(staleMarks_[index]);
-  const bool marked = m.stale || m.unshown;
-  if (mark->unshown != m.unshown || mark->stale != m.stale) {
+  const bool marked = m.stale || m.unshown || m.alerting;
+  if (mark->unshown != m.unshown || mark->stale != m.stale || mark->alerting != m.alerting) {
     mark->unshown = m.unshown;
     mark->stale = m.stale;
+    mark->alerting = m.alerting;
     mark->update();
   }
   if (mark->isHidden() == marked) {
@@ -183,7 +258,7 @@ void Dashboard::showMarks(int index) {
     mark->raise();
   }
   QStringList tips;
-  for (const QString& t : {m.staleTip, m.unshownTip})
+  for (const QString& t : {m.alertTip, m.staleTip, m.unshownTip})
     if (!t.isEmpty()) tips << t;
   const QString tooltip = tips.join(u'\n');
   if (controls_[index]->toolTip() != tooltip) controls_[index]->setToolTip(tooltip);
@@ -191,6 +266,7 @@ void Dashboard::showMarks(int index) {
 
 bool Dashboard::isStale(int index) const { return marks_[index].stale; }
 bool Dashboard::isUnshown(int index) const { return marks_[index].unshown; }
+bool Dashboard::isAlerting(int index) const { return marks_[index].alerting; }
 bool Dashboard::isMarked(int index) const { return !staleMarks_[index]->isHidden(); }
 
 }  // namespace kyvdash

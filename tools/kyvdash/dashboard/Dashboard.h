@@ -3,7 +3,9 @@
 // rectangle (15 twips a pixel), restored from its stored properties; labels are plain
 // text. A control marked stale is dimmed and hatched, with the age of its data in its
 // tooltip; one given a reading it cannot show is hatched in red, with the reading in its
-// tooltip.
+// tooltip; one whose series a firing alert concerns is framed in black and yellow stripes
+// with a "!" badge in its corner, the alerts named in its tooltip. A multi-bar fed one
+// column a series has the names of its columns written under them.
 #include <QLabel>
 #include <QWidget>
 #include <vector>
@@ -40,9 +42,20 @@ class Dashboard : public QWidget {
   // Marks control `index` as given a reading it cannot show, or not; `tooltip` says which.
   void setUnshown(int index, bool unshown, const QString& tooltip);
   bool isUnshown(int index) const;
-  // Whether control `index` is marked (stale or unshown).
+  // Marks control `index` as showing a series that a firing alert concerns, or not;
+  // `tooltip` names the alerts.
+  void setAlerting(int index, bool alerting, const QString& tooltip);
+  bool isAlerting(int index) const;
+  // Whether control `index` is marked (stale, unshown or alerting).
   bool isMarked(int index) const;
+  // The layout's labels in its order, then the names of the multi-bars' columns.
   const std::vector<QLabel*>& labels() const { return labels_; }
+  // The labels naming control `index`'s columns, one a column it shows (a multi-bar whose
+  // feed has `columns`); empty for any other control.
+  const std::vector<QLabel*>& columnNames(int index) const { return columnNames_[index]; }
+  // Writes `names` under control `index`'s columns, in order; a column past them is blank. A
+  // name too long for its column is cut short with an ellipsis, whole in its tooltip.
+  void setColumnNames(int index, const QStringList& names);
 
   // The height of the smallest text on the screen (a label's, a control's own caption's),
   // in layout pixels: the em of its font; 0 when there is none.
@@ -77,10 +90,12 @@ class Dashboard : public QWidget {
   kyv::Registry* registry_;
   std::vector<kyvqt::ControlWidget*> controls_;
   struct Marks {
-    bool stale = false, unshown = false;
-    QString staleTip, unshownTip;
+    bool stale = false, unshown = false, alerting = false;
+    QString staleTip, unshownTip, alertTip;
   };
   void showMarks(int index);
+  void addColumnNames(const LayoutControl& control, kyvqt::ControlWidget& widget);
+  std::vector<std::vector<QLabel*>> columnNames_;  // by control
   std::vector<QWidget*> staleMarks_;
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;

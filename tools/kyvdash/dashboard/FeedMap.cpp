@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "SeriesPick.h"
 #include "Utf8.h"
 #include "kyv/error.h"
 #include "kyv/qt/ControlWidget.h"
@@ -20,7 +21,9 @@ std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
 }
 
 void FeedMap::add(const QString& source, const QString& field, const Target& target) {
-  routes_[source][field].push_back({target});
+  // Every column of a feed of columns is given a series or 0 by the first answer: none
+  // keeps what the control showed before it.
+  routes_[source][field].push_back({target, false, false, target.columnsBy ? target.columns : 0});
 }
 
 void FeedMap::deliver(const QString& source, const QString& field, double reading) {
@@ -28,12 +31,50 @@ void FeedMap::deliver(const QString& source, const QString& field, double readin
   if (s == routes_.end()) return;
   const auto f = s->find(field);
   if (f == s->end()) return;
-  for (Entry& e : *f) feed(e, reading);
+  for (Entry& e : *f)
+    if (!e.target.bySeries()) feed(e, reading);
 }
 
-void FeedMap::feed(Entry& e, double reading) {
+void FeedMap::deliverSeries(const QString& source, const QString& field, const std::vector<Series>& all) {
+  const auto s = routes_.find(source);
+  if (s == routes_.end()) return;
+  const auto f = s->find(field);
+  if (f == s->end()) return;
+  for (Entry& e : *f) {
+    const Target& t = e.target;
+    if (t.columnsBy) {
+      feedColumns(e, all);
+      continue;
+    }
+    if (t.match.empty()) {
+      if (chosen_ && !all.empty()) chosen_(t, {&all.front()}, static_cast<int>(all.size()));
+      continue;
+    }
+    const std::vector<const Series*> found = matchingSeries(all, t.match);
+    if (chosen_) chosen_(t, found.empty() ? found : std::vector<const Series*>{found.front()}, int(found.size()));
+    if (!found.empty()) feed(e, found.front()->value);
+  }
+}
+
+void FeedMap::feedColumns(Entry& e, const std::vector<Series>& all) {
   const Target& t = e.target;
-  const double value = reading * t.scale + t.offset;
+  int left = 0;
+  const std::vector<Column> columns = seriesColumns(all, *t.columnsBy, t.match, t.columns, &left);
+  std::vector<const Series*> shown;
+  for (const Column& c : columns) shown.push_back(c.series);
+  if (chosen_) chosen_(t, shown, static_cast<int>(columns.size()) + left);
+  for (size_t i = 0; i < columns.size(); ++i) feed(e, columns[i].series->value, static_cast<int>(i));
+  // A column whose series went (or moved up) shows nothing rather than its last value.
+  for (int i = static_cast<int>(columns.size()); i < e.columnsFed; ++i) give(e, 0, i);
+  e.columnsFed = static_cast<int>(columns.size());
+}
+
+void FeedMap::feed(Entry& e, double reading, std::optional<int> column) {
+  give(e, reading * e.target.scale + e.target.offset, column);
+}
+
+void FeedMap::give(Entry& e, double value, std::optional<int> column) {
+  const Target& t = e.target;
   // Not a number (Prometheus's NaN) is no reading: nothing is passed on or marked.
   if (std::isnan(value)) return;
   if (const bool fits = t.range.contains(value); !fits || e.unshown) {
@@ -46,8 +87,8 @@ void FeedMap::feed(Entry& e, double reading) {
   const char* step = "Column";
   try {
     if (t.members.column >= 0) {
-      kyv::Variant column(static_cast<int16_t>(*t.column));
-      t.widget->invoke(t.members.column, kyv::Invoke::Call, &column);
+      kyv::Variant selected(static_cast<int16_t>(column ? *column : *t.column));
+      t.widget->invoke(t.members.column, kyv::Invoke::Call, &selected);
     }
     step = nullptr;
     t.widget->invoke(t.members.method, kyv::Invoke::Call, &*arg);

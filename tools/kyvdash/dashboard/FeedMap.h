@@ -10,6 +10,7 @@
 
 #include "ClassCheck.h"
 #include "FeedRange.h"
+#include "Readings.h"
 #include "kyv/variant.h"
 
 namespace kyvqt {
@@ -32,7 +33,12 @@ class FeedMap {
     FeedMembers members;
     double scale = 1, offset = 0;
     std::optional<int> column;
-    FeedRange range{-1e308, 1e308};  // what the control shows of the value it is given
+    FeedRange range{-1e308, 1e308};         // what the control shows of the value it is given
+    Labels match = {};                      // fed the first series whose labels include these (see deliverSeries)
+    std::optional<QString> columnsBy = {};  // fed one column a series, in the natural order of this label
+    int columns = 0;                        // with columnsBy: the columns the control shows
+    // Whether it is fed from the series of its field rather than from its plain reading.
+    bool bySeries() const { return !match.empty() || columnsBy.has_value(); }
   };
   // Runs before each call of a feed method, with the value it is given (as text), so that
   // the control's events know the value that raised them.
@@ -49,20 +55,35 @@ class FeedMap {
   using Unshown = std::function<void(const Target& target, double value, bool shown)>;
   void setUnshown(Unshown unshown) { unshown_ = std::move(unshown); }
 
-  // Gives `reading` to every control fed by `field` of `source`.
+  // The series a feed was given from an answer of its field (one, or one a column, in
+  // order), and how many it chose among: every series of a plain feed, those that match of
+  // a matched one (whose first is shown), or those that fill columns or would (beyond them).
+  using Chosen = std::function<void(const Target& target, const std::vector<const Series*>& shown, int among)>;
+  void setChosen(Chosen chosen) { chosen_ = std::move(chosen); }
+
+  // Gives `reading` to every control fed by `field` of `source` from its plain reading.
   void deliver(const QString& source, const QString& field, double reading);
+  // Gives every control fed by `field` of `source` what it takes of `all`: a plain feed is
+  // told what it shows (the first; its reading comes with deliver), a matched feed the first
+  // series that matches (none: no reading), a feed of columns one series a column in the
+  // natural order of its label (columns left without one since the last answer get 0).
+  void deliverSeries(const QString& source, const QString& field, const std::vector<Series>& all);
 
  private:
   struct Entry {
     Target target;
     bool failing = false;
     bool unshown = false;
+    int columnsFed = 0;  // columns given a series by the last answer (before the first: all)
   };
-  void feed(Entry& entry, double reading);
+  void feed(Entry& entry, double reading, std::optional<int> column = std::nullopt);
+  void give(Entry& entry, double value, std::optional<int> column);
+  void feedColumns(Entry& entry, const std::vector<Series>& all);
   QHash<QString, QHash<QString, std::vector<Entry>>> routes_;
   Fed fed_;
   Failed failed_;
   Unshown unshown_;
+  Chosen chosen_;
 };
 
 }  // namespace kyvdash

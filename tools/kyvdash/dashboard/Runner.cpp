@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "Actions.h"
 #include "ClassCheck.h"
 #include "FeedMap.h"
 #include "FeedRange.h"
 #include "LabelFormat.h"
+#include "PromAlertsSource.h"
+#include "SeriesPick.h"
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
@@ -38,10 +41,13 @@ struct Runner::Loaded {
   Staleness staleness;
   Actions actions;
   QTimer staleTimer;
-  std::vector<kyv::Variant> lastValue;          // by control: what its feed method was last given
-  std::vector<qint64> lastAt;                   // by control: when, -1 before the first
-  std::vector<bool> failing;                    // by source: reported a problem and gave nothing since
-  std::vector<std::map<int, QString>> unshown;  // by control: its feeds given what it cannot show, and what
+  std::vector<kyv::Variant> lastValue;                  // by control: what its feed method was last given
+  std::vector<qint64> lastAt;                           // by control: when, -1 before the first
+  std::vector<bool> failing;                            // by source: reported a problem and gave nothing since
+  std::vector<std::map<int, QString>> unshown;          // by control: its feeds given what it cannot show, and what
+  std::vector<std::vector<std::vector<Labels>>> shown;  // by control and feed: the labels of the series it shows
+  std::map<size_t, std::vector<Series>> firing;         // by alerts source: the alerts firing
+  std::set<QString> reported;                           // what reportOnce said and has not cleared
 };
 
 Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
@@ -87,7 +93,7 @@ bool Runner::check(QStringList* errors, QStringList* warnings) {
   const std::unique_ptr<Loaded> loaded = load(errors);
   loadedText_.clear();
   if (!loaded) return false;
-  if (warnings) *warnings = layoutWarnings(*loaded->dashboard);
+  if (warnings) *warnings = layoutWarnings(*loaded->dashboard) + seriesWarnings(*loaded->dashboard, checkTimeout_);
   return true;
 }
 
@@ -191,6 +197,9 @@ void Runner::connectSources(Loaded& s) {
       const kyv::ClassInfo& info = d.control(c)->control()->classInfo();
       const FeedMembers members = *feedMembers(info, feed, &field, &problem);
       FeedMap::Target t{d.control(c), c, f, members, feed.scale, feed.offset, feed.column, feedRange(members, info)};
+      t.match = feed.match;
+      if (feed.columns) t.columnsBy = feed.columns->by;
+      t.columns = static_cast<int>(d.columnNames(c).size());
       s.feed.add(feed.source, feed.field, t);
       staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)
@@ -203,6 +212,11 @@ void Runner::connectSources(Loaded& s) {
     if (const int id = staleIds[t.control][t.feed]; id >= 0) s.staleness.fresh(id);
   });
   s.unshown.resize(layout.controls.size());
+  s.shown.resize(layout.controls.size());
+  for (size_t c = 0; c < layout.controls.size(); ++c) s.shown[c].resize(layout.controls[c].feeds.size());
+  s.feed.setChosen([this, &s](const FeedMap::Target& t, const std::vector<const Series*>& shown, int among) {
+    chosen(s, t, shown, among);
+  });
   s.feed.setUnshown(
       [this, &s](const FeedMap::Target& t, double value, bool shown) { markUnshown(s, t, value, shown); });
   s.feed.setFailed([this, &s](const FeedMap::Target& t, const QString& message) {
@@ -217,6 +231,7 @@ void Runner::connectSources(Loaded& s) {
       s.failing[i] = false;
       s.feed.deliver(name, field, value);
     });
+    connectSeries(s, i);
     connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
       s.failing[i] = true;
       health_.sourceUp[name] = false;
@@ -231,9 +246,95 @@ void Runner::connectSources(Loaded& s) {
   }
 }
 
+// A query's series go to the feeds that choose among them; a server's firing alerts mark
+// the controls they concern.
+void Runner::connectSeries(Loaded& s, size_t i) {
+  const LayoutSource& entry = s.dashboard->layout().sources[i];
+  Source* src = s.sources[i].get();
+  const SeriesKind kind = entry.settings ? entry.settings->seriesKind() : SeriesKind::None;
+  if (kind == SeriesKind::Values)
+    connect(src, &Source::series, this, [&s, name = src->name()](const QString& field, const std::vector<Series>& all) {
+      s.feed.deliverSeries(name, field, all);
+    });
+  if (kind != SeriesKind::Alerts) return;
+  connect(src, &Source::series, this, [this, &s, i](const QString&, const std::vector<Series>& firing) {
+    s.firing[i] = firing;
+    for (int c = 0; c < s.dashboard->count(); ++c) markAlerts(s, c);
+  });
+}
+
+// What a feed of a field giving several series shows: its control's alerts follow the
+// labels of those series, a multi-bar's column names their label, and a feed shown fewer
+// series than it was given is reported once, until that ends.
+void Runner::chosen(Loaded& s, const FeedMap::Target& t, const std::vector<const Series*>& shown, int among) {
+  const LayoutControl& control = s.dashboard->layout().controls[t.control];
+  const LayoutFeed& feed = control.feeds[t.feed];
+  std::vector<Labels> labels;
+  for (const Series* series : shown) labels.push_back(series->labels);
+  if (s.shown[t.control][t.feed] != labels) {
+    s.shown[t.control][t.feed] = std::move(labels);
+    markAlerts(s, t.control);
+  }
+  const QString key = QStringLiteral("control \"%1\": %2").arg(control.name, feed.at);
+  if (feed.columns) {
+    QStringList names;
+    for (const Series* series : shown) {
+      const auto name = series->labels.find(feed.columns->by);
+      names << (name == series->labels.end() ? QString() : name->second);
+    }
+    s.dashboard->setColumnNames(t.control, names);
+    return reportOnce(s, key + QStringLiteral("columns"), among > t.columns,
+                      QStringLiteral("%1 gives %2 series and the control shows %3 columns; %4 are left out")
+                          .arg(feed.field)
+                          .arg(among)
+                          .arg(t.columns)
+                          .arg(among - t.columns));
+  }
+  if (!feed.match.empty())
+    return reportOnce(s, key + QStringLiteral("match"), among > 1,
+                      QStringLiteral("%1 series of %2 match %3; the first is shown")
+                          .arg(among)
+                          .arg(feed.field, labelsText(feed.match)));
+  reportOnce(
+      s, key + QStringLiteral("field"), among > 1,
+      QStringLiteral("%1 gives %2 series; the first is shown (\"match\" chooses one)").arg(feed.field).arg(among));
+}
+
+void Runner::reportOnce(Loaded& s, const QString& key, bool say, const QString& message) {
+  if (!say) {
+    s.reported.erase(key);
+    return;
+  }
+  if (s.reported.insert(key).second) emit report(key + QStringLiteral(": ") + message);
+}
+
+// A control is marked while a firing alert concerns a series it shows.
+void Runner::markAlerts(Loaded& s, int c) {
+  QStringList names;
+  for (const std::vector<Labels>& feed : s.shown[c])
+    for (const Labels& labels : feed)
+      for (const auto& [source, firing] : s.firing)
+        for (const QString& name : alertsFiringFor(firing, labels))
+          if (!names.contains(name)) names << name;
+  s.dashboard->setAlerting(
+      c, !names.isEmpty(),
+      names.isEmpty() ? QString() : QStringLiteral("Alert firing: %1").arg(names.join(QStringLiteral(", "))));
+}
+
+QStringList Runner::firingFor(const Labels& labels) const {
+  QStringList names;
+  if (!current_) return names;
+  for (const auto& [source, firing] : current_->firing)
+    for (const QString& name : alertsFiringFor(firing, labels))
+      if (!names.contains(name)) names << name;
+  std::sort(names.begin(), names.end(), naturalLess);
+  return names;
+}
+
 // A label with a feed shows its reading in its text; a reading that is not a number is not
-// taken. A label whose feed states `stale` is timed as a control's feed is, under the index
-// -1 - its own, and shows no number while stale (see markStale).
+// taken. A matched feed shows the first series that matches; a label fed by alerts shows
+// what fires in its {alerts}. A label whose feed states `stale` is timed as a control's
+// feed is, under the index -1 - its own, and shows no number while stale (see markStale).
 void Runner::connectLabels(Loaded& s) {
   Dashboard& d = *s.dashboard;
   for (size_t i = 0; i < d.layout().labels.size(); ++i) {
@@ -241,17 +342,49 @@ void Runner::connectLabels(Loaded& s) {
     if (!label.feed) continue;
     const LayoutFeed& feed = *label.feed;
     const int staleId = timeFeed(s.staleness, -1 - static_cast<int>(i), feed);
+    const LayoutSource* entry = d.layout().source(feed.source);
+    const SeriesKind kind = entry && entry->settings ? entry->settings->seriesKind() : SeriesKind::None;
+    const auto show = [&s, shown = d.labels()[i], label, staleId](double value, const QString& alerts) {
+      if (std::isnan(value)) return;
+      if (staleId >= 0) s.staleness.fresh(staleId);
+      shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset, alerts));
+      shown->setEnabled(true);
+      shown->setToolTip({});
+    };
+    const QString key = QStringLiteral("labels[%1]: feed.").arg(i);
     for (auto& source : s.sources) {
       if (source->name() != feed.source) continue;
       source->want(feed.field);
-      connect(source.get(), &Source::reading, d.labels()[i],
-              [&s, shown = d.labels()[i], label, staleId](const QString& field, double value) {
-                if (field != label.feed->field || std::isnan(value)) return;
-                if (staleId >= 0) s.staleness.fresh(staleId);
-                shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset));
-                shown->setEnabled(true);
-                shown->setToolTip({});
-              });
+      if (kind == SeriesKind::Alerts) {
+        connect(source.get(), &Source::series, d.labels()[i],
+                [show, label](const QString& field, const std::vector<Series>& firing) {
+                  if (field == label.feed->field) show(double(firing.size()), firingText(firing));
+                });
+      } else if (!feed.match.empty()) {
+        connect(source.get(), &Source::series, d.labels()[i],
+                [this, &s, show, label, key](const QString& field, const std::vector<Series>& all) {
+                  if (field != label.feed->field) return;
+                  const std::vector<const Series*> found = matchingSeries(all, label.feed->match);
+                  reportOnce(s, key + QStringLiteral("match"), found.size() > 1,
+                             QStringLiteral("%1 series of %2 match %3; the first is shown")
+                                 .arg(found.size())
+                                 .arg(field, labelsText(label.feed->match)));
+                  if (!found.empty()) show(found.front()->value, {});
+                });
+      } else {
+        if (kind == SeriesKind::Values)
+          connect(source.get(), &Source::series, d.labels()[i],
+                  [this, &s, label, key](const QString& field, const std::vector<Series>& all) {
+                    if (field != label.feed->field) return;
+                    reportOnce(s, key + QStringLiteral("field"), all.size() > 1,
+                               QStringLiteral("%1 gives %2 series; the first is shown (\"match\" chooses one)")
+                                   .arg(field)
+                                   .arg(all.size()));
+                  });
+        connect(source.get(), &Source::reading, d.labels()[i], [show, label](const QString& field, double value) {
+          if (field == label.feed->field) show(value, {});
+        });
+      }
     }
   }
 }

@@ -32,7 +32,8 @@ class Runner : public QObject {
   bool start(QStringList* errors);
   // Reads and checks the layout, builds its screen and drops it again, starting nothing.
   // Returns false, with every problem in `errors`, when the layout has any; else true, with
-  // what may show wrong in `warnings` when given.
+  // what may show wrong in `warnings` when given, what the servers of its queries give its
+  // feeds among them (each source asked once, within 2 s).
   bool check(QStringList* errors, QStringList* warnings = nullptr);
   // The screen running now (replaced by a reload).
   Dashboard* dashboard() const;
@@ -66,6 +67,9 @@ class Runner : public QObject {
   };
   Fed fed(int index) const;
   qint64 now() const { return clock_(); }
+  // The names of the alerts firing now, by the layout's prometheus-alerts sources, that
+  // concern series (or a block of them) labelled `labels`; empty when none does.
+  QStringList firingFor(const Labels& labels) const;
 
  signals:
   // A new screen replaced the old one, which is deleted after this signal.
@@ -85,6 +89,11 @@ class Runner : public QObject {
   void connectLabels(Loaded& loaded);
   void markStale(Loaded& loaded);
   void markUnshown(Loaded& loaded, const FeedMap::Target& target, double value, bool shown);
+  void connectSeries(Loaded& loaded, size_t source);
+  void chosen(Loaded& loaded, const FeedMap::Target& target, const std::vector<const Series*>& shown, int among);
+  void markAlerts(Loaded& loaded, int control);
+  // Reports `message` under `key` once, until `say` is false for that key again.
+  void reportOnce(Loaded& loaded, const QString& key, bool say, const QString& message);
   FdReader& stdinReader();
 
   QString path_;
@@ -99,6 +108,7 @@ class Runner : public QObject {
   int stdinFd_ = 0;
   std::chrono::milliseconds staleCheck_{1000};
   std::chrono::milliseconds firstRetry_{1000};
+  std::chrono::milliseconds checkTimeout_{2000};
   std::function<void(const QString&)> printer_;
   Health health_;
 };

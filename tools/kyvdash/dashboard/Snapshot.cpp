@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "Dashboard.h"
 #include "kyv/error.h"
@@ -36,6 +37,31 @@ QString controlImage(kyvqt::ControlWidget& w, const QTemporaryDir& dir) {
       .arg(g.width())
       .arg(g.height())
       .arg(QString::fromLatin1(f.readAll().toBase64()));
+}
+
+// The mark of a control whose series an alert concerns, as the screen draws it: a frame
+// of black and yellow stripes and a round "!" badge in its top right corner.
+QString alertMark(const kyvqt::ControlWidget& w) {
+  const QRect g = w.geometry();
+  const int side = std::min(g.width(), g.height());
+  const int band = std::clamp(side / 12, 3, 8), badge = std::clamp(side / 3, 14, 28);
+  const double cx = g.right() + 1 - band - 1 - badge / 2.0, cy = g.top() + band + 1 + badge / 2.0;
+  return QStringLiteral(
+             "<g><title>%1</title><rect x=\"%2\" y=\"%3\" width=\"%4\" height=\"%5\" fill=\"none\" "
+             "stroke=\"url(#alert)\" stroke-width=\"%6\"/>"
+             "<circle cx=\"%7\" cy=\"%8\" r=\"%9\" fill=\"#c80000\" stroke=\"#ffffff\" stroke-width=\"2\"/>"
+             "<text x=\"%7\" y=\"%8\" font-weight=\"bold\" font-size=\"%10\" fill=\"#ffffff\" "
+             "text-anchor=\"middle\" dominant-baseline=\"central\">!</text></g>\n")
+      .arg(attr(w.toolTip()))
+      .arg(g.x() + band / 2.0)
+      .arg(g.y() + band / 2.0)
+      .arg(g.width() - band)
+      .arg(g.height() - band)
+      .arg(band)
+      .arg(cx)
+      .arg(cy)
+      .arg(badge / 2.0)
+      .arg(badge * 3 / 4);
 }
 
 // The marks of a stale control, or of one given a reading it cannot show, with its tooltip.
@@ -93,7 +119,11 @@ QByteArray dashboardSvg(Dashboard& d, QSize canvas) {
                     "<rect width=\"8\" height=\"8\" fill=\"#808080\" fill-opacity=\"0.55\"/>"
                     "<path d=\"M0 8 L8 0\" stroke=\"#282828\" stroke-opacity=\"0.67\"/></pattern>"
                     "<pattern id=\"unshown\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
-                    "<path d=\"M0 8 L8 0 M0 0 L8 8\" stroke=\"#e61e1e\" stroke-opacity=\"0.86\"/></pattern></defs>\n"
+                    "<path d=\"M0 8 L8 0 M0 0 L8 8\" stroke=\"#e61e1e\" stroke-opacity=\"0.86\"/></pattern>"
+                    "<pattern id=\"alert\" width=\"12\" height=\"12\" patternUnits=\"userSpaceOnUse\">"
+                    "<rect width=\"12\" height=\"12\" fill=\"#ffcc00\"/>"
+                    "<path d=\"M-3 3 L3 -3 M0 12 L12 0 M9 15 L15 9\" stroke=\"#000000\" stroke-width=\"4\"/>"
+                    "</pattern></defs>\n"
                     "<rect width=\"%1\" height=\"%2\" fill=\"%4\"/>\n")
                     .arg(size.width())
                     .arg(size.height())
@@ -108,6 +138,7 @@ QByteArray dashboardSvg(Dashboard& d, QSize canvas) {
     if (!w.control()) continue;
     svg += controlImage(w, dir);
     svg += marks(w, d.isStale(i), d.isUnshown(i));
+    if (d.isAlerting(i)) svg += alertMark(w);
   }
   svg += QStringLiteral("</svg>\n");
   return svg.toUtf8();

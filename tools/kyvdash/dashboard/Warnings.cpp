@@ -5,6 +5,7 @@
 
 #include "Dashboard.h"
 #include "FeedRange.h"
+#include "SeriesPick.h"
 #include "kyv/control.h"
 #include "kyv/elements.h"
 #include "kyv/text.h"
@@ -77,7 +78,7 @@ void sizeWarnings(const Dashboard& d, int c, QStringList& out) {
 }
 
 void labelWarnings(const Dashboard& d, QStringList& out) {
-  for (size_t i = 0; i < d.labels().size(); ++i) {
+  for (size_t i = 0; i < d.layout().labels.size(); ++i) {  // the columns' names change with their series
     const QLabel* l = d.labels()[i];
     if (d.layout().labels[i].feed) continue;  // its text changes with its reading
     const QSize needs = QFontMetrics(l->font()).size(0, l->text());
@@ -92,7 +93,76 @@ void labelWarnings(const Dashboard& d, QStringList& out) {
   }
 }
 
+// What `feed` (of `owner`, showing `columns` columns or else one series) is given of `all`.
+QString seriesWarning(const QString& owner, const LayoutFeed& feed, int columns, const std::vector<Series>& all) {
+  const QString at = owner + QStringLiteral(": ") + feed.at;
+  if (feed.columns) {
+    int left = 0;
+    seriesColumns(all, feed.columns->by, feed.match, columns, &left);
+    if (left == 0) return {};
+    return QStringLiteral("%1columns: %2 gives %3 series now and the control shows %4 columns")
+        .arg(at, feed.field)
+        .arg(columns + left)
+        .arg(columns);
+  }
+  if (feed.match.empty()) {
+    if (all.size() < 2) return {};
+    return QStringLiteral("%1field: %2 gives %3 series now and the %4 shows one (the first); \"match\" chooses one")
+        .arg(at, feed.field)
+        .arg(all.size())
+        .arg(owner.startsWith(QLatin1String("control")) ? QStringLiteral("control") : QStringLiteral("label"));
+  }
+  const size_t found = matchingSeries(all, feed.match).size();
+  if (found == 1) return {};
+  if (found == 0)
+    return QStringLiteral("%1match: none of the %2 series %3 gives now has %4")
+        .arg(at)
+        .arg(all.size())
+        .arg(feed.field, labelsText(feed.match));
+  return QStringLiteral("%1match: %2 series of %3 match %4 now; the first is shown")
+      .arg(at)
+      .arg(found)
+      .arg(feed.field, labelsText(feed.match));
+}
+
 }  // namespace
+
+QStringList seriesWarnings(const Dashboard& d, std::chrono::milliseconds timeout) {
+  struct Fed {
+    QString owner;
+    const LayoutFeed* feed;
+    int columns;
+  };
+  std::vector<Fed> feeds;
+  for (int c = 0; c < d.count(); ++c)
+    for (const LayoutFeed& f : d.layout().controls[c].feeds)
+      feeds.push_back({QStringLiteral("control \"%1\"").arg(d.layout().controls[c].name), &f,
+                       static_cast<int>(d.columnNames(c).size())});
+  for (size_t i = 0; i < d.layout().labels.size(); ++i)
+    if (d.layout().labels[i].feed)
+      feeds.push_back({QStringLiteral("labels[%1]").arg(i), &*d.layout().labels[i].feed, 0});
+  QStringList out;
+  for (const LayoutSource& source : d.layout().sources) {
+    if (!source.settings || source.settings->seriesKind() != SeriesKind::Values) continue;
+    QStringList fields;
+    for (const Fed& f : feeds)
+      if (f.feed->source == source.name && !fields.contains(f.feed->field)) fields << f.feed->field;
+    if (fields.isEmpty()) continue;
+    QString failure;
+    const std::map<QString, std::vector<Series>> answers = source.settings->askOnce(fields, timeout, &failure);
+    if (!failure.isEmpty()) {
+      out << QStringLiteral("source \"%1\": could not be asked what its fields give (%2); their series are not checked")
+                 .arg(source.name, failure);
+      continue;
+    }
+    for (const Fed& f : feeds) {
+      const auto answer = answers.find(f.feed->field);
+      if (f.feed->source != source.name || answer == answers.end()) continue;
+      if (const QString w = seriesWarning(f.owner, *f.feed, f.columns, answer->second); !w.isEmpty()) out << w;
+    }
+  }
+  return out;
+}
 
 QStringList layoutWarnings(const Dashboard& d) {
   QStringList out;

@@ -76,10 +76,10 @@ std::optional<FeedMembers> feedMembers(const kyv::ClassInfo& info, const LayoutF
     }
   }
   m.argType = info.members()[m.method].argType;
-  if (feed.column) {
+  if (feed.column || feed.columns) {
     m.column = namedMethod(info, QStringLiteral("Column"));
     if (m.column < 0 || !takesNumber(info.members()[m.column])) {
-      *field = QStringLiteral("column");
+      *field = feed.columns ? QStringLiteral("columns") : QStringLiteral("column");
       *problem = QStringLiteral("%1 has no Column method").arg(className);
       return std::nullopt;
     }

@@ -47,10 +47,14 @@ QString noValue(const QString& format) {
 
 }  // namespace
 
-QString labelTextProblem(const QString& text, bool fed) {
+QString labelTextProblem(const QString& text, bool fed, bool alertsFed) {
   for (const QRegularExpressionMatch& m : placeholder().globalMatch(text)) {
+    if (m.captured(0) == QLatin1String("{alerts}")) {
+      if (!alertsFed) return QStringLiteral("{alerts} needs the label's feed to be a prometheus-alerts source");
+      continue;
+    }
     if (m.captured(1) != QLatin1String("value"))
-      return QStringLiteral("unknown placeholder %1 (a label shows {value}, {value:.1f} or {value:si})")
+      return QStringLiteral("unknown placeholder %1 (a label shows {value}, {value:.1f}, {value:si} or {alerts})")
           .arg(m.captured(0));
     if (!knownFormat(m.captured(2)))
       return QStringLiteral("unknown format in %1 (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})")
@@ -60,12 +64,15 @@ QString labelTextProblem(const QString& text, bool fed) {
   return {};
 }
 
-QString formatLabel(const QString& text, std::optional<double> value) {
+QString formatLabel(const QString& text, std::optional<double> value, const QString& alerts) {
   QString out;
   qsizetype from = 0;
   for (const QRegularExpressionMatch& m : placeholder().globalMatch(text)) {
     out += QStringView(text).mid(from, m.capturedStart() - from);
-    out += value ? formatted(*value, m.captured(2)) : noValue(m.captured(2));
+    if (m.captured(1) == QLatin1String("alerts"))
+      out += alerts.isEmpty() ? QStringLiteral("-") : alerts;
+    else
+      out += value ? formatted(*value, m.captured(2)) : noValue(m.captured(2));
     from = m.capturedEnd();
   }
   out += QStringView(text).mid(from);

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -40,10 +41,55 @@ void readSource(const std::string& name, const json& j, QStringList& errors, Lay
   s.settings = s.kind->read(j, p);
 }
 
-void readFeed(const json& j, const Layout& layout, const FieldReader& p, const QString& prefix, LayoutFeed& f) {
+// The height of the strip a multi-bar's column names are written in when the layout gives
+// none: a line of a label's text.
+constexpr double kColumnNamesHeight = 240;
+
+// `"match": {"device": "eth0"}`: label names and values, texts, at least one pair.
+void readMatch(const json& j, const FieldReader& p, const QString& field, LayoutFeed& f) {
+  bool ok = j.is_object() && !j.empty();
+  if (ok)
+    for (const auto& [name, value] : j.items()) ok = ok && !name.empty() && value.is_string();
+  if (!ok) return p.add(field, QStringLiteral("must be an object of LABEL: \"VALUE\", at least one"));
+  for (const auto& [name, value] : j.items()) f.match[text(name)] = text(value.get<std::string>());
+}
+
+// `"columns": {"by": "device", "names": [left, top, width, height]}`.
+void readColumns(const json& j, const FieldReader& p, const QString& field, const QRectF& control, LayoutFeed& f) {
+  if (!j.is_object()) return p.add(field, QStringLiteral("must be an object: {\"by\": LABEL}"));
+  p.unknownMembers(j, field + u'.', {"by", "names"});
+  LayoutColumns c;
+  c.by = p.string(j, "by", field + QStringLiteral(".by"), true).value_or(QString());
+  c.names = QRectF(control.left(), control.bottom(), control.width(), kColumnNamesHeight);
+  if (j.contains("names")) c.names = p.rect(j, "names", field + QStringLiteral(".names")).value_or(c.names);
+  if (!c.by.isEmpty()) f.columns = c;
+}
+
+// What a feed's `match` and `columns` need: a source whose fields give labelled series, and
+// (columns) a control's feed that selects no column of its own.
+void checkSeriesMembers(const json& j, const LayoutSource* source, const FieldReader& p, const QString& prefix,
+                        const QRectF* control) {
+  for (const char* member : {"match", "columns"}) {
+    if (!j.contains(member) || !source || !source->settings) continue;
+    if (source->settings->seriesKind() != SeriesKind::Values)
+      p.add(prefix + QLatin1String(member),
+            QStringLiteral("source \"%1\" gives no labelled series to choose among (a prometheus-query does)")
+                .arg(source->name));
+  }
+  if (!j.contains("columns")) return;
+  if (!control)
+    p.add(prefix + QStringLiteral("columns"),
+          QStringLiteral("goes with a control's feed (a multi-bar), not a label's"));
+  else if (j.contains("column"))
+    p.add(prefix + QStringLiteral("columns"), QStringLiteral("goes without column: a series a column is chosen"));
+}
+
+// `control`: the rectangle of the control the feed is of; null for a label's feed.
+void readFeed(const json& j, const Layout& layout, const FieldReader& p, const QString& prefix, LayoutFeed& f,
+              const QRectF* control = nullptr) {
   if (!j.is_object()) return p.add(prefix.chopped(1), QStringLiteral("must be an object"));
   f.at = prefix;
-  p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale"});
+  p.unknownMembers(j, prefix, {"source", "field", "scale", "offset", "method", "column", "stale", "match", "columns"});
   f.source = p.string(j, "source", prefix + QStringLiteral("source"), true).value_or(QString());
   const LayoutSource* source = f.source.isEmpty() ? nullptr : layout.source(f.source);
   if (!f.source.isEmpty() && !source) {
@@ -66,6 +112,9 @@ void readFeed(const json& j, const Layout& layout, const FieldReader& p, const Q
     else
       f.column = static_cast<int>(*c);
   }
+  if (j.contains("match")) readMatch(j["match"], p, prefix + QStringLiteral("match"), f);
+  if (j.contains("columns") && control) readColumns(j["columns"], p, prefix + QStringLiteral("columns"), *control, f);
+  checkSeriesMembers(j, source, p, prefix, control);
   f.staleAfter = p.number(j, "stale", prefix + QStringLiteral("stale"), 0, kMaxSeconds, true);
   // A source may go stale by its nature (a server's answers after a few rounds without one).
   if (!j.contains("stale") && source && source->settings) f.staleAfter = source->settings->staleAfter();
@@ -190,10 +239,13 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
     if (feed.is_array()) {
       if (feed.empty()) p.add(QStringLiteral("feed"), QStringLiteral("must hold at least one feed"));
       for (size_t i = 0; i < feed.size(); ++i)
-        readFeed(feed[i], layout, p, QStringLiteral("feed[%1].").arg(i), c.feeds.emplace_back());
+        readFeed(feed[i], layout, p, QStringLiteral("feed[%1].").arg(i), c.feeds.emplace_back(), &c.rect);
     } else {
-      readFeed(feed, layout, p, QStringLiteral("feed."), c.feeds.emplace_back());
+      readFeed(feed, layout, p, QStringLiteral("feed."), c.feeds.emplace_back(), &c.rect);
     }
+    const auto withColumns =
+        std::count_if(c.feeds.begin(), c.feeds.end(), [](const LayoutFeed& f) { return f.columns; });
+    if (withColumns > 1) p.add(QStringLiteral("feed"), QStringLiteral("only one feed of a control may have columns"));
   }
   if (j.contains("on")) readEvents(j["on"], p, c);
 }
@@ -205,7 +257,9 @@ void readLabel(const json& j, size_t index, const Layout& layout, QStringList& e
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
   l.rect = p.rect(j, "rect", QStringLiteral("rect")).value_or(QRectF());
   if (j.contains("feed")) readFeed(j["feed"], layout, p, QStringLiteral("feed."), l.feed.emplace());
-  if (const QString problem = labelTextProblem(l.text, l.feed.has_value()); !problem.isEmpty())
+  const LayoutSource* source = l.feed ? layout.source(l.feed->source) : nullptr;
+  const bool alerts = source && source->settings && source->settings->seriesKind() == SeriesKind::Alerts;
+  if (const QString problem = labelTextProblem(l.text, l.feed.has_value(), alerts); !problem.isEmpty())
     p.add(QStringLiteral("text"), problem);
 }
 
@@ -233,7 +287,11 @@ QSizeF Layout::extent() const {
   if (size) return *size;
   constexpr double kMargin = 120;
   QRectF all;
-  for (const LayoutControl& c : controls) all = all.united(c.rect);
+  for (const LayoutControl& c : controls) {
+    all = all.united(c.rect);
+    for (const LayoutFeed& f : c.feeds)
+      if (f.columns) all = all.united(f.columns->names);
+  }
   for (const LayoutLabel& l : labels) all = all.united(l.rect);
   return QSizeF(all.right() + kMargin, all.bottom() + kMargin);
 }

@@ -25,16 +25,25 @@ struct LayoutSource {
   QByteArray raw;                                  // its name and its JSON text: sources with the same are the same
 };
 
+// A multi-bar fed one column a series: which label orders and names the columns, and
+// where the names are written.
+struct LayoutColumns {
+  QString by;    // the label whose values name the columns, in natural order
+  QRectF names;  // twips: the strip the names are written in, one a column (default: under the control)
+};
+
 struct LayoutFeed {
   QString source;    // a source's name
   QString field;     // what of that source: a line's NAME, a CSV column, a metric
   double scale = 1;  // value shown = round(reading * scale + offset)
   double offset = 0;
-  QString method;                    // empty: the class's feed method
-  std::optional<int> column;         // called through the class's Column method first
-  std::optional<double> staleAfter;  // seconds without a reading before the control is marked
-                                     // (prometheus-query: three intervals unless given)
-  QString at;                        // where it stands in its control, for messages: "feed." or "feed[1]."
+  QString method;                        // empty: the class's feed method
+  std::optional<int> column;             // called through the class's Column method first
+  Labels match;                          // of a field giving several series: the one whose labels include these
+  std::optional<LayoutColumns> columns;  // of a field giving several series: one a column
+  std::optional<double> staleAfter;      // seconds without a reading before the control is marked
+                                         // (prometheus-query: three intervals unless given)
+  QString at;                            // where it stands in its control, for messages: "feed." or "feed[1]."
 };
 
 struct LayoutAction {

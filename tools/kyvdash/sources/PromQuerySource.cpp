@@ -1,5 +1,6 @@
 #include "PromQuerySource.h"
 
+#include <QEventLoop>
 #include <QNetworkRequest>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -52,7 +53,7 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
       std::optional<double> v = sampleValue(entry.value("value", json()));
       if (!v) continue;
       Series& s = all.emplace_back(Series{{}, *v});
-      const json metric = entry.value("metric", json::object());
+      const json metric = entry.value("metric", json::object());  // items() does not keep a temporary
       for (const auto& [name, text] : metric.items())
         if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
     }
@@ -62,6 +63,42 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
   }
   if (all.empty()) *problem = QStringLiteral("the answer holds no value");
   return all;
+}
+
+QUrl queryUrl(const QUrl& server, const QString& expression) {
+  QUrl url = server;
+  url.setPath(url.path().chopped(url.path().endsWith(u'/') ? 1 : 0) + QStringLiteral("/api/v1/query"));
+  url.setQuery(QStringLiteral("query=") + QString::fromLatin1(QUrl::toPercentEncoding(expression)));
+  return url;
+}
+
+std::map<QString, std::vector<Series>> askOnce(const QUrl& server, const QStringList& expressions,
+                                               std::chrono::milliseconds timeout, QString* failure) {
+  QNetworkAccessManager network;
+  std::vector<std::unique_ptr<HttpFetch>> fetches;
+  std::map<QString, std::vector<Series>> found;
+  QEventLoop loop;
+  int pending = 0;
+  for (const QString& expression : expressions) {
+    auto& fetch = fetches.emplace_back(std::make_unique<HttpFetch>(network));
+    QObject::connect(fetch.get(), &HttpFetch::answered, &loop, [&, expression](const HttpAnswer& a) {
+      if (a.ending == HttpAnswer::Ending::Answered && a.status == 200) {
+        QString problem;
+        found[expression] = querySeries(a.body, &problem);
+      } else if (const bool refused = a.status == 400 || a.status == 422;
+                 failure->isEmpty() && (a.ending != HttpAnswer::Ending::Answered || !refused)) {
+        *failure = a.ending == HttpAnswer::Ending::TimedOut
+                       ? QStringLiteral("no answer within %1 s").arg(double(timeout.count()) / 1000.0)
+                       : a.failure();
+      }
+      if (--pending == 0) loop.quit();
+    });
+    ++pending;
+    fetch->get(QNetworkRequest(queryUrl(server, expression)), timeout);
+  }
+  if (pending > 0) loop.exec();
+  if (!failure->isEmpty()) found.clear();
+  return found;
 }
 
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
@@ -167,7 +204,6 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   if (apiAnswer) {
     QString problem;
     const std::vector<Series> all = querySeries(answer.body, &problem);
-    if (all.size() > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(all.size());
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
     q.reported = problem;

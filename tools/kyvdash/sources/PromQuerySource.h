@@ -2,8 +2,8 @@
 // A Prometheus server asked through its HTTP API (`/api/v1/query`) every `interval`: each
 // field a feed reads is a PromQL expression (`rate(node_network_receive_bytes_total[1m])`,
 // `sum by (instance) (...)`), whose value is the reading. Every answer's series are emitted
-// with their labels; the reading is the first series' value (an expression giving several
-// is reported once, as the first is all a plain feed shows); one giving none gives no reading (its
+// with their labels; the reading is the first series' value (the runner, which knows the
+// feeds, says when a feed that shows one is given several); one giving none gives no reading (its
 // feed goes stale); one the server refuses is reported with the server's own words, once
 // until it answers again. A server that cannot be reached, answers too slowly, or sends
 // more than the limit is a failure of the source, reported once until it changes. While
@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <map>
 #include <memory>
 
 #include "HttpFetch.h"
@@ -27,6 +28,15 @@ namespace kyvdash {
 // scalar is one series without labels. None, with what the server said or what is wrong in
 // `problem`, when it gives no value.
 std::vector<Series> querySeries(const QByteArray& answer, QString* problem);
+
+// The address that asks `server` (its path kept) the instant query `expression`.
+QUrl queryUrl(const QUrl& server, const QString& expression);
+
+// Asks `server` each of `expressions` once, all at once, waiting at most `timeout`: the
+// series of each the server answered, by expression. When the server could not be asked
+// (no connection, an HTTP error, no answer in time) nothing, with why in `failure`.
+std::map<QString, std::vector<Series>> askOnce(const QUrl& server, const QStringList& expressions,
+                                               std::chrono::milliseconds timeout, QString* failure);
 
 class PromQuerySource : public Source {
   Q_OBJECT
@@ -76,6 +86,11 @@ struct PrometheusQuerySettings final : SourceSettings {
   HttpSettings http;
   std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
   std::optional<double> staleAfter() const override { return 3 * http.interval; }
+  SeriesKind seriesKind() const override { return SeriesKind::Values; }
+  std::map<QString, std::vector<Series>> askOnce(const QStringList& fields, std::chrono::milliseconds timeout,
+                                                 QString* failure) const override {
+    return kyvdash::askOnce(QUrl(http.url), fields, timeout, failure);
+  }
 };
 
 }  // namespace kyvdash

@@ -3,7 +3,9 @@
 // are checked, what its fields may be, and how the source is made. Reading a layout and
 // running it both go through the kind; SourceKinds.cpp lists every kind a layout may name.
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -29,6 +31,11 @@ struct FieldReach {
   QString why;  // "a 1 Gbit/s link"
 };
 
+// What the fields of a source give besides a reading: nothing more, the series of a value
+// (a query's instant vector, among which a feed's `match` or `columns` choose), or the
+// alerts that fire, one series each (which mark the controls whose series they concern).
+enum class SeriesKind { None, Values, Alerts };
+
 // A source as a layout describes it: its kind's settings, read and checked.
 class SourceSettings {
  public:
@@ -43,6 +50,14 @@ class SourceSettings {
   // Seconds without a reading after which a feed of this source is stale when the feed
   // does not say; none: such a feed does not go stale.
   virtual std::optional<double> staleAfter() const;
+  // What its fields give besides a reading.
+  virtual SeriesKind seriesKind() const;
+  // Asks the source once, within `timeout`, what each of `fields` gives now: their series,
+  // by field (so that a check can say what a feed would be given). Nothing, with why in
+  // `failure`, when it cannot be asked; nothing and no failure from a kind that is not
+  // asked so (the default).
+  virtual std::map<QString, std::vector<Series>> askOnce(const QStringList& fields, std::chrono::milliseconds timeout,
+                                                         QString* failure) const;
 };
 
 struct SourceKind {

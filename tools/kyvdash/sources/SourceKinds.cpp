@@ -7,14 +7,18 @@ namespace kyvdash {
 // The kinds of kyvdash, each defined in the file of its source: a kind of source is its
 // file, its function's name here, and its place in the list below.
 SourceKind stdinSourceKind(), fileSourceKind(), procSourceKind(), prometheusSourceKind(), prometheusQuerySourceKind(),
-    commandSourceKind();
+    prometheusAlertsSourceKind(), commandSourceKind();
 
 namespace {
 
 std::vector<SourceKind>& kinds() {
-  static std::vector<SourceKind> all{
-      stdinSourceKind(),           fileSourceKind(),   procSourceKind(), prometheusSourceKind(),
-      prometheusQuerySourceKind(), commandSourceKind()};
+  static std::vector<SourceKind> all{stdinSourceKind(),
+                                     fileSourceKind(),
+                                     procSourceKind(),
+                                     prometheusSourceKind(),
+                                     prometheusQuerySourceKind(),
+                                     prometheusAlertsSourceKind(),
+                                     commandSourceKind()};
   return all;
 }
 
@@ -23,6 +27,11 @@ std::vector<SourceKind>& kinds() {
 QString SourceSettings::fieldProblem(const QString&) const { return {}; }
 std::optional<FieldReach> SourceSettings::fieldReach(const QString&) const { return std::nullopt; }
 std::optional<double> SourceSettings::staleAfter() const { return std::nullopt; }
+SeriesKind SourceSettings::seriesKind() const { return SeriesKind::None; }
+std::map<QString, std::vector<Series>> SourceSettings::askOnce(const QStringList&, std::chrono::milliseconds,
+                                                               QString*) const {
+  return {};
+}
 
 const std::vector<SourceKind>& sourceKinds() { return kinds(); }
 

@@ -188,7 +188,7 @@ class TestLayout : public QObject {
     row("not an object", "3", {"source \"s\": type: the source must be an object"});
     row("no type", "{}", {"source \"s\": type: missing"});
     row("unknown type", j("{'type': 'ftp'}"),
-        {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query or command"});
+        {"source \"s\": type: must be stdin, file, proc, prometheus, prometheus-query, prometheus-alerts or command"});
     row("stdin member", j("{'type': 'stdin', 'path': 'x'}"), {"source \"s\": path: unknown member (known: type)"});
     row("file without path", j("{'type': 'file'}"), {"source \"s\": path: missing"});
     row("file format", j("{'type': 'file', 'path': 'a', 'format': 'xml'}"),
@@ -285,7 +285,8 @@ class TestLayout : public QObject {
     row("method", j("{'source': 'in', 'field': 'x', 'method': 3}"),
         {"control \"a\": feed.method: must be a text that is not empty"});
     row("misspelt", j("{'source': 'in', 'feild': 'x'}"),
-        {"control \"a\": feed.feild: unknown member (known: source, field, scale, offset, method, column, stale)",
+        {"control \"a\": feed.feild: unknown member (known: source, field, scale, offset, method, column, stale, "
+         "match, columns)",
          "control \"a\": feed.field: missing"});
     row("second of a list", j("[{'source': 'in', 'field': 'x'}, {'source': 'in', 'field': 'y', 'scale': null}]"),
         {"control \"a\": feed[1].scale: must be a number"});
@@ -294,6 +295,95 @@ class TestLayout : public QObject {
     QFETCH(QByteArray, text);
     QFETCH(QStringList, errors);
     QCOMPARE(parseErrors(text), errors);
+  }
+
+  // What chooses among a query's series: `match` and a multi-bar's `columns`, and the
+  // labels that list a server's alerts.
+  void errorsOfSeriesFeeds_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("errors");
+    const QString sources = QString::fromUtf8(
+        j("{'in': {'type': 'stdin'}, 'q': {'type': 'prometheus-query', 'url': 'http://127.0.0.1:9090'},"
+          " 'a': {'type': 'prometheus-alerts', 'url': 'http://127.0.0.1:9090'}}"));
+    const auto row = [&sources](const char* name, const char* feed, const QStringList& errors,
+                                const char* label = nullptr) {
+      QString control = QString::fromUtf8(j("{'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [0, 0, 900, "
+                                            "900], 'feed': %1}"))
+                            .arg(QString::fromUtf8(j(feed)));
+      QByteArray text = withControl(control, sources);
+      if (label) text.replace("\"controls\"", j("'labels': [") + j(label) + "], \"controls\"");
+      QTest::newRow(name) << text << errors;
+    };
+    const QString mustMatch =
+        QStringLiteral("control \"m\": feed.match: must be an object of LABEL: \"VALUE\", at least one");
+    const QString noSeries = QStringLiteral(
+        "control \"m\": feed.%1: source \"%2\" gives no labelled series to choose among (a prometheus-query does)");
+    row("match empty", "{'source': 'q', 'field': 'up', 'match': {}}", {mustMatch});
+    row("match of a number", "{'source': 'q', 'field': 'up', 'match': {'device': 1}}", {mustMatch});
+    row("match a list", "{'source': 'q', 'field': 'up', 'match': ['device', 'eth0']}", {mustMatch});
+    row("match of a source without series", "{'source': 'in', 'field': 'x', 'match': {'device': 'eth0'}}",
+        {noSeries.arg("match", "in")});
+    row("match of alerts", "{'source': 'a', 'field': 'firing', 'match': {'device': 'eth0'}}",
+        {noSeries.arg("match", "a")});
+    row("columns a text", "{'source': 'q', 'field': 'up', 'columns': 'instance'}",
+        {"control \"m\": feed.columns: must be an object: {\"by\": LABEL}"});
+    row("columns without by", "{'source': 'q', 'field': 'up', 'columns': {}}",
+        {"control \"m\": feed.columns.by: missing"});
+    row("columns misspelt", "{'source': 'q', 'field': 'up', 'columns': {'by': 'instance', 'name': [0, 0, 9, 9]}}",
+        {"control \"m\": feed.columns.name: unknown member (known: by, names)"});
+    row("columns names", "{'source': 'q', 'field': 'up', 'columns': {'by': 'instance', 'names': [0, 0, 9]}}",
+        {"control \"m\": feed.columns.names: must be [left, top, width, height] in twips"});
+    row("columns and column", "{'source': 'q', 'field': 'up', 'column': 1, 'columns': {'by': 'instance'}}",
+        {"control \"m\": feed.columns: goes without column: a series a column is chosen"});
+    row("columns of a source without series", "{'source': 'in', 'field': 'x', 'columns': {'by': 'instance'}}",
+        {noSeries.arg("columns", "in")});
+    row("columns twice",
+        "[{'source': 'q', 'field': 'up', 'columns': {'by': 'instance'}}, {'source': 'q', 'field': 'x', 'columns': "
+        "{'by': 'job'}}]",
+        {"control \"m\": feed: only one feed of a control may have columns"});
+    row("columns of a label", "{'source': 'q', 'field': 'up'}",
+        {"labels[0]: feed.columns: goes with a control's feed (a multi-bar), not a label's"},
+        "{'text': '{value}', 'rect': [0, 900, 900, 300], 'feed': {'source': 'q', 'field': 'up', 'columns': {'by': "
+        "'instance'}}}");
+    row("alerts of a query", "{'source': 'q', 'field': 'up'}",
+        {"labels[0]: text: {alerts} needs the label's feed to be a prometheus-alerts source"},
+        "{'text': '{alerts}', 'rect': [0, 900, 900, 300], 'feed': {'source': 'q', 'field': 'up'}}");
+    row("alerts of alerts", "{'source': 'q', 'field': 'up'}", {},
+        "{'text': '{value}: {alerts}', 'rect': [0, 900, 900, 300], 'feed': {'source': 'a', 'field': 'firing'}}");
+    row("a field of alerts", "{'source': 'a', 'field': 'pending'}",
+        {"control \"m\": feed.field: the alerts of a server give only \"firing\""});
+    row("a match of a label", "{'source': 'q', 'field': 'up'}", {},
+        "{'text': '{value}', 'rect': [0, 900, 900, 300], 'feed': {'source': 'q', 'field': 'up', 'match': "
+        "{'instance': 'host1'}}}");
+  }
+  void errorsOfSeriesFeeds() {
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, errors);
+    QCOMPARE(parseErrors(text), errors);
+  }
+
+  // A multi-bar's column names go under it unless the feed places them; the screen holds them.
+  void columnNames() {
+    const QString sources = QString::fromUtf8(j("{'q': {'type': 'prometheus-query', 'url': 'http://127.0.0.1:9090'}}"));
+    const auto multiBar = [&sources](const char* columns) {
+      return withControl(QString::fromUtf8(j("{'name': 'm', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [150, 300, "
+                                             "2100, 1305], 'feed': {'source': 'q', 'field': 'up', 'columns': %1}}"))
+                             .arg(QString::fromUtf8(j(columns))),
+                         sources);
+    };
+    QStringList errors;
+    Layout l = parseLayout(multiBar("{'by': 'instance'}"), errors);
+    QCOMPARE(errors, QStringList());
+    QCOMPARE(l.controls[0].feeds[0].columns->by, QStringLiteral("instance"));
+    QCOMPARE(l.controls[0].feeds[0].columns->names, QRectF(150, 1605, 2100, 240));
+    QCOMPARE(l.extent(), QSizeF(2370, 1965));
+    l = parseLayout(multiBar("{'by': 'instance', 'names': [0, 0, 2100, 300]}"), errors);
+    QCOMPARE(l.controls[0].feeds[0].columns->names, QRectF(0, 0, 2100, 300));
+    QCOMPARE(classErrors(withControl(QString::fromUtf8(j("{'name': 'b', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, "
+                                                         "405, 4260], 'feed': {'source': 'q', 'field': 'up', "
+                                                         "'columns': {'by': 'instance'}}}")),
+                                     sources)),
+             QStringList({"control \"b\": feed.columns: KyvVStatus.Kyvvstat has no Column method"}));
   }
 
   // A field must make sense for its source: a proc reading, a Prometheus selector.

@@ -12,9 +12,11 @@
 #include "LabelFormat.h"
 #include "OutputQueue.h"
 #include "ProcStats.h"
+#include "PromAlertsSource.h"
 #include "PromQuerySource.h"
 #include "PromText.h"
 #include "Readings.h"
+#include "SeriesPick.h"
 #include "ShellWords.h"
 #include "Staleness.h"
 
@@ -101,7 +103,7 @@ class TestParts : public QObject {
         labelTextProblem(QStringLiteral("{value:.2e}"), true),
         QStringLiteral("unknown format in {value:.2e} (known: {value}, {value:.Nf} with N from 0 to 9, {value:si})"));
     QCOMPARE(labelTextProblem(QStringLiteral("{time}"), true),
-             QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f} or {value:si})"));
+             QStringLiteral("unknown placeholder {time} (a label shows {value}, {value:.1f}, {value:si} or {alerts})"));
     QCOMPARE(labelTextProblem(QStringLiteral("{value} MB"), false),
              QStringLiteral("{value} needs the label to have a feed"));
   }
@@ -147,6 +149,105 @@ class TestParts : public QObject {
     QCOMPARE(problem, QStringLiteral("gives a matrix, not a number or an instant vector"));
     QVERIFY(querySeries("<html>", &problem).empty());
     QCOMPARE(problem, QStringLiteral("the answer is not the JSON of the Prometheus HTTP API"));
+  }
+
+  // /api/v1/alerts: the firing alerts with their labels and values; pending ones left out.
+  void alertsAnswers() {
+    QString problem;
+    const std::vector<Series> firing = firingAlerts(
+        R"({"status":"success","data":{"alerts":[)"
+        R"({"labels":{"alertname":"HostDown","instance":"host3","job":"node"},"annotations":{},"state":"firing",)"
+        R"("activeAt":"2026-12-10T03:00:00Z","value":"0e+00"},)"
+        R"({"labels":{"alertname":"Busy","instance":"host1"},"state":"pending","value":"9.5e+01"},)"
+        R"({"labels":{"alertname":"Load","instance":"host1","n":7},"state":"firing","value":"2.5e+00"}]}})",
+        &problem);
+    QVERIFY(problem.isEmpty());
+    QCOMPARE(firing.size(), size_t(2));
+    QCOMPARE(firing[0].labels, (Labels{{"alertname", "HostDown"}, {"instance", "host3"}, {"job", "node"}}));
+    QCOMPARE(firing[0].value, 0.0);
+    QCOMPARE(firing[1].labels,
+             (Labels{{"alertname", "Load"}, {"instance", "host1"}}));  // a label not a text is left out
+    QCOMPARE(firing[1].value, 2.5);
+    QVERIFY(firingAlerts(R"({"status":"success","data":{"alerts":[]}})", &problem).empty());
+    QVERIFY(problem.isEmpty());
+    QVERIFY(firingAlerts(R"({"status":"success","data":{"groups":[]}})", &problem).empty());
+    QCOMPARE(problem, QStringLiteral("the answer holds no list of alerts"));
+    QVERIFY(firingAlerts(R"({"status":"error","errorType":"unavailable","error":"not ready"})", &problem).empty());
+    QCOMPARE(problem, QStringLiteral("unavailable: not ready"));
+    QVERIFY(firingAlerts("<html>", &problem).empty());
+    QCOMPARE(problem, QStringLiteral("the answer is not the JSON of the Prometheus HTTP API"));
+  }
+
+  // An alert concerns a series when the labels both have agree and one of them says what
+  // is watched.
+  void alertsConcernSeries_data() {
+    QTest::addColumn<Labels>("alert");
+    QTest::addColumn<Labels>("series");
+    QTest::addColumn<bool>("concerns");
+    const Labels down{{"alertname", "HostDown"}, {"instance", "host3"}, {"job", "node"}, {"severity", "page"}};
+    QTest::newRow("its host") << down << Labels{{"__name__", "node_load1"}, {"instance", "host3"}, {"job", "node"}}
+                              << true;
+    QTest::newRow("another host") << down << Labels{{"instance", "host1"}, {"job", "node"}} << false;
+    QTest::newRow("its job") << down << Labels{{"job", "node"}} << true;
+    QTest::newRow("no labels") << down << Labels{} << false;
+    QTest::newRow("only the severity shared") << down << Labels{{"severity", "page"}} << false;
+    QTest::newRow("only the name shared") << down << Labels{{"alertname", "HostDown"}} << false;
+    QTest::newRow("another metric of its host")
+        << Labels{{"alertname", "Hot"}, {"__name__", "node_hwmon_temp_celsius"}, {"instance", "host3"}}
+        << Labels{{"__name__", "node_load1"}, {"instance", "host3"}} << true;
+    QTest::newRow("another device") << Labels{{"alertname", "DiskFull"}, {"instance", "host3"}, {"device", "sda"}}
+                                    << Labels{{"instance", "host3"}, {"device", "sdb"}} << false;
+    QTest::newRow("its device of a sum by device")
+        << Labels{{"alertname", "DiskFull"}, {"instance", "host3"}, {"device", "sda"}} << Labels{{"device", "sda"}}
+        << true;
+  }
+  void alertsConcernSeries() {
+    QFETCH(Labels, alert);
+    QFETCH(Labels, series);
+    QFETCH(bool, concerns);
+    QCOMPARE(alertConcerns(alert, series), concerns);
+  }
+
+  // What fires for a set of labels (a block's instance), and what a label shows of it all.
+  void alertsListed() {
+    const std::vector<Series> firing{{{{"alertname", "HostDown"}, {"instance", "host10"}}, 0},
+                                     {{{"alertname", "Load"}, {"instance", "host2"}}, 3},
+                                     {{{"alertname", "HostDown"}, {"instance", "host2"}}, 0},
+                                     {{{"alertname", "Load"}, {"instance", "host2"}}, 4},
+                                     {{{"alertname", "Watchdog"}}, 1}};
+    QCOMPARE(alertsFiringFor(firing, {{"instance", "host2"}}), QStringList({"HostDown", "Load"}));
+    QCOMPARE(alertsFiringFor(firing, {{"instance", "host1"}}), QStringList());
+    QCOMPARE(firingText(firing), QStringLiteral("5 firing: HostDown (host2, host10), Load (host2), Watchdog"));
+    QCOMPARE(firingText({}), QStringLiteral("no alert firing"));
+  }
+
+  // Natural order, and the series a multi-bar's columns take in it.
+  void seriesInColumns() {
+    QStringList names{"host10", "host2", "eth0", "host", "host02", "a10b2", "a10b10", "a9", ""};
+    std::sort(names.begin(), names.end(), naturalLess);
+    QCOMPARE(names, QStringList({"", "a9", "a10b2", "a10b10", "eth0", "host", "host02", "host2", "host10"}));
+    const std::vector<Series> all{{{{"device", "eth10"}, {"i", "a"}}, 1},
+                                  {{{"device", "eth2"}, {"i", "a"}}, 2},
+                                  {{{"i", "a"}}, 3},
+                                  {{{"device", "eth2"}, {"i", "b"}}, 4},
+                                  {{{"device", "lo"}, {"i", "a"}}, 5}};
+    int left = -1;
+    const auto values = [](const std::vector<Column>& columns) {
+      QStringList out;
+      for (const Column& c : columns) out << QStringLiteral("%1=%2").arg(c.name).arg(c.series->value);
+      return out;
+    };
+    QCOMPARE(values(seriesColumns(all, QStringLiteral("device"), {}, 10, &left)),
+             QStringList({"eth2=2", "eth2=4", "eth10=1", "lo=5", "=3"}));
+    QCOMPARE(left, 0);
+    QCOMPARE(values(seriesColumns(all, QStringLiteral("device"), {{"i", "a"}}, 2, &left)),
+             QStringList({"eth2=2", "eth10=1"}));
+    QCOMPARE(left, 2);
+    QCOMPARE(matchingSeries(all, {{"device", "eth2"}}).size(), size_t(2));
+    QCOMPARE(matchingSeries(all, {{"device", "eth2"}}).front()->value, 2.0);
+    QVERIFY(matchingSeries(all, {{"device", "eth2"}, {"i", "c"}}).empty());
+    QCOMPARE(labelsText({{"device", "eth0"}, {"instance", "h1"}}),
+             QStringLiteral("{device=\"eth0\", instance=\"h1\"}"));
   }
 
   void linesAcrossPieces() {

@@ -8,8 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -28,6 +32,8 @@
 #include "ScreenScale.h"
 #include "Snapshot.h"
 #include "SnapshotTimer.h"
+#include "SourceKind.h"
+#include "WebReports.h"
 #include "kyv/elements.h"
 
 using namespace kyvdash;
@@ -70,6 +76,42 @@ QString caption(Dashboard* d, const char* control) {
 float heightOf(Dashboard* d, const char* control, std::string_view path) {
   return static_cast<const kyv::RectElement*>(element(*d->control(d->indexOf(QString::fromLatin1(control))), path))
       ->heightTwips();
+}
+
+// A source of labelled series the test gives by hand: of values ("series") or of firing
+// alerts ("firing-alerts"). Those made are found by name in `made`.
+class GivenSeries final : public Source {
+ public:
+  explicit GivenSeries(QString name) : Source(std::move(name)) {}
+  void start() override {}
+  // Emits `all` for `field` as a query or an alerts source does: the series, then a reading.
+  void give(const QString& field, const std::vector<Series>& all, double reading) {
+    emit series(field, all);
+    emit this->reading(field, reading);
+  }
+  static inline std::map<QString, QPointer<GivenSeries>> made;
+};
+
+struct GivenSettings final : SourceSettings {
+  SeriesKind kind = SeriesKind::Values;
+  std::unique_ptr<Source> make(const QString& name, const SourceNeeds&) const override {
+    auto source = std::make_unique<GivenSeries>(name);
+    GivenSeries::made[name] = source.get();
+    return source;
+  }
+  SeriesKind seriesKind() const override { return kind; }
+};
+
+SourceKind givenKind(const char* name, SeriesKind kind) {
+  return {QLatin1String(name), [kind](const nlohmann::json&, const FieldReader&) {
+            auto s = std::make_unique<GivenSettings>();
+            s->kind = kind;
+            return s;
+          }};
+}
+
+Series series(std::initializer_list<std::pair<const QString, QString>> labels, double value = 1) {
+  return {Labels(labels), value};
 }
 
 }  // namespace
@@ -201,12 +243,155 @@ class TestRunner : public QObject {
     errors.clear();
     QVERIFY(!startRunner(&errors));
     QCOMPARE(errors, QStringList({"source \"c\": type: must be stdin, file, proc, prometheus, prometheus-query, "
-                                  "command or counter"}));
+                                  "prometheus-alerts, command or counter"}));
     writeLayout(j("{'sources': {'c': {'type': 'counter', 'step': 7, 'interval': 0.02}},") + control);
     errors.clear();
     QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
     QTRY_VERIFY_WITH_TIMEOUT(caption(runner->dashboard(), "n").toInt() >= 21, kWait);
     QCOMPARE(caption(runner->dashboard(), "n").toInt() % 7, 0);
+  }
+
+  // A vector feeds many: a multi-bar takes one column a series in the natural order of a
+  // label, named under it; a matched feed takes the series that matches, none going stale;
+  // a plain feed that is given several, and a match that several meet, are reported once.
+  void vectorFeedsMany() {
+    addSourceKind(givenKind("series", SeriesKind::Values));
+    writeLayout(
+        j("{'sources': {'v': {'type': 'series'}},"
+          " 'labels': [{'text': 'eth1 {value}', 'rect': [3000, 0, 1500, 300],"
+          "   'feed': {'source': 'v', 'field': 'rx', 'match': {'device': 'eth1'}}}],"
+          " 'controls': ["
+          "  {'name': 'net', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [0, 0, 2100, 1305],"
+          "   'properties': [['Columns', 3]], 'feed': {'source': 'v', 'field': 'rx', 'columns': {'by': 'device'}}},"
+          "  {'name': 'eth0', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 1800, 405, 4260],"
+          "   'feed': {'source': 'v', 'field': 'rx', 'match': {'device': 'eth0'}, 'stale': 5}},"
+          "  {'name': 'first', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 1800, 405, 4260],"
+          "   'feed': {'source': 'v', 'field': 'rx'}},"
+          "  {'name': 'one', 'class': 'KyvMultiBars.KyvMultiBar', 'rect': [3000, 600, 2100, 1305],"
+          "   'properties': [['Columns', 3]], 'feed': {'source': 'v', 'field': 'rx', 'match': {'device': 'eth2'},"
+          "   'columns': {'by': 'instance', 'names': [3000, 2000, 2100, 300]}}}]}"));
+    QStringList errors;
+    QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
+    Dashboard* d = runner->dashboard();
+    const auto names = [d] {
+      QStringList out;
+      for (const QLabel* l : d->columnNames(d->indexOf(QStringLiteral("net")))) out << l->text();
+      return out;
+    };
+    QCOMPARE(names(), QStringList({"", "", ""}));
+    QCOMPARE(d->columnNames(d->indexOf(QStringLiteral("net")))[2]->geometry(), QRect(93, 87, 47, 16));
+    const auto rx = [](std::initializer_list<std::pair<QString, double>> devices) {
+      std::vector<Series> all;
+      for (const auto& [device, value] : devices)
+        all.push_back(series({{"device", device}, {"instance", "h1"}}, value));
+      return all;
+    };
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"),
+                                                 rx({{"eth10", 40}, {"eth2", 20}, {"lo", 5}, {"eth0", 10}}), 40);
+    // eth0, eth2, eth10 in their natural order, at 10, 20 and 40 of the 1245-twip interior's 100; lo left out.
+    QCOMPARE(names(), QStringList({"eth0", "eth2", "eth10"}));
+    QCOMPARE(heightOf(d, "net", "indic(0)"), 124.5f);
+    QCOMPARE(heightOf(d, "net", "indic(1)"), 249.0f);
+    QCOMPARE(heightOf(d, "net", "indic(2)"), 498.0f);
+    QCOMPARE(caption(d, "eth0"), QStringLiteral("10"));
+    QCOMPARE(caption(d, "first"), QStringLiteral("40"));
+    // One series matches: the columns without one are empty from the first answer on.
+    QCOMPARE(heightOf(d, "one", "indic(0)"), 249.0f);
+    QCOMPARE(heightOf(d, "one", "indic(1)"), 0.0f);
+    QCOMPARE(heightOf(d, "one", "indic(2)"), 0.0f);
+    QCOMPARE(d->columnNames(d->indexOf(QStringLiteral("one")))[0]->text(), QStringLiteral("h1"));
+    QCOMPARE(d->columnNames(d->indexOf(QStringLiteral("one")))[0]->geometry(), QRect(200, 133, 46, 20));
+    QCOMPARE(d->labels()[0]->text(), QStringLiteral("eth1 -"));
+    QCOMPARE(reports, QStringList({"control \"net\": feed.columns: rx gives 4 series and the control shows 3 "
+                                   "columns; 1 are left out",
+                                   "control \"first\": feed.field: rx gives 4 series; the first is shown "
+                                   "(\"match\" chooses one)"}));
+    reports.clear();
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), rx({{"eth2", 25}, {"eth0", 30}, {"eth1", 7}}),
+                                                 25);
+    QCOMPARE(names(), QStringList({"eth0", "eth1", "eth2"}));
+    QCOMPARE(heightOf(d, "net", "indic(2)"), 311.25f);
+    QCOMPARE(d->labels()[0]->text(), QStringLiteral("eth1 7"));
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), rx({{"eth2", 25}}), 25);
+    QCOMPARE(names(), QStringList({"eth2", "", ""}));
+    QCOMPARE(heightOf(d, "net", "indic(1)"), 0.0f);  // its series went: empty, not its last value
+    QCOMPARE(caption(d, "eth0"), QStringLiteral("30"));
+    now = 5'000;  // no series matched eth0 since 0
+    QTRY_VERIFY_WITH_TIMEOUT(d->isStale(d->indexOf(QStringLiteral("eth0"))), kWait);
+    QCOMPARE(reports, QStringList());  // 3 series, 1 series: no more than before said, nothing new
+    std::vector<Series> twice = {series({{"device", "eth0"}, {"instance", "h2"}}, 12),
+                                 series({{"device", "eth0"}, {"instance", "h1"}}, 11)};
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), twice, 12);
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), twice, 12);
+    QCOMPARE(caption(d, "eth0"), QStringLiteral("11"));  // h1 before h2
+    QTRY_VERIFY_WITH_TIMEOUT(!d->isStale(d->indexOf(QStringLiteral("eth0"))), kWait);
+    QCOMPARE(reports, QStringList({"control \"eth0\": feed.match: 2 series of rx match {device=\"eth0\"}; the first "
+                                   "is shown",
+                                   "control \"first\": feed.field: rx gives 2 series; the first is shown "
+                                   "(\"match\" chooses one)"}));
+    // A name too long for its column is cut short, whole in its tooltip.
+    const QString longName = QStringLiteral("enp0s31f6-of-a-long-name");
+    GivenSeries::made[QStringLiteral("v")]->give(QStringLiteral("rx"), rx({{longName, 1}}), 1);
+    const QLabel* name = d->columnNames(d->indexOf(QStringLiteral("net")))[0];
+    QVERIFY2(name->text().endsWith(QChar(0x2026)) && longName.startsWith(name->text().chopped(1)),
+             qPrintable(name->text()));
+    QCOMPARE(name->toolTip(), longName);
+  }
+
+  // Firing alerts mark the controls showing a series they concern, with their names in the
+  // tooltip, and a label lists them; both clear when nothing fires.
+  void alertsMarkControls() {
+    addSourceKind(givenKind("series", SeriesKind::Values));
+    addSourceKind(givenKind("firing-alerts", SeriesKind::Alerts));
+    writeLayout(
+        j("{'sources': {'v': {'type': 'series'}, 'a': {'type': 'firing-alerts'}},"
+          " 'labels': [{'text': 'Alerts: {alerts}', 'rect': [3000, 0, 6000, 300],"
+          "   'feed': {'source': 'a', 'field': 'firing'}}],"
+          " 'controls': ["
+          "  {'name': 'h1', 'class': 'KyvVStatus.Kyvvstat', 'rect': [0, 0, 405, 4260],"
+          "   'feed': {'source': 'v', 'field': 'load', 'match': {'instance': 'host1'}}},"
+          "  {'name': 'h2', 'class': 'KyvVStatus.Kyvvstat', 'rect': [600, 0, 405, 4260],"
+          "   'feed': {'source': 'v', 'field': 'load', 'match': {'instance': 'host2'}}},"
+          "  {'name': 'sum', 'class': 'KyvVStatus.Kyvvstat', 'rect': [1200, 0, 405, 4260],"
+          "   'feed': {'source': 'v', 'field': 'sum'}}]}"));
+    QStringList errors;
+    QVERIFY2(startRunner(&errors), qPrintable(errors.join(u'\n')));
+    Dashboard* d = runner->dashboard();
+    const int h1 = d->indexOf(QStringLiteral("h1")), h2 = d->indexOf(QStringLiteral("h2")),
+              sum = d->indexOf(QStringLiteral("sum"));
+    GivenSeries *values = GivenSeries::made[QStringLiteral("v")], *alerts = GivenSeries::made[QStringLiteral("a")];
+    QVERIFY(values && alerts);
+    values->give(
+        QStringLiteral("load"),
+        {series({{"instance", "host1"}, {"job", "node"}}, 3), series({{"instance", "host2"}, {"job", "node"}}, 4)}, 3);
+    values->give(QStringLiteral("sum"), {series({}, 7)}, 7);
+    QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: -"));
+    alerts->give(QStringLiteral("firing"),
+                 {series({{"alertname", "HostDown"}, {"instance", "host2"}, {"job", "node"}, {"severity", "page"}}),
+                  series({{"alertname", "DiskFull"}, {"instance", "host2"}, {"device", "sda"}}),
+                  series({{"alertname", "HostDown"}, {"instance", "host9"}})},
+                 3);
+    QVERIFY(d->isAlerting(h2) && d->isMarked(h2));
+    QVERIFY(!d->isAlerting(h1) && !d->isAlerting(sum));
+    QCOMPARE(d->control(h2)->toolTip(), QStringLiteral("Alert firing: DiskFull, HostDown"));
+    QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: 3 firing: DiskFull (host2), HostDown (host2, host9)"));
+    QCOMPARE(runner->firingFor({{"instance", "host2"}}), QStringList({"DiskFull", "HostDown"}));
+    QCOMPARE(runner->firingFor({{"instance", "host1"}}), QStringList());
+    const QJsonArray readings = QJsonDocument::fromJson(readingsJson(*runner)).object()["controls"].toArray();
+    QCOMPARE(readings[h2].toObject()["alerting"], QJsonValue(true));
+    QCOMPARE(readings[h1].toObject()["alerting"], QJsonValue(false));
+    // The SVG snapshot draws the mark too, once, with its tooltip.
+    const QString svg = QString::fromUtf8(dashboardSvg(*d));
+    QCOMPARE(svg.count(QLatin1String("stroke=\"url(#alert)\"")), 1);
+    QVERIFY(svg.contains(QLatin1String("<g><title>Alert firing: DiskFull, HostDown</title>")));
+    // The series a control shows changes: its mark follows it.
+    values->give(QStringLiteral("load"), {series({{"instance", "host2"}, {"job", "other"}}, 4)}, 4);
+    QCOMPARE(d->control(h2)->toolTip(), QStringLiteral("Alert firing: DiskFull"));
+    alerts->give(QStringLiteral("firing"), {}, 0);
+    QVERIFY(!d->isAlerting(h2) && !d->isMarked(h2));
+    QVERIFY(!QString::fromUtf8(dashboardSvg(*d)).contains(QLatin1String("stroke=\"url(#alert)\"")));
+    QCOMPARE(d->control(h2)->toolTip(), QString());
+    QCOMPARE(d->labels()[0]->text(), QStringLiteral("Alerts: no alert firing"));
   }
 
   // A control that fails on a value is reported once, not at every value.

@@ -524,6 +524,25 @@ class TestWeb : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
   }
 
+  // An alert's mark comes and goes without a reading, and still reaches the page.
+  void alertMarkReachesThePage() {
+    LiveClient page(live());
+    QVERIFY(page.waitForPicture());
+    QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+    Dashboard* d = runner->dashboard();
+    const QRect digits = d->control(2)->geometry();
+    for (const bool alerting : {true, false}) {
+      // A snapshot paints the whole screen, which the next frame looks at: let it go by, so
+      // that the mark alone is what changes (this wait never makes the test fail).
+      QTest::qWait(300);
+      const int before = page.frames;
+      d->setAlerting(2, alerting, alerting ? QStringLiteral("Alert firing: Test") : QString());
+      QVERIFY(QTest::qWaitFor([&] { return page.frames > before; }, 5000));
+      for (const QRect& r : page.rects) QVERIFY2(digits.intersects(r), "a rectangle outside the marked control");
+      QVERIFY(QTest::qWaitFor([&] { return page.picture == snapshot(); }, 5000));
+    }
+  }
+
   // A page is sent the picture at the scale it asks for (quarter steps, down), drawn for
   // that scale and shared by the pages that ask for it; a page that asks for none gets the
   // screen's own. At most four scales are drawn: a page asking for a fifth gets the nearest.

@@ -205,6 +205,7 @@ void WebFrames::attach(Dashboard* d) {
   dashboard_ = d;
   painted_ = QRegion();
   stale_.clear();
+  alerting_.clear();
   tooltips_.clear();
   labelTexts_.clear();
   for (auto& p : pictures_) p->image = QImage();
@@ -212,9 +213,11 @@ void WebFrames::attach(Dashboard* d) {
   d->installEventFilter(this);
   for (QWidget* child : d->findChildren<QWidget*>()) child->installEventFilter(this);
   stale_.assign(d->count(), 0);
+  alerting_.assign(d->count(), 0);
   tooltips_.assign(d->count(), QString());
   for (int i = 0; i < d->count(); ++i) {
     stale_[i] = d->isStale(i);
+    alerting_[i] = d->isAlerting(i);
     tooltips_[i] = d->control(i)->toolTip();
   }
   for (const QLabel* label : d->labels()) labelTexts_.push_back(label->text());
@@ -289,7 +292,7 @@ QRegion WebFrames::copyControlPictures(Picture& p) {
 }
 
 // What may look different since the last frame: what Qt painted, the damage of each
-// control with a change not yet painted, each control whose stale mark came or went.
+// control with a change not yet painted, each control whose stale or alert mark came or went.
 QRegion WebFrames::changedSinceLastFrame() {
   std::vector<QRect> changed(painted_.begin(), painted_.end());
   painted_ = QRegion();
@@ -297,7 +300,8 @@ QRegion WebFrames::changedSinceLastFrame() {
   const qreal ratio = d.devicePixelRatioF();
   for (int i = 0; i < d.count(); ++i) {
     kyvqt::ControlWidget* w = d.control(i);
-    if (bool(stale_[i]) != d.isStale(i)) {
+    if (bool(stale_[i]) != d.isStale(i) || bool(alerting_[i]) != d.isAlerting(i)) {
+      alerting_[i] = d.isAlerting(i);
       changed.push_back(w->geometry());
       continue;
     }

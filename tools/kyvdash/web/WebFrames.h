@@ -109,6 +109,7 @@ class WebFrames : public QObject {
   std::vector<std::unique_ptr<Picture>> pictures_;
   std::optional<double> activeScale_;  // joined by setActive
   std::vector<char> stale_;            // by control, as last sent
+  std::vector<char> alerting_;         // by control, as last rendered: an alert's mark comes with no damage
   std::vector<QString> tooltips_;
   std::vector<QString> labelTexts_;  // by label, as last rendered: a fed label changes no control
   std::vector<char> alone_;          // by control, no other widget overlaps it

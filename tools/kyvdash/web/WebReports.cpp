@@ -55,7 +55,8 @@ QByteArray readingsJson(const Runner& runner) {
       const Runner::Fed fed = runner.fed(i);
       QJsonObject o{{QStringLiteral("name"), c.name},
                     {QStringLiteral("class"), c.className},
-                    {QStringLiteral("stale"), d->isStale(i)}};
+                    {QStringLiteral("stale"), d->isStale(i)},
+                    {QStringLiteral("alerting"), d->isAlerting(i)}};
       if (!c.feeds.empty()) {
         o.insert(QStringLiteral("source"), c.feeds.front().source);
         o.insert(QStringLiteral("field"), c.feeds.front().field);

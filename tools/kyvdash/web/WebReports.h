@@ -21,9 +21,10 @@ struct WebCounters {
   quint64 connectionsRefused = 0;  // connections refused or closed for a limit
 };
 
-// {"time": ..., "controls": [{"name", "class", "source", "field", "value", "age", "stale"}]}:
-// `value` is what the control was last given (null before any): a number when it reads as
-// one, the text otherwise; `age` the seconds since.
+// {"time": ..., "controls": [{"name", "class", "source", "field", "value", "age", "stale",
+// "alerting"}]}: `value` is what the control was last given (null before any): a number
+// when it reads as one, the text otherwise; `age` the seconds since; `alerting` whether a
+// firing alert concerns a series it shows.
 QByteArray readingsJson(const Runner& runner);
 
 // The metrics of kyvdash: sources up, their errors, actions run, stale controls, pages,
