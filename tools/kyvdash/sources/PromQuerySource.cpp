@@ -52,7 +52,8 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
       std::optional<double> v = sampleValue(entry.value("value", json()));
       if (!v) continue;
       Series& s = all.emplace_back(Series{{}, *v});
-      for (const auto& [name, text] : entry.value("metric", json::object()).items())
+      const json metric = entry.value("metric", json::object());
+      for (const auto& [name, text] : metric.items())
         if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
     }
   } else {
