@@ -19,6 +19,34 @@ std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
   }
 }
 
+namespace {
+
+// Calls the target's Column (when it selects one) and feed method with `arg`; raises what
+// the control raises, with `*column` true while Column runs.
+void call(const FeedMap::Target& t, kyv::Variant& arg, bool* column) {
+  *column = t.members.column >= 0;
+  if (*column) {
+    kyv::Variant selected(static_cast<int16_t>(*t.column));
+    t.widget->invoke(t.members.column, kyv::Invoke::Call, &selected);
+  }
+  *column = false;
+  t.widget->invoke(t.members.method, kyv::Invoke::Call, &arg);
+}
+
+}  // namespace
+
+bool FeedMap::replay(const Target& t, double reading) {
+  std::optional<kyv::Variant> arg = feedArgument(reading * t.scale + t.offset, t.members.argType);
+  if (!arg) return false;
+  bool column = false;
+  try {
+    call(t, *arg, &column);
+    return true;
+  } catch (const kyv::Error&) {
+    return false;
+  }
+}
+
 void FeedMap::add(const QString& source, const QString& field, const Target& target) {
   routes_[source][field].push_back({target});
 }
@@ -43,20 +71,15 @@ void FeedMap::feed(Entry& e, double reading) {
   std::optional<kyv::Variant> arg = feedArgument(value, t.members.argType);
   if (!arg) return;
   if (fed_) fed_(t, *arg);
-  const char* step = "Column";
+  bool column = false;
   try {
-    if (t.members.column >= 0) {
-      kyv::Variant column(static_cast<int16_t>(*t.column));
-      t.widget->invoke(t.members.column, kyv::Invoke::Call, &column);
-    }
-    step = nullptr;
-    t.widget->invoke(t.members.method, kyv::Invoke::Call, &*arg);
+    call(t, *arg, &column);
     e.failing = false;
   } catch (const kyv::Error& error) {
     if (e.failing) return;
     e.failing = true;
     const QString member =
-        step ? QString::fromLatin1(step) : utf8(t.widget->control()->classInfo().members()[t.members.method].name);
+        column ? QStringLiteral("Column") : utf8(t.widget->control()->classInfo().members()[t.members.method].name);
     if (failed_)
       failed_(
           t,

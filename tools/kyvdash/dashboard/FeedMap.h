@@ -51,6 +51,10 @@ class FeedMap {
 
   // Gives `reading` to every control fed by `field` of `source`.
   void deliver(const QString& source, const QString& field, double reading);
+  // Gives `reading` to the target's control as deliver would, but quietly (a reading shown
+  // again, not a new one): nothing is marked, reported or counted. False when it is not a
+  // number or the control refuses it.
+  static bool replay(const Target& target, double reading);
 
  private:
   struct Entry {

@@ -14,6 +14,7 @@
 #include "Clock.h"
 #include "Dashboard.h"
 #include "FeedMap.h"
+#include "History.h"
 
 namespace kyvdash {
 
@@ -47,6 +48,8 @@ class Runner : public QObject {
   void setStaleCheckInterval(std::chrono::milliseconds interval) { staleCheck_ = interval; }
   void setFirstRetry(std::chrono::milliseconds delay) { firstRetry_ = delay; }
   void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
+  // How often the layout's history file is written (every 5 s unless set, before start()).
+  void setHistoryInterval(std::chrono::milliseconds interval) { historyTimer_.setInterval(interval); }
 
   // Reads the layout file again now (a change of the file does this on its own).
   void reload();
@@ -66,6 +69,12 @@ class Runner : public QObject {
   };
   Fed fed(int index) const;
   qint64 now() const { return clock_(); }
+  // What chart control `index` shows (its first feed that is a chart's): the readings it was
+  // given, oldest first, with their times; empty for a control that shows one reading.
+  std::vector<TimedReading> trail(int index) const;
+  // Writes the layout's history file now, when the charts took readings since it was last
+  // written (a timer does so every few seconds, and so does the end of the runner).
+  void saveHistory();
 
  signals:
   // A new screen replaced the old one, which is deleted after this signal.
@@ -85,6 +94,17 @@ class Runner : public QObject {
   void connectLabels(Loaded& loaded);
   void markStale(Loaded& loaded);
   void markUnshown(Loaded& loaded, const FeedMap::Target& target, double value, bool shown);
+  void makeTrail(Loaded& loaded, const FeedMap::Target& target);
+  void carryTrails(Loaded& loaded, Loaded& previous);
+  void readHistory(Loaded& loaded);
+  void takeLive(Loaded& loaded, const QString& source, const QString& field, double value);
+  void takePast(Loaded& loaded, const QString& source, const QString& field, const std::vector<TimedReading>& past,
+                qint64 step);
+  // Asks source `index` for the past of the trails it feeds that `wanted` picks.
+  void askPast(Loaded& loaded, size_t index, const std::function<bool(size_t trail)>& wanted);
+  // Creates control `control` anew and gives it its trails' readings again.
+  void showTrails(Loaded& loaded, int control);
+  bool writeHistory(QString* problem);
   FdReader& stdinReader();
 
   QString path_;
@@ -101,6 +121,11 @@ class Runner : public QObject {
   std::chrono::milliseconds firstRetry_{1000};
   std::function<void(const QString&)> printer_;
   Health health_;
+  QString historyPath_;       // the layout's history file, absolute; empty: none
+  QTimer historyTimer_;       // writes it every few seconds
+  QString historyProblem_;    // the failure to write it last reported, until a write succeeds
+  quint64 trailChanges_ = 0;  // readings the charts took, counted
+  quint64 trailsSaved_ = 0;   // the count when the history file was last written
 };
 
 }  // namespace kyvdash
