@@ -107,7 +107,8 @@ class PrometheusFleet {
     e.process->start(kExporter, {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port),
                                  QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.cpu"),
                                  QStringLiteral("--collector.loadavg"), QStringLiteral("--collector.meminfo"),
-                                 QStringLiteral("--collector.netdev"), QStringLiteral("--collector.filesystem")});
+                                 QStringLiteral("--collector.netdev"), QStringLiteral("--collector.filesystem"),
+                                 QStringLiteral("--collector.stat")});
     if (!e.process->waitForStarted(kWait) || !answers(e.metrics, kWait))
       problem_ = QStringLiteral("prometheus-node-exporter did not start on %1").arg(e.metrics.toString());
     writeTargets();
@@ -154,7 +155,8 @@ class PrometheusFleet {
     if (doc.is_discarded()) return -1;
     const nlohmann::json result = doc.value("data", nlohmann::json::object()).value("result", nlohmann::json::array());
     if (!result.is_array() || result.empty()) return -1;
-    return result[0].value("value", nlohmann::json::array()).value(1, std::string()) == "1" ? 1 : 0;
+    const nlohmann::json sample = result[0].value("value", nlohmann::json::array());
+    return sample.is_array() && sample.size() == 2 && sample[1] == "1" ? 1 : 0;
   }
 
  private:
