@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QNetworkRequest>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,9 @@ namespace kyvdash {
 namespace {
 
 using nlohmann::json;
+
+// The most points of a series a Prometheus server gives in one range query's answer.
+constexpr int kMostPointsAsked = 11'000;
 
 // A sample's value as the API writes it: [time, "text"], the text a float or NaN, +Inf, -Inf.
 std::optional<double> sampleValue(const json& pair) {
@@ -173,6 +177,7 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
 
 bool PromQuerySource::askPast(const QString& field, int count) {
   if (count < 1 || interval_.count() <= 0) return false;
+  count = std::min(count, kMostPointsAsked);
   const qint64 step = interval_.count();
   const qint64 end = QDateTime::currentMSecsSinceEpoch() - step;
   const qint64 start = end - (count - 1) * step;

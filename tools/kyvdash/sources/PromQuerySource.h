@@ -38,9 +38,9 @@ class PromQuerySource : public Source {
   void want(const QString& field) override;
   // The most bytes an answer may have.
   void setMaxAnswer(qint64 bytes);
-  // Asks /api/v1/query_range for `count` points of `field`, one an interval, the last an
-  // interval before now (so that every sample of it has been stored, and the next live
-  // answer follows it by one interval).
+  // Asks /api/v1/query_range for `count` points of `field` (at most the 11,000 a server
+  // gives), one an interval, the last an interval before now (so that every sample of it has
+  // been stored, and the next live answer follows it by one interval).
   bool askPast(const QString& field, int count) override;
 
  private:

@@ -36,7 +36,8 @@ const std::string kMemory =
     "100 * node_memory_MemAvailable_bytes{instance=\"host1\"} / node_memory_MemTotal_bytes{instance=\"host1\"}";
 const std::string kBusy = "100 * (1 - avg(rate(node_cpu_seconds_total{instance=\"host2\",mode=\"idle\"}[5s])))";
 
-// A trace of `points` points of the memory and a bar graph of the CPU, both asked of `server`.
+// A trace of `points` points of the memory, one of more points than a range query of the
+// server gives, and a bar graph of the CPU, all asked of `server`.
 QByteArray layoutText(const QUrl& server, int points) {
   using nlohmann::json;
   const json doc{
@@ -48,6 +49,11 @@ QByteArray layoutText(const QUrl& server, int points) {
              {"class", "KyvPulse.HeartBeat"},
              {"rect", {0, 0, 6000, 1500}},
              {"properties", json::array({json::array({"HorizCount", points - 1}), json::array({"MaxLimit", 100})})},
+             {"feed", {{"source", "prom"}, {"field", kMemory}}}},
+            {{"name", "long"},
+             {"class", "KyvPulse.HeartBeat"},
+             {"rect", {0, 4500, 6000, 1500}},
+             {"properties", json::array({json::array({"HorizCount", 12'000}), json::array({"MaxLimit", 100})})},
              {"feed", {{"source", "prom"}, {"field", kMemory}}}},
             {{"name", "busy"},
              {"class", "KyvMovingBars.KyvMovingBar"},
@@ -143,12 +149,13 @@ class TestBackfill : public QObject {
     for (int run = 0; run < 2; ++run) {
       runner.reset();
       startRunner();
-      QTRY_VERIFY_WITH_TIMEOUT(trailProblem(0, kMemory, 6, 5).isEmpty() && trailProblem(1, kBusy, 6, 5).isEmpty(),
+      QTRY_VERIFY_WITH_TIMEOUT(trailProblem(0, kMemory, 6, 5).isEmpty() && trailProblem(1, kMemory, 6, 5).isEmpty() &&
+                                   trailProblem(2, kBusy, 6, 5).isEmpty(),
                                2000);
     }
     // Live readings follow the fill one step apart.
-    QTRY_VERIFY2_WITH_TIMEOUT(trailProblem(0, kMemory, 9, 0).isEmpty() && trailProblem(1, kBusy, 9, 0).isEmpty(),
-                              qPrintable(trailProblem(0, kMemory, 9, 0) + u' ' + trailProblem(1, kBusy, 9, 0)), kWait);
+    QTRY_VERIFY2_WITH_TIMEOUT(trailProblem(0, kMemory, 9, 0).isEmpty() && trailProblem(2, kBusy, 9, 0).isEmpty(),
+                              qPrintable(trailProblem(0, kMemory, 9, 0) + u' ' + trailProblem(2, kBusy, 9, 0)), kWait);
   }
 
   // The server stopped and started again: once it answers, the readings missed meanwhile
