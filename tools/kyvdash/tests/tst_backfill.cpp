@@ -1,12 +1,14 @@
-// Charts fed by a Prometheus server are filled from its range queries: at start, after a
-// restart of the runner, and across an outage of the server once it answers again, and go
-// on live without a seam. Debian's prometheus scrapes two node exporters on loopback every
-// second; the runner asks it every second. KYVDASH_TEST_OUTAGE sets how many seconds the
-// server is stopped for (default 5; `KYVDASH_TEST_OUTAGE=60` runs the minute-long outage).
+// Charts fed by a Prometheus server are filled from its range queries: at start, at a
+// reload, after a restart of the runner, and across an outage of the server once it
+// answers again, and go on live without a seam. Debian's prometheus scrapes two node
+// exporters on loopback every second; the runner asks it every second. KYVDASH_TEST_OUTAGE
+// sets how many seconds the server is stopped for (default 5; `KYVDASH_TEST_OUTAGE=60`
+// runs the minute-long outage).
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
+#include <algorithm>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -156,6 +158,25 @@ class TestBackfill : public QObject {
     // Live readings follow the fill one step apart.
     QTRY_VERIFY2_WITH_TIMEOUT(trailProblem(0, kMemory, 9, 0).isEmpty() && trailProblem(2, kBusy, 9, 0).isEmpty(),
                               qPrintable(trailProblem(0, kMemory, 9, 0) + u' ' + trailProblem(2, kBusy, 9, 0)), kWait);
+  }
+
+  // A reload that feeds a chart another query fills it from the server at once; the charts
+  // whose feed is as before keep what they showed.
+  void filledAtReload() {
+    if (!runner) startRunner();
+    QTRY_VERIFY_WITH_TIMEOUT(runner->trail(0).size() >= 9, kWait);
+    const std::vector<TimedReading> memory = runner->trail(0);
+    const std::string idle = "100 * avg(rate(node_cpu_seconds_total{instance=\"host1\",mode=\"idle\"}[5s]))";
+    QByteArray text = layoutText(fleet->server(), points);
+    const QByteArray busy = QByteArray::fromStdString(nlohmann::json(kBusy).dump());
+    text.replace(busy, QByteArray::fromStdString(nlohmann::json(idle).dump()));
+    QFile layout(dir.filePath(QStringLiteral("fleet.json")));
+    QVERIFY(layout.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    layout.write(text);
+    layout.close();
+    runner->reload();
+    QVERIFY(std::equal(memory.begin(), memory.end(), runner->trail(0).begin()));
+    QTRY_VERIFY_WITH_TIMEOUT(trailProblem(2, idle, 6, 5).isEmpty(), 2000);
   }
 
   // The server stopped and started again: once it answers, the readings missed meanwhile
