@@ -1,6 +1,8 @@
 #include "KyvMovingBar.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "kyv/arith.h"
 #include "kyv/class_table.h"
@@ -36,9 +38,11 @@ const kyv::ClassInfo& KyvMovingBar::classTable() {
       {.title = "Scrolling bar graph",
        .description = "The recent history of a value as a row of bars over a labelled grid"},
       {
-          T::feed<&K::MoveBar>("MoveBar", 0x60030007,
-                               "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs.",
-                               {.argument = "x", .samples = {30, 55, 40, 70, 60, 85, 50, 65}}),
+          T::feed<&K::MoveBar>(
+              "MoveBar", 0x60030007, "Adds a value as the newest bar and raises MaxLimitReached or NormalOPs.",
+              {.argument = "x",
+               .samples = {30, 55, 40, 70, 60, 85, 50, 65},
+               .readingsShown = [](const kyv::Control& c) { return static_cast<const K&>(c).barsShown(); }}),
           T::property<&K::value, &K::setvalue>("value", 0x68030006,
                                                "A stored number; it draws nothing (MoveBar feeds the graph)."),
           T::property<&K::MaxLimit, &K::setMaxLimit>(
@@ -193,6 +197,11 @@ void KyvMovingBar::MoveBar(int16_t& x) {
     throw;
   }
   lvl.Unload(n);
+}
+
+int KyvMovingBar::barsShown() const {
+  const float bar = lvl(0).Width();
+  return bar > 0 ? std::max(1, static_cast<int>(std::floor(schart.Width() / bar))) : 1;
 }
 
 void KyvMovingBar::Resize() {

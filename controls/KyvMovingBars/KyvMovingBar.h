@@ -21,6 +21,9 @@ class KYV_API KyvMovingBar : public kyv::Control {
   // x >= MaxLimit, else NormalOPs. MaxLimit 0 raises division-by-zero and a negative
   // height invalid-property-value, before any event and with the bars as they were.
   void MoveBar(int16_t& x);
+  // The bars the row holds once full at the chart's present width: the latest readings the
+  // graph shows (the row scrolls from the next one on).
+  int barsShown() const;
 
   // A stored number; it draws nothing.
   int16_t value() const { return value_; }

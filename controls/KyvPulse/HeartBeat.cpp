@@ -1,5 +1,6 @@
 #include "HeartBeat.h"
 
+#include <algorithm>
 #include <string>
 
 #include "kyv/arith.h"
@@ -42,12 +43,14 @@ const kyv::ClassInfo& HeartBeat::classTable() {
               "MaxLimit", 0x68030005, "The value drawn at the top edge of the plot area; not a count of tics.",
               "A point of value v is drawn MaxLimit - v below the top edge. It takes effect at the next layout, "
               "which every host gives the control after the write."),
-          T::feed<&K::Plot>("Plot", 0x6003000C,
-                            "Adds one point to the trace; Value comes back as MaxLimit minus Value.",
-                            {.argument = "Value",
-                             .replay = Replay::Trace,
-                             .traceLength = "HorizCount",
-                             .samples = {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3}}),
+          T::feed<&K::Plot>(
+              "Plot", 0x6003000C, "Adds one point to the trace; Value comes back as MaxLimit minus Value.",
+              {.argument = "Value",
+               .replay = Replay::Trace,
+               .traceLength = "HorizCount",
+               .samples = {2, 3, 2, 9, 1, 3, 2, 3, 2, 8, 1, 3},
+               .readingsShown =
+                   [](const kyv::Control& c) { return std::max(0, static_cast<const K&>(c).HorizCount() + 1); }}),
           T::property<&K::BackColor, &K::setBackColor>(
               "BackColor", 0x68030004, "Colour of the plot area's background; a write clears the drawn trace."),
           T::property<&K::BorderStyle, &K::setBorderStyle>("BorderStyle", 0x68030003,

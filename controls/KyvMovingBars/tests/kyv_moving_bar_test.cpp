@@ -101,6 +101,32 @@ TEST_F(Graph, ABarEndingOnTheRightEdgeIsStillAppended) {
   EXPECT_EQ(narrow.lvl.Count(), 13);
 }
 
+// The class table tells a host how many readings fill the row: after that many, every bar
+// shows one of them (the first placeholder bar has scrolled out) and the row holds no more.
+TEST_F(Graph, TheReadingsShownFillTheRowExactly) {
+  const kyv::MemberInfo* moveBar = nullptr;
+  for (const kyv::MemberInfo& m : KyvMovingBar::classTable().members())
+    if (m.name == "MoveBar") moveBar = &m;
+  ASSERT_TRUE(moveBar && moveBar->feed.readingsShown);
+  for (const float width : {3150.0f, 3149.99f, 3285.0f, 1200.0f}) {
+    KyvMovingBar graph;
+    graph.InitProperties();
+    graph.setExtent(width, 2475);
+    const int shown = moveBar->feed.readingsShown(graph);
+    EXPECT_EQ(shown, graph.barsShown());
+    for (int i = 1; i <= shown; ++i) {
+      int16_t x = static_cast<int16_t>(50 + i);
+      graph.MoveBar(x);
+    }
+    ASSERT_EQ(graph.lvl.Count(), shown) << width;
+    EXPECT_FLOAT_EQ(graph.lvl(0).Height(), 2475 * 0.51f) << width;  // the first reading, not the placeholder
+    int16_t more = 1;
+    graph.MoveBar(more);
+    EXPECT_EQ(graph.lvl.Count(), shown) << width;
+    EXPECT_FLOAT_EQ(graph.lvl(0).Height(), 2475 * 0.52f) << width;
+  }
+}
+
 TEST_F(Graph, EventsFollowTheBarsAndHandlersSeeTheTemporaryBar) {
   g.setExtent(450, 2475);  // two bars
   int countInHandler = 0;

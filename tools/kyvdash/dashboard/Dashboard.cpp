@@ -150,17 +150,12 @@ QStringList Dashboard::build() {
                                                                     : "properties";
               errors << QStringLiteral("%1: %2: %3: %4: %5").arg(owner, QLatin1String(field), step, kind, message);
             });
-    const QRect at = pixels(control.rect);
-    kyv::FormControl entry{control.name.toStdString(), control.className.toStdString(),
-                           static_cast<float>(at.width() * kyvqt::kTwipsPerPixel),
-                           static_cast<float>(at.height() * kyvqt::kTwipsPerPixel), control.properties};
-    w->restore(entry);
-    w->move(at.topLeft());
-    w->disconnect(this);
     controls_.push_back(w);
+    restoreControl(static_cast<int>(controls_.size()) - 1);
+    w->disconnect(this);
     staleMarks_.push_back(new StaleMark(this));
     marks_.emplace_back();
-    staleMarks_.back()->setGeometry(at);
+    staleMarks_.back()->setGeometry(w->geometry());
     addColumnNames(control, *w);
   }
   return errors;
@@ -198,20 +193,37 @@ void Dashboard::setColumnNames(int index, const QStringList& names) {
   }
 }
 
-std::vector<int> Dashboard::adopt(Dashboard& previous) {
-  std::vector<int> adopted;
+// The control's class restored from its properties, at its rectangle in whole pixels.
+void Dashboard::restoreControl(int index) {
+  const LayoutControl& control = layout_.controls[index];
+  const QRect at = pixels(control.rect);
+  kyv::FormControl entry{control.name.toStdString(), control.className.toStdString(),
+                         static_cast<float>(at.width() * kyvqt::kTwipsPerPixel),
+                         static_cast<float>(at.height() * kyvqt::kTwipsPerPixel), control.properties};
+  controls_[index]->restore(entry);
+  controls_[index]->move(at.topLeft());
+}
+
+void Dashboard::renew(int index) {
+  restoreControl(index);
+  controls_[index]->update();
+}
+
+std::vector<Dashboard::Adopted> Dashboard::adopt(Dashboard& previous) {
+  std::vector<Adopted> adopted;
   for (int i = 0; i < count(); ++i) {
     for (int k = 0; k < previous.count(); ++k) {
       kyvqt::ControlWidget* kept = previous.controls_[k];
-      if (!kept || previous.layout_.controls[k].raw != layout_.controls[i].raw) continue;
+      if (!kept || previous.layout_.controls[k].rawBesideRect != layout_.controls[i].rawBesideRect) continue;
       previous.controls_[k] = nullptr;
+      const bool resized = kept->size() != controls_[i]->size();
       kept->setParent(this);
       kept->setGeometry(controls_[i]->geometry());
       kept->stackUnder(staleMarks_[i]);
       kept->show();
       delete controls_[i];
       controls_[i] = kept;
-      adopted.push_back(i);
+      adopted.push_back({i, resized});
       break;
     }
   }

@@ -26,10 +26,18 @@ class Dashboard : public QWidget {
   // errors; the dashboard is only usable when there are none.
   QStringList build();
 
-  // Takes over from `previous` each control that the layout gives exactly as before, in place
-  // of the one built for it, so that what it shows (a trace's history) stays. Returns the
-  // indexes of the controls taken over; `previous` is only fit to be deleted afterwards.
-  std::vector<int> adopt(Dashboard& previous);
+  // Takes over from `previous` each control that the layout gives as before but for its
+  // rectangle, in place of the one built for it, so that what it shows (a trace's history)
+  // stays; a moved control is moved, one of another size laid out at it. Returns the
+  // controls taken over; `previous` is only fit to be deleted afterwards.
+  struct Adopted {
+    int index = 0;
+    bool resized = false;  // laid out at another size: its picture may have been emptied
+  };
+  std::vector<Adopted> adopt(Dashboard& previous);
+  // Creates control `index` anew from its layout, its picture empty, keeping its place,
+  // marks and connections.
+  void renew(int index);
 
   const Layout& layout() const { return layout_; }
   int count() const { return static_cast<int>(controls_.size()); }
@@ -96,6 +104,7 @@ class Dashboard : public QWidget {
   void showMarks(int index);
   void addColumnNames(const LayoutControl& control, kyvqt::ControlWidget& widget);
   std::vector<std::vector<QLabel*>> columnNames_;  // by control
+  void restoreControl(int index);
   std::vector<QWidget*> staleMarks_;
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;

@@ -20,6 +20,34 @@ std::optional<kyv::Variant> feedArgument(double reading, kyv::VarType type) {
   }
 }
 
+namespace {
+
+// Calls the target's Column (when it selects one: `column`, else the feed's own) and feed
+// method with `arg`; raises what the control raises, with `*inColumn` true while Column runs.
+void call(const FeedMap::Target& t, kyv::Variant& arg, bool* inColumn, std::optional<int> column = std::nullopt) {
+  *inColumn = t.members.column >= 0;
+  if (*inColumn) {
+    kyv::Variant selected(static_cast<int16_t>(column ? *column : *t.column));
+    t.widget->invoke(t.members.column, kyv::Invoke::Call, &selected);
+  }
+  *inColumn = false;
+  t.widget->invoke(t.members.method, kyv::Invoke::Call, &arg);
+}
+
+}  // namespace
+
+bool FeedMap::replay(const Target& t, double reading) {
+  std::optional<kyv::Variant> arg = feedArgument(reading * t.scale + t.offset, t.members.argType);
+  if (!arg) return false;
+  bool column = false;
+  try {
+    call(t, *arg, &column);
+    return true;
+  } catch (const kyv::Error&) {
+    return false;
+  }
+}
+
 void FeedMap::add(const QString& source, const QString& field, const Target& target) {
   // Every column of a feed of columns is given a series or 0 by the first answer: none
   // keeps what the control showed before it.
@@ -84,20 +112,15 @@ void FeedMap::give(Entry& e, double value, std::optional<int> column) {
   std::optional<kyv::Variant> arg = feedArgument(value, t.members.argType);
   if (!arg) return;
   if (fed_) fed_(t, *arg);
-  const char* step = "Column";
+  bool inColumn = false;
   try {
-    if (t.members.column >= 0) {
-      kyv::Variant selected(static_cast<int16_t>(column ? *column : *t.column));
-      t.widget->invoke(t.members.column, kyv::Invoke::Call, &selected);
-    }
-    step = nullptr;
-    t.widget->invoke(t.members.method, kyv::Invoke::Call, &*arg);
+    call(t, *arg, &inColumn, column);
     e.failing = false;
   } catch (const kyv::Error& error) {
     if (e.failing) return;
     e.failing = true;
     const QString member =
-        step ? QString::fromLatin1(step) : utf8(t.widget->control()->classInfo().members()[t.members.method].name);
+        inColumn ? QStringLiteral("Column") : utf8(t.widget->control()->classInfo().members()[t.members.method].name);
     if (failed_)
       failed_(
           t,

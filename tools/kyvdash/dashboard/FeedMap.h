@@ -68,6 +68,10 @@ class FeedMap {
   // series that matches (none: no reading), a feed of columns one series a column in the
   // natural order of its label (columns left without one since the last answer get 0).
   void deliverSeries(const QString& source, const QString& field, const std::vector<Series>& all);
+  // Gives `reading` to the target's control as deliver would, but quietly (a reading shown
+  // again, not a new one): nothing is marked, reported or counted. False when it is not a
+  // number or the control refuses it.
+  static bool replay(const Target& target, double reading);
 
  private:
   struct Entry {

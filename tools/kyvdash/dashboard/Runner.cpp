@@ -1,5 +1,7 @@
 #include "Runner.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -17,6 +19,8 @@
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
+#include "kyv/error.h"
+#include "kyv/files.h"
 
 namespace kyvdash {
 namespace {
@@ -26,6 +30,10 @@ int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
   if (!feed.staleAfter) return -1;
   return staleness.add(index, feed.source + u'.' + feed.field, fromSeconds(*feed.staleAfter).count());
 }
+
+QString feedKey(const QString& source, const QString& field) { return source + u'\n' + field; }
+
+qint64 wallClock() { return QDateTime::currentMSecsSinceEpoch(); }
 
 }  // namespace
 
@@ -48,6 +56,11 @@ struct Runner::Loaded {
   std::vector<std::vector<std::vector<Labels>>> shown;  // by control and feed: the labels of the series it shows
   std::map<size_t, std::vector<Series>> firing;         // by alerts source: the alerts firing
   std::set<QString> reported;                           // what reportOnce said and has not cleared
+  std::vector<Trail> trails;                            // the charts' readings
+  std::vector<FeedMap::Target> trailTargets;            // by trail: the feed it goes through
+  QHash<QString, std::vector<size_t>> trailsOf;         // by source and field (feedKey): the trails it feeds
+  std::vector<Dashboard::Adopted> adopted;              // the controls taken over from the screen before
+  bool replaying = false;                               // readings are shown again: the controls' events act on nothing
 };
 
 Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
@@ -57,9 +70,49 @@ Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
   connect(&settle_, &QTimer::timeout, this, &Runner::reload);
   connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_, qOverload<>(&QTimer::start));
+  historyTimer_.setInterval(5000);
+  connect(&historyTimer_, &QTimer::timeout, this, &Runner::saveHistory);
 }
 
-Runner::~Runner() = default;
+// The history is written a last time; nothing is reported any more.
+Runner::~Runner() {
+  QString ignored;
+  if (trailChanges_ != trailsSaved_) writeHistory(&ignored);
+}
+
+std::vector<TimedReading> Runner::trail(int index) const {
+  if (!current_) return {};
+  for (const Trail& t : current_->trails)
+    if (t.control == index) return {t.readings.begin(), t.readings.end()};
+  return {};
+}
+
+void Runner::saveHistory() {
+  if (trailChanges_ == trailsSaved_) return;
+  QString problem;
+  if (writeHistory(&problem)) {
+    historyProblem_.clear();
+    return;
+  }
+  if (problem != historyProblem_) emit report(problem);
+  historyProblem_ = problem;
+}
+
+bool Runner::writeHistory(QString* problem) {
+  if (!current_ || historyPath_.isEmpty()) return true;
+  std::vector<const Trail*> trails;
+  for (const Trail& t : current_->trails) trails.push_back(&t);
+  const quint64 changes = trailChanges_;
+  try {
+    kyv::writeFileAtomically(historyPath_.toStdString(),
+                             historyText(QFileInfo(path_).absoluteFilePath(), trails, wallClock()).toStdString());
+  } catch (const kyv::Error& e) {
+    *problem = QStringLiteral("history %1 cannot be written: %2").arg(historyPath_, QString::fromUtf8(e.what()));
+    return false;
+  }
+  trailsSaved_ = changes;
+  return true;
+}
 
 Dashboard* Runner::dashboard() const { return current_ ? current_->dashboard.data() : nullptr; }
 
@@ -86,6 +139,7 @@ bool Runner::start(QStringList* errors) {
   watcher_.addPath(path_);
   watcher_.addPath(QFileInfo(path_).absolutePath());
   run(*current_);
+  if (!historyPath_.isEmpty()) historyTimer_.start();
   return true;
 }
 
@@ -112,11 +166,17 @@ void Runner::reload() {
     for (const QString& e : errors) emit report(QStringLiteral("  ") + e);
     return;
   }
+  saveHistory();  // what the screen showed until now, in the file it was going to
   std::unique_ptr<Loaded> old = std::move(current_);
   current_ = std::move(next);
-  for (int c : current_->dashboard->adopt(*old->dashboard))
-    disconnect(current_->dashboard->control(c), nullptr, this, nullptr);
+  current_->adopted = current_->dashboard->adopt(*old->dashboard);
+  for (const Dashboard::Adopted& a : current_->adopted)
+    disconnect(current_->dashboard->control(a.index), nullptr, this, nullptr);
   run(*current_, old.get());
+  if (historyPath_.isEmpty())
+    historyTimer_.stop();
+  else
+    historyTimer_.start();
   emit dashboardReplaced(current_->dashboard);
   old.reset();
   emit report(QStringLiteral("%1 reloaded").arg(path_));
@@ -172,6 +232,15 @@ void Runner::run(Loaded& s, Loaded* previous) {
   }
   connectSources(s);
   connectEvents(s);
+  const Layout& shown = s.dashboard->layout();
+  historyPath_ = shown.history.isEmpty() ? QString() : QFileInfo(path_).absoluteDir().absoluteFilePath(shown.history);
+  if (previous)
+    carryTrails(s, *previous);
+  else
+    readHistory(s);
+  // A chart that shows nothing yet is filled from its source's past, where the source keeps one.
+  for (size_t i = 0; i < s.sources.size(); ++i)
+    askPast(s, i, [&s, previous](size_t t) { return !previous || s.trails[t].readings.empty(); });
   if (!s.staleness.empty()) {
     s.staleTimer.setInterval(staleCheck_);
     connect(&s.staleTimer, &QTimer::timeout, this, [this, &s] { markStale(s); });
@@ -201,6 +270,7 @@ void Runner::connectSources(Loaded& s) {
       if (feed.columns) t.columnsBy = feed.columns->by;
       t.columns = static_cast<int>(d.columnNames(c).size());
       s.feed.add(feed.source, feed.field, t);
+      makeTrail(s, t);
       staleIds[c].push_back(timeFeed(s.staleness, c, feed));
       for (auto& source : s.sources)
         if (source->name() == feed.source) source->want(feed.field);
@@ -227,11 +297,16 @@ void Runner::connectSources(Loaded& s) {
   for (size_t i = 0; i < s.sources.size(); ++i) {
     Source* src = s.sources[i].get();
     health_.sourceUp[src->name()] = true;
-    connect(src, &Source::reading, this, [&s, i, name = src->name()](const QString& field, double value) {
+    connect(src, &Source::reading, this, [this, &s, i, name = src->name()](const QString& field, double value) {
       s.failing[i] = false;
       s.feed.deliver(name, field, value);
+      takeLive(s, name, field, value);
     });
     connectSeries(s, i);
+    connect(src, &Source::past, this,
+            [this, &s, name = src->name()](const QString& field, const std::vector<TimedReading>& past, qint64 step) {
+              takePast(s, name, field, past, step);
+            });
     connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
       s.failing[i] = true;
       health_.sourceUp[name] = false;
@@ -242,6 +317,7 @@ void Runner::connectSources(Loaded& s) {
       s.failing[i] = false;
       health_.sourceUp[name] = true;
       emit report(QStringLiteral("source %1: reading again").arg(name));
+      askPast(s, i, [](size_t) { return true; });  // the readings missed while it failed
     });
   }
 }
@@ -403,6 +479,7 @@ void Runner::connectEvents(Loaded& s) {
     if (control.on.empty()) continue;
     for (const LayoutEvent& e : control.on) s.actions.add(control.name, e);
     connect(d.control(c), &kyvqt::ControlWidget::eventRaised, this, [&s, c, name = control.name](const QString& event) {
+      if (s.replaying) return;
       s.actions.fire(name, event, QString::fromStdString(s.lastValue[c].display()));
     });
   }
@@ -446,6 +523,126 @@ void Runner::markStale(Loaded& s) {
     shown->setEnabled(false);
     shown->setToolTip(mark.tooltip);
   }
+}
+
+}  // namespace kyvdash
+
+namespace kyvdash {
+
+// A feed whose control's class says how many readings its picture shows is a chart's: its
+// readings are kept as the trail of what it shows.
+void Runner::makeTrail(Loaded& s, const FeedMap::Target& target) {
+  const kyv::Control* control = target.widget->control();
+  if (!control) return;
+  const kyv::FeedInfo& info = control->classInfo().members()[target.members.method].feed;
+  if (!info.readingsShown) return;
+  const LayoutControl& entry = s.dashboard->layout().controls[target.control];
+  const LayoutFeed& feed = entry.feeds[target.feed];
+  const LayoutSource* source = s.dashboard->layout().source(feed.source);
+  Trail& t = s.trails.emplace_back();
+  t.control = target.control;
+  t.feed = target.feed;
+  t.source = feed.source;
+  t.field = feed.field;
+  t.identity = entry.name.toUtf8() + '\n' + (source ? source->raw : QByteArray()) + '\n' + feed.field.toUtf8();
+  t.shows = static_cast<size_t>(std::clamp(info.readingsShown(*control), 1, int(kMaxSavedReadings)));
+  t.drawsFromZero = info.replay == kyv::Replay::Trace;
+  s.trailTargets.push_back(target);
+  s.trailsOf[feedKey(t.source, t.field)].push_back(s.trails.size() - 1);
+}
+
+// A chart whose control, source and field are as before keeps its readings; a control
+// taken over at its size still shows them, any other is given them again.
+void Runner::carryTrails(Loaded& s, Loaded& previous) {
+  std::vector<int> renew;
+  for (Trail& t : s.trails) {
+    const auto before = std::find_if(previous.trails.begin(), previous.trails.end(),
+                                     [&t](const Trail& p) { return p.identity == t.identity; });
+    if (before == previous.trails.end() || before->readings.empty()) continue;
+    t.assign({before->readings.begin(), before->readings.end()});
+    const auto kept = std::find_if(s.adopted.begin(), s.adopted.end(),
+                                   [&t](const Dashboard::Adopted& a) { return a.index == t.control; });
+    if (kept == s.adopted.end() || kept->resized || before->shows != t.shows) renew.push_back(t.control);
+  }
+  std::sort(renew.begin(), renew.end());
+  renew.erase(std::unique(renew.begin(), renew.end()), renew.end());
+  for (int c : renew) showTrails(s, c);
+}
+
+// The history file's trails, given to the charts of the same control, source and field. A
+// file that is missing, damaged or of another layout is reported and left alone.
+void Runner::readHistory(Loaded& s) {
+  if (historyPath_.isEmpty()) return;
+  QString problem;
+  std::optional<std::vector<SavedTrail>> saved;
+  if (!QFileInfo::exists(historyPath_)) {
+    problem = QStringLiteral("does not exist yet");
+  } else {
+    try {
+      const std::string text = kyv::readFileAtMost(historyPath_.toStdString(), kMaxHistoryBytes);
+      saved = kyvdash::readHistory(QByteArray::fromStdString(text), QFileInfo(path_).absoluteFilePath(), &problem);
+    } catch (const kyv::Error& e) {
+      problem = QStringLiteral("cannot be read: ") + QString::fromUtf8(e.what()).section(QStringLiteral(": "), -1);
+    }
+  }
+  if (!saved) {
+    emit report(QStringLiteral("history %1 %2; the graphs start without it").arg(historyPath_, problem));
+    return;
+  }
+  std::vector<int> shown;
+  for (const SavedTrail& from : *saved) {
+    for (Trail& t : s.trails) {
+      if (t.identity != from.identity || from.readings.empty()) continue;
+      t.assign(from.readings);
+      shown.push_back(t.control);
+    }
+  }
+  std::sort(shown.begin(), shown.end());
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+  for (int c : shown) showTrails(s, c);
+}
+
+void Runner::takeLive(Loaded& s, const QString& source, const QString& field, double value) {
+  const auto found = s.trailsOf.constFind(feedKey(source, field));
+  if (found == s.trailsOf.constEnd() || std::isnan(value)) return;
+  const qint64 at = wallClock();
+  for (size_t t : *found) s.trails[t].take({at, value});
+  ++trailChanges_;
+}
+
+void Runner::takePast(Loaded& s, const QString& source, const QString& field, const std::vector<TimedReading>& past,
+                      qint64 step) {
+  const auto found = s.trailsOf.constFind(feedKey(source, field));
+  if (found == s.trailsOf.constEnd()) return;
+  for (size_t i : *found) {
+    Trail& t = s.trails[i];
+    const std::vector<TimedReading> joined = joinPast(past, t.readings, step, t.shows);
+    if (std::equal(joined.begin(), joined.end(), t.readings.begin(), t.readings.end())) continue;
+    t.assign(joined);
+    ++trailChanges_;
+    showTrails(s, t.control);
+  }
+}
+
+void Runner::askPast(Loaded& s, size_t index, const std::function<bool(size_t trail)>& wanted) {
+  std::map<QString, int> counts;  // by field: the most readings a chart of it shows
+  for (size_t t = 0; t < s.trails.size(); ++t) {
+    const Trail& trail = s.trails[t];
+    if (trail.source != s.sources[index]->name() || !wanted(t)) continue;
+    counts[trail.field] = std::max(counts[trail.field], static_cast<int>(trail.shows));
+  }
+  for (const auto& [field, count] : counts)
+    if (!s.sources[index]->askPast(field, count)) return;
+}
+
+void Runner::showTrails(Loaded& s, int control) {
+  s.replaying = true;
+  s.dashboard->renew(control);
+  for (size_t t = 0; t < s.trails.size(); ++t) {
+    if (s.trails[t].control != control) continue;
+    for (double value : s.trails[t].picture()) FeedMap::replay(s.trailTargets[t], value);
+  }
+  s.replaying = false;
 }
 
 }  // namespace kyvdash

@@ -14,6 +14,7 @@
 #include "Clock.h"
 #include "Dashboard.h"
 #include "FeedMap.h"
+#include "History.h"
 
 namespace kyvdash {
 
@@ -48,6 +49,8 @@ class Runner : public QObject {
   void setStaleCheckInterval(std::chrono::milliseconds interval) { staleCheck_ = interval; }
   void setFirstRetry(std::chrono::milliseconds delay) { firstRetry_ = delay; }
   void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
+  // How often the layout's history file is written (every 5 s unless set, before start()).
+  void setHistoryInterval(std::chrono::milliseconds interval) { historyTimer_.setInterval(interval); }
 
   // Reads the layout file again now (a change of the file does this on its own).
   void reload();
@@ -70,6 +73,12 @@ class Runner : public QObject {
   // The names of the alerts firing now, by the layout's prometheus-alerts sources, that
   // concern series (or a block of them) labelled `labels`; empty when none does.
   QStringList firingFor(const Labels& labels) const;
+  // What chart control `index` shows (its first feed that is a chart's): the readings it was
+  // given, oldest first, with their times; empty for a control that shows one reading.
+  std::vector<TimedReading> trail(int index) const;
+  // Writes the layout's history file now, when the charts took readings since it was last
+  // written (a timer does so every few seconds, and so does the end of the runner).
+  void saveHistory();
 
  signals:
   // A new screen replaced the old one, which is deleted after this signal.
@@ -94,6 +103,17 @@ class Runner : public QObject {
   void markAlerts(Loaded& loaded, int control);
   // Reports `message` under `key` once, until `say` is false for that key again.
   void reportOnce(Loaded& loaded, const QString& key, bool say, const QString& message);
+  void makeTrail(Loaded& loaded, const FeedMap::Target& target);
+  void carryTrails(Loaded& loaded, Loaded& previous);
+  void readHistory(Loaded& loaded);
+  void takeLive(Loaded& loaded, const QString& source, const QString& field, double value);
+  void takePast(Loaded& loaded, const QString& source, const QString& field, const std::vector<TimedReading>& past,
+                qint64 step);
+  // Asks source `index` for the past of the trails it feeds that `wanted` picks.
+  void askPast(Loaded& loaded, size_t index, const std::function<bool(size_t trail)>& wanted);
+  // Creates control `control` anew and gives it its trails' readings again.
+  void showTrails(Loaded& loaded, int control);
+  bool writeHistory(QString* problem);
   FdReader& stdinReader();
 
   QString path_;
@@ -111,6 +131,11 @@ class Runner : public QObject {
   std::chrono::milliseconds checkTimeout_{2000};
   std::function<void(const QString&)> printer_;
   Health health_;
+  QString historyPath_;       // the layout's history file, absolute; empty: none
+  QTimer historyTimer_;       // writes it every few seconds
+  QString historyProblem_;    // the failure to write it last reported, until a write succeeds
+  quint64 trailChanges_ = 0;  // readings the charts took, counted
+  quint64 trailsSaved_ = 0;   // the count when the history file was last written
 };
 
 }  // namespace kyvdash

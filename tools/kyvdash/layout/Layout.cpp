@@ -221,6 +221,11 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
       j.is_object() && j.contains("name") && j["name"].is_string() && !j["name"].get<std::string>().empty();
   c.name = named ? text(j["name"].get<std::string>()) : QString();
   c.raw = QByteArray::fromStdString(j.dump());
+  if (j.is_object()) {
+    json rest = j;
+    rest.erase("rect");
+    c.rawBesideRect = QByteArray::fromStdString(rest.dump());
+  }
   const FieldReader p(errors,
                       named ? QStringLiteral("control \"%1\"").arg(c.name) : QStringLiteral("controls[%1]").arg(index));
   if (!j.is_object()) return p.add(QStringLiteral("name"), QStringLiteral("a control must be an object"));
@@ -310,8 +315,9 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
     errors << QStringLiteral("the file is not a JSON object");
     return layout;
   }
-  file.unknownMembers(doc, {}, {"title", "size", "background", "sources", "controls", "labels"});
+  file.unknownMembers(doc, {}, {"title", "size", "background", "sources", "controls", "labels", "history"});
   layout.title = file.string(doc, "title", QStringLiteral("title"), false).value_or(QString());
+  layout.history = file.string(doc, "history", QStringLiteral("history"), false).value_or(QString());
   if (doc.contains("size"))
     if (std::optional<QRectF> r = file.rect(doc, "size", QStringLiteral("size"), true)) layout.size = r->size();
   if (std::optional<QString> bg = file.string(doc, "background", QStringLiteral("background"), false)) {

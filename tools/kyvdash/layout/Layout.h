@@ -68,7 +68,8 @@ struct LayoutControl {
   kyv::PropertyBag properties;
   std::vector<LayoutFeed> feeds;
   std::vector<LayoutEvent> on;
-  QByteArray raw;  // its JSON text: controls with the same are the same
+  QByteArray raw;            // its JSON text: controls with the same are the same
+  QByteArray rawBesideRect;  // its JSON text without its rectangle: the same control, maybe moved
 };
 
 struct LayoutLabel {
@@ -84,6 +85,7 @@ struct Layout {
   std::vector<LayoutSource> sources;
   std::vector<LayoutControl> controls;
   std::vector<LayoutLabel> labels;
+  QString history;       // the file that keeps the charts' recent readings between runs, as written; empty: none
   QStringList warnings;  // what may not do what the author meant, written as errors are
 
   const LayoutSource* source(const QString& name) const;

@@ -1,7 +1,10 @@
 #include "PromQuerySource.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QNetworkRequest>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -11,6 +14,9 @@ namespace kyvdash {
 namespace {
 
 using nlohmann::json;
+
+// The most points of a series a Prometheus server gives in one range query's answer.
+constexpr int kMostPointsAsked = 11'000;
 
 // A sample's value as the API writes it: [time, "text"], the text a float or NaN, +Inf, -Inf.
 std::optional<double> sampleValue(const json& pair) {
@@ -24,20 +30,49 @@ std::optional<double> sampleValue(const json& pair) {
   return ok ? std::optional<double>(v) : std::nullopt;
 }
 
-}  // namespace
-
-std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
+// The answer's data when the API says it succeeded; else null, with the server's words or
+// what is wrong in `problem`.
+std::optional<json> apiData(const QByteArray& answer, QString* problem) {
   const json doc = json::parse(answer.begin(), answer.end(), nullptr, false);
   if (doc.is_discarded() || !doc.is_object() || !doc.contains("status")) {
     *problem = QStringLiteral("the answer is not the JSON of the Prometheus HTTP API");
-    return {};
+    return std::nullopt;
   }
   if (doc["status"] != "success") {
     const std::string type = doc.value("errorType", std::string("error")), error = doc.value("error", std::string());
     *problem = QStringLiteral("%1: %2").arg(QString::fromStdString(type), QString::fromStdString(error));
+    return std::nullopt;
+  }
+  return doc.value("data", json::object());
+}
+
+}  // namespace
+
+std::vector<TimedReading> rangeReadings(const QByteArray& answer, QString* problem) {
+  const std::optional<json> data = apiData(answer, problem);
+  if (!data) return {};
+  const json result = data->value("result", json());
+  if (data->value("resultType", std::string()) != "matrix" || !result.is_array()) {
+    *problem = QStringLiteral("the answer is not a range of samples");
     return {};
   }
-  const json data = doc.value("data", json::object());
+  std::vector<TimedReading> readings;
+  const json values = result.empty() || !result[0].is_object() ? json::array() : result[0].value("values", json());
+  for (const json& pair : values.is_array() ? values : json::array()) {
+    const std::optional<double> v = sampleValue(pair);
+    if (!v || std::isnan(*v) || !pair[0].is_number()) continue;
+    const qint64 at = std::llround(pair[0].get<double>() * 1000);
+    if (!readings.empty() && at <= readings.back().at) continue;  // oldest first, each time once
+    readings.push_back({at, *v});
+  }
+  if (readings.empty()) *problem = QStringLiteral("no data");
+  return readings;
+}
+
+std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
+  const std::optional<json> apiAnswer = apiData(answer, problem);
+  if (!apiAnswer) return {};
+  const json& data = *apiAnswer;
   const std::string type = data.value("resultType", std::string());
   const json result = data.value("result", json());
   std::vector<Series> all;
@@ -103,7 +138,7 @@ std::map<QString, std::vector<Series>> askOnce(const QUrl& server, const QString
 
 PromQuerySource::PromQuerySource(QString name, QUrl server, std::chrono::milliseconds interval,
                                  std::chrono::milliseconds timeout, QObject* parent)
-    : Source(std::move(name), parent), endpoint_(std::move(server)), timeout_(timeout) {
+    : Source(std::move(name), parent), endpoint_(std::move(server)), timeout_(timeout), interval_(interval) {
   const QString base = endpoint_.path().chopped(endpoint_.path().endsWith(u'/') ? 1 : 0);
   ready_ = endpoint_;
   ready_.setPath(base + QStringLiteral("/-/ready"));
@@ -213,6 +248,39 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
     }
   }
   if (--pending_ == 0) roundDone();
+}
+
+bool PromQuerySource::askPast(const QString& field, int count) {
+  if (count < 1 || interval_.count() <= 0) return false;
+  count = std::min(count, kMostPointsAsked);
+  const qint64 step = interval_.count();
+  const qint64 end = QDateTime::currentMSecsSinceEpoch() - step;
+  const qint64 start = end - (count - 1) * step;
+  const auto seconds = [](qint64 ms) { return QString::number(double(ms) / 1000.0, 'f', 3); };
+  QUrl url = endpoint_;
+  url.setPath(url.path() + QStringLiteral("_range"));
+  url.setQuery(
+      QStringLiteral("query=%1&start=%2&end=%3&step=%4")
+          .arg(QString::fromLatin1(QUrl::toPercentEncoding(field)), seconds(start), seconds(end), seconds(step)));
+  auto* fetch = new HttpFetch(network_, this);
+  fetch->setMaxBytes(maxAnswer_);
+  connect(fetch, &HttpFetch::answered, this, [this, fetch, field](const HttpAnswer& a) {
+    fetch->deleteLater();
+    pastAnswered(field, a);
+  });
+  fetch->get(QNetworkRequest(url), timeout_);
+  return true;
+}
+
+// A server that cannot be reached is the live round's to report; a range it refuses or
+// answers wrongly is reported here.
+void PromQuerySource::pastAnswered(const QString& field, const HttpAnswer& answer) {
+  if (answer.ending != HttpAnswer::Ending::Answered) return;
+  if (answer.status != 200 && answer.status != 400 && answer.status != 422) return;
+  QString problem;
+  const std::vector<TimedReading> readings = rangeReadings(answer.body, &problem);
+  if (!readings.empty()) return emit past(field, readings, interval_.count());
+  if (problem != QLatin1String("no data")) emit this->problem(QStringLiteral("query_range %1: %2").arg(field, problem));
 }
 
 void PromQuerySource::roundDone() {

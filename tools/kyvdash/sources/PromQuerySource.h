@@ -28,6 +28,10 @@ namespace kyvdash {
 // scalar is one series without labels. None, with what the server said or what is wrong in
 // `problem`, when it gives no value.
 std::vector<Series> querySeries(const QByteArray& answer, QString* problem);
+// The readings of the first series of a range query's answer (the JSON of
+// /api/v1/query_range), oldest first, at ms since the epoch; none, with what is wrong in
+// `problem`, when it holds none. Values that are not finite are left out.
+std::vector<TimedReading> rangeReadings(const QByteArray& answer, QString* problem);
 
 // The address that asks `server` (its path kept) the instant query `expression`.
 QUrl queryUrl(const QUrl& server, const QString& expression);
@@ -48,6 +52,10 @@ class PromQuerySource : public Source {
   void want(const QString& field) override;
   // The most bytes an answer may have.
   void setMaxAnswer(qint64 bytes);
+  // Asks /api/v1/query_range for `count` points of `field` (at most the 11,000 a server
+  // gives), one an interval, the last an interval before now (so that every sample of it has
+  // been stored, and the next live answer follows it by one interval).
+  bool askPast(const QString& field, int count) override;
 
  private:
   struct Query {
@@ -66,6 +74,7 @@ class PromQuerySource : public Source {
   QString failure(const HttpAnswer& answer) const;
   // Reports `what` (once, until it changes) and probes at each tick until answered.
   void goneDown(const QString& what);
+  void pastAnswered(const QString& field, const HttpAnswer& answer);
 
   QUrl endpoint_;
   QUrl ready_;            // the server's readiness check
@@ -75,6 +84,7 @@ class PromQuerySource : public Source {
   QNetworkAccessManager network_;
   HttpFetch probe_{network_};
   QTimer timer_;
+  std::chrono::milliseconds interval_;
   std::deque<Query> queries_;  // a deque: answers hold on to their query while more are added
   int pending_ = 0;
   QString roundFailure_;  // the first failure of the round in flight

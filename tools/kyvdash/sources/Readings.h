@@ -27,6 +27,13 @@ struct Series {
   double value = 0;
 };
 
+// A reading and when it was taken, in ms since the epoch.
+struct TimedReading {
+  qint64 at = 0;
+  double value = 0;
+  bool operator==(const TimedReading&) const = default;
+};
+
 // Cuts a byte stream into lines (without their \n or \r\n). A line longer than `maxLine`
 // bytes is dropped whole and counted, so that a stream without newlines cannot fill memory.
 class LineSplitter {

@@ -26,6 +26,14 @@ class Source : public QObject {
   virtual void start() = 0;
   // A field some feed reads (sources that must look for each field, such as a scrape, keep it).
   virtual void want(const QString& field) { Q_UNUSED(field) }
+  // A source that keeps the past of its fields (a Prometheus server) asks for the latest
+  // `count` readings of `field` at its interval, ending a little before now, and answers
+  // with `past`; returns false, asking nothing, when it keeps none.
+  virtual bool askPast(const QString& field, int count) {
+    Q_UNUSED(field)
+    Q_UNUSED(count)
+    return false;
+  }
   // Retries by fail() wait `first`, then twice as long after each failure, up to `ceiling`.
   void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) {
     backoff_ = Backoff(first, ceiling);
@@ -36,6 +44,9 @@ class Source : public QObject {
   // Every series `field` gave in one answer, in the order the source gave them (only sources
   // whose fields may give several, such as a Prometheus query, emit it; before `reading`).
   void series(const QString& field, const std::vector<kyvdash::Series>& all);
+  // The past askPast asked for: `field`'s readings, oldest first, at the source's interval
+  // (a time without a value is left out), and the interval in ms.
+  void past(const QString& field, const std::vector<kyvdash::TimedReading>& readings, qint64 step);
   // Something went wrong (the message says what, and when it is tried again).
   void problem(const QString& message);
   // Readings come again after a failure.

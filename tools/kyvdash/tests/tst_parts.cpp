@@ -9,6 +9,7 @@
 
 #include "Backoff.h"
 #include "FeedMap.h"
+#include "History.h"
 #include "LabelFormat.h"
 #include "OutputQueue.h"
 #include "ProcStats.h"
@@ -250,6 +251,91 @@ class TestParts : public QObject {
              QStringLiteral("{device=\"eth0\", instance=\"h1\"}"));
   }
 
+  // Answers of the range API: the first series' readings at ms, oldest first, without NaN.
+  void rangeAnswers() {
+    QString problem;
+    const std::vector<TimedReading> r = rangeReadings(
+        R"({"status":"success","data":{"resultType":"matrix","result":[{"metric":{"i":"h1"},"values":)"
+        R"([[1700000000.5,"1"],[1700000001.5,"NaN"],[1700000002.5,"2.5"],[1700000002.5,"9"],[1700000003,"x"]]},)"
+        R"({"metric":{"i":"h2"},"values":[[1700000000.5,"7"]]}]}})",
+        &problem);
+    QCOMPARE(r, (std::vector<TimedReading>{{1700000000500, 1}, {1700000002500, 2.5}}));
+    QVERIFY(problem.isEmpty());
+    QVERIFY(rangeReadings(R"({"status":"success","data":{"resultType":"matrix","result":[]}})", &problem).empty());
+    QCOMPARE(problem, QStringLiteral("no data"));
+    QVERIFY(rangeReadings(R"({"status":"success","data":{"resultType":"vector","result":[]}})", &problem).empty());
+    QCOMPARE(problem, QStringLiteral("the answer is not a range of samples"));
+    QVERIFY(
+        rangeReadings(R"({"status":"error","errorType":"bad_data","error":"exceeded maximum resolution"})", &problem)
+            .empty());
+    QCOMPARE(problem, QStringLiteral("bad_data: exceeded maximum resolution"));
+  }
+
+  // A source's past joined with what a chart took live meanwhile: a live reading within half
+  // a step of the past's end is that same moment, later ones follow; the newest are kept.
+  // A trace of fewer readings than it shows starts level at its first one.
+  void pastJoinsLive() {
+    const std::vector<TimedReading> past{{1000, 1}, {2000, 2}, {3000, 3}};
+    QCOMPARE(joinPast(past, {{2990, 30}, {3600, 36}, {4010, 40}}, 1000, 4),
+             (std::vector<TimedReading>{{2000, 2}, {3000, 3}, {3600, 36}, {4010, 40}}));
+    QCOMPARE(joinPast(past, {{1500, 15}, {3499, 35}}, 1000, 10), past);
+    QCOMPARE(joinPast({}, {{1500, 15}}, 1000, 10), (std::vector<TimedReading>{{1500, 15}}));
+    Trail trace;
+    trace.shows = 4;
+    trace.drawsFromZero = true;
+    QVERIFY(trace.picture().empty());
+    trace.take({1, 5});
+    trace.take({2, 6});
+    QCOMPARE(trace.picture(), (std::vector<double>{5, 5, 5, 6}));
+    for (int i = 3; i <= 6; ++i) trace.take({i, double(i)});
+    QCOMPARE(trace.picture(), (std::vector<double>{3, 4, 5, 6}));
+    Trail bars;
+    bars.shows = 4;
+    bars.assign({{1, 1}, {2, 2}});
+    QCOMPARE(bars.picture(), (std::vector<double>{1, 2}));
+    bars.assign({{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}});
+    QCOMPARE(bars.readings.front(), (TimedReading{2, 2}));
+  }
+
+  // A history file's text read back: whole and of its layout, or refused whole.
+  void historyFiles() {
+    Trail a, b;
+    a.identity = "cpu\n{\"in\":{\"type\":\"stdin\"}}\nx";
+    a.shows = 3;
+    for (int i = 1; i <= 5; ++i) a.take({1000 * i, i * 1.5});
+    b.identity = "net";
+    b.shows = 3;
+    b.take({7, std::numeric_limits<double>::infinity()});
+    b.take({8, -2});
+    const QByteArray text = historyText(QStringLiteral("/l/wall.json"), {&a, &b}, 99);
+    QString problem;
+    const std::optional<std::vector<SavedTrail>> saved = readHistory(text, QStringLiteral("/l/wall.json"), &problem);
+    QVERIFY2(saved, qPrintable(problem));
+    QCOMPARE(saved->size(), size_t(2));
+    QCOMPARE((*saved)[0].identity, a.identity);
+    QCOMPARE((*saved)[0].readings, (std::vector<TimedReading>{{3000, 4.5}, {4000, 6}, {5000, 7.5}}));
+    QCOMPARE((*saved)[1].readings, (std::vector<TimedReading>{{8, -2}}));  // infinity is not kept
+
+    QVERIFY(!readHistory(text, QStringLiteral("/l/other.json"), &problem));
+    QCOMPARE(problem, QStringLiteral("is the history of another layout (/l/wall.json)"));
+    const QByteArray good = R"({"kind":"kyvdash history","version":1,"layout":"L","saved":1,"trails":[)";
+    for (const QByteArray& damaged :
+         {text.first(text.size() / 2), QByteArray("\x00\xff garbage"), QByteArray("[]"),
+          QByteArray(R"({"kind":"kyvdash history","version":2,"layout":"L","trails":[]})"),
+          good + R"({"trail":"x","readings":[[1,"2"]]}]})", good + R"({"trail":"x","readings":[[2,1],[1,1]]}]})",
+          good + R"({"trail":"x","readings":[[1.5,1]]}]})", good + R"({"trail":"x","readings":[[1,null]]}]})",
+          good + R"({"readings":[]}]})", good + R"(3]})", good.chopped(1) + R"({}})"}) {
+      problem.clear();
+      QVERIFY2(!readHistory(damaged, QStringLiteral("L"), &problem), damaged.constData());
+      QVERIFY(!problem.isEmpty());
+    }
+    QVERIFY(readHistory(good + R"({"trail":"x","readings":[[1,1],[2,-1e300]]}]})", QStringLiteral("L"), &problem));
+    QByteArray tooLong = good + R"({"trail":"x","readings":[)";
+    for (size_t i = 0; i <= kMaxSavedReadings; ++i)
+      tooLong += (i ? ",[" : "[") + QByteArray::number(qulonglong(i)) + ",1]";
+    QVERIFY(!readHistory(tooLong + "]}]}", QStringLiteral("L"), &problem));
+  }
+
   void linesAcrossPieces() {
     LineSplitter s;
     QCOMPARE(split(s, "cpu 1\nmem"), QStringList({"cpu 1"}));
@@ -320,7 +406,8 @@ class TestParts : public QObject {
         "http_requests_total{method=\"post\",code=\"400\"}    3 1395066363000\n"
         "http_requests_total{method=\"get\", code=\"200\",} 97\n"
         "\n"
-        "msdos_file_access_time_seconds{path=\"C:\\\\DIR\\\\FILE.TXT\",error=\"Cannot find file:\\n\\\"FILE.TXT\\\"\"} "
+        "msdos_file_access_time_seconds{path=\"C:\\\\DIR\\\\FILE.TXT\",error=\"Cannot find "
+        "file:\\n\\\"FILE.TXT\\\"\"} "
         "1.458255915e9\n"
         "metric_without_labels 12.47\n"
         "queue_free NaN\n"

@@ -114,6 +114,43 @@ Series series(std::initializer_list<std::pair<const QString, QString>> labels, d
   return {Labels(labels), value};
 }
 
+// What a control shows now.
+QImage picture(kyvqt::ControlWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// What a new control of `className` with `properties`, `size` pixels large, shows once fed
+// `values` through `method`: the picture a chart given its trail again must show.
+QImage fedPicture(const char* className, const kyv::PropertyBag& properties, QSize size, const char* method,
+                  const std::vector<double>& values) {
+  kyvqt::ControlWidget w;
+  w.restore(kyv::FormControl{"reference", className, float(size.width() * 15), float(size.height() * 15), properties});
+  for (double v : values) w.tryCall(method, kyv::Variant(static_cast<int16_t>(v)));
+  return picture(&w);
+}
+
+std::vector<double> valuesOf(const std::vector<TimedReading>& readings) {
+  std::vector<double> values;
+  for (const TimedReading& r : readings) values.push_back(r.value);
+  return values;
+}
+
+// A trace of five points and a bar graph of five bars, fed from standard input; the bar
+// graph prints a line for each bar at its top. The screen keeps its charts' readings in
+// plant.history.
+const QByteArray kChartsText =
+    "{'sources': {'in': {'type': 'stdin'}}, 'history': 'plant.history', 'controls': ["
+    "  {'name': 'trace', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 3000, 1500],"
+    "   'properties': [['HorizCount', 4], ['MaxLimit', 100]], 'feed': {'source': 'in', 'field': 't'}},"
+    "  {'name': 'bars', 'class': 'KyvMovingBars.KyvMovingBar', 'rect': [3000, 0, 1200, 2580],"
+    "   'feed': {'source': 'in', 'field': 'b'}, 'on': {'MaxLimitReached': {'print': 'full', 'holdoff': 0}}}"
+    "]}";
+
+kyv::PropertyBag traceProperties() {
+  kyv::PropertyBag bag;
+  bag.WriteProperty("HorizCount", kyv::Variant(int16_t(4)));
+  bag.WriteProperty("MaxLimit", kyv::Variant(int16_t(100)));
+  return bag;
+}
+
 }  // namespace
 
 class TestRunner : public QObject {
@@ -143,8 +180,16 @@ class TestRunner : public QObject {
     runner->setClock([this] { return now; });
     runner->setStaleCheckInterval(milliseconds(20));
     runner->setPrinter([this](const QString& line) { printed << line; });
+    runner->setHistoryInterval(milliseconds(50));
     connect(runner.get(), &Runner::report, this, [this](const QString& line) { reports << line; });
     return runner->start(errors);
+  }
+
+  // The reports but the layout's warnings.
+  QStringList said() const {
+    QStringList lines = reports;
+    lines.removeIf([](const QString& line) { return line.startsWith(QLatin1String("warning: ")); });
+    return lines;
   }
 
   bool reportsContain(const QString& text) const {
@@ -404,7 +449,7 @@ class TestRunner : public QObject {
     send("x 1\nx 2\n");
     QTRY_VERIFY_WITH_TIMEOUT(!reports.isEmpty(), kWait);
     QTest::qWait(200);
-    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.size() == 1, qPrintable(reports.join(u'\n')));
     QVERIFY2(reports[0].startsWith(QLatin1String("control z: incbar: division-by-zero: ")), qPrintable(reports[0]));
   }
 
@@ -457,7 +502,8 @@ class TestRunner : public QObject {
   }
 
   // A reload keeps the sources and controls that did not change: the command is not started
-  // again and the trace keeps its history; a changed control is built anew.
+  // again, the trace keeps its history and a moved control is moved; a changed control is
+  // built anew.
   void reloadKeepsWhatDidNotChange() {
     const QString starts = dir.filePath(QStringLiteral("starts"));
     const QByteArray text =
@@ -481,11 +527,149 @@ class TestRunner : public QObject {
     QCOMPARE(d->labels().front()->text(), QStringLiteral("After"));
     QVERIFY(d->control(0) == trace);
     QCOMPARE(trace->parentWidget(), d);
+    QVERIFY(d->control(1) == bar);
+    QCOMPARE(bar->pos(), QPoint(240, 20));
+    replaced.clear();
+    writeLayout(QByteArray(text).replace(j("'field': 'x'}"), j("'field': 'x', 'scale': 2}")));
+    QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
+    d = runner->dashboard();
     QVERIFY(d->control(1) != bar);
     send("x 7\n");  // the kept standard input feeds the new control
-    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("7"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(caption(d, "bar"), QStringLiteral("14"), kWait);
     QTest::qWait(300);
     QCOMPARE(QFileInfo(starts).size(), 6);  // started once
+  }
+
+  // A reload keeps what each chart showed when its class, properties and feed are as before:
+  // a moved chart keeps its picture, one laid out at another size is given its readings
+  // again, and both go on from them.
+  void reloadKeepsWhatChartsShowed() {
+    writeLayout(j(kChartsText));
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    send("t 10\nt 20\nt 30\nt 40\nt 50\nt 60\nt 70\nb 10\nb 20\nb 30\nb 40\nb 150\nb 60\nb 70\n");
+    QTRY_VERIFY_WITH_TIMEOUT(runner->trail(0).size() == 5 && runner->trail(1).size() == 5, kWait);
+    QCOMPARE(valuesOf(runner->trail(0)), (std::vector<double>{30, 40, 50, 60, 70}));
+    QCOMPARE(valuesOf(runner->trail(1)), (std::vector<double>{30, 40, 150, 60, 70}));
+    const std::vector<TimedReading> traceBefore = runner->trail(0), barsBefore = runner->trail(1);
+    Dashboard* d = runner->dashboard();
+    kyvqt::ControlWidget *trace = d->control(0), *bars = d->control(1);
+    const QImage barsPicture = picture(bars);
+    QSignalSpy replaced(runner.get(), &Runner::dashboardReplaced);
+    writeLayout(j(QByteArray(kChartsText)
+                      .replace("[0, 0, 3000, 1500]", "[0, 2700, 3600, 1500]")
+                      .replace("[3000, 0, 1200, 2580]", "[4500, 0, 1200, 2580]")));
+    QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, kWait);
+    d = runner->dashboard();
+    QVERIFY(d->control(0) == trace && d->control(1) == bars);
+    QCOMPARE(bars->pos(), QPoint(300, 0));
+    QCOMPARE(picture(bars), barsPicture);
+    QCOMPARE(runner->trail(0), traceBefore);
+    QCOMPARE(runner->trail(1), barsBefore);
+    QCOMPARE(trace->geometry(), QRect(0, 180, 240, 100));
+    QCOMPARE(picture(trace),
+             fedPicture("KyvPulse.HeartBeat", traceProperties(), trace->size(), "Plot", valuesOf(traceBefore)));
+    send("t 80\n");
+    QTRY_COMPARE_WITH_TIMEOUT(valuesOf(runner->trail(0)), (std::vector<double>{40, 50, 60, 70, 80}), kWait);
+    QCOMPARE(picture(trace),
+             fedPicture("KyvPulse.HeartBeat", traceProperties(), trace->size(), "Plot", {30, 40, 50, 60, 70, 80}));
+  }
+
+  // The history file keeps the charts' last readings, as many as each shows, between runs:
+  // a new run shows them again (without acting on events of readings shown again). A file
+  // not there yet is said once.
+  void historyKeptBetweenRuns() {
+    writeLayout(j(kChartsText));
+    const QString history = dir.filePath(QStringLiteral("plant.history"));
+    QFile::remove(history);
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    QCOMPARE(said(),
+             QStringList({QStringLiteral("history %1 does not exist yet; the graphs start without it").arg(history)}));
+    send("t 10\nt 20\nt 30\nt 40\nt 50\nt 60\nt 70\nb 10\nb 20\nb 30\nb 40\nb 150\nb 60\nb 70\n");
+    QTRY_VERIFY_WITH_TIMEOUT(runner->trail(0).size() == 5 && runner->trail(1).size() == 5, kWait);
+    const auto saved = [&history, this]() -> std::vector<SavedTrail> {
+      QFile f(history);
+      QString problem;
+      if (!f.open(QIODevice::ReadOnly)) return {};
+      return readHistory(f.readAll(), QFileInfo(layoutPath).absoluteFilePath(), &problem)
+          .value_or(std::vector<SavedTrail>{});
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(
+        saved().size() == 2 && saved()[0].readings == runner->trail(0) && saved()[1].readings == runner->trail(1),
+        kWait);
+    send("t 80\n");  // taken after the last timed write: the end of the run writes it
+    QTRY_COMPARE_WITH_TIMEOUT(runner->trail(0).back().value, 80.0, kWait);
+    const std::vector<TimedReading> trace = runner->trail(0), bars = runner->trail(1);
+    const QImage tracePicture = picture(runner->dashboard()->control(0)),
+                 barsPicture = picture(runner->dashboard()->control(1));
+    QCOMPARE(printed, QStringList({"full"}));
+    runner.reset();
+    printed.clear();
+    reports.clear();
+    QVERIFY(startRunner(&errors));
+    QCOMPARE(runner->trail(0), trace);
+    QCOMPARE(runner->trail(1), bars);
+    QCOMPARE(picture(runner->dashboard()->control(0)), tracePicture);
+    QCOMPARE(picture(runner->dashboard()->control(1)), barsPicture);
+    QCOMPARE(printed, QStringList());
+    QCOMPARE(said(), QStringList());
+  }
+
+  // A history file that is damaged, of another layout or not a file is said once and left
+  // alone: the charts start empty, nothing of it is shown, and the screen's own history
+  // replaces it.
+  void historyFileRefused_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    Trail other;
+    other.identity = "trace\n{\"in\":{\"type\":\"stdin\"}}\nt";
+    other.take({1000, 99});
+    QTest::newRow("another layout") << historyText(QStringLiteral("/elsewhere/wall.json"), {&other}, 0)
+                                    << QStringLiteral("is the history of another layout (/elsewhere/wall.json)");
+    QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00")
+                             << QStringLiteral("is not a kyvdash history file");
+    QTest::newRow("a directory") << QByteArray() << QStringLiteral("cannot be read: Is a directory");
+  }
+  void historyFileRefused() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    writeLayout(j(kChartsText));
+    const QString history = dir.filePath(QStringLiteral("plant.history"));
+    QFile::remove(history);
+    QDir(history).removeRecursively();
+    if (content.isEmpty()) {
+      QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("plant.history")));
+    } else {
+      QFile f(history);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(content);
+    }
+    QStringList errors;
+    QVERIFY(startRunner(&errors));
+    const QStringList first = said();
+    QVERIFY2(first.size() == 1, qPrintable(first.join(u'\n')));
+    QVERIFY2(first[0].startsWith(QStringLiteral("history %1 ").arg(history)) && first[0].contains(expected) &&
+                 first[0].endsWith(QStringLiteral("; the graphs start without it")),
+             qPrintable(first[0]));
+    QVERIFY(runner->trail(0).empty() && runner->trail(1).empty());
+    QCOMPARE(picture(runner->dashboard()->control(0)),
+             fedPicture("KyvPulse.HeartBeat", traceProperties(), runner->dashboard()->control(0)->size(), "Plot", {}));
+    send("t 5\n");
+    QTRY_COMPARE_WITH_TIMEOUT(runner->trail(0).size(), size_t(1), kWait);
+    QTest::qWait(200);
+    if (!content.isEmpty()) {  // the screen's own history replaced it
+      QFile f(history);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      QString problem;
+      QVERIFY(readHistory(f.readAll(), QFileInfo(layoutPath).absoluteFilePath(), &problem));
+    } else {  // a file that cannot be written is said once too
+      const QStringList all = said();
+      QCOMPARE(all.size(), 2);
+      QVERIFY2(all[1].startsWith(QStringLiteral("history %1 cannot be written").arg(history)), qPrintable(all[1]));
+    }
+    runner.reset();
+    QDir(history).removeRecursively();
   }
 
   // A reading a control cannot show is marked, with the reading in its tooltip, and

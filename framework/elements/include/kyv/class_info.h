@@ -54,6 +54,10 @@ struct FeedInfo {
   std::string_view traceLength = {};  // Replay::Trace: the property of the trace's length
   std::string_view selector = {};     // the method that selects the item this one sets
   std::vector<int32_t> samples = {};  // readings that show what the control is for (an icon, a preview)
+  // A chart's: how many of its latest readings the picture shows at the control's present
+  // extent and properties (a trace's points, a bar graph's bars); null for a picture of one
+  // reading or of items. A host that knows the past of a feed fills the picture with that many.
+  int (*readingsShown)(const Control& control) = nullptr;
 };
 
 struct MemberInfo {
