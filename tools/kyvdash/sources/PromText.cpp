@@ -54,8 +54,8 @@ std::optional<QString> readQuoted(Cursor& c) {
 }
 
 // `{name="value", ...}` after a metric name; an empty set is allowed, a trailing comma too.
-std::optional<Labels> readLabels(Cursor& c, QString* problem) {
-  Labels labels;
+std::optional<SampleLabels> readLabels(Cursor& c, QString* problem) {
+  SampleLabels labels;
   if (!c.take(u'{')) return labels;
   for (;;) {
     c.skipBlanks();
@@ -97,7 +97,7 @@ std::optional<PromSample> readSample(QStringView line) {
   PromSample s;
   s.name = readName(c);
   if (s.name.isEmpty()) return std::nullopt;
-  std::optional<Labels> labels = readLabels(c, nullptr);
+  std::optional<SampleLabels> labels = readLabels(c, nullptr);
   if (!labels) return std::nullopt;
   s.labels = std::move(*labels);
   c.skipBlanks();
@@ -144,7 +144,7 @@ std::optional<Selector> parseSelector(const QString& text, QString* problem) {
     return std::nullopt;
   }
   c.skipBlanks();
-  std::optional<Labels> labels = readLabels(c, problem);
+  std::optional<SampleLabels> labels = readLabels(c, problem);
   if (!labels) return std::nullopt;
   s.labels = std::move(*labels);
   c.skipBlanks();

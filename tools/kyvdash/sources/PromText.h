@@ -15,11 +15,12 @@
 
 namespace kyvdash {
 
-using Labels = std::vector<std::pair<QString, QString>>;
+// A sample's labels in the order the page writes them.
+using SampleLabels = std::vector<std::pair<QString, QString>>;
 
 struct PromSample {
   QString name;
-  Labels labels;
+  SampleLabels labels;
   double value = 0;
 };
 
@@ -29,7 +30,7 @@ std::vector<PromSample> parseExposition(const QByteArray& text, int* badLines = 
 
 struct Selector {
   QString name;
-  Labels labels;
+  SampleLabels labels;
   bool matches(const PromSample& sample) const;
 };
 

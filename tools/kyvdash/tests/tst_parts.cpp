@@ -232,10 +232,10 @@ class TestParts : public QObject {
     QCOMPARE(bad, 2);
     QCOMPARE(s.size(), size_t(8));
     QCOMPARE(s[0].name, QStringLiteral("http_requests_total"));
-    QCOMPARE(s[0].labels, Labels({{"method", "post"}, {"code", "200"}}));
+    QCOMPARE(s[0].labels, SampleLabels({{"method", "post"}, {"code", "200"}}));
     QCOMPARE(s[0].value, 1027.0);
-    QCOMPARE(s[2].labels, Labels({{"method", "get"}, {"code", "200"}}));
-    QCOMPARE(s[3].labels, Labels({{"path", "C:\\DIR\\FILE.TXT"}, {"error", "Cannot find file:\n\"FILE.TXT\""}}));
+    QCOMPARE(s[2].labels, SampleLabels({{"method", "get"}, {"code", "200"}}));
+    QCOMPARE(s[3].labels, SampleLabels({{"path", "C:\\DIR\\FILE.TXT"}, {"error", "Cannot find file:\n\"FILE.TXT\""}}));
     QCOMPARE(s[3].value, 1.458255915e9);
     QCOMPARE(s[4].value, 12.47);
     QVERIFY(std::isnan(s[5].value));
