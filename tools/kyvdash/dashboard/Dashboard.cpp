@@ -21,7 +21,7 @@ class StaleMark final : public QWidget {
     hide();
   }
 
-  bool stale = false;    // dimmed and hatched grey
+  bool stale = false;    // dimmed and hatched grey (stale or down)
   bool unshown = false;  // hatched red across
 
  protected:
@@ -128,7 +128,55 @@ QStringList Dashboard::build() {
     marks_.emplace_back();
     staleMarks_.back()->setGeometry(at);
   }
+  buildBlocks();
   return errors;
+}
+
+// Each repeated block gets its sign, hidden until it is down; the blocks are what a narrow
+// page lays out in a column, after the groups of the rest of the screen.
+void Dashboard::buildBlocks() {
+  if (!layout_.repeat) return;
+  std::vector<QRect> fixed, column;
+  for (size_t i = 0; i < layout_.controls.size(); ++i)
+    if (layout_.controls[i].block < 0) fixed.push_back(controls_[i]->geometry());
+  for (size_t i = 0; i < layout_.labels.size(); ++i)
+    if (layout_.labels[i].block < 0 && int(i) != layout_.moreLabel) fixed.push_back(labels_[i]->geometry());
+  for (auto& row : partedGroups(fixed, false, kBlockGap))
+    for (auto& group : partedGroups(row.second, true, kBlockGap)) column.push_back(group.first);
+  for (const LayoutBlock& b : layout_.blocks) {
+    const QRect at = pixels(b.rect);
+    column.push_back(at);
+    auto* sign = new QLabel(b.value + QStringLiteral(" down"), this);
+    sign->setTextFormat(Qt::PlainText);
+    sign->setAlignment(Qt::AlignCenter);
+    sign->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont font = sign->font();
+    font.setBold(true);
+    font.setPixelSize(std::clamp(at.height() / 6, 10, 48));
+    sign->setFont(font);
+    sign->setStyleSheet(QStringLiteral("color: white; background: rgba(170, 0, 0, 215);"));
+    const int height = font.pixelSize() * 2;
+    sign->setGeometry(at.left(), at.top() + (at.height() - height) / 2, at.width(), height);
+    sign->hide();
+    downSigns_.push_back(sign);
+  }
+  if (layout_.moreLabel >= 0) column.push_back(labels_[layout_.moreLabel]->geometry());
+  blockDown_.assign(layout_.blocks.size(), false);
+  setBlocks(column.size() < 2 ? std::vector<QRect>{} : column);
+}
+
+void Dashboard::setBlockDown(int block, bool down, const QString& why) {
+  blockDown_[block] = down;
+  for (size_t i = 0; i < layout_.controls.size(); ++i) {
+    if (layout_.controls[i].block != block) continue;
+    marks_[i].down = down;
+    marks_[i].downTip = down ? why : QString();
+    showMarks(static_cast<int>(i));
+  }
+  QLabel* sign = downSigns_[block];
+  sign->setToolTip(why);
+  sign->setVisible(down);
+  if (down) sign->raise();
 }
 
 std::vector<int> Dashboard::adopt(Dashboard& previous) {
@@ -148,7 +196,25 @@ std::vector<int> Dashboard::adopt(Dashboard& previous) {
       break;
     }
   }
+  adoptLabels(previous);
   return adopted;
+}
+
+// A label that the layout gives exactly as before keeps what it shows (a reading) until
+// its feed gives another.
+void Dashboard::adoptLabels(const Dashboard& previous) {
+  std::vector<bool> taken(previous.labels_.size(), false);
+  for (size_t i = 0; i < labels_.size(); ++i) {
+    if (!layout_.labels[i].feed) continue;
+    for (size_t k = 0; k < previous.labels_.size(); ++k) {
+      if (taken[k] || previous.layout_.labels[k].raw != layout_.labels[i].raw) continue;
+      taken[k] = true;
+      labels_[i]->setText(previous.labels_[k]->text());
+      labels_[i]->setEnabled(previous.labels_[k]->isEnabled());
+      labels_[i]->setToolTip(previous.labels_[k]->toolTip());
+      break;
+    }
+  }
 }
 
 int Dashboard::indexOf(const QString& name) const {
@@ -172,10 +238,10 @@ void Dashboard::setUnshown(int index, bool unshown, const QString& tooltip) {
 void Dashboard::showMarks(int index) {
   const Marks& m = marks_[index];
   auto* mark = static_cast<StaleMark*>(staleMarks_[index]);
-  const bool marked = m.stale || m.unshown;
-  if (mark->unshown != m.unshown || mark->stale != m.stale) {
+  const bool marked = m.stale || m.unshown || m.down;
+  if (mark->unshown != m.unshown || mark->stale != (m.stale || m.down)) {
     mark->unshown = m.unshown;
-    mark->stale = m.stale;
+    mark->stale = m.stale || m.down;
     mark->update();
   }
   if (mark->isHidden() == marked) {
@@ -183,7 +249,7 @@ void Dashboard::showMarks(int index) {
     mark->raise();
   }
   QStringList tips;
-  for (const QString& t : {m.staleTip, m.unshownTip})
+  for (const QString& t : {m.downTip, m.staleTip, m.unshownTip})
     if (!t.isEmpty()) tips << t;
   const QString tooltip = tips.join(u'\n');
   if (controls_[index]->toolTip() != tooltip) controls_[index]->setToolTip(tooltip);

@@ -40,7 +40,14 @@ class Dashboard : public QWidget {
   // Marks control `index` as given a reading it cannot show, or not; `tooltip` says which.
   void setUnshown(int index, bool unshown, const QString& tooltip);
   bool isUnshown(int index) const;
-  // Whether control `index` is marked (stale or unshown).
+  // Marks repeated block `block` (of the layout's blocks) down, or up again: its controls
+  // dimmed and hatched as stale ones are, `why` in their tooltips, and "VALUE down" written
+  // across it.
+  void setBlockDown(int block, bool down, const QString& why);
+  bool isBlockDown(int block) const { return blockDown_[block]; }
+  // Whether control `index` belongs to a block marked down.
+  bool isDown(int index) const { return marks_[index].down; }
+  // Whether control `index` is marked (stale, unshown or down).
   bool isMarked(int index) const;
   const std::vector<QLabel*>& labels() const { return labels_; }
 
@@ -77,14 +84,18 @@ class Dashboard : public QWidget {
   kyv::Registry* registry_;
   std::vector<kyvqt::ControlWidget*> controls_;
   struct Marks {
-    bool stale = false, unshown = false;
-    QString staleTip, unshownTip;
+    bool stale = false, unshown = false, down = false;
+    QString staleTip, unshownTip, downTip;
   };
+  void buildBlocks();
+  void adoptLabels(const Dashboard& previous);
   void showMarks(int index);
   std::vector<QWidget*> staleMarks_;
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;
   std::vector<QRect> blocks_;
+  std::vector<QLabel*> downSigns_;  // by repeated block: "VALUE down", shown while it is
+  std::vector<bool> blockDown_;
   quint64 cellsToRepaint_ = 0;  // a bit a cell, row by row: asked for since the last paint
 };
 

@@ -31,8 +31,14 @@ void FeedMap::deliver(const QString& source, const QString& field, double readin
   for (Entry& e : *f) feed(e, reading);
 }
 
+void FeedMap::hold(int control, bool held) {
+  if (control >= static_cast<int>(held_.size())) held_.resize(control + 1, false);
+  held_[control] = held;
+}
+
 void FeedMap::feed(Entry& e, double reading) {
   const Target& t = e.target;
+  if (held(t.control)) return;
   const double value = reading * t.scale + t.offset;
   // Not a number (Prometheus's NaN) is no reading: nothing is passed on or marked.
   if (std::isnan(value)) return;

@@ -49,6 +49,11 @@ class FeedMap {
   using Unshown = std::function<void(const Target& target, double value, bool shown)>;
   void setUnshown(Unshown unshown) { unshown_ = std::move(unshown); }
 
+  // Holds back every reading of control `control` (by its index in the layout), or passes
+  // them on again: a control whose readings would not be true (its host is down).
+  void hold(int control, bool held);
+  bool held(int control) const { return control < static_cast<int>(held_.size()) && held_[control]; }
+
   // Gives `reading` to every control fed by `field` of `source`.
   void deliver(const QString& source, const QString& field, double reading);
 
@@ -63,6 +68,7 @@ class FeedMap {
   Fed fed_;
   Failed failed_;
   Unshown unshown_;
+  std::vector<bool> held_;  // by control
 };
 
 }  // namespace kyvdash

@@ -44,7 +44,7 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
     if (std::optional<double> v = sampleValue(result)) all.push_back({{}, *v});
   } else if (type == "vector" && result.is_array()) {
     if (result.empty()) {
-      *problem = QStringLiteral("no data");
+      *problem = kNoData;
       return {};
     }
     for (const json& entry : result) {
@@ -52,7 +52,9 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
       std::optional<double> v = sampleValue(entry.value("value", json()));
       if (!v) continue;
       Series& s = all.emplace_back(Series{{}, *v});
-      for (const auto& [name, text] : entry.value("metric", json::object()).items())
+      // Held in a variable: items() of a temporary would outlive it in the loop.
+      const json metric = entry.value("metric", json::object());
+      for (const auto& [name, text] : metric.items())
         if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
     }
   } else {
@@ -80,6 +82,12 @@ void PromQuerySource::want(const QString& field) {
   q.fetch = std::make_unique<HttpFetch>(network_);
   q.fetch->setMaxBytes(maxAnswer_);
   connect(q.fetch.get(), &HttpFetch::answered, this, [this, &q](const HttpAnswer& a) { answered(q, a); });
+}
+
+void PromQuerySource::wantSeries(const QString& field) {
+  want(field);
+  for (Query& q : queries_)
+    if (q.expression == field) q.allSeries = true;
 }
 
 void PromQuerySource::setMaxAnswer(qint64 bytes) {
@@ -127,10 +135,12 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   if (apiAnswer) {
     QString problem;
     const std::vector<Series> all = querySeries(answer.body, &problem);
-    if (all.size() > 1) problem = QStringLiteral("gives %1 series; the first is shown").arg(all.size());
+    if (all.size() > 1 && !q.allSeries) problem = QStringLiteral("gives %1 series; the first is shown").arg(all.size());
+    if (q.allSeries && problem == kNoData) problem.clear();
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
     q.reported = problem;
+    if (all.empty() && q.allSeries && problem.isEmpty()) emit series(q.expression, all);
     if (!all.empty()) {
       emit series(q.expression, all);
       emit reading(q.expression, all.front().value);

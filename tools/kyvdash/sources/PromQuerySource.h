@@ -23,6 +23,8 @@ namespace kyvdash {
 // scalar is one series without labels. None, with what the server said or what is wrong in
 // `problem`, when it gives no value.
 std::vector<Series> querySeries(const QByteArray& answer, QString* problem);
+// The problem querySeries gives for an instant vector of no series.
+inline const QString kNoData = QStringLiteral("no data");
 
 class PromQuerySource : public Source {
   Q_OBJECT
@@ -32,6 +34,7 @@ class PromQuerySource : public Source {
                   QObject* parent = nullptr);
   void start() override;
   void want(const QString& field) override;
+  void wantSeries(const QString& field) override;
   // The most bytes an answer may have.
   void setMaxAnswer(qint64 bytes);
 
@@ -39,7 +42,8 @@ class PromQuerySource : public Source {
   struct Query {
     QString expression;
     std::unique_ptr<HttpFetch> fetch;
-    QString reported;  // the problem last reported of it, until it answers again
+    QString reported;        // the problem last reported of it, until it answers again
+    bool allSeries = false;  // every series is wanted: several are no problem
   };
   void ask();
   void answered(Query& q, const HttpAnswer& answer);

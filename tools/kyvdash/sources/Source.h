@@ -25,6 +25,9 @@ class Source : public QObject {
   virtual void start() = 0;
   // A field some feed reads (sources that must look for each field, such as a scrape, keep it).
   virtual void want(const QString& field) { Q_UNUSED(field) }
+  // A field whose every series is wanted (the blocks of a repeat): its giving several is
+  // what it is for, not a problem to report.
+  virtual void wantSeries(const QString& field) { want(field); }
   // Retries wait `first`, then twice as long after each failure, up to `ceiling`.
   void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) {
     backoff_ = Backoff(first, ceiling);
@@ -33,7 +36,8 @@ class Source : public QObject {
  signals:
   void reading(const QString& field, double value);
   // Every series `field` gave in one answer, in the order the source gave them (only sources
-  // whose fields may give several, such as a Prometheus query, emit it; before `reading`).
+  // whose fields may give several, such as a Prometheus query, emit it; before `reading`);
+  // an answer of no series gives an empty list.
   void series(const QString& field, const std::vector<kyvdash::Series>& all);
   // Something went wrong (the message says what, and when it is tried again).
   void problem(const QString& message);

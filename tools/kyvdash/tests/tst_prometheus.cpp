@@ -50,7 +50,8 @@ class TestPrometheus : public QObject {
 
  private slots:
   void initTestCase() {
-    fleet = std::make_unique<PrometheusFleet>(PrometheusFleet::Options{.hosts = 2});
+    fleet = std::make_unique<PrometheusFleet>(
+        PrometheusFleet::Options{.hosts = 2, .scrape = std::chrono::milliseconds(1000), .rules = {}});
     if (!fleet->problem().isEmpty()) KYV_MISSING_TOOL(qPrintable(fleet->problem()));
     metrics = fleet->metrics(1);
     server = fleet->server();
