@@ -134,6 +134,7 @@ void Runner::replace(std::unique_ptr<Loaded> next) {
   const std::vector<int> adopted = current_->dashboard->adopt(*old->dashboard);
   for (int c : adopted) disconnect(current_->dashboard->control(c), nullptr, this, nullptr);
   run(*current_, old.get());
+  current_->actions.keepHoldoffs(old->actions);
   // What an adopted control was given stays what it was last given.
   QHash<QString, int> before;
   for (int c = 0; c < static_cast<int>(old->lastAt.size()); ++c)

@@ -262,8 +262,8 @@ void readRepeatMembers(const json& j, const FieldReader& p, const Layout& layout
   p.unknownMembers(
       j, {}, {"source", "query", "by", "max", "removeAfter", "arrange", "area", "gap", "size", "controls", "labels"});
   r.source = p.string(j, "source", QStringLiteral("source"), true).value_or(QString());
-  if (const LayoutSource* s = layout.source(r.source);
-      !r.source.isEmpty() && (!s || !s->kind || s->kind->name != QLatin1String("prometheus-query")))
+  const LayoutSource* s = layout.source(r.source);
+  if (!r.source.isEmpty() && (!s || !s->settings || !s->settings->givesSeries()))
     p.add(QStringLiteral("source"), QStringLiteral("must name a prometheus-query source of the layout"));
   r.query = p.string(j, "query", QStringLiteral("query"), true).value_or(QString());
   r.by = p.string(j, "by", QStringLiteral("by"), true).value_or(QString());

@@ -65,6 +65,7 @@ struct PrometheusQuerySettings final : SourceSettings {
   HttpSettings http;
   std::unique_ptr<Source> make(const QString& name, const SourceNeeds& needs) const override;
   std::optional<double> staleAfter() const override { return 3 * http.interval; }
+  bool givesSeries() const override { return true; }
 };
 
 }  // namespace kyvdash

@@ -43,6 +43,9 @@ class SourceSettings {
   // Seconds without a reading after which a feed of this source is stale when the feed
   // does not say; none: such a feed does not go stale.
   virtual std::optional<double> staleAfter() const;
+  // Whether its sources emit every series of a field (Source::series), so that a repeat
+  // can make a block of each.
+  virtual bool givesSeries() const { return false; }
 };
 
 struct SourceKind {
