@@ -30,6 +30,7 @@ class Dashboard : public QWidget {
   std::vector<int> adopt(Dashboard& previous);
 
   const Layout& layout() const { return layout_; }
+  kyv::Registry* registry() const { return registry_; }
   int count() const { return static_cast<int>(controls_.size()); }
   kyvqt::ControlWidget* control(int index) const { return controls_[index]; }
   int indexOf(const QString& name) const;

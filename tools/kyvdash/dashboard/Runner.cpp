@@ -105,7 +105,17 @@ bool Runner::check(QStringList* errors, QStringList* warnings) {
   const std::unique_ptr<Loaded> loaded = load(*text, errors);
   loadedText_.clear();
   if (!loaded) return false;
-  if (warnings) *warnings = layoutWarnings(*loaded->dashboard);
+  if (!warnings) return true;
+  const Layout& layout = loaded->dashboard->layout();
+  if (!layout.repeat || !layout.blocks.empty()) {
+    *warnings = layoutWarnings(*loaded->dashboard);
+    return true;
+  }
+  // A repeat's group is warned of as a block of its own shows it.
+  QStringList none;
+  Dashboard probe(expandRepeat(layout, {layout.repeat->by}, 0, none), loaded->dashboard->registry());
+  probe.build();
+  *warnings = layoutWarnings(probe);
   return true;
 }
 

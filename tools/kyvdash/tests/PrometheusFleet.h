@@ -107,7 +107,8 @@ class PrometheusFleet {
     e.process->start(kExporter, {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port),
                                  QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.cpu"),
                                  QStringLiteral("--collector.loadavg"), QStringLiteral("--collector.meminfo"),
-                                 QStringLiteral("--collector.netdev"), QStringLiteral("--collector.filesystem")});
+                                 QStringLiteral("--collector.netdev"), QStringLiteral("--collector.filesystem"),
+                                 QStringLiteral("--collector.stat")});
     if (!e.process->waitForStarted(kWait) || !answers(e.metrics, kWait))
       problem_ = QStringLiteral("prometheus-node-exporter did not start on %1").arg(e.metrics.toString());
     writeTargets();
