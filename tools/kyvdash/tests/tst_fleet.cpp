@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -97,6 +98,22 @@ class TestFleet : public QObject {
     for (const QJsonValue& c : controls) named << c[u"name"].toString();
     QVERIFY(named.contains(QStringLiteral("cpuBar[host4]")));
     QVERIFY(reports.filter(QStringLiteral("series; the first is shown")).isEmpty());
+  }
+
+  // A snapshot of a given size shows every block, fitted again once the blocks have come
+  // (the screen starts without any): its corners are the layout's margin.
+  void snapshotFitsTheBlocks() {
+    const QString png = dir.filePath(QStringLiteral("fleet.png"));
+    QProcess p;
+    p.start(QStringLiteral(KYVDASH_PROGRAM),
+            {"--snapshot", png, "--size", "1920x1080", "--after", "4", dir.filePath(QStringLiteral("fleet.json"))});
+    QVERIFY(p.waitForFinished(kWait * 2));
+    QCOMPARE(p.exitCode(), 0);
+    const QImage shot(png);
+    QCOMPARE(shot.size(), QSize(1920, 1080));
+    const QColor background(QStringLiteral("#202428"));
+    for (const QPoint& corner : {QPoint(2, 2), QPoint(1917, 2), QPoint(2, 1077), QPoint(1917, 1077)})
+      QCOMPARE(shot.pixelColor(corner), background);
   }
 
   // A seventh host gets its block at the first answer that has it; the other blocks'
