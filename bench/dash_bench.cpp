@@ -361,7 +361,7 @@ BENCHMARK(Wall)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(4);
-BENCHMARK(FleetWall)->ArgsProduct({{20, 200}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(FleetWall)->ArgsProduct({{20, 200}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(HourOfFeeding)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 int main(int argc, char** argv) {

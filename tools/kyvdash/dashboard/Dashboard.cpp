@@ -143,26 +143,33 @@ void Dashboard::buildBlocks() {
     if (layout_.labels[i].block < 0 && int(i) != layout_.moreLabel) fixed.push_back(labels_[i]->geometry());
   for (auto& row : partedGroups(fixed, false, kBlockGap))
     for (auto& group : partedGroups(row.second, true, kBlockGap)) column.push_back(group.first);
-  for (const LayoutBlock& b : layout_.blocks) {
-    const QRect at = pixels(b.rect);
-    column.push_back(at);
-    auto* sign = new QLabel(b.value + QStringLiteral(" down"), this);
-    sign->setTextFormat(Qt::PlainText);
-    sign->setAlignment(Qt::AlignCenter);
-    sign->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QFont font = sign->font();
-    font.setBold(true);
-    font.setPixelSize(std::clamp(at.height() / 6, 10, 48));
-    sign->setFont(font);
-    sign->setStyleSheet(QStringLiteral("color: white; background: rgba(170, 0, 0, 215);"));
-    const int height = font.pixelSize() * 2;
-    sign->setGeometry(at.left(), at.top() + (at.height() - height) / 2, at.width(), height);
-    sign->hide();
-    downSigns_.push_back(sign);
-  }
+  for (const LayoutBlock& b : layout_.blocks) column.push_back(pixels(b.rect));
   if (layout_.moreLabel >= 0) column.push_back(labels_[layout_.moreLabel]->geometry());
   blockDown_.assign(layout_.blocks.size(), false);
+  downSigns_.assign(layout_.blocks.size(), nullptr);
   setBlocks(column.size() < 2 ? std::vector<QRect>{} : column);
+}
+
+// "VALUE down" in white on red across the middle of block `block`; made when it first
+// goes down, as most blocks never do.
+QLabel* Dashboard::downSign(int block) {
+  const QRect at = pixels(layout_.blocks[block].rect);
+  auto* sign = new QLabel(layout_.blocks[block].value + QStringLiteral(" down"), this);
+  sign->setTextFormat(Qt::PlainText);
+  sign->setAlignment(Qt::AlignCenter);
+  sign->setAttribute(Qt::WA_TransparentForMouseEvents);
+  QFont font = sign->font();
+  font.setBold(true);
+  font.setPixelSize(std::clamp(at.height() / 6, 10, 48));
+  sign->setFont(font);
+  QPalette colours = sign->palette();
+  colours.setColor(QPalette::Window, QColor(170, 0, 0, 215));
+  colours.setColor(QPalette::WindowText, Qt::white);
+  sign->setPalette(colours);
+  sign->setAutoFillBackground(true);
+  const int height = font.pixelSize() * 2;
+  sign->setGeometry(at.left(), at.top() + (at.height() - height) / 2, at.width(), height);
+  return sign;
 }
 
 void Dashboard::setBlockDown(int block, bool down, const QString& why) {
@@ -173,7 +180,9 @@ void Dashboard::setBlockDown(int block, bool down, const QString& why) {
     marks_[i].downTip = down ? why : QString();
     showMarks(static_cast<int>(i));
   }
-  QLabel* sign = downSigns_[block];
+  QLabel*& sign = downSigns_[block];
+  if (!sign && down) sign = downSign(block);
+  if (!sign) return;
   sign->setToolTip(why);
   sign->setVisible(down);
   if (down) sign->raise();

@@ -90,12 +90,13 @@ class Dashboard : public QWidget {
   };
   void buildBlocks();
   void adoptLabels(const Dashboard& previous);
+  QLabel* downSign(int block);
   void showMarks(int index);
   std::vector<QWidget*> staleMarks_;
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;
   std::vector<QRect> blocks_;
-  std::vector<QLabel*> downSigns_;  // by repeated block: "VALUE down", shown while it is
+  std::vector<QLabel*> downSigns_;  // by repeated block: "VALUE down" once it has been down, shown while it is
   std::vector<bool> blockDown_;
   quint64 cellsToRepaint_ = 0;  // a bit a cell, row by row: asked for since the last paint
 };

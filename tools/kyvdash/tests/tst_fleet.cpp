@@ -144,7 +144,7 @@ class TestFleet : public QObject {
     QVERIFY(known.elapsed() <= 2 * kInterval + 3000);
     for (int i = 0; i < 6; ++i) {
       const QString name = QStringLiteral("cpu[%1]").arg(PrometheusFleet::instance(i + 1));
-      QCOMPARE(screen().control(control(name)), traces[i]);
+      QVERIFY2(screen().control(control(name)) == traces[i], qPrintable(name));
       QVERIFY2(!kept.empty() && !kept[i].isNull(), qPrintable(name));
     }
     QTRY_VERIFY_WITH_TIMEOUT(runner->fed(control(QStringLiteral("cpu[host7]"))).at >= 0, kWait);
