@@ -80,6 +80,7 @@ class TestRepeat : public QObject {
 
   QTemporaryDir dir;
   qint64 now = 0;
+  QStringList printed;  // what the layout's print actions printed
 
   std::unique_ptr<Runner> start(const QByteArray& layout) {
     QFile file(dir.filePath(QStringLiteral("fleet.json")));
@@ -87,6 +88,7 @@ class TestRepeat : public QObject {
     file.close();
     auto runner = std::make_unique<Runner>(file.fileName());
     runner->setClock([this] { return now; });
+    runner->setPrinter([this](const QString& line) { printed << line; });
     QStringList errors;
     if (!runner->start(&errors)) qWarning() << errors;
     return runner;
@@ -233,6 +235,10 @@ class TestRepeat : public QObject {
     QCOMPARE(trace->grab().toImage(), held);
     QCOMPARE(d.labels()[d.layout().moreLabel]->text(), QStringLiteral("+1 more"));
     QCOMPARE(d.labels()[4]->text(), QStringLiteral("load 3"));
+    // The bar's action, held off for 60 s, does not act again for a screen laid out again.
+    QCOMPARE(printed.filter(QStringLiteral("host2: ")).size(), 1);
+    emit source->reading(QStringLiteral("cpu{instance=\"host2\"}"), 20);
+    QCOMPARE(printed.filter(QStringLiteral("host2: ")).size(), 1);
 
     // host3 scraped no more: down, its readings held back; host1 gone from the answer: down.
     now += 1000;
