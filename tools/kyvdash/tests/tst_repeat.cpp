@@ -213,7 +213,7 @@ class TestRepeat : public QObject {
   // Blocks come with their values in natural order up to the cap, go down when their
   // series is down or gone, and go once down for removeAfter; the others stay as they were.
   void blocksComeAndGo() {
-    std::unique_ptr<Runner> runner = start(fleet(kRepeat));
+    std::unique_ptr<Runner> runner = start(fleet(kRepeat + "'gap': 0,"));  // blocks that touch
     QVERIFY(runner && runner->dashboard());
     QVERIFY(SeriesSource::latest && SeriesSource::latest->wanted.contains(QStringLiteral("up")));
     QCOMPARE(runner->dashboard()->count(), 0);
@@ -235,6 +235,12 @@ class TestRepeat : public QObject {
     QCOMPARE(trace->grab().toImage(), held);
     QCOMPARE(d.labels()[d.layout().moreLabel]->text(), QStringLiteral("+1 more"));
     QCOMPARE(d.labels()[4]->text(), QStringLiteral("load 3"));
+    // A narrow page lays out the title, each block and the "+1 more" in a column.
+    const std::vector<QRect> column = d.blocks();
+    QCOMPARE(column.size(), size_t(5));
+    QCOMPARE(column[0], d.labels()[0]->geometry());
+    for (int b = 0; b < 3; ++b) QCOMPARE(column[1 + b], pixels(d.layout().blocks[b].rect));
+    QCOMPARE(column[4], d.labels()[d.layout().moreLabel]->geometry());
     // The bar's action, held off for 60 s, does not act again for a screen laid out again.
     QCOMPARE(printed.filter(QStringLiteral("host2: ")).size(), 1);
     emit source->reading(QStringLiteral("cpu{instance=\"host2\"}"), 20);
