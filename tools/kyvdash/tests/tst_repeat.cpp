@@ -210,6 +210,24 @@ class TestRepeat : public QObject {
              qPrintable(found.join(u'\n')));
   }
 
+  // --check warns of the group as a block shows it, though no block shows yet.
+  void checkWarnsOfTheGroup() {
+    QFile file(dir.filePath(QStringLiteral("small.json")));
+    const QByteArray text =
+        j("{'sources': {'prom': {'type': 'series'}},"
+          " 'repeat': {'source': 'prom', 'query': 'up', 'by': 'instance',"
+          "  'controls': [{'name': 'load', 'class': 'Kyv4Digit.fourseg', 'rect': [0, 0, 900, 300],"
+          "                'feed': {'source': 'prom', 'field': 'load{instance=\\'{instance}\\'}'}}]}}");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    Runner runner(file.fileName());
+    QStringList errors, warnings;
+    QVERIFY2(runner.check(&errors, &warnings), qPrintable(errors.join(u'\n')));
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings[0].startsWith(QStringLiteral("control \"load[instance]\": rect: 900 x 300 twips is smaller")),
+             qPrintable(warnings[0]));
+  }
+
   // Blocks come with their values in natural order up to the cap, go down when their
   // series is down or gone, and go once down for removeAfter; the others stay as they were.
   void blocksComeAndGo() {
