@@ -290,15 +290,17 @@ void readRepeatMembers(const json& j, const FieldReader& p, const Layout& layout
 // The repeat member: its settings, and its group read once with the label's own name for
 // the value, so that every problem of the group is found whether or not a block shows.
 void readRepeat(const json& j, Layout& layout, QStringList& errors) {
+  if (!j.is_object())
+    return FieldReader(errors, QString()).add(QStringLiteral("repeat"), QStringLiteral("must be an object"));
   const FieldReader p(errors, QStringLiteral("repeat"));
-  if (!j.is_object()) return p.add(QStringLiteral("source"), QStringLiteral("must be an object"));
+  const qsizetype before = errors.size();
   LayoutRepeat& r = layout.repeat.emplace();
   readRepeatMembers(j, p, layout, r);
   if (!j.contains("controls") || !j["controls"].is_array() || j["controls"].empty())
     p.add(QStringLiteral("controls"), QStringLiteral("must be a list of at least one control"));
   if (j.contains("labels") && !j["labels"].is_array())
     p.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
-  if (r.by.isEmpty() || !errors.isEmpty()) return;
+  if (r.by.isEmpty() || errors.size() > before) return;
   json group = json::object();
   group["controls"] = j["controls"];
   group["labels"] = j.value("labels", json::array());

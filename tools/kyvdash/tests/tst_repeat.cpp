@@ -172,6 +172,7 @@ class TestRepeat : public QObject {
   void errors_data() {
     QTest::addColumn<QByteArray>("repeat");
     QTest::addColumn<QString>("error");
+    QTest::newRow("not an object") << QByteArray("!") << "repeat: must be an object";
     QTest::newRow("no source") << QByteArray("'query': 'up', 'by': 'instance',") << "repeat: source: missing";
     QTest::newRow("not a source of series") << QByteArray("'source': 'in', 'query': 'up', 'by': 'instance',")
                                             << "repeat: source: must name a prometheus-query source of the layout";
@@ -199,7 +200,7 @@ class TestRepeat : public QObject {
   void errors() {
     QFETCH(QByteArray, repeat);
     QFETCH(QString, error);
-    QByteArray text = fleet(repeat);
+    QByteArray text = repeat == "!" ? j("{'repeat': 3, 'controls': []}") : fleet(repeat);
     // A group given in the row replaces the fleet's own.
     if (repeat.contains("'controls'")) {
       text = j("{'sources': {'prom': {'type': 'series'}}, 'repeat': {" + repeat + "}}").replace(",}}", "}}");
