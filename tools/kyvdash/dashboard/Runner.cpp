@@ -13,12 +13,28 @@
 #include "FeedMap.h"
 #include "FeedRange.h"
 #include "LabelFormat.h"
+#include "PromQuerySource.h"
 #include "Staleness.h"
 #include "StdinSource.h"
 #include "Warnings.h"
 
 namespace kyvdash {
 namespace {
+
+// What `source` says of a repeated block's query that gives nothing: the block's series
+// has gone (its host is down, which the block shows), not a problem of the source.
+QSet<QString> blockQueriesWithoutData(const Layout& layout, const QString& source) {
+  QSet<QString> expected;
+  const auto add = [&](const LayoutFeed& feed) {
+    if (feed.source == source) expected.insert(QStringLiteral("query %1: %2").arg(feed.field, kNoData));
+  };
+  for (const LayoutControl& c : layout.controls)
+    if (c.block >= 0)
+      for (const LayoutFeed& feed : c.feeds) add(feed);
+  for (const LayoutLabel& l : layout.labels)
+    if (l.block >= 0 && l.feed) add(*l.feed);
+  return expected;
+}
 
 // Times `feed` for staleness under `index` when it states a time: its id for fresh(), else -1.
 int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
@@ -274,7 +290,9 @@ void Runner::connectSources(Loaded& s) {
       s.failing[i] = false;
       s.feed.deliver(name, field, value);
     });
-    connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
+    const QSet<QString> expected = blockQueriesWithoutData(layout, src->name());
+    connect(src, &Source::problem, this, [this, &s, i, name = src->name(), expected](const QString& m) {
+      if (expected.contains(m)) return;
       s.failing[i] = true;
       health_.sourceUp[name] = false;
       ++health_.sourceErrors;

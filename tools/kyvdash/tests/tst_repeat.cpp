@@ -4,6 +4,7 @@
 // on the test's own clock.
 #include <QFile>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -277,6 +278,14 @@ class TestRepeat : public QObject {
     QCOMPARE(runner->fed(cpu3).at, qint64(-1));
     emit source->reading(QStringLiteral("cpu{instance=\"host2\"}"), 50);
     QCOMPARE(runner->fed(d.indexOf("cpu[host2]")).at, now);
+
+    // Its queries giving nothing is what down is: no report, the source not failing.
+    QSignalSpy reported(runner.get(), &Runner::report);
+    emit source->problem(QStringLiteral("query cpu{instance=\"host3\"}: no data"));
+    QCOMPARE(reported.count(), 0);
+    QVERIFY(runner->health().sourceUp.at(QStringLiteral("prom")));
+    emit source->problem(QStringLiteral("query up: bad_data: parse error"));
+    QCOMPARE(reported.count(), 1);
 
     // Back up, host3 takes readings again.
     answer(*runner, {up("host10"), up("host2"), up("host3")});
