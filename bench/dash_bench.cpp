@@ -24,6 +24,13 @@
 //              of this process that reads every message. kyvdash's CPU time a second, and
 //              per control.
 //
+//   FleetWall/HOSTS/FORM
+//              kyvdash showing the shipped fleet layout for HOSTS hosts (20 or 200) of a
+//              Prometheus replayed on loopback from recorded answers, asked every second: as
+//              shipped, a block a host from one query (FORM 0), or the same wall written by
+//              hand (FORM 1). kyvdash's CPU time a second and its resident memory; the
+//              summary gives each a block, the repeated wall's over the hand-written one's.
+//
 // Each timed benchmark runs the event loop for one second per iteration; its CPU column is
 // the CPU time of that second. The summary at the end gives the ratios: the window's cost a
 // control at 1,000 over its cost at 200 (flat is 1), and the window over the served page.
@@ -46,6 +53,7 @@
 
 #include "DashboardWindow.h"
 #include "Runner.h"
+#include "dash_fleet.h"
 #include "dash_layout.h"
 #include "dash_process.h"
 
@@ -274,8 +282,54 @@ void wallSummary() {
                   wallCpu[1][m] / wallCpu[1][kServed]);
 }
 
+// The fleet's figures: [hosts == 200][form], CPU seconds a second and resident KiB.
+struct FleetFigures {
+  double cpu = -1;
+  long residentKiB = -1;
+};
+FleetFigures fleetFigures[2][2];
+
+void FleetWall(benchmark::State& state) {
+  const int hosts = static_cast<int>(state.range(0));
+  const bool byHand = state.range(1) == 1;
+  ReplayedPrometheus prometheus(hosts);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("fleet.json"));
+  QFile f(path);
+  const QByteArray fleet = fleetLayoutText(prometheus.url(), hosts);
+  if (!f.open(QIODevice::WriteOnly) || f.write(byHand ? handWrittenText(fleet, hosts) : fleet) < 0) std::abort();
+  f.close();
+  DashProcess dash({QStringLiteral("--scale"), QStringLiteral("0.3"), path}, {}, true);
+  runLoop(8000);  // started, its blocks laid out, every query answered several times
+  const double cpu0 = dash.cpuSeconds();
+  for (auto _ : state) runLoop(1000);
+  FleetFigures& figures = fleetFigures[hosts == 200][byHand];
+  figures.cpu = (dash.cpuSeconds() - cpu0) / double(state.iterations());
+  figures.residentKiB = dash.residentKiB();
+  state.counters["cpu_ms_per_s"] = figures.cpu * 1000;
+  state.counters["resident_KiB"] = double(figures.residentKiB);
+  state.counters["answers"] = double(prometheus.answers());
+}
+
+void fleetSummary() {
+  const FleetFigures(&f)[2][2] = fleetFigures;
+  if (f[1][0].cpu < 0 || f[1][1].cpu < 0) return;
+  std::printf("\nkyvdash: a fleet wall of 200 hosts, a Prometheus replayed, asked every second\n");
+  const char* forms[] = {"repeated (fleet.json)", "written by hand"};
+  double perBlock[2] = {-1, -1};
+  for (int form = 0; form < 2; ++form) {
+    if (f[0][form].residentKiB > 0)
+      perBlock[form] = double(f[1][form].residentKiB - f[0][form].residentKiB) * 1024 / 180;
+    std::printf("%-22s CPU %6.1f ms a second (%.1f us a block), resident %ld KiB (%.0f bytes a block)\n", forms[form],
+                f[1][form].cpu * 1000, f[1][form].cpu * 1e6 / 200, f[1][form].residentKiB, perBlock[form]);
+  }
+  std::printf("repeated / by hand: CPU a second %.2f, memory a block %.2f (target: at most 1.1)\n",
+              f[1][0].cpu / f[1][1].cpu, perBlock[1] > 0 ? perBlock[0] / perBlock[1] : -1.0);
+}
+
 void summary() {
   wallSummary();
+  fleetSummary();
   if (figures.idle < 0 && figures.fed1 < 0 && figures.fed100 < 0 && figures.hourWall <= 0) return;
   std::printf("\nkyvdash: %d controls fed through standard input, painted in their window (offscreen)\n", kControls);
   std::printf(
@@ -307,6 +361,7 @@ BENCHMARK(Wall)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(4);
+BENCHMARK(FleetWall)->ArgsProduct({{20, 200}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(HourOfFeeding)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 int main(int argc, char** argv) {

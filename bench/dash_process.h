@@ -93,6 +93,14 @@ class DashProcess {
     }
     return total;
   }
+  // Its resident memory (VmRSS), in KiB.
+  long residentKiB() const {
+    QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+  }
 
  private:
   QProcess process_;

@@ -153,6 +153,10 @@ int showAndServe(Runner& runner, const Options& o, bool windowShown) {
   QScreen* screen = QGuiApplication::primaryScreen();
   const bool full = o.fullscreen || o.kiosk;
   setScreenScale(screen, o.scale ? *o.scale : full ? fullScreenFactor(*runner.dashboard(), *screen, o.kiosk) : 1);
+  // A screen of another size (a repeat's blocks come or go) fills the screen again.
+  if (full && !o.scale)
+    QObject::connect(&runner, &Runner::dashboardReplaced,
+                     [screen, &o](Dashboard* d) { setScreenScale(screen, fullScreenFactor(*d, *screen, o.kiosk)); });
   std::unique_ptr<WebServer> web;
   if (o.serve.serve && !(web = serve(runner, o.serve))) return 1;
   if (!windowShown) return QApplication::exec();
@@ -206,5 +210,10 @@ int main(int argc, char** argv) {
   setScreenScale(QGuiApplication::primaryScreen(), o.scale  ? *o.scale
                                                    : o.size ? fitFactor(runner.dashboard()->sizeHint(), *o.size)
                                                             : 1);
+  // A snapshot of a given size fits the screen again when it changes size.
+  if (o.size && !o.scale)
+    QObject::connect(&runner, &Runner::dashboardReplaced, [&o](Dashboard* d) {
+      setScreenScale(QGuiApplication::primaryScreen(), fitFactor(d->sizeHint(), *o.size));
+    });
   return snapshots(runner, o);
 }

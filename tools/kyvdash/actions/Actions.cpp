@@ -32,6 +32,22 @@ Actions::~Actions() {
   }
 }
 
+void Actions::keepHoldoffs(const Actions& previous) {
+  const auto same = [](const Bound& a, const Bound& b) {
+    return a.control == b.control && a.event == b.event && a.action.kind == b.action.kind &&
+           a.action.text == b.action.text && a.action.path == b.action.path && a.action.command == b.action.command &&
+           a.action.holdoff == b.action.holdoff;
+  };
+  for (auto& b : bound_) {
+    for (const auto& p : previous.bound_) {
+      if (!p->acted || !same(*b, *p)) continue;
+      b->acted = true;
+      b->lastActed = p->lastActed;
+      break;
+    }
+  }
+}
+
 void Actions::add(const QString& control, const LayoutEvent& event) {
   for (const LayoutAction& action : event.actions) {
     auto b = std::make_unique<Bound>();

@@ -30,6 +30,9 @@ class Actions : public QObject {
 
   // The actions of `event` of control `control`.
   void add(const QString& control, const LayoutEvent& event);
+  // Each action that `previous` bound to the same control and event with the same settings
+  // keeps its hold-off: a screen laid out again does not act again at once.
+  void keepHoldoffs(const Actions& previous);
   // Where printed lines go (standard output, never blocking, unless set).
   void setPrinter(std::function<void(const QString&)> printer) { printer_ = std::move(printer); }
   // Control `control` raised `event` after being given `value`: acts on each of the event's

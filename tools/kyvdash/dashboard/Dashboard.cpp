@@ -22,7 +22,7 @@ class StaleMark final : public QWidget {
     hide();
   }
 
-  bool stale = false;     // dimmed and hatched grey
+  bool stale = false;     // dimmed and hatched grey (stale or down)
   bool unshown = false;   // hatched red across
   bool alerting = false;  // framed in stripes, with a "!" badge
 
@@ -158,6 +158,7 @@ QStringList Dashboard::build() {
     staleMarks_.back()->setGeometry(w->geometry());
     addColumnNames(control, *w);
   }
+  buildBlocks();
   return errors;
 }
 
@@ -191,6 +192,62 @@ void Dashboard::setColumnNames(int index, const QStringList& names) {
     const QString tip = fits == name ? QString() : name;
     if (shown[i]->toolTip() != tip) shown[i]->setToolTip(tip);
   }
+}
+
+// Each repeated block gets its sign, hidden until it is down; the blocks are what a narrow
+// page lays out in a column, after the groups of the rest of the screen.
+void Dashboard::buildBlocks() {
+  if (!layout_.repeat) return;
+  std::vector<QRect> fixed, column;
+  for (size_t i = 0; i < layout_.controls.size(); ++i)
+    if (layout_.controls[i].block < 0) fixed.push_back(controls_[i]->geometry());
+  for (size_t i = 0; i < layout_.labels.size(); ++i)
+    if (layout_.labels[i].block < 0 && int(i) != layout_.moreLabel) fixed.push_back(labels_[i]->geometry());
+  for (auto& row : partedGroups(fixed, false, kBlockGap))
+    for (auto& group : partedGroups(row.second, true, kBlockGap)) column.push_back(group.first);
+  for (const LayoutBlock& b : layout_.blocks) column.push_back(pixels(b.rect));
+  if (layout_.moreLabel >= 0) column.push_back(labels_[layout_.moreLabel]->geometry());
+  blockDown_.assign(layout_.blocks.size(), false);
+  downSigns_.assign(layout_.blocks.size(), nullptr);
+  setBlocks(column.size() < 2 ? std::vector<QRect>{} : column);
+}
+
+// "VALUE down" in white on red across the middle of block `block`; made when it first
+// goes down, as most blocks never do.
+QLabel* Dashboard::downSign(int block) {
+  const QRect at = pixels(layout_.blocks[block].rect);
+  auto* sign = new QLabel(layout_.blocks[block].value + QStringLiteral(" down"), this);
+  sign->setTextFormat(Qt::PlainText);
+  sign->setAlignment(Qt::AlignCenter);
+  sign->setAttribute(Qt::WA_TransparentForMouseEvents);
+  QFont font = sign->font();
+  font.setBold(true);
+  font.setPixelSize(std::clamp(at.height() / 6, 10, 48));
+  sign->setFont(font);
+  QPalette colours = sign->palette();
+  colours.setColor(QPalette::Window, QColor(170, 0, 0, 215));
+  colours.setColor(QPalette::WindowText, Qt::white);
+  sign->setPalette(colours);
+  sign->setAutoFillBackground(true);
+  const int height = font.pixelSize() * 2;
+  sign->setGeometry(at.left(), at.top() + (at.height() - height) / 2, at.width(), height);
+  return sign;
+}
+
+void Dashboard::setBlockDown(int block, bool down, const QString& why) {
+  blockDown_[block] = down;
+  for (size_t i = 0; i < layout_.controls.size(); ++i) {
+    if (layout_.controls[i].block != block) continue;
+    marks_[i].down = down;
+    marks_[i].downTip = down ? why : QString();
+    showMarks(static_cast<int>(i));
+  }
+  QLabel*& sign = downSigns_[block];
+  if (!sign && down) sign = downSign(block);
+  if (!sign) return;
+  sign->setToolTip(why);
+  sign->setVisible(down);
+  if (down) sign->raise();
 }
 
 // The control's class restored from its properties, at its rectangle in whole pixels.
@@ -227,7 +284,26 @@ std::vector<Dashboard::Adopted> Dashboard::adopt(Dashboard& previous) {
       break;
     }
   }
+  adoptLabels(previous);
   return adopted;
+}
+
+// A label that the layout gives exactly as before keeps what it shows (a reading) until
+// its feed gives another.
+void Dashboard::adoptLabels(const Dashboard& previous) {
+  // The layout's labels come first among labels_; the columns' names follow them.
+  std::vector<bool> taken(previous.layout_.labels.size(), false);
+  for (size_t i = 0; i < layout_.labels.size(); ++i) {
+    if (!layout_.labels[i].feed) continue;
+    for (size_t k = 0; k < previous.layout_.labels.size(); ++k) {
+      if (taken[k] || previous.layout_.labels[k].raw != layout_.labels[i].raw) continue;
+      taken[k] = true;
+      labels_[i]->setText(previous.labels_[k]->text());
+      labels_[i]->setEnabled(previous.labels_[k]->isEnabled());
+      labels_[i]->setToolTip(previous.labels_[k]->toolTip());
+      break;
+    }
+  }
 }
 
 int Dashboard::indexOf(const QString& name) const {
@@ -258,10 +334,10 @@ void Dashboard::setAlerting(int index, bool alerting, const QString& tooltip) {
 void Dashboard::showMarks(int index) {
   const Marks& m = marks_[index];
   auto* mark = static_cast<StaleMark*>(staleMarks_[index]);
-  const bool marked = m.stale || m.unshown || m.alerting;
-  if (mark->unshown != m.unshown || mark->stale != m.stale || mark->alerting != m.alerting) {
+  const bool marked = m.stale || m.unshown || m.alerting || m.down;
+  if (mark->unshown != m.unshown || mark->stale != (m.stale || m.down) || mark->alerting != m.alerting) {
     mark->unshown = m.unshown;
-    mark->stale = m.stale;
+    mark->stale = m.stale || m.down;
     mark->alerting = m.alerting;
     mark->update();
   }
@@ -270,7 +346,7 @@ void Dashboard::showMarks(int index) {
     mark->raise();
   }
   QStringList tips;
-  for (const QString& t : {m.alertTip, m.staleTip, m.unshownTip})
+  for (const QString& t : {m.downTip, m.alertTip, m.staleTip, m.unshownTip})
     if (!t.isEmpty()) tips << t;
   const QString tooltip = tips.join(u'\n');
   if (controls_[index]->toolTip() != tooltip) controls_[index]->setToolTip(tooltip);

@@ -40,6 +40,7 @@ class Dashboard : public QWidget {
   void renew(int index);
 
   const Layout& layout() const { return layout_; }
+  kyv::Registry* registry() const { return registry_; }
   int count() const { return static_cast<int>(controls_.size()); }
   kyvqt::ControlWidget* control(int index) const { return controls_[index]; }
   int indexOf(const QString& name) const;
@@ -54,7 +55,14 @@ class Dashboard : public QWidget {
   // `tooltip` names the alerts.
   void setAlerting(int index, bool alerting, const QString& tooltip);
   bool isAlerting(int index) const;
-  // Whether control `index` is marked (stale, unshown or alerting).
+  // Marks repeated block `block` (of the layout's blocks) down, or up again: its controls
+  // dimmed and hatched as stale ones are, `why` in their tooltips, and "VALUE down" written
+  // across it.
+  void setBlockDown(int block, bool down, const QString& why);
+  bool isBlockDown(int block) const { return blockDown_[block]; }
+  // Whether control `index` belongs to a block marked down.
+  bool isDown(int index) const { return marks_[index].down; }
+  // Whether control `index` is marked (stale, unshown, alerting or down).
   bool isMarked(int index) const;
   // The layout's labels in its order, then the names of the multi-bars' columns.
   const std::vector<QLabel*>& labels() const { return labels_; }
@@ -98,9 +106,12 @@ class Dashboard : public QWidget {
   kyv::Registry* registry_;
   std::vector<kyvqt::ControlWidget*> controls_;
   struct Marks {
-    bool stale = false, unshown = false, alerting = false;
-    QString staleTip, unshownTip, alertTip;
+    bool stale = false, unshown = false, alerting = false, down = false;
+    QString staleTip, unshownTip, alertTip, downTip;
   };
+  void buildBlocks();
+  void adoptLabels(const Dashboard& previous);
+  QLabel* downSign(int block);
   void showMarks(int index);
   void addColumnNames(const LayoutControl& control, kyvqt::ControlWidget& widget);
   std::vector<std::vector<QLabel*>> columnNames_;  // by control
@@ -109,6 +120,8 @@ class Dashboard : public QWidget {
   std::vector<Marks> marks_;
   std::vector<QLabel*> labels_;
   std::vector<QRect> blocks_;
+  std::vector<QLabel*> downSigns_;  // by repeated block: "VALUE down" once it has been down, shown while it is
+  std::vector<bool> blockDown_;
   quint64 cellsToRepaint_ = 0;  // a bit a cell, row by row: asked for since the last paint
 };
 

@@ -65,6 +65,7 @@ void DashboardWindow::place(Dashboard* d) {
   area_->takeWidget();  // the runner deletes the old screen
   if (!d) return;
   area_->setWidget(d);
+  if (scaleOnResize_) QTimer::singleShot(0, this, &DashboardWindow::fit);  // a screen of another size fits again
   // Whatever of the window the screen does not cover (the bands of a layout of another
   // aspect than the window's) shows the screen's background.
   QPalette around = area_->palette();

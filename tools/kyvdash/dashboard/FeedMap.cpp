@@ -63,6 +63,11 @@ void FeedMap::deliver(const QString& source, const QString& field, double readin
     if (!e.target.bySeries()) feed(e, reading);
 }
 
+void FeedMap::hold(int control, bool held) {
+  if (control >= static_cast<int>(held_.size())) held_.resize(control + 1, false);
+  held_[control] = held;
+}
+
 void FeedMap::deliverSeries(const QString& source, const QString& field, const std::vector<Series>& all) {
   const auto s = routes_.find(source);
   if (s == routes_.end()) return;
@@ -103,6 +108,7 @@ void FeedMap::feed(Entry& e, double reading, std::optional<int> column) {
 
 void FeedMap::give(Entry& e, double value, std::optional<int> column) {
   const Target& t = e.target;
+  if (held(t.control)) return;
   // Not a number (Prometheus's NaN) is no reading: nothing is passed on or marked.
   if (std::isnan(value)) return;
   if (const bool fits = t.range.contains(value); !fits || e.unshown) {

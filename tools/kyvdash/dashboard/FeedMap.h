@@ -61,6 +61,11 @@ class FeedMap {
   using Chosen = std::function<void(const Target& target, const std::vector<const Series*>& shown, int among)>;
   void setChosen(Chosen chosen) { chosen_ = std::move(chosen); }
 
+  // Holds back every reading of control `control` (by its index in the layout), or passes
+  // them on again: a control whose readings would not be true (its host is down).
+  void hold(int control, bool held);
+  bool held(int control) const { return control < static_cast<int>(held_.size()) && held_[control]; }
+
   // Gives `reading` to every control fed by `field` of `source` from its plain reading.
   void deliver(const QString& source, const QString& field, double reading);
   // Gives every control fed by `field` of `source` what it takes of `all`: a plain feed is
@@ -88,6 +93,7 @@ class FeedMap {
   Failed failed_;
   Unshown unshown_;
   Chosen chosen_;
+  std::vector<bool> held_;  // by control
 };
 
 }  // namespace kyvdash

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QTime>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -15,6 +17,7 @@
 #include "FeedRange.h"
 #include "LabelFormat.h"
 #include "PromAlertsSource.h"
+#include "PromQuerySource.h"
 #include "SeriesPick.h"
 #include "Staleness.h"
 #include "StdinSource.h"
@@ -24,6 +27,21 @@
 
 namespace kyvdash {
 namespace {
+
+// What `source` says of a repeated block's query that gives nothing: the block's series
+// has gone (its host is down, which the block shows), not a problem of the source.
+QSet<QString> blockQueriesWithoutData(const Layout& layout, const QString& source) {
+  QSet<QString> expected;
+  const auto add = [&](const LayoutFeed& feed) {
+    if (feed.source == source) expected.insert(QStringLiteral("query %1: %2").arg(feed.field, kNoData));
+  };
+  for (const LayoutControl& c : layout.controls)
+    if (c.block >= 0)
+      for (const LayoutFeed& feed : c.feeds) add(feed);
+  for (const LayoutLabel& l : layout.labels)
+    if (l.block >= 0 && l.feed) add(*l.feed);
+  return expected;
+}
 
 // Times `feed` for staleness under `index` when it states a time: its id for fresh(), else -1.
 int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
@@ -72,6 +90,9 @@ Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_, qOverload<>(&QTimer::start));
   historyTimer_.setInterval(5000);
   connect(&historyTimer_, &QTimer::timeout, this, &Runner::saveHistory);
+  restructure_.setSingleShot(true);
+  restructure_.setInterval(0);
+  connect(&restructure_, &QTimer::timeout, this, &Runner::restructure);
 }
 
 // The history is written a last time; nothing is reported any more.
@@ -132,8 +153,19 @@ FdReader& Runner::stdinReader() {
   return *stdin_;
 }
 
+std::optional<QByteArray> Runner::readFile(QStringList* errors) const {
+  QFile file(path_);
+  if (!file.open(QIODevice::ReadOnly)) {
+    *errors << QStringLiteral("cannot read %1: %2").arg(path_, file.errorString());
+    return std::nullopt;
+  }
+  return file.readAll();
+}
+
 bool Runner::start(QStringList* errors) {
-  current_ = load(errors);
+  const std::optional<QByteArray> text = readFile(errors);
+  if (!text) return false;
+  current_ = load(*text, errors);
   if (!current_) return false;
   for (const QString& w : layoutWarnings(*current_->dashboard)) emit report(QStringLiteral("warning: ") + w);
   watcher_.addPath(path_);
@@ -144,10 +176,23 @@ bool Runner::start(QStringList* errors) {
 }
 
 bool Runner::check(QStringList* errors, QStringList* warnings) {
-  const std::unique_ptr<Loaded> loaded = load(errors);
+  const std::optional<QByteArray> text = readFile(errors);
+  if (!text) return false;
+  const std::unique_ptr<Loaded> loaded = load(*text, errors);
   loadedText_.clear();
   if (!loaded) return false;
-  if (warnings) *warnings = layoutWarnings(*loaded->dashboard) + seriesWarnings(*loaded->dashboard, checkTimeout_);
+  if (!warnings) return true;
+  const Layout& layout = loaded->dashboard->layout();
+  if (!layout.repeat || !layout.blocks.empty()) {
+    *warnings = layoutWarnings(*loaded->dashboard) + seriesWarnings(*loaded->dashboard, checkTimeout_);
+    return true;
+  }
+  // A repeat's group is warned of as a block of its own shows it; the servers are asked
+  // what the rest of the screen's queries give.
+  QStringList none;
+  Dashboard probe(expandRepeat(layout, {layout.repeat->by}, 0, none), loaded->dashboard->registry());
+  probe.build();
+  *warnings = layoutWarnings(probe) + seriesWarnings(*loaded->dashboard, checkTimeout_);
   return true;
 }
 
@@ -159,13 +204,18 @@ void Runner::reload() {
   const QByteArray text = file.readAll();
   if (text == loadedText_ || text == rejected_) return;
   QStringList errors;
-  std::unique_ptr<Loaded> next = load(&errors);
+  std::unique_ptr<Loaded> next = load(text, &errors);
   if (!next) {
     rejected_ = text;
     emit report(QStringLiteral("%1 not reloaded; the running screen stays:").arg(path_));
     for (const QString& e : errors) emit report(QStringLiteral("  ") + e);
     return;
   }
+  replace(std::move(next));
+  emit report(QStringLiteral("%1 reloaded").arg(path_));
+}
+
+void Runner::replace(std::unique_ptr<Loaded> next) {
   saveHistory();  // what the screen showed until now, in the file it was going to
   std::unique_ptr<Loaded> old = std::move(current_);
   current_ = std::move(next);
@@ -173,27 +223,51 @@ void Runner::reload() {
   for (const Dashboard::Adopted& a : current_->adopted)
     disconnect(current_->dashboard->control(a.index), nullptr, this, nullptr);
   run(*current_, old.get());
+  current_->actions.keepHoldoffs(old->actions);
+  // What an adopted control was given stays what it was last given.
+  QHash<QString, int> before;
+  for (int c = 0; c < static_cast<int>(old->lastAt.size()); ++c)
+    before.insert(old->dashboard->layout().controls[c].name, c);
+  for (const Dashboard::Adopted& a : current_->adopted) {
+    const int c = a.index;
+    const int k = before.value(current_->dashboard->layout().controls[c].name, -1);
+    if (k < 0) continue;
+    current_->lastValue[c] = old->lastValue[k];
+    current_->lastAt[c] = old->lastAt[k];
+  }
   if (historyPath_.isEmpty())
     historyTimer_.stop();
   else
     historyTimer_.start();
   emit dashboardReplaced(current_->dashboard);
   old.reset();
-  emit report(QStringLiteral("%1 reloaded").arg(path_));
 }
 
-std::unique_ptr<Runner::Loaded> Runner::load(QStringList* errors) {
-  QFile file(path_);
-  if (!file.open(QIODevice::ReadOnly)) {
-    *errors << QStringLiteral("cannot read %1: %2").arg(path_, file.errorString());
-    return nullptr;
-  }
-  const QByteArray text = file.readAll();
+std::unique_ptr<Runner::Loaded> Runner::load(const QByteArray& text, QStringList* errors) {
   Layout layout = parseLayout(text, *errors);
   if (!errors->isEmpty()) return nullptr;
   // The window, the page and the snapshots all name the screen so.
   if (layout.title.isEmpty()) layout.title = QFileInfo(path_).fileName();
   kyv::Registry& registry = registry_ ? *registry_ : kyvqt::ControlWidget::defaultRegistry();
+  if (layout.repeat) {
+    // The repeated group is checked as a block of its own, whether or not one shows now.
+    Layout probe = expandRepeat(layout, {layout.repeat->by}, 0, *errors);
+    checkClasses(probe, registry, *errors);
+    if (!errors->isEmpty()) return nullptr;
+    *errors << Dashboard(std::move(probe), &registry).build();
+    if (!errors->isEmpty()) return nullptr;
+    // Another query, or another label, makes other blocks.
+    const QString key = layout.repeat->source + u'\n' + layout.repeat->query + u'\n' + layout.repeat->by;
+    if (key != repeatKey_) repeatValues_.clear();
+    repeatKey_ = key;
+    QStringList shown;
+    for (const auto& [value, health] : repeatValues_)
+      if (shown.size() < layout.repeat->max) shown << value;
+    const int more = static_cast<int>(repeatValues_.size()) - static_cast<int>(shown.size());
+    QStringList blockErrors;
+    layout = expandRepeat(layout, shown, more, blockErrors);
+    for (const QString& e : blockErrors) emit report(e);
+  }
   checkClasses(layout, registry, *errors);
   if (!errors->isEmpty()) return nullptr;
   auto loaded = std::make_unique<Loaded>(clock_);
@@ -241,6 +315,7 @@ void Runner::run(Loaded& s, Loaded* previous) {
   // A chart that shows nothing yet is filled from its source's past, where the source keeps one.
   for (size_t i = 0; i < s.sources.size(); ++i)
     askPast(s, i, [&s, previous](size_t t) { return !previous || s.trails[t].readings.empty(); });
+  connectRepeat(s);
   if (!s.staleness.empty()) {
     s.staleTimer.setInterval(staleCheck_);
     connect(&s.staleTimer, &QTimer::timeout, this, [this, &s] { markStale(s); });
@@ -307,7 +382,9 @@ void Runner::connectSources(Loaded& s) {
             [this, &s, name = src->name()](const QString& field, const std::vector<TimedReading>& past, qint64 step) {
               takePast(s, name, field, past, step);
             });
-    connect(src, &Source::problem, this, [this, &s, i, name = src->name()](const QString& m) {
+    const QSet<QString> expected = blockQueriesWithoutData(layout, src->name());
+    connect(src, &Source::problem, this, [this, &s, i, name = src->name(), expected](const QString& m) {
+      if (expected.contains(m)) return;
       s.failing[i] = true;
       health_.sourceUp[name] = false;
       ++health_.sourceErrors;
@@ -422,6 +499,7 @@ void Runner::connectLabels(Loaded& s) {
     const SeriesKind kind = entry && entry->settings ? entry->settings->seriesKind() : SeriesKind::None;
     const auto show = [&s, shown = d.labels()[i], label, staleId](double value, const QString& alerts) {
       if (std::isnan(value)) return;
+      if (label.block >= 0 && s.dashboard->isBlockDown(label.block)) return;
       if (staleId >= 0) s.staleness.fresh(staleId);
       shown->setText(formatLabel(label.text, value * label.feed->scale + label.feed->offset, alerts));
       shown->setEnabled(true);
@@ -523,6 +601,113 @@ void Runner::markStale(Loaded& s) {
     shown->setEnabled(false);
     shown->setToolTip(mark.tooltip);
   }
+}
+
+// The source of a repeat is asked its query; each answer says which blocks there are and
+// which are down.
+void Runner::connectRepeat(Loaded& s) {
+  const std::optional<LayoutRepeat>& repeat = s.dashboard->layout().repeat;
+  if (!repeat) return;
+  for (auto& source : s.sources) {
+    if (source->name() != repeat->source) continue;
+    source->wantSeries(repeat->query);
+    connect(source.get(), &Source::series, this,
+            [this, query = repeat->query](const QString& field, const std::vector<Series>& all) {
+              if (field == query) repeatAnswered(all);
+            });
+  }
+  showBlockHealth(s);
+}
+
+// A value new to the answer adds its block; one that is no longer in it, or whose `up` is
+// 0, is down from now on, and goes once down for the repeat's removeAfter.
+void Runner::repeatAnswered(const std::vector<Series>& all) {
+  if (!current_ || !current_->dashboard->layout().repeat) return;
+  const LayoutRepeat& repeat = *current_->dashboard->layout().repeat;
+  const qint64 now = clock_();
+  bool changed = false;
+  QSet<QString> present;
+  for (const Series& series : all) {
+    const auto label = series.labels.find(repeat.by);
+    if (label == series.labels.end() || label->second.isEmpty()) continue;
+    present.insert(label->second);
+    const auto [at, added] = repeatValues_.try_emplace(label->second);
+    changed |= added;
+    const auto name = series.labels.find(QStringLiteral("__name__"));
+    const bool scrapeFails = name != series.labels.end() && name->second == QLatin1String("up") && series.value == 0;
+    if (!scrapeFails) {
+      at->second.downSince = -1;
+    } else if (at->second.downSince < 0) {
+      at->second = {now, QStringLiteral("%1 is down: Prometheus cannot scrape it (up is 0)").arg(label->second)};
+    }
+  }
+  for (auto at = repeatValues_.begin(); at != repeatValues_.end();) {
+    BlockHealth& h = at->second;
+    if (!present.contains(at->first) && h.downSince < 0)
+      h = {now, QStringLiteral("%1 is down: it is gone from the answer to %2").arg(at->first, repeat.query)};
+    const bool expired = h.downSince >= 0 && now - h.downSince >= fromSeconds(repeat.removeAfter).count();
+    if (expired) emit report(QStringLiteral("block %1: removed, down for %2 s").arg(at->first).arg(repeat.removeAfter));
+    changed |= expired;
+    at = expired ? repeatValues_.erase(at) : std::next(at);
+  }
+  if (changed) return restructure_.start();
+  showBlockHealth(*current_);
+}
+
+void Runner::showBlockHealth(Loaded& s) {
+  Dashboard& d = *s.dashboard;
+  const Layout& layout = d.layout();
+  for (int b = 0; b < static_cast<int>(layout.blocks.size()); ++b) {
+    const auto health = repeatValues_.find(layout.blocks[b].value);
+    const bool down = health != repeatValues_.end() && health->second.downSince >= 0;
+    if (down == d.isBlockDown(b)) continue;
+    const QString why = down ? QStringLiteral("%1 since %2")
+                                   .arg(health->second.why, QTime::currentTime()
+                                                                .addMSecs(health->second.downSince - clock_())
+                                                                .toString(QStringLiteral("HH:mm:ss")))
+                             : QString();
+    d.setBlockDown(b, down, why);
+    for (int c = 0; c < d.count(); ++c)
+      if (layout.controls[c].block == b) s.feed.hold(c, down);
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+      if (layout.labels[i].block != b || !layout.labels[i].feed || !down) continue;
+      d.labels()[i]->setText(formatLabel(layout.labels[i].text, std::nullopt));
+      d.labels()[i]->setEnabled(false);
+      d.labels()[i]->setToolTip(why);
+    }
+    emit report(down ? QStringLiteral("block %1: %2").arg(layout.blocks[b].value, health->second.why)
+                     : QStringLiteral("block %1: up again").arg(layout.blocks[b].value));
+  }
+}
+
+void Runner::restructure() {
+  if (!current_) return;
+  const std::vector<LayoutBlock> before = current_->dashboard->layout().blocks;
+  QStringList errors;
+  std::unique_ptr<Loaded> next = load(loadedText_, &errors);
+  if (!next) {
+    for (const QString& e : errors) emit report(QStringLiteral("blocks not laid out again: ") + e);
+    return;
+  }
+  replace(std::move(next));
+  QStringList added, removed;
+  const std::vector<LayoutBlock>& after = current_->dashboard->layout().blocks;
+  const auto has = [](const std::vector<LayoutBlock>& blocks, const QString& value) {
+    return std::any_of(blocks.begin(), blocks.end(), [&](const LayoutBlock& b) { return b.value == value; });
+  };
+  for (const LayoutBlock& b : after)
+    if (!has(before, b.value)) added << b.value;
+  for (const LayoutBlock& b : before)
+    if (!has(after, b.value)) removed << b.value;
+  if (!added.isEmpty()) emit report(QStringLiteral("blocks added: ") + added.join(QStringLiteral(", ")));
+  if (!removed.isEmpty())
+    emit report(QStringLiteral("blocks taken off the screen: ") + removed.join(QStringLiteral(", ")));
+}
+
+std::vector<std::pair<QString, bool>> Runner::repeatValues() const {
+  std::vector<std::pair<QString, bool>> values;
+  for (const auto& [value, health] : repeatValues_) values.emplace_back(value, health.downSince >= 0);
+  return values;
 }
 
 }  // namespace kyvdash

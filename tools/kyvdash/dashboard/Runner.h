@@ -10,11 +10,13 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "Clock.h"
 #include "Dashboard.h"
 #include "FeedMap.h"
 #include "History.h"
+#include "Repeat.h"
 
 namespace kyvdash {
 
@@ -80,6 +82,10 @@ class Runner : public QObject {
   // written (a timer does so every few seconds, and so does the end of the runner).
   void saveHistory();
 
+  // The values of a repeat's label known now, in natural order (those shown and those beyond
+  // its `max`), each with whether it is down.
+  std::vector<std::pair<QString, bool>> repeatValues() const;
+
  signals:
   // A new screen replaced the old one, which is deleted after this signal.
   void dashboardReplaced(kyvdash::Dashboard* dashboard);
@@ -89,13 +95,24 @@ class Runner : public QObject {
 
  private:
   struct Loaded;
-  std::unique_ptr<Loaded> load(QStringList* errors);
+  std::unique_ptr<Loaded> load(const QByteArray& text, QStringList* errors);
+  // Reads the layout file, or returns nothing with the reason in `errors`.
+  std::optional<QByteArray> readFile(QStringList* errors) const;
+  // Puts `next` in place of the running screen, taking over what it gives as before.
+  void replace(std::unique_ptr<Loaded> next);
+  // The running layout again with the blocks its repeat has now.
+  void restructure();
+  void repeatAnswered(const std::vector<Series>& all);
+  // Marks each repeated block of the screen down or up as its series' health says, holding
+  // back the readings of those down.
+  void showBlockHealth(Loaded& loaded);
   // Starts the screen's sources, taking over those of `previous` that did not change.
   void run(Loaded& loaded, Loaded* previous = nullptr);
   std::unique_ptr<Source> takeSource(Loaded* previous, const LayoutSource& entry);
   void connectSources(Loaded& loaded);
   void connectEvents(Loaded& loaded);
   void connectLabels(Loaded& loaded);
+  void connectRepeat(Loaded& loaded);
   void markStale(Loaded& loaded);
   void markUnshown(Loaded& loaded, const FeedMap::Target& target, double value, bool shown);
   void connectSeries(Loaded& loaded, size_t source);
@@ -136,6 +153,14 @@ class Runner : public QObject {
   QString historyProblem_;    // the failure to write it last reported, until a write succeeds
   quint64 trailChanges_ = 0;  // readings the charts took, counted
   quint64 trailsSaved_ = 0;   // the count when the history file was last written
+  // A repeat's value: since when it is down (the clock's ms, -1 while up) and why.
+  struct BlockHealth {
+    qint64 downSince = -1;
+    QString why;
+  };
+  std::map<QString, BlockHealth, NaturalLess> repeatValues_;
+  QString repeatKey_;   // the source, query and label of the running repeat
+  QTimer restructure_;  // the blocks changed: the screen is laid out again once the answer is handled
 };
 
 }  // namespace kyvdash

@@ -137,7 +137,7 @@ QByteArray dashboardSvg(Dashboard& d, QSize canvas) {
     kyvqt::ControlWidget& w = *d.control(i);
     if (!w.control()) continue;
     svg += controlImage(w, dir);
-    svg += marks(w, d.isStale(i), d.isUnshown(i));
+    svg += marks(w, d.isStale(i) || d.isDown(i), d.isUnshown(i));
     if (d.isAlerting(i)) svg += alertMark(w);
   }
   svg += QStringLiteral("</svg>\n");

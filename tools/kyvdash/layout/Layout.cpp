@@ -257,6 +257,7 @@ void readControl(const json& j, size_t index, const Layout& layout, QSet<QString
 
 void readLabel(const json& j, size_t index, const Layout& layout, QStringList& errors, LayoutLabel& l) {
   const FieldReader p(errors, QStringLiteral("labels[%1]").arg(index));
+  l.raw = QByteArray::fromStdString(j.dump());
   if (!j.is_object()) return p.add(QStringLiteral("text"), QStringLiteral("a label must be an object"));
   p.unknownMembers(j, {}, {"text", "rect", "feed"});
   l.text = p.string(j, "text", QStringLiteral("text"), true).value_or(QString());
@@ -266,6 +267,120 @@ void readLabel(const json& j, size_t index, const Layout& layout, QStringList& e
   const bool alerts = source && source->settings && source->settings->seriesKind() == SeriesKind::Alerts;
   if (const QString problem = labelTextProblem(l.text, l.feed.has_value(), alerts); !problem.isEmpty())
     p.add(QStringLiteral("text"), problem);
+}
+
+// `j` with `{label}` in every text replaced by `value`; inside a feed's field (a query)
+// the value is escaped as a PromQL string's text.
+json substitutedJson(const json& j, const QString& label, const QString& value, bool field = false) {
+  if (j.is_string()) {
+    const QString text = QString::fromStdString(j.get<std::string>());
+    return substituted(text, label, field ? promqlEscaped(value) : value).toStdString();
+  }
+  if (j.is_array()) {
+    json out = json::array();
+    for (const json& item : j) out.push_back(substitutedJson(item, label, value));
+    return out;
+  }
+  if (!j.is_object()) return j;
+  json out = json::object();
+  for (const auto& [key, item] : j.items()) out[key] = substitutedJson(item, label, value, key == "field");
+  return out;
+}
+
+// The group's own extent: its items' rectangles from the block's origin.
+QSizeF groupExtent(const std::vector<LayoutControl>& controls, const std::vector<LayoutLabel>& labels) {
+  QRectF all(0, 0, 1, 1);
+  for (const LayoutControl& c : controls) all = all.united(c.rect);
+  for (const LayoutLabel& l : labels) all = all.united(l.rect);
+  return QSizeF(all.right(), all.bottom());
+}
+
+// The group's controls and labels read with `value` for the label, named NAME[VALUE] when
+// `named`; their problems in `errors`.
+void readGroup(const json& group, const Layout& layout, const QString& value, bool named, QStringList& errors,
+               std::vector<LayoutControl>& controls, std::vector<LayoutLabel>& labels) {
+  const json g = substitutedJson(group, layout.repeat->by, value);
+  QSet<QString> names;
+  for (const LayoutControl& c : layout.controls) names.insert(c.name.toLower());
+  for (size_t i = 0; g.contains("controls") && i < g["controls"].size(); ++i) {
+    json c = g["controls"][i];
+    if (named && c.is_object() && c.contains("name") && c["name"].is_string())
+      c["name"] = c["name"].get<std::string>() + '[' + value.toStdString() + ']';
+    readControl(c, i, layout, names, errors, controls.emplace_back());
+  }
+  for (size_t i = 0; g.contains("labels") && i < g["labels"].size(); ++i)
+    readLabel(g["labels"][i], i, layout, errors, labels.emplace_back());
+}
+
+bool isLabelName(const QString& name) {
+  static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+  return pattern.match(name).hasMatch();
+}
+
+void readRepeatMembers(const json& j, const FieldReader& p, const Layout& layout, LayoutRepeat& r) {
+  p.unknownMembers(
+      j, {}, {"source", "query", "by", "max", "removeAfter", "arrange", "area", "gap", "size", "controls", "labels"});
+  r.source = p.string(j, "source", QStringLiteral("source"), true).value_or(QString());
+  const LayoutSource* s = layout.source(r.source);
+  if (!r.source.isEmpty() && (!s || !s->settings || !s->settings->givesSeries()))
+    p.add(QStringLiteral("source"), QStringLiteral("must name a prometheus-query source of the layout"));
+  r.query = p.string(j, "query", QStringLiteral("query"), true).value_or(QString());
+  r.by = p.string(j, "by", QStringLiteral("by"), true).value_or(QString());
+  static const QStringList taken{QStringLiteral("time"), QStringLiteral("control"), QStringLiteral("event"),
+                                 QStringLiteral("value")};
+  if (!r.by.isEmpty() && (!isLabelName(r.by) || r.by.startsWith(QLatin1String("__")) || taken.contains(r.by)))
+    p.add(QStringLiteral("by"),
+          QStringLiteral("must be a label's name, other than time, control, event and value (their placeholders)"));
+  if (std::optional<double> m = p.number(j, "max", QStringLiteral("max"), 1, 1000)) {
+    if (*m != std::floor(*m)) p.add(QStringLiteral("max"), QStringLiteral("must be a whole number"));
+    r.max = static_cast<int>(*m);
+  }
+  r.removeAfter = p.number(j, "removeAfter", QStringLiteral("removeAfter"), 0, kMaxSeconds).value_or(r.removeAfter);
+  if (std::optional<QString> a = p.string(j, "arrange", QStringLiteral("arrange"), false)) {
+    if (*a == QLatin1String("rows"))
+      r.arrangement = Arrangement::Rows;
+    else if (*a != QLatin1String("tiles"))
+      p.add(QStringLiteral("arrange"), QStringLiteral("must be \"tiles\" or \"rows\""));
+  }
+  if (j.contains("area")) r.area = p.rect(j, "area", QStringLiteral("area"));
+  r.gap = p.number(j, "gap", QStringLiteral("gap"), 0, kMaxTwips).value_or(r.gap);
+}
+
+// The repeat member: its settings, and its group read once with the label's own name for
+// the value, so that every problem of the group is found whether or not a block shows.
+void readRepeat(const json& j, Layout& layout, QStringList& errors) {
+  if (!j.is_object())
+    return FieldReader(errors, QString()).add(QStringLiteral("repeat"), QStringLiteral("must be an object"));
+  const FieldReader p(errors, QStringLiteral("repeat"));
+  const qsizetype before = errors.size();
+  LayoutRepeat& r = layout.repeat.emplace();
+  readRepeatMembers(j, p, layout, r);
+  if (!j.contains("controls") || !j["controls"].is_array() || j["controls"].empty())
+    p.add(QStringLiteral("controls"), QStringLiteral("must be a list of at least one control"));
+  if (j.contains("labels") && !j["labels"].is_array())
+    p.add(QStringLiteral("labels"), QStringLiteral("must be a list of {text, rect}"));
+  if (r.by.isEmpty() || errors.size() > before) return;
+  json group = json::object();
+  group["controls"] = j["controls"];
+  group["labels"] = j.value("labels", json::array());
+  r.group = group.dump();
+  QStringList problems;
+  std::vector<LayoutControl> controls;
+  std::vector<LayoutLabel> labels;
+  readGroup(group, layout, r.by, false, problems, controls, labels);
+  for (const QString& problem : problems) errors << QStringLiteral("repeat: ") + problem;
+  r.blockSize = groupExtent(controls, labels);
+  if (j.contains("size"))
+    if (std::optional<QRectF> size = p.rect(j, "size", QStringLiteral("size"), true)) r.blockSize = size->size();
+}
+
+void readControls(const json& doc, Layout& layout, const FieldReader& file, QStringList& errors) {
+  if (!doc.contains("controls") || !doc["controls"].is_array() || doc["controls"].empty())
+    return file.add(QStringLiteral("controls"), QStringLiteral("must be a list of at least one control"));
+  QSet<QString> names;
+  const json& list = doc["controls"];
+  for (size_t i = 0; i < list.size(); ++i)
+    readControl(list[i], i, layout, names, errors, layout.controls.emplace_back());
 }
 
 void readSources(const json& j, Layout& layout, const FieldReader& file, QStringList& errors) {
@@ -289,7 +404,7 @@ const LayoutSource* Layout::source(const QString& name) const {
 }
 
 QSizeF Layout::extent() const {
-  if (size) return *size;
+  if (size && !repeat) return *size;
   constexpr double kMargin = 120;
   QRectF all;
   for (const LayoutControl& c : controls) {
@@ -298,7 +413,13 @@ QSizeF Layout::extent() const {
       if (f.columns) all = all.united(f.columns->names);
   }
   for (const LayoutLabel& l : labels) all = all.united(l.rect);
-  return QSizeF(all.right() + kMargin, all.bottom() + kMargin);
+  for (const LayoutBlock& b : blocks) all = all.united(b.rect);
+  const QSizeF content(all.right() + kMargin, all.bottom() + kMargin);
+  if (!size) return content;
+  // The blocks, however many, make a screen of the size's aspect, which the display scales to fit.
+  const double aspect = size->width() / size->height();
+  return content.width() / content.height() < aspect ? QSizeF(content.height() * aspect, content.height())
+                                                     : QSizeF(content.width(), content.width() / aspect);
 }
 
 Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
@@ -315,7 +436,7 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
     errors << QStringLiteral("the file is not a JSON object");
     return layout;
   }
-  file.unknownMembers(doc, {}, {"title", "size", "background", "sources", "controls", "labels", "history"});
+  file.unknownMembers(doc, {}, {"title", "size", "background", "sources", "controls", "labels", "history", "repeat"});
   layout.title = file.string(doc, "title", QStringLiteral("title"), false).value_or(QString());
   layout.history = file.string(doc, "history", QStringLiteral("history"), false).value_or(QString());
   if (doc.contains("size"))
@@ -327,14 +448,9 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
       file.add(QStringLiteral("background"), QStringLiteral("must be a colour such as \"#203040\" or \"black\""));
   }
   if (doc.contains("sources")) readSources(doc["sources"], layout, file, errors);
-  if (!doc.contains("controls") || !doc["controls"].is_array() || doc["controls"].empty()) {
-    file.add(QStringLiteral("controls"), QStringLiteral("must be a list of at least one control"));
-  } else {
-    QSet<QString> names;
-    const json& list = doc["controls"];
-    for (size_t i = 0; i < list.size(); ++i)
-      readControl(list[i], i, layout, names, errors, layout.controls.emplace_back());
-  }
+  if (doc.contains("repeat")) readRepeat(doc["repeat"], layout, errors);
+  // A layout of repeated blocks may have no controls of its own.
+  if (doc.contains("controls") || !doc.contains("repeat")) readControls(doc, layout, file, errors);
   if (doc.contains("labels")) {
     const json& list = doc["labels"];
     if (!list.is_array())
@@ -343,6 +459,56 @@ Layout parseLayout(const QByteArray& bytes, QStringList& errors) {
       for (size_t i = 0; i < list.size(); ++i) readLabel(list[i], i, layout, errors, layout.labels.emplace_back());
   }
   return layout;
+}
+
+Layout expandRepeat(const Layout& layout, const QStringList& values, int more, QStringList& errors) {
+  Layout out = layout;
+  if (!layout.repeat) return out;
+  const LayoutRepeat& r = *layout.repeat;
+  constexpr double kMargin = 120;
+  QRectF fixed;
+  for (const LayoutControl& c : layout.controls) fixed = fixed.united(c.rect);
+  for (const LayoutLabel& l : layout.labels) fixed = fixed.united(l.rect);
+  const QPointF origin =
+      r.area ? r.area->topLeft() : QPointF(kMargin, fixed.isNull() ? kMargin : fixed.bottom() + r.gap);
+  // Without an area the blocks fill the layout's size below the rest, or a 16:9 screen.
+  const QSizeF area = r.area ? r.area->size()
+                      : layout.size
+                          ? QSizeF(layout.size->width() - 2 * kMargin, layout.size->height() - origin.y() - kMargin)
+                          : QSizeF(16, 9);
+  const int cells = static_cast<int>(values.size()) + (more > 0 ? 1 : 0);
+  const QSizeF cell = r.blockSize + QSizeF(r.gap, r.gap);
+  const int columns = gridColumns(r.arrangement, cell, area.isEmpty() ? QSizeF(16, 9) : area, cells);
+  const std::vector<QPointF> places = blockPlaces(origin, r.blockSize, r.gap, columns, cells);
+  const json group = json::parse(r.group);
+  for (qsizetype i = 0; i < values.size(); ++i) {
+    QStringList problems;
+    std::vector<LayoutControl> controls;
+    std::vector<LayoutLabel> labels;
+    readGroup(group, out, values[i], true, problems, controls, labels);
+    if (!problems.isEmpty()) {
+      for (const QString& problem : problems) errors << QStringLiteral("repeat: %1: %2").arg(values[i], problem);
+      continue;
+    }
+    const int block = static_cast<int>(out.blocks.size());
+    out.blocks.push_back({values[i], QRectF(places[i], r.blockSize)});
+    for (LayoutControl& c : controls) {
+      c.rect.translate(places[i]);
+      c.block = block;
+      out.controls.push_back(std::move(c));
+    }
+    for (LayoutLabel& l : labels) {
+      l.rect.translate(places[i]);
+      l.block = block;
+      out.labels.push_back(std::move(l));
+    }
+  }
+  if (more > 0) {
+    out.moreLabel = static_cast<int>(out.labels.size());
+    out.labels.push_back(
+        {QStringLiteral("+%1 more").arg(more), QRectF(places.back(), r.blockSize), std::nullopt, {}, -1});
+  }
+  return out;
 }
 
 }  // namespace kyvdash

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "Repeat.h"
 #include "SourceKind.h"
 #include "kyv/bag.h"
 #include "kyv/registry.h"
@@ -68,14 +69,39 @@ struct LayoutControl {
   kyv::PropertyBag properties;
   std::vector<LayoutFeed> feeds;
   std::vector<LayoutEvent> on;
-  QByteArray raw;            // its JSON text: controls with the same are the same
+  QByteArray raw;            // its JSON text: controls with the same are the same (a repeated one's without its place)
   QByteArray rawBesideRect;  // its JSON text without its rectangle: the same control, maybe moved
+  int block = -1;            // the repeated block it belongs to, -1 for none
 };
 
 struct LayoutLabel {
   QString text;                    // with {value}, {value:.1f} or {value:si} when it has a feed
   QRectF rect;                     // twips
   std::optional<LayoutFeed> feed;  // the reading it shows
+  QByteArray raw;                  // its JSON text (a repeated one's without its place)
+  int block = -1;                  // the repeated block it belongs to, -1 for none
+};
+
+// A group of controls and labels written once and repeated for each value of a label that
+// a query of a source gives (`instance` of `up{job="node"}`), `{LABEL}` in its texts
+// replaced by the value and each control named `NAME[VALUE]`.
+struct LayoutRepeat {
+  QString source;            // a source that emits every series of a query (prometheus-query)
+  QString query;             // the expression whose series make the blocks
+  QString by;                // the label whose values they are
+  int max = 50;              // the most blocks shown; the others are counted in a "+N more" label
+  double removeAfter = 300;  // seconds a block stays, marked down, once its series is gone
+  Arrangement arrangement = Arrangement::Tiles;
+  std::optional<QRectF> area;  // twips: where the blocks are laid out (else below the rest)
+  double gap = 120;            // twips between two blocks
+  QSizeF blockSize;            // twips: the group's own extent, from its origin
+  std::string group;           // the JSON of {"controls": [...], "labels": [...]}, rectangles within the block
+};
+
+// A repeated block as the screen shows it.
+struct LayoutBlock {
+  QString value;  // the label's value it shows
+  QRectF rect;    // twips
 };
 
 struct Layout {
@@ -85,8 +111,11 @@ struct Layout {
   std::vector<LayoutSource> sources;
   std::vector<LayoutControl> controls;
   std::vector<LayoutLabel> labels;
-  QString history;       // the file that keeps the charts' recent readings between runs, as written; empty: none
-  QStringList warnings;  // what may not do what the author meant, written as errors are
+  QString history;  // the file that keeps the charts' recent readings between runs, as written; empty: none
+  std::optional<LayoutRepeat> repeat;
+  std::vector<LayoutBlock> blocks;  // the repeated blocks laid out (see expandRepeat)
+  int moreLabel = -1;               // the label that counts the blocks beyond `max`, -1 for none
+  QStringList warnings;             // what may not do what the author meant, written as errors are
 
   const LayoutSource* source(const QString& name) const;
   // The size the dashboard shows at, in twips.
@@ -100,5 +129,11 @@ inline constexpr const char* kDefaultActionText = "{time} {control} {event} {val
 // `control "NAME": FIELD: what is wrong` (or `source "NAME": ...`, `FIELD: ...` for the
 // file's own members); the layout is only usable when `errors` stays empty.
 Layout parseLayout(const QByteArray& text, QStringList& errors);
+
+// `layout` (as parseLayout read it) with a block of its repeated group for each of
+// `values` (in the order given) laid out in the repeat's area, and a "+`more` more" label
+// after them when `more` is above 0. A block whose controls cannot be read so (a value
+// that makes a field wrong) is left out and its problems appended to `errors`.
+Layout expandRepeat(const Layout& layout, const QStringList& values, int more, QStringList& errors);
 
 }  // namespace kyvdash

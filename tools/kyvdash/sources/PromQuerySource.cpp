@@ -80,7 +80,7 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
     if (std::optional<double> v = sampleValue(result)) all.push_back({{}, *v});
   } else if (type == "vector" && result.is_array()) {
     if (result.empty()) {
-      *problem = QStringLiteral("no data");
+      *problem = kNoData;
       return {};
     }
     for (const json& entry : result) {
@@ -88,7 +88,8 @@ std::vector<Series> querySeries(const QByteArray& answer, QString* problem) {
       std::optional<double> v = sampleValue(entry.value("value", json()));
       if (!v) continue;
       Series& s = all.emplace_back(Series{{}, *v});
-      const json metric = entry.value("metric", json::object());  // items() does not keep a temporary
+      // Held in a variable: items() of a temporary would outlive it in the loop.
+      const json metric = entry.value("metric", json::object());
       for (const auto& [name, text] : metric.items())
         if (text.is_string()) s.labels[QString::fromStdString(name)] = QString::fromStdString(text.get<std::string>());
     }
@@ -157,6 +158,12 @@ void PromQuerySource::want(const QString& field) {
   q.fetch = std::make_unique<HttpFetch>(network_);
   q.fetch->setMaxBytes(maxAnswer_);
   connect(q.fetch.get(), &HttpFetch::answered, this, [this, &q](const HttpAnswer& a) { answered(q, a); });
+}
+
+void PromQuerySource::wantSeries(const QString& field) {
+  want(field);
+  for (Query& q : queries_)
+    if (q.expression == field) q.allSeries = true;
 }
 
 void PromQuerySource::setMaxAnswer(qint64 bytes) {
@@ -239,9 +246,11 @@ void PromQuerySource::answered(Query& q, const HttpAnswer& answer) {
   if (apiAnswer) {
     QString problem;
     const std::vector<Series> all = querySeries(answer.body, &problem);
+    if (q.allSeries && problem == kNoData) problem.clear();
     if (!problem.isEmpty() && problem != q.reported)
       emit this->problem(QStringLiteral("query %1: %2").arg(q.expression, problem));
     q.reported = problem;
+    if (all.empty() && q.allSeries && problem.isEmpty()) emit series(q.expression, all);
     if (!all.empty()) {
       emit series(q.expression, all);
       emit reading(q.expression, all.front().value);

@@ -41,6 +41,8 @@ QUrl queryUrl(const QUrl& server, const QString& expression);
 // (no connection, an HTTP error, no answer in time) nothing, with why in `failure`.
 std::map<QString, std::vector<Series>> askOnce(const QUrl& server, const QStringList& expressions,
                                                std::chrono::milliseconds timeout, QString* failure);
+// The problem querySeries gives for an instant vector of no series.
+inline const QString kNoData = QStringLiteral("no data");
 
 class PromQuerySource : public Source {
   Q_OBJECT
@@ -50,6 +52,7 @@ class PromQuerySource : public Source {
                   QObject* parent = nullptr);
   void start() override;
   void want(const QString& field) override;
+  void wantSeries(const QString& field) override;
   // The most bytes an answer may have.
   void setMaxAnswer(qint64 bytes);
   // Asks /api/v1/query_range for `count` points of `field` (at most the 11,000 a server
@@ -61,7 +64,8 @@ class PromQuerySource : public Source {
   struct Query {
     QString expression;
     std::unique_ptr<HttpFetch> fetch;
-    QString reported;  // the problem last reported of it, until it answers again
+    QString reported;        // the problem last reported of it, until it answers again
+    bool allSeries = false;  // every series is wanted: several are no problem
   };
   void tick();
   void ask();

@@ -35,6 +35,9 @@ class Source : public QObject {
     return false;
   }
   // Retries by fail() wait `first`, then twice as long after each failure, up to `ceiling`.
+  // A field whose every series is wanted (the blocks of a repeat): its giving several is
+  // what it is for, not a problem to report.
+  virtual void wantSeries(const QString& field) { want(field); }
   void setRetry(std::chrono::milliseconds first, std::chrono::milliseconds ceiling) {
     backoff_ = Backoff(first, ceiling);
   }
@@ -42,7 +45,8 @@ class Source : public QObject {
  signals:
   void reading(const QString& field, double value);
   // Every series `field` gave in one answer, in the order the source gave them (only sources
-  // whose fields may give several, such as a Prometheus query, emit it; before `reading`).
+  // whose fields may give several, such as a Prometheus query, emit it; before `reading`);
+  // an answer of no series gives an empty list.
   void series(const QString& field, const std::vector<kyvdash::Series>& all);
   // The past askPast asked for: `field`'s readings, oldest first, at the source's interval
   // (a time without a value is left out), and the interval in ms.

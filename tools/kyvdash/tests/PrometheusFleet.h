@@ -155,8 +155,9 @@ class PrometheusFleet {
     if (doc.is_discarded()) return -1;
     const nlohmann::json result = doc.value("data", nlohmann::json::object()).value("result", nlohmann::json::array());
     if (!result.is_array() || result.empty()) return -1;
-    const nlohmann::json sample = result[0].value("value", nlohmann::json::array());  // [time, "value"]
-    return sample.is_array() && sample.size() == 2 && sample[1] == "1" ? 1 : 0;
+    const nlohmann::json sample = result[0].value("value", nlohmann::json::array());
+    if (!sample.is_array() || sample.size() != 2) return -1;
+    return sample[1] == "1" ? 1 : 0;
   }
 
  private:

@@ -146,7 +146,7 @@ class TestLayout : public QObject {
     row("empty controls", j("{'controls': []}"), {"controls: must be a list of at least one control"});
     row("unknown member",
         j("{'controls': [{'name': 'a', 'class': 'KyvPulse.HeartBeat', 'rect': [0, 0, 10, 10]}], 'colour': 1}"),
-        {"colour: unknown member (known: title, size, background, sources, controls, labels, history)"});
+        {"colour: unknown member (known: title, size, background, sources, controls, labels, history, repeat)"});
     row("history", j("{'history': 5, 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),
         {"history: must be a text that is not empty"});
     row("title", j("{'title': 5, 'controls': [{'name': 'a', 'class': 'K.K', 'rect': [0, 0, 10, 10]}]}"),

@@ -61,8 +61,11 @@ QByteArray readingsJson(const Runner& runner) {
         o.insert(QStringLiteral("source"), c.feeds.front().source);
         o.insert(QStringLiteral("field"), c.feeds.front().field);
       }
-      o.insert(QStringLiteral("value"), fed.at < 0 ? QJsonValue() : readingValue(fed.value));
-      o.insert(QStringLiteral("age"), fed.at < 0 ? QJsonValue() : QJsonValue((now - fed.at) / 1000.0));
+      // A control of a block that is down shows no reading: what it last had is not true now.
+      const bool shown = fed.at >= 0 && !d->isDown(i);
+      o.insert(QStringLiteral("down"), d->isDown(i));
+      o.insert(QStringLiteral("value"), shown ? readingValue(fed.value) : QJsonValue());
+      o.insert(QStringLiteral("age"), shown ? QJsonValue((now - fed.at) / 1000.0) : QJsonValue());
       controls.append(o);
     }
   }
