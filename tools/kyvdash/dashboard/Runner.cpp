@@ -49,8 +49,6 @@ int timeFeed(Staleness& staleness, int index, const LayoutFeed& feed) {
   return staleness.add(index, feed.source + u'.' + feed.field, fromSeconds(*feed.staleAfter).count());
 }
 
-QString feedKey(const QString& source, const QString& field) { return source + u'\n' + field; }
-
 qint64 wallClock() { return QDateTime::currentMSecsSinceEpoch(); }
 
 }  // namespace
@@ -76,9 +74,9 @@ struct Runner::Loaded {
   std::set<QString> reported;                           // what reportOnce said and has not cleared
   std::vector<Trail> trails;                            // the charts' readings
   std::vector<FeedMap::Target> trailTargets;            // by trail: the feed it goes through
-  QHash<QString, std::vector<size_t>> trailsOf;         // by source and field (feedKey): the trails it feeds
-  std::vector<Dashboard::Adopted> adopted;              // the controls taken over from the screen before
-  bool replaying = false;                               // readings are shown again: the controls' events act on nothing
+  QHash<QString, QHash<QString, std::vector<size_t>>> trailsOf;  // by source, then field: the trails it feeds
+  std::vector<Dashboard::Adopted> adopted;                       // the controls taken over from the screen before
+  bool replaying = false;  // readings are shown again: the controls' events act on nothing
 };
 
 Runner::Runner(QString layoutPath, kyv::Registry* registry, QObject* parent)
@@ -422,10 +420,12 @@ void Runner::connectSeries(Loaded& s, size_t i) {
 void Runner::chosen(Loaded& s, const FeedMap::Target& t, const std::vector<const Series*>& shown, int among) {
   const LayoutControl& control = s.dashboard->layout().controls[t.control];
   const LayoutFeed& feed = control.feeds[t.feed];
-  std::vector<Labels> labels;
-  for (const Series* series : shown) labels.push_back(series->labels);
-  if (s.shown[t.control][t.feed] != labels) {
-    s.shown[t.control][t.feed] = std::move(labels);
+  // Most answers give a feed the series it had: those are compared, not copied.
+  std::vector<Labels>& known = s.shown[t.control][t.feed];
+  const auto sameLabels = [](const Labels& had, const Series* now) { return had == now->labels; };
+  if (!std::equal(known.begin(), known.end(), shown.begin(), shown.end(), sameLabels)) {
+    known.clear();
+    for (const Series* series : shown) known.push_back(series->labels);
     markAlerts(s, t.control);
   }
   const QString key = QStringLiteral("control \"%1\": %2").arg(control.name, feed.at);
@@ -733,7 +733,7 @@ void Runner::makeTrail(Loaded& s, const FeedMap::Target& target) {
   t.shows = static_cast<size_t>(std::clamp(info.readingsShown(*control), 1, int(kMaxSavedReadings)));
   t.drawsFromZero = info.replay == kyv::Replay::Trace;
   s.trailTargets.push_back(target);
-  s.trailsOf[feedKey(t.source, t.field)].push_back(s.trails.size() - 1);
+  s.trailsOf[t.source][t.field].push_back(s.trails.size() - 1);
 }
 
 // A chart whose control, source and field are as before keeps its readings; a control
@@ -787,9 +787,23 @@ void Runner::readHistory(Loaded& s) {
   for (int c : shown) showTrails(s, c);
 }
 
+namespace {
+
+// The trails `field` of `source` feeds; null when it feeds none. Found without building a
+// key, as every reading of every source asks.
+const std::vector<size_t>* trailsFed(const QHash<QString, QHash<QString, std::vector<size_t>>>& trailsOf,
+                                     const QString& source, const QString& field) {
+  const auto bySource = trailsOf.constFind(source);
+  if (bySource == trailsOf.constEnd()) return nullptr;
+  const auto byField = bySource->constFind(field);
+  return byField == bySource->constEnd() ? nullptr : &*byField;
+}
+
+}  // namespace
+
 void Runner::takeLive(Loaded& s, const QString& source, const QString& field, double value) {
-  const auto found = s.trailsOf.constFind(feedKey(source, field));
-  if (found == s.trailsOf.constEnd() || std::isnan(value)) return;
+  const std::vector<size_t>* found = trailsFed(s.trailsOf, source, field);
+  if (!found || std::isnan(value)) return;
   const qint64 at = wallClock();
   for (size_t t : *found) s.trails[t].take({at, value});
   ++trailChanges_;
@@ -797,8 +811,8 @@ void Runner::takeLive(Loaded& s, const QString& source, const QString& field, do
 
 void Runner::takePast(Loaded& s, const QString& source, const QString& field, const std::vector<TimedReading>& past,
                       qint64 step) {
-  const auto found = s.trailsOf.constFind(feedKey(source, field));
-  if (found == s.trailsOf.constEnd()) return;
+  const std::vector<size_t>* found = trailsFed(s.trailsOf, source, field);
+  if (!found) return;
   for (size_t i : *found) {
     Trail& t = s.trails[i];
     const std::vector<TimedReading> joined = joinPast(past, t.readings, step, t.shows);

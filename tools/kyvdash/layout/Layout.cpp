@@ -322,7 +322,7 @@ void readRepeatMembers(const json& j, const FieldReader& p, const Layout& layout
       j, {}, {"source", "query", "by", "max", "removeAfter", "arrange", "area", "gap", "size", "controls", "labels"});
   r.source = p.string(j, "source", QStringLiteral("source"), true).value_or(QString());
   const LayoutSource* s = layout.source(r.source);
-  if (!r.source.isEmpty() && (!s || !s->settings || !s->settings->givesSeries()))
+  if (!r.source.isEmpty() && (!s || !s->settings || s->settings->seriesKind() != SeriesKind::Values))
     p.add(QStringLiteral("source"), QStringLiteral("must name a prometheus-query source of the layout"));
   r.query = p.string(j, "query", QStringLiteral("query"), true).value_or(QString());
   r.by = p.string(j, "by", QStringLiteral("by"), true).value_or(QString());

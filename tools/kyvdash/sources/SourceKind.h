@@ -58,9 +58,6 @@ class SourceSettings {
   // asked so (the default).
   virtual std::map<QString, std::vector<Series>> askOnce(const QStringList& fields, std::chrono::milliseconds timeout,
                                                          QString* failure) const;
-  // Whether its sources emit every series of a field (Source::series), so that a repeat
-  // can make a block of each.
-  virtual bool givesSeries() const { return seriesKind() == SeriesKind::Values; }
 };
 
 struct SourceKind {

@@ -37,7 +37,7 @@ struct SeriesSettings final : SourceSettings {
   std::unique_ptr<Source> make(const QString& name, const SourceNeeds&) const override {
     return std::make_unique<SeriesSource>(name);
   }
-  bool givesSeries() const override { return true; }
+  SeriesKind seriesKind() const override { return SeriesKind::Values; }
 };
 
 void addSeriesKind() {
