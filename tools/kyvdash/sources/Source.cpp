@@ -26,15 +26,15 @@ void Source::again(std::function<void()> retry) {
 
 void Source::down(const QString& what) {
   failing_ = true;
-  if (what == lastDown_) return;
-  lastDown_ = what;
+  if (saidWhileDown_.contains(what)) return;
+  if (saidWhileDown_.size() < kMostSaidWhileDown) saidWhileDown_.insert(what);
   emit problem(what);
 }
 
 void Source::succeed() {
   if (!failing_) return;
   failing_ = false;
-  lastDown_.clear();
+  saidWhileDown_.clear();
   backoff_.reset();
   emit recovered();
 }

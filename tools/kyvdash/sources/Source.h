@@ -5,6 +5,7 @@
 // never stops another source.
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -63,8 +64,8 @@ class Source : public QObject {
   // to end (a command that printed its readings and exited).
   void again(std::function<void()> retry);
   // Marks the source down, for a source that tries again on its own (a server read on a
-  // timer probes it at each tick): `what` is reported when the source goes down and again
-  // only when it says something else, so that a probe failing as the last did is not.
+  // timer probes it at each tick): each `what` is reported once an outage, so that a probe
+  // failing as an earlier one did, or failures alternating between two causes, are not.
   void down(const QString& what);
   bool isDown() const { return failing_; }
   // Marks the end of a run of failures: the back-off starts again from its first delay.
@@ -77,7 +78,8 @@ class Source : public QObject {
   QTimer retry_;
   std::function<void()> retryAction_;
   bool failing_ = false;
-  QString lastDown_;  // what down() last reported, until the source succeeds
+  static constexpr int kMostSaidWhileDown = 64;  // bounds the set below on causes that keep changing
+  QSet<QString> saidWhileDown_;  // what down() has reported since the source last succeeded
 };
 
 // A source whose bytes are lines: `NAME VALUE` or JSON lines, or the rows of a CSV file
