@@ -79,7 +79,7 @@ class Source : public QObject {
   std::function<void()> retryAction_;
   bool failing_ = false;
   static constexpr int kMostSaidWhileDown = 64;  // bounds the set below on causes that keep changing
-  QSet<QString> saidWhileDown_;  // what down() has reported since the source last succeeded
+  QSet<QString> saidWhileDown_;                  // what down() has reported since the source last succeeded
 };
 
 // A source whose bytes are lines: `NAME VALUE` or JSON lines, or the rows of a CSV file
