@@ -13,11 +13,11 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "SourceKind.h"
+
 class QNetworkReply;
 
 namespace kyvdash {
-
-class FieldReader;
 
 // What a request came to.
 struct HttpAnswer {
@@ -73,5 +73,16 @@ struct HttpSettings {
   double limit = 10;    // megabytes (10^6 bytes) an answer may have
 };
 HttpSettings readHttpSettings(const nlohmann::json& source, const FieldReader& fields);
+
+// The kind named `name` of a source that reads a server: its `Settings` take nothing but
+// the HTTP settings above, in their member `http`.
+template <class Settings>
+SourceKind httpSourceKind(QString name) {
+  return {std::move(name), [](const nlohmann::json& source, const FieldReader& fields) {
+            auto settings = std::make_unique<Settings>();
+            settings->http = readHttpSettings(source, fields);
+            return std::unique_ptr<SourceSettings>(std::move(settings));
+          }};
+}
 
 }  // namespace kyvdash

@@ -162,11 +162,7 @@ QString PrometheusAlertsSettings::fieldProblem(const QString& field) const {
 }
 
 SourceKind prometheusAlertsSourceKind() {
-  return {QStringLiteral("prometheus-alerts"), [](const nlohmann::json& j, const FieldReader& p) {
-            auto s = std::make_unique<PrometheusAlertsSettings>();
-            s->http = readHttpSettings(j, p);
-            return s;
-          }};
+  return httpSourceKind<PrometheusAlertsSettings>(QStringLiteral("prometheus-alerts"));
 }
 
 }  // namespace kyvdash

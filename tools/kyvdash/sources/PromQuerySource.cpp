@@ -305,11 +305,7 @@ std::unique_ptr<Source> PrometheusQuerySettings::make(const QString& name, const
 }
 
 SourceKind prometheusQuerySourceKind() {
-  return {QStringLiteral("prometheus-query"), [](const nlohmann::json& j, const FieldReader& p) {
-            auto s = std::make_unique<PrometheusQuerySettings>();
-            s->http = readHttpSettings(j, p);
-            return s;
-          }};
+  return httpSourceKind<PrometheusQuerySettings>(QStringLiteral("prometheus-query"));
 }
 
 }  // namespace kyvdash

@@ -103,12 +103,6 @@ QString PrometheusSettings::fieldProblem(const QString& field) const {
   return QStringLiteral("not a metric selector: %1").arg(problem);
 }
 
-SourceKind prometheusSourceKind() {
-  return {QStringLiteral("prometheus"), [](const nlohmann::json& j, const FieldReader& p) {
-            auto s = std::make_unique<PrometheusSettings>();
-            s->http = readHttpSettings(j, p);
-            return s;
-          }};
-}
+SourceKind prometheusSourceKind() { return httpSourceKind<PrometheusSettings>(QStringLiteral("prometheus")); }
 
 }  // namespace kyvdash
